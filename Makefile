@@ -1,0 +1,38 @@
+# make test            install what is missing, configure, build, run every test
+# make test SANITIZE=1 the same with address and undefined-behaviour sanitizers
+# make demo            run the host tool on the embedded default database
+
+SANITIZE ?= 0
+ifeq ($(SANITIZE),1)
+BUILD_DIR ?= build-sanitize
+CMAKE_FLAGS += -DZQK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else
+BUILD_DIR ?= build
+endif
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps configure build test demo install clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@if [ -x $(BUILD_DIR)/tools/zqk/zqk ]; then $(BUILD_DIR)/tools/zqk/zqk --demo; \
+	else echo "The host tool (tools/zqk) is not part of this build yet."; exit 1; fi
+
+install: build
+	@cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+clean:
+	@rm -rf build build-sanitize

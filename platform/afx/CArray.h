@@ -1,0 +1,120 @@
+// The framework's growable array. Growing default-constructs the new elements, shrinking
+// destroys the removed ones, and growth is geometric so that appending one element at a
+// time is amortised constant. An index outside the array raises the invalid-argument
+// exception instead of touching memory that is not there.
+#pragma once
+
+#include <type_traits>
+#include <vector>
+
+#include "platform/afx/CObject.h"
+#include "platform/afx/Exceptions.h"
+#include "platform/win/WinTypes.h"
+
+template <class TYPE, class ARG_TYPE = const TYPE&> class CArray : public CObject {
+    static_assert(!std::is_same_v<TYPE, bool>, "use CArray<BOOL> for flags");
+
+public:
+    CArray() = default;
+    ~CArray() override = default;
+
+    INT_PTR GetSize() const noexcept { return static_cast<INT_PTR>(m_data.size()); }
+    INT_PTR GetCount() const noexcept { return GetSize(); }
+    BOOL IsEmpty() const noexcept { return m_data.empty(); }
+    INT_PTR GetUpperBound() const noexcept { return GetSize() - 1; }
+
+    // nGrowBy is accepted for compatibility; growth is always geometric.
+    void SetSize(INT_PTR nNewSize, INT_PTR nGrowBy = -1) {
+        (void)nGrowBy;
+        if (nNewSize < 0)
+            AfxThrowInvalidArgException();
+        m_data.resize(static_cast<size_t>(nNewSize));
+    }
+    void FreeExtra() { m_data.shrink_to_fit(); }
+    void RemoveAll() noexcept { std::vector<TYPE>().swap(m_data); }
+
+    const TYPE& GetAt(INT_PTR nIndex) const { return m_data[Checked(nIndex)]; }
+    TYPE& GetAt(INT_PTR nIndex) { return m_data[Checked(nIndex)]; }
+    void SetAt(INT_PTR nIndex, ARG_TYPE newElement) { m_data[Checked(nIndex)] = newElement; }
+    const TYPE& ElementAt(INT_PTR nIndex) const { return m_data[Checked(nIndex)]; }
+    TYPE& ElementAt(INT_PTR nIndex) { return m_data[Checked(nIndex)]; }
+    const TYPE& operator[](INT_PTR nIndex) const { return m_data[Checked(nIndex)]; }
+    TYPE& operator[](INT_PTR nIndex) { return m_data[Checked(nIndex)]; }
+
+    const TYPE* GetData() const noexcept { return m_data.data(); }
+    TYPE* GetData() noexcept { return m_data.data(); }
+
+    void SetAtGrow(INT_PTR nIndex, ARG_TYPE newElement) {
+        if (nIndex < 0)
+            AfxThrowInvalidArgException();
+        size_t n = static_cast<size_t>(nIndex);
+        if (n >= m_data.size()) {
+            if (n == m_data.size()) {
+                m_data.push_back(newElement); // push_back copes with an element of ours
+                return;
+            }
+            TYPE copy(newElement); // growing may move the element we were given
+            m_data.resize(n + 1);
+            m_data[n] = std::move(copy);
+            return;
+        }
+        m_data[n] = newElement;
+    }
+
+    INT_PTR Add(ARG_TYPE newElement) {
+        m_data.push_back(newElement);
+        return GetSize() - 1;
+    }
+
+    INT_PTR Append(const CArray& src) {
+        INT_PTR nOldSize = GetSize();
+        if (&src == this) {
+            std::vector<TYPE> copy(m_data);
+            m_data.insert(m_data.end(), copy.begin(), copy.end());
+        } else {
+            m_data.insert(m_data.end(), src.m_data.begin(), src.m_data.end());
+        }
+        return nOldSize;
+    }
+
+    void Copy(const CArray& src) {
+        if (&src != this)
+            m_data = src.m_data;
+    }
+
+    // Inserting at or past the end first grows the array to nIndex.
+    void InsertAt(INT_PTR nIndex, ARG_TYPE newElement, INT_PTR nCount = 1) {
+        if (nIndex < 0 || nCount <= 0)
+            AfxThrowInvalidArgException();
+        TYPE copy(newElement);
+        if (static_cast<size_t>(nIndex) > m_data.size())
+            m_data.resize(static_cast<size_t>(nIndex));
+        m_data.insert(m_data.begin() + nIndex, static_cast<size_t>(nCount), copy);
+    }
+
+    void InsertAt(INT_PTR nStartIndex, const CArray* pNewArray) {
+        if (pNewArray == nullptr || nStartIndex < 0)
+            AfxThrowInvalidArgException();
+        std::vector<TYPE> copy(pNewArray->m_data);
+        if (copy.empty())
+            return;
+        if (static_cast<size_t>(nStartIndex) > m_data.size())
+            m_data.resize(static_cast<size_t>(nStartIndex));
+        m_data.insert(m_data.begin() + nStartIndex, copy.begin(), copy.end());
+    }
+
+    void RemoveAt(INT_PTR nIndex, INT_PTR nCount = 1) {
+        if (nIndex < 0 || nCount < 0 || nIndex > GetSize() - nCount)
+            AfxThrowInvalidArgException();
+        m_data.erase(m_data.begin() + nIndex, m_data.begin() + nIndex + nCount);
+    }
+
+private:
+    size_t Checked(INT_PTR nIndex) const {
+        if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_data.size())
+            AfxThrowInvalidArgException();
+        return static_cast<size_t>(nIndex);
+    }
+
+    std::vector<TYPE> m_data;
+};

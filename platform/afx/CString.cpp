@@ -1,0 +1,578 @@
+#include "platform/afx/CString.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <new>
+#include <string>
+
+#include "platform/afx/Exceptions.h"
+#include "platform/win/TextEncoding.h"
+
+// The buffer header sits right before the characters. A negative count marks the shared
+// empty buffer, which is never freed or written.
+struct CStringData {
+    std::atomic<long> nRefs;
+    int nDataLength;
+    int nAllocLength;
+    wchar_t* Chars() noexcept { return reinterpret_cast<wchar_t*>(this + 1); }
+};
+
+namespace {
+
+struct CNilString {
+    CStringData header;
+    wchar_t chTerminator;
+};
+static_assert(offsetof(CNilString, chTerminator) == sizeof(CStringData), "nil layout");
+
+// Constant-initialised, so strings made during static initialisation anywhere are safe.
+CNilString g_nil{{{-1}, 0, 0}, 0};
+
+inline wchar_t* NilChars() noexcept { return g_nil.header.Chars(); }
+
+CStringData* AllocData(int nLength) {
+    const size_t nMax = (static_cast<size_t>(INT_MAX) - sizeof(CStringData)) / sizeof(wchar_t) - 1;
+    if (nLength < 0 || static_cast<size_t>(nLength) > nMax)
+        AfxThrowMemoryException();
+    void* p = std::malloc(sizeof(CStringData) + (static_cast<size_t>(nLength) + 1) * sizeof(wchar_t));
+    if (!p)
+        AfxThrowMemoryException();
+    auto* pData = new (p) CStringData{{1}, 0, nLength};
+    pData->Chars()[0] = 0;
+    return pData;
+}
+
+int CheckedLength(size_t n) {
+    if (n > static_cast<size_t>(INT_MAX / 2))
+        AfxThrowMemoryException();
+    return static_cast<int>(n);
+}
+
+int SafeLength(LPCWSTR psz) { return psz ? CheckedLength(wcslen(psz)) : 0; }
+
+} // namespace
+
+CStringData* CString::GetData() const noexcept {
+    return reinterpret_cast<CStringData*>(m_pszData) - 1;
+}
+
+CString::CString() noexcept : m_pszData(NilChars()) {}
+
+CString::CString(const CString& stringSrc) noexcept : m_pszData(stringSrc.m_pszData) {
+    CStringData* pData = GetData();
+    if (pData->nRefs.load(std::memory_order_relaxed) >= 0)
+        pData->nRefs.fetch_add(1, std::memory_order_relaxed);
+}
+
+CString::CString(CString&& stringSrc) noexcept : m_pszData(stringSrc.m_pszData) {
+    stringSrc.m_pszData = NilChars();
+}
+
+CString::CString(LPCWSTR psz) : m_pszData(NilChars()) { AssignCopy(psz, SafeLength(psz)); }
+
+CString::CString(LPCWSTR pch, int nLength) : m_pszData(NilChars()) {
+    if (nLength < 0 || (pch == nullptr && nLength > 0))
+        AfxThrowInvalidArgException();
+    AssignCopy(pch, nLength);
+}
+
+CString::CString(LPCSTR psz) : m_pszData(NilChars()) {
+    if (psz)
+        *this = CString(psz, CheckedLength(strlen(psz)));
+}
+
+CString::CString(LPCSTR pch, int nLength) : m_pszData(NilChars()) {
+    if (nLength < 0 || (pch == nullptr && nLength > 0))
+        AfxThrowInvalidArgException();
+    std::wstring w = WinUtf8ToWide(pch, static_cast<size_t>(nLength));
+    AssignCopy(w.data(), CheckedLength(w.size()));
+}
+
+CString::CString(wchar_t ch, int nRepeat) : m_pszData(NilChars()) {
+    if (nRepeat > 0) {
+        LPWSTR p = PrepareWrite(nRepeat);
+        std::fill(p, p + nRepeat, ch);
+        SetLength(nRepeat);
+    }
+}
+
+CString::~CString() { Release(); }
+
+void CString::Release() noexcept {
+    CStringData* pData = GetData();
+    if (pData->nRefs.load(std::memory_order_relaxed) >= 0 &&
+        pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        std::free(pData);
+    m_pszData = NilChars();
+}
+
+CString& CString::operator=(const CString& stringSrc) noexcept {
+    if (m_pszData != stringSrc.m_pszData) {
+        CStringData* pSrc = stringSrc.GetData();
+        if (pSrc->nRefs.load(std::memory_order_relaxed) >= 0)
+            pSrc->nRefs.fetch_add(1, std::memory_order_relaxed);
+        Release();
+        m_pszData = stringSrc.m_pszData;
+    }
+    return *this;
+}
+
+CString& CString::operator=(CString&& stringSrc) noexcept {
+    if (this != &stringSrc) {
+        Release();
+        m_pszData = stringSrc.m_pszData;
+        stringSrc.m_pszData = NilChars();
+    }
+    return *this;
+}
+
+CString& CString::operator=(LPCWSTR psz) {
+    AssignCopy(psz, SafeLength(psz));
+    return *this;
+}
+
+CString& CString::operator=(LPCSTR psz) {
+    *this = CString(psz);
+    return *this;
+}
+
+CString& CString::operator=(wchar_t ch) {
+    AssignCopy(&ch, 1);
+    return *this;
+}
+
+int CString::GetLength() const noexcept { return GetData()->nDataLength; }
+
+void CString::Empty() noexcept { Release(); }
+
+void CString::AssignCopy(LPCWSTR pch, int nLength) {
+    if (nLength == 0) {
+        Release();
+        return;
+    }
+    CStringData* pOld = GetData();
+    // The source may live inside our own buffer (s = s.GetString() + 1).
+    bool bAliased = pch >= m_pszData && pch <= m_pszData + pOld->nDataLength;
+    if (!bAliased && pOld->nRefs.load(std::memory_order_relaxed) == 1 && pOld->nAllocLength >= nLength) {
+        wmemcpy(m_pszData, pch, static_cast<size_t>(nLength));
+        SetLength(nLength);
+        return;
+    }
+    CStringData* pNew = AllocData(nLength);
+    wmemcpy(pNew->Chars(), pch, static_cast<size_t>(nLength));
+    Release();
+    m_pszData = pNew->Chars();
+    SetLength(nLength);
+}
+
+LPWSTR CString::PrepareWrite(int nLength) {
+    CStringData* pOld = GetData();
+    bool bShared = pOld->nRefs.load(std::memory_order_relaxed) != 1;
+    if (!bShared && pOld->nAllocLength >= nLength)
+        return m_pszData;
+    int nAlloc = nLength;
+    if (!bShared) {
+        // Grow geometrically so repeated appends stay amortised linear.
+        long long nGrow = static_cast<long long>(pOld->nAllocLength) + pOld->nAllocLength / 2;
+        if (nGrow > nAlloc)
+            nAlloc = static_cast<int>(std::min<long long>(nGrow, INT_MAX / 4));
+    }
+    CStringData* pNew = AllocData(nAlloc);
+    int nKeep = std::min(pOld->nDataLength, nLength);
+    wmemcpy(pNew->Chars(), m_pszData, static_cast<size_t>(nKeep));
+    pNew->Chars()[nKeep] = 0;
+    pNew->nDataLength = nKeep;
+    Release();
+    m_pszData = pNew->Chars();
+    return m_pszData;
+}
+
+void CString::SetLength(int nLength) noexcept {
+    CStringData* pData = GetData();
+    if (pData->nRefs.load(std::memory_order_relaxed) < 0)
+        return; // the nil buffer stays empty
+    pData->nDataLength = nLength;
+    m_pszData[nLength] = 0;
+}
+
+wchar_t CString::GetAt(int nIndex) const {
+    if (nIndex < 0 || nIndex >= GetLength())
+        AfxThrowInvalidArgException();
+    return m_pszData[nIndex];
+}
+
+void CString::SetAt(int nIndex, wchar_t ch) {
+    if (nIndex < 0 || nIndex >= GetLength())
+        AfxThrowInvalidArgException();
+    PrepareWrite(GetLength())[nIndex] = ch;
+}
+
+void CString::Append(LPCWSTR pch, int nLength) {
+    if (nLength < 0 || (pch == nullptr && nLength > 0))
+        AfxThrowInvalidArgException();
+    if (nLength == 0)
+        return;
+    int nOld = GetLength();
+    if (nLength > INT_MAX / 2 - nOld)
+        AfxThrowMemoryException();
+    // Appending a piece of ourselves: keep the source alive across a reallocation.
+    CString keep;
+    if (pch >= m_pszData && pch <= m_pszData + nOld)
+        keep = *this;
+    LPWSTR p = PrepareWrite(nOld + nLength);
+    wmemcpy(p + nOld, pch, static_cast<size_t>(nLength));
+    SetLength(nOld + nLength);
+}
+
+CString& CString::operator+=(const CString& str) {
+    Append(str.m_pszData, str.GetLength());
+    return *this;
+}
+
+CString& CString::operator+=(LPCWSTR psz) {
+    Append(psz, SafeLength(psz));
+    return *this;
+}
+
+CString& CString::operator+=(wchar_t ch) {
+    Append(&ch, 1);
+    return *this;
+}
+
+int CString::Compare(LPCWSTR psz) const { return wcscmp(m_pszData, psz ? psz : L""); }
+
+int CString::CompareNoCase(LPCWSTR psz) const {
+    return wcscasecmp(m_pszData, psz ? psz : L"");
+}
+
+CString CString::Mid(int nFirst) const { return Mid(nFirst, GetLength() - std::max(nFirst, 0)); }
+
+CString CString::Mid(int nFirst, int nCount) const {
+    int nLength = GetLength();
+    nFirst = std::clamp(nFirst, 0, nLength);
+    nCount = std::clamp(nCount, 0, nLength - nFirst);
+    if (nFirst == 0 && nCount == nLength)
+        return *this;
+    return CString(m_pszData + nFirst, nCount);
+}
+
+CString CString::Left(int nCount) const { return Mid(0, nCount); }
+
+CString CString::Right(int nCount) const {
+    int nLength = GetLength();
+    nCount = std::clamp(nCount, 0, nLength);
+    return Mid(nLength - nCount, nCount);
+}
+
+CString& CString::MakeUpper() {
+    int n = GetLength();
+    if (n > 0) {
+        LPWSTR p = PrepareWrite(n);
+        for (int i = 0; i < n; ++i)
+            p[i] = static_cast<wchar_t>(towupper(static_cast<wint_t>(p[i])));
+    }
+    return *this;
+}
+
+CString& CString::MakeLower() {
+    int n = GetLength();
+    if (n > 0) {
+        LPWSTR p = PrepareWrite(n);
+        for (int i = 0; i < n; ++i)
+            p[i] = static_cast<wchar_t>(towlower(static_cast<wint_t>(p[i])));
+    }
+    return *this;
+}
+
+CString& CString::MakeReverse() {
+    int n = GetLength();
+    if (n > 1) {
+        LPWSTR p = PrepareWrite(n);
+        std::reverse(p, p + n);
+    }
+    return *this;
+}
+
+namespace {
+
+template <typename Pred> int CountLeading(LPCWSTR p, int n, Pred bTrim) {
+    int i = 0;
+    while (i < n && bTrim(p[i]))
+        ++i;
+    return i;
+}
+
+template <typename Pred> int CountTrailing(LPCWSTR p, int n, Pred bTrim) {
+    int i = n;
+    while (i > 0 && bTrim(p[i - 1]))
+        --i;
+    return n - i;
+}
+
+bool IsSpace(wchar_t ch) { return iswspace(static_cast<wint_t>(ch)) != 0; }
+
+} // namespace
+
+#define ZQK_DEFINE_TRIMS(ARGDECL, PRED)                                                            \
+    CString& CString::TrimLeft(ARGDECL) {                                                          \
+        int n = CountLeading(m_pszData, GetLength(), PRED);                                        \
+        if (n > 0)                                                                                 \
+            Delete(0, n);                                                                          \
+        return *this;                                                                              \
+    }                                                                                              \
+    CString& CString::TrimRight(ARGDECL) {                                                         \
+        int n = CountTrailing(m_pszData, GetLength(), PRED);                                       \
+        if (n > 0)                                                                                 \
+            Delete(GetLength() - n, n);                                                            \
+        return *this;                                                                              \
+    }
+
+ZQK_DEFINE_TRIMS(, IsSpace)
+ZQK_DEFINE_TRIMS(wchar_t chTarget, [chTarget](wchar_t ch) { return ch == chTarget; })
+ZQK_DEFINE_TRIMS(LPCWSTR pszTargets,
+                 [pszTargets](wchar_t ch) { return pszTargets && ch && wcschr(pszTargets, ch); })
+#undef ZQK_DEFINE_TRIMS
+
+CString& CString::Trim() { return TrimRight().TrimLeft(); }
+CString& CString::Trim(wchar_t chTarget) { return TrimRight(chTarget).TrimLeft(chTarget); }
+CString& CString::Trim(LPCWSTR pszTargets) { return TrimRight(pszTargets).TrimLeft(pszTargets); }
+
+int CString::Find(wchar_t ch, int nStart) const {
+    int nLength = GetLength();
+    if (nStart < 0)
+        nStart = 0;
+    if (nStart >= nLength)
+        return -1;
+    const wchar_t* p = wmemchr(m_pszData + nStart, ch, static_cast<size_t>(nLength - nStart));
+    return p ? static_cast<int>(p - m_pszData) : -1;
+}
+
+int CString::Find(LPCWSTR pszSub, int nStart) const {
+    if (pszSub == nullptr)
+        return -1;
+    if (nStart < 0)
+        nStart = 0;
+    if (nStart > GetLength())
+        return -1;
+    const wchar_t* p = wcsstr(m_pszData + nStart, pszSub);
+    return p ? static_cast<int>(p - m_pszData) : -1;
+}
+
+int CString::FindOneOf(LPCWSTR pszCharSet) const {
+    if (pszCharSet == nullptr)
+        return -1;
+    size_t n = wcscspn(m_pszData, pszCharSet);
+    return m_pszData[n] ? static_cast<int>(n) : -1;
+}
+
+int CString::ReverseFind(wchar_t ch) const {
+    for (int i = GetLength() - 1; i >= 0; --i)
+        if (m_pszData[i] == ch)
+            return i;
+    return -1;
+}
+
+int CString::Replace(wchar_t chOld, wchar_t chNew) {
+    int nCount = 0;
+    int n = GetLength();
+    for (int i = 0; i < n; ++i) {
+        if (m_pszData[i] == chOld) {
+            PrepareWrite(n)[i] = chNew;
+            ++nCount;
+        }
+    }
+    return nCount;
+}
+
+int CString::Replace(LPCWSTR pszOld, LPCWSTR pszNew) {
+    int nOld = SafeLength(pszOld);
+    if (nOld == 0)
+        return 0;
+    int nNew = SafeLength(pszNew);
+    std::wstring out;
+    int nCount = 0;
+    const wchar_t* p = m_pszData;
+    const wchar_t* pEnd = m_pszData + GetLength();
+    while (p < pEnd) {
+        const wchar_t* q = wcsstr(p, pszOld);
+        if (!q || q >= pEnd) {
+            out.append(p, pEnd);
+            break;
+        }
+        out.append(p, q);
+        out.append(pszNew ? pszNew : L"", static_cast<size_t>(nNew));
+        p = q + nOld;
+        ++nCount;
+    }
+    if (nCount > 0)
+        AssignCopy(out.data(), CheckedLength(out.size()));
+    return nCount;
+}
+
+int CString::Remove(wchar_t chRemove) {
+    int n = GetLength();
+    int nCount = static_cast<int>(std::count(m_pszData, m_pszData + n, chRemove));
+    if (nCount > 0) {
+        LPWSTR p = PrepareWrite(n);
+        LPWSTR pEnd = std::remove(p, p + n, chRemove);
+        SetLength(static_cast<int>(pEnd - p));
+    }
+    return GetLength();
+}
+
+int CString::Insert(int nIndex, wchar_t ch) {
+    wchar_t sz[2] = {ch, 0};
+    return Insert(nIndex, sz);
+}
+
+int CString::Insert(int nIndex, LPCWSTR psz) {
+    int nLength = GetLength();
+    int nInsert = SafeLength(psz);
+    nIndex = std::clamp(nIndex, 0, nLength);
+    if (nInsert > 0) {
+        std::wstring ins(psz, static_cast<size_t>(nInsert)); // psz may point into this string
+        LPWSTR p = PrepareWrite(nLength + nInsert);
+        wmemmove(p + nIndex + nInsert, p + nIndex, static_cast<size_t>(nLength - nIndex));
+        wmemcpy(p + nIndex, ins.data(), ins.size());
+        SetLength(nLength + nInsert);
+    }
+    return GetLength();
+}
+
+int CString::Delete(int nIndex, int nCount) {
+    int nLength = GetLength();
+    if (nIndex < 0)
+        nIndex = 0;
+    if (nCount > 0 && nIndex < nLength) {
+        nCount = std::min(nCount, nLength - nIndex);
+        LPWSTR p = PrepareWrite(nLength);
+        wmemmove(p + nIndex, p + nIndex + nCount, static_cast<size_t>(nLength - nIndex - nCount));
+        SetLength(nLength - nCount);
+    }
+    return GetLength();
+}
+
+void CString::FormatArgs(bool bAppend, LPCWSTR pszFormat, const CStringFormatArg* pArgs, size_t nArgs) {
+    std::wstring out;
+    AfxFormatStringArgs(out, pszFormat, pArgs, nArgs);
+    if (bAppend)
+        Append(out.data(), CheckedLength(out.size()));
+    else
+        AssignCopy(out.data(), CheckedLength(out.size()));
+}
+
+void CString::FormatV(LPCWSTR pszFormat, va_list args) {
+    std::wstring out;
+    AfxFormatStringV(out, pszFormat, args);
+    AssignCopy(out.data(), CheckedLength(out.size()));
+}
+
+void CString::AppendFormatV(LPCWSTR pszFormat, va_list args) {
+    std::wstring out;
+    AfxFormatStringV(out, pszFormat, args);
+    Append(out.data(), CheckedLength(out.size()));
+}
+
+LPWSTR CString::GetBuffer() { return PrepareWrite(GetLength()); }
+
+LPWSTR CString::GetBuffer(int nMinBufLength) {
+    if (nMinBufLength < 0)
+        AfxThrowInvalidArgException();
+    return PrepareWrite(std::max(nMinBufLength, GetLength()));
+}
+
+LPWSTR CString::GetBufferSetLength(int nNewLength) {
+    LPWSTR p = GetBuffer(nNewLength);
+    SetLength(nNewLength);
+    return p;
+}
+
+void CString::ReleaseBuffer(int nNewLength) {
+    CStringData* pData = GetData();
+    if (pData->nRefs.load(std::memory_order_relaxed) < 0)
+        return;
+    if (nNewLength < 0)
+        nNewLength = static_cast<int>(wcsnlen(m_pszData, static_cast<size_t>(pData->nAllocLength)));
+    if (nNewLength > pData->nAllocLength)
+        AfxThrowInvalidArgException();
+    SetLength(nNewLength);
+}
+
+void CString::Preallocate(int nLength) {
+    if (nLength < 0)
+        AfxThrowInvalidArgException();
+    PrepareWrite(std::max(nLength, GetLength()));
+}
+
+void CString::FreeExtra() {
+    CStringData* pData = GetData();
+    if (pData->nRefs.load(std::memory_order_relaxed) == 1 && pData->nAllocLength > pData->nDataLength) {
+        CString copy(m_pszData, pData->nDataLength);
+        *this = std::move(copy);
+    }
+}
+
+CString operator+(const CString& str1, const CString& str2) {
+    CString s;
+    s.Preallocate(str1.GetLength() + str2.GetLength());
+    s += str1;
+    s += str2;
+    return s;
+}
+
+CString operator+(const CString& str, LPCWSTR psz) {
+    CString s(str);
+    s += psz;
+    return s;
+}
+
+CString operator+(LPCWSTR psz, const CString& str) {
+    CString s(psz);
+    s += str;
+    return s;
+}
+
+CString operator+(const CString& str, wchar_t ch) {
+    CString s(str);
+    s += ch;
+    return s;
+}
+
+CString operator+(wchar_t ch, const CString& str) {
+    CString s(ch);
+    s += str;
+    return s;
+}
+
+namespace {
+
+int Cmp(LPCWSTR a, LPCWSTR b) noexcept { return wcscmp(a ? a : L"", b ? b : L""); }
+
+} // namespace
+
+bool operator==(const CString& s1, const CString& s2) noexcept {
+    return s1.GetLength() == s2.GetLength() &&
+           wmemcmp(s1.GetString(), s2.GetString(), static_cast<size_t>(s1.GetLength())) == 0;
+}
+bool operator==(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) == 0; }
+bool operator==(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) == 0; }
+bool operator!=(const CString& s1, const CString& s2) noexcept { return !(s1 == s2); }
+bool operator!=(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) != 0; }
+bool operator!=(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) != 0; }
+bool operator<(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) < 0; }
+bool operator<(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) < 0; }
+bool operator<(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) < 0; }
+bool operator>(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) > 0; }
+bool operator>(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) > 0; }
+bool operator>(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) > 0; }
+bool operator<=(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) <= 0; }
+bool operator<=(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) <= 0; }
+bool operator<=(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) <= 0; }
+bool operator>=(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) >= 0; }
+bool operator>=(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) >= 0; }
+bool operator>=(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) >= 0; }

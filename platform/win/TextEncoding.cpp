@@ -1,0 +1,137 @@
+#include "platform/win/TextEncoding.h"
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kReplacement = 0xFFFD;
+
+bool IsScalar(uint32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF); }
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (!IsScalar(c))
+        c = kReplacement;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
+    std::wstring out;
+    out.reserve(nBytes);
+    const auto* p = reinterpret_cast<const unsigned char*>(pData);
+    size_t i = 0;
+    while (i < nBytes) {
+        unsigned char b = p[i];
+        if (b < 0x80) {
+            out += static_cast<wchar_t>(b);
+            ++i;
+            continue;
+        }
+        int nTrail;
+        uint32_t c, nMin;
+        if ((b & 0xE0) == 0xC0) {
+            nTrail = 1, c = b & 0x1F, nMin = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            nTrail = 2, c = b & 0x0F, nMin = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            nTrail = 3, c = b & 0x07, nMin = 0x10000;
+        } else {
+            out += kReplacement;
+            ++i;
+            continue;
+        }
+        bool bOk = i + nTrail < nBytes;
+        for (int k = 1; bOk && k <= nTrail; ++k) {
+            unsigned char t = p[i + k];
+            if ((t & 0xC0) != 0x80)
+                bOk = false;
+            else
+                c = (c << 6) | (t & 0x3F);
+        }
+        if (!bOk || c < nMin || !IsScalar(c)) {
+            out += kReplacement;
+            ++i;
+            continue;
+        }
+        out += static_cast<wchar_t>(c);
+        i += nTrail + 1;
+    }
+    return out;
+}
+
+std::wstring WinUtf8ToWide(const std::string& str) { return WinUtf8ToWide(str.data(), str.size()); }
+
+std::string WinWideToUtf8(const wchar_t* pData, size_t nChars) {
+    std::string out;
+    out.reserve(nChars);
+    for (size_t i = 0; i < nChars; ++i)
+        AppendUtf8(out, static_cast<uint32_t>(pData[i]));
+    return out;
+}
+
+std::string WinWideToUtf8(const std::wstring& str) { return WinWideToUtf8(str.data(), str.size()); }
+
+std::string WinWideToUtf8(const wchar_t* psz) {
+    return psz ? WinWideToUtf8(psz, wcslen(psz)) : std::string();
+}
+
+size_t WinUtf16Length(const wchar_t* pData, size_t nChars) {
+    size_t n = nChars;
+    for (size_t i = 0; i < nChars; ++i)
+        if (static_cast<uint32_t>(pData[i]) > 0xFFFF)
+            ++n;
+    return n;
+}
+
+std::u16string WinWideToUtf16(const wchar_t* pData, size_t nChars) {
+    std::u16string out;
+    out.reserve(nChars);
+    for (size_t i = 0; i < nChars; ++i) {
+        uint32_t c = static_cast<uint32_t>(pData[i]);
+        if (c <= 0xFFFF) {
+            out += static_cast<char16_t>(c);
+        } else if (c <= 0x10FFFF) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 | (c >> 10));
+            out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(kReplacement);
+        }
+    }
+    return out;
+}
+
+void WinAppendUtf16AsWide(std::wstring& strOut, const char16_t* pUnits, size_t nUnits) {
+    for (size_t i = 0; i < nUnits; ++i) {
+        uint32_t u = pUnits[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < nUnits && pUnits[i + 1] >= 0xDC00 &&
+            pUnits[i + 1] <= 0xDFFF) {
+            uint32_t lo = pUnits[++i];
+            strOut += static_cast<wchar_t>(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+        } else {
+            strOut += static_cast<wchar_t>(u);
+        }
+    }
+}
+
+std::wstring WinUtf16ToWide(const char16_t* pUnits, size_t nUnits) {
+    std::wstring out;
+    out.reserve(nUnits);
+    WinAppendUtf16AsWide(out, pUnits, nUnits);
+    return out;
+}

@@ -1,0 +1,25 @@
+// Conversions at the platform's edges. Wide characters are UTF-32 inside; archives and ODBC
+// speak UTF-16, the terminal, file names and the narrow ("ANSI") code page speak UTF-8.
+#pragma once
+
+#include <string>
+
+#include "platform/win/WinTypes.h"
+
+// Decodes UTF-8; each byte of an invalid sequence becomes U+FFFD, so no input is rejected.
+std::wstring WinUtf8ToWide(const char* pData, size_t nBytes);
+std::wstring WinUtf8ToWide(const std::string& str);
+
+// Encodes UTF-8; a value that is not a Unicode scalar (lone surrogate, above U+10FFFF)
+// becomes U+FFFD.
+std::string WinWideToUtf8(const wchar_t* pData, size_t nChars);
+std::string WinWideToUtf8(const std::wstring& str);
+std::string WinWideToUtf8(const wchar_t* psz);
+
+// UTF-16 code units (host byte order). Characters above U+FFFF become surrogate pairs; a lone
+// surrogate passes through as its own unit so that odd strings survive a round trip.
+std::u16string WinWideToUtf16(const wchar_t* pData, size_t nChars);
+void WinAppendUtf16AsWide(std::wstring& strOut, const char16_t* pUnits, size_t nUnits);
+std::wstring WinUtf16ToWide(const char16_t* pUnits, size_t nUnits);
+// Number of UTF-16 code units needed for the characters.
+size_t WinUtf16Length(const wchar_t* pData, size_t nChars);
