@@ -422,7 +422,7 @@ int CString::Remove(wchar_t chRemove) {
         LPWSTR pEnd = std::remove(p, p + n, chRemove);
         SetLength(static_cast<int>(pEnd - p));
     }
-    return GetLength();
+    return nCount;
 }
 
 int CString::Insert(int nIndex, wchar_t ch) {
@@ -500,6 +500,12 @@ void CString::ReleaseBuffer(int nNewLength) {
         nNewLength = static_cast<int>(wcsnlen(m_pszData, static_cast<size_t>(pData->nAllocLength)));
     if (nNewLength > pData->nAllocLength)
         AfxThrowInvalidArgException();
+    // Without GetBuffer first the buffer may still be shared; the other owners keep their text.
+    if (pData->nRefs.load(std::memory_order_relaxed) > 1) {
+        if (nNewLength != pData->nDataLength)
+            AssignCopy(m_pszData, nNewLength);
+        return;
+    }
     SetLength(nNewLength);
 }
 

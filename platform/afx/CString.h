@@ -80,6 +80,7 @@ public:
 
     int Replace(wchar_t chOld, wchar_t chNew);
     int Replace(LPCWSTR pszOld, LPCWSTR pszNew);
+    // Returns how many characters were removed.
     int Remove(wchar_t chRemove);
     int Insert(int nIndex, wchar_t ch);
     int Insert(int nIndex, LPCWSTR psz);

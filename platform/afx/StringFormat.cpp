@@ -1,5 +1,6 @@
 #include "platform/afx/StringFormat.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -166,6 +167,17 @@ template <typename T> void AppendNumeric(std::wstring& out, const CConversion& c
     out.append(big.data(), big.data() + n);
 }
 
+// A width or precision written in the format; one that does not fit an int is an error.
+int ReadCount(const wchar_t*& p) {
+    long long n = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p) {
+        n = n * 10 + (*p - L'0');
+        if (n > INT_MAX)
+            AfxThrowInvalidArgException();
+    }
+    return static_cast<int>(n);
+}
+
 void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
     if (pszFormat == nullptr)
         AfxThrowInvalidArgException();
@@ -198,6 +210,8 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
         if (*p == L'*') {
             int n = static_cast<int>(src.NextInteger(32, true));
             if (n < 0) {
+                if (n == INT_MIN)
+                    AfxThrowInvalidArgException();
                 c.bLeft = true;
                 c.strFlags += '-';
                 n = -n;
@@ -205,9 +219,7 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
             c.nWidth = n;
             ++p;
         } else if (*p >= L'0' && *p <= L'9') {
-            c.nWidth = 0;
-            while (*p >= L'0' && *p <= L'9')
-                c.nWidth = c.nWidth * 10 + (*p++ - L'0');
+            c.nWidth = ReadCount(p);
         }
         if (*p == L'.') {
             ++p;
@@ -217,8 +229,7 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
                 c.nPrecision = n < 0 ? -1 : n;
                 ++p;
             } else {
-                while (*p >= L'0' && *p <= L'9')
-                    c.nPrecision = c.nPrecision * 10 + (*p++ - L'0');
+                c.nPrecision = ReadCount(p);
             }
         }
         // Size prefixes, Windows meaning.
@@ -306,7 +317,7 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
         }
         case L'p': {
             // Pointer-wide upper-case hex digits with leading zeros, as on 64-bit Windows.
-            c.strFlags.clear();
+            c.strFlags = c.bLeft ? "-" : "";
             c.nPrecision = 16;
             AppendNumeric(out, c, "ll", 'X',
                           static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(src.NextPointer())));

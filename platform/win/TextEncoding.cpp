@@ -92,9 +92,12 @@ std::string WinWideToUtf8(const wchar_t* psz) {
 
 size_t WinUtf16Length(const wchar_t* pData, size_t nChars) {
     size_t n = nChars;
-    for (size_t i = 0; i < nChars; ++i)
-        if (static_cast<uint32_t>(pData[i]) > 0xFFFF)
+    for (size_t i = 0; i < nChars; ++i) {
+        // A pair above U+FFFF; values beyond Unicode are written as one U+FFFD unit.
+        uint32_t c = static_cast<uint32_t>(pData[i]);
+        if (c > 0xFFFF && c <= 0x10FFFF)
             ++n;
+    }
     return n;
 }
 
