@@ -1,9 +1,12 @@
 // The one header a host includes: every exported class of the library and the platform
 // types used with them (strings, collections, files, archives, exceptions, the application
-// object and message boxes).
+// object and message boxes, the COM support types).
 #pragma once
 
 #include "platform/afx/afx.h"
+#include "platform/com/comdef.h"
 
+#include "ZORPackageDbOper.h"
+#include "ZORTableField.h"
 #include "ZORValueRecord.h"
 #include "ZORValueTable.h"

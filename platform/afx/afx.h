@@ -6,6 +6,7 @@
 #include "platform/afx/CFile.h"
 #include "platform/afx/CFileFind.h"
 #include "platform/afx/CMapStringToString.h"
+#include "platform/afx/COleSafeArray.h"
 #include "platform/afx/CObject.h"
 #include "platform/afx/CString.h"
 #include "platform/afx/CStringArray.h"

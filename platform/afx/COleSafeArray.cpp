@@ -1,0 +1,146 @@
+#include "platform/afx/COleSafeArray.h"
+
+#include <cstring>
+#include <vector>
+
+#include "platform/afx/Exceptions.h"
+
+namespace {
+
+void Check(HRESULT hr) {
+    if (FAILED(hr))
+        AfxThrowOleException(hr);
+}
+
+// The framework's `long` indexes are Automation's 32-bit LONG ones.
+std::vector<LONG> Indexes(const long* rgIndices, USHORT cDims) {
+    std::vector<LONG> out(cDims);
+    for (USHORT i = 0; i < cDims; ++i)
+        out[i] = static_cast<LONG>(rgIndices[i]);
+    return out;
+}
+
+} // namespace
+
+COleSafeArray::COleSafeArray() noexcept { VariantInit(this); }
+
+COleSafeArray::COleSafeArray(const COleSafeArray& saSrc) : tagVARIANT() {
+    VariantInit(this);
+    *this = saSrc;
+}
+
+COleSafeArray::COleSafeArray(const VARIANT& varSrc) {
+    VariantInit(this);
+    *this = varSrc;
+}
+
+COleSafeArray::~COleSafeArray() { VariantClear(this); }
+
+COleSafeArray& COleSafeArray::operator=(const COleSafeArray& saSrc) {
+    return *this = static_cast<const VARIANT&>(saSrc);
+}
+
+COleSafeArray& COleSafeArray::operator=(const VARIANT& varSrc) {
+    if (!(varSrc.vt & VT_ARRAY))
+        AfxThrowInvalidArgException();
+    Check(VariantCopy(this, &varSrc));
+    return *this;
+}
+
+SAFEARRAY* COleSafeArray::Array() const {
+    if (!(vt & VT_ARRAY) || parray == nullptr)
+        AfxThrowOleException(E_INVALIDARG);
+    return parray;
+}
+
+void COleSafeArray::CreateOneDim(VARTYPE vtSrc, DWORD dwElements, const void* pvSrcData, long nLBound) {
+    Clear();
+    SAFEARRAY* psa = SafeArrayCreateVector(vtSrc, static_cast<LONG>(nLBound), dwElements);
+    if (psa == nullptr)
+        AfxThrowMemoryException();
+    vt = static_cast<VARTYPE>(vtSrc | VT_ARRAY);
+    parray = psa;
+    if (pvSrcData && dwElements > 0) {
+        void* pData = nullptr;
+        AccessData(&pData);
+        std::memcpy(pData, pvSrcData, static_cast<size_t>(dwElements) * psa->cbElements);
+        UnaccessData();
+    }
+}
+
+void COleSafeArray::Create(VARTYPE vtSrc, DWORD dwDims, DWORD* rgElements) {
+    if (dwDims == 0 || rgElements == nullptr)
+        AfxThrowInvalidArgException();
+    Clear();
+    std::vector<SAFEARRAYBOUND> bounds(dwDims);
+    for (DWORD i = 0; i < dwDims; ++i)
+        bounds[i] = {rgElements[i], 0};
+    SAFEARRAY* psa = SafeArrayCreate(vtSrc, dwDims, bounds.data());
+    if (psa == nullptr)
+        AfxThrowMemoryException();
+    vt = static_cast<VARTYPE>(vtSrc | VT_ARRAY);
+    parray = psa;
+}
+
+void COleSafeArray::AccessData(void** ppvData) { Check(SafeArrayAccessData(Array(), ppvData)); }
+
+void COleSafeArray::UnaccessData() { Check(SafeArrayUnaccessData(Array())); }
+
+void COleSafeArray::Attach(VARIANT& varSrc) {
+    if (!(varSrc.vt & VT_ARRAY))
+        AfxThrowInvalidArgException();
+    Clear();
+    static_cast<VARIANT&>(*this) = varSrc;
+    VariantInit(&varSrc);
+}
+
+VARIANT COleSafeArray::Detach() {
+    VARIANT v = *this;
+    VariantInit(this);
+    return v;
+}
+
+void COleSafeArray::Clear() { Check(VariantClear(this)); }
+
+DWORD COleSafeArray::GetDim() { return SafeArrayGetDim(Array()); }
+
+DWORD COleSafeArray::GetOneDimSize() {
+    long lower = 0, upper = 0;
+    GetLBound(1, &lower);
+    GetUBound(1, &upper);
+    return static_cast<DWORD>(upper - lower + 1);
+}
+
+void COleSafeArray::ResizeOneDim(DWORD dwElements) {
+    SAFEARRAY* psa = Array();
+    if (psa->cDims != 1)
+        AfxThrowInvalidArgException();
+    SAFEARRAYBOUND bound = {dwElements, psa->rgsabound[0].lLbound};
+    Check(SafeArrayRedim(psa, &bound));
+}
+
+long COleSafeArray::GetElemSize() { return static_cast<long>(SafeArrayGetElemsize(Array())); }
+
+void COleSafeArray::GetLBound(DWORD dwDim, long* pLBound) {
+    LONG n = 0;
+    Check(SafeArrayGetLBound(Array(), dwDim, &n));
+    *pLBound = n;
+}
+
+void COleSafeArray::GetUBound(DWORD dwDim, long* pUBound) {
+    LONG n = 0;
+    Check(SafeArrayGetUBound(Array(), dwDim, &n));
+    *pUBound = n;
+}
+
+void COleSafeArray::GetElement(long* rgIndices, void* pvData) {
+    SAFEARRAY* psa = Array();
+    std::vector<LONG> idx = Indexes(rgIndices, psa->cDims);
+    Check(SafeArrayGetElement(psa, idx.data(), pvData));
+}
+
+void COleSafeArray::PutElement(long* rgIndices, void* pvData) {
+    SAFEARRAY* psa = Array();
+    std::vector<LONG> idx = Indexes(rgIndices, psa->cDims);
+    Check(SafeArrayPutElement(psa, idx.data(), pvData));
+}

@@ -1,0 +1,372 @@
+#include "platform/com/SafeArray.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// The element type is kept in front of the descriptor.
+struct CArrayPrefix {
+    VARTYPE vt;
+    alignas(std::max_align_t) char reserved[1];
+};
+const size_t kDescriptorOffset = offsetof(CArrayPrefix, reserved);
+
+VARTYPE& StoredVartype(SAFEARRAY* psa) {
+    return *reinterpret_cast<VARTYPE*>(reinterpret_cast<char*>(psa) - kDescriptorOffset);
+}
+
+ULONG ElementSize(VARTYPE vt, USHORT* pFeatures) {
+    *pFeatures = FADF_HAVEVARTYPE;
+    switch (vt) {
+    case VT_UI1:
+    case VT_I1:
+        return 1;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+        return 2;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_R4:
+    case VT_ERROR:
+        return 4;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+        return 8;
+    case VT_DECIMAL:
+        return sizeof(DECIMAL);
+    case VT_BSTR:
+        *pFeatures |= FADF_BSTR;
+        return sizeof(BSTR);
+    case VT_UNKNOWN:
+        *pFeatures |= FADF_UNKNOWN;
+        return sizeof(IUnknown*);
+    case VT_DISPATCH:
+        *pFeatures |= FADF_DISPATCH;
+        return sizeof(IDispatch*);
+    case VT_VARIANT:
+        *pFeatures |= FADF_VARIANT;
+        return sizeof(VARIANT);
+    default:
+        return 0;
+    }
+}
+
+// Element count, or false when it does not fit in memory.
+bool TotalElements(const SAFEARRAY* psa, size_t* pCount) {
+    size_t n = 1;
+    for (USHORT i = 0; i < psa->cDims; ++i) {
+        size_t c = psa->rgsabound[i].cElements;
+        if (c != 0 && n > SIZE_MAX / c)
+            return false;
+        n *= c;
+    }
+    *pCount = n;
+    return true;
+}
+
+void ReleaseElements(SAFEARRAY* psa, void* pData, size_t nCount) {
+    if (psa->fFeatures & FADF_BSTR) {
+        auto* p = static_cast<BSTR*>(pData);
+        for (size_t i = 0; i < nCount; ++i) {
+            SysFreeString(p[i]);
+            p[i] = nullptr;
+        }
+    } else if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+        auto* p = static_cast<IUnknown**>(pData);
+        for (size_t i = 0; i < nCount; ++i) {
+            if (p[i])
+                p[i]->Release();
+            p[i] = nullptr;
+        }
+    } else if (psa->fFeatures & FADF_VARIANT) {
+        auto* p = static_cast<VARIANT*>(pData);
+        for (size_t i = 0; i < nCount; ++i)
+            VariantClear(&p[i]);
+    }
+}
+
+// Copies one element in the way its type needs into zeroed or released storage.
+HRESULT CopyElement(SAFEARRAY* psa, void* pDest, const void* pSrc) {
+    if (psa->fFeatures & FADF_BSTR) {
+        BSTR src = *static_cast<const BSTR*>(pSrc);
+        BSTR copy = nullptr;
+        if (src) {
+            copy = SysAllocStringLen(src, SysStringLen(src));
+            if (copy == nullptr)
+                return E_OUTOFMEMORY;
+        }
+        *static_cast<BSTR*>(pDest) = copy;
+        return S_OK;
+    }
+    if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+        IUnknown* p = *static_cast<IUnknown* const*>(pSrc);
+        if (p)
+            p->AddRef();
+        *static_cast<IUnknown**>(pDest) = p;
+        return S_OK;
+    }
+    if (psa->fFeatures & FADF_VARIANT) {
+        auto* pDestVar = static_cast<VARIANT*>(pDest);
+        VariantInit(pDestVar);
+        return VariantCopy(pDestVar, static_cast<const VARIANT*>(pSrc));
+    }
+    std::memcpy(pDest, pSrc, psa->cbElements);
+    return S_OK;
+}
+
+} // namespace
+
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
+    USHORT fFeatures = 0;
+    ULONG cbElements = ElementSize(vt, &fFeatures);
+    if (cbElements == 0 || cDims == 0 || cDims > 0xFFFF || rgsabound == nullptr)
+        return nullptr;
+    size_t nDescriptor = sizeof(SAFEARRAY) + (cDims - 1) * sizeof(SAFEARRAYBOUND);
+    void* pBlock = std::calloc(1, kDescriptorOffset + nDescriptor);
+    if (pBlock == nullptr)
+        return nullptr;
+    auto* psa = reinterpret_cast<SAFEARRAY*>(static_cast<char*>(pBlock) + kDescriptorOffset);
+    psa->cDims = static_cast<USHORT>(cDims);
+    psa->fFeatures = fFeatures;
+    psa->cbElements = cbElements;
+    for (UINT i = 0; i < cDims; ++i)
+        psa->rgsabound[cDims - 1 - i] = rgsabound[i];
+    StoredVartype(psa) = vt;
+    size_t nCount;
+    if (!TotalElements(psa, &nCount) || nCount > SIZE_MAX / cbElements) {
+        std::free(pBlock);
+        return nullptr;
+    }
+    if (nCount > 0) {
+        psa->pvData = std::calloc(nCount, cbElements);
+        if (psa->pvData == nullptr) {
+            std::free(pBlock);
+            return nullptr;
+        }
+    }
+    return psa;
+}
+
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {
+    SAFEARRAYBOUND bound = {cElements, lLbound};
+    return SafeArrayCreate(vt, 1, &bound);
+}
+
+HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
+    if (psa == nullptr)
+        return S_OK;
+    if (psa->cLocks > 0)
+        return DISP_E_ARRAYISLOCKED;
+    size_t nCount = 0;
+    TotalElements(psa, &nCount);
+    if (psa->pvData) {
+        ReleaseElements(psa, psa->pvData, nCount);
+        std::free(psa->pvData);
+    }
+    std::free(reinterpret_cast<char*>(psa) - kDescriptorOffset);
+    return S_OK;
+}
+
+UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
+
+UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return psa ? psa->cbElements : 0; }
+
+HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
+    if (psa == nullptr || pvt == nullptr)
+        return E_INVALIDARG;
+    *pvt = StoredVartype(psa);
+    return S_OK;
+}
+
+static HRESULT Bound(SAFEARRAY* psa, UINT nDim, const SAFEARRAYBOUND** ppBound) {
+    if (psa == nullptr)
+        return E_INVALIDARG;
+    if (nDim == 0 || nDim > psa->cDims)
+        return DISP_E_BADINDEX;
+    *ppBound = &psa->rgsabound[psa->cDims - nDim];
+    return S_OK;
+}
+
+HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound) {
+    const SAFEARRAYBOUND* pBound = nullptr;
+    HRESULT hr = Bound(psa, nDim, &pBound);
+    if (FAILED(hr))
+        return hr;
+    if (plUbound == nullptr)
+        return E_INVALIDARG;
+    *plUbound = static_cast<LONG>(static_cast<LONGLONG>(pBound->lLbound) + pBound->cElements - 1);
+    return S_OK;
+}
+
+HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound) {
+    const SAFEARRAYBOUND* pBound = nullptr;
+    HRESULT hr = Bound(psa, nDim, &pBound);
+    if (FAILED(hr))
+        return hr;
+    if (plLbound == nullptr)
+        return E_INVALIDARG;
+    *plLbound = pBound->lLbound;
+    return S_OK;
+}
+
+HRESULT SafeArrayLock(SAFEARRAY* psa) {
+    if (psa == nullptr)
+        return E_INVALIDARG;
+    ++psa->cLocks;
+    return S_OK;
+}
+
+HRESULT SafeArrayUnlock(SAFEARRAY* psa) {
+    if (psa == nullptr)
+        return E_INVALIDARG;
+    if (psa->cLocks == 0)
+        return E_UNEXPECTED;
+    --psa->cLocks;
+    return S_OK;
+}
+
+HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
+    if (psa == nullptr || ppvData == nullptr)
+        return E_INVALIDARG;
+    SafeArrayLock(psa);
+    *ppvData = psa->pvData;
+    return S_OK;
+}
+
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
+    if (psa == nullptr || rgIndices == nullptr || ppvData == nullptr)
+        return E_INVALIDARG;
+    // The first dimension varies fastest; the descriptor holds it last.
+    size_t nOffset = 0, nStride = 1;
+    for (USHORT d = 0; d < psa->cDims; ++d) {
+        const SAFEARRAYBOUND& b = psa->rgsabound[psa->cDims - 1 - d];
+        LONGLONG i = static_cast<LONGLONG>(rgIndices[d]) - b.lLbound;
+        if (i < 0 || i >= static_cast<LONGLONG>(b.cElements))
+            return DISP_E_BADINDEX;
+        nOffset += static_cast<size_t>(i) * nStride;
+        nStride *= b.cElements;
+    }
+    *ppvData = static_cast<char*>(psa->pvData) + nOffset * psa->cbElements;
+    return S_OK;
+}
+
+HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+    if (pv == nullptr)
+        return E_INVALIDARG;
+    void* pElement = nullptr;
+    HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &pElement);
+    if (FAILED(hr))
+        return hr;
+    return CopyElement(psa, pv, pElement);
+}
+
+HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+    void* pElement = nullptr;
+    HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &pElement);
+    if (FAILED(hr))
+        return hr;
+    if (pv == nullptr && !(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH)))
+        return E_INVALIDARG;
+    if (psa->fFeatures & FADF_BSTR) {
+        // The value passed for a string element is the string itself.
+        BSTR copy = nullptr;
+        auto src = static_cast<const OLECHAR*>(pv);
+        if (src) {
+            copy = SysAllocString(src);
+            if (copy == nullptr)
+                return E_OUTOFMEMORY;
+        }
+        SysFreeString(*static_cast<BSTR*>(pElement));
+        *static_cast<BSTR*>(pElement) = copy;
+        return S_OK;
+    }
+    if (psa->fFeatures & (FADF_UNKNOWN | FADF_DISPATCH)) {
+        auto* pNew = static_cast<IUnknown*>(pv);
+        if (pNew)
+            pNew->AddRef();
+        IUnknown*& rOld = *static_cast<IUnknown**>(pElement);
+        if (rOld)
+            rOld->Release();
+        rOld = pNew;
+        return S_OK;
+    }
+    if (psa->fFeatures & FADF_VARIANT) {
+        VARIANT copy;
+        VariantInit(&copy);
+        hr = VariantCopy(&copy, static_cast<const VARIANT*>(pv));
+        if (FAILED(hr))
+            return hr;
+        VariantClear(static_cast<VARIANT*>(pElement));
+        *static_cast<VARIANT*>(pElement) = copy;
+        return S_OK;
+    }
+    std::memcpy(pElement, pv, psa->cbElements);
+    return S_OK;
+}
+
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
+    if (ppsaOut == nullptr)
+        return E_INVALIDARG;
+    *ppsaOut = nullptr;
+    if (psa == nullptr)
+        return S_OK;
+    std::vector<SAFEARRAYBOUND> bounds(psa->cDims);
+    for (USHORT i = 0; i < psa->cDims; ++i)
+        bounds[i] = psa->rgsabound[psa->cDims - 1 - i];
+    SAFEARRAY* pCopy = SafeArrayCreate(StoredVartype(psa), psa->cDims, bounds.data());
+    if (pCopy == nullptr)
+        return E_OUTOFMEMORY;
+    size_t nCount = 0;
+    TotalElements(psa, &nCount);
+    for (size_t i = 0; i < nCount; ++i) {
+        HRESULT hr = CopyElement(pCopy, static_cast<char*>(pCopy->pvData) + i * psa->cbElements,
+                                 static_cast<char*>(psa->pvData) + i * psa->cbElements);
+        if (FAILED(hr)) {
+            SafeArrayDestroy(pCopy);
+            return hr;
+        }
+    }
+    *ppsaOut = pCopy;
+    return S_OK;
+}
+
+HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
+    if (psa == nullptr || psaboundNew == nullptr)
+        return E_INVALIDARG;
+    if (psa->cLocks > 0)
+        return DISP_E_ARRAYISLOCKED;
+    size_t nOld = 0;
+    TotalElements(psa, &nOld);
+    SAFEARRAYBOUND saved = psa->rgsabound[0];
+    psa->rgsabound[0] = *psaboundNew;
+    size_t nNew = 0;
+    if (!TotalElements(psa, &nNew) || nNew > SIZE_MAX / psa->cbElements) {
+        psa->rgsabound[0] = saved;
+        return E_OUTOFMEMORY;
+    }
+    if (nNew < nOld)
+        ReleaseElements(psa, static_cast<char*>(psa->pvData) + nNew * psa->cbElements, nOld - nNew);
+    void* pData = nNew == 0 ? nullptr : std::realloc(psa->pvData, nNew * psa->cbElements);
+    if (nNew > 0 && pData == nullptr) {
+        psa->rgsabound[0] = saved;
+        return E_OUTOFMEMORY;
+    }
+    if (nNew == 0)
+        std::free(psa->pvData);
+    if (nNew > nOld)
+        std::memset(static_cast<char*>(pData) + nOld * psa->cbElements, 0, (nNew - nOld) * psa->cbElements);
+    psa->pvData = pData;
+    return S_OK;
+}

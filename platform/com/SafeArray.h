@@ -1,0 +1,52 @@
+// Automation arrays of any number of dimensions. Indexes passed to the element functions
+// are ordered by dimension, rgIndices[0] for the first (as GetUBound numbers them from 1);
+// the first dimension varies fastest in memory. The descriptor keeps its bounds in reverse
+// order, last dimension first, as Automation lays them out.
+#pragma once
+
+#include "platform/com/Variant.h"
+
+struct SAFEARRAYBOUND {
+    ULONG cElements;
+    LONG lLbound;
+};
+
+struct SAFEARRAY {
+    USHORT cDims;
+    USHORT fFeatures;
+    ULONG cbElements;
+    ULONG cLocks;
+    void* pvData;
+    SAFEARRAYBOUND rgsabound[1];
+};
+
+#define FADF_BSTR 0x0100
+#define FADF_UNKNOWN 0x0200
+#define FADF_DISPATCH 0x0400
+#define FADF_VARIANT 0x0800
+#define FADF_HAVEVARTYPE 0x0080
+
+// Element types: VT_UI1, VT_I1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_INT, VT_UINT, VT_I8, VT_UI8,
+// VT_R4, VT_R8, VT_CY, VT_DATE, VT_BOOL, VT_ERROR, VT_BSTR, VT_VARIANT, VT_DECIMAL,
+// VT_UNKNOWN, VT_DISPATCH. Elements start zeroed (empty variants, null strings).
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
+SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+HRESULT SafeArrayDestroy(SAFEARRAY* psa);
+UINT SafeArrayGetDim(SAFEARRAY* psa);
+UINT SafeArrayGetElemsize(SAFEARRAY* psa);
+HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
+// nDim counts from 1.
+HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
+HRESULT SafeArrayLock(SAFEARRAY* psa);
+HRESULT SafeArrayUnlock(SAFEARRAY* psa);
+HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
+// Copies the element out (strings duplicated, variants deep-copied, interfaces AddRef'd).
+HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
+// Copies the value in, releasing what the element held.
+HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
+HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
+// Changes the element count of the last dimension; new elements start zeroed.
+HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);

@@ -1,0 +1,826 @@
+#include "platform/com/Variant.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <limits>
+#include <string>
+
+#include "platform/com/SafeArray.h"
+
+void VariantInit(VARIANTARG* pvarg) {
+    if (pvarg == nullptr)
+        return;
+    std::memset(pvarg, 0, sizeof(VARIANT));
+    pvarg->vt = VT_EMPTY;
+}
+
+HRESULT VariantClear(VARIANTARG* pvarg) {
+    if (pvarg == nullptr)
+        return E_INVALIDARG;
+    if (!(pvarg->vt & VT_BYREF)) {
+        if (pvarg->vt & VT_ARRAY) {
+            HRESULT hr = SafeArrayDestroy(pvarg->parray);
+            if (FAILED(hr))
+                return hr;
+        } else {
+            switch (pvarg->vt) {
+            case VT_BSTR:
+                SysFreeString(pvarg->bstrVal);
+                break;
+            case VT_UNKNOWN:
+            case VT_DISPATCH:
+                if (pvarg->punkVal)
+                    pvarg->punkVal->Release();
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    VariantInit(pvarg);
+    return S_OK;
+}
+
+HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
+    if (pvargDest == nullptr || pvargSrc == nullptr)
+        return E_INVALIDARG;
+    if (pvargDest == pvargSrc)
+        return S_OK;
+    VARIANT copy = *pvargSrc;
+    if (!(pvargSrc->vt & VT_BYREF)) {
+        if (pvargSrc->vt & VT_ARRAY) {
+            HRESULT hr = SafeArrayCopy(pvargSrc->parray, &copy.parray);
+            if (FAILED(hr))
+                return hr;
+        } else if (pvargSrc->vt == VT_BSTR && pvargSrc->bstrVal) {
+            copy.bstrVal = SysAllocStringLen(pvargSrc->bstrVal, SysStringLen(pvargSrc->bstrVal));
+            if (copy.bstrVal == nullptr)
+                return E_OUTOFMEMORY;
+        } else if ((pvargSrc->vt == VT_UNKNOWN || pvargSrc->vt == VT_DISPATCH) && pvargSrc->punkVal) {
+            pvargSrc->punkVal->AddRef();
+        }
+    }
+    HRESULT hr = VariantClear(pvargDest);
+    if (FAILED(hr)) {
+        VariantClear(&copy);
+        return hr;
+    }
+    *pvargDest = copy;
+    return S_OK;
+}
+
+namespace {
+
+// The value a by-reference variant points at, as a plain variant that borrows its contents.
+HRESULT Dereference(const VARIANT* pSrc, VARIANT* pOut) {
+    VariantInit(pOut);
+    if (!(pSrc->vt & VT_BYREF)) {
+        *pOut = *pSrc;
+        return S_OK;
+    }
+    VARTYPE vt = pSrc->vt & ~VT_BYREF;
+    if (pSrc->byref == nullptr)
+        return E_INVALIDARG;
+    if (vt & VT_ARRAY) {
+        pOut->vt = vt;
+        pOut->parray = *pSrc->pparray;
+        return S_OK;
+    }
+    switch (vt) {
+    case VT_VARIANT:
+        return Dereference(pSrc->pvarVal, pOut);
+    case VT_DECIMAL:
+        pOut->decVal = *pSrc->pdecVal;
+        pOut->vt = VT_DECIMAL;
+        return S_OK;
+    case VT_I1:
+    case VT_UI1:
+        pOut->bVal = *pSrc->pbVal;
+        break;
+    case VT_I2:
+    case VT_UI2:
+    case VT_BOOL:
+        pOut->iVal = *pSrc->piVal;
+        break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_ERROR:
+    case VT_R4:
+        pOut->lVal = *pSrc->plVal;
+        break;
+    case VT_I8:
+    case VT_UI8:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+        pOut->llVal = *pSrc->pllVal;
+        break;
+    case VT_BSTR:
+        pOut->bstrVal = *pSrc->pbstrVal;
+        break;
+    case VT_UNKNOWN:
+    case VT_DISPATCH:
+        pOut->punkVal = *pSrc->ppunkVal;
+        break;
+    default:
+        return DISP_E_BADVARTYPE;
+    }
+    pOut->vt = vt;
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc) {
+    if (pvarDest == nullptr || pvargSrc == nullptr)
+        return E_INVALIDARG;
+    VARIANT borrowed;
+    HRESULT hr = Dereference(pvargSrc, &borrowed);
+    if (FAILED(hr))
+        return hr;
+    VARIANT copy;
+    VariantInit(&copy);
+    hr = VariantCopy(&copy, &borrowed);
+    if (FAILED(hr))
+        return hr;
+    VariantClear(pvarDest);
+    *pvarDest = copy;
+    return S_OK;
+}
+
+// ---- Dates -----------------------------------------------------------------------------
+
+namespace {
+
+// Days from 1970-01-01 to a civil date (proleptic Gregorian calendar).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+void CivilFromDays(long long z, int* py, int* pm, int* pd) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long y = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    *py = static_cast<int>(y + (m <= 2));
+    *pm = static_cast<int>(m);
+    *pd = static_cast<int>(d);
+}
+
+const long long kEpochDays = DaysFromCivil(1899, 12, 30);
+// The range Automation dates cover: 100-01-01 to 9999-12-31.
+const double kMinDate = -657434.0;
+const double kMaxDate = 2958466.0;
+
+int DaysInMonth(int y, int m) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool bLeap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && bLeap ? 29 : kDays[m - 1];
+}
+
+} // namespace
+
+bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond, DATE* pDate) {
+    if (nYear < 100 || nYear > 9999 || nMonth < 1 || nMonth > 12 || nDay < 1 ||
+        nDay > DaysInMonth(nYear, nMonth) || nHour < 0 || nHour > 23 || nMinute < 0 ||
+        nMinute > 59 || nSecond < 0 || nSecond > 59)
+        return false;
+    double dDay = static_cast<double>(DaysFromCivil(nYear, static_cast<unsigned>(nMonth),
+                                                    static_cast<unsigned>(nDay)) -
+                                      kEpochDays);
+    double dTime = (nHour * 3600 + nMinute * 60 + nSecond) / 86400.0;
+    *pDate = dDay >= 0 ? dDay + dTime : dDay - dTime;
+    return true;
+}
+
+bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute, int* pSecond) {
+    if (!(date > kMinDate - 1 && date < kMaxDate))
+        return false;
+    // The whole part counts days; the fraction's size is the time of that day, also for
+    // dates before 1899-12-30.
+    double dDay = std::trunc(date);
+    long long nSeconds = std::llround(std::fabs(date - dDay) * 86400.0);
+    long long nDay = static_cast<long long>(dDay);
+    if (nSeconds >= 86400) {
+        nSeconds -= 86400;
+        ++nDay;
+    }
+    CivilFromDays(nDay + kEpochDays, pYear, pMonth, pDay);
+    *pHour = static_cast<int>(nSeconds / 3600);
+    *pMinute = static_cast<int>(nSeconds / 60 % 60);
+    *pSecond = static_cast<int>(nSeconds % 60);
+    return true;
+}
+
+// ---- Coercion ----------------------------------------------------------------------------
+
+namespace {
+
+typedef unsigned __int128 uint128;
+
+// A number on its way between types: an exact integer, an exact decimal or a double.
+struct CNumber {
+    enum Kind { kInteger, kDecimal, kReal } kind = kInteger;
+    bool bNegative = false;
+    uint128 nMagnitude = 0; // kInteger and kDecimal
+    int nScale = 0;         // kDecimal: value = magnitude / 10^scale
+    double dValue = 0;      // kReal
+};
+
+uint128 Pow10(int n) {
+    uint128 r = 1;
+    while (n-- > 0)
+        r *= 10;
+    return r;
+}
+
+CNumber FromSigned(long long v) {
+    CNumber n;
+    n.bNegative = v < 0;
+    n.nMagnitude = v < 0 ? static_cast<uint128>(-(v + 1)) + 1 : static_cast<uint128>(v);
+    return n;
+}
+
+CNumber FromUnsigned(unsigned long long v) {
+    CNumber n;
+    n.nMagnitude = v;
+    return n;
+}
+
+CNumber FromReal(double d) {
+    CNumber n;
+    n.kind = CNumber::kReal;
+    n.dValue = d;
+    return n;
+}
+
+CNumber FromDecimal(const DECIMAL& dec) {
+    CNumber n;
+    n.kind = CNumber::kDecimal;
+    n.bNegative = (dec.sign & DECIMAL_NEG) != 0;
+    n.nMagnitude = (static_cast<uint128>(dec.Hi32) << 64) | dec.Lo64;
+    n.nScale = dec.scale;
+    return n;
+}
+
+double ToReal(const CNumber& n) {
+    if (n.kind == CNumber::kReal)
+        return n.dValue;
+    long double d = static_cast<long double>(n.nMagnitude);
+    if (n.kind == CNumber::kDecimal)
+        d /= static_cast<long double>(Pow10(n.nScale));
+    return static_cast<double>(n.bNegative ? -d : d);
+}
+
+// Rounds to an integer, half to even. False when the value is not finite or too large.
+bool ToInteger(const CNumber& n, bool* pNegative, uint128* pMagnitude) {
+    if (n.kind == CNumber::kInteger) {
+        *pNegative = n.bNegative && n.nMagnitude != 0;
+        *pMagnitude = n.nMagnitude;
+        return true;
+    }
+    if (n.kind == CNumber::kDecimal) {
+        uint128 p = Pow10(n.nScale);
+        uint128 q = n.nMagnitude / p, r = n.nMagnitude % p;
+        if (r * 2 > p || (r * 2 == p && (q & 1)))
+            ++q;
+        *pNegative = n.bNegative && q != 0;
+        *pMagnitude = q;
+        return true;
+    }
+    if (!std::isfinite(n.dValue) || std::fabs(n.dValue) >= 1.8e19)
+        return false;
+    double r = std::nearbyint(n.dValue); // the default rounding mode: half to even
+    *pNegative = r < 0;
+    *pMagnitude = static_cast<uint128>(static_cast<unsigned long long>(std::fabs(r)));
+    return true;
+}
+
+// Fits the number into [lo, hi] as a signed 64-bit value.
+HRESULT ToSigned(const CNumber& n, long long lo, long long hi, long long* pOut) {
+    bool bNeg;
+    uint128 m;
+    if (!ToInteger(n, &bNeg, &m))
+        return DISP_E_OVERFLOW;
+    if (bNeg) {
+        if (m > static_cast<uint128>(-(lo + 1)) + 1)
+            return DISP_E_OVERFLOW;
+        *pOut = static_cast<long long>(-static_cast<__int128>(m));
+    } else {
+        if (m > static_cast<uint128>(hi))
+            return DISP_E_OVERFLOW;
+        *pOut = static_cast<long long>(m);
+    }
+    return S_OK;
+}
+
+HRESULT ToUnsigned(const CNumber& n, unsigned long long hi, unsigned long long* pOut) {
+    bool bNeg;
+    uint128 m;
+    if (!ToInteger(n, &bNeg, &m) || bNeg || m > hi)
+        return DISP_E_OVERFLOW;
+    *pOut = static_cast<unsigned long long>(m);
+    return S_OK;
+}
+
+// Rescales to the given number of decimals, half to even; for currency and DECIMAL.
+HRESULT ToScaled(const CNumber& n, int nScale, bool* pNegative, uint128* pMagnitude) {
+    if (n.kind == CNumber::kReal) {
+        if (!std::isfinite(n.dValue))
+            return DISP_E_OVERFLOW;
+        long double scaled = std::nearbyint(static_cast<long double>(n.dValue) *
+                                            static_cast<long double>(Pow10(nScale)));
+        if (std::fabs(scaled) >= 7.9e28L)
+            return DISP_E_OVERFLOW;
+        *pNegative = scaled < 0;
+        *pMagnitude = static_cast<uint128>(std::fabs(scaled));
+        return S_OK;
+    }
+    int nFrom = n.kind == CNumber::kDecimal ? n.nScale : 0;
+    uint128 m = n.nMagnitude;
+    if (nScale >= nFrom) {
+        uint128 f = Pow10(nScale - nFrom);
+        if (m != 0 && m > (~static_cast<uint128>(0)) / f)
+            return DISP_E_OVERFLOW;
+        m *= f;
+    } else {
+        uint128 p = Pow10(nFrom - nScale);
+        uint128 q = m / p, r = m % p;
+        if (r * 2 > p || (r * 2 == p && (q & 1)))
+            ++q;
+        m = q;
+    }
+    *pNegative = n.bNegative && m != 0;
+    *pMagnitude = m;
+    return S_OK;
+}
+
+std::wstring Widen(const char* psz) { return std::wstring(psz, psz + std::strlen(psz)); }
+
+std::wstring IntegerText(bool bNegative, uint128 m) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + static_cast<int>(m % 10)));
+        m /= 10;
+    } while (m != 0);
+    return bNegative ? L"-" + digits : digits;
+}
+
+std::wstring ScaledText(bool bNegative, uint128 m, int nScale) {
+    while (nScale > 0 && m % 10 == 0) {
+        m /= 10;
+        --nScale;
+    }
+    std::wstring digits = IntegerText(false, m);
+    if (nScale > 0) {
+        if (static_cast<int>(digits.size()) <= nScale)
+            digits.insert(0, static_cast<size_t>(nScale) - digits.size() + 1, L'0');
+        digits.insert(digits.size() - static_cast<size_t>(nScale), 1, L'.');
+    }
+    return (bNegative && m != 0) ? L"-" + digits : digits;
+}
+
+std::wstring RealText(double d, int nDigits) {
+    if (d == 0)
+        return L"0";
+    char sz[64];
+    std::snprintf(sz, sizeof sz, "%.*G", nDigits, d);
+    return Widen(sz);
+}
+
+std::wstring DateText(DATE date, HRESULT* phr) {
+    int y, mo, d, h, mi, s;
+    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &s)) {
+        *phr = DISP_E_OVERFLOW;
+        return std::wstring();
+    }
+    char sz[32];
+    bool bMidnight = h == 0 && mi == 0 && s == 0;
+    bool bNoDate = y == 1899 && mo == 12 && d == 30;
+    if (bNoDate)
+        std::snprintf(sz, sizeof sz, "%02d:%02d:%02d", h, mi, s);
+    else if (bMidnight)
+        std::snprintf(sz, sizeof sz, "%04d-%02d-%02d", y, mo, d);
+    else
+        std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
+    *phr = S_OK;
+    return Widen(sz);
+}
+
+bool ParseDigits(const wchar_t*& p, int nMin, int nMax, int* pValue) {
+    int n = 0, v = 0;
+    while (n < nMax && *p >= L'0' && *p <= L'9') {
+        v = v * 10 + (*p++ - L'0');
+        ++n;
+    }
+    *pValue = v;
+    return n >= nMin;
+}
+
+// "YYYY-MM-DD", optionally followed by a blank or 'T' and a time; or a time alone. A time is
+// "HH:MM" with optional ":SS" and fraction.
+bool ParseDateText(std::wstring s, DATE* pDate) {
+    while (!s.empty() && iswspace(static_cast<wint_t>(s.back())))
+        s.pop_back();
+    const wchar_t* p = s.c_str();
+    while (iswspace(static_cast<wint_t>(*p)))
+        ++p;
+    int y = 1899, mo = 12, d = 30, h = 0, mi = 0, sec = 0;
+    double dFraction = 0;
+    bool bHasDate = false;
+    const wchar_t* pStart = p;
+    if (ParseDigits(p, 4, 4, &y) && *p == L'-') {
+        ++p;
+        if (!ParseDigits(p, 1, 2, &mo) || *p++ != L'-' || !ParseDigits(p, 1, 2, &d))
+            return false;
+        bHasDate = true;
+        if (*p == L' ' || *p == L'T')
+            ++p;
+        else if (*p != 0)
+            return false;
+    } else {
+        p = pStart;
+        y = 1899;
+    }
+    if (*p != 0 || !bHasDate) {
+        if (!ParseDigits(p, 1, 2, &h) || *p++ != L':' || !ParseDigits(p, 2, 2, &mi))
+            return false;
+        if (*p == L':') {
+            ++p;
+            if (!ParseDigits(p, 2, 2, &sec))
+                return false;
+            if (*p == L'.') {
+                ++p;
+                double dScale = 0.1;
+                if (!(*p >= L'0' && *p <= L'9'))
+                    return false;
+                while (*p >= L'0' && *p <= L'9') {
+                    dFraction += (*p++ - L'0') * dScale;
+                    dScale /= 10;
+                }
+            }
+        }
+        if (*p != 0)
+            return false;
+    }
+    DATE date;
+    if (!ZqkDateFromParts(y, mo, d, h, mi, sec, &date))
+        return false;
+    double dExtra = dFraction / 86400.0;
+    *pDate = date >= 0 ? date + dExtra : date - dExtra;
+    return true;
+}
+
+// A number written in text: optional sign, digits with an optional point, optional exponent.
+HRESULT ParseNumberText(const wchar_t* psz, CNumber* pOut) {
+    std::wstring s(psz ? psz : L"");
+    size_t b = 0, e = s.size();
+    while (b < e && iswspace(static_cast<wint_t>(s[b])))
+        ++b;
+    while (e > b && iswspace(static_cast<wint_t>(s[e - 1])))
+        --e;
+    s = s.substr(b, e - b);
+    if (wcscasecmp(s.c_str(), L"true") == 0) {
+        *pOut = FromSigned(-1);
+        return S_OK;
+    }
+    if (wcscasecmp(s.c_str(), L"false") == 0) {
+        *pOut = FromSigned(0);
+        return S_OK;
+    }
+    const wchar_t* p = s.c_str();
+    bool bNeg = false;
+    if (*p == L'+' || *p == L'-')
+        bNeg = *p++ == L'-';
+    uint128 m = 0;
+    int nDigits = 0, nScale = 0, nSeen = 0;
+    bool bPoint = false, bExact = true;
+    for (; (*p >= L'0' && *p <= L'9') || (*p == L'.' && !bPoint); ++p) {
+        if (*p == L'.') {
+            bPoint = true;
+            continue;
+        }
+        ++nSeen;
+        if (nDigits < 29 || (m == 0 && *p == L'0')) {
+            if (m != 0 || *p != L'0')
+                ++nDigits;
+            m = m * 10 + static_cast<unsigned>(*p - L'0');
+            if (bPoint)
+                ++nScale;
+        } else {
+            bExact = false;
+        }
+    }
+    bool bExponent = *p == L'e' || *p == L'E';
+    if (nSeen == 0 || (*p != 0 && !bExponent))
+        return DISP_E_TYPEMISMATCH;
+    if (bExponent || !bExact || nScale > 28) {
+        std::string narrow(s.begin(), s.end());
+        char* pEnd = nullptr;
+        double d = std::strtod(narrow.c_str(), &pEnd);
+        if (pEnd == narrow.c_str() || *pEnd != 0)
+            return DISP_E_TYPEMISMATCH;
+        *pOut = FromReal(d);
+        return S_OK;
+    }
+    CNumber n;
+    n.kind = nScale > 0 ? CNumber::kDecimal : CNumber::kInteger;
+    n.bNegative = bNeg;
+    n.nMagnitude = m;
+    n.nScale = nScale;
+    *pOut = n;
+    return S_OK;
+}
+
+HRESULT NumberFrom(const VARIANT& v, VARTYPE vtTarget, CNumber* pOut) {
+    switch (v.vt) {
+    case VT_EMPTY:
+        *pOut = FromSigned(0);
+        return S_OK;
+    case VT_I1:
+        *pOut = FromSigned(v.cVal);
+        return S_OK;
+    case VT_UI1:
+        *pOut = FromUnsigned(v.bVal);
+        return S_OK;
+    case VT_I2:
+        *pOut = FromSigned(v.iVal);
+        return S_OK;
+    case VT_UI2:
+        *pOut = FromUnsigned(v.uiVal);
+        return S_OK;
+    case VT_I4:
+    case VT_INT:
+        *pOut = FromSigned(v.lVal);
+        return S_OK;
+    case VT_UI4:
+    case VT_UINT:
+        *pOut = FromUnsigned(v.ulVal);
+        return S_OK;
+    case VT_I8:
+        *pOut = FromSigned(v.llVal);
+        return S_OK;
+    case VT_UI8:
+        *pOut = FromUnsigned(v.ullVal);
+        return S_OK;
+    case VT_BOOL:
+        *pOut = FromSigned(v.boolVal ? -1 : 0);
+        return S_OK;
+    case VT_R4:
+        *pOut = FromReal(v.fltVal);
+        return S_OK;
+    case VT_R8:
+    case VT_DATE:
+        *pOut = FromReal(v.dblVal);
+        return S_OK;
+    case VT_CY: {
+        CNumber n = FromSigned(v.cyVal.int64);
+        n.kind = CNumber::kDecimal;
+        n.nScale = 4;
+        *pOut = n;
+        return S_OK;
+    }
+    case VT_DECIMAL:
+        *pOut = FromDecimal(v.decVal);
+        return S_OK;
+    case VT_BSTR:
+        if (vtTarget == VT_DATE) {
+            DATE d;
+            if (!ParseDateText(v.bstrVal ? v.bstrVal : L"", &d))
+                return DISP_E_TYPEMISMATCH;
+            *pOut = FromReal(d);
+            return S_OK;
+        }
+        return ParseNumberText(v.bstrVal, pOut);
+    default:
+        return DISP_E_TYPEMISMATCH;
+    }
+}
+
+HRESULT TextFrom(const VARIANT& v, std::wstring* pText) {
+    HRESULT hr = S_OK;
+    switch (v.vt) {
+    case VT_EMPTY:
+        pText->clear();
+        return S_OK;
+    case VT_BSTR:
+        pText->assign(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal));
+        return S_OK;
+    case VT_BOOL:
+        *pText = v.boolVal ? L"-1" : L"0";
+        return S_OK;
+    case VT_R4:
+        *pText = RealText(v.fltVal, 7);
+        return S_OK;
+    case VT_R8:
+        *pText = RealText(v.dblVal, 15);
+        return S_OK;
+    case VT_CY:
+        *pText = ScaledText(v.cyVal.int64 < 0, FromSigned(v.cyVal.int64).nMagnitude, 4);
+        return S_OK;
+    case VT_DECIMAL:
+        if (v.decVal.scale > 28)
+            return DISP_E_OVERFLOW;
+        *pText = ScaledText((v.decVal.sign & DECIMAL_NEG) != 0, FromDecimal(v.decVal).nMagnitude,
+                            v.decVal.scale);
+        return S_OK;
+    case VT_DATE:
+        *pText = DateText(v.date, &hr);
+        return hr;
+    default: {
+        CNumber n;
+        if ((v.vt & VT_ARRAY) || v.vt == VT_NULL || v.vt == VT_ERROR || FAILED(NumberFrom(v, VT_BSTR, &n)))
+            return DISP_E_TYPEMISMATCH;
+        *pText = IntegerText(n.bNegative, n.nMagnitude);
+        return S_OK;
+    }
+    }
+}
+
+HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
+    VariantInit(pOut);
+    if (vt == VT_BSTR) {
+        std::wstring text;
+        HRESULT hr = TextFrom(src, &text);
+        if (FAILED(hr))
+            return hr;
+        pOut->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        if (pOut->bstrVal == nullptr)
+            return E_OUTOFMEMORY;
+        pOut->vt = VT_BSTR;
+        return S_OK;
+    }
+    if (vt == VT_EMPTY)
+        return S_OK;
+    if (vt == VT_NULL)
+        return src.vt == VT_NULL ? (pOut->vt = VT_NULL, S_OK) : DISP_E_TYPEMISMATCH;
+    if (vt == VT_UNKNOWN || vt == VT_DISPATCH) {
+        if ((src.vt != VT_UNKNOWN && src.vt != VT_DISPATCH) || src.punkVal == nullptr)
+            return DISP_E_TYPEMISMATCH;
+        void* p = nullptr;
+        HRESULT hr = src.punkVal->QueryInterface(vt == VT_DISPATCH ? __uuidof(IDispatch) : __uuidof(IUnknown), &p);
+        if (FAILED(hr))
+            return DISP_E_TYPEMISMATCH;
+        pOut->vt = vt;
+        pOut->punkVal = static_cast<IUnknown*>(p);
+        return S_OK;
+    }
+    if (vt == VT_ERROR) {
+        if (src.vt != VT_ERROR)
+            return DISP_E_TYPEMISMATCH;
+        *pOut = src;
+        return S_OK;
+    }
+    if (src.vt == VT_NULL || src.vt == VT_ERROR || (src.vt & VT_ARRAY))
+        return DISP_E_TYPEMISMATCH;
+
+    CNumber n;
+    HRESULT hr = NumberFrom(src, vt, &n);
+    if (FAILED(hr))
+        return hr;
+    long long s = 0;
+    unsigned long long u = 0;
+    switch (vt) {
+    case VT_I1:
+        hr = ToSigned(n, INT8_MIN, INT8_MAX, &s), pOut->cVal = static_cast<CHAR>(s);
+        break;
+    case VT_I2:
+        hr = ToSigned(n, INT16_MIN, INT16_MAX, &s), pOut->iVal = static_cast<SHORT>(s);
+        break;
+    case VT_I4:
+    case VT_INT:
+        hr = ToSigned(n, INT32_MIN, INT32_MAX, &s), pOut->lVal = static_cast<LONG>(s);
+        break;
+    case VT_I8:
+        hr = ToSigned(n, INT64_MIN, INT64_MAX, &s), pOut->llVal = s;
+        break;
+    case VT_UI1:
+        hr = ToUnsigned(n, UINT8_MAX, &u), pOut->bVal = static_cast<BYTE>(u);
+        break;
+    case VT_UI2:
+        hr = ToUnsigned(n, UINT16_MAX, &u), pOut->uiVal = static_cast<USHORT>(u);
+        break;
+    case VT_UI4:
+    case VT_UINT:
+        hr = ToUnsigned(n, UINT32_MAX, &u), pOut->ulVal = static_cast<ULONG>(u);
+        break;
+    case VT_UI8:
+        hr = ToUnsigned(n, UINT64_MAX, &u), pOut->ullVal = u;
+        break;
+    case VT_BOOL: {
+        double d = ToReal(n);
+        pOut->boolVal = (n.kind == CNumber::kReal ? d != 0 : n.nMagnitude != 0) ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
+    }
+    case VT_R4: {
+        double d = ToReal(n);
+        if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max())
+            hr = DISP_E_OVERFLOW;
+        pOut->fltVal = static_cast<float>(d);
+        break;
+    }
+    case VT_R8:
+        pOut->dblVal = ToReal(n);
+        break;
+    case VT_DATE: {
+        double d = ToReal(n);
+        if (!(d > kMinDate - 1 && d < kMaxDate))
+            hr = DISP_E_OVERFLOW;
+        pOut->date = d;
+        break;
+    }
+    case VT_CY: {
+        bool bNeg;
+        uint128 m;
+        hr = ToScaled(n, 4, &bNeg, &m);
+        if (SUCCEEDED(hr)) {
+            CNumber scaled;
+            scaled.bNegative = bNeg;
+            scaled.nMagnitude = m;
+            hr = ToSigned(scaled, INT64_MIN, INT64_MAX, &s);
+            pOut->cyVal.int64 = s;
+        }
+        break;
+    }
+    case VT_DECIMAL: {
+        bool bNeg;
+        uint128 m;
+        int nScale = n.kind == CNumber::kDecimal ? n.nScale : 0;
+        if (n.kind == CNumber::kReal) {
+            // A double carries about 15 significant digits; keep that many decimals.
+            double a = std::fabs(n.dValue);
+            int nExp = a == 0 ? 0 : static_cast<int>(std::floor(std::log10(a)));
+            nScale = std::max(0, std::min(28, 14 - nExp));
+        }
+        hr = ToScaled(n, nScale, &bNeg, &m);
+        while (SUCCEEDED(hr) && nScale > 0 && m % 10 == 0) {
+            m /= 10;
+            --nScale;
+        }
+        if (SUCCEEDED(hr) && (m >> 96) != 0)
+            hr = DISP_E_OVERFLOW;
+        if (SUCCEEDED(hr)) {
+            DECIMAL dec = {};
+            dec.scale = static_cast<BYTE>(nScale);
+            dec.sign = bNeg ? DECIMAL_NEG : 0;
+            dec.Hi32 = static_cast<ULONG>(m >> 64);
+            dec.Lo64 = static_cast<ULONGLONG>(m);
+            pOut->decVal = dec;
+        }
+        break;
+    }
+    default:
+        return DISP_E_BADVARTYPE;
+    }
+    if (FAILED(hr)) {
+        VariantInit(pOut);
+        return hr;
+    }
+    pOut->vt = vt;
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT /*wFlags*/, VARTYPE vt) {
+    if (pvargDest == nullptr || pvarSrc == nullptr)
+        return E_INVALIDARG;
+    if (vt & (VT_BYREF | VT_ARRAY)) {
+        if (pvarSrc->vt != vt)
+            return DISP_E_TYPEMISMATCH;
+        return pvargDest == pvarSrc ? S_OK : VariantCopy(pvargDest, pvarSrc);
+    }
+    VARIANT src;
+    HRESULT hr = Dereference(pvarSrc, &src);
+    if (FAILED(hr))
+        return hr;
+    VARIANT result;
+    if (src.vt == vt && vt != VT_DECIMAL) {
+        VariantInit(&result);
+        hr = VariantCopy(&result, &src);
+    } else {
+        hr = Coerce(src, vt, &result);
+    }
+    if (FAILED(hr))
+        return hr;
+    VariantClear(pvargDest); // may be the source, which is no longer needed
+    *pvargDest = result;
+    return S_OK;
+}

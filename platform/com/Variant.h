@@ -1,0 +1,154 @@
+// Automation values: VARIANT with the usual VT_ types, and its life-cycle and coercion
+// functions. The layout follows the Automation one (16-byte DECIMAL overlaying the header).
+#pragma once
+
+#include "platform/com/Bstr.h"
+#include "platform/com/ComBase.h"
+
+typedef unsigned short VARTYPE;
+typedef short VARIANT_BOOL;
+typedef double DATE;
+#define VARIANT_TRUE ((VARIANT_BOOL)-1)
+#define VARIANT_FALSE ((VARIANT_BOOL)0)
+
+enum VARENUM {
+    VT_EMPTY = 0,
+    VT_NULL = 1,
+    VT_I2 = 2,
+    VT_I4 = 3,
+    VT_R4 = 4,
+    VT_R8 = 5,
+    VT_CY = 6,
+    VT_DATE = 7,
+    VT_BSTR = 8,
+    VT_DISPATCH = 9,
+    VT_ERROR = 10,
+    VT_BOOL = 11,
+    VT_VARIANT = 12,
+    VT_UNKNOWN = 13,
+    VT_DECIMAL = 14,
+    VT_I1 = 16,
+    VT_UI1 = 17,
+    VT_UI2 = 18,
+    VT_UI4 = 19,
+    VT_I8 = 20,
+    VT_UI8 = 21,
+    VT_INT = 22,
+    VT_UINT = 23,
+    VT_ARRAY = 0x2000,
+    VT_BYREF = 0x4000,
+    VT_TYPEMASK = 0x0FFF,
+};
+
+// Currency: a 64-bit integer scaled by 10,000.
+union CY {
+    struct {
+        ULONG Lo;
+        LONG Hi;
+    };
+    LONGLONG int64;
+};
+
+// A 96-bit integer scaled by 10^-scale, with a separate sign (DECIMAL_NEG).
+struct DECIMAL {
+    USHORT wReserved;
+    BYTE scale;
+    BYTE sign;
+    ULONG Hi32;
+    ULONGLONG Lo64;
+};
+#define DECIMAL_NEG ((BYTE)0x80)
+
+struct SAFEARRAY;
+
+struct tagVARIANT {
+    union {
+        struct {
+            VARTYPE vt;
+            WORD wReserved1;
+            WORD wReserved2;
+            WORD wReserved3;
+            union {
+                LONGLONG llVal;
+                LONG lVal;
+                BYTE bVal;
+                SHORT iVal;
+                float fltVal;
+                double dblVal;
+                VARIANT_BOOL boolVal;
+                SCODE scode;
+                CY cyVal;
+                DATE date;
+                BSTR bstrVal;
+                IUnknown* punkVal;
+                IDispatch* pdispVal;
+                SAFEARRAY* parray;
+                BYTE* pbVal;
+                SHORT* piVal;
+                LONG* plVal;
+                LONGLONG* pllVal;
+                float* pfltVal;
+                double* pdblVal;
+                VARIANT_BOOL* pboolVal;
+                SCODE* pscode;
+                CY* pcyVal;
+                DATE* pdate;
+                BSTR* pbstrVal;
+                IUnknown** ppunkVal;
+                IDispatch** ppdispVal;
+                SAFEARRAY** pparray;
+                tagVARIANT* pvarVal;
+                void* byref;
+                CHAR cVal;
+                USHORT uiVal;
+                ULONG ulVal;
+                ULONGLONG ullVal;
+                INT intVal;
+                UINT uintVal;
+                DECIMAL* pdecVal;
+                CHAR* pcVal;
+                USHORT* puiVal;
+                ULONG* pulVal;
+                ULONGLONG* pullVal;
+                INT* pintVal;
+                UINT* puintVal;
+                struct {
+                    void* pvRecord;
+                    void* pRecInfo;
+                } brecVal;
+            };
+        };
+        DECIMAL decVal;
+    };
+};
+typedef tagVARIANT VARIANT;
+typedef tagVARIANT VARIANTARG;
+typedef VARIANT* LPVARIANT;
+
+#define V_VT(X) ((X)->vt)
+#define V_ISBYREF(X) (V_VT(X) & VT_BYREF)
+#define V_ISARRAY(X) (V_VT(X) & VT_ARRAY)
+
+void VariantInit(VARIANTARG* pvarg);
+// Releases what the variant owns (string, interface, array) and leaves it VT_EMPTY.
+HRESULT VariantClear(VARIANTARG* pvarg);
+// A deep copy: strings and arrays are duplicated, interfaces gain a reference.
+HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
+// Copies through one level of VT_BYREF.
+HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
+
+// Coercion, independent of any locale:
+//  - to VT_BSTR: integers in decimal; VT_R8 with up to 15 significant digits and VT_R4 with
+//    up to 7, no trailing zeros, exponent form 1E+20; VT_CY and VT_DECIMAL exact without
+//    trailing zeros; VT_BOOL "-1"/"0"; VT_DATE "YYYY-MM-DD HH:MM:SS", the date alone at
+//    midnight, the time alone on 1899-12-30; VT_EMPTY ""; arrays, VT_NULL and objects
+//    do not coerce (DISP_E_TYPEMISMATCH).
+//  - among the numeric types (and VT_BOOL, VT_DATE): values that do not fit give
+//    DISP_E_OVERFLOW; fractions round half to even; text parses as a decimal number, "true"
+//    or "false", or (to VT_DATE) as "YYYY-MM-DD[ HH:MM[:SS]]" or "HH:MM[:SS]".
+// pvargDest may be pvarSrc. wFlags is accepted and ignored.
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
+
+// DATE (days since 1899-12-30, the fraction being the time of day) to and from its parts.
+bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond, DATE* pDate);
+bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute, int* pSecond);

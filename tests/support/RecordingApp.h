@@ -1,0 +1,29 @@
+// An application object for tests: records every message box and wait-cursor change and
+// answers message boxes with IDOK.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/afx/CWinApp.h"
+
+class RecordingApp : public CWinApp {
+public:
+    struct Box {
+        std::wstring strText;
+        UINT nType;
+        UINT nIDHelp;
+    };
+
+    int DoMessageBox(LPCWSTR lpszPrompt, UINT nType, UINT nIDPrompt) override {
+        m_boxes.push_back({lpszPrompt ? lpszPrompt : L"", nType, nIDPrompt});
+        return IDOK;
+    }
+    void DoWaitCursor(int nCode) override {
+        m_waitCodes.push_back(nCode);
+        CWinApp::DoWaitCursor(nCode);
+    }
+
+    std::vector<Box> m_boxes;
+    std::vector<int> m_waitCodes;
+};
