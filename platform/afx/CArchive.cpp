@@ -31,12 +31,14 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
     : m_pFile(pFile), m_nMode(nMode) {
     if (pFile == nullptr)
         AfxThrowInvalidArgException();
-    if (nBufSize < 128)
-        nBufSize = 128;
-    m_nBufSize = static_cast<UINT>(nBufSize);
     if (lpBuf) {
+        // The caller's buffer is used at exactly its size: rounding it up would write past it.
+        if (nBufSize <= 0)
+            AfxThrowInvalidArgException();
+        m_nBufSize = static_cast<UINT>(nBufSize);
         m_lpBuf = static_cast<BYTE*>(lpBuf);
     } else {
+        m_nBufSize = static_cast<UINT>(std::max(nBufSize, 128));
         m_ownBuffer.resize(m_nBufSize);
         m_lpBuf = m_ownBuffer.data();
     }
@@ -45,7 +47,7 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
 }
 
 CArchive::~CArchive() {
-    if (m_pFile && IsStoring() && !(m_nMode & bNoFlushOnDelete)) {
+    if (m_pFile && !(m_nMode & bNoFlushOnDelete)) {
         try {
             Flush();
         } catch (CException* e) {
@@ -118,7 +120,15 @@ void CArchive::Write(const void* lpBuf, UINT nMax) {
 }
 
 void CArchive::Flush() {
-    if (m_pFile == nullptr || !IsStoring()) {
+    if (m_pFile == nullptr)
+        return;
+    if (IsLoading()) {
+        // Hands the bytes read ahead but not consumed back to the file, so that whatever reads
+        // the file next starts right after this archive's data.
+        UINT nUnread = m_nBufEnd - m_nBufPos;
+        m_nBufPos = m_nBufEnd = 0;
+        if (nUnread > 0)
+            m_pFile->Seek(-static_cast<LONGLONG>(nUnread), CFile::current);
         return;
     }
     if (m_nBufPos > 0) {

@@ -16,6 +16,7 @@ class CArchive {
 public:
     enum Mode { store = 0, load = 1, bNoFlushOnDelete = 2, bNoByteSwap = 4 };
 
+    // An own buffer has at least 128 bytes; a caller's buffer (lpBuf) is used at nBufSize.
     CArchive(CFile* pFile, UINT nMode, int nBufSize = 4096, void* lpBuf = nullptr);
     ~CArchive();
     CArchive(const CArchive&) = delete;
@@ -36,8 +37,11 @@ public:
     // Reads exactly nCount bytes or raises endOfFile.
     void EnsureRead(void* lpBuf, UINT nCount);
     void Write(const void* lpBuf, UINT nMax);
+    // Storing: writes the waiting bytes. Loading: moves the file back to just after the bytes
+    // consumed, so that the file can be read on from there.
     void Flush();
-    // Flushes and detaches from the file (which stays open).
+    // Flushes and detaches from the file (which stays open). The destructor does the same
+    // unless the mode has bNoFlushOnDelete.
     void Close();
     // Detaches without flushing and without raising.
     void Abort() noexcept;

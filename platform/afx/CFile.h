@@ -26,7 +26,7 @@ public:
         typeBinary = 0x8000,
     };
     enum SeekPosition { begin = 0, current = 1, end = 2 };
-    static const int hFileNull = -1;
+    static constexpr int hFileNull = -1; // constexpr: inline, so it can be bound to a reference
 
     CFile();
     // Opens or raises CFileException.

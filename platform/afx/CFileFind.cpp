@@ -1,7 +1,6 @@
 #include "platform/afx/CFileFind.h"
 
 #include <dirent.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,16 +14,43 @@
 
 IMPLEMENT_DYNAMIC(CFileFind, CObject)
 
+namespace {
+
+// Windows wildcards: '*' is any run of characters, '?' exactly one, everything else (brackets
+// and backslashes too) stands for itself. Compared as wide characters so that '?' takes a
+// whole character however many bytes it needs on disk.
+bool MatchesWildcard(const std::wstring& strPattern, const std::wstring& strName) {
+    size_t p = 0, n = 0, nStar = std::wstring::npos, nResume = 0;
+    while (n < strName.size()) {
+        if (p < strPattern.size() && (strPattern[p] == L'?' || strPattern[p] == strName[n])) {
+            ++p;
+            ++n;
+        } else if (p < strPattern.size() && strPattern[p] == L'*') {
+            nStar = p++;
+            nResume = n;
+        } else if (nStar != std::wstring::npos) {
+            p = nStar + 1; // let the last '*' take one more character
+            n = ++nResume;
+        } else {
+            return false;
+        }
+    }
+    while (p < strPattern.size() && strPattern[p] == L'*')
+        ++p;
+    return p == strPattern.size();
+}
+
+} // namespace
+
 BOOL CFileFind::FindFile(LPCWSTR pstrName, DWORD) {
     Close();
     std::string strSearch = WinWideToUtf8(pstrName && *pstrName ? pstrName : L"*.*");
-    size_t nSlash = strSearch.rfind('/');
+    size_t nSlash = strSearch.find_last_of("/\\");
     std::string strDir = nSlash == std::string::npos ? std::string(".") : strSearch.substr(0, nSlash);
     if (strDir.empty())
         strDir = "/";
     std::string strPattern = nSlash == std::string::npos ? strSearch : strSearch.substr(nSlash + 1);
-    if (strPattern == "*.*")
-        strPattern = "*";
+    std::wstring strWildcard = strPattern == "*.*" ? L"*" : WinUtf8ToWide(strPattern);
 
     char szReal[PATH_MAX];
     if (::realpath(strDir.c_str(), szReal) == nullptr)
@@ -35,13 +61,16 @@ BOOL CFileFind::FindFile(LPCWSTR pstrName, DWORD) {
         return FALSE;
     std::vector<std::pair<std::string, CEntry>> found;
     while (dirent* pEnt = ::readdir(pDir)) {
-        if (::fnmatch(strPattern.c_str(), pEnt->d_name, 0) != 0)
+        std::wstring strName = WinUtf8ToWide(pEnt->d_name);
+        if (!MatchesWildcard(strWildcard, strName))
             continue;
         std::string strPath = strRoot == "/" ? "/" + std::string(pEnt->d_name) : strRoot + "/" + pEnt->d_name;
         struct stat st;
         bool bStat = ::stat(strPath.c_str(), &st) == 0;
-        CEntry e{CString(WinUtf8ToWide(pEnt->d_name).c_str()),
-                 bStat ? static_cast<ULONGLONG>(st.st_size) : 0, bStat && S_ISDIR(st.st_mode)};
+        bool bDirectory = bStat && S_ISDIR(st.st_mode);
+        // Folders report no length, as FindFirstFile does.
+        CEntry e{CString(strName.c_str()),
+                 bStat && !bDirectory ? static_cast<ULONGLONG>(st.st_size) : 0, bDirectory};
         found.emplace_back(pEnt->d_name, std::move(e));
     }
     ::closedir(pDir);

@@ -1,6 +1,8 @@
 // Lists the entries of one folder that match a name with wildcards (* and ?) in its last
-// component, as FindFirstFile does. "*.*" matches every entry; names match case-sensitively,
-// as this system's file names do. Entries come in name order, "." and ".." included.
+// component, as FindFirstFile does; the folder part ends at the last '/' or '\'. "*.*" matches
+// every entry; other characters stand for themselves and match case-sensitively, as this
+// system's file names do. Entries come in name order, "." and ".." included; folders report
+// length 0.
 #pragma once
 
 #include <vector>
