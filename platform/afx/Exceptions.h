@@ -120,7 +120,8 @@ class COleException : public CException {
 public:
     explicit COleException(SCODE sc = 0) : m_sc(sc) {}
     // The status code an exception stands for: its own for a COleException, E_OUTOFMEMORY for
-    // a memory exception, E_INVALIDARG for an invalid argument, E_UNEXPECTED otherwise.
+    // a memory exception, E_INVALIDARG for an invalid argument, E_NOTIMPL for an unsupported
+    // operation, E_UNEXPECTED otherwise.
     static SCODE Process(const CException* pAnyException);
 
     SCODE m_sc;
