@@ -2,6 +2,7 @@
 // the object for this one; using a null reference raises _com_error(E_POINTER).
 #pragma once
 
+#include <memory>
 #include <type_traits>
 
 #include "platform/com/ComError.h"
@@ -65,7 +66,7 @@ public:
     }
     _com_ptr_t& operator=(const _com_ptr_t& cp) noexcept { return *this = cp.m_pInterface; }
     _com_ptr_t& operator=(_com_ptr_t&& cp) noexcept {
-        if (this != &cp) {
+        if (this != std::addressof(cp)) { // operator& is the out-parameter slot, not the address
             _Release();
             m_pInterface = cp.m_pInterface;
             cp.m_pInterface = nullptr;

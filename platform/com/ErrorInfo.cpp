@@ -45,7 +45,14 @@ private:
         *pOut = src ? SysAllocStringLen(src, SysStringLen(src)) : nullptr;
         return src && *pOut == nullptr ? E_OUTOFMEMORY : S_OK;
     }
+    // A null text clears the field: an absent source or description must read back as null,
+    // not as an empty string.
     static HRESULT Set(BSTR& rTarget, LPOLESTR sz) {
+        if (sz == nullptr) {
+            SysFreeString(rTarget);
+            rTarget = nullptr;
+            return S_OK;
+        }
         return SysReAllocString(&rTarget, sz) ? S_OK : E_OUTOFMEMORY;
     }
 
