@@ -10,6 +10,7 @@ packages=(
   make
   pkg-config
   libgtest-dev
+  libsqlite3-dev
 )
 
 missing=()

@@ -1,0 +1,30 @@
+#include <cstring>
+
+#include "platform/ado/AdoObjects.h"
+
+CAdoMemoryCursor::~CAdoMemoryCursor() {
+    for (auto& row : m_rows)
+        for (VARIANT& v : row)
+            VariantClear(&v);
+}
+
+HRESULT CAdoMemoryCursor::Next(bool* pbRow, CAdoError*) {
+    *pbRow = m_nNext < m_rows.size();
+    if (*pbRow)
+        ++m_nNext;
+    return S_OK;
+}
+
+HRESULT CAdoMemoryCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError*) {
+    VariantInit(pvar);
+    if (m_nNext == 0 || m_nNext > m_rows.size() || nIndex >= m_columns.size())
+        return E_UNEXPECTED;
+    return VariantCopy(pvar, &m_rows[m_nNext - 1][nIndex]);
+}
+
+LONG CAdoMemoryCursor::ActualSize(size_t nIndex) {
+    if (m_nNext == 0 || m_nNext > m_rows.size() || nIndex >= m_columns.size())
+        return 0;
+    const VARIANT& v = m_rows[m_nNext - 1][nIndex];
+    return v.vt == VT_BSTR ? static_cast<LONG>(SysStringLen(v.bstrVal)) : 0;
+}

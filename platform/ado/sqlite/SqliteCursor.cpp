@@ -1,0 +1,80 @@
+#include "platform/ado/sqlite/SqliteCursor.h"
+
+#include "platform/ado/sqlite/SqliteProvider.h"
+#include "platform/ado/sqlite/SqliteTypes.h"
+#include "platform/win/TextEncoding.h"
+
+CSqliteCursor::CSqliteCursor(const CSqliteProvider& provider, sqlite3_stmt* pStmt)
+    : m_pProvider(&provider), m_pStmt(pStmt) {
+    int n = sqlite3_column_count(pStmt);
+    m_columns.resize(static_cast<size_t>(n));
+    m_declared.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const char* pszName = sqlite3_column_name(pStmt, i);
+        CSqliteColumnType t = SqliteMapDeclaredType(sqlite3_column_decltype(pStmt, i));
+        m_columns[i].strName = WinUtf8ToWide(pszName ? pszName : "");
+        m_columns[i].nType = t.nType;
+        m_columns[i].nDefinedSize = t.nDefinedSize;
+        m_declared[i] = t.bDeclared;
+    }
+}
+
+CSqliteCursor::~CSqliteCursor() { Detach(); }
+
+void CSqliteCursor::Detach() {
+    if (m_pStmt)
+        sqlite3_finalize(m_pStmt);
+    m_pStmt = nullptr;
+    m_bOnRow = false;
+}
+
+HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
+    *pbRow = false;
+    if (m_pStmt == nullptr)
+        return S_OK;
+    int rc = sqlite3_step(m_pStmt);
+    if (rc == SQLITE_ROW) {
+        m_bOnRow = true;
+        *pbRow = true;
+        if (m_bFirst) {
+            // Columns without a declared type take the type of their first value.
+            for (size_t i = 0; i < m_columns.size(); ++i) {
+                if (m_declared[i])
+                    continue;
+                int nClass = sqlite3_column_type(m_pStmt, static_cast<int>(i));
+                if (nClass == SQLITE_NULL)
+                    continue;
+                CSqliteColumnType t = SqliteTypeOfStorageClass(nClass);
+                m_columns[i].nType = t.nType;
+                m_columns[i].nDefinedSize = t.nDefinedSize;
+            }
+        }
+        m_bFirst = false;
+        return S_OK;
+    }
+    m_bOnRow = false;
+    m_bFirst = false;
+    if (rc == SQLITE_DONE)
+        return S_OK;
+    *pError = m_pProvider->Error(rc);
+    Detach(); // the statement is finished after an error
+    return pError->hr;
+}
+
+HRESULT CSqliteCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) {
+    VariantInit(pvar);
+    if (!m_bOnRow || nIndex >= m_columns.size()) {
+        *pError = m_pProvider->Error(E_UNEXPECTED, L"No current row.");
+        return pError->hr;
+    }
+    HRESULT hr = SqliteColumnValue(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, pvar);
+    if (FAILED(hr))
+        *pError = m_pProvider->Error(hr, L"Not enough memory for the value.");
+    return hr;
+}
+
+LONG CSqliteCursor::ActualSize(size_t nIndex) {
+    if (!m_bOnRow || nIndex >= m_columns.size())
+        return 0;
+    return SqliteColumnActualSize(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nDefinedSize);
+}

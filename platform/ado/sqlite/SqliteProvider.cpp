@@ -1,0 +1,302 @@
+#include "platform/ado/sqlite/SqliteProvider.h"
+
+#include <cwctype>
+
+#include "platform/ado/sqlite/SqliteCursor.h"
+#include "platform/ado/sqlite/SqliteTypes.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+const wchar_t kSource[] = L"SQLite";
+// How long a statement waits for a database another connection has locked.
+const int kBusyTimeoutMs = 5000;
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+// The database name SQL uses by default: the file name without folder and extension.
+std::wstring DefaultCatalog(const std::wstring& strPath) {
+    if (strPath.empty() || strPath == L":memory:")
+        return L"main";
+    size_t nSlash = strPath.find_last_of(L"/\\");
+    std::wstring strName = nSlash == std::wstring::npos ? strPath : strPath.substr(nSlash + 1);
+    size_t nDot = strName.rfind(L'.');
+    if (nDot != std::wstring::npos && nDot > 0)
+        strName.resize(nDot);
+    return strName.empty() ? L"main" : strName;
+}
+
+// Whether what is left of a batch holds only blanks and comments.
+bool OnlyBlanks(sqlite3* pDb, const char* pszTail) {
+    while (pszTail && *pszTail) {
+        sqlite3_stmt* pStmt = nullptr;
+        const char* pszNext = nullptr;
+        if (sqlite3_prepare_v2(pDb, pszTail, -1, &pStmt, &pszNext) != SQLITE_OK)
+            return false;
+        if (pStmt) {
+            sqlite3_finalize(pStmt);
+            return false;
+        }
+        if (pszNext == pszTail)
+            break;
+        pszTail = pszNext;
+    }
+    return true;
+}
+
+class CStatement {
+public:
+    ~CStatement() { sqlite3_finalize(m_p); }
+    sqlite3_stmt* m_p = nullptr;
+    sqlite3_stmt* Release() {
+        sqlite3_stmt* p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+};
+
+VARIANT Text(const std::wstring& s) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    return v;
+}
+
+VARIANT Null() {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_NULL;
+    return v;
+}
+
+} // namespace
+
+std::string SqliteQuoteName(const std::wstring& strName) {
+    std::string s = "\"";
+    for (char c : WinWideToUtf8(strName)) {
+        if (c == '"')
+            s += '"';
+        s += c;
+    }
+    return s + "\"";
+}
+
+CSqliteProvider::~CSqliteProvider() { Close(); }
+
+CAdoError CSqliteProvider::Error(HRESULT hr, const std::wstring& strDescription) const {
+    return CAdoError::Make(hr, strDescription, kSource);
+}
+
+CAdoError CSqliteProvider::Error(int rc) const {
+    HRESULT hr = (rc & 0xFF) == SQLITE_CONSTRAINT ? DB_E_INTEGRITYVIOLATION : DB_E_ERRORSINCOMMAND;
+    const char* pszMessage = m_pDb ? sqlite3_errmsg(m_pDb) : sqlite3_errstr(rc);
+    return CAdoError::Make(hr, WinUtf8ToWide(pszMessage ? pszMessage : ""), kSource, rc);
+}
+
+HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs, ConnectModeEnum nMode,
+                              CAdoError* pError) {
+    Close();
+    auto itSource = pairs.find(L"data source");
+    if (itSource == pairs.end() || itSource->second.empty()) {
+        *pError = Error(E_FAIL, L"The connection string names no Data Source.");
+        return pError->hr;
+    }
+    const std::wstring& strPath = itSource->second;
+    int nFlags = (nMode & adModeReadWrite) == adModeRead ? SQLITE_OPEN_READONLY
+                                                          : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    nFlags |= SQLITE_OPEN_NOMUTEX;
+    sqlite3* pDb = nullptr;
+    int rc = sqlite3_open_v2(WinWideToUtf8(strPath).c_str(), &pDb, nFlags, nullptr);
+    if (rc != SQLITE_OK) {
+        const char* pszMessage = pDb ? sqlite3_errmsg(pDb) : sqlite3_errstr(rc);
+        *pError = CAdoError::Make(E_FAIL, WinUtf8ToWide(pszMessage ? pszMessage : ""), kSource, rc);
+        sqlite3_close(pDb);
+        return E_FAIL;
+    }
+    sqlite3_extended_result_codes(pDb, 1);
+    sqlite3_busy_timeout(pDb, kBusyTimeoutMs);
+    m_pDb = pDb;
+    auto itCatalog = pairs.find(L"initial catalog");
+    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second : DefaultCatalog(strPath);
+    return S_OK;
+}
+
+void CSqliteProvider::Close() {
+    if (m_pDb)
+        sqlite3_close_v2(m_pDb);
+    m_pDb = nullptr;
+}
+
+HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor, LONG* pnAffected,
+                                 CAdoError* pError) {
+    ppCursor->reset();
+    *pnAffected = 0;
+    std::string sql = WinWideToUtf8(strText);
+    const char* pszNext = sql.c_str();
+    sqlite3_int64 nChangesBefore = sqlite3_total_changes64(m_pDb);
+    // A batch runs statement by statement; only its last statement may return rows.
+    while (pszNext && *pszNext) {
+        CStatement stmt;
+        const char* pszTail = nullptr;
+        int rc = sqlite3_prepare_v2(m_pDb, pszNext, -1, &stmt.m_p, &pszTail);
+        if (rc != SQLITE_OK) {
+            *pError = Error(rc);
+            return pError->hr;
+        }
+        if (stmt.m_p == nullptr)
+            break; // blanks and comments only
+        pszNext = pszTail;
+        if (sqlite3_column_count(stmt.m_p) > 0) {
+            if (!OnlyBlanks(m_pDb, pszNext)) {
+                *pError = Error(DB_E_ERRORSINCOMMAND,
+                                L"Only the last statement of a batch may return rows.");
+                return pError->hr;
+            }
+            *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release());
+            return S_OK;
+        }
+        rc = sqlite3_step(stmt.m_p);
+        while (rc == SQLITE_ROW)
+            rc = sqlite3_step(stmt.m_p);
+        if (rc != SQLITE_DONE) {
+            *pError = Error(rc);
+            return pError->hr;
+        }
+    }
+    *pnAffected = static_cast<LONG>(sqlite3_total_changes64(m_pDb) - nChangesBefore);
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable, std::unique_ptr<CAdoCursor>* ppCursor,
+                                   CAdoError* pError) {
+    ppCursor->reset();
+    CStatement check;
+    sqlite3_prepare_v2(m_pDb,
+                       "SELECT 1 FROM sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE",
+                       -1, &check.m_p, nullptr);
+    std::string name = WinWideToUtf8(strTable);
+    sqlite3_bind_text(check.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(check.m_p) != SQLITE_ROW) {
+        *pError = Error(DB_E_NOTABLE, L"no such table: " + strTable);
+        return pError->hr;
+    }
+    CStatement stmt;
+    std::string sql = "SELECT * FROM " + SqliteQuoteName(strTable);
+    int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
+    if (rc != SQLITE_OK) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release());
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable, const std::vector<CAdoColumn>& columns,
+                                   const CAdoRowValues& values, CAdoError* pError) {
+    std::string sql = "INSERT INTO " + SqliteQuoteName(strTable);
+    if (values.empty()) {
+        sql += " DEFAULT VALUES";
+    } else {
+        std::string names, params;
+        for (const auto& v : values) {
+            if (!names.empty()) {
+                names += ", ";
+                params += ", ";
+            }
+            names += SqliteQuoteName(columns[v.first].strName);
+            params += "?";
+        }
+        sql += " (" + names + ") VALUES (" + params + ")";
+    }
+    CStatement stmt;
+    int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
+    if (rc != SQLITE_OK) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    int nParam = 1;
+    for (const auto& v : values) {
+        rc = SqliteBindVariant(stmt.m_p, nParam++, *v.second);
+        if (rc != SQLITE_OK) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, L"A value cannot be stored in column " + columns[v.first].strName + L".");
+            return pError->hr;
+        }
+    }
+    rc = sqlite3_step(stmt.m_p);
+    if (rc != SQLITE_DONE) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::Tables(const std::vector<std::wstring>& restrictions, std::unique_ptr<CAdoCursor>* ppCursor,
+                                CAdoError* pError) {
+    auto restriction = [&](size_t i) { return i < restrictions.size() ? restrictions[i] : std::wstring(); };
+    std::vector<CAdoColumn> columns;
+    for (const wchar_t* pszName : {L"TABLE_CATALOG", L"TABLE_SCHEMA", L"TABLE_NAME", L"TABLE_TYPE", L"DESCRIPTION"})
+        columns.push_back({pszName, adVarWChar, 128});
+    auto pCursor = std::make_unique<CAdoMemoryCursor>(columns);
+
+    std::wstring strCatalog = restriction(0), strSchema = restriction(1);
+    if ((!strCatalog.empty() && Lower(strCatalog) != Lower(m_strCatalog)) || !strSchema.empty()) {
+        *ppCursor = std::move(pCursor);
+        return S_OK;
+    }
+    CStatement stmt;
+    int rc = sqlite3_prepare_v2(m_pDb,
+                                "SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
+                                "WHEN type = 'view' THEN 'VIEW' ELSE 'TABLE' END AS kind "
+                                "FROM sqlite_schema WHERE type IN ('table','view') ORDER BY kind, name",
+                                -1, &stmt.m_p, nullptr);
+    if (rc != SQLITE_OK) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    std::wstring strName = Lower(restriction(2)), strType = restriction(3);
+    while ((rc = sqlite3_step(stmt.m_p)) == SQLITE_ROW) {
+        std::wstring name = WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt.m_p, 0)));
+        std::wstring kind = WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt.m_p, 1)));
+        if ((!strName.empty() && Lower(name) != strName) || (!strType.empty() && kind != strType))
+            continue;
+        pCursor->AddRow({Text(m_strCatalog), Null(), Text(name), Text(kind), Null()});
+    }
+    if (rc != SQLITE_DONE) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    *ppCursor = std::move(pCursor);
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::RunSimple(const char* pszSql, CAdoError* pError) {
+    int rc = sqlite3_exec(m_pDb, pszSql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::BeginTrans(CAdoError* pError) { return RunSimple("BEGIN", pError); }
+
+HRESULT CSqliteProvider::CommitTrans(CAdoError* pError) {
+    if (sqlite3_get_autocommit(m_pDb)) {
+        *pError = Error(XACT_E_NOTRANSACTION, L"cannot commit - no transaction is active");
+        return pError->hr;
+    }
+    return RunSimple("COMMIT", pError);
+}
+
+HRESULT CSqliteProvider::RollbackTrans(CAdoError* pError) {
+    if (sqlite3_get_autocommit(m_pDb)) {
+        *pError = Error(XACT_E_NOTRANSACTION, L"cannot rollback - no transaction is active");
+        return pError->hr;
+    }
+    return RunSimple("ROLLBACK", pError);
+}

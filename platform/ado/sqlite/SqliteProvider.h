@@ -1,0 +1,45 @@
+// The embedded provider: a SQLite database file (or memory) behind the data-access objects.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/ado/AdoProvider.h"
+
+class CSqliteProvider : public CAdoProvider {
+public:
+    ~CSqliteProvider() override;
+    const wchar_t* Name() const override { return L"SQLite"; }
+
+    // Keys: "data source" (a path or ":memory:"), "initial catalog" (the database name SQL
+    // uses; by default the file name without folder and extension, "main" in memory).
+    HRESULT Open(const std::map<std::wstring, std::wstring>& pairs, ConnectModeEnum nMode, CAdoError* pError) override;
+    void Close() override;
+    HRESULT Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor, LONG* pnAffected,
+                    CAdoError* pError) override;
+    HRESULT OpenTable(const std::wstring& strTable, std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) override;
+    HRESULT InsertRow(const std::wstring& strTable, const std::vector<CAdoColumn>& columns,
+                      const CAdoRowValues& values, CAdoError* pError) override;
+    HRESULT Tables(const std::vector<std::wstring>& restrictions, std::unique_ptr<CAdoCursor>* ppCursor,
+                   CAdoError* pError) override;
+    HRESULT BeginTrans(CAdoError* pError) override;
+    HRESULT CommitTrans(CAdoError* pError) override;
+    HRESULT RollbackTrans(CAdoError* pError) override;
+
+    const std::wstring& Catalog() const { return m_strCatalog; }
+
+    // The database's error as a failure: constraint violations, rejected statements.
+    CAdoError Error(int rc) const;
+    CAdoError Error(HRESULT hr, const std::wstring& strDescription) const;
+
+private:
+    HRESULT RunSimple(const char* pszSql, CAdoError* pError);
+
+    sqlite3* m_pDb = nullptr;
+    std::wstring m_strCatalog;
+};
+
+// Quotes a name for SQLite ("a""b").
+std::string SqliteQuoteName(const std::wstring& strName);

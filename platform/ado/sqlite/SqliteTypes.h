@@ -1,0 +1,25 @@
+// How the embedded provider describes SQLite columns in the data-access types, and how it
+// turns stored values into variants.
+#pragma once
+
+#include <sqlite3.h>
+
+#include "platform/ado/AdoProvider.h"
+
+struct CSqliteColumnType {
+    DataTypeEnum nType;
+    LONG nDefinedSize;
+    bool bDeclared; // false: no declared type, described by the values' storage class
+};
+
+// A declared column type ("nvarchar(40)", "INTEGER", "decimal(10,2)", ...) or null.
+CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared);
+// The description of a column without a declared type from one value's storage class.
+CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass);
+
+// The current row's cell of a statement as a variant of the column's type.
+HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar);
+// The size of the cell: bytes for blobs, characters for text.
+LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize);
+// Binds a variant to a statement parameter (1-based).
+int SqliteBindVariant(sqlite3_stmt* pStmt, int nParam, const VARIANT& var);
