@@ -1,5 +1,6 @@
 #include "platform/afx/COleSafeArray.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -12,11 +13,15 @@ void Check(HRESULT hr) {
         AfxThrowOleException(hr);
 }
 
-// The framework's `long` indexes are Automation's 32-bit LONG ones.
+// The framework's `long` indexes are Automation's 32-bit LONG ones. A wider index names no
+// element; truncating it would address a wrong one.
 std::vector<LONG> Indexes(const long* rgIndices, USHORT cDims) {
     std::vector<LONG> out(cDims);
-    for (USHORT i = 0; i < cDims; ++i)
+    for (USHORT i = 0; i < cDims; ++i) {
+        if (rgIndices[i] < INT32_MIN || rgIndices[i] > INT32_MAX)
+            AfxThrowOleException(DISP_E_BADINDEX);
         out[i] = static_cast<LONG>(rgIndices[i]);
+    }
     return out;
 }
 
@@ -54,6 +59,8 @@ SAFEARRAY* COleSafeArray::Array() const {
 }
 
 void COleSafeArray::CreateOneDim(VARTYPE vtSrc, DWORD dwElements, const void* pvSrcData, long nLBound) {
+    if (nLBound < INT32_MIN || nLBound > INT32_MAX)
+        AfxThrowOleException(E_INVALIDARG);
     Clear();
     SAFEARRAY* psa = SafeArrayCreateVector(vtSrc, static_cast<LONG>(nLBound), dwElements);
     if (psa == nullptr)

@@ -280,11 +280,12 @@ HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
     if (pv == nullptr && !(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH)))
         return E_INVALIDARG;
     if (psa->fFeatures & FADF_BSTR) {
-        // The value passed for a string element is the string itself.
+        // The value passed for a string element is the BSTR itself; its length counts, so
+        // embedded NULs survive.
         BSTR copy = nullptr;
-        auto src = static_cast<const OLECHAR*>(pv);
+        auto src = static_cast<BSTR>(pv);
         if (src) {
-            copy = SysAllocString(src);
+            copy = SysAllocStringLen(src, SysStringLen(src));
             if (copy == nullptr)
                 return E_OUTOFMEMORY;
         }

@@ -44,7 +44,8 @@ HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
 HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
 // Copies the element out (strings duplicated, variants deep-copied, interfaces AddRef'd).
 HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
-// Copies the value in, releasing what the element held.
+// Copies the value in, releasing what the element held. For VT_BSTR, VT_UNKNOWN and
+// VT_DISPATCH elements pv is the BSTR or interface pointer itself (a BSTR, not any wide string).
 HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);

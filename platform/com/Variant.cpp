@@ -222,6 +222,11 @@ bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, i
         nSeconds -= 86400;
         ++nDay;
     }
+    // Rounding up the last moment of 9999-12-31 must not reach a year that has no date.
+    if (nDay >= static_cast<long long>(kMaxDate)) {
+        nDay = static_cast<long long>(kMaxDate) - 1;
+        nSeconds = 86399;
+    }
     CivilFromDays(nDay + kEpochDays, pYear, pMonth, pDay);
     *pHour = static_cast<int>(nSeconds / 3600);
     *pMinute = static_cast<int>(nSeconds / 60 % 60);
@@ -532,6 +537,9 @@ HRESULT ParseNumberText(const wchar_t* psz, CNumber* pOut) {
     if (nSeen == 0 || (*p != 0 && !bExponent))
         return DISP_E_TYPEMISMATCH;
     if (bExponent || !bExact || nScale > 28) {
+        // strtod reads narrow text: a wider character must not shrink into an ASCII digit.
+        if (std::any_of(s.begin(), s.end(), [](wchar_t c) { return c < 0 || c > 0x7F; }))
+            return DISP_E_TYPEMISMATCH;
         std::string narrow(s.begin(), s.end());
         char* pEnd = nullptr;
         double d = std::strtod(narrow.c_str(), &pEnd);

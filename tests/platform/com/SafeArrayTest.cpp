@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "platform/com/ComObject.h"
+#include "platform/com/SafeArray.h"
+
+namespace {
+
+class CountedUnknown : public CComObjectRoot<IUnknown> {};
+
+// Lower and upper bound of each dimension, first dimension first.
+std::vector<LONG> Bounds(SAFEARRAY* psa) {
+    std::vector<LONG> out;
+    for (UINT d = 1; d <= SafeArrayGetDim(psa); ++d) {
+        LONG lo = 0, hi = 0;
+        EXPECT_EQ(S_OK, SafeArrayGetLBound(psa, d, &lo));
+        EXPECT_EQ(S_OK, SafeArrayGetUBound(psa, d, &hi));
+        out.insert(out.end(), {lo, hi});
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SafeArray, DimensionsBoundsAndLayout) {
+    SAFEARRAYBOUND one[] = {{4, -2}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_UI1, 1, one);
+    ASSERT_NE(nullptr, psa);
+    EXPECT_EQ((std::vector<LONG>{-2, 1}), Bounds(psa));
+    EXPECT_EQ(1u, SafeArrayGetElemsize(psa));
+    LONG n, i = 1;
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetUBound(psa, 0, &n));
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetLBound(psa, 2, &n));
+    BYTE b = 0xAB, got = 0;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &i, &b));
+    ASSERT_EQ(S_OK, SafeArrayGetElement(psa, &i, &got));
+    EXPECT_EQ(0xAB, got);
+    EXPECT_EQ(0xAB, static_cast<BYTE*>(psa->pvData)[3]);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+
+    // Three columns from 1 by two rows from -1: the first index varies fastest in memory.
+    SAFEARRAYBOUND two[] = {{3, 1}, {2, -1}};
+    psa = SafeArrayCreate(VT_I4, 2, two);
+    EXPECT_EQ((std::vector<LONG>{1, 3, -1, 0}), Bounds(psa));
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetUBound(psa, 3, &n));
+    for (LONG j = -1; j <= 0; ++j)
+        for (LONG k = 1; k <= 3; ++k) {
+            LONG idx[] = {k, j}, v = 10 * k + j;
+            ASSERT_EQ(S_OK, SafeArrayPutElement(psa, idx, &v));
+        }
+    LONG* pData = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayAccessData(psa, reinterpret_cast<void**>(&pData)));
+    EXPECT_EQ((std::vector<LONG>{9, 19, 29, 10, 20, 30}), std::vector<LONG>(pData, pData + 6));
+    // Destroying an array somebody is reading is refused.
+    EXPECT_EQ(DISP_E_ARRAYISLOCKED, SafeArrayDestroy(psa));
+    EXPECT_EQ(S_OK, SafeArrayUnaccessData(psa));
+    EXPECT_EQ(E_UNEXPECTED, SafeArrayUnaccessData(psa));
+    for (const auto& o : {std::vector<LONG>{0, -1}, {4, -1}, {1, -2}, {1, 1}}) {
+        LONG idx[] = {o[0], o[1]}, v = 0;
+        EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetElement(psa, idx, &v));
+        EXPECT_EQ(DISP_E_BADINDEX, SafeArrayPutElement(psa, idx, &v));
+    }
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+
+    SAFEARRAYBOUND three[] = {{2, 0}, {3, 0}, {4, 0}};
+    psa = SafeArrayCreate(VT_R8, 3, three);
+    EXPECT_EQ((std::vector<LONG>{0, 1, 0, 2, 0, 3}), Bounds(psa));
+    LONG idx[] = {1, 2, 3};
+    double d = 2.75;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, idx, &d));
+    EXPECT_EQ(2.75, static_cast<double*>(psa->pvData)[1 + 2 * 2 + 3 * 2 * 3]);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+}
+
+TEST(SafeArray, StringAndVariantElementsAreCopiedDeeply) {
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_BSTR, 1, 2);
+    LONG i = 1;
+    BSTR in = SysAllocStringLen(L"x\0y", 3);
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &i, in));
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &i, in)); // frees the first copy
+    SysFreeString(in);
+    BSTR out1 = nullptr, out2 = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayGetElement(psa, &i, &out1));
+    ASSERT_EQ(S_OK, SafeArrayGetElement(psa, &i, &out2));
+    EXPECT_NE(out1, out2);
+    ASSERT_EQ(3u, SysStringLen(out1));
+    EXPECT_EQ(0, std::wmemcmp(L"x\0y", out1, 3));
+    SysFreeString(out1);
+    SysFreeString(out2);
+
+    SAFEARRAY* pCopy = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayCopy(psa, &pCopy));
+    EXPECT_EQ((std::vector<LONG>{1, 2}), Bounds(pCopy));
+    BSTR* pDup = static_cast<BSTR*>(pCopy->pvData);
+    EXPECT_NE(static_cast<BSTR*>(psa->pvData)[0], pDup[0]);
+    EXPECT_EQ(nullptr, pDup[1]);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+    EXPECT_EQ(0, std::wmemcmp(L"x\0y", pDup[0], 3));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(pCopy));
+
+    auto* pObj = new CountedUnknown;
+    const ULONG nStart = ComRefCount(pObj);
+    psa = SafeArrayCreateVector(VT_VARIANT, 0, 3);
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(L"in a variant");
+    i = 0;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &i, &v));
+    VariantClear(&v);
+    v.vt = VT_UNKNOWN;
+    v.punkVal = pObj;
+    i = 1;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, &i, &v));
+    EXPECT_EQ(nStart + 1, ComRefCount(pObj));
+    ASSERT_EQ(S_OK, SafeArrayCopy(psa, &pCopy));
+    EXPECT_EQ(nStart + 2, ComRefCount(pObj));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+    i = 0;
+    ASSERT_EQ(S_OK, SafeArrayGetElement(pCopy, &i, &v));
+    ASSERT_EQ(VT_BSTR, v.vt);
+    EXPECT_STREQ(L"in a variant", v.bstrVal);
+    VariantClear(&v);
+    i = 2;
+    ASSERT_EQ(S_OK, SafeArrayGetElement(pCopy, &i, &v));
+    EXPECT_EQ(VT_EMPTY, v.vt);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(pCopy));
+    EXPECT_EQ(nStart, ComRefCount(pObj));
+    pObj->Release();
+}
+
+TEST(SafeArray, RedimChangesTheLastDimension) {
+    // Two columns by two rows; rows are the last dimension.
+    SAFEARRAYBOUND bounds[] = {{2, 0}, {2, 0}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_I4, 2, bounds);
+    LONG* p = static_cast<LONG*>(psa->pvData);
+    for (LONG k = 0; k < 4; ++k)
+        p[k] = k + 1;
+    SAFEARRAYBOUND rows = {3, 0};
+    ASSERT_EQ(S_OK, SafeArrayRedim(psa, &rows));
+    EXPECT_EQ((std::vector<LONG>{0, 1, 0, 2}), Bounds(psa));
+    p = static_cast<LONG*>(psa->pvData);
+    EXPECT_EQ((std::vector<LONG>{1, 2, 3, 4, 0, 0}), std::vector<LONG>(p, p + 6));
+    rows.cElements = 1;
+    ASSERT_EQ(S_OK, SafeArrayRedim(psa, &rows));
+    LONG idx[] = {1, 1}, v = 0;
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetElement(psa, idx, &v));
+    idx[1] = 0;
+    ASSERT_EQ(S_OK, SafeArrayGetElement(psa, idx, &v));
+    EXPECT_EQ(2, v);
+    SafeArrayLock(psa);
+    EXPECT_EQ(DISP_E_ARRAYISLOCKED, SafeArrayRedim(psa, &rows));
+    SafeArrayUnlock(psa);
+    SafeArrayDestroy(psa);
+
+    // An empty vector has its upper bound below the lower one; it can grow, and shrinking a
+    // string vector frees the strings it drops.
+    psa = SafeArrayCreateVector(VT_BSTR, 0, 0);
+    ASSERT_NE(nullptr, psa);
+    EXPECT_EQ((std::vector<LONG>{0, -1}), Bounds(psa));
+    LONG i = 0;
+    BSTR b = nullptr;
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetElement(psa, &i, &b));
+    SAFEARRAY* pCopy = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayCopy(psa, &pCopy));
+    EXPECT_EQ((std::vector<LONG>{0, -1}), Bounds(pCopy));
+    SafeArrayDestroy(pCopy);
+    rows = {2, 0};
+    ASSERT_EQ(S_OK, SafeArrayRedim(psa, &rows));
+    EXPECT_EQ(nullptr, static_cast<BSTR*>(psa->pvData)[1]);
+    static_cast<BSTR*>(psa->pvData)[1] = SysAllocString(L"dropped");
+    rows = {0, 0};
+    ASSERT_EQ(S_OK, SafeArrayRedim(psa, &rows));
+    EXPECT_EQ((std::vector<LONG>{0, -1}), Bounds(psa));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+}
