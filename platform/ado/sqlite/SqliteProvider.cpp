@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -120,23 +121,65 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     }
     sqlite3_extended_result_codes(pDb, 1);
     sqlite3_busy_timeout(pDb, kBusyTimeoutMs);
+    rc = SqlServerCreateCatalog(pDb);
+    if (rc != SQLITE_OK) {
+        *pError = CAdoError::Make(E_FAIL, WinUtf8ToWide(sqlite3_errmsg(pDb)), kSource, rc);
+        sqlite3_close(pDb);
+        return E_FAIL;
+    }
     m_pDb = pDb;
     auto itCatalog = pairs.find(L"initial catalog");
     m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second : DefaultCatalog(strPath);
+    m_pBridge = std::make_unique<CSqlServerBridge>(
+        [this](const std::wstring& strDatabase) { return ResolveDatabase(strDatabase); },
+        [this](const std::wstring& strSchema, std::wstring* pstrPrefix) {
+            return SqlServerEnsureAttachedCatalog(m_pDb, strSchema, pstrPrefix);
+        });
     return S_OK;
+}
+
+CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase) const {
+    CSqlDatabaseRef ref;
+    if (Lower(strDatabase) == Lower(m_strCatalog)) {
+        ref.nKind = CSqlDatabaseRef::kMain;
+        return ref;
+    }
+    // An attached database by its schema name.
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, "SELECT name FROM pragma_database_list WHERE name NOT IN ('main','temp')", -1,
+                           &pStmt, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(pStmt) == SQLITE_ROW) {
+            std::wstring name = WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0)));
+            if (Lower(name) == Lower(strDatabase)) {
+                ref.nKind = CSqlDatabaseRef::kAttached;
+                ref.strSchema = name;
+                break;
+            }
+        }
+    }
+    sqlite3_finalize(pStmt);
+    return ref;
 }
 
 void CSqliteProvider::Close() {
     if (m_pDb)
         sqlite3_close_v2(m_pDb);
     m_pDb = nullptr;
+    m_pBridge.reset();
 }
 
 HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor, LONG* pnAffected,
                                  CAdoError* pError) {
     ppCursor->reset();
     *pnAffected = 0;
-    std::string sql = WinWideToUtf8(strText);
+    // SQL written for SQL Server becomes SQLite's before it runs.
+    std::wstring strTranslated, strProblem;
+    bool bUnknownDatabase = false;
+    if (!m_pBridge->Translate(strText, &strTranslated, &strProblem, &bUnknownDatabase)) {
+        *pError = Error(DB_E_ERRORSINCOMMAND, strProblem);
+        return pError->hr;
+    }
+    std::string sql = WinWideToUtf8(strTranslated);
     const char* pszNext = sql.c_str();
     sqlite3_int64 nChangesBefore = sqlite3_total_changes64(m_pDb);
     // A batch runs statement by statement; only its last statement may return rows.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/ado/AdoProvider.h"
+#include "platform/ado/sqlite/SqlServerBridge.h"
 
 class CSqliteProvider : public CAdoProvider {
 public:
@@ -34,11 +35,15 @@ public:
     CAdoError Error(int rc) const;
     CAdoError Error(HRESULT hr, const std::wstring& strDescription) const;
 
+    // What a database part of a SQL Server name stands for on this connection.
+    CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) const;
+
 private:
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
 
     sqlite3* m_pDb = nullptr;
     std::wstring m_strCatalog;
+    std::unique_ptr<CSqlServerBridge> m_pBridge;
 };
 
 // Quotes a name for SQLite ("a""b").
