@@ -4,8 +4,10 @@
 #pragma once
 
 #include "platform/afx/afx.h"
+#include "platform/ado/AdoInterfaces.h"
 #include "platform/com/comdef.h"
 
+#include "ZORADORXServer.h"
 #include "ZORPackageDbOper.h"
 #include "ZORTableField.h"
 #include "ZORValueRecord.h"

@@ -10,3 +10,5 @@ inline constexpr LPCWSTR kMsgNoConnection = L"数据库没有正常连接...";
 // The detailed report of a COM failure: code, its meaning, source, description.
 inline constexpr LPCWSTR kFmtComErrorReport =
     L"Error:\n\tCode = %08lx\n\tCode meaning = %s\n\tSource = %s\n\tDescription = %s\n";
+// The connection string built from an ODBC data source, user and password.
+inline constexpr LPCWSTR kFmtDsnConnection = L"DSN=%s; UID=%s; PWD=%s";

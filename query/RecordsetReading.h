@@ -1,0 +1,53 @@
+// What every query reader shares: obtaining the result set, turning cells and field names
+// into trimmed text, and walking the rows (whole or by range).
+#pragma once
+
+#include "server/ZORImpADORXServer.h"
+
+// The outcome of the opening sequence when nothing was raised.
+enum class CReaderOpen {
+    kReady,    // pRs and nCols are set
+    kNoResult, // the statement produced no result set
+    kNoFields, // Fields or Count reported a failure
+};
+
+// Executes lpszSQL (not null) as command text on the server's connection. Raises _com_error
+// with E_POINTER without a connection, and whatever Execute raises.
+CReaderOpen ReaderOpen(CZORImpADORXServer& server, const wchar_t* lpszSQL, _RecordsetPtr& pRs, LONG* pnCols);
+
+// Empty for VT_EMPTY and VT_NULL, otherwise the value coerced to text; trimmed at the end,
+// then at the start. A value that does not coerce raises _com_error.
+void FieldValueToText(const VARIANT& var, CString& strText);
+// The name trimmed the same way; a null name is the empty string.
+void FieldNameToText(BSTR bstrName, CString& strText);
+
+// The text of one cell of the current row (collection and field fetched anew).
+void ReadCellText(_Recordset* pRs, LONG nCol, CString& strText);
+// The trimmed name of a field.
+void ReadFieldName(_Recordset* pRs, LONG nCol, CString& strText);
+
+// Walks the rows from the current one: fnCell(nCol, text) for columns 0 to nCols - 1, then
+// fnRowEnd(nRow), which returns false to stop before MoveNext. Returns the row counter.
+template <typename CellFn, typename RowEndFn>
+int WalkRows(_Recordset* pRs, LONG nCols, CellFn fnCell, RowEndFn fnRowEnd) {
+    int nRow = 0;
+    CString strText;
+    while (!pRs->GetadoEOF()) {
+        for (LONG nCol = 0; nCol < nCols; ++nCol) {
+            ReadCellText(pRs, nCol, strText);
+            fnCell(nCol, strText);
+        }
+        if (!fnRowEnd(nRow))
+            break;
+        pRs->MoveNext();
+        ++nRow;
+    }
+    return nRow;
+}
+
+// Moves to row nStart of a range walk (a failure raises _com_error).
+void MoveToRangeStart(_Recordset* pRs, int nStart);
+// The range test: true while the walk goes on after row nRow.
+inline bool InRange(int nRow, int nStart, int nEnd) {
+    return !(nRow >= static_cast<int>(static_cast<unsigned>(nEnd) - static_cast<unsigned>(nStart)));
+}
