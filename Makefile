@@ -11,7 +11,9 @@ BUILD_DIR ?= build
 endif
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo install clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test demo install clean fuzz
 
 all: build
 
@@ -34,5 +36,14 @@ demo: build
 install: build
 	@cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
 
+# Each fuzz target under libFuzzer for FUZZ_SECONDS, starting from its seed corpus.
+fuzz: deps
+	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DZQK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_archive fuzz_connection_string fuzz_variant_coercion
+	@for t in archive:archive connection_string:connection variant_coercion:variant; do \
+	  name=$${t%%:*}; corpus=$${t##*:}; mkdir -p build-fuzz/corpus/$$corpus; \
+	  build-fuzz/fuzz/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$corpus fuzz/corpus/$$corpus || exit 1; \
+	done
+
 clean:
-	@rm -rf build build-sanitize
+	@rm -rf build build-sanitize build-fuzz

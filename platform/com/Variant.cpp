@@ -606,6 +606,9 @@ HRESULT NumberFrom(const VARIANT& v, VARTYPE vtTarget, CNumber* pOut) {
         return S_OK;
     }
     case VT_DECIMAL:
+        // A scale beyond 28 is not a decimal (and would overflow the arithmetic).
+        if (v.decVal.scale > 28)
+            return E_INVALIDARG;
         *pOut = FromDecimal(v.decVal);
         return S_OK;
     case VT_BSTR:
@@ -645,7 +648,7 @@ HRESULT TextFrom(const VARIANT& v, std::wstring* pText) {
         return S_OK;
     case VT_DECIMAL:
         if (v.decVal.scale > 28)
-            return DISP_E_OVERFLOW;
+            return E_INVALIDARG;
         *pText = ScaledText((v.decVal.sign & DECIMAL_NEG) != 0, FromDecimal(v.decVal).nMagnitude,
                             v.decVal.scale);
         return S_OK;
