@@ -1,9 +1,12 @@
 // The framework's growable array. Growing default-constructs the new elements, shrinking
 // destroys the removed ones, and growth is geometric so that appending one element at a
 // time is amortised constant. An index outside the array raises the invalid-argument
-// exception instead of touching memory that is not there.
+// exception instead of touching memory that is not there; running out of memory raises the
+// memory exception, as every framework container does.
 #pragma once
 
+#include <new>
+#include <stdexcept>
 #include <type_traits>
 #include <vector>
 
@@ -25,10 +28,12 @@ public:
 
     // nGrowBy is accepted for compatibility; growth is always geometric.
     void SetSize(INT_PTR nNewSize, INT_PTR nGrowBy = -1) {
-        (void)nGrowBy;
-        if (nNewSize < 0)
-            AfxThrowInvalidArgException();
-        m_data.resize(static_cast<size_t>(nNewSize));
+        return Guarded([&] {
+            (void)nGrowBy;
+            if (nNewSize < 0)
+                AfxThrowInvalidArgException();
+            m_data.resize(static_cast<size_t>(nNewSize));
+        });
     }
     void FreeExtra() { m_data.shrink_to_fit(); }
     void RemoveAll() noexcept { std::vector<TYPE>().swap(m_data); }
@@ -45,62 +50,74 @@ public:
     TYPE* GetData() noexcept { return m_data.data(); }
 
     void SetAtGrow(INT_PTR nIndex, ARG_TYPE newElement) {
-        if (nIndex < 0)
-            AfxThrowInvalidArgException();
-        size_t n = static_cast<size_t>(nIndex);
-        if (n >= m_data.size()) {
-            if (n == m_data.size()) {
-                m_data.push_back(newElement); // push_back copes with an element of ours
+        return Guarded([&] {
+            if (nIndex < 0)
+                AfxThrowInvalidArgException();
+            size_t n = static_cast<size_t>(nIndex);
+            if (n >= m_data.size()) {
+                if (n == m_data.size()) {
+                    m_data.push_back(newElement); // push_back copes with an element of ours
+                    return;
+                }
+                TYPE copy(newElement); // growing may move the element we were given
+                m_data.resize(n + 1);
+                m_data[n] = std::move(copy);
                 return;
             }
-            TYPE copy(newElement); // growing may move the element we were given
-            m_data.resize(n + 1);
-            m_data[n] = std::move(copy);
-            return;
-        }
-        m_data[n] = newElement;
+            m_data[n] = newElement;
+        });
     }
 
     INT_PTR Add(ARG_TYPE newElement) {
-        m_data.push_back(newElement);
-        return GetSize() - 1;
+        return Guarded([&] {
+            m_data.push_back(newElement);
+            return GetSize() - 1;
+        });
     }
 
     INT_PTR Append(const CArray& src) {
-        INT_PTR nOldSize = GetSize();
-        if (&src == this) {
-            std::vector<TYPE> copy(m_data);
-            m_data.insert(m_data.end(), copy.begin(), copy.end());
-        } else {
-            m_data.insert(m_data.end(), src.m_data.begin(), src.m_data.end());
-        }
-        return nOldSize;
+        return Guarded([&] {
+            INT_PTR nOldSize = GetSize();
+            if (&src == this) {
+                std::vector<TYPE> copy(m_data);
+                m_data.insert(m_data.end(), copy.begin(), copy.end());
+            } else {
+                m_data.insert(m_data.end(), src.m_data.begin(), src.m_data.end());
+            }
+            return nOldSize;
+        });
     }
 
     void Copy(const CArray& src) {
-        if (&src != this)
-            m_data = src.m_data;
+        return Guarded([&] {
+            if (&src != this)
+                m_data = src.m_data;
+        });
     }
 
     // Inserting at or past the end first grows the array to nIndex.
     void InsertAt(INT_PTR nIndex, ARG_TYPE newElement, INT_PTR nCount = 1) {
-        if (nIndex < 0 || nCount <= 0)
-            AfxThrowInvalidArgException();
-        TYPE copy(newElement);
-        if (static_cast<size_t>(nIndex) > m_data.size())
-            m_data.resize(static_cast<size_t>(nIndex));
-        m_data.insert(m_data.begin() + nIndex, static_cast<size_t>(nCount), copy);
+        return Guarded([&] {
+            if (nIndex < 0 || nCount <= 0)
+                AfxThrowInvalidArgException();
+            TYPE copy(newElement);
+            if (static_cast<size_t>(nIndex) > m_data.size())
+                m_data.resize(static_cast<size_t>(nIndex));
+            m_data.insert(m_data.begin() + nIndex, static_cast<size_t>(nCount), copy);
+        });
     }
 
     void InsertAt(INT_PTR nStartIndex, const CArray* pNewArray) {
-        if (pNewArray == nullptr || nStartIndex < 0)
-            AfxThrowInvalidArgException();
-        std::vector<TYPE> copy(pNewArray->m_data);
-        if (copy.empty())
-            return;
-        if (static_cast<size_t>(nStartIndex) > m_data.size())
-            m_data.resize(static_cast<size_t>(nStartIndex));
-        m_data.insert(m_data.begin() + nStartIndex, copy.begin(), copy.end());
+        return Guarded([&] {
+            if (pNewArray == nullptr || nStartIndex < 0)
+                AfxThrowInvalidArgException();
+            std::vector<TYPE> copy(pNewArray->m_data);
+            if (copy.empty())
+                return;
+            if (static_cast<size_t>(nStartIndex) > m_data.size())
+                m_data.resize(static_cast<size_t>(nStartIndex));
+            m_data.insert(m_data.begin() + nStartIndex, copy.begin(), copy.end());
+        });
     }
 
     void RemoveAt(INT_PTR nIndex, INT_PTR nCount = 1) {
@@ -110,6 +127,16 @@ public:
     }
 
 private:
+    template <typename Fn> static auto Guarded(Fn fn) -> decltype(fn()) {
+        try {
+            return fn();
+        } catch (const std::bad_alloc&) {
+            AfxThrowMemoryException();
+        } catch (const std::length_error&) {
+            AfxThrowMemoryException();
+        }
+    }
+
     size_t Checked(INT_PTR nIndex) const {
         if (nIndex < 0 || static_cast<size_t>(nIndex) >= m_data.size())
             AfxThrowInvalidArgException();
