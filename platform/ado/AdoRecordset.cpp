@@ -204,6 +204,12 @@ HRESULT CRecordsetCore::ActualSize(size_t nIndex, LONG* pnSize) {
 HRESULT CRecordsetCore::AddNew() {
     if (m_strTable.empty())
         return AdoFailWith(adErrFeatureNotAvailable, kAdoSourceRecordset);
+    // A row still pending is stored first rather than dropped.
+    if (m_bAdding) {
+        HRESULT hr = Update();
+        if (FAILED(hr))
+            return hr;
+    }
     m_newRow.assign(ColumnCount(), CNewValue());
     m_bAdding = true;
     m_bOnInserted = false;

@@ -1,0 +1,193 @@
+// Adding rows through a recordset opened on a table, binary values in chunks, and reading them
+// back in pieces.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "AdoTestSupport.h"
+
+namespace {
+
+_variant_t Bytes(const BYTE* p, size_t n) {
+    _variant_t v;
+    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
+    v.vt = VT_ARRAY | VT_UI1;
+    if (n)
+        std::memcpy(v.parray->pvData, p, n);
+    return v;
+}
+
+std::vector<BYTE> BytesOf(const _variant_t& v) {
+    EXPECT_EQ(VT_ARRAY | VT_UI1, v.vt);
+    if (v.vt != (VT_ARRAY | VT_UI1))
+        return {};
+    auto* p = static_cast<const BYTE*>(v.parray->pvData);
+    return std::vector<BYTE>(p, p + v.parray->rgsabound[0].cElements);
+}
+
+class AddNewTest : public AdoTest {
+protected:
+    void SetUp() override {
+        AdoTest::SetUp();
+        m_pConn = OpenMemory();
+        Exec(L"CREATE TABLE f(id integer PRIMARY KEY, name nvarchar(20) NOT NULL UNIQUE, "
+             L"qty int DEFAULT 7, data image)");
+    }
+    void TearDown() override {
+        m_pConn = nullptr;
+        AdoTest::TearDown();
+    }
+    void Exec(const wchar_t* pszSql) { m_pConn->Execute(pszSql, nullptr, adCmdText); }
+    _RecordsetPtr Query(const wchar_t* pszSql) {
+        return m_pConn->Execute(pszSql, nullptr, adCmdText);
+    }
+    LONG Count() {
+        return Query(L"SELECT count(*) FROM f")->GetFields()->GetItem(0)->GetValue().lVal;
+    }
+    _RecordsetPtr OpenTable(LockTypeEnum nLock = adLockOptimistic, LONG nOptions = adCmdTable,
+                            const wchar_t* pszSource = L"f") {
+        _RecordsetPtr pRs;
+        EXPECT_EQ(S_OK, pRs.CreateInstance(L"ADODB.Recordset"));
+        pRs->Open(pszSource, _variant_t(static_cast<IDispatch*>(m_pConn.GetInterfacePtr())),
+                  adOpenKeyset, nLock, nOptions);
+        return pRs;
+    }
+
+    _ConnectionPtr m_pConn;
+};
+
+TEST_F(AddNewTest, UpdateInsertsTheNewRowWithDefaultsAndChunks) {
+    _RecordsetPtr pRs = OpenTable();
+    FieldsPtr pFields = pRs->GetFields();
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"first \u00e9");
+    const BYTE kChunks[3][3] = {{1, 2, 3}, {4, 5, 6}, {0, 0xFE, 0xFF}};
+    for (const auto& chunk : kChunks)
+        pFields->GetItem(L"data")->AppendChunk(Bytes(chunk, 3));
+    pFields->GetItem(L"data")->AppendChunk(Bytes(nullptr, 0));
+    EXPECT_EQ(0, Count()); // nothing stored before Update
+    pRs->Update();
+    EXPECT_EQ(VARIANT_FALSE, pRs->GetadoEOF());
+
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"second");
+    pFields->GetItem(L"qty")->PutValue(_variant_t(3));
+    pRs->Update();
+
+    _RecordsetPtr pCheck = Query(L"SELECT id, name, qty, data FROM f ORDER BY id");
+    FieldsPtr pCheckFields = pCheck->GetFields();
+    EXPECT_EQ(1, pCheckFields->GetItem(L"id")->GetValue().lVal);
+    EXPECT_EQ(_bstr_t(L"first \u00e9"), _bstr_t(pCheckFields->GetItem(L"name")->GetValue()));
+    EXPECT_EQ(7, pCheckFields->GetItem(L"qty")->GetValue().lVal);
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3, 4, 5, 6, 0, 0xFE, 0xFF}),
+              BytesOf(pCheckFields->GetItem(L"data")->GetValue()));
+    pCheck->MoveNext();
+    EXPECT_EQ(2, pCheckFields->GetItem(L"id")->GetValue().lVal);
+    EXPECT_EQ(3, pCheckFields->GetItem(L"qty")->GetValue().lVal);
+    EXPECT_EQ(VT_NULL, pCheckFields->GetItem(L"data")->GetValue().vt);
+    pCheck->MoveNext();
+    EXPECT_EQ(VARIANT_TRUE, pCheck->GetadoEOF());
+
+    // A new AddNew while a row is pending stores the pending one first.
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"third");
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"fourth");
+    pRs->Update();
+    EXPECT_EQ(4, Count());
+}
+
+TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
+    _RecordsetPtr pRs = OpenTable();
+    FieldsPtr pFields = pRs->GetFields();
+    pRs->AddNew();
+    pFields->GetItem(L"qty")->PutValue(_variant_t(1));
+    AdoRaised r;
+    EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
+    EXPECT_EQ(L"NOT NULL constraint failed: f.name", r.description);
+    EXPECT_EQ(0, Count());
+
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"x");
+    pRs->Update();
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"x");
+    pFields->GetItem(L"qty")->PutValue(_variant_t(2));
+    EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
+    EXPECT_EQ(L"UNIQUE constraint failed: f.name", r.description);
+    EXPECT_EQ(1, Count());
+    EXPECT_EQ(7, Query(L"SELECT qty FROM f")->GetFields()->GetItem(0)->GetValue().lVal);
+
+    // The recordset stays usable for the next row.
+    pRs->AddNew();
+    pFields->GetItem(L"name")->PutValue(L"y");
+    pRs->Update();
+    EXPECT_EQ(2, Count());
+}
+
+TEST_F(AddNewTest, AddingNeedsAnUpdatableTable) {
+    const HRESULT kNotCapable = adErrFeatureNotAvailable;
+    _RecordsetPtr pReadOnly = OpenTable(adLockReadOnly);
+    EXPECT_EQ(kNotCapable, AdoCatch([&] { pReadOnly->AddNew(); }).hr);
+    _RecordsetPtr pText = OpenTable(adLockOptimistic, adCmdText, L"SELECT * FROM f");
+    EXPECT_EQ(kNotCapable, AdoCatch([&] { pText->AddNew(); }).hr);
+    Exec(L"INSERT INTO f(name) VALUES ('z')");
+    _RecordsetPtr pExecuted = Query(L"SELECT * FROM f");
+    EXPECT_EQ(kNotCapable, AdoCatch([&] { pExecuted->AddNew(); }).hr);
+    // Without a row being added, values cannot be changed.
+    EXPECT_EQ(kNotCapable,
+              AdoCatch([&] { pExecuted->GetFields()->GetItem(1)->PutValue(L"w"); }).hr);
+    EXPECT_EQ(1, Count());
+}
+
+TEST_F(AddNewTest, LargeBlobGoesInByChunksAndComesBackInPieces) {
+    const size_t kSize = 20000000, kChunk = 4096;
+    std::vector<BYTE> bytes(kSize);
+    for (size_t i = 0; i < kSize; ++i)
+        bytes[i] = static_cast<BYTE>(i * 131 + (i >> 13));
+
+    _RecordsetPtr pRs = OpenTable();
+    FieldPtr pData = pRs->GetFields()->GetItem(L"data");
+    FieldPtr pName = pRs->GetFields()->GetItem(L"name");
+    pRs->AddNew();
+    pName->PutValue(L"chunks");
+    _variant_t chunk = Bytes(bytes.data(), kChunk);
+    size_t nOffset = 0;
+    for (; nOffset + kChunk <= kSize; nOffset += kChunk) {
+        std::memcpy(chunk.parray->pvData, bytes.data() + nOffset, kChunk);
+        pData->AppendChunk(chunk);
+    }
+    pData->AppendChunk(Bytes(bytes.data() + nOffset, kSize - nOffset));
+    pRs->Update();
+    pRs->AddNew();
+    pName->PutValue(L"whole");
+    pData->AppendChunk(Bytes(bytes.data(), kSize));
+    pRs->Update();
+
+    _RecordsetPtr pCheck = Query(L"SELECT data FROM f ORDER BY id");
+    FieldPtr pRead = pCheck->GetFields()->GetItem(0);
+    for (size_t nPiece : {size_t(1000003), kChunk}) {
+        ASSERT_EQ(VARIANT_FALSE, pCheck->GetadoEOF());
+        EXPECT_EQ(static_cast<LONG>(kSize), pRead->GetActualSize());
+        std::vector<BYTE> back;
+        back.reserve(kSize);
+        for (;;) {
+            _variant_t piece = pRead->GetChunk(static_cast<LONG>(nPiece));
+            if (piece.vt == VT_NULL)
+                break;
+            ASSERT_EQ(VT_ARRAY | VT_UI1, piece.vt);
+            ULONG n = piece.parray->rgsabound[0].cElements;
+            ASSERT_EQ(std::min(nPiece, kSize - back.size()), n);
+            auto* p = static_cast<const BYTE*>(piece.parray->pvData);
+            back.insert(back.end(), p, p + n);
+        }
+        EXPECT_EQ(kSize, back.size());
+        EXPECT_TRUE(back == bytes);
+        EXPECT_EQ(VT_NULL, pRead->GetChunk(10).vt); // stays at the end
+        pCheck->MoveNext();
+    }
+    EXPECT_EQ(VARIANT_TRUE, pCheck->GetadoEOF());
+}
+
+} // namespace
