@@ -181,7 +181,7 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
     }
     std::string sql = WinWideToUtf8(strTranslated);
     const char* pszNext = sql.c_str();
-    sqlite3_int64 nChangesBefore = sqlite3_total_changes64(m_pDb);
+    sqlite3_int64 nChanged = 0;
     // A batch runs statement by statement; only its last statement may return rows.
     while (pszNext && *pszNext) {
         CStatement stmt;
@@ -203,6 +203,7 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release());
             return S_OK;
         }
+        sqlite3_int64 nTotalBefore = sqlite3_total_changes64(m_pDb);
         rc = sqlite3_step(stmt.m_p);
         while (rc == SQLITE_ROW)
             rc = sqlite3_step(stmt.m_p);
@@ -210,8 +211,12 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             *pError = Error(rc);
             return pError->hr;
         }
+        // Only the statement's own rows count, not those its triggers and cascades change;
+        // sqlite3_changes64 keeps its old value across statements that change no rows.
+        if (sqlite3_total_changes64(m_pDb) != nTotalBefore)
+            nChanged += sqlite3_changes64(m_pDb);
     }
-    *pnAffected = static_cast<LONG>(sqlite3_total_changes64(m_pDb) - nChangesBefore);
+    *pnAffected = static_cast<LONG>(nChanged);
     return S_OK;
 }
 
@@ -326,7 +331,11 @@ HRESULT CSqliteProvider::RunSimple(const char* pszSql, CAdoError* pError) {
     return S_OK;
 }
 
-HRESULT CSqliteProvider::BeginTrans(CAdoError* pError) { return RunSimple("BEGIN", pError); }
+// Takes the write lock at once, waiting for other writers as any statement does: a deferred
+// transaction that reads first would fail without waiting when it later writes.
+HRESULT CSqliteProvider::BeginTrans(CAdoError* pError) {
+    return RunSimple("BEGIN IMMEDIATE", pError);
+}
 
 HRESULT CSqliteProvider::CommitTrans(CAdoError* pError) {
     if (sqlite3_get_autocommit(m_pDb)) {
