@@ -1,0 +1,283 @@
+// Connection set-up in its three forms: what each does with null arguments, on success and on
+// failure, which boxes it shows, and which connection object the server is left with.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "support/RecordingApp.h"
+#include "support/TempDir.h"
+#include "zqk_vododuvod.h"
+
+namespace {
+
+const wchar_t kMemory[] = L"Provider=SQLite; Data Source=:memory:; Initial Catalog=db";
+const int kOpts = adConnectUnspecified;
+
+std::wstring Meaning(HRESULT hr) {
+    return _com_error(hr).ErrorMessage();
+}
+
+// The detailed report as the user sees it; the code as the box writes it (eight lower-case digits).
+std::wstring Report(const wchar_t* pszCode, HRESULT hr, const wchar_t* pszSource,
+                    const wchar_t* pszDescription) {
+    return std::wstring(L"Error:\n\tCode = ") + pszCode + L"\n\tCode meaning = " + Meaning(hr) +
+           L"\n\tSource = " + pszSource + L"\n\tDescription = " + pszDescription + L"\n";
+}
+
+void ExpectBox(const RecordingApp::Box& box, const std::wstring& strText) {
+    EXPECT_EQ(strText, box.strText);
+    EXPECT_EQ(0u, box.nType);
+    EXPECT_EQ(0u, box.nIDHelp);
+}
+
+LONG State(IDispatch* pConnection) {
+    return _ConnectionPtr(pConnection)->GetState();
+}
+
+std::wstring Connection(CZORADORXServer& server, int nExpectedOpen) {
+    CString str(L"<unchanged>");
+    EXPECT_EQ(nExpectedOpen, server.GetConnection(str));
+    return static_cast<LPCWSTR>(str);
+}
+
+CString FirstCell(CZORADORXServer& server, const wchar_t* lpszSQL) {
+    CStringArray arr;
+    server.GetSelData(lpszSQL, arr);
+    return arr.GetSize() > 0 ? arr[0] : CString(L"<no row>");
+}
+
+} // namespace
+
+TEST(ConnectionSetup, NullArgumentsChangeNothing) {
+    RecordingApp app;
+    CZORADORXServer server;
+    auto callNullForms = [&] {
+        EXPECT_EQ(0, server.InitADOServer(nullptr));
+        EXPECT_EQ(0, server.InitADOServer(nullptr, true, kOpts));
+        EXPECT_EQ(0, server.InitADOServer(nullptr, L"U", L"P", adModeUnknown, kOpts));
+        EXPECT_EQ(0, server.InitADOServer(L"S", nullptr, L"P", adModeUnknown, kOpts));
+    };
+    callNullForms();
+    EXPECT_EQ(nullptr, server.GetConnectionPtr());
+    EXPECT_EQ(0, server.IsDatabaseOpen());
+    EXPECT_EQ(L"", Connection(server, 0));
+
+    ASSERT_EQ(1, server.InitADOServer(kMemory));
+    ASSERT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(a int)"));
+    IDispatch* p = server.GetConnectionPtr();
+    callNullForms();
+    EXPECT_EQ(1, server.IsDatabaseOpen());
+    EXPECT_EQ(kMemory, Connection(server, 1));
+    EXPECT_EQ(adStateOpen, State(p));
+    p->Release();
+    // Still the same in-memory database: its table is there.
+    EXPECT_EQ(1, server.ExecuteSQL(L"INSERT INTO t VALUES (1)"));
+    EXPECT_TRUE(app.m_boxes.empty());
+}
+
+TEST(ConnectionSetup, EachFormOpensAndAnotherSuccessReplacesTheConnection) {
+    TempDir dir;
+    std::wstring first = L"Provider=SQLite; Data Source=" + dir.WideFile("first.db");
+    std::wstring second =
+        L"Provider=SQLite;Data Source=" + dir.WideFile("second.db") + L";Initial Catalog=two";
+    RecordingApp app;
+    CZORADORXServer server;
+    ASSERT_EQ(1, server.InitADOServer(first.c_str()));
+    EXPECT_EQ(1, server.IsDatabaseOpen());
+    EXPECT_EQ(first, Connection(server, 1));
+    ASSERT_EQ(1, server.ExecuteSQL(L"CREATE TABLE one(a int)"));
+    server.BeginTrans(); // left open: closing the connection ends it
+    ASSERT_EQ(1, server.ExecuteSQL(L"INSERT INTO one VALUES (1)"));
+    IDispatch* pFirst = server.GetConnectionPtr();
+
+    ASSERT_EQ(1, server.InitADOServer(second.c_str(), false, kOpts));
+    EXPECT_EQ(adStateClosed, State(pFirst));
+    IDispatch* pSecond = server.GetConnectionPtr();
+    EXPECT_NE(pFirst, pSecond);
+    EXPECT_EQ(adStateOpen, State(pSecond));
+    EXPECT_EQ(second, Connection(server, 1));
+
+    // The five-argument form hands its string to the connection as built; a data source name
+    // that carries the provider lets the embedded database answer it.
+    std::wstring dsn = L"zqk; Provider=SQLite; Data Source=" + dir.WideFile("first.db");
+    ASSERT_EQ(1, server.InitADOServer(dsn.c_str(), L"U", nullptr, adModeUnknown, kOpts));
+    EXPECT_EQ(adStateClosed, State(pSecond));
+    EXPECT_EQ(L"DSN=" + dsn + L"; UID=U; PWD=", Connection(server, 1));
+    // The transaction left open on the first connection was rolled back when it closed.
+    EXPECT_STREQ(L"0", FirstCell(server, L"SELECT COUNT(*) FROM one"));
+    ASSERT_EQ(1, server.InitADOServer(dsn.c_str(), L"U", L"secret", adModeReadWrite, kOpts));
+    EXPECT_EQ(L"DSN=" + dsn + L"; UID=U; PWD=secret", Connection(server, 1));
+
+    // The mode reaches the connection before it opens: read-only refuses changes.
+    ASSERT_EQ(1, server.InitADOServer(dsn.c_str(), L"U", L"", adModeRead, kOpts));
+    IDispatch* pReadOnly = server.GetConnectionPtr();
+    EXPECT_EQ(adModeRead, _ConnectionPtr(pReadOnly)->GetMode());
+    EXPECT_EQ(1, server.ExecuteSQL(L"SELECT a FROM one"));
+    EXPECT_TRUE(app.m_boxes.empty());
+    EXPECT_EQ(0, server.ExecuteSQL(L"INSERT INTO one VALUES (2)"));
+    EXPECT_EQ(1u, app.m_boxes.size());
+    pFirst->Release();
+    pSecond->Release();
+    pReadOnly->Release();
+}
+
+TEST(ConnectionSetup, FiveArgumentFormWithoutAProviderForTheDataSource) {
+    RecordingApp app;
+    CZORADORXServer server;
+    EXPECT_EQ(0, server.InitADOServer(L"S", L"U", nullptr, adModeUnknown, kOpts));
+    ASSERT_EQ(2u, app.m_boxes.size());
+    EXPECT_EQ(L"Unknown error 0x800A0E7A", Meaning(adErrProviderNotFound));
+    ExpectBox(app.m_boxes[0],
+              Report(L"800a0e7a", adErrProviderNotFound, L"ADODB.Connection",
+                     L"Provider cannot be found. It may not be properly installed."));
+    ExpectBox(app.m_boxes[1], Meaning(adErrProviderNotFound));
+    EXPECT_EQ(0, server.IsDatabaseOpen());
+    EXPECT_EQ(L"", Connection(server, 0));
+    // The closed connection object stays.
+    IDispatch* p = server.GetConnectionPtr();
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(adStateClosed, State(p));
+    p->Release();
+}
+
+TEST(ConnectionSetup, FailedOpenOfTheOneArgumentFormKeepsAClosedObject) {
+    TempDir dir;
+    std::wstring bad = L"Provider=SQLite; Data Source=" + dir.WideFile("missing/x.db");
+    RecordingApp app;
+    CZORADORXServer server;
+    EXPECT_EQ(0, server.InitADOServer(bad.c_str()));
+    ASSERT_EQ(2u, app.m_boxes.size());
+    ExpectBox(app.m_boxes[0],
+              Report(L"80004005", E_FAIL, L"SQLite", L"unable to open database file"));
+    ExpectBox(app.m_boxes[1], L"Unspecified error");
+    EXPECT_EQ(0, server.IsDatabaseOpen());
+    IDispatch* pClosed = server.GetConnectionPtr();
+    ASSERT_NE(nullptr, pClosed);
+    EXPECT_EQ(adStateClosed, State(pClosed));
+
+    // The closed object is used as it is: the statement fails where it executes and is reported.
+    app.m_boxes.clear();
+    EXPECT_EQ(0, server.ExecuteSQL(L"SELECT 1"));
+    ASSERT_EQ(1u, app.m_boxes.size());
+    ExpectBox(app.m_boxes[0],
+              Report(L"800a0e7d", adErrInvalidConnection, L"ADODB.Command",
+                     L"The connection cannot be used to perform this operation. It is either "
+                     L"closed or invalid in this context."));
+    // A transaction operation passes the connection's own error on without a box.
+    try {
+        server.BeginTrans();
+        ADD_FAILURE() << "BeginTrans on a closed connection returned";
+    } catch (_com_error& e) {
+        EXPECT_EQ(adErrObjectClosed, e.Error());
+    }
+    EXPECT_EQ(1u, app.m_boxes.size());
+
+    // From a closed object there is nothing to close: a valid string opens without a box.
+    app.m_boxes.clear();
+    ASSERT_EQ(1, server.InitADOServer(kMemory));
+    EXPECT_TRUE(app.m_boxes.empty());
+    IDispatch* pOpen = server.GetConnectionPtr();
+    EXPECT_NE(pClosed, pOpen);
+    EXPECT_EQ(adStateOpen, State(pOpen));
+    pClosed->Release();
+    pOpen->Release();
+}
+
+TEST(ConnectionSetup, ThreeArgumentFormFailureShowsAtMostTheReport) {
+    TempDir dir;
+    std::wstring bad = L"Provider=SQLite; Data Source=" + dir.WideFile("missing/x.db");
+    RecordingApp app;
+    CZORADORXServer server;
+    EXPECT_EQ(0, server.InitADOServer(bad.c_str(), false, kOpts));
+    EXPECT_TRUE(app.m_boxes.empty());
+    EXPECT_EQ(nullptr, server.GetConnectionPtr());
+    EXPECT_EQ(0, server.IsDatabaseOpen());
+    // Without a connection object, execution says so.
+    EXPECT_EQ(0, server.ExecuteSQL(L"SELECT 1"));
+    ASSERT_EQ(1u, app.m_boxes.size());
+    ExpectBox(app.m_boxes[0], L"数据库没有正常连接...");
+
+    app.m_boxes.clear();
+    EXPECT_EQ(0, server.InitADOServer(bad.c_str(), true, kOpts));
+    ASSERT_EQ(1u, app.m_boxes.size());
+    ExpectBox(app.m_boxes[0],
+              Report(L"80004005", E_FAIL, L"SQLite", L"unable to open database file"));
+    EXPECT_EQ(nullptr, server.GetConnectionPtr());
+    EXPECT_EQ(0, server.IsDatabaseOpen());
+}
+
+TEST(ConnectionSetup, FailedReinitialisationKeepsTheLastSuccessfulString) {
+    TempDir dir;
+    std::wstring bad = L"Provider=SQLite; Data Source=" + dir.WideFile("missing/x.db");
+    std::wstring good = L"Provider=SQLite; Data Source=" + dir.WideFile("good.db");
+    RecordingApp app;
+    CZORADORXServer server;
+    ASSERT_EQ(1, server.InitADOServer(kMemory));
+    IDispatch* p = server.GetConnectionPtr();
+    EXPECT_EQ(0, server.InitADOServer(bad.c_str()));
+    EXPECT_EQ(2u, app.m_boxes.size());
+    EXPECT_EQ(adStateClosed, State(p)); // the open connection was closed first
+    p->Release();
+    EXPECT_EQ(0, server.IsDatabaseOpen());
+    EXPECT_EQ(kMemory, Connection(server, 0));
+
+    app.m_boxes.clear();
+    ASSERT_EQ(1, server.InitADOServer(good.c_str(), true, kOpts));
+    EXPECT_EQ(0, server.InitADOServer(L"S", L"U", L"P", adModeUnknown, kOpts));
+    EXPECT_EQ(2u, app.m_boxes.size());
+    EXPECT_EQ(good, Connection(server, 0));
+
+    app.m_boxes.clear();
+    ASSERT_EQ(1, server.InitADOServer(kMemory));
+    EXPECT_EQ(0, server.InitADOServer(bad.c_str(), false, -1));
+    EXPECT_TRUE(app.m_boxes.empty());
+    EXPECT_EQ(kMemory, Connection(server, 0));
+    EXPECT_EQ(nullptr, server.GetConnectionPtr());
+}
+
+TEST(ConnectionSetup, CloseFailureIsReportedAndTheNewConnectionOpens) {
+    RecordingApp app;
+    {
+        CZORADORXServer server;
+        ASSERT_EQ(1, server.InitADOServer(kMemory));
+        // The host closes the connection behind the server's back; the server still counts it open.
+        IDispatch* p = server.GetConnectionPtr();
+        _ConnectionPtr(p)->Close();
+        EXPECT_EQ(1, server.IsDatabaseOpen());
+        ASSERT_EQ(1, server.InitADOServer(kMemory));
+        ASSERT_EQ(1u, app.m_boxes.size());
+        ExpectBox(app.m_boxes[0], Report(L"800a0e78", adErrObjectClosed, L"ADODB.Connection",
+                                         L"Operation is not allowed when the object is closed."));
+        EXPECT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(a int)"));
+        p->Release();
+        // Destruction has nobody to tell about a failed close.
+        p = server.GetConnectionPtr();
+        _ConnectionPtr(p)->Close();
+        p->Release();
+    }
+    EXPECT_EQ(1u, app.m_boxes.size());
+}
+
+TEST(ConnectionSetup, NoConnectionObjectOnAThreadWithoutCom) {
+    RecordingApp app;
+    CZORADORXServer server;
+    ASSERT_EQ(1, server.InitADOServer(kMemory));
+    std::thread([&] {
+        EXPECT_EQ(0, server.InitADOServer(kMemory));
+        EXPECT_EQ(0, server.InitADOServer(L"S", L"U", L"P", adModeUnknown, kOpts));
+        EXPECT_EQ(0, server.InitADOServer(kMemory, true, kOpts));
+        EXPECT_EQ(nullptr, server.GetConnectionPtr());
+        EXPECT_EQ(0, server.IsDatabaseOpen());
+        // Creating the command is not guarded either.
+        try {
+            server.ExecuteSQL(L"SELECT 1");
+            ADD_FAILURE() << "ExecuteSQL returned on a thread without COM";
+        } catch (_com_error& e) {
+            EXPECT_EQ(CO_E_NOTINITIALIZED, e.Error());
+        }
+    }).join();
+    EXPECT_TRUE(app.m_boxes.empty());
+    EXPECT_EQ(kMemory, Connection(server, 0));
+    EXPECT_EQ(1, server.InitADOServer(kMemory));
+}
