@@ -6,23 +6,10 @@
 #include "platform/afx/CWinApp.h"
 #include "platform/com/ComObject.h"
 #include "server/ComErrorReport.h"
+#include "support/RecordingApp.h"
 
 namespace {
 
-// Records every message box instead of showing it.
-class CRecordingApp : public CWinApp {
-public:
-    struct Box {
-        std::wstring text;
-        UINT nType;
-        UINT nHelp;
-    };
-    int DoMessageBox(LPCWSTR lpszPrompt, UINT nType, UINT nIDPrompt) override {
-        m_boxes.push_back({lpszPrompt, nType, nIDPrompt});
-        return IDOK;
-    }
-    std::vector<Box> m_boxes;
-};
 
 // An error as a failed data-access call leaves it: code plus the provider's description.
 _com_error ErrorWithInfo(HRESULT hr, LPCOLESTR pszSource, LPCOLESTR pszDescription) {
@@ -76,7 +63,7 @@ TEST(ComErrorReport, TextWithErrorInformation) {
 }
 
 TEST(ComErrorReport, ShowsExactlyOneBoxOnlyWhenAsked) {
-    CRecordingApp app;
+    RecordingApp app;
     _com_error e(E_POINTER);
     ReportComError(e, false);
     EXPECT_TRUE(app.m_boxes.empty());
@@ -85,14 +72,14 @@ TEST(ComErrorReport, ShowsExactlyOneBoxOnlyWhenAsked) {
     ASSERT_EQ(1u, app.m_boxes.size());
     EXPECT_EQ(L"Error:\n\tCode = 80004003\n\tCode meaning = Invalid pointer\n"
               L"\tSource = (null)\n\tDescription = (null)\n",
-              app.m_boxes[0].text);
+              app.m_boxes[0].strText);
     EXPECT_EQ(0u, app.m_boxes[0].nType);
-    EXPECT_EQ(0u, app.m_boxes[0].nHelp);
+    EXPECT_EQ(0u, app.m_boxes[0].nIDHelp);
 
     _com_error withInfo = ErrorWithInfo(E_INVALIDARG, L"Src", L"Desc");
     ReportComError(withInfo, true);
     ASSERT_EQ(2u, app.m_boxes.size());
     EXPECT_EQ(L"Error:\n\tCode = 80070057\n\tCode meaning = The parameter is incorrect.\n"
               L"\tSource = Src\n\tDescription = Desc\n",
-              app.m_boxes[1].text);
+              app.m_boxes[1].strText);
 }

@@ -1,5 +1,5 @@
 // An application object for tests: records every message box and wait-cursor change and
-// answers message boxes with IDOK.
+// answers message boxes with m_nAnswer (IDOK unless a test chooses another button).
 #pragma once
 
 #include <string>
@@ -17,7 +17,7 @@ public:
 
     int DoMessageBox(LPCWSTR lpszPrompt, UINT nType, UINT nIDPrompt) override {
         m_boxes.push_back({lpszPrompt ? lpszPrompt : L"", nType, nIDPrompt});
-        return IDOK;
+        return m_nAnswer;
     }
     void DoWaitCursor(int nCode) override {
         m_waitCodes.push_back(nCode);
@@ -26,4 +26,5 @@ public:
 
     std::vector<Box> m_boxes;
     std::vector<int> m_waitCodes;
+    int m_nAnswer = IDOK;
 };

@@ -4,32 +4,7 @@
 #include <vector>
 
 #include "platform/afx/afx.h"
-
-namespace {
-
-// The test's own application object: records what the seams are asked and answers with a
-// chosen button.
-class CRecordingApp : public CWinApp {
-public:
-    struct Box {
-        std::wstring text;
-        UINT nType;
-        UINT nHelp;
-    };
-    int DoMessageBox(LPCWSTR lpszPrompt, UINT nType, UINT nIDPrompt) override {
-        m_boxes.push_back({lpszPrompt, nType, nIDPrompt});
-        return m_nAnswer;
-    }
-    void DoWaitCursor(int nCode) override {
-        m_cursorCalls.push_back(nCode);
-        CWinApp::DoWaitCursor(nCode);
-    }
-    std::vector<Box> m_boxes;
-    std::vector<int> m_cursorCalls;
-    int m_nAnswer = IDOK;
-};
-
-} // namespace
+#include "support/RecordingApp.h"
 
 TEST(CWinApp, MessageBoxesGoThroughTheApplicationObject) {
     ASSERT_EQ(nullptr, AfxGetApp());
@@ -38,7 +13,7 @@ TEST(CWinApp, MessageBoxesGoThroughTheApplicationObject) {
     EXPECT_EQ("nobody to ask \xc3\xa9\n", testing::internal::GetCapturedStderr());
 
     {
-        CRecordingApp app;
+        RecordingApp app;
         EXPECT_EQ(&app, AfxGetApp());
         app.m_nAnswer = IDNO;
         EXPECT_EQ(IDNO, AfxMessageBox(L"Delete it?", MB_YESNO | MB_ICONQUESTION, 42));
@@ -47,21 +22,21 @@ TEST(CWinApp, MessageBoxesGoThroughTheApplicationObject) {
         CFileException e(CFileException::fileNotFound, ENOENT, L"a.txt");
         EXPECT_EQ(IDOK, e.ReportError());
         ASSERT_EQ(3u, app.m_boxes.size());
-        EXPECT_EQ(L"Delete it?", app.m_boxes[0].text);
+        EXPECT_EQ(L"Delete it?", app.m_boxes[0].strText);
         EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), app.m_boxes[0].nType);
-        EXPECT_EQ(42u, app.m_boxes[0].nHelp);
-        EXPECT_EQ(L"Done.", app.m_boxes[1].text);
+        EXPECT_EQ(42u, app.m_boxes[0].nIDHelp);
+        EXPECT_EQ(L"Done.", app.m_boxes[1].strText);
         EXPECT_EQ(0u, app.m_boxes[1].nType); // MB_OK
-        EXPECT_EQ(0u, app.m_boxes[1].nHelp);
-        EXPECT_EQ(L"The file could not be found. (a.txt)", app.m_boxes[2].text);
+        EXPECT_EQ(0u, app.m_boxes[1].nIDHelp);
+        EXPECT_EQ(L"The file could not be found. (a.txt)", app.m_boxes[2].strText);
         EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), app.m_boxes[2].nType);
     }
     EXPECT_EQ(nullptr, AfxGetApp());
 }
 
 TEST(CWinApp, TheNewestApplicationObjectIsCurrent) {
-    auto* pOld = new CRecordingApp;
-    auto* pNew = new CRecordingApp;
+    auto* pOld = new RecordingApp;
+    auto* pNew = new RecordingApp;
     EXPECT_EQ(pNew, AfxGetApp());
     AfxMessageBox(L"to the newest");
     EXPECT_EQ(1u, pNew->m_boxes.size());
@@ -93,7 +68,7 @@ TEST(CWinApp, WaitCursorAndMainWindow) {
     }
     EXPECT_EQ(nullptr, AfxGetMainWnd());
 
-    CRecordingApp app;
+    RecordingApp app;
     {
         CWaitCursor outer;
         CWaitCursor inner;
@@ -101,7 +76,7 @@ TEST(CWinApp, WaitCursorAndMainWindow) {
         EXPECT_EQ(2, app.m_nWaitCursorCount); // the base counts nested cursors
     }
     EXPECT_EQ(0, app.m_nWaitCursorCount);
-    EXPECT_EQ((std::vector<int>{1, 1, 0, -1, -1}), app.m_cursorCalls);
+    EXPECT_EQ((std::vector<int>{1, 1, 0, -1, -1}), app.m_waitCodes);
 
     EXPECT_EQ(nullptr, AfxGetMainWnd());
     CWnd wnd;
