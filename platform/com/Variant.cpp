@@ -1,6 +1,7 @@
 #include "platform/com/Variant.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -11,13 +12,7 @@
 #include <string>
 
 #include "platform/com/SafeArray.h"
-
-void VariantInit(VARIANTARG* pvarg) {
-    if (pvarg == nullptr)
-        return;
-    std::memset(pvarg, 0, sizeof(VARIANT));
-    pvarg->vt = VT_EMPTY;
-}
+#include "platform/win/TextEncoding.h"
 
 HRESULT VariantClear(VARIANTARG* pvarg) {
     if (pvarg == nullptr)
@@ -377,62 +372,119 @@ HRESULT ToScaled(const CNumber& n, int nScale, bool* pNegative, uint128* pMagnit
     return S_OK;
 }
 
-std::wstring Widen(const char* psz) { return std::wstring(psz, psz + std::strlen(psz)); }
+// Text of a fixed-size value: at most 42 characters (a 96-bit decimal with sign and point).
+struct CText {
+    char sz[64];
+    size_t n = 0;
+    void Put(char c) { sz[n++] = c; }
+};
 
-std::wstring IntegerText(bool bNegative, uint128 m) {
-    std::wstring digits;
+// Digits of m, most significant first, into the text.
+void PutDigits(CText* t, uint128 m) {
+    char buf[40];
+    char* e = buf + sizeof buf;
+    char* p = e;
+    if (m >> 64) {
+        do {
+            *--p = static_cast<char>('0' + static_cast<int>(m % 10));
+            m /= 10;
+        } while (m >> 64);
+    }
+    unsigned long long v = static_cast<unsigned long long>(m);
     do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + static_cast<int>(m % 10)));
-        m /= 10;
-    } while (m != 0);
-    return bNegative ? L"-" + digits : digits;
+        *--p = static_cast<char>('0' + static_cast<int>(v % 10));
+        v /= 10;
+    } while (v != 0);
+    std::memcpy(t->sz + t->n, p, static_cast<size_t>(e - p));
+    t->n += static_cast<size_t>(e - p);
 }
 
-std::wstring ScaledText(bool bNegative, uint128 m, int nScale) {
+void IntegerText(bool bNegative, uint128 m, CText* t) {
+    if (bNegative)
+        t->Put('-');
+    PutDigits(t, m);
+}
+
+void ScaledText(bool bNegative, uint128 m, int nScale, CText* t) {
     while (nScale > 0 && m % 10 == 0) {
         m /= 10;
         --nScale;
     }
-    std::wstring digits = IntegerText(false, m);
-    if (nScale > 0) {
-        if (static_cast<int>(digits.size()) <= nScale)
-            digits.insert(0, static_cast<size_t>(nScale) - digits.size() + 1, L'0');
-        digits.insert(digits.size() - static_cast<size_t>(nScale), 1, L'.');
+    if (bNegative && m != 0)
+        t->Put('-');
+    CText digits;
+    PutDigits(&digits, m);
+    if (nScale <= 0) {
+        std::memcpy(t->sz + t->n, digits.sz, digits.n);
+        t->n += digits.n;
+        return;
     }
-    return (bNegative && m != 0) ? L"-" + digits : digits;
+    size_t nScaleU = static_cast<size_t>(nScale);
+    if (digits.n <= nScaleU) {
+        t->Put('0');
+        t->Put('.');
+        for (size_t i = digits.n; i < nScaleU; ++i)
+            t->Put('0');
+        std::memcpy(t->sz + t->n, digits.sz, digits.n);
+        t->n += digits.n;
+        return;
+    }
+    std::memcpy(t->sz + t->n, digits.sz, digits.n - nScaleU);
+    t->n += digits.n - nScaleU;
+    t->Put('.');
+    std::memcpy(t->sz + t->n, digits.sz + digits.n - nScaleU, nScaleU);
+    t->n += nScaleU;
 }
 
-std::wstring RealText(double d, int nDigits) {
-    if (d == 0)
-        return L"0";
-    char sz[64];
-    std::snprintf(sz, sizeof sz, "%.*G", nDigits, d);
-    return Widen(sz);
+// As printf's "%.*G" in the C locale.
+void RealText(double d, int nDigits, CText* t) {
+    if (d == 0) {
+        t->Put('0');
+        return;
+    }
+    std::to_chars_result r = std::to_chars(t->sz, t->sz + sizeof t->sz, d, std::chars_format::general, nDigits);
+    for (char* p = t->sz; p < r.ptr; ++p)
+        if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
+    t->n = static_cast<size_t>(r.ptr - t->sz);
 }
 
-std::wstring DateText(DATE date, HRESULT* phr) {
+void Put2(CText* t, int v) {
+    t->Put(static_cast<char>('0' + v / 10));
+    t->Put(static_cast<char>('0' + v % 10));
+}
+
+HRESULT DateText(DATE date, CText* t) {
     int y, mo, d, h, mi, s;
-    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &s)) {
-        *phr = DISP_E_OVERFLOW;
-        return std::wstring();
-    }
-    char sz[32];
+    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &s))
+        return DISP_E_OVERFLOW;
     bool bMidnight = h == 0 && mi == 0 && s == 0;
     bool bNoDate = y == 1899 && mo == 12 && d == 30;
-    if (bNoDate)
-        std::snprintf(sz, sizeof sz, "%02d:%02d:%02d", h, mi, s);
-    else if (bMidnight)
-        std::snprintf(sz, sizeof sz, "%04d-%02d-%02d", y, mo, d);
-    else
-        std::snprintf(sz, sizeof sz, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, s);
-    *phr = S_OK;
-    return Widen(sz);
+    if (!bNoDate) {
+        Put2(t, y / 100);
+        Put2(t, y % 100);
+        t->Put('-');
+        Put2(t, mo);
+        t->Put('-');
+        Put2(t, d);
+        if (bMidnight)
+            return S_OK;
+        t->Put(' ');
+    }
+    Put2(t, h);
+    t->Put(':');
+    Put2(t, mi);
+    t->Put(':');
+    Put2(t, s);
+    return S_OK;
 }
 
-bool ParseDigits(const wchar_t*& p, int nMin, int nMax, int* pValue) {
+template <typename Ch> bool IsSpace(Ch c) { return iswspace(static_cast<wint_t>(c)) != 0; }
+
+template <typename Ch> bool ParseDigits(const Ch*& p, const Ch* e, int nMin, int nMax, int* pValue) {
     int n = 0, v = 0;
-    while (n < nMax && *p >= L'0' && *p <= L'9') {
-        v = v * 10 + (*p++ - L'0');
+    while (n < nMax && p < e && *p >= '0' && *p <= '9') {
+        v = v * 10 + (*p++ - '0');
         ++n;
     }
     *pValue = v;
@@ -440,49 +492,50 @@ bool ParseDigits(const wchar_t*& p, int nMin, int nMax, int* pValue) {
 }
 
 // "YYYY-MM-DD", optionally followed by a blank or 'T' and a time; or a time alone. A time is
-// "HH:MM" with optional ":SS" and fraction.
-bool ParseDateText(std::wstring s, DATE* pDate) {
-    while (!s.empty() && iswspace(static_cast<wint_t>(s.back())))
-        s.pop_back();
-    const wchar_t* p = s.c_str();
-    while (iswspace(static_cast<wint_t>(*p)))
+// "HH:MM" with optional ":SS" and fraction. [p, e) is the text; Ch is wchar_t, or char for
+// ASCII text.
+template <typename Ch> bool ParseDateText(const Ch* p, const Ch* e, DATE* pDate) {
+    while (e > p && IsSpace(e[-1]))
+        --e;
+    while (p < e && IsSpace(*p))
         ++p;
+    auto at = [e](const Ch* q) { return q < e ? *q : Ch(0); };
     int y = 1899, mo = 12, d = 30, h = 0, mi = 0, sec = 0;
     double dFraction = 0;
     bool bHasDate = false;
-    const wchar_t* pStart = p;
-    if (ParseDigits(p, 4, 4, &y) && *p == L'-') {
+    const Ch* pStart = p;
+    if (ParseDigits(p, e, 4, 4, &y) && at(p) == '-') {
         ++p;
-        if (!ParseDigits(p, 1, 2, &mo) || *p++ != L'-' || !ParseDigits(p, 1, 2, &d))
+        if (!ParseDigits(p, e, 1, 2, &mo) || at(p) != '-' || !ParseDigits(++p, e, 1, 2, &d))
             return false;
         bHasDate = true;
-        if (*p == L' ' || *p == L'T')
+        if (at(p) == ' ' || at(p) == 'T')
             ++p;
-        else if (*p != 0)
+        else if (p < e)
             return false;
     } else {
         p = pStart;
         y = 1899;
     }
-    if (*p != 0 || !bHasDate) {
-        if (!ParseDigits(p, 1, 2, &h) || *p++ != L':' || !ParseDigits(p, 2, 2, &mi))
+    if (p < e || !bHasDate) {
+        if (!ParseDigits(p, e, 1, 2, &h) || at(p) != ':' || !ParseDigits(++p, e, 2, 2, &mi))
             return false;
-        if (*p == L':') {
+        if (at(p) == ':') {
             ++p;
-            if (!ParseDigits(p, 2, 2, &sec))
+            if (!ParseDigits(p, e, 2, 2, &sec))
                 return false;
-            if (*p == L'.') {
+            if (at(p) == '.') {
                 ++p;
                 double dScale = 0.1;
-                if (!(*p >= L'0' && *p <= L'9'))
+                if (!(at(p) >= '0' && at(p) <= '9'))
                     return false;
-                while (*p >= L'0' && *p <= L'9') {
-                    dFraction += (*p++ - L'0') * dScale;
+                while (at(p) >= '0' && at(p) <= '9') {
+                    dFraction += (*p++ - '0') * dScale;
                     dScale /= 10;
                 }
             }
         }
-        if (*p != 0)
+        if (p < e)
             return false;
     }
     DATE date;
@@ -492,6 +545,23 @@ bool ParseDateText(std::wstring s, DATE* pDate) {
     *pDate = date >= 0 ? date + dExtra : date - dExtra;
     return true;
 }
+
+} // namespace
+
+bool ZqkDateFromText(const char* pUtf8, size_t nBytes, DATE* pDate) {
+    // As the text converted to a BSTR would parse: up to the first NUL.
+    const char* e = static_cast<const char*>(std::memchr(pUtf8, 0, nBytes));
+    if (e == nullptr)
+        e = pUtf8 + nBytes;
+    for (const char* p = pUtf8; p < e; ++p)
+        if (static_cast<unsigned char>(*p) >= 0x80) {
+            std::wstring w = WinUtf8ToWide(pUtf8, static_cast<size_t>(e - pUtf8));
+            return ParseDateText(w.data(), w.data() + w.size(), pDate);
+        }
+    return ParseDateText(pUtf8, e, pDate);
+}
+
+namespace {
 
 // A number written in text: optional sign, digits with an optional point, optional exponent.
 HRESULT ParseNumberText(const wchar_t* psz, CNumber* pOut) {
@@ -614,7 +684,8 @@ HRESULT NumberFrom(const VARIANT& v, VARTYPE vtTarget, CNumber* pOut) {
     case VT_BSTR:
         if (vtTarget == VT_DATE) {
             DATE d;
-            if (!ParseDateText(v.bstrVal ? v.bstrVal : L"", &d))
+            const wchar_t* psz = v.bstrVal ? v.bstrVal : L"";
+            if (!ParseDateText(psz, psz + std::wcslen(psz), &d))
                 return DISP_E_TYPEMISMATCH;
             *pOut = FromReal(d);
             return S_OK;
@@ -625,41 +696,37 @@ HRESULT NumberFrom(const VARIANT& v, VARTYPE vtTarget, CNumber* pOut) {
     }
 }
 
-HRESULT TextFrom(const VARIANT& v, std::wstring* pText) {
-    HRESULT hr = S_OK;
+// Text of a value of any type but VT_BSTR.
+HRESULT TextFrom(const VARIANT& v, CText* t) {
     switch (v.vt) {
     case VT_EMPTY:
-        pText->clear();
-        return S_OK;
-    case VT_BSTR:
-        pText->assign(v.bstrVal ? v.bstrVal : L"", SysStringLen(v.bstrVal));
         return S_OK;
     case VT_BOOL:
-        *pText = v.boolVal ? L"-1" : L"0";
+        if (v.boolVal)
+            t->Put('-');
+        t->Put(v.boolVal ? '1' : '0');
         return S_OK;
     case VT_R4:
-        *pText = RealText(v.fltVal, 7);
+        RealText(v.fltVal, 7, t);
         return S_OK;
     case VT_R8:
-        *pText = RealText(v.dblVal, 15);
+        RealText(v.dblVal, 15, t);
         return S_OK;
     case VT_CY:
-        *pText = ScaledText(v.cyVal.int64 < 0, FromSigned(v.cyVal.int64).nMagnitude, 4);
+        ScaledText(v.cyVal.int64 < 0, FromSigned(v.cyVal.int64).nMagnitude, 4, t);
         return S_OK;
     case VT_DECIMAL:
         if (v.decVal.scale > 28)
             return E_INVALIDARG;
-        *pText = ScaledText((v.decVal.sign & DECIMAL_NEG) != 0, FromDecimal(v.decVal).nMagnitude,
-                            v.decVal.scale);
+        ScaledText((v.decVal.sign & DECIMAL_NEG) != 0, FromDecimal(v.decVal).nMagnitude, v.decVal.scale, t);
         return S_OK;
     case VT_DATE:
-        *pText = DateText(v.date, &hr);
-        return hr;
+        return DateText(v.date, t);
     default: {
         CNumber n;
         if ((v.vt & VT_ARRAY) || v.vt == VT_NULL || v.vt == VT_ERROR || FAILED(NumberFrom(v, VT_BSTR, &n)))
             return DISP_E_TYPEMISMATCH;
-        *pText = IntegerText(n.bNegative, n.nMagnitude);
+        IntegerText(n.bNegative, n.nMagnitude, t);
         return S_OK;
     }
     }
@@ -668,13 +735,18 @@ HRESULT TextFrom(const VARIANT& v, std::wstring* pText) {
 HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
     VariantInit(pOut);
     if (vt == VT_BSTR) {
-        std::wstring text;
+        if (src.vt == VT_BSTR)
+            return VariantCopy(pOut, &src);
+        CText text;
         HRESULT hr = TextFrom(src, &text);
         if (FAILED(hr))
             return hr;
-        pOut->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        if (pOut->bstrVal == nullptr)
+        BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(text.n));
+        if (b == nullptr)
             return E_OUTOFMEMORY;
+        for (size_t i = 0; i < text.n; ++i)
+            b[i] = static_cast<unsigned char>(text.sz[i]);
+        pOut->bstrVal = b;
         pOut->vt = VT_BSTR;
         return S_OK;
     }

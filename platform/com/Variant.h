@@ -129,7 +129,11 @@ typedef VARIANT* LPVARIANT;
 #define V_ISBYREF(X) (V_VT(X) & VT_BYREF)
 #define V_ISARRAY(X) (V_VT(X) & VT_ARRAY)
 
-void VariantInit(VARIANTARG* pvarg);
+inline void VariantInit(VARIANTARG* pvarg) {
+    if (pvarg == nullptr)
+        return;
+    __builtin_memset(static_cast<void*>(pvarg), 0, sizeof(VARIANT));
+}
 // Releases what the variant owns (string, interface, array) and leaves it VT_EMPTY.
 HRESULT VariantClear(VARIANTARG* pvarg);
 // A deep copy: strings and arrays are duplicated, interfaces gain a reference.
@@ -152,3 +156,5 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
 // DATE (days since 1899-12-30, the fraction being the time of day) to and from its parts.
 bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond, DATE* pDate);
 bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute, int* pSecond);
+// UTF-8 text (up to its first NUL) as VariantChangeType reads a BSTR into VT_DATE.
+bool ZqkDateFromText(const char* pUtf8, size_t nBytes, DATE* pDate);

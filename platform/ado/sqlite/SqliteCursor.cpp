@@ -62,7 +62,6 @@ HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
 }
 
 HRESULT CSqliteCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) {
-    VariantInit(pvar);
     if (!m_bOnRow || nIndex >= m_columns.size()) {
         *pError = m_pProvider->Error(E_UNEXPECTED, L"No current row.");
         return pError->hr;

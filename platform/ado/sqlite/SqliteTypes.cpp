@@ -197,7 +197,6 @@ CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass) {
 }
 
 HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar) {
-    VariantInit(pvar);
     int nClass = sqlite3_column_type(pStmt, nColumn);
     if (nClass == SQLITE_NULL) {
         pvar->vt = VT_NULL;
@@ -249,8 +248,16 @@ HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, 
     case adDBTimeStamp:
     case adDBDate:
     case adDBTime:
-        if (nClass == SQLITE_TEXT && ConvertText(pStmt, nColumn, VT_DATE, pvar))
-            return S_OK;
+        if (nClass == SQLITE_TEXT) {
+            // Straight from the stored bytes, as VariantChangeType would read their BSTR.
+            DATE date;
+            if (ZqkDateFromText(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, nColumn)),
+                                static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)), &date)) {
+                pvar->vt = VT_DATE;
+                pvar->date = date;
+                return S_OK;
+            }
+        }
         break;
     case adChar:
     case adWChar:
