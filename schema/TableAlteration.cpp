@@ -39,7 +39,10 @@ int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, CStringArray
 int CZORImpADORXServer::AppendTableFields(const wchar_t* lpszTable, CZORTableField& field, const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr)
         return 0;
-    // A null database name names no database: the statement fails and is reported.
+    // A null database name names no database: written as an empty name (never a database's,
+    // unlike "(null)"), the statement fails and is reported.
+    if (lpszDatabase == nullptr)
+        lpszDatabase = L"";
     CString strSQL;
     if (field.m_strType.CompareNoCase(L"varchar") == 0 || field.m_strType.CompareNoCase(L"nvarchar") == 0)
         strSQL.Format(kFmtAddSizedColumn, lpszDatabase, lpszTable, field.m_strName, field.m_strType, field.m_nSize);

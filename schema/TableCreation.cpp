@@ -66,5 +66,6 @@ int CZORImpADORXServer::IsSQLSrvTableExist(const wchar_t* lpszTable, const wchar
     strSQL.Format(kFmtObjectByName, lpszDatabase, lpszTable);
     CStringArray arrNames;
     GetSelData(strSQL, arrNames);
-    return arrNames.GetSize() == 1 ? 1 : 0;
+    // A null name formats as "(null)", which a real object may be called; it names nothing.
+    return lpszTable != nullptr && arrNames.GetSize() == 1 ? 1 : 0;
 }
