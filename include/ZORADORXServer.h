@@ -28,8 +28,8 @@ public:
 
     // Connection set-up: an ODBC data source with user and password, or a complete connection
     // string (with or without error display and open options).
-    virtual int InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID, const wchar_t* lpszPWD, int nMode,
-                              int nOptions);
+    virtual int InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID,
+                              const wchar_t* lpszPWD, int nMode, int nOptions);
     virtual int InitADOServer(const wchar_t* lpszConnect, bool bShowError, int nOptions);
     virtual int InitADOServer(const wchar_t* lpszConnect);
     virtual int GetConnection(CString& strConnect);
@@ -45,29 +45,40 @@ public:
     virtual const wchar_t* GetGroupID();
 
     // Schema management.
-    virtual int CreateOLEDBTable(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    virtual int CreateOLEDBTable(const wchar_t* lpszTable,
+                                 CArray<CZORTableField, CZORTableField&>& arrFields,
                                  const wchar_t* lpszDatabase);
-    virtual int CreateSQLSrvTable(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    virtual int CreateSQLSrvTable(const wchar_t* lpszTable,
+                                  CArray<CZORTableField, CZORTableField&>& arrFields,
                                   const wchar_t* lpszDatabase);
     virtual int IsSQLSrvTableExist(const wchar_t* lpszTable, const wchar_t* lpszDatabase);
-    virtual int GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList& lstFields, const wchar_t* lpszDatabase);
-    virtual int GetSQLSrvTableStru(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    virtual int GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList& lstFields,
                                    const wchar_t* lpszDatabase);
-    virtual int GetTableStructInfoEx(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields);
+    virtual int GetSQLSrvTableStru(const wchar_t* lpszTable,
+                                   CArray<CZORTableField, CZORTableField&>& arrFields,
+                                   const wchar_t* lpszDatabase);
+    virtual int GetTableStructInfoEx(const wchar_t* lpszTable,
+                                     CArray<CZORTableField, CZORTableField&>& arrFields);
     virtual int DeleteTable(CStringArray& arrTables);
     virtual int DeleteTable(const wchar_t* lpszTable);
-    virtual int DeleteTableFields(const wchar_t* lpszTable, const wchar_t* lpszField, const wchar_t* lpszDatabase);
-    virtual int DeleteTableFields(const wchar_t* lpszTable, CStringArray& arrFields, const wchar_t* lpszDatabase);
-    virtual int AppendTableFields(const wchar_t* lpszTable, CZORTableField& field, const wchar_t* lpszDatabase);
-    virtual int AppendTableFields(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    virtual int DeleteTableFields(const wchar_t* lpszTable, const wchar_t* lpszField,
+                                  const wchar_t* lpszDatabase);
+    virtual int DeleteTableFields(const wchar_t* lpszTable, CStringArray& arrFields,
+                                  const wchar_t* lpszDatabase);
+    virtual int AppendTableFields(const wchar_t* lpszTable, CZORTableField& field,
+                                  const wchar_t* lpszDatabase);
+    virtual int AppendTableFields(const wchar_t* lpszTable,
+                                  CArray<CZORTableField, CZORTableField&>& arrFields,
                                   const wchar_t* lpszDatabase);
 
     // Query readers. nRows and nCols are 32-bit, as the interface counts them.
     virtual int GetSelData(const wchar_t* lpszSQL, _variant_t& varData, LONG& nRows, LONG& nCols);
     virtual int GetSelData(const wchar_t* lpszSQL, CMapStringToString& map);
-    virtual int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart, int nEnd, int bSetLable);
+    virtual int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart, int nEnd,
+                           int bSetLable);
     virtual int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int bSetLable);
-    virtual int GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int nStart, int nEnd, int bLower);
+    virtual int GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int nStart, int nEnd,
+                           int bLower);
     virtual int GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int bLower);
     virtual int GetSelData(const wchar_t* lpszSQL, CStringArray& arrValues, int nStart, int nEnd);
     virtual int GetSelData(const wchar_t* lpszSQL, CStringArray& arrValues);

@@ -13,9 +13,9 @@ public:
     CZORTableField& operator=(const CZORTableField& src);
     virtual ~CZORTableField();
 
-    CString m_strName;    // column name, without brackets
-    CString m_strType;    // SQL Server type name: "varchar", "int", "datetime", ...
-    int m_nSize;          // declared length for varchar/nvarchar; read back as its producer stored it
-    BOOL m_bAllowNull;    // TRUE by default
-    BOOL m_bPrimaryKey;   // FALSE by default; overrides m_bAllowNull
+    CString m_strName;  // column name, without brackets
+    CString m_strType;  // SQL Server type name: "varchar", "int", "datetime", ...
+    int m_nSize;        // declared length for varchar/nvarchar; read back as its producer stored it
+    BOOL m_bAllowNull;  // TRUE by default
+    BOOL m_bPrimaryKey; // FALSE by default; overrides m_bAllowNull
 };

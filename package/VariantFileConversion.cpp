@@ -52,7 +52,9 @@ long ParseLong(const wchar_t* psz) {
 }
 
 // _wtof: as wcstod, 0.0 when no number can be read.
-double ParseDouble(const wchar_t* psz) { return wcstod(psz, nullptr); }
+double ParseDouble(const wchar_t* psz) {
+    return wcstod(psz, nullptr);
+}
 
 } // namespace
 

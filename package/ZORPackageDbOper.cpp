@@ -12,4 +12,6 @@ CZORPackageDbOper& CZORPackageDbOper::operator=(const CZORPackageDbOper& src) {
 // The server belongs to the host.
 CZORPackageDbOper::~CZORPackageDbOper() = default;
 
-void CZORPackageDbOper::SetDbSrv(CZORADORXServer* pSrv) { m_pDbSrv = pSrv; }
+void CZORPackageDbOper::SetDbSrv(CZORADORXServer* pSrv) {
+    m_pDbSrv = pSrv;
+}

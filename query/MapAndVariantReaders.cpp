@@ -48,7 +48,8 @@ int CZORImpADORXServer::GetSelDataEx(const wchar_t* lpszSQL, CMapStringToString&
     }
 }
 
-int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, _variant_t& varData, LONG& nRows, LONG& nCols) {
+int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, _variant_t& varData, LONG& nRows,
+                                   LONG& nCols) {
     if (lpszSQL == nullptr)
         return -1;
     try {

@@ -30,7 +30,10 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValu
         if (ReaderOpen(*this, lpszSQL, pRs, &nCols) != CReaderOpen::kReady)
             return -1;
         return WalkRows(
-            pRs, nCols, [&](LONG, const CString& strText) { arrValues.SetAtGrow(arrValues.GetSize(), strText); },
+            pRs, nCols,
+            [&](LONG, const CString& strText) {
+                arrValues.SetAtGrow(arrValues.GetSize(), strText);
+            },
             [](int) { return true; });
     } catch (_com_error& e) {
         ReportComError(e, true);
@@ -38,7 +41,8 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValu
     }
 }
 
-int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValues, int nStart, int nEnd) {
+int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValues, int nStart,
+                                   int nEnd) {
     if (lpszSQL == nullptr)
         return 0;
     try {
@@ -48,7 +52,10 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValu
             return -1;
         MoveToRangeStart(pRs, nStart);
         return WalkRows(
-            pRs, nCols, [&](LONG, const CString& strText) { arrValues.SetAtGrow(arrValues.GetSize(), strText); },
+            pRs, nCols,
+            [&](LONG, const CString& strText) {
+                arrValues.SetAtGrow(arrValues.GetSize(), strText);
+            },
             [&](int nRow) { return InRange(nRow, nStart, nEnd); });
     } catch (_com_error& e) {
         ReportComError(e, true);
@@ -85,12 +92,14 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringList& listValu
     }
 }
 
-int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int nStart, int nEnd, int bLower) {
+int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int nStart,
+                                   int nEnd, int bLower) {
     if (lpszSQL == nullptr)
         return -1;
     try {
         CStringArray arrLocal;
-        return MoveToList(GetSelData(lpszSQL, arrLocal, nStart, nEnd), arrLocal, listValues, bLower);
+        return MoveToList(GetSelData(lpszSQL, arrLocal, nStart, nEnd), arrLocal, listValues,
+                          bLower);
     } catch (_com_error& e) {
         ReportComError(e, true);
         return -1;

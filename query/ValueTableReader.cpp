@@ -3,8 +3,8 @@
 
 namespace {
 
-int ReadIntoTable(CZORImpADORXServer& server, const wchar_t* lpszSQL, CZORValueTable& table, bool bRange, int nStart,
-                  int nEnd, int bSetLable) {
+int ReadIntoTable(CZORImpADORXServer& server, const wchar_t* lpszSQL, CZORValueTable& table,
+                  bool bRange, int nStart, int nEnd, int bSetLable) {
     _RecordsetPtr pRs;
     LONG nCols = 0;
     if (ReaderOpen(server, lpszSQL, pRs, &nCols) != CReaderOpen::kReady)
@@ -48,7 +48,8 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CZORValueTable& table
     }
 }
 
-int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart, int nEnd, int bSetLable) {
+int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart,
+                                   int nEnd, int bSetLable) {
     if (lpszSQL == nullptr)
         return 0;
     try {

@@ -59,14 +59,10 @@ struct CSqlType {
 };
 
 const CSqlType kSqlTypes[] = {
-    {L"adVarChar", L"varchar", -1},
-    {L"adLongVarChar", L"text", 16},
-    {L"adVarbinary", L"varbinary", 50},
-    {L"adLongVarBinary", L"image", 16},
-    {L"adInteger", L"int", 4},
-    {L"adDouble", L"float", 8},
-    {L"adSingle", L"real", 4},
-    {L"adSmallInt", L"smallint", 2},
+    {L"adVarChar", L"varchar", -1},     {L"adLongVarChar", L"text", 16},
+    {L"adVarbinary", L"varbinary", 50}, {L"adLongVarBinary", L"image", 16},
+    {L"adInteger", L"int", 4},          {L"adDouble", L"float", 8},
+    {L"adSingle", L"real", 4},          {L"adSmallInt", L"smallint", 2},
     {L"adDBTimeStamp", L"datetime", 8},
 };
 

@@ -20,18 +20,20 @@ inline constexpr LPCWSTR kFmtObjectByName = L"SELECT name FROM %s.dbo.sysobjects
 
 // Structure reading.
 inline constexpr LPCWSTR kFmtColumnsInDatabase =
-    L"SELECT name, xtype, length FROM %s.dbo.syscolumns WHERE id = (SELECT id FROM %s.dbo.sysobjects WHERE name = "
+    L"SELECT name, xtype, length FROM %s.dbo.syscolumns WHERE id = (SELECT id FROM "
+    L"%s.dbo.sysobjects WHERE name = "
     L"'%s') ORDER BY colid";
-inline constexpr LPCWSTR kFmtColumns =
-    L"SELECT name, xtype, length FROM syscolumns WHERE id = (SELECT id FROM sysobjects WHERE name = '%s') ORDER BY "
-    L"colid";
+inline constexpr LPCWSTR kFmtColumns = L"SELECT name, xtype, length FROM syscolumns WHERE id = "
+                                       L"(SELECT id FROM sysobjects WHERE name = '%s') ORDER BY "
+                                       L"colid";
 inline constexpr LPCWSTR kFmtTypesInDatabase = L"SELECT xtype,name from %s.dbo.systypes";
 inline constexpr LPCWSTR kSqlTypes = L"SELECT xtype,name from systypes";
 inline constexpr LPCWSTR kFmtColumnNamesInDatabase =
-    L"SELECT name FROM %s.dbo.syscolumns WHERE id = (SELECT id FROM %s.dbo.sysobjects WHERE name = '%s') ORDER BY "
+    L"SELECT name FROM %s.dbo.syscolumns WHERE id = (SELECT id FROM %s.dbo.sysobjects WHERE name = "
+    L"'%s') ORDER BY "
     L"colid";
-inline constexpr LPCWSTR kFmtColumnNames =
-    L"SELECT name FROM syscolumns WHERE id = (SELECT id FROM sysobjects WHERE name = '%s') ORDER BY colid";
+inline constexpr LPCWSTR kFmtColumnNames = L"SELECT name FROM syscolumns WHERE id = (SELECT id "
+                                           L"FROM sysobjects WHERE name = '%s') ORDER BY colid";
 
 // Alteration.
 inline constexpr LPCWSTR kFmtDropTable = L"DROP TABLE [%s]";

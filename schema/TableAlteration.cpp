@@ -18,7 +18,8 @@ int CZORImpADORXServer::DeleteTable(CStringArray& arrTables) {
     return 1;
 }
 
-int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, const wchar_t* lpszField, const wchar_t* lpszDatabase) {
+int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, const wchar_t* lpszField,
+                                          const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr || lpszField == nullptr || lpszDatabase == nullptr)
         return 0;
     CString strSQL;
@@ -27,7 +28,8 @@ int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, const wchar_
     return 1;
 }
 
-int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, CStringArray& arrFields, const wchar_t* lpszDatabase) {
+int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, CStringArray& arrFields,
+                                          const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr)
         return 0;
     INT_PTR nCount = arrFields.GetSize();
@@ -36,7 +38,8 @@ int CZORImpADORXServer::DeleteTableFields(const wchar_t* lpszTable, CStringArray
     return 1;
 }
 
-int CZORImpADORXServer::AppendTableFields(const wchar_t* lpszTable, CZORTableField& field, const wchar_t* lpszDatabase) {
+int CZORImpADORXServer::AppendTableFields(const wchar_t* lpszTable, CZORTableField& field,
+                                          const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr)
         return 0;
     // A null database name names no database: written as an empty name (never a database's,
@@ -44,15 +47,18 @@ int CZORImpADORXServer::AppendTableFields(const wchar_t* lpszTable, CZORTableFie
     if (lpszDatabase == nullptr)
         lpszDatabase = L"";
     CString strSQL;
-    if (field.m_strType.CompareNoCase(L"varchar") == 0 || field.m_strType.CompareNoCase(L"nvarchar") == 0)
-        strSQL.Format(kFmtAddSizedColumn, lpszDatabase, lpszTable, field.m_strName, field.m_strType, field.m_nSize);
+    if (field.m_strType.CompareNoCase(L"varchar") == 0 ||
+        field.m_strType.CompareNoCase(L"nvarchar") == 0)
+        strSQL.Format(kFmtAddSizedColumn, lpszDatabase, lpszTable, field.m_strName, field.m_strType,
+                      field.m_nSize);
     else
         strSQL.Format(kFmtAddColumn, lpszDatabase, lpszTable, field.m_strName, field.m_strType);
     ExecuteSQL(strSQL);
     return 1;
 }
 
-int CZORImpADORXServer::AppendTableFields(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+int CZORImpADORXServer::AppendTableFields(const wchar_t* lpszTable,
+                                          CArray<CZORTableField, CZORTableField&>& arrFields,
                                           const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr)
         return 0;

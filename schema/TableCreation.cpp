@@ -6,11 +6,14 @@ namespace {
 
 // One column's clause, or an empty string for a type that creation leaves out.
 CString ColumnClause(const CZORTableField& field) {
-    LPCWSTR pszSuffix = field.m_bPrimaryKey ? kSuffixPrimaryKey : field.m_bAllowNull ? kSuffixNull : kSuffixNotNull;
+    LPCWSTR pszSuffix = field.m_bPrimaryKey  ? kSuffixPrimaryKey
+                        : field.m_bAllowNull ? kSuffixNull
+                                             : kSuffixNotNull;
     const CString& strType = field.m_strType;
     CString strClause;
     if (strType == L"nvarchar" || strType == L"varchar") {
-        strClause.Format(CString(kFmtClauseSized) + pszSuffix, field.m_strName, strType, field.m_nSize);
+        strClause.Format(CString(kFmtClauseSized) + pszSuffix, field.m_strName, strType,
+                         field.m_nSize);
     } else if (strType.CompareNoCase(L"int") == 0 || strType.CompareNoCase(L"smallint") == 0) {
         strClause.Format(CString(kFmtClauseInt) + pszSuffix, field.m_strName);
     } else if (strType == L"float") {
@@ -29,7 +32,8 @@ CString ColumnClause(const CZORTableField& field) {
 
 } // namespace
 
-int CZORImpADORXServer::CreateOLEDBTable(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+int CZORImpADORXServer::CreateOLEDBTable(const wchar_t* lpszTable,
+                                         CArray<CZORTableField, CZORTableField&>& arrFields,
                                          const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr)
         return 0;
@@ -54,7 +58,8 @@ int CZORImpADORXServer::CreateOLEDBTable(const wchar_t* lpszTable, CArray<CZORTa
     return 1;
 }
 
-int CZORImpADORXServer::CreateSQLSrvTable(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+int CZORImpADORXServer::CreateSQLSrvTable(const wchar_t* lpszTable,
+                                          CArray<CZORTableField, CZORTableField&>& arrFields,
                                           const wchar_t* lpszDatabase) {
     if (IsSQLSrvTableExist(lpszTable, lpszDatabase))
         return 0;

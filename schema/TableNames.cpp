@@ -34,7 +34,8 @@ CString RowsetText(_Recordset* pRs, LPCWSTR pszColumn) {
 }
 
 // Walks the provider's tables rowset and hands every name of the wanted type to fnAdd.
-template <typename AddFn> void ListProviderTables(CZORImpADORXServer& server, const wchar_t* lpszType, AddFn fnAdd) {
+template <typename AddFn>
+void ListProviderTables(CZORImpADORXServer& server, const wchar_t* lpszType, AddFn fnAdd) {
     LPCWSTR pszFilter = lpszType ? lpszType : kDefaultTableType;
     if (!server.m_pConnection) {
         AfxMessageBox(kMsgNoConnection, MB_OK, 0);
@@ -65,7 +66,9 @@ void CZORImpADORXServer::GetOLDBTableNameList(CStringList& lstNames, const wchar
 }
 
 void CZORImpADORXServer::GetOLDBTableNameArray(CStringArray& arrNames, const wchar_t* lpszType) {
-    ListProviderTables(*this, lpszType, [&](const CString& strName) { arrNames.SetAtGrow(arrNames.GetSize(), strName); });
+    ListProviderTables(*this, lpszType, [&](const CString& strName) {
+        arrNames.SetAtGrow(arrNames.GetSize(), strName);
+    });
 }
 
 void CZORImpADORXServer::GetTableNameArray(CStringArray& arrNames, const wchar_t* lpszType) {

@@ -6,7 +6,8 @@
 #include "SchemaSql.h"
 #include "server/ZORImpADORXServer.h"
 
-int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable,
+                                           CArray<CZORTableField, CZORTableField&>& arrFields,
                                            const wchar_t* lpszDatabase) {
     // A null name would format as "(null)", which a real table may be called: it names none.
     if (lpszTable == nullptr)
@@ -43,7 +44,8 @@ int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable, CArray<CZOR
     return arrFields.GetSize() > 0 ? 1 : 0;
 }
 
-int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList& lstFields, const wchar_t* lpszDatabase) {
+int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList& lstFields,
+                                           const wchar_t* lpszDatabase) {
     if (lpszTable == nullptr)
         return 0;
     CString strSQL;
@@ -56,7 +58,8 @@ int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList
     return 1;
 }
 
-int CZORImpADORXServer::GetTableStructInfoEx(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields) {
+int CZORImpADORXServer::GetTableStructInfoEx(const wchar_t* lpszTable,
+                                             CArray<CZORTableField, CZORTableField&>& arrFields) {
     if (lpszTable == nullptr)
         return 0;
     _RecordsetPtr pRs;
@@ -65,7 +68,8 @@ int CZORImpADORXServer::GetTableStructInfoEx(const wchar_t* lpszTable, CArray<CZ
         _com_issue_error(hr);
     try {
         _variant_t varConnection(static_cast<IDispatch*>(m_pConnection.GetInterfacePtr()));
-        pRs->Open(_variant_t(lpszTable), varConnection, adOpenForwardOnly, adLockReadOnly, adCmdTable);
+        pRs->Open(_variant_t(lpszTable), varConnection, adOpenForwardOnly, adLockReadOnly,
+                  adCmdTable);
     } catch (_com_error& e) {
         ReportComError(e, true); // not fatal: the fields are read as the recordset stands
     }

@@ -8,7 +8,8 @@ CString FormatComErrorReport(_com_error& e) {
     _bstr_t bstrSource = e.Source();
     _bstr_t bstrDescription = e.Description();
     strText.Format(kFmtComErrorReport, static_cast<ULONG>(e.Error()), e.ErrorMessage(),
-                   static_cast<const wchar_t*>(bstrSource), static_cast<const wchar_t*>(bstrDescription));
+                   static_cast<const wchar_t*>(bstrSource),
+                   static_cast<const wchar_t*>(bstrDescription));
     return strText;
 }
 

@@ -10,8 +10,8 @@ bool CZORImpADORXServer::CreateConnection() {
     return m_pConnection != nullptr;
 }
 
-int CZORImpADORXServer::OpenConnection(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox, bool bMessageBox,
-                                       bool bReleaseOnFailure) {
+int CZORImpADORXServer::OpenConnection(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox,
+                                       bool bMessageBox, bool bReleaseOnFailure) {
     try {
         m_pConnection->Open(_bstr_t(lpszConnect), _bstr_t(L""), _bstr_t(L""), nOptions);
     } catch (_com_error& e) {
@@ -49,8 +49,8 @@ int CZORImpADORXServer::InitADOServer(const wchar_t* lpszConnect, bool bShowErro
     return OpenConnection(lpszConnect, nOptions, bShowError, false, true);
 }
 
-int CZORImpADORXServer::InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID, const wchar_t* lpszPWD, int nMode,
-                                      int nOptions) {
+int CZORImpADORXServer::InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID,
+                                      const wchar_t* lpszPWD, int nMode, int nOptions) {
     if (lpszDSN == nullptr || lpszUID == nullptr)
         return 0;
     if (lpszPWD == nullptr)
@@ -80,7 +80,9 @@ void CZORImpADORXServer::CloseConnection() {
     m_pConnection = nullptr;
 }
 
-int CZORImpADORXServer::IsDatabaseOpen() { return m_bOpen; }
+int CZORImpADORXServer::IsDatabaseOpen() {
+    return m_bOpen;
+}
 
 int CZORImpADORXServer::GetConnection(CString& strConnect) {
     strConnect = m_strConnection;

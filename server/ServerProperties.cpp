@@ -28,28 +28,36 @@ CZORImpADORXServer::~CZORImpADORXServer() {
         CoUninitialize();
 }
 
-void CZORImpADORXServer::ReportComError(_com_error& e, bool bShow) { ::ReportComError(e, bShow); }
+void CZORImpADORXServer::ReportComError(_com_error& e, bool bShow) {
+    ::ReportComError(e, bShow);
+}
 
 void CZORImpADORXServer::SetDatabase(const wchar_t* lpszDatabase) {
     if (lpszDatabase)
         m_strDatabase = lpszDatabase;
 }
 
-const wchar_t* CZORImpADORXServer::GetDatabase() { return m_strDatabase; }
+const wchar_t* CZORImpADORXServer::GetDatabase() {
+    return m_strDatabase;
+}
 
 void CZORImpADORXServer::SetLoginID(const wchar_t* lpszLoginID) {
     if (lpszLoginID)
         m_strLoginID = lpszLoginID;
 }
 
-const wchar_t* CZORImpADORXServer::GetLoginID() { return m_strLoginID; }
+const wchar_t* CZORImpADORXServer::GetLoginID() {
+    return m_strLoginID;
+}
 
 void CZORImpADORXServer::SetGroupID(const wchar_t* lpszGroupID) {
     if (lpszGroupID)
         m_strGroupID = lpszGroupID;
 }
 
-const wchar_t* CZORImpADORXServer::GetGroupID() { return m_strGroupID; }
+const wchar_t* CZORImpADORXServer::GetGroupID() {
+    return m_strGroupID;
+}
 
 void CZORImpADORXServer::AppendAssocDatabase(const wchar_t* lpszKey, const wchar_t* lpszValue) {
     m_mapAssocDatabase.SetAt(lpszKey, lpszValue ? lpszValue : L"");

@@ -22,7 +22,8 @@ public:
     void AddOwner() { ++m_nOwners; }
     bool ReleaseOwner() { return --m_nOwners == 0; }
 
-    int InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID, const wchar_t* lpszPWD, int nMode, int nOptions);
+    int InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID, const wchar_t* lpszPWD,
+                      int nMode, int nOptions);
     int InitADOServer(const wchar_t* lpszConnect, bool bShowError, int nOptions);
     int InitADOServer(const wchar_t* lpszConnect);
     int GetConnection(CString& strConnect);
@@ -42,28 +43,39 @@ public:
     int ExecuteSQL(const wchar_t* lpszSQL);
     void ReportComError(_com_error& e, bool bShow);
 
-    int CreateOLEDBTable(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    int CreateOLEDBTable(const wchar_t* lpszTable,
+                         CArray<CZORTableField, CZORTableField&>& arrFields,
                          const wchar_t* lpszDatabase);
-    int CreateSQLSrvTable(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    int CreateSQLSrvTable(const wchar_t* lpszTable,
+                          CArray<CZORTableField, CZORTableField&>& arrFields,
                           const wchar_t* lpszDatabase);
     int IsSQLSrvTableExist(const wchar_t* lpszTable, const wchar_t* lpszDatabase);
-    int GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList& lstFields, const wchar_t* lpszDatabase);
-    int GetSQLSrvTableStru(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    int GetSQLSrvTableStru(const wchar_t* lpszTable, CStringList& lstFields,
                            const wchar_t* lpszDatabase);
-    int GetTableStructInfoEx(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields);
+    int GetSQLSrvTableStru(const wchar_t* lpszTable,
+                           CArray<CZORTableField, CZORTableField&>& arrFields,
+                           const wchar_t* lpszDatabase);
+    int GetTableStructInfoEx(const wchar_t* lpszTable,
+                             CArray<CZORTableField, CZORTableField&>& arrFields);
     int DeleteTable(CStringArray& arrTables);
     int DeleteTable(const wchar_t* lpszTable);
-    int DeleteTableFields(const wchar_t* lpszTable, const wchar_t* lpszField, const wchar_t* lpszDatabase);
-    int DeleteTableFields(const wchar_t* lpszTable, CStringArray& arrFields, const wchar_t* lpszDatabase);
-    int AppendTableFields(const wchar_t* lpszTable, CZORTableField& field, const wchar_t* lpszDatabase);
-    int AppendTableFields(const wchar_t* lpszTable, CArray<CZORTableField, CZORTableField&>& arrFields,
+    int DeleteTableFields(const wchar_t* lpszTable, const wchar_t* lpszField,
+                          const wchar_t* lpszDatabase);
+    int DeleteTableFields(const wchar_t* lpszTable, CStringArray& arrFields,
+                          const wchar_t* lpszDatabase);
+    int AppendTableFields(const wchar_t* lpszTable, CZORTableField& field,
+                          const wchar_t* lpszDatabase);
+    int AppendTableFields(const wchar_t* lpszTable,
+                          CArray<CZORTableField, CZORTableField&>& arrFields,
                           const wchar_t* lpszDatabase);
 
     int GetSelData(const wchar_t* lpszSQL, _variant_t& varData, LONG& nRows, LONG& nCols);
     int GetSelData(const wchar_t* lpszSQL, CMapStringToString& map);
-    int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart, int nEnd, int bSetLable);
+    int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart, int nEnd,
+                   int bSetLable);
     int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int bSetLable);
-    int GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int nStart, int nEnd, int bLower);
+    int GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int nStart, int nEnd,
+                   int bLower);
     int GetSelData(const wchar_t* lpszSQL, CStringList& listValues, int bLower);
     int GetSelData(const wchar_t* lpszSQL, CStringArray& arrValues, int nStart, int nEnd);
     int GetSelData(const wchar_t* lpszSQL, CStringArray& arrValues);
@@ -89,8 +101,8 @@ private:
     // Creates a new Connection object into m_pConnection; false (and null) when that fails.
     bool CreateConnection();
     // Opens the connection; on a COM failure reports as the form requires and returns 0.
-    int OpenConnection(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox, bool bMessageBox,
-                       bool bReleaseOnFailure);
+    int OpenConnection(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox,
+                       bool bMessageBox, bool bReleaseOnFailure);
 
     int m_nOwners = 1;
     bool m_bComInitialized = false;

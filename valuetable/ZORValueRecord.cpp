@@ -8,7 +8,9 @@ CZORValueRecord::CZORValueRecord(const CZORValueRecord& src) : CObject() {
     m_LableValueAr.Copy(src.m_LableValueAr);
 }
 
-CZORValueRecord::~CZORValueRecord() { m_LableValueAr.RemoveAll(); }
+CZORValueRecord::~CZORValueRecord() {
+    m_LableValueAr.RemoveAll();
+}
 
 CZORValueRecord& CZORValueRecord::operator=(const CZORValueRecord& src) {
     if (this != &src)
@@ -26,9 +28,13 @@ void CZORValueRecord::SetLableValueAr(CStringArray& ar) {
         m_LableValueAr.Copy(ar);
 }
 
-int CZORValueRecord::GetLableLogicSize() { return static_cast<int>(m_LableValueAr.GetSize()); }
+int CZORValueRecord::GetLableLogicSize() {
+    return static_cast<int>(m_LableValueAr.GetSize());
+}
 
-void CZORValueRecord::RemoveAll() { m_LableValueAr.RemoveAll(); }
+void CZORValueRecord::RemoveAll() {
+    m_LableValueAr.RemoveAll();
+}
 
 int CZORValueRecord::GetValue(int nIndex, CString& strValue) {
     if (nIndex < 0 || nIndex >= m_LableValueAr.GetSize())

@@ -6,7 +6,9 @@ IMPLEMENT_SERIAL(CZORValueTable, CObject, 0)
 
 namespace {
 
-bool IsRowIndex(int nIndex, INT_PTR nRows) { return nIndex >= 0 && nIndex < nRows; }
+bool IsRowIndex(int nIndex, INT_PTR nRows) {
+    return nIndex >= 0 && nIndex < nRows;
+}
 
 // The row's name column, or null for a row without values.
 const CString* RowName(const CZORValueRecord& rec) {
@@ -35,7 +37,9 @@ CZORValueTable::CZORValueTable(const CZORValueTable& src)
     m_RecordAr.Copy(src.m_RecordAr);
 }
 
-CZORValueTable::~CZORValueTable() { m_RecordAr.RemoveAll(); }
+CZORValueTable::~CZORValueTable() {
+    m_RecordAr.RemoveAll();
+}
 
 CZORValueTable& CZORValueTable::operator=(const CZORValueTable& src) {
     if (this != &src) {
@@ -64,9 +68,15 @@ void CZORValueTable::RemoveAll(int bAll) {
         if (rec.GetLableLogicSize() > 0)                                                           \
             MEMBER = rec;                                                                          \
     }                                                                                              \
-    void CZORValueTable::Set##NAME##Record(CStringArray& ar) { MEMBER.SetLableValueAr(ar); }       \
-    void CZORValueTable::Get##NAME##Record(CZORValueRecord& rec) { rec = MEMBER; }                 \
-    void CZORValueTable::Get##NAME##Record(CStringArray& ar) { MEMBER.GetLableValueAr(ar); }
+    void CZORValueTable::Set##NAME##Record(CStringArray& ar) {                                     \
+        MEMBER.SetLableValueAr(ar);                                                                \
+    }                                                                                              \
+    void CZORValueTable::Get##NAME##Record(CZORValueRecord& rec) {                                 \
+        rec = MEMBER;                                                                              \
+    }                                                                                              \
+    void CZORValueTable::Get##NAME##Record(CStringArray& ar) {                                     \
+        MEMBER.GetLableValueAr(ar);                                                                \
+    }
 
 ZQK_HEADER_RECORD_OPERATIONS(Lable, m_LableRecord)
 ZQK_HEADER_RECORD_OPERATIONS(LableII, m_LableIIRecord)
@@ -83,11 +93,17 @@ void CZORValueTable::SetLineXRecord(CZORValueRecord& rec) {
     m_LineXRecord = rec;
 }
 
-void CZORValueTable::GetLineXRecord(CStringArray& ar) { m_LineXRecord.GetLableValueAr(ar); }
+void CZORValueTable::GetLineXRecord(CStringArray& ar) {
+    m_LineXRecord.GetLableValueAr(ar);
+}
 
-int CZORValueTable::GetFieldCount() { return m_LableRecord.GetLableLogicSize(); }
+int CZORValueTable::GetFieldCount() {
+    return m_LableRecord.GetLableLogicSize();
+}
 
-int CZORValueTable::GetTableLogicSize() { return static_cast<int>(m_RecordAr.GetSize()); }
+int CZORValueTable::GetTableLogicSize() {
+    return static_cast<int>(m_RecordAr.GetSize());
+}
 
 void CZORValueTable::GetValueRecord(int nIndex, CZORValueRecord& rec) {
     if (IsRowIndex(nIndex, m_RecordAr.GetSize()))

@@ -53,7 +53,8 @@ HRESULT CAdoCommand::put_CommandType(CommandTypeEnum lCmdType) {
     return S_OK;
 }
 
-HRESULT CAdoCommand::raw_Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG, _Recordset** ppiRs) {
+HRESULT CAdoCommand::raw_Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG,
+                                 _Recordset** ppiRs) {
     if (ppiRs)
         *ppiRs = nullptr;
     if (Parameters && Parameters->vt != VT_EMPTY &&

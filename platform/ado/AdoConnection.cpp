@@ -61,7 +61,8 @@ HRESULT CAdoConnection::get_State(LONG* plObjState) {
 HRESULT CAdoConnection::raw_Open(BSTR ConnectionString, BSTR UserID, BSTR Password, LONG) {
     if (m_pCore->m_bOpen)
         return AdoFailWith(adErrObjectOpen, kAdoSourceConnection);
-    std::wstring strConnection = SysStringLen(ConnectionString) > 0 ? std::wstring(ConnectionString) : m_strConnection;
+    std::wstring strConnection =
+        SysStringLen(ConnectionString) > 0 ? std::wstring(ConnectionString) : m_strConnection;
     std::map<std::wstring, std::wstring> pairs;
     if (!AdoParseConnectionString(strConnection, &pairs))
         return AdoFail(E_FAIL, kAdoSourceConnection, L"The connection string is not valid.");
@@ -70,7 +71,8 @@ HRESULT CAdoConnection::raw_Open(BSTR ConnectionString, BSTR UserID, BSTR Passwo
     if (SysStringLen(Password) > 0)
         pairs[L"pwd"] = Password;
     auto it = pairs.find(L"provider");
-    std::unique_ptr<CAdoProvider> pProvider = AdoCreateProvider(it == pairs.end() ? std::wstring() : it->second);
+    std::unique_ptr<CAdoProvider> pProvider =
+        AdoCreateProvider(it == pairs.end() ? std::wstring() : it->second);
     if (pProvider == nullptr)
         return AdoFailWith(adErrProviderNotFound, kAdoSourceConnection);
     CAdoError error;
@@ -128,7 +130,8 @@ HRESULT CAdoConnection::ExecuteText(const std::wstring& strText, VARIANT* Record
     return S_OK;
 }
 
-HRESULT CAdoConnection::OpenTable(const std::wstring& strTable, CAdoRecordset* pRecordset, const wchar_t* pszSource) {
+HRESULT CAdoConnection::OpenTable(const std::wstring& strTable, CAdoRecordset* pRecordset,
+                                  const wchar_t* pszSource) {
     if (!m_pCore->m_bOpen)
         return AdoFailWith(adErrInvalidConnection, pszSource);
     std::unique_ptr<CAdoCursor> pCursor;
@@ -139,10 +142,11 @@ HRESULT CAdoConnection::OpenTable(const std::wstring& strTable, CAdoRecordset* p
     return S_OK;
 }
 
-HRESULT CAdoConnection::raw_Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG, _Recordset** ppiRset) {
+HRESULT CAdoConnection::raw_Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG,
+                                    _Recordset** ppiRset) {
     AdoTraceCommand(CommandText);
-    return ExecuteText(std::wstring(CommandText ? CommandText : L"", SysStringLen(CommandText)), RecordsAffected,
-                       ppiRset, kAdoSourceConnection);
+    return ExecuteText(std::wstring(CommandText ? CommandText : L"", SysStringLen(CommandText)),
+                       RecordsAffected, ppiRset, kAdoSourceConnection);
 }
 
 namespace {
@@ -153,7 +157,8 @@ bool IsMissing(const VARIANT& v) {
 
 } // namespace
 
-HRESULT CAdoConnection::raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID, _Recordset** pprset) {
+HRESULT CAdoConnection::raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID,
+                                       _Recordset** pprset) {
     if (pprset == nullptr)
         return E_POINTER;
     *pprset = nullptr;

@@ -17,16 +17,21 @@ struct CAdoMessage {
 const CAdoMessage kMessages[] = {
     {adErrObjectClosed, L"Operation is not allowed when the object is closed."},
     {adErrObjectOpen, L"Operation is not allowed when the object is open."},
-    {adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal."},
-    {adErrNoCurrentRecord, L"Either BOF or EOF is True, or the current record has been deleted. Requested "
-                           L"operation requires a current record."},
+    {adErrItemNotFound,
+     L"Item cannot be found in the collection corresponding to the requested name or ordinal."},
+    {adErrNoCurrentRecord,
+     L"Either BOF or EOF is True, or the current record has been deleted. Requested "
+     L"operation requires a current record."},
     {adErrProviderNotFound, L"Provider cannot be found. It may not be properly installed."},
-    {adErrFeatureNotAvailable, L"Object or provider is not capable of performing requested operation."},
-    {adErrInvalidArgument, L"Arguments are of the wrong type, are out of acceptable range, or are in conflict "
-                           L"with one another."},
+    {adErrFeatureNotAvailable,
+     L"Object or provider is not capable of performing requested operation."},
+    {adErrInvalidArgument,
+     L"Arguments are of the wrong type, are out of acceptable range, or are in conflict "
+     L"with one another."},
     {adErrIllegalOperation, L"Operation is not allowed in this context."},
-    {adErrInvalidConnection, L"The connection cannot be used to perform this operation. It is either closed or "
-                             L"invalid in this context."},
+    {adErrInvalidConnection,
+     L"The connection cannot be used to perform this operation. It is either closed or "
+     L"invalid in this context."},
 };
 
 } // namespace

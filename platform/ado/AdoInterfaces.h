@@ -15,11 +15,16 @@ struct _Recordset;
 struct Fields;
 struct Field;
 
-ZQK_COM_INTERFACE(_Connection, IDispatch, 0x00001550, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4)
-ZQK_COM_INTERFACE(_Command, IDispatch, 0x0000154E, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4)
-ZQK_COM_INTERFACE(_Recordset, IDispatch, 0x00001556, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4)
-ZQK_COM_INTERFACE(Fields, IDispatch, 0x0000154D, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4)
-ZQK_COM_INTERFACE(Field, IDispatch, 0x0000154C, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4)
+ZQK_COM_INTERFACE(_Connection, IDispatch, 0x00001550, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00,
+                  0x6D, 0x2E, 0xA4)
+ZQK_COM_INTERFACE(_Command, IDispatch, 0x0000154E, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00,
+                  0x6D, 0x2E, 0xA4)
+ZQK_COM_INTERFACE(_Recordset, IDispatch, 0x00001556, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00,
+                  0x6D, 0x2E, 0xA4)
+ZQK_COM_INTERFACE(Fields, IDispatch, 0x0000154D, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D,
+                  0x2E, 0xA4)
+ZQK_COM_INTERFACE(Field, IDispatch, 0x0000154C, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D,
+                  0x2E, 0xA4)
 
 _COM_SMARTPTR_TYPEDEF(_Connection, __uuidof(_Connection));
 _COM_SMARTPTR_TYPEDEF(_Command, __uuidof(_Command));
@@ -45,7 +50,7 @@ std::function<void(LPCWSTR)> AdoSetCommandTrace(std::function<void(LPCWSTR)> fnT
     do {                                                                                           \
         HRESULT _hr = (hr);                                                                        \
         if (FAILED(_hr))                                                                           \
-            _com_issue_errorex(_hr, this, __uuidof(Interface));                                     \
+            _com_issue_errorex(_hr, this, __uuidof(Interface));                                    \
     } while (0)
 
 struct _Connection : IDispatch {
@@ -57,8 +62,10 @@ struct _Connection : IDispatch {
     virtual HRESULT raw_Open(BSTR ConnectionString, BSTR UserID, BSTR Password, LONG Options) = 0;
     virtual HRESULT raw_Close() = 0;
     // ppiRset receives null for a statement that produces no result columns.
-    virtual HRESULT raw_Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG Options, _Recordset** ppiRset) = 0;
-    virtual HRESULT raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID, _Recordset** pprset) = 0;
+    virtual HRESULT raw_Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG Options,
+                                _Recordset** ppiRset) = 0;
+    virtual HRESULT raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID,
+                                   _Recordset** pprset) = 0;
     virtual HRESULT raw_BeginTrans(LONG* TransactionLevel) = 0;
     virtual HRESULT raw_CommitTrans() = 0;
     virtual HRESULT raw_RollbackTrans() = 0;
@@ -68,7 +75,9 @@ struct _Connection : IDispatch {
         ZQK_ADO_RAISE(get_ConnectionString(&b), _Connection);
         return _bstr_t(b, false);
     }
-    void PutConnectionString(_bstr_t bstr) { ZQK_ADO_RAISE(put_ConnectionString(bstr), _Connection); }
+    void PutConnectionString(_bstr_t bstr) {
+        ZQK_ADO_RAISE(put_ConnectionString(bstr), _Connection);
+    }
     ConnectModeEnum GetMode() {
         ConnectModeEnum n = adModeUnknown;
         ZQK_ADO_RAISE(get_Mode(&n), _Connection);
@@ -120,10 +129,13 @@ struct _Command : IDispatch {
     virtual HRESULT put_CommandText(BSTR bstr) = 0;
     virtual HRESULT get_CommandType(CommandTypeEnum* plCmdType) = 0;
     virtual HRESULT put_CommandType(CommandTypeEnum lCmdType) = 0;
-    virtual HRESULT raw_Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG Options, _Recordset** ppiRs) = 0;
+    virtual HRESULT raw_Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG Options,
+                                _Recordset** ppiRs) = 0;
 
     _com_ptr_t<_Connection> GetActiveConnection();
-    void PutRefActiveConnection(_Connection* pCon) { ZQK_ADO_RAISE(putref_ActiveConnection(pCon), _Command); }
+    void PutRefActiveConnection(_Connection* pCon) {
+        ZQK_ADO_RAISE(putref_ActiveConnection(pCon), _Command);
+    }
     _bstr_t GetCommandText() {
         BSTR b = nullptr;
         ZQK_ADO_RAISE(get_CommandText(&b), _Command);
@@ -135,7 +147,9 @@ struct _Command : IDispatch {
         ZQK_ADO_RAISE(get_CommandType(&n), _Command);
         return n;
     }
-    void PutCommandType(CommandTypeEnum lCmdType) { ZQK_ADO_RAISE(put_CommandType(lCmdType), _Command); }
+    void PutCommandType(CommandTypeEnum lCmdType) {
+        ZQK_ADO_RAISE(put_CommandType(lCmdType), _Command);
+    }
     _com_ptr_t<_Recordset> Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG Options);
 
 protected:
@@ -191,8 +205,8 @@ struct _Recordset : IDispatch {
         return b;
     }
     _com_ptr_t<Fields> GetFields();
-    HRESULT Open(const _variant_t& Source, const _variant_t& ActiveConnection, CursorTypeEnum CursorType,
-                 LockTypeEnum LockType, LONG Options) {
+    HRESULT Open(const _variant_t& Source, const _variant_t& ActiveConnection,
+                 CursorTypeEnum CursorType, LockTypeEnum LockType, LONG Options) {
         HRESULT hr = raw_Open(Source, ActiveConnection, CursorType, LockType, Options);
         ZQK_ADO_RAISE(hr, _Recordset);
         return hr;
@@ -212,7 +226,8 @@ struct _Recordset : IDispatch {
         ZQK_ADO_RAISE(hr, _Recordset);
         return hr;
     }
-    _variant_t GetRows(LONG Rows, const _variant_t& Start = vtMissing, const _variant_t& Fields = vtMissing) {
+    _variant_t GetRows(LONG Rows, const _variant_t& Start = vtMissing,
+                       const _variant_t& Fields = vtMissing) {
         VARIANT v;
         VariantInit(&v);
         ZQK_ADO_RAISE(raw_GetRows(Rows, Start, Fields, &v), _Recordset);
@@ -311,7 +326,8 @@ protected:
     ~Field() = default;
 };
 
-inline _RecordsetPtr _Connection::Execute(_bstr_t CommandText, VARIANT* RecordsAffected, LONG Options) {
+inline _RecordsetPtr _Connection::Execute(_bstr_t CommandText, VARIANT* RecordsAffected,
+                                          LONG Options) {
     _Recordset* p = nullptr;
     ZQK_ADO_RAISE(raw_Execute(CommandText, RecordsAffected, Options, &p), _Connection);
     return _RecordsetPtr(p, false);
@@ -330,7 +346,8 @@ inline _ConnectionPtr _Command::GetActiveConnection() {
     return _ConnectionPtr(p, false);
 }
 
-inline _RecordsetPtr _Command::Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG Options) {
+inline _RecordsetPtr _Command::Execute(VARIANT* RecordsAffected, VARIANT* Parameters,
+                                       LONG Options) {
     _Recordset* p = nullptr;
     ZQK_ADO_RAISE(raw_Execute(RecordsAffected, Parameters, Options, &p), _Command);
     return _RecordsetPtr(p, false);

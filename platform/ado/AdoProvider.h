@@ -19,7 +19,8 @@ struct CAdoError {
     std::wstring strSource;
     long nNativeError = 0;
 
-    static CAdoError Make(HRESULT hr, std::wstring strDescription, std::wstring strSource, long nNative = 0) {
+    static CAdoError Make(HRESULT hr, std::wstring strDescription, std::wstring strSource,
+                          long nNative = 0) {
         CAdoError e;
         e.hr = hr;
         e.strDescription = std::move(strDescription);
@@ -77,8 +78,8 @@ public:
                               const CAdoRowValues& values, CAdoError* pError) = 0;
     // The tables schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE,
     // DESCRIPTION; restrictions in that order (empty strings restrict nothing).
-    virtual HRESULT Tables(const std::vector<std::wstring>& restrictions, std::unique_ptr<CAdoCursor>* ppCursor,
-                           CAdoError* pError) = 0;
+    virtual HRESULT Tables(const std::vector<std::wstring>& restrictions,
+                           std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) = 0;
     virtual HRESULT BeginTrans(CAdoError* pError) = 0;
     virtual HRESULT CommitTrans(CAdoError* pError) = 0;
     virtual HRESULT RollbackTrans(CAdoError* pError) = 0;

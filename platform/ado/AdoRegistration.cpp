@@ -3,15 +3,24 @@
 
 #include "platform/ado/AdoObjects.h"
 
-const CLSID CLSID_Connection = {0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-const CLSID CLSID_Command = {0x00000507, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
-const CLSID CLSID_Recordset = {0x00000535, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+const CLSID CLSID_Connection = {
+    0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+const CLSID CLSID_Command = {
+    0x00000507, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+const CLSID CLSID_Recordset = {
+    0x00000535, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
 
 namespace {
 
-IUnknown* NewConnection() { return static_cast<_Connection*>(new CAdoConnection); }
-IUnknown* NewCommand() { return static_cast<_Command*>(new CAdoCommand); }
-IUnknown* NewRecordset() { return static_cast<_Recordset*>(new CAdoRecordset); }
+IUnknown* NewConnection() {
+    return static_cast<_Connection*>(new CAdoConnection);
+}
+IUnknown* NewCommand() {
+    return static_cast<_Command*>(new CAdoCommand);
+}
+IUnknown* NewRecordset() {
+    return static_cast<_Recordset*>(new CAdoRecordset);
+}
 
 std::mutex g_traceLock;
 std::function<void(LPCWSTR)>* g_pTrace = nullptr;

@@ -4,7 +4,9 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return iswspace(static_cast<wint_t>(c)) != 0; }
+bool IsBlank(wchar_t c) {
+    return iswspace(static_cast<wint_t>(c)) != 0;
+}
 
 std::wstring Trim(const std::wstring& s) {
     size_t b = 0, e = s.size();
@@ -17,7 +19,8 @@ std::wstring Trim(const std::wstring& s) {
 
 } // namespace
 
-bool AdoParseConnectionString(const std::wstring& strText, std::map<std::wstring, std::wstring>* pPairs) {
+bool AdoParseConnectionString(const std::wstring& strText,
+                              std::map<std::wstring, std::wstring>* pPairs) {
     pPairs->clear();
     size_t i = 0, n = strText.size();
     while (i < n) {

@@ -8,4 +8,5 @@
 
 // False for text that is not a connection string (a pair without '=', an unclosed quote, an
 // empty key).
-bool AdoParseConnectionString(const std::wstring& strText, std::map<std::wstring, std::wstring>* pPairs);
+bool AdoParseConnectionString(const std::wstring& strText,
+                              std::map<std::wstring, std::wstring>* pPairs);

@@ -56,7 +56,9 @@ CArchive::~CArchive() {
     }
 }
 
-void CArchive::Throw(int nCause) const { AfxThrowArchiveException(nCause, m_strFileName); }
+void CArchive::Throw(int nCause) const {
+    AfxThrowArchiveException(nCause, m_strFileName);
+}
 
 UINT CArchive::GetObjectSchema() {
     UINT n = m_nObjectSchema;
@@ -165,40 +167,94 @@ template <typename T> CArchive& CArchive::ReadValue(T& v) {
     return *this;
 }
 
-CArchive& CArchive::operator<<(BYTE by) { return WriteValue(by); }
-CArchive& CArchive::operator<<(WORD w) { return WriteValue(w); }
-CArchive& CArchive::operator<<(int i) { return WriteValue(static_cast<int32_t>(i)); }
-CArchive& CArchive::operator<<(unsigned int u) { return WriteValue(static_cast<uint32_t>(u)); }
-CArchive& CArchive::operator<<(short w) { return WriteValue(w); }
-CArchive& CArchive::operator<<(char ch) { return WriteValue(ch); }
-CArchive& CArchive::operator<<(signed char ch) { return WriteValue(ch); }
-CArchive& CArchive::operator<<(bool b) { return WriteValue(static_cast<BYTE>(b ? 1 : 0)); }
-CArchive& CArchive::operator<<(long l) { return WriteValue(static_cast<int64_t>(l)); }
-CArchive& CArchive::operator<<(unsigned long l) { return WriteValue(static_cast<uint64_t>(l)); }
-CArchive& CArchive::operator<<(long long l) { return WriteValue(static_cast<int64_t>(l)); }
-CArchive& CArchive::operator<<(unsigned long long l) { return WriteValue(static_cast<uint64_t>(l)); }
-CArchive& CArchive::operator<<(float f) { return WriteValue(f); }
-CArchive& CArchive::operator<<(double d) { return WriteValue(d); }
+CArchive& CArchive::operator<<(BYTE by) {
+    return WriteValue(by);
+}
+CArchive& CArchive::operator<<(WORD w) {
+    return WriteValue(w);
+}
+CArchive& CArchive::operator<<(int i) {
+    return WriteValue(static_cast<int32_t>(i));
+}
+CArchive& CArchive::operator<<(unsigned int u) {
+    return WriteValue(static_cast<uint32_t>(u));
+}
+CArchive& CArchive::operator<<(short w) {
+    return WriteValue(w);
+}
+CArchive& CArchive::operator<<(char ch) {
+    return WriteValue(ch);
+}
+CArchive& CArchive::operator<<(signed char ch) {
+    return WriteValue(ch);
+}
+CArchive& CArchive::operator<<(bool b) {
+    return WriteValue(static_cast<BYTE>(b ? 1 : 0));
+}
+CArchive& CArchive::operator<<(long l) {
+    return WriteValue(static_cast<int64_t>(l));
+}
+CArchive& CArchive::operator<<(unsigned long l) {
+    return WriteValue(static_cast<uint64_t>(l));
+}
+CArchive& CArchive::operator<<(long long l) {
+    return WriteValue(static_cast<int64_t>(l));
+}
+CArchive& CArchive::operator<<(unsigned long long l) {
+    return WriteValue(static_cast<uint64_t>(l));
+}
+CArchive& CArchive::operator<<(float f) {
+    return WriteValue(f);
+}
+CArchive& CArchive::operator<<(double d) {
+    return WriteValue(d);
+}
 
-CArchive& CArchive::operator>>(BYTE& by) { return ReadValue(by); }
-CArchive& CArchive::operator>>(WORD& w) { return ReadValue(w); }
-CArchive& CArchive::operator>>(int& i) { return ReadValue(i); }
-CArchive& CArchive::operator>>(unsigned int& u) { return ReadValue(u); }
-CArchive& CArchive::operator>>(short& w) { return ReadValue(w); }
-CArchive& CArchive::operator>>(char& ch) { return ReadValue(ch); }
-CArchive& CArchive::operator>>(signed char& ch) { return ReadValue(ch); }
+CArchive& CArchive::operator>>(BYTE& by) {
+    return ReadValue(by);
+}
+CArchive& CArchive::operator>>(WORD& w) {
+    return ReadValue(w);
+}
+CArchive& CArchive::operator>>(int& i) {
+    return ReadValue(i);
+}
+CArchive& CArchive::operator>>(unsigned int& u) {
+    return ReadValue(u);
+}
+CArchive& CArchive::operator>>(short& w) {
+    return ReadValue(w);
+}
+CArchive& CArchive::operator>>(char& ch) {
+    return ReadValue(ch);
+}
+CArchive& CArchive::operator>>(signed char& ch) {
+    return ReadValue(ch);
+}
 CArchive& CArchive::operator>>(bool& b) {
     BYTE by = 0;
     ReadValue(by);
     b = by != 0;
     return *this;
 }
-CArchive& CArchive::operator>>(long& l) { return ReadValue(l); }
-CArchive& CArchive::operator>>(unsigned long& l) { return ReadValue(l); }
-CArchive& CArchive::operator>>(long long& l) { return ReadValue(l); }
-CArchive& CArchive::operator>>(unsigned long long& l) { return ReadValue(l); }
-CArchive& CArchive::operator>>(float& f) { return ReadValue(f); }
-CArchive& CArchive::operator>>(double& d) { return ReadValue(d); }
+CArchive& CArchive::operator>>(long& l) {
+    return ReadValue(l);
+}
+CArchive& CArchive::operator>>(unsigned long& l) {
+    return ReadValue(l);
+}
+CArchive& CArchive::operator>>(long long& l) {
+    return ReadValue(l);
+}
+CArchive& CArchive::operator>>(unsigned long long& l) {
+    return ReadValue(l);
+}
+CArchive& CArchive::operator>>(float& f) {
+    return ReadValue(f);
+}
+CArchive& CArchive::operator>>(double& d) {
+    return ReadValue(d);
+}
 
 CArchive& CArchive::operator<<(const CString& str) {
     std::u16string units = WinWideToUtf16(str.GetString(), static_cast<size_t>(str.GetLength()));
@@ -370,7 +426,8 @@ void CArchive::WriteObject(const CObject* pOb) {
     const_cast<CObject*>(pOb)->Serialize(*this);
 }
 
-CRuntimeClass* CArchive::ReadClass(const CRuntimeClass* pClassRefRequested, UINT* pSchema, DWORD* pObTag) {
+CRuntimeClass* CArchive::ReadClass(const CRuntimeClass* pClassRefRequested, UINT* pSchema,
+                                   DWORD* pObTag) {
     if (!IsLoading())
         Throw(CArchiveException::writeOnly);
     WORD wTag = 0;

@@ -62,7 +62,9 @@ BOOL CFile::Open(LPCWSTR lpszFileName, UINT nOpenFlags, CFileException* pError) 
     return TRUE;
 }
 
-void CFile::ThrowLastError() const { CFileException::ThrowOsError(errno, m_strFileName); }
+void CFile::ThrowLastError() const {
+    CFileException::ThrowOsError(errno, m_strFileName);
+}
 
 UINT CFile::Read(void* lpBuf, UINT nCount) {
     if (m_hFile == hFileNull)
@@ -177,7 +179,9 @@ CMemFile::CMemFile(BYTE* lpBuffer, UINT nBufferSize, UINT nGrowBytes) : m_nGrowB
     Attach(lpBuffer, nBufferSize, nGrowBytes);
 }
 
-CMemFile::~CMemFile() { Close(); }
+CMemFile::~CMemFile() {
+    Close();
+}
 
 void CMemFile::Attach(BYTE* lpBuffer, UINT nBufferSize, UINT nGrowBytes) {
     if (lpBuffer == nullptr && nBufferSize != 0)
@@ -237,8 +241,9 @@ void CMemFile::Write(const void* lpBuf, UINT nCount) {
 }
 
 ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
-    LONGLONG nBase = nFrom == begin ? 0 : nFrom == current ? static_cast<LONGLONG>(m_nPosition)
-                                                            : static_cast<LONGLONG>(m_nFileSize);
+    LONGLONG nBase = nFrom == begin     ? 0
+                     : nFrom == current ? static_cast<LONGLONG>(m_nPosition)
+                                        : static_cast<LONGLONG>(m_nFileSize);
     LONGLONG nNew = nBase + lOff;
     if (nFrom > end || nNew < 0)
         AfxThrowFileException(CFileException::badSeek, EINVAL, m_strFileName);

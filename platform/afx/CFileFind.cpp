@@ -46,7 +46,8 @@ BOOL CFileFind::FindFile(LPCWSTR pstrName, DWORD) {
     Close();
     std::string strSearch = WinWideToUtf8(pstrName && *pstrName ? pstrName : L"*.*");
     size_t nSlash = strSearch.find_last_of("/\\");
-    std::string strDir = nSlash == std::string::npos ? std::string(".") : strSearch.substr(0, nSlash);
+    std::string strDir =
+        nSlash == std::string::npos ? std::string(".") : strSearch.substr(0, nSlash);
     if (strDir.empty())
         strDir = "/";
     std::string strPattern = nSlash == std::string::npos ? strSearch : strSearch.substr(nSlash + 1);
@@ -64,7 +65,8 @@ BOOL CFileFind::FindFile(LPCWSTR pstrName, DWORD) {
         std::wstring strName = WinUtf8ToWide(pEnt->d_name);
         if (!MatchesWildcard(strWildcard, strName))
             continue;
-        std::string strPath = strRoot == "/" ? "/" + std::string(pEnt->d_name) : strRoot + "/" + pEnt->d_name;
+        std::string strPath =
+            strRoot == "/" ? "/" + std::string(pEnt->d_name) : strRoot + "/" + pEnt->d_name;
         struct stat st;
         bool bStat = ::stat(strPath.c_str(), &st) == 0;
         bool bDirectory = bStat && S_ISDIR(st.st_mode);
@@ -107,7 +109,9 @@ CString CFileFind::GetFilePath() const {
     return m_strRoot == L"/" ? L"/" + e.strName : m_strRoot + L"/" + e.strName;
 }
 
-CString CFileFind::GetFileName() const { return Current().strName; }
+CString CFileFind::GetFileName() const {
+    return Current().strName;
+}
 
 CString CFileFind::GetFileTitle() const {
     CString strName = Current().strName;
@@ -115,12 +119,18 @@ CString CFileFind::GetFileTitle() const {
     return nDot > 0 ? strName.Left(nDot) : strName;
 }
 
-ULONGLONG CFileFind::GetLength() const { return Current().nLength; }
-BOOL CFileFind::IsDirectory() const { return Current().bDirectory; }
+ULONGLONG CFileFind::GetLength() const {
+    return Current().nLength;
+}
+BOOL CFileFind::IsDirectory() const {
+    return Current().bDirectory;
+}
 
 BOOL CFileFind::IsDots() const {
     const CString& s = Current().strName;
     return Current().bDirectory && (s == L"." || s == L"..");
 }
 
-BOOL CFileFind::IsHidden() const { return Current().strName.Left(1) == L"."; }
+BOOL CFileFind::IsHidden() const {
+    return Current().strName.Left(1) == L".";
+}

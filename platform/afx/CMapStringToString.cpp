@@ -9,7 +9,9 @@ IMPLEMENT_SERIAL(CMapStringToString, CObject, 0)
 
 CMapStringToString::CMapStringToString(INT_PTR nBlockSize) : m_nBlockSize(nBlockSize) {}
 
-CMapStringToString::~CMapStringToString() { RemoveAll(); }
+CMapStringToString::~CMapStringToString() {
+    RemoveAll();
+}
 
 UINT CMapStringToString::HashKey(LPCWSTR key) const {
     if (key == nullptr)
@@ -94,7 +96,9 @@ CString& CMapStringToString::operator[](LPCWSTR key) {
     return p->value;
 }
 
-void CMapStringToString::SetAt(LPCWSTR key, LPCWSTR newValue) { (*this)[key] = newValue; }
+void CMapStringToString::SetAt(LPCWSTR key, LPCWSTR newValue) {
+    (*this)[key] = newValue;
+}
 
 BOOL CMapStringToString::RemoveKey(LPCWSTR key) {
     UINT nHash = HashKey(key);
@@ -137,14 +141,16 @@ POSITION CMapStringToString::GetStartPosition() const noexcept {
     return nullptr;
 }
 
-void CMapStringToString::GetNextAssoc(POSITION& rNextPosition, CString& rKey, CString& rValue) const {
+void CMapStringToString::GetNextAssoc(POSITION& rNextPosition, CString& rKey,
+                                      CString& rValue) const {
     if (rNextPosition == nullptr)
         AfxThrowInvalidArgException();
     CAssoc* p = static_cast<CAssoc*>(rNextPosition);
     rKey = p->key;
     rValue = p->value;
     CAssoc* pNext = p->pNext;
-    for (UINT i = p->nHashValue % m_nHashTableSize + 1; pNext == nullptr && i < m_nHashTableSize; ++i)
+    for (UINT i = p->nHashValue % m_nHashTableSize + 1; pNext == nullptr && i < m_nHashTableSize;
+         ++i)
         pNext = m_pHashTable[i];
     rNextPosition = pNext;
 }

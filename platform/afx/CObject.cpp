@@ -8,16 +8,25 @@
 #include "platform/afx/Exceptions.h"
 #include "platform/win/TextEncoding.h"
 
-CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr, nullptr};
+CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF,
+                                       nullptr,   nullptr,         nullptr};
 
-CRuntimeClass* CObject::GetThisClass() { return &classCObject; }
-CRuntimeClass* CObject::_GetBaseClass() { return nullptr; }
-CRuntimeClass* CObject::GetRuntimeClass() const { return &classCObject; }
+CRuntimeClass* CObject::GetThisClass() {
+    return &classCObject;
+}
+CRuntimeClass* CObject::_GetBaseClass() {
+    return nullptr;
+}
+CRuntimeClass* CObject::GetRuntimeClass() const {
+    return &classCObject;
+}
 void CObject::Serialize(CArchive&) {}
 void CObject::AssertValid() const {}
 void CObject::Dump(CDumpContext&) const {}
 
-BOOL CObject::IsSerializable() const { return GetRuntimeClass()->m_wSchema != 0xFFFF; }
+BOOL CObject::IsSerializable() const {
+    return GetRuntimeClass()->m_wSchema != 0xFFFF;
+}
 
 BOOL CObject::IsKindOf(const CRuntimeClass* pClass) const {
     return GetRuntimeClass()->IsDerivedFrom(pClass);

@@ -22,7 +22,9 @@ struct CRuntimeClass {
     // A new object from the factory, or null for a class without one.
     CObject* CreateObject() const;
     BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
-    CRuntimeClass* GetBaseClass() const { return m_pfnGetBaseClass ? m_pfnGetBaseClass() : nullptr; }
+    CRuntimeClass* GetBaseClass() const {
+        return m_pfnGetBaseClass ? m_pfnGetBaseClass() : nullptr;
+    }
 
     // Looks a registered class up by its exact name: first the classes of the host program,
     // then those of every loaded extension module, newest first.
@@ -98,28 +100,38 @@ public:                                                                         
     friend CArchive& operator>>(CArchive& ar, class_name*& pOb);
 
 #define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, pfnNew)                       \
-    CRuntimeClass* class_name::_GetBaseClass() { return RUNTIME_CLASS(base_class_name); }          \
+    CRuntimeClass* class_name::_GetBaseClass() {                                                   \
+        return RUNTIME_CLASS(base_class_name);                                                     \
+    }                                                                                              \
     CRuntimeClass class_name::class##class_name = {#class_name,                                    \
                                                    static_cast<int>(sizeof(class class_name)),     \
                                                    wSchema,                                        \
                                                    pfnNew,                                         \
                                                    &class_name::_GetBaseClass,                     \
                                                    nullptr};                                       \
-    CRuntimeClass* class_name::GetThisClass() { return &class_name::class##class_name; }           \
-    CRuntimeClass* class_name::GetRuntimeClass() const { return &class_name::class##class_name; }
+    CRuntimeClass* class_name::GetThisClass() {                                                    \
+        return &class_name::class##class_name;                                                     \
+    }                                                                                              \
+    CRuntimeClass* class_name::GetRuntimeClass() const {                                           \
+        return &class_name::class##class_name;                                                     \
+    }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, nullptr)
 
 #define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                           \
-    CObject* class_name::CreateObject() { return new class_name; }                                 \
+    CObject* class_name::CreateObject() {                                                          \
+        return new class_name;                                                                     \
+    }                                                                                              \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF, &class_name::CreateObject)
 
 #define IMPLEMENT_SERIAL(class_name, base_class_name, wSchema)                                     \
-    CObject* class_name::CreateObject() { return new class_name; }                                 \
+    CObject* class_name::CreateObject() {                                                          \
+        return new class_name;                                                                     \
+    }                                                                                              \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema, &class_name::CreateObject)        \
     static const AFX_CLASSINIT _init_##class_name                                                  \
-        __attribute__((init_priority(AFX_PRIORITY_CLASSINIT)))(RUNTIME_CLASS(class_name));         \
+        __attribute__((init_priority(AFX_PRIORITY_CLASSINIT))) (RUNTIME_CLASS(class_name));        \
     __attribute__((visibility("default"))) CArchive& operator>>(CArchive& ar, class_name*& pOb) {  \
         pOb = static_cast<class_name*>(AfxReadObject(ar, RUNTIME_CLASS(class_name)));              \
         return ar;                                                                                 \

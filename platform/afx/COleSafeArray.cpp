@@ -27,7 +27,9 @@ std::vector<LONG> Indexes(const long* rgIndices, USHORT cDims) {
 
 } // namespace
 
-COleSafeArray::COleSafeArray() noexcept { VariantInit(this); }
+COleSafeArray::COleSafeArray() noexcept {
+    VariantInit(this);
+}
 
 COleSafeArray::COleSafeArray(const COleSafeArray& saSrc) : tagVARIANT() {
     VariantInit(this);
@@ -39,7 +41,9 @@ COleSafeArray::COleSafeArray(const VARIANT& varSrc) {
     *this = varSrc;
 }
 
-COleSafeArray::~COleSafeArray() { VariantClear(this); }
+COleSafeArray::~COleSafeArray() {
+    VariantClear(this);
+}
 
 COleSafeArray& COleSafeArray::operator=(const COleSafeArray& saSrc) {
     return *this = static_cast<const VARIANT&>(saSrc);
@@ -58,7 +62,8 @@ SAFEARRAY* COleSafeArray::Array() const {
     return parray;
 }
 
-void COleSafeArray::CreateOneDim(VARTYPE vtSrc, DWORD dwElements, const void* pvSrcData, long nLBound) {
+void COleSafeArray::CreateOneDim(VARTYPE vtSrc, DWORD dwElements, const void* pvSrcData,
+                                 long nLBound) {
     if (nLBound < INT32_MIN || nLBound > INT32_MAX)
         AfxThrowOleException(E_INVALIDARG);
     Clear();
@@ -89,9 +94,13 @@ void COleSafeArray::Create(VARTYPE vtSrc, DWORD dwDims, DWORD* rgElements) {
     parray = psa;
 }
 
-void COleSafeArray::AccessData(void** ppvData) { Check(SafeArrayAccessData(Array(), ppvData)); }
+void COleSafeArray::AccessData(void** ppvData) {
+    Check(SafeArrayAccessData(Array(), ppvData));
+}
 
-void COleSafeArray::UnaccessData() { Check(SafeArrayUnaccessData(Array())); }
+void COleSafeArray::UnaccessData() {
+    Check(SafeArrayUnaccessData(Array()));
+}
 
 void COleSafeArray::Attach(VARIANT& varSrc) {
     if (!(varSrc.vt & VT_ARRAY))
@@ -107,9 +116,13 @@ VARIANT COleSafeArray::Detach() {
     return v;
 }
 
-void COleSafeArray::Clear() { Check(VariantClear(this)); }
+void COleSafeArray::Clear() {
+    Check(VariantClear(this));
+}
 
-DWORD COleSafeArray::GetDim() { return SafeArrayGetDim(Array()); }
+DWORD COleSafeArray::GetDim() {
+    return SafeArrayGetDim(Array());
+}
 
 DWORD COleSafeArray::GetOneDimSize() {
     long lower = 0, upper = 0;
@@ -126,7 +139,9 @@ void COleSafeArray::ResizeOneDim(DWORD dwElements) {
     Check(SafeArrayRedim(psa, &bound));
 }
 
-long COleSafeArray::GetElemSize() { return static_cast<long>(SafeArrayGetElemsize(Array())); }
+long COleSafeArray::GetElemSize() {
+    return static_cast<long>(SafeArrayGetElemsize(Array()));
+}
 
 void COleSafeArray::GetLBound(DWORD dwDim, long* pLBound) {
     LONG n = 0;

@@ -17,7 +17,8 @@ public:
 
     // A one-dimensional array of dwElements of type vtSrc from nLBound, filled from
     // pvSrcData when given (raw element bytes).
-    void CreateOneDim(VARTYPE vtSrc, DWORD dwElements, const void* pvSrcData = nullptr, long nLBound = 0);
+    void CreateOneDim(VARTYPE vtSrc, DWORD dwElements, const void* pvSrcData = nullptr,
+                      long nLBound = 0);
     void Create(VARTYPE vtSrc, DWORD dwDims, DWORD* rgElements);
     void AccessData(void** ppvData);
     void UnaccessData();

@@ -7,7 +7,9 @@ IMPLEMENT_SERIAL(CStringList, CObject, 0)
 
 CStringList::CStringList(INT_PTR nBlockSize) : m_nBlockSize(nBlockSize) {}
 
-CStringList::~CStringList() { RemoveAll(); }
+CStringList::~CStringList() {
+    RemoveAll();
+}
 
 CStringList::CNode* CStringList::Node(POSITION pos) {
     if (pos == nullptr)
@@ -40,10 +42,18 @@ void CStringList::RemoveAll() noexcept {
     m_nCount = 0;
 }
 
-CString& CStringList::GetHead() { return GetAt(m_pNodeHead); }
-const CString& CStringList::GetHead() const { return GetAt(m_pNodeHead); }
-CString& CStringList::GetTail() { return GetAt(m_pNodeTail); }
-const CString& CStringList::GetTail() const { return GetAt(m_pNodeTail); }
+CString& CStringList::GetHead() {
+    return GetAt(m_pNodeHead);
+}
+const CString& CStringList::GetHead() const {
+    return GetAt(m_pNodeHead);
+}
+CString& CStringList::GetTail() {
+    return GetAt(m_pNodeTail);
+}
+const CString& CStringList::GetTail() const {
+    return GetAt(m_pNodeTail);
+}
 
 CString CStringList::RemoveHead() {
     CString s = GetHead();
@@ -96,8 +106,12 @@ void CStringList::AddTail(const CStringList* pNewList) {
         AddTail(p->data);
 }
 
-POSITION CStringList::GetHeadPosition() const noexcept { return m_pNodeHead; }
-POSITION CStringList::GetTailPosition() const noexcept { return m_pNodeTail; }
+POSITION CStringList::GetHeadPosition() const noexcept {
+    return m_pNodeHead;
+}
+POSITION CStringList::GetTailPosition() const noexcept {
+    return m_pNodeTail;
+}
 
 CString& CStringList::GetNext(POSITION& rPosition) {
     CNode* pNode = Node(rPosition);
@@ -123,10 +137,16 @@ const CString& CStringList::GetPrev(POSITION& rPosition) const {
     return pNode->data;
 }
 
-CString& CStringList::GetAt(POSITION position) { return Node(position)->data; }
-const CString& CStringList::GetAt(POSITION position) const { return Node(position)->data; }
+CString& CStringList::GetAt(POSITION position) {
+    return Node(position)->data;
+}
+const CString& CStringList::GetAt(POSITION position) const {
+    return Node(position)->data;
+}
 
-void CStringList::SetAt(POSITION pos, const CString& newElement) { Node(pos)->data = newElement; }
+void CStringList::SetAt(POSITION pos, const CString& newElement) {
+    Node(pos)->data = newElement;
+}
 
 void CStringList::RemoveAt(POSITION position) {
     CNode* pNode = Node(position);

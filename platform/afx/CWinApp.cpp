@@ -21,7 +21,9 @@ void WriteToStandardError(LPCWSTR lpszText) {
 
 } // namespace
 
-CWinApp::CWinApp(LPCWSTR lpszAppName) : m_strAppName(lpszAppName) { g_pApp.store(this); }
+CWinApp::CWinApp(LPCWSTR lpszAppName) : m_strAppName(lpszAppName) {
+    g_pApp.store(this);
+}
 
 CWinApp::~CWinApp() {
     CWinApp* pThis = this;
@@ -41,7 +43,9 @@ void CWinApp::DoWaitCursor(int nCode) {
         m_nWaitCursorCount = 0;
 }
 
-CWinApp* AfxGetApp() { return g_pApp.load(); }
+CWinApp* AfxGetApp() {
+    return g_pApp.load();
+}
 
 CWnd* AfxGetMainWnd() {
     CWinApp* pApp = AfxGetApp();

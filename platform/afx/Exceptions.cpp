@@ -19,9 +19,13 @@ void CException::Delete() {
         delete this;
 }
 
-CString CException::MessageText() const { return CString(L"An unknown error has occurred."); }
+CString CException::MessageText() const {
+    return CString(L"An unknown error has occurred.");
+}
 
-CString CException::GetErrorText() const { return MessageText(); }
+CString CException::GetErrorText() const {
+    return MessageText();
+}
 
 BOOL CException::GetErrorMessage(LPWSTR lpszError, UINT nMaxError, UINT* pnHelpContext) const {
     if (pnHelpContext)
@@ -41,7 +45,9 @@ int CException::ReportError(UINT nType, UINT nMessageID) {
     return AfxMessageBox(MessageText(), nType, nMessageID);
 }
 
-CString CMemoryException::MessageText() const { return CString(L"Out of memory."); }
+CString CMemoryException::MessageText() const {
+    return CString(L"Out of memory.");
+}
 
 CString CNotSupportedException::MessageText() const {
     return CString(L"The requested operation is not supported.");
@@ -171,9 +177,13 @@ void AfxThrowMemoryException() {
     throw &s_memoryException;
 }
 
-void AfxThrowNotSupportedException() { throw new CNotSupportedException; }
+void AfxThrowNotSupportedException() {
+    throw new CNotSupportedException;
+}
 
-void AfxThrowInvalidArgException() { throw new CInvalidArgException; }
+void AfxThrowInvalidArgException() {
+    throw new CInvalidArgException;
+}
 
 void AfxThrowArchiveException(int cause, LPCWSTR lpszArchiveName) {
     throw new CArchiveException(cause, lpszArchiveName);
@@ -183,4 +193,6 @@ void AfxThrowFileException(int cause, LONG lOsError, LPCWSTR lpszFileName) {
     throw new CFileException(cause, lOsError, lpszFileName);
 }
 
-void AfxThrowOleException(SCODE sc) { throw new COleException(sc); }
+void AfxThrowOleException(SCODE sc) {
+    throw new COleException(sc);
+}

@@ -15,7 +15,8 @@ public:
     // Frees the exception unless it is one of the preallocated ones.
     void Delete();
     // Copies the message into the buffer (truncated, always terminated).
-    virtual BOOL GetErrorMessage(LPWSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr) const;
+    virtual BOOL GetErrorMessage(LPWSTR lpszError, UINT nMaxError,
+                                 UINT* pnHelpContext = nullptr) const;
     // The message text, as GetErrorMessage gives it.
     CString GetErrorText() const;
     // Shows the message through AfxMessageBox and returns its answer.
@@ -134,5 +135,6 @@ protected:
 [[noreturn]] void AfxThrowNotSupportedException();
 [[noreturn]] void AfxThrowInvalidArgException();
 [[noreturn]] void AfxThrowArchiveException(int cause, LPCWSTR lpszArchiveName = nullptr);
-[[noreturn]] void AfxThrowFileException(int cause, LONG lOsError = -1, LPCWSTR lpszFileName = nullptr);
+[[noreturn]] void AfxThrowFileException(int cause, LONG lOsError = -1,
+                                        LPCWSTR lpszFileName = nullptr);
 [[noreturn]] void AfxThrowOleException(SCODE sc);

@@ -24,7 +24,9 @@ CRuntimeClass* FindInList(CRuntimeClass* pFirst, LPCSTR lpszClassName) {
 
 } // namespace
 
-AFX_MODULE_STATE* AfxGetModuleState() { return &g_moduleState; }
+AFX_MODULE_STATE* AfxGetModuleState() {
+    return &g_moduleState;
+}
 
 void AfxClassInit(CRuntimeClass* pNewClass) {
     std::lock_guard<std::mutex> lock(g_classListLock);
@@ -36,7 +38,8 @@ CRuntimeClass* AfxFindClassByName(LPCSTR lpszClassName) {
     std::lock_guard<std::mutex> lock(g_classListLock);
     if (CRuntimeClass* p = FindInList(g_moduleState.m_pFirstClass, lpszClassName))
         return p;
-    for (CDynLinkLibrary* pDLL = g_moduleState.m_pFirstDLL; pDLL != nullptr; pDLL = pDLL->m_pNextDLL)
+    for (CDynLinkLibrary* pDLL = g_moduleState.m_pFirstDLL; pDLL != nullptr;
+         pDLL = pDLL->m_pNextDLL)
         if (CRuntimeClass* p = FindInList(pDLL->m_pFirstClass, lpszClassName))
             return p;
     return nullptr;

@@ -25,9 +25,9 @@ struct AFX_EXTENSION_MODULE {
 
 // The process-wide framework state that class registration and lookup use.
 struct AFX_MODULE_STATE {
-    CRuntimeClass* m_pFirstClass;     // classes of the host program (and modules starting)
-    CDynLinkLibrary* m_pFirstDLL;     // loaded extension modules, newest first
-    CRuntimeClass* m_pClassInitMark;  // the host's list head saved by a module's prologue
+    CRuntimeClass* m_pFirstClass;    // classes of the host program (and modules starting)
+    CDynLinkLibrary* m_pFirstDLL;    // loaded extension modules, newest first
+    CRuntimeClass* m_pClassInitMark; // the host's list head saved by a module's prologue
     int m_nPrologueDepth;
 };
 AFX_MODULE_STATE* AfxGetModuleState();

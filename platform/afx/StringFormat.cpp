@@ -131,8 +131,8 @@ struct CConversion {
     int nPrecision = -1;
     bool bLeft = false;
     bool bZero = false;
-    int nBits = 32;        // integer size
-    int nCharSize = 0;     // 0 default, 1 narrow (h, S, C), 2 wide (l, w)
+    int nBits = 32;    // integer size
+    int nCharSize = 0; // 0 default, 1 narrow (h, S, C), 2 wide (l, w)
 };
 
 void AppendPadded(std::wstring& out, const wchar_t* p, size_t n, const CConversion& c) {
@@ -146,7 +146,9 @@ void AppendPadded(std::wstring& out, const wchar_t* p, size_t n, const CConversi
 }
 
 // Runs the C library's narrow printf for one numeric conversion and widens its ASCII result.
-template <typename T> void AppendNumeric(std::wstring& out, const CConversion& c, const char* pszSize, char chConv, T value) {
+template <typename T>
+void AppendNumeric(std::wstring& out, const CConversion& c, const char* pszSize, char chConv,
+                   T value) {
     std::string spec = "%" + c.strFlags;
     if (c.nWidth >= 0)
         spec += std::to_string(c.nWidth);
@@ -302,7 +304,8 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
             src.NextString(bWide, pWide, pNarrow);
             std::wstring converted;
             if (pNarrow) {
-                size_t n = c.nPrecision >= 0 ? strnlen(pNarrow, static_cast<size_t>(c.nPrecision)) : strlen(pNarrow);
+                size_t n = c.nPrecision >= 0 ? strnlen(pNarrow, static_cast<size_t>(c.nPrecision))
+                                             : strlen(pNarrow);
                 converted = WinUtf8ToWide(pNarrow, n);
                 pWide = converted.c_str();
             } else if (!pWide) {
@@ -319,8 +322,9 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
             // Pointer-wide upper-case hex digits with leading zeros, as on 64-bit Windows.
             c.strFlags = c.bLeft ? "-" : "";
             c.nPrecision = 16;
-            AppendNumeric(out, c, "ll", 'X',
-                          static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(src.NextPointer())));
+            AppendNumeric(
+                out, c, "ll", 'X',
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(src.NextPointer())));
             break;
         }
         default:

@@ -21,10 +21,12 @@ public:
 
     constexpr CStringFormatArg() noexcept : m_nKind(kNone), m_nSigned(0) {}
     CStringFormatArg(bool b) noexcept : m_nKind(kSigned), m_nSigned(b ? 1 : 0) {}
-    CStringFormatArg(char c) noexcept : m_nKind(kSigned), m_nSigned(static_cast<unsigned char>(c)) {}
+    CStringFormatArg(char c) noexcept
+        : m_nKind(kSigned), m_nSigned(static_cast<unsigned char>(c)) {}
     CStringFormatArg(signed char c) noexcept : m_nKind(kSigned), m_nSigned(c) {}
     CStringFormatArg(unsigned char c) noexcept : m_nKind(kUnsigned), m_nUnsigned(c) {}
-    CStringFormatArg(wchar_t c) noexcept : m_nKind(kUnsigned), m_nUnsigned(static_cast<uint32_t>(c)) {}
+    CStringFormatArg(wchar_t c) noexcept
+        : m_nKind(kUnsigned), m_nUnsigned(static_cast<uint32_t>(c)) {}
     CStringFormatArg(short n) noexcept : m_nKind(kSigned), m_nSigned(n) {}
     CStringFormatArg(unsigned short n) noexcept : m_nKind(kUnsigned), m_nUnsigned(n) {}
     CStringFormatArg(int n) noexcept : m_nKind(kSigned), m_nSigned(n) {}
@@ -42,13 +44,15 @@ public:
     CStringFormatArg(const std::wstring& str) noexcept : m_nKind(kWide), m_pWide(str.c_str()) {}
     CStringFormatArg(const CString& str) noexcept;
     // Arrays of characters (string literals) decay to their string.
-    template <size_t N> CStringFormatArg(const wchar_t (&sz)[N]) noexcept : CStringFormatArg(&sz[0]) {}
+    template <size_t N>
+    CStringFormatArg(const wchar_t (&sz)[N]) noexcept : CStringFormatArg(&sz[0]) {}
     template <size_t N> CStringFormatArg(const char (&sz)[N]) noexcept : CStringFormatArg(&sz[0]) {}
     template <size_t N> CStringFormatArg(wchar_t (&sz)[N]) noexcept : CStringFormatArg(&sz[0]) {}
     template <size_t N> CStringFormatArg(char (&sz)[N]) noexcept : CStringFormatArg(&sz[0]) {}
     // Any other pointer formats with %p.
-    template <typename T, typename = std::enable_if_t<!std::is_same_v<std::remove_cv_t<T>, wchar_t> &&
-                                                      !std::is_same_v<std::remove_cv_t<T>, char>>>
+    template <typename T,
+              typename = std::enable_if_t<!std::is_same_v<std::remove_cv_t<T>, wchar_t> &&
+                                          !std::is_same_v<std::remove_cv_t<T>, char>>>
     CStringFormatArg(T* p) noexcept : m_nKind(kPointer), m_pPointer(p) {}
     // Enumerations format as their integer value.
     template <typename E, typename = std::enable_if_t<std::is_enum_v<E>>, typename = void>

@@ -10,7 +10,9 @@ struct BstrHeader {
     size_t nChars;
 };
 
-BstrHeader* Header(BSTR bstr) { return reinterpret_cast<BstrHeader*>(bstr) - 1; }
+BstrHeader* Header(BSTR bstr) {
+    return reinterpret_cast<BstrHeader*>(bstr) - 1;
+}
 
 } // namespace
 
@@ -55,6 +57,10 @@ void SysFreeString(BSTR bstrString) {
         std::free(Header(bstrString));
 }
 
-UINT SysStringLen(BSTR pbstr) { return pbstr ? static_cast<UINT>(Header(pbstr)->nChars) : 0; }
+UINT SysStringLen(BSTR pbstr) {
+    return pbstr ? static_cast<UINT>(Header(pbstr)->nChars) : 0;
+}
 
-UINT SysStringByteLen(BSTR bstr) { return SysStringLen(bstr) * static_cast<UINT>(sizeof(OLECHAR)); }
+UINT SysStringByteLen(BSTR bstr) {
+    return SysStringLen(bstr) * static_cast<UINT>(sizeof(OLECHAR));
+}

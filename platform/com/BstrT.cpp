@@ -95,9 +95,15 @@ _bstr_t& _bstr_t::operator=(_bstr_t&& s) noexcept {
     return *this;
 }
 
-_bstr_t& _bstr_t::operator=(const char* s) { return *this = _bstr_t(s); }
-_bstr_t& _bstr_t::operator=(const wchar_t* s) { return *this = _bstr_t(s); }
-_bstr_t& _bstr_t::operator=(const _variant_t& var) { return *this = _bstr_t(var); }
+_bstr_t& _bstr_t::operator=(const char* s) {
+    return *this = _bstr_t(s);
+}
+_bstr_t& _bstr_t::operator=(const wchar_t* s) {
+    return *this = _bstr_t(s);
+}
+_bstr_t& _bstr_t::operator=(const _variant_t& var) {
+    return *this = _bstr_t(var);
+}
 
 _bstr_t& _bstr_t::operator+=(const _bstr_t& s) {
     *this = *this + s;
@@ -116,11 +122,19 @@ _bstr_t _bstr_t::operator+(const _bstr_t& s) const {
     return _bstr_t(b, false);
 }
 
-_bstr_t operator+(const wchar_t* s1, const _bstr_t& s2) { return _bstr_t(s1) + s2; }
-_bstr_t operator+(const char* s1, const _bstr_t& s2) { return _bstr_t(s1) + s2; }
+_bstr_t operator+(const wchar_t* s1, const _bstr_t& s2) {
+    return _bstr_t(s1) + s2;
+}
+_bstr_t operator+(const char* s1, const _bstr_t& s2) {
+    return _bstr_t(s1) + s2;
+}
 
-_bstr_t::operator const wchar_t*() const noexcept { return m_pData ? m_pData->m_wstr : nullptr; }
-_bstr_t::operator wchar_t*() const noexcept { return m_pData ? m_pData->m_wstr : nullptr; }
+_bstr_t::operator const wchar_t*() const noexcept {
+    return m_pData ? m_pData->m_wstr : nullptr;
+}
+_bstr_t::operator wchar_t*() const noexcept {
+    return m_pData ? m_pData->m_wstr : nullptr;
+}
 
 _bstr_t::operator const char*() const {
     if (m_pData == nullptr || m_pData->m_wstr == nullptr)
@@ -136,9 +150,13 @@ _bstr_t::operator const char*() const {
     return m_pData->m_str;
 }
 
-_bstr_t::operator char*() const { return const_cast<char*>(static_cast<const char*>(*this)); }
+_bstr_t::operator char*() const {
+    return const_cast<char*>(static_cast<const char*>(*this));
+}
 
-unsigned int _bstr_t::length() const noexcept { return m_pData ? SysStringLen(m_pData->m_wstr) : 0; }
+unsigned int _bstr_t::length() const noexcept {
+    return m_pData ? SysStringLen(m_pData->m_wstr) : 0;
+}
 
 BSTR _bstr_t::copy(bool fCopy) const {
     BSTR b = m_pData ? m_pData->m_wstr : nullptr;
@@ -159,7 +177,9 @@ void _bstr_t::MakeUnique() {
     m_pData->m_str = nullptr;
 }
 
-void _bstr_t::Assign(BSTR s) { *this = _bstr_t(s, true); }
+void _bstr_t::Assign(BSTR s) {
+    *this = _bstr_t(s, true);
+}
 
 BSTR& _bstr_t::GetBSTR() {
     MakeUnique();
@@ -172,7 +192,9 @@ BSTR* _bstr_t::GetAddress() {
     return &m_pData->m_wstr;
 }
 
-void _bstr_t::Attach(BSTR s) { *this = _bstr_t(s, false); }
+void _bstr_t::Attach(BSTR s) {
+    *this = _bstr_t(s, false);
+}
 
 BSTR _bstr_t::Detach() {
     MakeUnique();

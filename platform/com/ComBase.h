@@ -23,9 +23,15 @@ typedef wchar_t OLECHAR;
 typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;
 
-inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool operator==(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
+inline bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 
@@ -40,7 +46,7 @@ template <typename Interface> struct ComInterfaceTraits;
     template <> struct ComInterfaceTraits<Interface> {                                             \
         typedef BaseInterface Base;                                                                \
         static const IID& Iid() {                                                                  \
-            static const IID iid = {d1, d2, d3, {b0, b1, b2, b3, b4, b5, b6, b7}};                  \
+            static const IID iid = {d1, d2, d3, {b0, b1, b2, b3, b4, b5, b6, b7}};                 \
             return iid;                                                                            \
         }                                                                                          \
     };
@@ -92,5 +98,6 @@ enum CLSCTX {
     CLSCTX_INPROC_HANDLER = 0x2,
     CLSCTX_LOCAL_SERVER = 0x4,
     CLSCTX_REMOTE_SERVER = 0x10,
-    CLSCTX_ALL = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
+    CLSCTX_ALL =
+        CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
 };

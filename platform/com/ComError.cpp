@@ -53,11 +53,10 @@ const wchar_t* _com_error::ErrorMessage() const noexcept {
     if (m_pszMsg)
         return m_pszMsg;
     LPWSTR pszText = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(m_hresult),
-                             MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                             reinterpret_cast<LPWSTR>(&pszText), 0, nullptr);
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(m_hresult), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<LPWSTR>(&pszText), 0, nullptr);
     if (n > 0 && pszText) {
         if (n > 1 && pszText[n - 1] == L'\n') {
             pszText[--n] = 0;
@@ -73,7 +72,8 @@ const wchar_t* _com_error::ErrorMessage() const noexcept {
     if (WCode() != 0)
         swprintf(pszBuffer, 32, L"IDispatch error #%d", static_cast<int>(WCode()));
     else
-        swprintf(pszBuffer, 32, L"Unknown error 0x%0lX", static_cast<unsigned long>(static_cast<ULONG>(m_hresult)));
+        swprintf(pszBuffer, 32, L"Unknown error 0x%0lX",
+                 static_cast<unsigned long>(static_cast<ULONG>(m_hresult)));
     m_pszMsg = pszBuffer;
     return m_pszMsg;
 }
@@ -91,9 +91,15 @@ template <typename Getter> _bstr_t InfoString(IErrorInfo* p, Getter get) {
 
 } // namespace
 
-_bstr_t _com_error::Source() const { return InfoString(m_perrinfo, &IErrorInfo::GetSource); }
-_bstr_t _com_error::Description() const { return InfoString(m_perrinfo, &IErrorInfo::GetDescription); }
-_bstr_t _com_error::HelpFile() const { return InfoString(m_perrinfo, &IErrorInfo::GetHelpFile); }
+_bstr_t _com_error::Source() const {
+    return InfoString(m_perrinfo, &IErrorInfo::GetSource);
+}
+_bstr_t _com_error::Description() const {
+    return InfoString(m_perrinfo, &IErrorInfo::GetDescription);
+}
+_bstr_t _com_error::HelpFile() const {
+    return InfoString(m_perrinfo, &IErrorInfo::GetHelpFile);
+}
 
 DWORD _com_error::HelpContext() const {
     DWORD dw = 0;
@@ -111,7 +117,9 @@ GUID _com_error::GUID_() const {
 
 namespace {
 
-[[noreturn]] void DefaultRaise(HRESULT hr, IErrorInfo* perrinfo) { throw _com_error(hr, perrinfo); }
+[[noreturn]] void DefaultRaise(HRESULT hr, IErrorInfo* perrinfo) {
+    throw _com_error(hr, perrinfo);
+}
 
 std::atomic<ComErrorHandler*> g_pHandler{nullptr};
 
@@ -124,14 +132,18 @@ std::atomic<ComErrorHandler*> g_pHandler{nullptr};
 
 } // namespace
 
-void _com_issue_error(HRESULT hr) { Raise(hr, nullptr); }
+void _com_issue_error(HRESULT hr) {
+    Raise(hr, nullptr);
+}
 
 void _com_issue_errorex(HRESULT hr, IUnknown* punk, REFIID riid) {
     IErrorInfo* perrinfo = nullptr;
     if (punk) {
         ISupportErrorInfo* pSupport = nullptr;
-        if (SUCCEEDED(punk->QueryInterface(__uuidof(ISupportErrorInfo), reinterpret_cast<void**>(&pSupport)))) {
-            if (pSupport->InterfaceSupportsErrorInfo(riid) == S_OK && GetErrorInfo(0, &perrinfo) != S_OK)
+        if (SUCCEEDED(punk->QueryInterface(__uuidof(ISupportErrorInfo),
+                                           reinterpret_cast<void**>(&pSupport)))) {
+            if (pSupport->InterfaceSupportsErrorInfo(riid) == S_OK &&
+                GetErrorInfo(0, &perrinfo) != S_OK)
                 perrinfo = nullptr;
             pSupport->Release();
         }
@@ -139,4 +151,6 @@ void _com_issue_errorex(HRESULT hr, IUnknown* punk, REFIID riid) {
     Raise(hr, perrinfo);
 }
 
-void _set_com_error_handler(ComErrorHandler* pHandler) { g_pHandler.store(pHandler); }
+void _set_com_error_handler(ComErrorHandler* pHandler) {
+    g_pHandler.store(pHandler);
+}

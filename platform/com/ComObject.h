@@ -71,7 +71,8 @@ public:
     }
     HRESULT GetTypeInfo(UINT, DWORD, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, DWORD, DISPID*) override { return E_NOTIMPL; }
-    HRESULT Invoke(DISPID, REFIID, DWORD, WORD, DISPPARAMS*, tagVARIANT*, EXCEPINFO*, UINT*) override {
+    HRESULT Invoke(DISPID, REFIID, DWORD, WORD, DISPPARAMS*, tagVARIANT*, EXCEPINFO*,
+                   UINT*) override {
         return E_NOTIMPL;
     }
 };

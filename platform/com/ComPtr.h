@@ -21,7 +21,9 @@ public:
             _AddRef();
     }
     _com_ptr_t(const _com_ptr_t& cp) noexcept : m_pInterface(cp.m_pInterface) { _AddRef(); }
-    _com_ptr_t(_com_ptr_t&& cp) noexcept : m_pInterface(cp.m_pInterface) { cp.m_pInterface = nullptr; }
+    _com_ptr_t(_com_ptr_t&& cp) noexcept : m_pInterface(cp.m_pInterface) {
+        cp.m_pInterface = nullptr;
+    }
     // From any other interface pointer or smart pointer: asks for this interface (a failed
     // request leaves a null reference).
     template <typename Other, typename = std::enable_if_t<!std::is_same_v<Other, Interface>>>
@@ -46,7 +48,8 @@ public:
         if (FAILED(hr))
             _com_issue_error(hr);
     }
-    explicit _com_ptr_t(LPCWSTR pszProgID, IUnknown* pOuter = nullptr, DWORD dwClsContext = CLSCTX_ALL)
+    explicit _com_ptr_t(LPCWSTR pszProgID, IUnknown* pOuter = nullptr,
+                        DWORD dwClsContext = CLSCTX_ALL)
         : m_pInterface(nullptr) {
         HRESULT hr = CreateInstance(pszProgID, pOuter, dwClsContext);
         if (FAILED(hr))
@@ -87,12 +90,14 @@ public:
         return *this = p.GetInterfacePtr();
     }
 
-    HRESULT CreateInstance(REFCLSID rclsid, IUnknown* pOuter = nullptr, DWORD dwClsContext = CLSCTX_ALL) {
+    HRESULT CreateInstance(REFCLSID rclsid, IUnknown* pOuter = nullptr,
+                           DWORD dwClsContext = CLSCTX_ALL) {
         _Release();
         return CoCreateInstance(rclsid, pOuter, dwClsContext, __uuidof(Interface),
                                 reinterpret_cast<void**>(&m_pInterface));
     }
-    HRESULT CreateInstance(LPCWSTR pszProgID, IUnknown* pOuter = nullptr, DWORD dwClsContext = CLSCTX_ALL) {
+    HRESULT CreateInstance(LPCWSTR pszProgID, IUnknown* pOuter = nullptr,
+                           DWORD dwClsContext = CLSCTX_ALL) {
         if (pszProgID == nullptr)
             return E_INVALIDARG;
         CLSID clsid;
@@ -176,7 +181,8 @@ private:
         }
     }
     template <typename Other> void _QueryFrom(Other* p) {
-        if (p && FAILED(p->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&m_pInterface))))
+        if (p &&
+            FAILED(p->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&m_pInterface))))
             m_pInterface = nullptr;
     }
 

@@ -47,16 +47,22 @@ bool ParseHex(const wchar_t*& p, int nDigits, unsigned long long* pValue) {
 
 } // namespace
 
-HRESULT CoInitialize(LPVOID) { return ++t_nComInit == 1 ? S_OK : S_FALSE; }
+HRESULT CoInitialize(LPVOID) {
+    return ++t_nComInit == 1 ? S_OK : S_FALSE;
+}
 
-HRESULT CoInitializeEx(LPVOID pvReserved, DWORD) { return CoInitialize(pvReserved); }
+HRESULT CoInitializeEx(LPVOID pvReserved, DWORD) {
+    return CoInitialize(pvReserved);
+}
 
 void CoUninitialize() {
     if (t_nComInit > 0)
         --t_nComInit;
 }
 
-bool ZqkIsComInitialized() { return t_nComInit > 0; }
+bool ZqkIsComInitialized() {
+    return t_nComInit > 0;
+}
 
 HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid) {
     if (lpsz == nullptr || pclsid == nullptr)
@@ -138,7 +144,8 @@ void ZqkUnregisterClass(REFCLSID rclsid) {
         }
 }
 
-HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
+HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
+                         LPVOID* ppv) {
     if (ppv == nullptr)
         return E_POINTER;
     *ppv = nullptr;

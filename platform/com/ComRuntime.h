@@ -14,7 +14,8 @@ bool ZqkIsComInitialized();
 // Creates an object of a registered class and asks it for riid. CO_E_NOTINITIALIZED on a
 // thread without COM, REGDB_E_CLASSNOTREG for an unknown class, CLASS_E_NOAGGREGATION when an
 // outer object is given.
-HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
+HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
+                         LPVOID* ppv);
 
 // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" to a GUID; CO_E_CLASSSTRING when malformed.
 HRESULT CLSIDFromString(LPCOLESTR lpsz, CLSID* pclsid);

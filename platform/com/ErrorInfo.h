@@ -15,7 +15,8 @@ struct IErrorInfo : IUnknown {
 protected:
     ~IErrorInfo() = default;
 };
-ZQK_COM_INTERFACE(IErrorInfo, IUnknown, 0x1CF2B120, 0x547D, 0x101B, 0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19)
+ZQK_COM_INTERFACE(IErrorInfo, IUnknown, 0x1CF2B120, 0x547D, 0x101B, 0x8E, 0x65, 0x08, 0x00, 0x2B,
+                  0x2B, 0xD1, 0x19)
 
 struct ICreateErrorInfo : IUnknown {
     virtual HRESULT SetGUID(REFGUID rguid) = 0;
@@ -27,7 +28,8 @@ struct ICreateErrorInfo : IUnknown {
 protected:
     ~ICreateErrorInfo() = default;
 };
-ZQK_COM_INTERFACE(ICreateErrorInfo, IUnknown, 0x22F03340, 0x547D, 0x101B, 0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19)
+ZQK_COM_INTERFACE(ICreateErrorInfo, IUnknown, 0x22F03340, 0x547D, 0x101B, 0x8E, 0x65, 0x08, 0x00,
+                  0x2B, 0x2B, 0xD1, 0x19)
 
 struct ISupportErrorInfo : IUnknown {
     // S_OK when failures of methods of that interface set error information.
@@ -36,7 +38,8 @@ struct ISupportErrorInfo : IUnknown {
 protected:
     ~ISupportErrorInfo() = default;
 };
-ZQK_COM_INTERFACE(ISupportErrorInfo, IUnknown, 0xDF0B3D60, 0x548F, 0x101B, 0x8E, 0x65, 0x08, 0x00, 0x2B, 0x2B, 0xD1, 0x19)
+ZQK_COM_INTERFACE(ISupportErrorInfo, IUnknown, 0xDF0B3D60, 0x548F, 0x101B, 0x8E, 0x65, 0x08, 0x00,
+                  0x2B, 0x2B, 0xD1, 0x19)
 
 // A new, empty error object (one reference for the caller); it also answers IErrorInfo.
 HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);

@@ -177,9 +177,13 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
     return S_OK;
 }
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa ? psa->cDims : 0; }
+UINT SafeArrayGetDim(SAFEARRAY* psa) {
+    return psa ? psa->cDims : 0;
+}
 
-UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return psa ? psa->cbElements : 0; }
+UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
+    return psa ? psa->cbElements : 0;
+}
 
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
     if (psa == nullptr || pvt == nullptr)
@@ -243,7 +247,9 @@ HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
     return S_OK;
 }
 
-HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
+    return SafeArrayUnlock(psa);
+}
 
 HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
     if (psa == nullptr || rgIndices == nullptr || ppvData == nullptr)
@@ -367,7 +373,8 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
     if (nNew == 0)
         std::free(psa->pvData);
     if (nNew > nOld)
-        std::memset(static_cast<char*>(pData) + nOld * psa->cbElements, 0, (nNew - nOld) * psa->cbElements);
+        std::memset(static_cast<char*>(pData) + nOld * psa->cbElements, 0,
+                    (nNew - nOld) * psa->cbElements);
     psa->pvData = pData;
     return S_OK;
 }

@@ -56,7 +56,8 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
             copy.bstrVal = SysAllocStringLen(pvargSrc->bstrVal, SysStringLen(pvargSrc->bstrVal));
             if (copy.bstrVal == nullptr)
                 return E_OUTOFMEMORY;
-        } else if ((pvargSrc->vt == VT_UNKNOWN || pvargSrc->vt == VT_DISPATCH) && pvargSrc->punkVal) {
+        } else if ((pvargSrc->vt == VT_UNKNOWN || pvargSrc->vt == VT_DISPATCH) &&
+                   pvargSrc->punkVal) {
             pvargSrc->punkVal->AddRef();
         }
     }
@@ -192,20 +193,22 @@ int DaysInMonth(int y, int m) {
 
 } // namespace
 
-bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond, DATE* pDate) {
+bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond,
+                      DATE* pDate) {
     if (nYear < 100 || nYear > 9999 || nMonth < 1 || nMonth > 12 || nDay < 1 ||
         nDay > DaysInMonth(nYear, nMonth) || nHour < 0 || nHour > 23 || nMinute < 0 ||
         nMinute > 59 || nSecond < 0 || nSecond > 59)
         return false;
-    double dDay = static_cast<double>(DaysFromCivil(nYear, static_cast<unsigned>(nMonth),
-                                                    static_cast<unsigned>(nDay)) -
-                                      kEpochDays);
+    double dDay = static_cast<double>(
+        DaysFromCivil(nYear, static_cast<unsigned>(nMonth), static_cast<unsigned>(nDay)) -
+        kEpochDays);
     double dTime = (nHour * 3600 + nMinute * 60 + nSecond) / 86400.0;
     *pDate = dDay >= 0 ? dDay + dTime : dDay - dTime;
     return true;
 }
 
-bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute, int* pSecond) {
+bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute,
+                    int* pSecond) {
     if (!(date > kMinDate - 1 && date < kMaxDate))
         return false;
     // The whole part counts days; the fraction's size is the time of that day, also for
@@ -442,7 +445,8 @@ void RealText(double d, int nDigits, CText* t) {
         t->Put('0');
         return;
     }
-    std::to_chars_result r = std::to_chars(t->sz, t->sz + sizeof t->sz, d, std::chars_format::general, nDigits);
+    std::to_chars_result r =
+        std::to_chars(t->sz, t->sz + sizeof t->sz, d, std::chars_format::general, nDigits);
     for (char* p = t->sz; p < r.ptr; ++p)
         if (*p >= 'a' && *p <= 'z')
             *p = static_cast<char>(*p - 'a' + 'A');
@@ -479,9 +483,12 @@ HRESULT DateText(DATE date, CText* t) {
     return S_OK;
 }
 
-template <typename Ch> bool IsSpace(Ch c) { return iswspace(static_cast<wint_t>(c)) != 0; }
+template <typename Ch> bool IsSpace(Ch c) {
+    return iswspace(static_cast<wint_t>(c)) != 0;
+}
 
-template <typename Ch> bool ParseDigits(const Ch*& p, const Ch* e, int nMin, int nMax, int* pValue) {
+template <typename Ch>
+bool ParseDigits(const Ch*& p, const Ch* e, int nMin, int nMax, int* pValue) {
     int n = 0, v = 0;
     while (n < nMax && p < e && *p >= '0' && *p <= '9') {
         v = v * 10 + (*p++ - '0');
@@ -718,13 +725,15 @@ HRESULT TextFrom(const VARIANT& v, CText* t) {
     case VT_DECIMAL:
         if (v.decVal.scale > 28)
             return E_INVALIDARG;
-        ScaledText((v.decVal.sign & DECIMAL_NEG) != 0, FromDecimal(v.decVal).nMagnitude, v.decVal.scale, t);
+        ScaledText((v.decVal.sign & DECIMAL_NEG) != 0, FromDecimal(v.decVal).nMagnitude,
+                   v.decVal.scale, t);
         return S_OK;
     case VT_DATE:
         return DateText(v.date, t);
     default: {
         CNumber n;
-        if ((v.vt & VT_ARRAY) || v.vt == VT_NULL || v.vt == VT_ERROR || FAILED(NumberFrom(v, VT_BSTR, &n)))
+        if ((v.vt & VT_ARRAY) || v.vt == VT_NULL || v.vt == VT_ERROR ||
+            FAILED(NumberFrom(v, VT_BSTR, &n)))
             return DISP_E_TYPEMISMATCH;
         IntegerText(n.bNegative, n.nMagnitude, t);
         return S_OK;
@@ -758,7 +767,8 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
         if ((src.vt != VT_UNKNOWN && src.vt != VT_DISPATCH) || src.punkVal == nullptr)
             return DISP_E_TYPEMISMATCH;
         void* p = nullptr;
-        HRESULT hr = src.punkVal->QueryInterface(vt == VT_DISPATCH ? __uuidof(IDispatch) : __uuidof(IUnknown), &p);
+        HRESULT hr = src.punkVal->QueryInterface(
+            vt == VT_DISPATCH ? __uuidof(IDispatch) : __uuidof(IUnknown), &p);
         if (FAILED(hr))
             return DISP_E_TYPEMISMATCH;
         pOut->vt = vt;
@@ -809,7 +819,8 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
         break;
     case VT_BOOL: {
         double d = ToReal(n);
-        pOut->boolVal = (n.kind == CNumber::kReal ? d != 0 : n.nMagnitude != 0) ? VARIANT_TRUE : VARIANT_FALSE;
+        pOut->boolVal =
+            (n.kind == CNumber::kReal ? d != 0 : n.nMagnitude != 0) ? VARIANT_TRUE : VARIANT_FALSE;
         break;
     }
     case VT_R4: {
@@ -882,7 +893,8 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
 
 } // namespace
 
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT /*wFlags*/, VARTYPE vt) {
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT /*wFlags*/,
+                          VARTYPE vt) {
     if (pvargDest == nullptr || pvarSrc == nullptr)
         return E_INVALIDARG;
     if (vt & (VT_BYREF | VT_ARRAY)) {

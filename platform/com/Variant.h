@@ -151,10 +151,13 @@ HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
 //    DISP_E_OVERFLOW; fractions round half to even; text parses as a decimal number, "true"
 //    or "false", or (to VT_DATE) as "YYYY-MM-DD[ HH:MM[:SS]]" or "HH:MM[:SS]".
 // pvargDest may be pvarSrc. wFlags is accepted and ignored.
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags, VARTYPE vt);
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
+                          VARTYPE vt);
 
 // DATE (days since 1899-12-30, the fraction being the time of day) to and from its parts.
-bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond, DATE* pDate);
-bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute, int* pSecond);
+bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond,
+                      DATE* pDate);
+bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, int* pMinute,
+                    int* pSecond);
 // UTF-8 text (up to its first NUL) as VariantChangeType reads a BSTR into VT_DATE.
 bool ZqkDateFromText(const char* pUtf8, size_t nBytes, DATE* pDate);

@@ -44,7 +44,9 @@ _variant_t::_variant_t(const _variant_t& varSrc) : tagVARIANT() {
     CopyOrRaise(this, &varSrc);
 }
 
-_variant_t::_variant_t(_variant_t&& varSrc) noexcept : tagVARIANT(varSrc) { VariantInit(&varSrc); }
+_variant_t::_variant_t(_variant_t&& varSrc) noexcept : tagVARIANT(varSrc) {
+    VariantInit(&varSrc);
+}
 
 _variant_t::_variant_t(VARIANT& varSrc, bool fCopy) {
     VariantInit(this);
@@ -216,16 +218,36 @@ _variant_t& _variant_t::operator=(_variant_t&& varSrc) noexcept {
     return *this;
 }
 
-_variant_t& _variant_t::operator=(int lSrc) { return *this = _variant_t(lSrc); }
-_variant_t& _variant_t::operator=(long lSrc) { return *this = _variant_t(lSrc); }
-_variant_t& _variant_t::operator=(long long llSrc) { return *this = _variant_t(llSrc); }
-_variant_t& _variant_t::operator=(double dblSrc) { return *this = _variant_t(dblSrc); }
-_variant_t& _variant_t::operator=(bool boolSrc) { return *this = _variant_t(boolSrc); }
-_variant_t& _variant_t::operator=(const _bstr_t& bstrSrc) { return *this = _variant_t(bstrSrc); }
-_variant_t& _variant_t::operator=(const wchar_t* pSrc) { return *this = _variant_t(pSrc); }
-_variant_t& _variant_t::operator=(const char* pSrc) { return *this = _variant_t(pSrc); }
-_variant_t& _variant_t::operator=(IDispatch* pSrc) { return *this = _variant_t(pSrc); }
-_variant_t& _variant_t::operator=(IUnknown* pSrc) { return *this = _variant_t(pSrc); }
+_variant_t& _variant_t::operator=(int lSrc) {
+    return *this = _variant_t(lSrc);
+}
+_variant_t& _variant_t::operator=(long lSrc) {
+    return *this = _variant_t(lSrc);
+}
+_variant_t& _variant_t::operator=(long long llSrc) {
+    return *this = _variant_t(llSrc);
+}
+_variant_t& _variant_t::operator=(double dblSrc) {
+    return *this = _variant_t(dblSrc);
+}
+_variant_t& _variant_t::operator=(bool boolSrc) {
+    return *this = _variant_t(boolSrc);
+}
+_variant_t& _variant_t::operator=(const _bstr_t& bstrSrc) {
+    return *this = _variant_t(bstrSrc);
+}
+_variant_t& _variant_t::operator=(const wchar_t* pSrc) {
+    return *this = _variant_t(pSrc);
+}
+_variant_t& _variant_t::operator=(const char* pSrc) {
+    return *this = _variant_t(pSrc);
+}
+_variant_t& _variant_t::operator=(IDispatch* pSrc) {
+    return *this = _variant_t(pSrc);
+}
+_variant_t& _variant_t::operator=(IUnknown* pSrc) {
+    return *this = _variant_t(pSrc);
+}
 
 VARIANT _variant_t::Coerced(VARTYPE vtWanted) const {
     VARIANT v;
@@ -236,25 +258,51 @@ VARIANT _variant_t::Coerced(VARTYPE vtWanted) const {
     return v;
 }
 
-_variant_t::operator short() const { return vt == VT_I2 ? iVal : Coerced(VT_I2).iVal; }
-_variant_t::operator int() const { return vt == VT_I4 ? lVal : Coerced(VT_I4).lVal; }
-_variant_t::operator long() const { return vt == VT_I8 ? llVal : Coerced(VT_I8).llVal; }
-_variant_t::operator long long() const { return vt == VT_I8 ? llVal : Coerced(VT_I8).llVal; }
-_variant_t::operator unsigned char() const { return vt == VT_UI1 ? bVal : Coerced(VT_UI1).bVal; }
-_variant_t::operator char() const { return vt == VT_I1 ? cVal : Coerced(VT_I1).cVal; }
-_variant_t::operator unsigned short() const { return vt == VT_UI2 ? uiVal : Coerced(VT_UI2).uiVal; }
-_variant_t::operator unsigned int() const { return vt == VT_UI4 ? ulVal : Coerced(VT_UI4).ulVal; }
-_variant_t::operator unsigned long() const { return vt == VT_UI8 ? ullVal : Coerced(VT_UI8).ullVal; }
+_variant_t::operator short() const {
+    return vt == VT_I2 ? iVal : Coerced(VT_I2).iVal;
+}
+_variant_t::operator int() const {
+    return vt == VT_I4 ? lVal : Coerced(VT_I4).lVal;
+}
+_variant_t::operator long() const {
+    return vt == VT_I8 ? llVal : Coerced(VT_I8).llVal;
+}
+_variant_t::operator long long() const {
+    return vt == VT_I8 ? llVal : Coerced(VT_I8).llVal;
+}
+_variant_t::operator unsigned char() const {
+    return vt == VT_UI1 ? bVal : Coerced(VT_UI1).bVal;
+}
+_variant_t::operator char() const {
+    return vt == VT_I1 ? cVal : Coerced(VT_I1).cVal;
+}
+_variant_t::operator unsigned short() const {
+    return vt == VT_UI2 ? uiVal : Coerced(VT_UI2).uiVal;
+}
+_variant_t::operator unsigned int() const {
+    return vt == VT_UI4 ? ulVal : Coerced(VT_UI4).ulVal;
+}
+_variant_t::operator unsigned long() const {
+    return vt == VT_UI8 ? ullVal : Coerced(VT_UI8).ullVal;
+}
 _variant_t::operator unsigned long long() const {
     return vt == VT_UI8 ? ullVal : Coerced(VT_UI8).ullVal;
 }
-_variant_t::operator float() const { return vt == VT_R4 ? fltVal : Coerced(VT_R4).fltVal; }
-_variant_t::operator double() const { return vt == VT_R8 ? dblVal : Coerced(VT_R8).dblVal; }
+_variant_t::operator float() const {
+    return vt == VT_R4 ? fltVal : Coerced(VT_R4).fltVal;
+}
+_variant_t::operator double() const {
+    return vt == VT_R8 ? dblVal : Coerced(VT_R8).dblVal;
+}
 _variant_t::operator bool() const {
     return (vt == VT_BOOL ? boolVal : Coerced(VT_BOOL).boolVal) != VARIANT_FALSE;
 }
-_variant_t::operator CY() const { return vt == VT_CY ? cyVal : Coerced(VT_CY).cyVal; }
-_variant_t::operator DECIMAL() const { return vt == VT_DECIMAL ? decVal : Coerced(VT_DECIMAL).decVal; }
+_variant_t::operator CY() const {
+    return vt == VT_CY ? cyVal : Coerced(VT_CY).cyVal;
+}
+_variant_t::operator DECIMAL() const {
+    return vt == VT_DECIMAL ? decVal : Coerced(VT_DECIMAL).decVal;
+}
 
 _variant_t::operator _bstr_t() const {
     if (vt == VT_BSTR)

@@ -48,7 +48,8 @@ const CMessage kMessages[] = {
 
 } // namespace
 
-DWORD FormatMessageW(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPWSTR lpBuffer, DWORD nSize, va_list*) {
+DWORD FormatMessageW(DWORD dwFlags, LPCVOID, DWORD dwMessageId, DWORD, LPWSTR lpBuffer, DWORD nSize,
+                     va_list*) {
     if (!(dwFlags & FORMAT_MESSAGE_FROM_SYSTEM) || lpBuffer == nullptr)
         return 0;
     const wchar_t* pszText = nullptr;

@@ -6,7 +6,9 @@ namespace {
 
 const wchar_t kReplacement = 0xFFFD;
 
-bool IsScalar(uint32_t c) { return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF); }
+bool IsScalar(uint32_t c) {
+    return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF);
+}
 
 void AppendUtf8(std::string& out, uint32_t c) {
     if (!IsScalar(c))
@@ -74,7 +76,9 @@ std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
     return out;
 }
 
-std::wstring WinUtf8ToWide(const std::string& str) { return WinUtf8ToWide(str.data(), str.size()); }
+std::wstring WinUtf8ToWide(const std::string& str) {
+    return WinUtf8ToWide(str.data(), str.size());
+}
 
 std::string WinWideToUtf8(const wchar_t* pData, size_t nChars) {
     std::string out;
@@ -84,7 +88,9 @@ std::string WinWideToUtf8(const wchar_t* pData, size_t nChars) {
     return out;
 }
 
-std::string WinWideToUtf8(const std::wstring& str) { return WinWideToUtf8(str.data(), str.size()); }
+std::string WinWideToUtf8(const std::wstring& str) {
+    return WinWideToUtf8(str.data(), str.size());
+}
 
 std::string WinWideToUtf8(const wchar_t* psz) {
     return psz ? WinWideToUtf8(psz, wcslen(psz)) : std::string();

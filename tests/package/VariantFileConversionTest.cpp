@@ -32,7 +32,8 @@ std::vector<unsigned char> Pattern(size_t n) {
 
 void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // A file of that many zero bytes, without writing them.
@@ -165,7 +166,8 @@ TEST(CZORPackageDbOper, ByteArraysBecomeFiles) {
     sa.CreateOneDim(VT_UI1, static_cast<DWORD>(bytes.size()), bytes.data());
     var = sa.Detach();
     EXPECT_EQ(1, packer.MakeFileFromVariant(strOut, var, 5000));
-    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 5000), ReadFile(dir.File("out.bin")));
+    EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 5000),
+              ReadFile(dir.File("out.bin")));
 
     // Zero or a negative count creates an empty file; a count beyond the array writes the array.
     for (long nSize : {0L, -5L, 100000L}) {
@@ -193,12 +195,9 @@ TEST(CZORPackageDbOper, TextBecomesTypedValues) {
         double dExpected; // for numbers
     };
     const Case numbers[] = {
-        {L"int", L" 42abc", VT_I4, 42},
-        {L"int", L"-17", VT_I4, -17},
-        {L"int", L"x1", VT_I4, 0},
-        {L"int", L"99999999999", VT_I4, 2147483647},
-        {L"float", L"", VT_R8, 0.0},
-        {L"float", L" 3.5e2x", VT_R8, 350.0},
+        {L"int", L" 42abc", VT_I4, 42},     {L"int", L"-17", VT_I4, -17},
+        {L"int", L"x1", VT_I4, 0},          {L"int", L"99999999999", VT_I4, 2147483647},
+        {L"float", L"", VT_R8, 0.0},        {L"float", L" 3.5e2x", VT_R8, 350.0},
         {L"float", L"-0.25", VT_R8, -0.25},
     };
     for (const Case& c : numbers) {

@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // An error as a failed data-access call leaves it: code plus the provider's description.
 _com_error ErrorWithInfo(HRESULT hr, LPCOLESTR pszSource, LPCOLESTR pszDescription) {
     EXPECT_EQ(S_OK, ZqkSetErrorInfo(pszSource, pszDescription));

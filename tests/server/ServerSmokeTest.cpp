@@ -6,7 +6,8 @@
 TEST(ServerSmoke, OpenExecuteRead) {
     RecordingApp app;
     CZORADORXServer server;
-    ASSERT_EQ(1, server.InitADOServer(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=db"));
+    ASSERT_EQ(1,
+              server.InitADOServer(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=db"));
     EXPECT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(id int, name nvarchar(20))"));
     EXPECT_EQ(1, server.ExecuteSQL(L"INSERT INTO t VALUES (1, '  a  '), (2, NULL), (3, 'c')"));
     CStringArray arr;

@@ -104,11 +104,13 @@ TEST(CZORValueRecord, LoadingDamagedInput) {
 
     // A huge count runs into the end of the data; the values read so far stay.
     Bytes damaged = {0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFE, 0xFF, 0x01, 0x41, 0};
-    EXPECT_EQ(CArchiveException::endOfFile,
-              ArchiveCause([&] { LoadFromBytes(damaged, [&](CArchive& ar) { rec.Serialize(ar); }); }));
+    EXPECT_EQ(CArchiveException::endOfFile, ArchiveCause([&] {
+                  LoadFromBytes(damaged, [&](CArchive& ar) { rec.Serialize(ar); });
+              }));
     EXPECT_EQ((V{L"A"}), Values(rec));
 
     // Cut inside the count itself.
-    EXPECT_EQ(CArchiveException::endOfFile,
-              ArchiveCause([&] { LoadFromBytes({0x01, 0x00}, [&](CArchive& ar) { rec.Serialize(ar); }); }));
+    EXPECT_EQ(CArchiveException::endOfFile, ArchiveCause([&] {
+                  LoadFromBytes({0x01, 0x00}, [&](CArchive& ar) { rec.Serialize(ar); });
+              }));
 }

@@ -40,7 +40,9 @@ Bytes Le32(int32_t n) {
 }
 
 // A wide archive string holding one ASCII character.
-Bytes Str1(char c) { return {0xFF, 0xFE, 0xFF, 0x01, static_cast<unsigned char>(c), 0}; }
+Bytes Str1(char c) {
+    return {0xFF, 0xFE, 0xFF, 0x01, static_cast<unsigned char>(c), 0};
+}
 
 } // namespace
 
@@ -62,7 +64,8 @@ TEST(ValueTableArchive, WorkedExamples) {
 
     CZORValueRecord longValue = Record({std::wstring(300, L'a')});
     Bytes bytes = Store(longValue);
-    EXPECT_EQ((Bytes{0x01, 0, 0, 0, 0xFF, 0xFE, 0xFF, 0xFF, 0x2C, 0x01}), Bytes(bytes.begin(), bytes.begin() + 10));
+    EXPECT_EQ((Bytes{0x01, 0, 0, 0, 0xFF, 0xFE, 0xFF, 0xFF, 0x2C, 0x01}),
+              Bytes(bytes.begin(), bytes.begin() + 10));
     EXPECT_EQ(4u + 6u + 600u, bytes.size());
 }
 
@@ -82,7 +85,8 @@ TEST(ValueTableArchive, LengthFormsRoundTrip) {
         CZORValueRecord rec = Record({value});
         Bytes bytes = Store(rec);
         ASSERT_EQ(4 + c.prefix.size() + 2 * c.nChars, bytes.size()) << c.nChars;
-        EXPECT_EQ(c.prefix, Bytes(bytes.begin() + 4, bytes.begin() + 4 + c.prefix.size())) << c.nChars;
+        EXPECT_EQ(c.prefix, Bytes(bytes.begin() + 4, bytes.begin() + 4 + c.prefix.size()))
+            << c.nChars;
         CZORValueRecord loaded;
         LoadFromBytes(bytes, [&](CArchive& ar) { loaded.Serialize(ar); });
         EXPECT_EQ((V{value}), Values(loaded)) << c.nChars;
@@ -95,7 +99,8 @@ TEST(ValueTableArchive, StoreAndLoadKeepEverything) {
     t.m_LableIIRecord = Record({L"two"});
     t.m_LableIIIRecord = Record({L"three", L"3"});
     t.m_LineXRecord = Record({L"x"});
-    for (const V& r : Rows{{L"1", L"", L"tail"}, {}, {L"only"}, {L"\U0001F600 astral", L" padded "}}) {
+    for (const V& r :
+         Rows{{L"1", L"", L"tail"}, {}, {L"only"}, {L"\U0001F600 astral", L" padded "}}) {
         CZORValueRecord rec = Record(r);
         t.m_RecordAr.Add(rec);
     }
@@ -123,15 +128,16 @@ TEST(ValueTableArchive, LoadsNarrowStringsAndOddCounts) {
     CZORValueTable t;
     CZORValueRecord stale = Record({L"stale"});
     t.m_RecordAr.Add(stale);
-    LoadFromBytes(Cat({Le32(1), Str1('L'), Le32(0), Le32(0), Le32(0), Le32(-5), Le32(1), Str1('r')}),
-                  [&](CArchive& ar) { t.Serialize(ar); });
+    LoadFromBytes(
+        Cat({Le32(1), Str1('L'), Le32(0), Le32(0), Le32(0), Le32(-5), Le32(1), Str1('r')}),
+        [&](CArchive& ar) { t.Serialize(ar); });
     EXPECT_EQ((V{L"L"}), Values(t.m_LableRecord));
     EXPECT_EQ(0, t.GetTableLogicSize());
 }
 
 TEST(ValueTableArchive, TableCutInsideItsThirdRow) {
-    Bytes full = Cat({Le32(1), Str1('H'), Le32(0), Le32(0), Le32(1), Str1('X'), Le32(3),
-                      Le32(1), Str1('a'), Le32(2), Str1('b'), Str1('c'), Le32(2), Str1('d'), Str1('e')});
+    Bytes full = Cat({Le32(1), Str1('H'), Le32(0), Le32(0), Le32(1), Str1('X'), Le32(3), Le32(1),
+                      Str1('a'), Le32(2), Str1('b'), Str1('c'), Le32(2), Str1('d'), Str1('e')});
     Bytes cut(full.begin(), full.end() - 4); // inside the third row's second value
 
     CZORValueTable t;

@@ -29,7 +29,9 @@ V Values(const CStringArray& ar) {
     return out;
 }
 
-V Values(CZORValueRecord& rec) { return Values(rec.m_LableValueAr); }
+V Values(CZORValueRecord& rec) {
+    return Values(rec.m_LableValueAr);
+}
 
 Rows AllRows(CZORValueTable& t) {
     Rows rows;

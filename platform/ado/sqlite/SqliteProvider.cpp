@@ -87,7 +87,9 @@ std::string SqliteQuoteName(const std::wstring& strName) {
     return s + "\"";
 }
 
-CSqliteProvider::~CSqliteProvider() { Close(); }
+CSqliteProvider::~CSqliteProvider() {
+    Close();
+}
 
 CAdoError CSqliteProvider::Error(HRESULT hr, const std::wstring& strDescription) const {
     return CAdoError::Make(hr, strDescription, kSource);
@@ -99,8 +101,8 @@ CAdoError CSqliteProvider::Error(int rc) const {
     return CAdoError::Make(hr, WinUtf8ToWide(pszMessage ? pszMessage : ""), kSource, rc);
 }
 
-HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs, ConnectModeEnum nMode,
-                              CAdoError* pError) {
+HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
+                              ConnectModeEnum nMode, CAdoError* pError) {
     Close();
     auto itSource = pairs.find(L"data source");
     if (itSource == pairs.end() || itSource->second.empty()) {
@@ -108,8 +110,9 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
         return pError->hr;
     }
     const std::wstring& strPath = itSource->second;
-    int nFlags = (nMode & adModeReadWrite) == adModeRead ? SQLITE_OPEN_READONLY
-                                                          : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    int nFlags = (nMode & adModeReadWrite) == adModeRead
+                     ? SQLITE_OPEN_READONLY
+                     : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     nFlags |= SQLITE_OPEN_NOMUTEX;
     sqlite3* pDb = nullptr;
     int rc = sqlite3_open_v2(WinWideToUtf8(strPath).c_str(), &pDb, nFlags, nullptr);
@@ -129,7 +132,8 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     }
     m_pDb = pDb;
     auto itCatalog = pairs.find(L"initial catalog");
-    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second : DefaultCatalog(strPath);
+    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second
+                                                                          : DefaultCatalog(strPath);
     m_pBridge = std::make_unique<CSqlServerBridge>(
         [this](const std::wstring& strDatabase) { return ResolveDatabase(strDatabase); },
         [this](const std::wstring& strSchema, std::wstring* pstrPrefix) {
@@ -146,10 +150,12 @@ CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase
     }
     // An attached database by its schema name.
     sqlite3_stmt* pStmt = nullptr;
-    if (sqlite3_prepare_v2(m_pDb, "SELECT name FROM pragma_database_list WHERE name NOT IN ('main','temp')", -1,
-                           &pStmt, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(
+            m_pDb, "SELECT name FROM pragma_database_list WHERE name NOT IN ('main','temp')", -1,
+            &pStmt, nullptr) == SQLITE_OK) {
         while (sqlite3_step(pStmt) == SQLITE_ROW) {
-            std::wstring name = WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0)));
+            std::wstring name =
+                WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, 0)));
             if (Lower(name) == Lower(strDatabase)) {
                 ref.nKind = CSqlDatabaseRef::kAttached;
                 ref.strSchema = name;
@@ -168,8 +174,8 @@ void CSqliteProvider::Close() {
     m_pBridge.reset();
 }
 
-HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor, LONG* pnAffected,
-                                 CAdoError* pError) {
+HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor,
+                                 LONG* pnAffected, CAdoError* pError) {
     ppCursor->reset();
     *pnAffected = 0;
     // SQL written for SQL Server becomes SQLite's before it runs.
@@ -220,13 +226,14 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
     return S_OK;
 }
 
-HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable, std::unique_ptr<CAdoCursor>* ppCursor,
-                                   CAdoError* pError) {
+HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,
+                                   std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) {
     ppCursor->reset();
     CStatement check;
-    sqlite3_prepare_v2(m_pDb,
-                       "SELECT 1 FROM sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE",
-                       -1, &check.m_p, nullptr);
+    sqlite3_prepare_v2(
+        m_pDb,
+        "SELECT 1 FROM sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE",
+        -1, &check.m_p, nullptr);
     std::string name = WinWideToUtf8(strTable);
     sqlite3_bind_text(check.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(check.m_p) != SQLITE_ROW) {
@@ -244,7 +251,8 @@ HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable, std::unique_ptr
     return S_OK;
 }
 
-HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable, const std::vector<CAdoColumn>& columns,
+HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
+                                   const std::vector<CAdoColumn>& columns,
                                    const CAdoRowValues& values, CAdoError* pError) {
     std::string sql = "INSERT INTO " + SqliteQuoteName(strTable);
     if (values.empty()) {
@@ -271,7 +279,8 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable, const std::vect
     for (const auto& v : values) {
         rc = SqliteBindVariant(stmt.m_p, nParam++, *v.second);
         if (rc != SQLITE_OK) {
-            *pError = Error(DB_E_ERRORSINCOMMAND, L"A value cannot be stored in column " + columns[v.first].strName + L".");
+            *pError = Error(DB_E_ERRORSINCOMMAND, L"A value cannot be stored in column " +
+                                                      columns[v.first].strName + L".");
             return pError->hr;
         }
     }
@@ -283,11 +292,14 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable, const std::vect
     return S_OK;
 }
 
-HRESULT CSqliteProvider::Tables(const std::vector<std::wstring>& restrictions, std::unique_ptr<CAdoCursor>* ppCursor,
-                                CAdoError* pError) {
-    auto restriction = [&](size_t i) { return i < restrictions.size() ? restrictions[i] : std::wstring(); };
+HRESULT CSqliteProvider::Tables(const std::vector<std::wstring>& restrictions,
+                                std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) {
+    auto restriction = [&](size_t i) {
+        return i < restrictions.size() ? restrictions[i] : std::wstring();
+    };
     std::vector<CAdoColumn> columns;
-    for (const wchar_t* pszName : {L"TABLE_CATALOG", L"TABLE_SCHEMA", L"TABLE_NAME", L"TABLE_TYPE", L"DESCRIPTION"})
+    for (const wchar_t* pszName :
+         {L"TABLE_CATALOG", L"TABLE_SCHEMA", L"TABLE_NAME", L"TABLE_TYPE", L"DESCRIPTION"})
         columns.push_back({pszName, adVarWChar, 128});
     auto pCursor = std::make_unique<CAdoMemoryCursor>(columns);
 
@@ -297,19 +309,22 @@ HRESULT CSqliteProvider::Tables(const std::vector<std::wstring>& restrictions, s
         return S_OK;
     }
     CStatement stmt;
-    int rc = sqlite3_prepare_v2(m_pDb,
-                                "SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
-                                "WHEN type = 'view' THEN 'VIEW' ELSE 'TABLE' END AS kind "
-                                "FROM sqlite_schema WHERE type IN ('table','view') ORDER BY kind, name",
-                                -1, &stmt.m_p, nullptr);
+    int rc = sqlite3_prepare_v2(
+        m_pDb,
+        "SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
+        "WHEN type = 'view' THEN 'VIEW' ELSE 'TABLE' END AS kind "
+        "FROM sqlite_schema WHERE type IN ('table','view') ORDER BY kind, name",
+        -1, &stmt.m_p, nullptr);
     if (rc != SQLITE_OK) {
         *pError = Error(rc);
         return pError->hr;
     }
     std::wstring strName = Lower(restriction(2)), strType = restriction(3);
     while ((rc = sqlite3_step(stmt.m_p)) == SQLITE_ROW) {
-        std::wstring name = WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt.m_p, 0)));
-        std::wstring kind = WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt.m_p, 1)));
+        std::wstring name =
+            WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt.m_p, 0)));
+        std::wstring kind =
+            WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(stmt.m_p, 1)));
         if ((!strName.empty() && Lower(name) != strName) || (!strType.empty() && kind != strType))
             continue;
         pCursor->AddRow({Text(m_strCatalog), Null(), Text(name), Text(kind), Null()});

@@ -16,15 +16,17 @@ public:
 
     // Keys: "data source" (a path or ":memory:"), "initial catalog" (the database name SQL
     // uses; by default the file name without folder and extension, "main" in memory).
-    HRESULT Open(const std::map<std::wstring, std::wstring>& pairs, ConnectModeEnum nMode, CAdoError* pError) override;
+    HRESULT Open(const std::map<std::wstring, std::wstring>& pairs, ConnectModeEnum nMode,
+                 CAdoError* pError) override;
     void Close() override;
-    HRESULT Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor, LONG* pnAffected,
-                    CAdoError* pError) override;
-    HRESULT OpenTable(const std::wstring& strTable, std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) override;
+    HRESULT Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor,
+                    LONG* pnAffected, CAdoError* pError) override;
+    HRESULT OpenTable(const std::wstring& strTable, std::unique_ptr<CAdoCursor>* ppCursor,
+                      CAdoError* pError) override;
     HRESULT InsertRow(const std::wstring& strTable, const std::vector<CAdoColumn>& columns,
                       const CAdoRowValues& values, CAdoError* pError) override;
-    HRESULT Tables(const std::vector<std::wstring>& restrictions, std::unique_ptr<CAdoCursor>* ppCursor,
-                   CAdoError* pError) override;
+    HRESULT Tables(const std::vector<std::wstring>& restrictions,
+                   std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) override;
     HRESULT BeginTrans(CAdoError* pError) override;
     HRESULT CommitTrans(CAdoError* pError) override;
     HRESULT RollbackTrans(CAdoError* pError) override;

@@ -8,8 +8,11 @@ TEST(AdoSmoke, OpenExecuteRead) {
         _ConnectionPtr pConn;
         ASSERT_EQ(S_OK, pConn.CreateInstance(L"ADODB.Connection"));
         pConn->Open(L"Provider=SQLite; Data Source=:memory:", L"", L"", adConnectUnspecified);
-        pConn->Execute(L"CREATE TABLE t(id int, name nvarchar(20), d datetime, b image)", nullptr, adCmdText);
-        pConn->Execute(L"INSERT INTO t VALUES (1, 'ab', '2024-01-02 03:04:05', x'0102'), (2, NULL, 'x', NULL)", nullptr, adCmdText);
+        pConn->Execute(L"CREATE TABLE t(id int, name nvarchar(20), d datetime, b image)", nullptr,
+                       adCmdText);
+        pConn->Execute(
+            L"INSERT INTO t VALUES (1, 'ab', '2024-01-02 03:04:05', x'0102'), (2, NULL, 'x', NULL)",
+            nullptr, adCmdText);
         _RecordsetPtr pRs = pConn->Execute(L"SELECT * FROM t", nullptr, adCmdText);
         ASSERT_TRUE(pRs);
         FieldsPtr pFields = pRs->GetFields();
