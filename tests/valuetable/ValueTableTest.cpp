@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ZORValueTable.h"
+#include "support/Raises.h"
 
 namespace {
 
@@ -51,16 +52,6 @@ CZORValueTable Table(const Rows& rows) {
         t.m_RecordAr.Add(rec);
     }
     return t;
-}
-
-bool RaisesInvalidArg(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (CInvalidArgException* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
 }
 
 } // namespace

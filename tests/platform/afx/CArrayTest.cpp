@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/afx/afx.h"
+#include "support/Raises.h"
 
 namespace {
 
@@ -24,16 +25,6 @@ struct Counted {
     }
 };
 int Counted::s_nLive = 0;
-
-template <class Fn> bool RaisesInvalidArg(Fn fn) {
-    try {
-        fn();
-    } catch (CInvalidArgException* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
-}
 
 std::wstring Join(const CArray<int, int>& a) {
     std::wstring s;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/afx/afx.h"
+#include "support/Raises.h"
 
 namespace {
 
@@ -25,16 +26,6 @@ std::wstring Key(int i) {
 }
 std::wstring Value(int i) {
     return L"value " + std::to_wstring(i * 7);
-}
-
-template <class Fn> bool RaisesInvalidArg(Fn fn) {
-    try {
-        fn();
-    } catch (CInvalidArgException* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/afx/afx.h"
+#include "support/Raises.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ std::wstring Walk(const CStringList& list) {
     for (POSITION pos = list.GetTailPosition(); pos;)
         s += std::wstring(list.GetPrev(pos)) + L";";
     return s;
-}
-
-template <class Fn> bool RaisesInvalidArg(Fn fn) {
-    try {
-        fn();
-    } catch (CInvalidArgException* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
 }
 
 } // namespace

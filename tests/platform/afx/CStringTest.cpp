@@ -4,20 +4,9 @@
 #include <cwchar>
 
 #include "platform/afx/afx.h"
+#include "support/Raises.h"
 
-namespace {
-
-template <typename F> bool RaisesInvalidArg(F f) {
-    try {
-        f();
-    } catch (CInvalidArgException* e) {
-        e->Delete();
-        return true;
-    }
-    return false;
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(CString, Construction) {
     EXPECT_STREQ(L"", CString().GetString());

@@ -1,0 +1,191 @@
+// SQL Server's catalogue over the embedded database: type codes and storage lengths of
+// declared types, and the sysobjects, syscolumns and systypes views of a connection.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/ado/AdoInterfaces.h"
+#include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/win/TextEncoding.h"
+#include "support/TempDir.h"
+
+namespace {
+
+typedef std::vector<std::vector<std::wstring>> Rows;
+
+// The rows a statement returns, each cell as text; a failure is the test's, with its text.
+Rows Query(_ConnectionPtr& pConn, const std::wstring& strSql) {
+    Rows rows;
+    try {
+        _RecordsetPtr pRs = pConn->Execute(strSql.c_str(), nullptr, adCmdText);
+        if (pRs == nullptr)
+            return rows;
+        const LONG nFields = pRs->GetFields()->GetCount();
+        for (; !pRs->GetadoEOF(); pRs->MoveNext()) {
+            rows.emplace_back();
+            for (LONG i = 0; i < nFields; ++i) {
+                _variant_t v = pRs->GetFields()->GetItem(i)->GetValue();
+                rows.back().push_back(v.vt == VT_NULL ? L"NULL"
+                                                      : static_cast<const wchar_t*>(_bstr_t(v)));
+            }
+        }
+    } catch (const _com_error& e) {
+        const _bstr_t description = e.Description();
+        ADD_FAILURE() << std::hex << e.Error() << " "
+                      << WinWideToUtf8(static_cast<const wchar_t*>(description)) << " in "
+                      << WinWideToUtf8(strSql);
+    }
+    return rows;
+}
+
+class SqlServerCatalog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        m_pConn.CreateInstance(L"ADODB.Connection");
+        m_pConn->Open(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=db", L"", L"", -1);
+    }
+    void TearDown() override {
+        m_pConn = nullptr;
+        CoUninitialize();
+    }
+    _ConnectionPtr m_pConn;
+};
+
+} // namespace
+
+TEST(SqlServerTypeOf, GivesCodesAndStorageLengths) {
+    struct Case {
+        const char* pszDeclared;
+        CSqlServerType expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"int", {56, 4, 10, 0}}, {"INTEGER", {56, 4, 10, 0}}, {"smallint", {52, 2, 5, 0}},
+        {"tinyint", {48, 1, 3, 0}}, {"bigint", {127, 8, 19, 0}}, {"bit", {104, 1, 1, 0}},
+        {"datetime", {61, 8, 23, 3}}, {"smalldatetime", {58, 4, 16, 0}}, {"date", {40, 3, 10, 0}},
+        {"float", {62, 8, 53, 0}}, {"float(53)", {62, 8, 53, 0}}, {"float(24)", {59, 4, 24, 0}},
+        {"double precision", {62, 8, 53, 0}}, {"real", {59, 4, 24, 0}}, {"money", {60, 8, 19, 4}},
+        {"text", {35, 16, 0, 0}}, {"ntext", {99, 16, 0, 0}}, {"image", {34, 16, 0, 0}},
+        {"uniqueidentifier", {36, 16, 0, 0}}, {"sysname", {231, 256, 128, 0}},
+        // Sized types: bytes, twice the characters for the national ones.
+        {"char(10)", {175, 10, 10, 0}}, {"varchar (50)", {167, 50, 50, 0}},
+        {"Binary(16)", {173, 16, 16, 0}}, {"varbinary(300)", {165, 300, 300, 0}},
+        {"nchar(10)", {239, 20, 10, 0}}, {"NVarChar ( 10 )", {231, 20, 10, 0}},
+        {"varchar", {167, 1, 1, 0}}, {"nvarchar", {231, 2, 1, 0}},
+        {"nvarchar(max)", {231, -1, -1, 0}}, {"varchar( MAX )", {167, -1, -1, 0}},
+        {"varchar(8001)", {167, -1, -1, 0}}, {"nvarchar(4000)", {231, 8000, 4000, 0}},
+        {"nvarchar(2000000000)", {231, -1, -1, 0}}, {"varbinary(max)", {165, -1, -1, 0}},
+        // Decimals by precision.
+        {"decimal(9,2)", {106, 5, 9, 2}}, {"numeric(10)", {108, 9, 10, 0}},
+        {"decimal(19, 4)", {106, 9, 19, 4}}, {"decimal(20,4)", {106, 13, 20, 4}},
+        {"numeric(28)", {108, 13, 28, 0}}, {"numeric(29,1)", {108, 17, 29, 1}},
+        {"decimal(38,10)", {106, 17, 38, 10}}, {"decimal", {106, 9, 18, 0}},
+        // No type at all, and types SQL Server does not know: by SQLite's affinity rules.
+        {"", {98, 8016, 0, 0}}, {nullptr, {98, 8016, 0, 0}}, {"  ", {98, 8016, 0, 0}},
+        {"mediumint", {56, 4, 10, 0}}, {"floating point", {56, 4, 10, 0}},
+        {"varchar2(30)", {167, 30, 30, 0}}, {"character varying", {35, 16, 0, 0}},
+        {"clob", {35, 16, 0, 0}}, {"blob", {34, 16, 0, 0}}, {"double", {62, 8, 53, 0}},
+        {"boolean", {108, 9, 18, 0}}};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszDeclared ? c.pszDeclared : "(null)");
+        CSqlServerType t = SqlServerTypeOf(c.pszDeclared);
+        EXPECT_EQ(c.expected.nXtype, t.nXtype);
+        EXPECT_EQ(c.expected.nLength, t.nLength);
+        EXPECT_EQ(c.expected.nPrec, t.nPrec);
+        EXPECT_EQ(c.expected.nScale, t.nScale);
+    }
+}
+
+TEST_F(SqlServerCatalog, SystypesListsSqlServerTypesInOrder) {
+    // clang-format off
+    const Rows expected = {
+        {L"bigint", L"127", L"8"}, {L"binary", L"173", L"8000"}, {L"bit", L"104", L"1"},
+        {L"char", L"175", L"8000"},
+        {L"date", L"40", L"3"}, {L"datetime", L"61", L"8"}, {L"datetime2", L"42", L"8"},
+        {L"decimal", L"106", L"17"}, {L"float", L"62", L"8"}, {L"image", L"34", L"16"},
+        {L"int", L"56", L"4"}, {L"money", L"60", L"8"}, {L"nchar", L"239", L"8000"},
+        {L"ntext", L"99", L"16"}, {L"numeric", L"108", L"17"}, {L"sysname", L"231", L"256"},
+        {L"nvarchar", L"231", L"8000"}, {L"real", L"59", L"4"}, {L"smalldatetime", L"58", L"4"},
+        {L"smallint", L"52", L"2"}, {L"smallmoney", L"122", L"4"}, {L"sql_variant", L"98", L"8016"},
+        {L"text", L"35", L"16"}, {L"time", L"41", L"5"}, {L"timestamp", L"189", L"8"},
+        {L"tinyint", L"48", L"1"}, {L"uniqueidentifier", L"36", L"16"},
+        {L"varbinary", L"165", L"8000"}, {L"varchar", L"167", L"8000"}};
+    // clang-format on
+    EXPECT_EQ(expected, Query(m_pConn, L"SELECT name, xtype, length FROM systypes"));
+    // Read in order into a map from code to name, 231 ends as nvarchar, not sysname.
+    std::map<std::wstring, std::wstring> names;
+    for (const auto& row : Query(m_pConn, L"SELECT xtype,name from db.dbo.systypes"))
+        names[row[0]] = row[1];
+    EXPECT_EQ(L"nvarchar", names[L"231"]);
+    EXPECT_EQ(28u, names.size());
+}
+
+TEST_F(SqlServerCatalog, SysobjectsAndSyscolumnsDescribeTheSchema) {
+    Query(m_pConn,
+          L"CREATE TABLE T (a int NOT NULL, [B c] varchar(20), d decimal(10,2) PRIMARY KEY, e, "
+          L"f nvarchar(max), g float(10))");
+    Query(m_pConn,
+          L"CREATE TABLE U (x INTEGER PRIMARY KEY AUTOINCREMENT); CREATE INDEX IU ON T(a); "
+          L"CREATE VIEW V AS SELECT a FROM T; "
+          L"CREATE TRIGGER TR AFTER INSERT ON T BEGIN SELECT 1; END");
+    const Rows objects =
+        Query(m_pConn,
+              L"SELECT name, xtype, type, uid, parent_obj, crdate FROM sysobjects ORDER BY name");
+    const std::wstring idT =
+        Query(m_pConn, L"SELECT id FROM sysobjects WHERE name = 'T'").at(0).at(0);
+    // No indexes, no SQLite bookkeeping (sqlite_sequence from AUTOINCREMENT).
+    EXPECT_EQ((Rows{{L"T", L"U", L"U", L"1", L"0", L"NULL"},
+                    {L"TR", L"TR", L"TR", L"1", idT, L"NULL"},
+                    {L"U", L"U", L"U", L"1", L"0", L"NULL"},
+                    {L"V", L"V", L"V", L"1", L"0", L"NULL"}}),
+              objects);
+    EXPECT_EQ((Rows{{L"a", L"56", L"4", L"1", L"0", L"10", L"0"},
+                    {L"B c", L"167", L"20", L"2", L"1", L"20", L"0"},
+                    {L"d", L"106", L"9", L"3", L"0", L"10", L"2"},
+                    {L"e", L"98", L"8016", L"4", L"1", L"0", L"0"},
+                    {L"f", L"231", L"-1", L"5", L"1", L"-1", L"0"},
+                    {L"g", L"59", L"4", L"6", L"1", L"24", L"0"}}),
+              Query(m_pConn,
+                    L"SELECT name, xtype, length, colid, isnullable, prec, scale FROM syscolumns "
+                    L"WHERE id = " +
+                        idT + L" ORDER BY colid"));
+    EXPECT_EQ((Rows{{L"a"}}),
+              Query(m_pConn, L"SELECT c.name FROM sysobjects o JOIN syscolumns c ON c.id = o.id "
+                             L"WHERE o.name = 'V'"));
+    // Ids stay while the schema of the object does not change; names compare regardless of case.
+    Query(m_pConn, L"INSERT INTO T (a, d) VALUES (1, 2); CREATE TABLE W (z int); DROP TABLE U");
+    EXPECT_EQ((Rows{{idT}}), Query(m_pConn, L"SELECT id FROM db.dbo.sysobjects WHERE name = 't'"));
+    EXPECT_EQ((Rows{{L"B c"}}), Query(m_pConn, L"SELECT name FROM syscolumns WHERE id = " + idT +
+                                                   L" AND name = 'b C'"));
+    EXPECT_EQ((Rows{{L"T"}, {L"W"}}),
+              Query(m_pConn, L"SELECT name FROM sysobjects WHERE xtype = 'U' ORDER BY name"));
+}
+
+TEST_F(SqlServerCatalog, AttachedDatabasesHaveTheirOwnViews) {
+    TempDir dir;
+    Query(m_pConn, L"ATTACH '" + dir.WideFile("arch.db") + L"' AS Arch");
+    Query(m_pConn, L"ATTACH '" + dir.WideFile("quote.db") + L"' AS [o'k]");
+    Query(
+        m_pConn,
+        L"CREATE TABLE db.dbo.Here (h int); CREATE TABLE arch.dbo.Old (a varchar(5), b nchar(3)); "
+        L"CREATE TABLE [o'k].[dbo].[Q] (q bit)");
+    EXPECT_EQ((Rows{{L"Old"}}),
+              Query(m_pConn, L"SELECT name FROM ARCH.dbo.sysobjects where xtype='U'"));
+    EXPECT_EQ((Rows{{L"Here"}}),
+              Query(m_pConn, L"SELECT name FROM db.dbo.sysobjects where xtype='U'"));
+    EXPECT_EQ((Rows{{L"Q"}}), Query(m_pConn, L"SELECT name FROM [o'k]..sysobjects"));
+    EXPECT_EQ((Rows{{L"a", L"167", L"5"}, {L"b", L"239", L"6"}}),
+              Query(m_pConn,
+                    L"SELECT name, xtype, length FROM arch.dbo.syscolumns WHERE id = "
+                    L"(SELECT id FROM arch.dbo.sysobjects WHERE name = 'Old') ORDER BY colid"));
+    EXPECT_EQ((Rows{{L"q", L"104", L"1"}}),
+              Query(m_pConn, L"SELECT name, xtype, length FROM [o'k].dbo.syscolumns WHERE id = "
+                             L"(SELECT id FROM [o'k].dbo.sysobjects WHERE name = 'Q')"));
+    EXPECT_EQ((Rows{{L"29"}}), Query(m_pConn, L"SELECT count(*) FROM arch.dbo.systypes"));
+    Query(m_pConn, L"DROP TABLE arch..Old");
+    EXPECT_TRUE(Query(m_pConn, L"SELECT name FROM arch.dbo.sysobjects").empty());
+}
