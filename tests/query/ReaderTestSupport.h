@@ -11,8 +11,7 @@
 
 #include "support/RecordingApp.h"
 #include "zqk_vododuvod.h"
-
-using Strings = std::vector<std::wstring>;
+#include "support/Contents.h"
 
 // The detailed report a reader shows when the server has no connection.
 inline const wchar_t kNoConnectionReport[] =
@@ -48,20 +47,6 @@ inline Strings Ids(int nFirst, int nLast) {
     Strings out;
     for (int i = nFirst; i <= nLast; ++i)
         out.push_back(std::to_wstring(i));
-    return out;
-}
-
-inline Strings Contents(const CStringArray& arr) {
-    Strings out;
-    for (INT_PTR i = 0; i < arr.GetSize(); ++i)
-        out.emplace_back(static_cast<LPCWSTR>(arr[i]));
-    return out;
-}
-
-inline Strings Contents(const CStringList& lst) {
-    Strings out;
-    for (POSITION pos = lst.GetHeadPosition(); pos != nullptr;)
-        out.emplace_back(static_cast<LPCWSTR>(lst.GetNext(pos)));
     return out;
 }
 

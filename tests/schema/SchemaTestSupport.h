@@ -13,8 +13,8 @@
 #include "platform/ado/AdoInterfaces.h"
 #include "support/RecordingApp.h"
 #include "zqk_vododuvod.h"
+#include "support/Contents.h"
 
-using Strings = std::vector<std::wstring>;
 using FieldArray = CArray<CZORTableField, CZORTableField&>;
 
 inline CZORTableField Field(LPCWSTR pszName, LPCWSTR pszType, int nSize = 0, BOOL bAllowNull = TRUE,
@@ -49,20 +49,6 @@ inline Strings Columns(FieldArray& arr) {
                       std::to_wstring(f.m_nSize) + (f.m_bAllowNull ? L"" : L" NOT NULL") +
                       (f.m_bPrimaryKey ? L" KEY" : L""));
     }
-    return out;
-}
-
-inline Strings Contents(const CStringArray& arr) {
-    Strings out;
-    for (INT_PTR i = 0; i < arr.GetSize(); ++i)
-        out.emplace_back(static_cast<LPCWSTR>(arr[i]));
-    return out;
-}
-
-inline Strings Contents(const CStringList& lst) {
-    Strings out;
-    for (POSITION pos = lst.GetHeadPosition(); pos != nullptr;)
-        out.emplace_back(static_cast<LPCWSTR>(lst.GetNext(pos)));
     return out;
 }
 
