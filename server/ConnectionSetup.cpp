@@ -30,23 +30,24 @@ int CZORImpADORXServer::OpenConnection(const wchar_t* lpszConnect, int nOptions,
 }
 
 int CZORImpADORXServer::InitADOServer(const wchar_t* lpszConnect) {
-    if (lpszConnect == nullptr)
-        return 0;
-    if (m_bOpen)
-        CloseConnection();
-    if (!CreateConnection())
-        return 0;
-    return OpenConnection(lpszConnect, adConnectUnspecified, true, true, false);
+    // Both boxes on failure; the closed connection object stays.
+    return InitWithString(lpszConnect, adConnectUnspecified, true, true, false);
 }
 
 int CZORImpADORXServer::InitADOServer(const wchar_t* lpszConnect, bool bShowError, int nOptions) {
+    // The detailed box only when asked; the connection object is let go.
+    return InitWithString(lpszConnect, nOptions, bShowError, false, true);
+}
+
+int CZORImpADORXServer::InitWithString(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox,
+                                       bool bMessageBox, bool bReleaseOnFailure) {
     if (lpszConnect == nullptr)
         return 0;
     if (m_bOpen)
         CloseConnection();
     if (!CreateConnection())
         return 0;
-    return OpenConnection(lpszConnect, nOptions, bShowError, false, true);
+    return OpenConnection(lpszConnect, nOptions, bDetailedBox, bMessageBox, bReleaseOnFailure);
 }
 
 int CZORImpADORXServer::InitADOServer(const wchar_t* lpszDSN, const wchar_t* lpszUID,

@@ -100,6 +100,9 @@ public:
 private:
     // Creates a new Connection object into m_pConnection; false (and null) when that fails.
     bool CreateConnection();
+    // The connection-string forms of InitADOServer, which differ only in their reports.
+    int InitWithString(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox,
+                       bool bMessageBox, bool bReleaseOnFailure);
     // Opens the connection; on a COM failure reports as the form requires and returns 0.
     int OpenConnection(const wchar_t* lpszConnect, int nOptions, bool bDetailedBox,
                        bool bMessageBox, bool bReleaseOnFailure);

@@ -213,22 +213,21 @@ HRESULT CAdoConnection::raw_BeginTrans(LONG* TransactionLevel) {
     return S_OK;
 }
 
-HRESULT CAdoConnection::raw_CommitTrans() {
+// Ends the current transaction by commit or rollback.
+HRESULT CAdoConnection::EndTrans(HRESULT (CAdoProvider::*pfnEnd)(CAdoError*)) {
     if (!m_pCore->m_bOpen)
         return AdoFailWith(adErrObjectClosed, kAdoSourceConnection);
     CAdoError error;
-    if (FAILED(m_pCore->m_pProvider->CommitTrans(&error)))
+    if (FAILED((m_pCore->m_pProvider.get()->*pfnEnd)(&error)))
         return AdoFail(error);
     m_pCore->m_nTransactionLevel = std::max<LONG>(0, m_pCore->m_nTransactionLevel - 1);
     return S_OK;
 }
 
+HRESULT CAdoConnection::raw_CommitTrans() {
+    return EndTrans(&CAdoProvider::CommitTrans);
+}
+
 HRESULT CAdoConnection::raw_RollbackTrans() {
-    if (!m_pCore->m_bOpen)
-        return AdoFailWith(adErrObjectClosed, kAdoSourceConnection);
-    CAdoError error;
-    if (FAILED(m_pCore->m_pProvider->RollbackTrans(&error)))
-        return AdoFail(error);
-    m_pCore->m_nTransactionLevel = std::max<LONG>(0, m_pCore->m_nTransactionLevel - 1);
-    return S_OK;
+    return EndTrans(&CAdoProvider::RollbackTrans);
 }

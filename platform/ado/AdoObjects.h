@@ -170,6 +170,7 @@ public:
 
 private:
     ~CAdoConnection() override;
+    HRESULT EndTrans(HRESULT (CAdoProvider::*pfnEnd)(CAdoError*));
 
     std::shared_ptr<CConnectionCore> m_pCore = std::make_shared<CConnectionCore>();
     std::wstring m_strConnection;

@@ -10,16 +10,12 @@
 #include "platform/com/VariantT.h"
 #include "platform/win/TextEncoding.h"
 
-namespace {
-
-BSTR AllocOrRaise(const wchar_t* p, size_t n) {
+BSTR ZqkAllocStringOrRaise(const wchar_t* p, size_t n) {
     BSTR b = SysAllocStringLen(p, static_cast<UINT>(n));
     if (b == nullptr)
         _com_issue_error(E_OUTOFMEMORY);
     return b;
 }
-
-} // namespace
 
 _bstr_t::Data_t* _bstr_t::NewData(BSTR bstr) {
     auto* p = static_cast<Data_t*>(std::malloc(sizeof(Data_t)));
@@ -50,13 +46,13 @@ _bstr_t::_bstr_t(const _bstr_t& s) noexcept : m_pData(s.m_pData) {
 _bstr_t::_bstr_t(const char* s) : m_pData(nullptr) {
     if (s) {
         std::wstring w = WinUtf8ToWide(s, std::strlen(s));
-        m_pData = NewData(AllocOrRaise(w.data(), w.size()));
+        m_pData = NewData(ZqkAllocStringOrRaise(w.data(), w.size()));
     }
 }
 
 _bstr_t::_bstr_t(const wchar_t* s) : m_pData(nullptr) {
     if (s)
-        m_pData = NewData(AllocOrRaise(s, wcslen(s)));
+        m_pData = NewData(ZqkAllocStringOrRaise(s, wcslen(s)));
 }
 
 _bstr_t::_bstr_t(const _variant_t& var) : m_pData(nullptr) {
@@ -72,7 +68,7 @@ _bstr_t::_bstr_t(const _variant_t& var) : m_pData(nullptr) {
 _bstr_t::_bstr_t(BSTR bstr, bool fCopy) : m_pData(nullptr) {
     if (fCopy) {
         if (bstr)
-            m_pData = NewData(AllocOrRaise(bstr, SysStringLen(bstr)));
+            m_pData = NewData(ZqkAllocStringOrRaise(bstr, SysStringLen(bstr)));
     } else {
         m_pData = NewData(bstr);
     }
@@ -116,7 +112,7 @@ _bstr_t _bstr_t::operator+(const _bstr_t& s) const {
     if (!*this)
         return s;
     unsigned n1 = length(), n2 = s.length();
-    BSTR b = AllocOrRaise(nullptr, static_cast<size_t>(n1) + n2);
+    BSTR b = ZqkAllocStringOrRaise(nullptr, static_cast<size_t>(n1) + n2);
     wmemcpy(b, m_pData->m_wstr, n1);
     wmemcpy(b + n1, s.m_pData->m_wstr, n2);
     return _bstr_t(b, false);
@@ -162,7 +158,7 @@ BSTR _bstr_t::copy(bool fCopy) const {
     BSTR b = m_pData ? m_pData->m_wstr : nullptr;
     if (!fCopy || b == nullptr)
         return b;
-    return AllocOrRaise(b, SysStringLen(b));
+    return ZqkAllocStringOrRaise(b, SysStringLen(b));
 }
 
 void _bstr_t::MakeUnique() {

@@ -9,6 +9,9 @@
 
 class _variant_t;
 
+// A new BSTR of n characters copied from p (or zeroed); raises _com_error(E_OUTOFMEMORY).
+BSTR ZqkAllocStringOrRaise(const wchar_t* p, size_t n);
+
 class _bstr_t {
 public:
     _bstr_t() noexcept : m_pData(nullptr) {}

@@ -18,13 +18,6 @@ void CopyOrRaise(VARIANT* pDest, const VARIANT* pSrc) {
         _com_issue_error(hr);
 }
 
-BSTR AllocString(const wchar_t* p, size_t n) {
-    BSTR b = SysAllocStringLen(p, static_cast<UINT>(n));
-    if (b == nullptr)
-        _com_issue_error(E_OUTOFMEMORY);
-    return b;
-}
-
 } // namespace
 
 _variant_t::_variant_t(const VARIANT& varSrc) {
@@ -168,13 +161,13 @@ _variant_t::_variant_t(bool boolSrc) {
 _variant_t::_variant_t(const _bstr_t& bstrSrc) {
     VariantInit(this);
     const wchar_t* p = bstrSrc;
-    bstrVal = AllocString(p ? p : L"", bstrSrc.length());
+    bstrVal = ZqkAllocStringOrRaise(p ? p : L"", bstrSrc.length());
     vt = VT_BSTR;
 }
 
 _variant_t::_variant_t(const wchar_t* pSrc) {
     VariantInit(this);
-    bstrVal = AllocString(pSrc ? pSrc : L"", pSrc ? wcslen(pSrc) : 0);
+    bstrVal = ZqkAllocStringOrRaise(pSrc ? pSrc : L"", pSrc ? wcslen(pSrc) : 0);
     vt = VT_BSTR;
 }
 
@@ -351,7 +344,7 @@ VARIANT* _variant_t::GetAddress() {
 
 void _variant_t::SetString(const char* pSrc) {
     std::wstring w = pSrc ? WinUtf8ToWide(pSrc, std::strlen(pSrc)) : std::wstring();
-    BSTR b = AllocString(w.data(), w.size());
+    BSTR b = ZqkAllocStringOrRaise(w.data(), w.size());
     VariantClear(this);
     bstrVal = b;
     vt = VT_BSTR;
