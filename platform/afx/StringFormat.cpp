@@ -149,15 +149,15 @@ void AppendPadded(std::wstring& out, const wchar_t* p, size_t n, const CConversi
 template <typename T>
 void AppendNumeric(std::wstring& out, const CConversion& c, const char* pszSize, char chConv,
                    T value) {
-    std::string spec = "%" + c.strFlags;
+    std::string strConversion = "%" + c.strFlags;
     if (c.nWidth >= 0)
-        spec += std::to_string(c.nWidth);
+        strConversion += std::to_string(c.nWidth);
     if (c.nPrecision >= 0)
-        spec += "." + std::to_string(c.nPrecision);
-    spec += pszSize;
-    spec += chConv;
+        strConversion += "." + std::to_string(c.nPrecision);
+    strConversion += pszSize;
+    strConversion += chConv;
     char szSmall[128];
-    int n = std::snprintf(szSmall, sizeof szSmall, spec.c_str(), value);
+    int n = std::snprintf(szSmall, sizeof szSmall, strConversion.c_str(), value);
     if (n < 0)
         AfxThrowInvalidArgException();
     if (static_cast<size_t>(n) < sizeof szSmall) {
@@ -165,7 +165,7 @@ void AppendNumeric(std::wstring& out, const CConversion& c, const char* pszSize,
         return;
     }
     std::vector<char> big(static_cast<size_t>(n) + 1);
-    std::snprintf(big.data(), big.size(), spec.c_str(), value);
+    std::snprintf(big.data(), big.size(), strConversion.c_str(), value);
     out.append(big.data(), big.data() + n);
 }
 
