@@ -148,6 +148,19 @@ std::wstring QuoteName(const std::wstring& s) {
     return q + L"\"";
 }
 
+// varchar(max), nvarchar(max) or varbinary(max) starting at token i (and not followed by a
+// dot, which would make its quoted form the first part of a name).
+template <typename Next> bool IsMaxType(const std::vector<Token>& tokens, size_t i, Next next) {
+    const Token& t = tokens[i];
+    if (!(Is(t, L"varchar") || Is(t, L"nvarchar") || Is(t, L"varbinary")))
+        return false;
+    size_t n = tokens.size();
+    size_t nOpen = next(i + 1), nMax = nOpen < n ? next(nOpen + 1) : n;
+    size_t nClose = nMax < n ? next(nMax + 1) : n, nAfter = nClose < n ? next(nClose + 1) : n;
+    return nClose < n && IsPunct(tokens[nOpen], L'(') && Is(tokens[nMax], L"max") &&
+           IsPunct(tokens[nClose], L')') && !(nAfter < n && IsPunct(tokens[nAfter], L'.'));
+}
+
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s)
         c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
@@ -185,6 +198,7 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
     bool bStatementStart = true;
     bool bTopLevelSelect = false;
     bool bHasLimit = false;
+    bool bCompound = false; // UNION, EXCEPT or INTERSECT outside parentheses
     std::wstring strLimit;
 
     auto endStatement = [&]() -> bool {
@@ -193,16 +207,27 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
                 *pstrError = kTopWithLimit;
                 return false;
             }
+            // LIMIT would cut the whole compound, TOP only its own SELECT.
+            if (bCompound) {
+                *pstrError = kTopNotTopLevel;
+                return false;
+            }
             out.insert(nLastSignificantEnd, L" LIMIT " + strLimit);
         }
         strLimit.clear();
         bHasLimit = false;
+        bCompound = false;
         bStatementStart = true;
         bTopLevelSelect = false;
         pPrev = nullptr;
         return true;
     };
     auto emit = [&](const std::wstring& s) {
+        // A rewrite may bring two literals or quoted names together ('a'N'b', dbo.T]); touching,
+        // they would read as one with a doubled quote inside.
+        if (!out.empty() && !s.empty() && out.back() == s[0] &&
+            (s[0] == L'\'' || s[0] == L'"' || s[0] == L'`' || s[0] == L']'))
+            out += L' ';
         out += s;
         nLastSignificantEnd = out.size();
     };
@@ -240,12 +265,26 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
         } else if (t.nKind == kWord && Is(t, L"LIMIT") && nDepth == 0) {
             bHasLimit = true;
             emit(t.strText);
-        } else if (Is(t, L"GETDATE") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(') &&
-                   next(next(i + 1) + 1) < n && IsPunct(tokens[next(next(i + 1) + 1)], L')')) {
+        } else if (nDepth == 0 && (Is(t, L"UNION") || Is(t, L"EXCEPT") || Is(t, L"INTERSECT"))) {
+            bCompound = true;
+            emit(t.strText);
+        } else if (pPrev && IsPunct(*pPrev, L'.')) {
+            // A part of a qualified name (x.GETDATE(), T.LEN(...)) is the user's, not a builtin.
+            emit(t.strText);
+        } else if ((Is(t, L"GETDATE") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(') &&
+                    next(next(i + 1) + 1) < n && IsPunct(tokens[next(next(i + 1) + 1)], L')')) ||
+                   Is(t, L"CURRENT_TIMESTAMP")) {
             bool bDefault = pPrev && Is(*pPrev, L"DEFAULT");
             // Parenthesised as a column default, which SQLite requires for an expression.
+            // SQLite's own CURRENT_TIMESTAMP is UTC; SQL Server's, like GETDATE(), is local.
             emit(bDefault ? L"(datetime('now','localtime'))" : L"datetime('now','localtime')");
-            i = next(next(i + 1) + 1);
+            if (Is(t, L"GETDATE"))
+                i = next(next(i + 1) + 1);
+        } else if (IsMaxType(tokens, i, next)) {
+            // SQLite's type names take numbers only in parentheses; quoted, the whole name is
+            // kept as the declared type, which the catalogue reads as SQL Server's max size.
+            emit(QuoteName(t.strText + L"(max)"));
+            i = next(next(next(i + 1) + 1) + 1);
         } else if (Is(t, L"ISNULL") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(')) {
             emit(L"ifnull");
         } else if (Is(t, L"LEN") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(')) {
@@ -256,7 +295,7 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
             i = next(i + 1);
         } else if (Is(t, L"TOP") && pPrev &&
                    (Is(*pPrev, L"SELECT") || Is(*pPrev, L"DISTINCT") || Is(*pPrev, L"ALL"))) {
-            if (!bTopLevelSelect || nDepth != 0 || !strLimit.empty()) {
+            if (!bTopLevelSelect || nDepth != 0 || !strLimit.empty() || bCompound) {
                 *pstrError = kTopNotTopLevel;
                 return false;
             }
@@ -340,7 +379,13 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
                 } else if (wcscasecmp(NameOf(t).c_str(), L"dbo") == 0 && IsNamePart(tokens[p2])) {
                     size_t d2 = next(p2 + 1);
                     if (!(d2 < n && IsPunct(tokens[d2], L'.'))) { // dbo.obj
-                        emit(IsCatalogName(NameOf(tokens[p2])) ? Lower(NameOf(tokens[p2])) : tokens[p2].strText);
+                        // A bare word is bracketed: it names an object, never a builtin
+                        // (dbo.LEN stays a name) nor a keyword (dbo.ISNULL).
+                        const Token& obj = tokens[p2];
+                        if (IsCatalogName(NameOf(obj)))
+                            emit(Lower(NameOf(obj)));
+                        else
+                            emit(obj.nKind == kWord ? L"[" + obj.strText + L"]" : obj.strText);
                         i = p2;
                         bHandled = true;
                     }

@@ -1,6 +1,7 @@
 // Lets SQL written for SQL Server run on SQLite: three-part names (db.dbo.obj, [db].[dbo].[obj],
-// db..obj) and dbo.obj, GETDATE() (also as a column default), N'...' literals, SELECT TOP n in a
-// top-level query, ISNULL and LEN. Rewriting works on tokens, so string literals, quoted
+// db..obj) and dbo.obj, GETDATE() and CURRENT_TIMESTAMP (also as a column default), N'...'
+// literals, SELECT TOP n in a top-level query, ISNULL, LEN and the (max) sizes of varchar,
+// nvarchar and varbinary. Rewriting works on tokens, so string literals, quoted
 // names and comments are never touched. What cannot be translated is refused with an error
 // rather than translated wrongly.
 #pragma once

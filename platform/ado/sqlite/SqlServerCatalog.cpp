@@ -1,7 +1,6 @@
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "platform/win/TextEncoding.h"
@@ -53,7 +52,7 @@ const CTypeRow kTypes[] = {
 
 const CTypeRow* FindType(const std::string& name) {
     for (const CTypeRow& t : kTypes)
-        if (name == t.pszName && std::strcmp(t.pszName, "sysname") != 0)
+        if (name == t.pszName)
             return &t;
     return nullptr;
 }
@@ -77,6 +76,9 @@ CSqlServerType FromRow(const CTypeRow& t, const std::string& args, bool bHasArgs
             nPrec = 18;
         return {t.nXtype, DecimalLength(nPrec), nPrec, nScale};
     }
+    // float(1) to float(24) is stored as real.
+    if (t.nXtype == 62 && bHasArgs && std::atoi(args.c_str()) >= 1 && std::atoi(args.c_str()) <= 24)
+        return FromRow(*FindType("real"), std::string(), false);
     if (t.nLength != 0)
         return {t.nXtype, t.nLength, t.nPrec, t.nScale};
     if (Trim(args.substr(0, args.find_first_of(",)"))) == "max")
@@ -84,6 +86,9 @@ CSqlServerType FromRow(const CTypeRow& t, const std::string& args, bool bHasArgs
     int n = bHasArgs ? std::atoi(args.c_str()) : 1;
     if (n <= 0)
         n = 1;
+    // Beyond the largest size SQL Server has (its prec here), only max can hold the column.
+    if (n > t.nPrec)
+        return {t.nXtype, -1, -1, 0};
     return {t.nXtype, n * t.nUnitBytes, n, 0};
 }
 
@@ -96,18 +101,21 @@ void TypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
     sqlite3_result_int(pContext, n);
 }
 
-std::string QuoteName(const std::string& s) {
-    std::string q = "\"";
+std::string Quote(const std::string& s, char chQuote) {
+    std::string q(1, chQuote);
     for (char c : s) {
-        if (c == '"')
-            q += '"';
+        if (c == chQuote)
+            q += chQuote;
         q += c;
     }
-    return q + "\"";
+    return q + chQuote;
 }
 
+std::string QuoteName(const std::string& s) { return Quote(s, '"'); }
+
 // The three views over one schema. Names: the main ones are plain, an attached schema's
-// carry its prefix.
+// carry its prefix. Object and column names compare without regard to case, as SQLite's
+// names do and as SQL Server's default collation does.
 std::string CatalogViewsSql(const std::string& schema, const std::string& prefix) {
     std::string s = QuoteName(schema);
     std::string objects = QuoteName(prefix + "sysobjects");
@@ -115,7 +123,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
     std::string types = QuoteName(prefix + "systypes");
     std::string sql;
     sql += "CREATE TEMP VIEW IF NOT EXISTS " + objects +
-           " AS SELECT o.name AS name, o.rowid AS id, "
+           " AS SELECT o.name COLLATE NOCASE AS name, o.rowid AS id, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS xtype, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
            "1 AS uid, "
@@ -124,12 +132,12 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "NULL AS crdate FROM " + s +
            ".sqlite_schema o WHERE o.type IN ('table','view','trigger') AND o.name NOT LIKE 'sqlite\\_%' ESCAPE '\\';";
     sql += "CREATE TEMP VIEW IF NOT EXISTS " + columns +
-           " AS SELECT c.name AS name, o.rowid AS id, zqk_sqlserver_type(c.type,'xtype') AS xtype, "
+           " AS SELECT c.name COLLATE NOCASE AS name, o.rowid AS id, zqk_sqlserver_type(c.type,'xtype') AS xtype, "
            "zqk_sqlserver_type(c.type,'length') AS length, c.cid + 1 AS colid, "
            "CASE WHEN c.\"notnull\" OR c.pk THEN 0 ELSE 1 END AS isnullable, "
            "zqk_sqlserver_type(c.type,'prec') AS prec, zqk_sqlserver_type(c.type,'scale') AS scale "
-           "FROM " + s + ".sqlite_schema o JOIN pragma_table_info(o.name, '" + schema +
-           "') c WHERE o.type IN ('table','view') AND o.name NOT LIKE 'sqlite\\_%' ESCAPE '\\';";
+           "FROM " + s + ".sqlite_schema o JOIN pragma_table_info(o.name, " + Quote(schema, '\'') +
+           ") c WHERE o.type IN ('table','view') AND o.name NOT LIKE 'sqlite\\_%' ESCAPE '\\';";
     sql += "CREATE TEMP VIEW IF NOT EXISTS " + types + "(name, xtype, length, prec, scale) AS VALUES ";
     bool bFirst = true;
     for (const CTypeRow& t : kTypes) {

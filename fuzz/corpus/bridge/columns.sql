@@ -1,0 +1,1 @@
+SELECT name, xtype, length FROM db.dbo.syscolumns WHERE id = (SELECT id FROM db..sysobjects WHERE name = N'T') ORDER BY colid

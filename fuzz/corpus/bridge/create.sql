@@ -1,0 +1,1 @@
+CREATE TABLE [db].[dbo].[T] ([ID] int PRIMARY KEY,[Name] varchar (50) NULL,[Created] datetime DEFAULT GETDATE(),[Memo] nvarchar(max))
