@@ -27,85 +27,12 @@
 #include <string>
 #include <vector>
 
+#include "BenchTable.h"
 #include "platform/ado/AdoInterfaces.h"
 
 namespace {
 
-const int kColumns = 6;
-const char kSelectUtf8[] = "SELECT id, name, amount, created, big, code FROM t";
-const wchar_t kSelectWide[] = L"SELECT id, name, amount, created, big, code FROM t";
-
-typedef std::chrono::steady_clock Clock;
-
-[[noreturn]] void Die(const char* pszWhat, const char* pszDetail = "") {
-    std::fprintf(stderr, "zqk_bench_ado_read: %s %s\n", pszWhat, pszDetail);
-    std::exit(2);
-}
-
-// ---- The data ---------------------------------------------------------------------------
-
-// A small deterministic generator, so that every run reads the same table.
-struct CRandom {
-    uint64_t s = 0x9E3779B97F4A7C15ull;
-    uint32_t Next() {
-        s ^= s << 13;
-        s ^= s >> 7;
-        s ^= s << 17;
-        return static_cast<uint32_t>(s >> 11);
-    }
-    uint32_t Below(uint32_t n) { return Next() % n; }
-};
-
-void Exec(sqlite3* pDb, const char* pszSql) {
-    char* pszError = nullptr;
-    if (sqlite3_exec(pDb, pszSql, nullptr, nullptr, &pszError) != SQLITE_OK)
-        Die("cannot build the table:", pszError ? pszError : "");
-}
-
-// Six columns the way the product's tables declare them. Values are chosen so that both
-// readers yield the same text: no NULLs, amounts with a nonzero fraction of cents, times that
-// are never midnight. One name in eight has blanks around it, one in ten non-ASCII letters.
-void BuildTable(const std::string& strPath, int nRows) {
-    sqlite3* pDb = nullptr;
-    if (sqlite3_open(strPath.c_str(), &pDb) != SQLITE_OK)
-        Die("cannot create", strPath.c_str());
-    Exec(pDb, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;");
-    Exec(pDb, "CREATE TABLE t(id int, name nvarchar(40), amount float, created datetime, "
-              "big bigint, code varchar(20))");
-    Exec(pDb, "BEGIN");
-    sqlite3_stmt* pStmt = nullptr;
-    if (sqlite3_prepare_v2(pDb, "INSERT INTO t VALUES (?1, ?2, ?3, ?4, ?5, ?6)", -1, &pStmt, nullptr) != SQLITE_OK)
-        Die("cannot prepare the insert:", sqlite3_errmsg(pDb));
-    static const char* const kFirst[] = {"Anna", "Boris", "Clara", "Dmitri", "Elena", "Fjodor", "Galina", "Igor"};
-    static const char* const kLast[] = {"Petrova", "Ivanov", "Schmidt", "Nowak", "Larsen", "Rossi", "Kowalski"};
-    static const char* const kForeign[] = {"Müller", "Ærøskøbing", "Łódź", "Ģirts", "Смирнов", "Zoë"};
-    CRandom rnd;
-    char szName[96], szDate[32], szCode[32];
-    for (int i = 1; i <= nRows; ++i) {
-        const char* pszLast = i % 10 == 3 ? kForeign[rnd.Below(6)] : kLast[rnd.Below(7)];
-        const char* pszPad = i % 8 == 5 ? "   " : "";
-        const char* pszTail = i % 8 == 5 ? "  " : (i % 16 == 1 ? " " : "");
-        std::snprintf(szName, sizeof szName, "%s%s %s %u%s", pszPad, kFirst[rnd.Below(8)], pszLast,
-                      rnd.Below(100000), pszTail);
-        double dAmount = static_cast<double>(static_cast<int>(rnd.Below(2000000)) - 1000000) + (1 + rnd.Below(99)) / 100.0;
-        std::snprintf(szDate, sizeof szDate, "%04u-%02u-%02u %02u:%02u:%02u", 1990 + rnd.Below(40), 1 + rnd.Below(12),
-                      1 + rnd.Below(28), 1 + rnd.Below(23), rnd.Below(60), rnd.Below(60));
-        int64_t nBig = 5000000000ll + static_cast<int64_t>(rnd.Next()) * 1000 + i;
-        std::snprintf(szCode, sizeof szCode, "K-%06u/%02u", rnd.Below(1000000), i % 97);
-        sqlite3_bind_int(pStmt, 1, i);
-        sqlite3_bind_text(pStmt, 2, szName, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_double(pStmt, 3, dAmount);
-        sqlite3_bind_text(pStmt, 4, szDate, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(pStmt, 5, nBig);
-        sqlite3_bind_text(pStmt, 6, szCode, -1, SQLITE_TRANSIENT);
-        if (sqlite3_step(pStmt) != SQLITE_DONE)
-            Die("cannot insert:", sqlite3_errmsg(pDb));
-        sqlite3_reset(pStmt);
-    }
-    sqlite3_finalize(pStmt);
-    Exec(pDb, "COMMIT");
-    sqlite3_close(pDb);
-}
+using namespace bench;
 
 // ---- Where the cells go -----------------------------------------------------------------
 
@@ -143,13 +70,6 @@ public:
     bool Slots() const { return m_bSlots; }
 
 private:
-    static uint64_t Fold(uint64_t n, const std::wstring& s) {
-        n = (n ^ s.size()) * 0x100000001B3ull;
-        for (wchar_t c : s)
-            n = (n ^ static_cast<uint32_t>(c)) * 0x100000001B3ull;
-        return n;
-    }
-
     bool m_bSlots;
     std::vector<std::wstring> m_slots;
     std::wstring m_scratch;
@@ -158,33 +78,6 @@ private:
 };
 
 // ---- The SQLite C API reader ------------------------------------------------------------
-
-// Decodes UTF-8 into the string, reusing its storage; a malformed byte becomes U+FFFD.
-void AssignUtf8(std::wstring& out, const unsigned char* p, size_t n) {
-    out.resize(n); // never more characters than bytes
-    wchar_t* w = &out[0];
-    size_t o = 0;
-    for (size_t i = 0; i < n;) {
-        unsigned c = p[i];
-        if (c < 0x80) {
-            w[o++] = static_cast<wchar_t>(c);
-            ++i;
-            continue;
-        }
-        size_t nMore = c >= 0xF0 && c < 0xF5 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-        if (c >= 0xF5)
-            nMore = 0;
-        unsigned v = nMore == 3 ? c & 0x07 : nMore == 2 ? c & 0x0F : c & 0x1F;
-        size_t k = 1;
-        for (; nMore && k <= nMore && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k)
-            v = (v << 6) | (p[i + k] & 0x3F);
-        bool bOk = nMore && k == nMore + 1 && !(nMore == 2 && (v < 0x800 || (v >= 0xD800 && v < 0xE000))) &&
-                   !(nMore == 3 && (v < 0x10000 || v > 0x10FFFF));
-        w[o++] = bOk ? static_cast<wchar_t>(v) : static_cast<wchar_t>(0xFFFD);
-        i += bOk ? k : 1;
-    }
-    out.resize(o);
-}
 
 double ReadRaw(sqlite3* pDb, CSink& sink) {
     sink.Reset();
@@ -250,19 +143,6 @@ double ReadAdo(_Connection* pConn, CSink& sink) {
 
 // ---- Driver -----------------------------------------------------------------------------
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-std::string Narrow(const std::wstring& s) {
-    std::string r;
-    for (wchar_t c : s)
-        r += c < 0x80 ? static_cast<char>(c) : '?';
-    return r;
-}
-
 // Both readers must have produced the same cells, or the comparison means nothing.
 bool Same(const CSink& ado, const CSink& raw) {
     uint64_t nAdo = ado.Checksum(), nRaw = raw.Checksum();
@@ -314,15 +194,6 @@ COptions ParseOptions(int argc, char** argv) {
     return o;
 }
 
-// Removes the generated file however the run ends.
-struct CTemporaryFile {
-    std::string strPath;
-    ~CTemporaryFile() {
-        if (!strPath.empty())
-            std::remove(strPath.c_str());
-    }
-};
-
 int Run(const COptions& o) {
     std::string strPath = o.strDb;
     CTemporaryFile temporary;
@@ -351,14 +222,8 @@ int Run(const COptions& o) {
         pConn->Open(strConnection.c_str(), L"", L"", -1); // no open options
 
         size_t nCells = static_cast<size_t>(o.nRows) * kColumns;
-        if (!bBuild) {
-            // A file from an earlier run: count its rows for the slots.
-            sqlite3_stmt* pStmt = nullptr;
-            sqlite3_prepare_v2(pDb, "SELECT count(*) FROM t", -1, &pStmt, nullptr);
-            if (pStmt && sqlite3_step(pStmt) == SQLITE_ROW)
-                nCells = static_cast<size_t>(sqlite3_column_int64(pStmt, 0)) * kColumns;
-            sqlite3_finalize(pStmt);
-        }
+        if (!bBuild) // a file from an earlier run: count its rows for the slots
+            nCells = static_cast<size_t>(CountRows(pDb)) * kColumns;
         CSink adoSink(o.bSlots, nCells), rawSink(o.bSlots, nCells);
         bool bAdo = o.strOnly != "raw", bRaw = o.strOnly != "ado";
 
@@ -419,6 +284,7 @@ int Run(const COptions& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    g_pszProgram = "zqk_bench_ado_read";
 #ifndef NDEBUG
     std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
 #endif

@@ -33,14 +33,21 @@ HRESULT CAdoFields::get_Item(VARIANT Index, ::Field** ppvObject) {
     *ppvObject = nullptr;
     if (!m_pCore->IsOpen())
         return AdoFailWith(adErrItemNotFound, kAdoSourceFields);
+    size_t nIndex = m_fields.size();
+    // A plain position, as a reader's loop passes it for every cell.
+    if (Index.vt == VT_I4) {
+        if (Index.lVal >= 0 && static_cast<size_t>(Index.lVal) < nIndex) {
+            ::Field* pField = m_fields[static_cast<size_t>(Index.lVal)];
+            pField->AddRef();
+            *ppvObject = pField;
+            return S_OK;
+        }
+        return AdoFailWith(adErrItemNotFound, kAdoSourceFields);
+    }
     VARIANT key;
     VariantInit(&key);
-    size_t nIndex = m_fields.size();
     VARTYPE vt = static_cast<VARTYPE>(Index.vt & ~VT_BYREF);
-    if (vt == VT_I4 && !(Index.vt & VT_BYREF)) {
-        if (Index.lVal >= 0)
-            nIndex = static_cast<size_t>(Index.lVal);
-    } else if (vt == VT_BSTR) {
+    if (vt == VT_BSTR) {
         if (FAILED(VariantCopyInd(&key, &Index)))
             return AdoFailWith(adErrItemNotFound, kAdoSourceFields);
         for (size_t i = 0; i < m_fields.size(); ++i)

@@ -55,13 +55,25 @@ public:
     void Close();
     bool IsOpen() const { return m_pCursor != nullptr; }
     // Reads the first row if that has not happened yet.
-    HRESULT EnsureStarted();
+    HRESULT EnsureStarted() {
+        if (m_bStarted || !m_pCursor)
+            return S_OK;
+        return Start();
+    }
     HRESULT MoveNext();
     bool AtEnd() const { return m_bEOF; }
 
     size_t ColumnCount() const { return m_pCursor ? m_pCursor->ColumnCount() : 0; }
     const CAdoColumn& Column(size_t nIndex) const { return m_pCursor->Column(nIndex); }
-    HRESULT GetValue(size_t nIndex, VARIANT* pvar);
+    // A cell of the current row, read straight from the cursor while a walk stands on a row
+    // (every cell of a result goes through here).
+    HRESULT GetValue(size_t nIndex, VARIANT* pvar) {
+        if (!m_bStarted || m_bEOF || m_bAdding || m_bOnInserted || !m_pCursor)
+            return GetValueElsewhere(nIndex, pvar);
+        VariantInit(pvar);
+        HRESULT hr = m_pCursor->GetValue(nIndex, pvar, &m_error);
+        return SUCCEEDED(hr) ? S_OK : ValueFailed();
+    }
     HRESULT PutValue(size_t nIndex, const VARIANT& var);
     HRESULT AppendChunk(size_t nIndex, const VARIANT& var);
     HRESULT GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar);
@@ -98,8 +110,15 @@ public:
     CChunkState m_chunk;
 
 private:
-    HRESULT CursorFailed(const CAdoError& error);
+    HRESULT Start();
+    HRESULT CursorFailed();
+    HRESULT ValueFailed();
+    HRESULT GetValueElsewhere(size_t nIndex, VARIANT* pvar);
     HRESULT NewRowValue(size_t nIndex, VARIANT* pvar);
+
+    // What the cursor reports a failure in. Kept here rather than made for every call, since
+    // calls fail rarely; emptied again after each failure.
+    CAdoError m_error;
 };
 
 class CAdoConnection;

@@ -56,19 +56,22 @@ void CRecordsetCore::Close() {
     m_bEOF = m_bBOF = true;
 }
 
-HRESULT CRecordsetCore::CursorFailed(const CAdoError& error) {
+HRESULT CRecordsetCore::CursorFailed() {
     m_bEOF = true;
-    return AdoFail(error);
+    return ValueFailed();
 }
 
-HRESULT CRecordsetCore::EnsureStarted() {
-    if (m_bStarted || !m_pCursor)
-        return S_OK;
+HRESULT CRecordsetCore::ValueFailed() {
+    HRESULT hr = AdoFail(m_error);
+    m_error = CAdoError();
+    return hr;
+}
+
+HRESULT CRecordsetCore::Start() {
     m_bStarted = true;
     bool bRow = false;
-    CAdoError error;
-    if (FAILED(m_pCursor->Next(&bRow, &error)))
-        return CursorFailed(error);
+    if (FAILED(m_pCursor->Next(&bRow, &m_error)))
+        return CursorFailed();
     m_bEOF = m_bBOF = !bRow;
     ++m_nRow;
     return S_OK;
@@ -84,9 +87,8 @@ HRESULT CRecordsetCore::MoveNext() {
     m_bBOF = false;
     ++m_nRow;
     bool bRow = false;
-    CAdoError error;
-    if (FAILED(m_pCursor->Next(&bRow, &error)))
-        return CursorFailed(error);
+    if (FAILED(m_pCursor->Next(&bRow, &m_error)))
+        return CursorFailed();
     m_bEOF = !bRow;
     return S_OK;
 }
@@ -100,7 +102,9 @@ HRESULT CRecordsetCore::NewRowValue(size_t nIndex, VARIANT* pvar) {
     return VariantCopy(pvar, &v.var);
 }
 
-HRESULT CRecordsetCore::GetValue(size_t nIndex, VARIANT* pvar) {
+// GetValue away from a plain walk: a row being added or just inserted, a walk not started yet,
+// the end of the rows.
+HRESULT CRecordsetCore::GetValueElsewhere(size_t nIndex, VARIANT* pvar) {
     VariantInit(pvar);
     if (m_bAdding || m_bOnInserted)
         return NewRowValue(nIndex, pvar);
@@ -109,9 +113,8 @@ HRESULT CRecordsetCore::GetValue(size_t nIndex, VARIANT* pvar) {
         return hr;
     if (m_bEOF)
         return AdoFailWith(adErrNoCurrentRecord, kAdoSourceField);
-    CAdoError error;
-    if (FAILED(m_pCursor->GetValue(nIndex, pvar, &error)))
-        return AdoFail(error);
+    if (FAILED(m_pCursor->GetValue(nIndex, pvar, &m_error)))
+        return ValueFailed();
     return S_OK;
 }
 

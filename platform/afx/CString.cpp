@@ -55,18 +55,40 @@ int CheckedLength(size_t n) {
 
 int SafeLength(LPCWSTR psz) { return psz ? CheckedLength(wcslen(psz)) : 0; }
 
+// The members' building blocks, local so that the compiler may inline them: members of a
+// shared library are called through its symbol table, even from this file.
+inline CStringData* DataOf(const wchar_t* psz) noexcept {
+    return reinterpret_cast<CStringData*>(const_cast<wchar_t*>(psz)) - 1;
+}
+
+inline void AddRefData(CStringData* pData) noexcept {
+    if (pData->nRefs.load(std::memory_order_relaxed) >= 0)
+        pData->nRefs.fetch_add(1, std::memory_order_relaxed);
+}
+
+inline void ReleaseData(CStringData* pData) noexcept {
+    if (pData->nRefs.load(std::memory_order_relaxed) >= 0 &&
+        pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        std::free(pData);
+}
+
+// A new unshared buffer holding a copy of nLength (> 0) characters.
+inline wchar_t* NewCopy(LPCWSTR pch, int nLength) {
+    CStringData* pData = AllocData(nLength);
+    wmemcpy(pData->Chars(), pch, static_cast<size_t>(nLength));
+    pData->Chars()[nLength] = 0;
+    pData->nDataLength = nLength;
+    return pData->Chars();
+}
+
 } // namespace
 
-CStringData* CString::GetData() const noexcept {
-    return reinterpret_cast<CStringData*>(m_pszData) - 1;
-}
+CStringData* CString::GetData() const noexcept { return DataOf(m_pszData); }
 
 CString::CString() noexcept : m_pszData(NilChars()) {}
 
 CString::CString(const CString& stringSrc) noexcept : m_pszData(stringSrc.m_pszData) {
-    CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_relaxed) >= 0)
-        pData->nRefs.fetch_add(1, std::memory_order_relaxed);
+    AddRefData(DataOf(m_pszData));
 }
 
 CString::CString(CString&& stringSrc) noexcept : m_pszData(stringSrc.m_pszData) {
@@ -78,7 +100,8 @@ CString::CString(LPCWSTR psz) : m_pszData(NilChars()) { AssignCopy(psz, SafeLeng
 CString::CString(LPCWSTR pch, int nLength) : m_pszData(NilChars()) {
     if (nLength < 0 || (pch == nullptr && nLength > 0))
         AfxThrowInvalidArgException();
-    AssignCopy(pch, nLength);
+    if (nLength > 0)
+        m_pszData = NewCopy(pch, nLength);
 }
 
 CString::CString(LPCSTR psz) : m_pszData(NilChars()) {
@@ -101,22 +124,17 @@ CString::CString(wchar_t ch, int nRepeat) : m_pszData(NilChars()) {
     }
 }
 
-CString::~CString() { Release(); }
+CString::~CString() { ReleaseData(DataOf(m_pszData)); }
 
 void CString::Release() noexcept {
-    CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_relaxed) >= 0 &&
-        pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
-        std::free(pData);
+    ReleaseData(DataOf(m_pszData));
     m_pszData = NilChars();
 }
 
 CString& CString::operator=(const CString& stringSrc) noexcept {
     if (m_pszData != stringSrc.m_pszData) {
-        CStringData* pSrc = stringSrc.GetData();
-        if (pSrc->nRefs.load(std::memory_order_relaxed) >= 0)
-            pSrc->nRefs.fetch_add(1, std::memory_order_relaxed);
-        Release();
+        AddRefData(DataOf(stringSrc.m_pszData));
+        ReleaseData(DataOf(m_pszData));
         m_pszData = stringSrc.m_pszData;
     }
     return *this;
@@ -124,7 +142,7 @@ CString& CString::operator=(const CString& stringSrc) noexcept {
 
 CString& CString::operator=(CString&& stringSrc) noexcept {
     if (this != &stringSrc) {
-        Release();
+        ReleaseData(DataOf(m_pszData));
         m_pszData = stringSrc.m_pszData;
         stringSrc.m_pszData = NilChars();
     }
@@ -146,28 +164,28 @@ CString& CString::operator=(wchar_t ch) {
     return *this;
 }
 
-int CString::GetLength() const noexcept { return GetData()->nDataLength; }
+int CString::GetLength() const noexcept { return DataOf(m_pszData)->nDataLength; }
 
 void CString::Empty() noexcept { Release(); }
 
 void CString::AssignCopy(LPCWSTR pch, int nLength) {
+    CStringData* pOld = DataOf(m_pszData);
     if (nLength == 0) {
-        Release();
+        ReleaseData(pOld);
+        m_pszData = NilChars();
         return;
     }
-    CStringData* pOld = GetData();
     // The source may live inside our own buffer (s = s.GetString() + 1).
     bool bAliased = pch >= m_pszData && pch <= m_pszData + pOld->nDataLength;
     if (!bAliased && pOld->nRefs.load(std::memory_order_relaxed) == 1 && pOld->nAllocLength >= nLength) {
         wmemcpy(m_pszData, pch, static_cast<size_t>(nLength));
-        SetLength(nLength);
+        pOld->nDataLength = nLength;
+        m_pszData[nLength] = 0;
         return;
     }
-    CStringData* pNew = AllocData(nLength);
-    wmemcpy(pNew->Chars(), pch, static_cast<size_t>(nLength));
-    Release();
-    m_pszData = pNew->Chars();
-    SetLength(nLength);
+    wchar_t* pszNew = NewCopy(pch, nLength);
+    ReleaseData(pOld);
+    m_pszData = pszNew;
 }
 
 LPWSTR CString::PrepareWrite(int nLength) {

@@ -77,6 +77,24 @@ bool IsAscii(const unsigned char* p, int n) {
 
 HRESULT MakeString(const unsigned char* p, int n, VARIANT* pvar) {
     BSTR b;
+    // Short ASCII text (most cells) is widened on the stack in one pass and copied once.
+    const int kShort = 128;
+    if (n <= kShort) {
+        wchar_t sz[kShort];
+        unsigned char nBits = 0;
+        for (int i = 0; i < n; ++i) {
+            sz[i] = p[i];
+            nBits |= p[i];
+        }
+        if (!(nBits & 0x80)) {
+            b = SysAllocStringLen(sz, static_cast<UINT>(n));
+            if (b == nullptr)
+                return E_OUTOFMEMORY;
+            pvar->vt = VT_BSTR;
+            pvar->bstrVal = b;
+            return S_OK;
+        }
+    }
     if (IsAscii(p, n)) {
         b = SysAllocStringLen(nullptr, static_cast<UINT>(n));
         if (b)
