@@ -13,6 +13,9 @@ class AFX_EXT_CLASS CZORValueRecord : public CObject {
 public:
     CZORValueRecord();
     CZORValueRecord(const CZORValueRecord& src);
+    // Moving lets a table's row array grow without copying every row.
+    CZORValueRecord(CZORValueRecord&& src) noexcept;
+    CZORValueRecord& operator=(CZORValueRecord&& src) noexcept;
     ~CZORValueRecord() override;
     // Replaces the values by copies of src's (self-assignment changes nothing).
     CZORValueRecord& operator=(const CZORValueRecord& src);

@@ -1,6 +1,8 @@
 // Readers into maps and variant arrays, and the emptiness test.
 #include "RecordsetReading.h"
 
+#include <utility>
+
 int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CMapStringToString& map) {
     if (lpszSQL == nullptr)
         return -1;
@@ -62,7 +64,7 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, _variant_t& varData, 
         if (pRs->GetadoEOF() || pRs->GetBOF())
             return 0;
         _variant_t rows = pRs->GetRows(adGetRowsRest, g_varZqkMissing, g_varZqkMissing);
-        varData = rows;
+        varData = std::move(rows); // the caller's old value is released
         LONG nUpper = 0;
         SafeArrayGetUBound(varData.parray, 2, &nUpper);
         nRows = nUpper + 1;

@@ -1,11 +1,21 @@
 #include "ZORValueRecord.h"
 
+#include <utility>
+
 IMPLEMENT_SERIAL(CZORValueRecord, CObject, 0)
 
 CZORValueRecord::CZORValueRecord() = default;
 
 CZORValueRecord::CZORValueRecord(const CZORValueRecord& src) : CObject() {
     m_LableValueAr.Copy(src.m_LableValueAr);
+}
+
+CZORValueRecord::CZORValueRecord(CZORValueRecord&& src) noexcept
+    : CObject(), m_LableValueAr(std::move(src.m_LableValueAr)) {}
+
+CZORValueRecord& CZORValueRecord::operator=(CZORValueRecord&& src) noexcept {
+    m_LableValueAr = std::move(src.m_LableValueAr);
+    return *this;
 }
 
 CZORValueRecord::~CZORValueRecord() {

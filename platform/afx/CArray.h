@@ -19,6 +19,12 @@ template <class TYPE, class ARG_TYPE = const TYPE&> class CArray : public CObjec
 
 public:
     CArray() = default;
+    // Moving hands the elements over (copying stays explicit, through Copy).
+    CArray(CArray&& src) noexcept : CObject(), m_data(std::move(src.m_data)) {}
+    CArray& operator=(CArray&& src) noexcept {
+        m_data.swap(src.m_data);
+        return *this;
+    }
     ~CArray() override = default;
 
     INT_PTR GetSize() const noexcept { return static_cast<INT_PTR>(m_data.size()); }
