@@ -439,12 +439,82 @@ void ScaledText(bool bNegative, uint128 m, int nScale, CText* t) {
     t->n += nScaleU;
 }
 
+// "%.15G" of a normal double whose shortest round-trip form has at most 15 digits: rounding
+// to 15 digits gives those same digits (the double's own error is far below half a unit of
+// the 15th digit), so only the layout is left to do. False when the general path must decide.
+bool ShortRealText(double d, CText* t) {
+    if (!std::isnormal(d))
+        return false;
+    char sz[40];
+    std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, d, std::chars_format::scientific);
+    if (r.ec != std::errc())
+        return false;
+    // sz: [-]d[.ddd]e(+|-)xx
+    const char* p = sz;
+    bool bNegative = *p == '-';
+    if (bNegative)
+        ++p;
+    char digits[20];
+    int nDigits = 0;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') {
+            if (nDigits == 15)
+                return false;
+            digits[nDigits++] = *p;
+        }
+    if (p == r.ptr)
+        return false;
+    ++p;
+    bool bNegativeExponent = *p == '-';
+    int nExponent = 0;
+    for (++p; p < r.ptr; ++p)
+        nExponent = nExponent * 10 + (*p - '0');
+    if (bNegativeExponent)
+        nExponent = -nExponent;
+
+    if (bNegative)
+        t->Put('-');
+    if (nExponent < -4 || nExponent >= 15) {
+        t->Put(digits[0]);
+        if (nDigits > 1) {
+            t->Put('.');
+            for (int i = 1; i < nDigits; ++i)
+                t->Put(digits[i]);
+        }
+        t->Put('E');
+        t->Put(nExponent < 0 ? '-' : '+');
+        int nAbs = nExponent < 0 ? -nExponent : nExponent;
+        if (nAbs >= 100)
+            t->Put(static_cast<char>('0' + nAbs / 100));
+        t->Put(static_cast<char>('0' + nAbs / 10 % 10));
+        t->Put(static_cast<char>('0' + nAbs % 10));
+    } else if (nExponent < 0) {
+        t->Put('0');
+        t->Put('.');
+        for (int i = -1; i > nExponent; --i)
+            t->Put('0');
+        for (int i = 0; i < nDigits; ++i)
+            t->Put(digits[i]);
+    } else {
+        for (int i = 0; i <= nExponent; ++i)
+            t->Put(i < nDigits ? digits[i] : '0');
+        if (nDigits > nExponent + 1) {
+            t->Put('.');
+            for (int i = nExponent + 1; i < nDigits; ++i)
+                t->Put(digits[i]);
+        }
+    }
+    return true;
+}
+
 // As printf's "%.*G" in the C locale.
 void RealText(double d, int nDigits, CText* t) {
     if (d == 0) {
         t->Put('0');
         return;
     }
+    if (nDigits == 15 && ShortRealText(d, t))
+        return;
     std::to_chars_result r =
         std::to_chars(t->sz, t->sz + sizeof t->sz, d, std::chars_format::general, nDigits);
     for (char* p = t->sz; p < r.ptr; ++p)
@@ -917,5 +987,19 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
         return hr;
     VariantClear(pvargDest); // may be the source, which is no longer needed
     *pvargDest = result;
+    return S_OK;
+}
+
+HRESULT ZqkVariantToText(const VARIANT* pvar, wchar_t* pOut, size_t* pnLength) {
+    if (pvar == nullptr || pOut == nullptr || pnLength == nullptr || pvar->vt == VT_BSTR ||
+        (pvar->vt & VT_BYREF))
+        return E_INVALIDARG;
+    CText text;
+    HRESULT hr = TextFrom(*pvar, &text);
+    if (FAILED(hr))
+        return hr;
+    for (size_t i = 0; i < text.n; ++i)
+        pOut[i] = static_cast<unsigned char>(text.sz[i]);
+    *pnLength = text.n;
     return S_OK;
 }

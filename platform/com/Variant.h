@@ -154,6 +154,12 @@ HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
 HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
                           VARTYPE vt);
 
+// The text VariantChangeType(VT_BSTR) gives a value that is not a string (nor by reference),
+// written into pOut without allocating; pOut has room for kZqkVariantTextRoom characters.
+// Fails as the coercion would.
+constexpr size_t kZqkVariantTextRoom = 64;
+HRESULT ZqkVariantToText(const VARIANT* pvar, wchar_t* pOut, size_t* pnLength);
+
 // DATE (days since 1899-12-30, the fraction being the time of day) to and from its parts.
 bool ZqkDateFromParts(int nYear, int nMonth, int nDay, int nHour, int nMinute, int nSecond,
                       DATE* pDate);
