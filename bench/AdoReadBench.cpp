@@ -36,7 +36,9 @@ using namespace bench;
 
 // ---- Where the cells go -----------------------------------------------------------------
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 // Both readers end every cell here: either a slot of a table kept across rounds or one
 // scratch string per reader, whose contents are folded into a checksum.
@@ -148,13 +150,16 @@ bool Same(const CSink& ado, const CSink& raw) {
     uint64_t nAdo = ado.Checksum(), nRaw = raw.Checksum();
     if (ado.Cells() == raw.Cells() && nAdo == nRaw)
         return true;
-    std::fprintf(stderr, "the readers disagree: %zu cells (checksum %016llx) against %zu (%016llx)\n", ado.Cells(),
-                 static_cast<unsigned long long>(nAdo), raw.Cells(), static_cast<unsigned long long>(nRaw));
+    std::fprintf(stderr,
+                 "the readers disagree: %zu cells (checksum %016llx) against %zu (%016llx)\n",
+                 ado.Cells(), static_cast<unsigned long long>(nAdo), raw.Cells(),
+                 static_cast<unsigned long long>(nRaw));
     if (ado.Slots())
         for (size_t i = 0, nShown = 0; i < std::min(ado.Cells(), raw.Cells()) && nShown < 5; ++i)
             if (ado.Slot(i) != raw.Slot(i)) {
-                std::fprintf(stderr, "  cell %zu (row %zu, column %zu): [%s] against [%s]\n", i, i / kColumns,
-                             i % kColumns, Narrow(ado.Slot(i)).c_str(), Narrow(raw.Slot(i)).c_str());
+                std::fprintf(stderr, "  cell %zu (row %zu, column %zu): [%s] against [%s]\n", i,
+                             i / kColumns, i % kColumns, Narrow(ado.Slot(i)).c_str(),
+                             Narrow(raw.Slot(i)).c_str());
                 ++nShown;
             }
     return false;
@@ -179,9 +184,11 @@ COptions ParseOptions(int argc, char** argv) {
             o.nRows = std::atoi(pszValue);
         else if (a == "--rounds")
             o.nRounds = std::atoi(pszValue);
-        else if (a == "--sink" && (std::strcmp(pszValue, "slots") == 0 || std::strcmp(pszValue, "scratch") == 0))
+        else if (a == "--sink" &&
+                 (std::strcmp(pszValue, "slots") == 0 || std::strcmp(pszValue, "scratch") == 0))
             o.bSlots = std::strcmp(pszValue, "slots") == 0;
-        else if (a == "--only" && (std::strcmp(pszValue, "ado") == 0 || std::strcmp(pszValue, "raw") == 0))
+        else if (a == "--only" &&
+                 (std::strcmp(pszValue, "ado") == 0 || std::strcmp(pszValue, "raw") == 0))
             o.strOnly = pszValue;
         else if (a == "--db")
             o.strDb = pszValue;
@@ -207,18 +214,20 @@ int Run(const COptions& o) {
     if (bBuild) {
         Clock::time_point t0 = Clock::now();
         BuildTable(strPath, o.nRows);
-        std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", o.nRows, kColumns, strPath.c_str(),
-                    std::chrono::duration<double>(Clock::now() - t0).count());
+        std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", o.nRows, kColumns,
+                    strPath.c_str(), std::chrono::duration<double>(Clock::now() - t0).count());
     }
     {
         sqlite3* pDb = nullptr;
-        if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK)
             Die("cannot open", strPath.c_str());
         _ConnectionPtr pConn;
         if (FAILED(pConn.CreateInstance(L"ADODB.Connection")))
             Die("cannot create ADODB.Connection");
         pConn->PutMode(adModeRead);
-        std::wstring strConnection = L"Provider=SQLite; Data Source=" + std::wstring(strPath.begin(), strPath.end());
+        std::wstring strConnection =
+            L"Provider=SQLite; Data Source=" + std::wstring(strPath.begin(), strPath.end());
         pConn->Open(strConnection.c_str(), L"", L"", -1); // no open options
 
         size_t nCells = static_cast<size_t>(o.nRows) * kColumns;
@@ -255,8 +264,8 @@ int Run(const COptions& o) {
                 ado.push_back(tAdo);
                 raw.push_back(tRaw);
                 ratio.push_back(tAdo / tRaw);
-                std::printf("round %d: ado %8.1f ms   raw %8.1f ms   ratio %.2f\n", r + 1, tAdo * 1e3, tRaw * 1e3,
-                            tAdo / tRaw);
+                std::printf("round %d: ado %8.1f ms   raw %8.1f ms   ratio %.2f\n", r + 1,
+                            tAdo * 1e3, tRaw * 1e3, tAdo / tRaw);
             } else {
                 double t = bAdo ? tAdo : tRaw;
                 (bAdo ? ado : raw).push_back(t);
@@ -266,13 +275,16 @@ int Run(const COptions& o) {
         double dCells = static_cast<double>(adoSink.Cells() ? adoSink.Cells() : rawSink.Cells());
         std::printf("cells per round: %.0f, sink: %s\n", dCells, o.bSlots ? "slots" : "scratch");
         if (bAdo)
-            std::printf("ado median: %8.1f ms  (%.0f ns/cell)\n", Median(ado) * 1e3, Median(ado) * 1e9 / dCells);
+            std::printf("ado median: %8.1f ms  (%.0f ns/cell)\n", Median(ado) * 1e3,
+                        Median(ado) * 1e9 / dCells);
         if (bRaw)
-            std::printf("raw median: %8.1f ms  (%.0f ns/cell)\n", Median(raw) * 1e3, Median(raw) * 1e9 / dCells);
+            std::printf("raw median: %8.1f ms  (%.0f ns/cell)\n", Median(raw) * 1e3,
+                        Median(raw) * 1e9 / dCells);
         if (bAdo && bRaw) {
             double dRatio = Median(ratio);
-            std::printf("ratio ado/raw: median of rounds %.2f, of medians %.2f (goal: at most 1.30)\n", dRatio,
-                        Median(ado) / Median(raw));
+            std::printf(
+                "ratio ado/raw: median of rounds %.2f, of medians %.2f (goal: at most 1.30)\n",
+                dRatio, Median(ado) / Median(raw));
         }
         pConn->Close();
         sqlite3_close(pDb);
@@ -295,8 +307,10 @@ int main(int argc, char** argv) {
         nResult = Run(o);
     } catch (_com_error& e) {
         _bstr_t description = e.Description();
-        std::fprintf(stderr, "zqk_bench_ado_read: data-access error %08x: %s\n", static_cast<unsigned>(e.Error()),
-                     Narrow(description.length() ? static_cast<const wchar_t*>(description) : L"").c_str());
+        std::fprintf(
+            stderr, "zqk_bench_ado_read: data-access error %08x: %s\n",
+            static_cast<unsigned>(e.Error()),
+            Narrow(description.length() ? static_cast<const wchar_t*>(description) : L"").c_str());
         nResult = 2;
     }
     CoUninitialize();

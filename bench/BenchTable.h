@@ -21,7 +21,9 @@ const wchar_t kSelectWide[] = L"SELECT id, name, amount, created, big, code FROM
 
 typedef std::chrono::steady_clock Clock;
 
-inline double Seconds(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
+inline double Seconds(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
 
 // The program's name for messages, set by main.
 inline const char* g_pszProgram = "bench";
@@ -61,11 +63,15 @@ inline void BuildTable(const std::string& strPath, int nRows) {
               "big bigint, code varchar(20))");
     Exec(pDb, "BEGIN");
     sqlite3_stmt* pStmt = nullptr;
-    if (sqlite3_prepare_v2(pDb, "INSERT INTO t VALUES (?1, ?2, ?3, ?4, ?5, ?6)", -1, &pStmt, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(pDb, "INSERT INTO t VALUES (?1, ?2, ?3, ?4, ?5, ?6)", -1, &pStmt,
+                           nullptr) != SQLITE_OK)
         Die("cannot prepare the insert:", sqlite3_errmsg(pDb));
-    static const char* const kFirst[] = {"Anna", "Boris", "Clara", "Dmitri", "Elena", "Fjodor", "Galina", "Igor"};
-    static const char* const kLast[] = {"Petrova", "Ivanov", "Schmidt", "Nowak", "Larsen", "Rossi", "Kowalski"};
-    static const char* const kForeign[] = {"Müller", "Ærøskøbing", "Łódź", "Ģirts", "Смирнов", "Zoë"};
+    static const char* const kFirst[] = {"Anna",  "Boris",  "Clara",  "Dmitri",
+                                         "Elena", "Fjodor", "Galina", "Igor"};
+    static const char* const kLast[] = {"Petrova", "Ivanov", "Schmidt", "Nowak",
+                                        "Larsen",  "Rossi",  "Kowalski"};
+    static const char* const kForeign[] = {"Müller", "Ærøskøbing", "Łódź",
+                                           "Ģirts",  "Смирнов",    "Zoë"};
     CRandom rnd;
     char szName[96], szDate[32], szCode[32];
     for (int i = 1; i <= nRows; ++i) {
@@ -74,9 +80,11 @@ inline void BuildTable(const std::string& strPath, int nRows) {
         const char* pszTail = i % 8 == 5 ? "  " : (i % 16 == 1 ? " " : "");
         std::snprintf(szName, sizeof szName, "%s%s %s %u%s", pszPad, kFirst[rnd.Below(8)], pszLast,
                       rnd.Below(100000), pszTail);
-        double dAmount = static_cast<double>(static_cast<int>(rnd.Below(2000000)) - 1000000) + (1 + rnd.Below(99)) / 100.0;
-        std::snprintf(szDate, sizeof szDate, "%04u-%02u-%02u %02u:%02u:%02u", 1990 + rnd.Below(40), 1 + rnd.Below(12),
-                      1 + rnd.Below(28), 1 + rnd.Below(23), rnd.Below(60), rnd.Below(60));
+        double dAmount = static_cast<double>(static_cast<int>(rnd.Below(2000000)) - 1000000) +
+                         (1 + rnd.Below(99)) / 100.0;
+        std::snprintf(szDate, sizeof szDate, "%04u-%02u-%02u %02u:%02u:%02u", 1990 + rnd.Below(40),
+                      1 + rnd.Below(12), 1 + rnd.Below(28), 1 + rnd.Below(23), rnd.Below(60),
+                      rnd.Below(60));
         int64_t nBig = 5000000000ll + static_cast<int64_t>(rnd.Next()) * 1000 + i;
         std::snprintf(szCode, sizeof szCode, "K-%06u/%02u", rnd.Below(1000000), i % 97);
         sqlite3_bind_int(pStmt, 1, i);
@@ -124,7 +132,8 @@ inline void AssignUtf8(std::wstring& out, const unsigned char* p, size_t n) {
         size_t k = 1;
         for (; nMore && k <= nMore && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k)
             v = (v << 6) | (p[i + k] & 0x3F);
-        bool bOk = nMore && k == nMore + 1 && !(nMore == 2 && (v < 0x800 || (v >= 0xD800 && v < 0xE000))) &&
+        bool bOk = nMore && k == nMore + 1 &&
+                   !(nMore == 2 && (v < 0x800 || (v >= 0xD800 && v < 0xE000))) &&
                    !(nMore == 3 && (v < 0x10000 || v > 0x10FFFF));
         w[o++] = bOk ? static_cast<wchar_t>(v) : static_cast<wchar_t>(0xFFFD);
         i += bOk ? k : 1;
@@ -139,7 +148,9 @@ inline uint64_t Fold(uint64_t n, const wchar_t* p, size_t nChars) {
         n = (n ^ static_cast<uint32_t>(p[i])) * 0x100000001B3ull;
     return n;
 }
-inline uint64_t Fold(uint64_t n, const std::wstring& s) { return Fold(n, s.data(), s.size()); }
+inline uint64_t Fold(uint64_t n, const std::wstring& s) {
+    return Fold(n, s.data(), s.size());
+}
 
 inline double Median(std::vector<double> v) {
     if (v.empty())

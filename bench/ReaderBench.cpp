@@ -44,11 +44,14 @@ using namespace bench;
 const char* const kKinds[] = {"array", "table", "variant"};
 const int kKindCount = 3;
 const char kLimitedSelectUtf8[] = "SELECT id, name, amount, created, big, code FROM t LIMIT 100";
-const wchar_t kLimitedSelectWide[] = L"SELECT id, name, amount, created, big, code FROM t LIMIT 100";
+const wchar_t kLimitedSelectWide[] =
+    L"SELECT id, name, amount, created, big, code FROM t LIMIT 100";
 
 // What the readers' trimming treats as white space (iswspace in the C locale) is ASCII only,
 // so the raw reader trims the bytes before decoding them.
-bool IsSpaceByte(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpaceByte(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // ---- The SQLite C API reader ------------------------------------------------------------
 
@@ -175,11 +178,13 @@ bool SameCells(int nKind, const CResults& r) {
     ForEachCell(nKind, r, [&](const wchar_t* p, size_t n) { cells.emplace_back(p, n); });
     if (cells == r.raw)
         return true;
-    std::fprintf(stderr, "%s and raw disagree: %zu cells against %zu\n", kKinds[nKind], cells.size(), r.raw.size());
+    std::fprintf(stderr, "%s and raw disagree: %zu cells against %zu\n", kKinds[nKind],
+                 cells.size(), r.raw.size());
     for (size_t i = 0, nShown = 0; i < std::min(cells.size(), r.raw.size()) && nShown < 5; ++i)
         if (cells[i] != r.raw[i]) {
-            std::fprintf(stderr, "  cell %zu (row %zu, column %zu): [%s] against [%s]\n", i, i / kColumns,
-                         i % kColumns, Narrow(cells[i]).c_str(), Narrow(r.raw[i]).c_str());
+            std::fprintf(stderr, "  cell %zu (row %zu, column %zu): [%s] against [%s]\n", i,
+                         i / kColumns, i % kColumns, Narrow(cells[i]).c_str(),
+                         Narrow(r.raw[i]).c_str());
             ++nShown;
         }
     return false;
@@ -242,18 +247,21 @@ CSnapshot Take() {
 }
 
 // One read in a fresh process: the peak growth of the resident set during the read (VmHWM,
-// the kernel's ru_maxrss of this address space, restarted just before the read), what the result holds (the heap freed by emptying it) and SQLite's
-// growth to its peak during the read. "raw" builds the same CStringArray straight from the
-// SQLite C API, as the yardstick for the array reader.
+// the kernel's ru_maxrss of this address space, restarted just before the read), what the result
+// holds (the heap freed by emptying it) and SQLite's growth to its peak during the read. "raw"
+// builds the same CStringArray straight from the SQLite C API, as the yardstick for the array
+// reader.
 int MemoryChild(const std::string& strKind, const std::string& strPath) {
-    std::wstring strConnection = L"Provider=SQLite; Data Source=" + std::wstring(strPath.begin(), strPath.end());
+    std::wstring strConnection =
+        L"Provider=SQLite; Data Source=" + std::wstring(strPath.begin(), strPath.end());
     CZORADORXServer server;
     sqlite3* pDb = nullptr;
     CResults r;
     bool bRaw = strKind == "raw";
     int nKind = strKind == "array" ? 0 : strKind == "table" ? 1 : strKind == "variant" ? 2 : 3;
     if (bRaw) {
-        if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK)
             Die("cannot open", strPath.c_str());
     } else if (nKind == 3 || !server.InitADOServer(strConnection.c_str())) {
         Die("cannot open", strPath.c_str());
@@ -305,7 +313,7 @@ int MemoryChild(const std::string& strKind, const std::string& strPath) {
         server.GetSelData(kSelectWide, r.variant, r.nRows, r.nCols);
     CSnapshot after = Take();
     sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &nCurrent, &nHigh, 0);
-    size_t nCells = bRaw ? static_cast<size_t>(arrRaw.GetSize())
+    size_t nCells = bRaw         ? static_cast<size_t>(arrRaw.GetSize())
                     : nKind == 0 ? static_cast<size_t>(r.array.GetSize())
                     : nKind == 1 ? static_cast<size_t>(r.table.GetTableLogicSize()) * kColumns
                                  : static_cast<size_t>(r.nRows) * static_cast<size_t>(r.nCols);
@@ -314,11 +322,12 @@ int MemoryChild(const std::string& strKind, const std::string& strPath) {
     else
         r.Empty(nKind);
     size_t nResult = after.nHeap - Take().nHeap;
-    std::printf("memory %s cells=%zu rss_growth=%lld result=%zu sqlite_growth=%lld sqlite_peak=%lld "
-                "heap_growth=%lld\n",
-                strKind.c_str(), nCells, after.nPeakRss - before.nRss, nResult,
-                static_cast<long long>(nHigh - before.nSqlite), static_cast<long long>(nHigh),
-                static_cast<long long>(after.nHeap) - static_cast<long long>(before.nHeap));
+    std::printf(
+        "memory %s cells=%zu rss_growth=%lld result=%zu sqlite_growth=%lld sqlite_peak=%lld "
+        "heap_growth=%lld\n",
+        strKind.c_str(), nCells, after.nPeakRss - before.nRss, nResult,
+        static_cast<long long>(nHigh - before.nSqlite), static_cast<long long>(nHigh),
+        static_cast<long long>(after.nHeap) - static_cast<long long>(before.nHeap));
     if (pDb)
         sqlite3_close(pDb);
     return 0;
@@ -358,25 +367,30 @@ CMemoryReport SpawnMemoryChild(const char* pszKind, const std::string& strPath) 
         strOut.append(buf, static_cast<size_t>(n));
     close(fds[0]);
     int nStatus = 0;
-    if (rc != 0 || waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus) || WEXITSTATUS(nStatus) != 0)
+    if (rc != 0 || waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus) ||
+        WEXITSTATUS(nStatus) != 0)
         return rep;
     char szKind[16];
-    rep.bOk = std::sscanf(strOut.c_str(),
-                          "memory %15s cells=%zu rss_growth=%lld result=%zu sqlite_growth=%lld sqlite_peak=%lld "
-                          "heap_growth=%lld",
-                          szKind, &rep.nCells, &rep.nRssGrowth, &rep.nResult, &rep.nSqliteGrowth, &rep.nSqlitePeak,
-                          &rep.nHeapGrowth) == 7;
+    rep.bOk =
+        std::sscanf(
+            strOut.c_str(),
+            "memory %15s cells=%zu rss_growth=%lld result=%zu sqlite_growth=%lld sqlite_peak=%lld "
+            "heap_growth=%lld",
+            szKind, &rep.nCells, &rep.nRssGrowth, &rep.nResult, &rep.nSqliteGrowth,
+            &rep.nSqlitePeak, &rep.nHeapGrowth) == 7;
     return rep;
 }
 
-double Mb(long long n) { return static_cast<double>(n) / (1024.0 * 1024.0); }
+double Mb(long long n) {
+    return static_cast<double>(n) / (1024.0 * 1024.0);
+}
 
 // The array reader may hold nothing beyond the caller's array: the resident set may grow
 // during its read by at most the array's own size plus SQLite's page cache, with 10 % slack.
 void MeasureMemory(const std::string& strPath) {
     std::printf("\nmemory of one read (a fresh child process each; growth during the read):\n");
-    std::printf("  %-8s %9s %12s %12s %12s %12s %12s\n", "reader", "cells", "rss peak", "heap after", "result",
-                "sqlite", "bound");
+    std::printf("  %-8s %9s %12s %12s %12s %12s %12s\n", "reader", "cells", "rss peak",
+                "heap after", "result", "sqlite", "bound");
     CMemoryReport array;
     for (const char* pszKind : {"array", "raw", "table", "variant"}) {
         CMemoryReport rep = SpawnMemoryChild(pszKind, strPath);
@@ -385,23 +399,30 @@ void MeasureMemory(const std::string& strPath) {
             continue;
         }
         long long nBound = static_cast<long long>(rep.nResult) + rep.nSqliteGrowth;
-        std::printf("  %-8s %9zu %9.1f MB %9.1f MB %9.1f MB %9.1f MB %9.1f MB  (rss/bound %.3f)\n", pszKind,
-                    rep.nCells, Mb(rep.nRssGrowth), Mb(rep.nHeapGrowth), Mb(static_cast<long long>(rep.nResult)),
-                    Mb(rep.nSqliteGrowth), Mb(nBound), static_cast<double>(rep.nRssGrowth) / static_cast<double>(nBound));
+        std::printf("  %-8s %9zu %9.1f MB %9.1f MB %9.1f MB %9.1f MB %9.1f MB  (rss/bound %.3f)\n",
+                    pszKind, rep.nCells, Mb(rep.nRssGrowth), Mb(rep.nHeapGrowth),
+                    Mb(static_cast<long long>(rep.nResult)), Mb(rep.nSqliteGrowth), Mb(nBound),
+                    static_cast<double>(rep.nRssGrowth) / static_cast<double>(nBound));
         if (std::strcmp(pszKind, "array") == 0)
             array = rep;
     }
-    std::printf("  rss peak: growth of the peak resident set during the read; heap after: growth of malloc's\n"
-                "  bytes in use over the read; result: what emptying the result frees; sqlite: SQLite's growth\n"
-                "  to its peak (page cache, statement); bound: result + sqlite. raw builds the same\n"
-                "  CStringArray straight from the SQLite C API.\n");
+    std::printf(
+        "  rss peak: growth of the peak resident set during the read; heap after: growth of "
+        "malloc's\n"
+        "  bytes in use over the read; result: what emptying the result frees; sqlite: SQLite's "
+        "growth\n"
+        "  to its peak (page cache, statement); bound: result + sqlite. raw builds the same\n"
+        "  CStringArray straight from the SQLite C API.\n");
     if (array.bOk) {
         long long nBound = static_cast<long long>(array.nResult) + array.nSqliteGrowth;
         bool bMet = static_cast<double>(array.nRssGrowth) <= 1.10 * static_cast<double>(nBound);
-        std::printf("array reader: rss growth %.1f MB against array %.1f MB + sqlite %.1f MB: %.3f of the bound "
+        std::printf("array reader: rss growth %.1f MB against array %.1f MB + sqlite %.1f MB: %.3f "
+                    "of the bound "
                     "(goal: at most 1.10) %s\n",
-                    Mb(array.nRssGrowth), Mb(static_cast<long long>(array.nResult)), Mb(array.nSqliteGrowth),
-                    static_cast<double>(array.nRssGrowth) / static_cast<double>(nBound), bMet ? "met" : "NOT MET");
+                    Mb(array.nRssGrowth), Mb(static_cast<long long>(array.nResult)),
+                    Mb(array.nSqliteGrowth),
+                    static_cast<double>(array.nRssGrowth) / static_cast<double>(nBound),
+                    bMet ? "met" : "NOT MET");
     }
 }
 
@@ -437,7 +458,8 @@ COptions ParseOptions(int argc, char** argv) {
             o.bKeepHeap = v == "keep";
         else if (a == "--db")
             o.strDb = v;
-        else if (a == "--memory-child" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
+        else if (a == "--memory-child" &&
+                 (v == "array" || v == "table" || v == "variant" || v == "raw"))
             o.strMemoryChild = v;
         else
             Die("unknown option", a.c_str());
@@ -467,16 +489,18 @@ int Run(const COptions& o) {
     if (bBuild) {
         Clock::time_point t0 = Clock::now();
         BuildTable(strPath, o.nRows);
-        std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", o.nRows, kColumns, strPath.c_str(),
-                    Seconds(t0));
+        std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", o.nRows, kColumns,
+                    strPath.c_str(), Seconds(t0));
     }
     sqlite3* pDb = nullptr;
-    if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
         Die("cannot open", strPath.c_str());
     int nRows = CountRows(pDb);
     {
         CZORADORXServer server;
-        std::wstring strConnection = L"Provider=SQLite; Data Source=" + std::wstring(strPath.begin(), strPath.end());
+        std::wstring strConnection =
+            L"Provider=SQLite; Data Source=" + std::wstring(strPath.begin(), strPath.end());
         if (!server.InitADOServer(strConnection.c_str()))
             Die("cannot open", strPath.c_str());
 
@@ -506,7 +530,8 @@ int Run(const COptions& o) {
         // warm-up's raw cells (by checksum, outside the timing).
         auto fnTimed = [&](int nKind) {
             r.EmptyAll();
-            double t = nKind == 3 ? ReadRaw(pDb, kSelectUtf8, r.raw) : ReadWithServer(server, nKind, r);
+            double t =
+                nKind == 3 ? ReadRaw(pDb, kSelectUtf8, r.raw) : ReadWithServer(server, nKind, r);
             if (bRaw && !(DigestOf(nKind, r) == expected)) {
                 std::fprintf(stderr, "%s read cells that differ from the raw reader's\n",
                              nKind == 3 ? "raw" : kKinds[nKind]);
@@ -536,7 +561,8 @@ int Run(const COptions& o) {
                 if (bRaw) {
                     raws[k].push_back(tRaw);
                     ratios[k].push_back(tReader / tRaw);
-                    std::printf("  %s %7.1f / raw %6.1f ms = %.2f", kKinds[k], tReader * 1e3, tRaw * 1e3, tReader / tRaw);
+                    std::printf("  %s %7.1f / raw %6.1f ms = %.2f", kKinds[k], tReader * 1e3,
+                                tRaw * 1e3, tReader / tRaw);
                 } else {
                     std::printf("  %s %7.1f ms", kKinds[k], tReader * 1e3);
                 }
@@ -547,15 +573,17 @@ int Run(const COptions& o) {
         double dCells = static_cast<double>(nRows) * kColumns;
         std::printf("cells per read: %.0f\n", dCells);
         if (kinds.empty())
-            std::printf("raw median: %7.1f ms (%.0f ns/cell)\n", Median(rawOnly) * 1e3, Median(rawOnly) * 1e9 / dCells);
+            std::printf("raw median: %7.1f ms (%.0f ns/cell)\n", Median(rawOnly) * 1e3,
+                        Median(rawOnly) * 1e9 / dCells);
         static const char* const kGoals[] = {"1.40", "2.00", "none"};
         for (int k : kinds) {
             std::printf("%-7s median %7.1f ms (%4.0f ns/cell)", kKinds[k], Median(times[k]) * 1e3,
                         Median(times[k]) * 1e9 / dCells);
             if (bRaw)
-                std::printf("  raw %6.1f ms (%3.0f ns/cell)  ratio: median of rounds %.2f, of medians %.2f (goal: %s)",
-                            Median(raws[k]) * 1e3, Median(raws[k]) * 1e9 / dCells, Median(ratios[k]),
-                            Median(times[k]) / Median(raws[k]), kGoals[k]);
+                std::printf("  raw %6.1f ms (%3.0f ns/cell)  ratio: median of rounds %.2f, of "
+                            "medians %.2f (goal: %s)",
+                            Median(raws[k]) * 1e3, Median(raws[k]) * 1e9 / dCells,
+                            Median(ratios[k]), Median(times[k]) / Median(raws[k]), kGoals[k]);
             std::printf("\n");
         }
     }
@@ -580,8 +608,10 @@ int main(int argc, char** argv) {
         return Run(o);
     } catch (_com_error& e) {
         _bstr_t description = e.Description();
-        std::fprintf(stderr, "zqk_bench_readers: data-access error %08x: %s\n", static_cast<unsigned>(e.Error()),
-                     Narrow(description.length() ? static_cast<const wchar_t*>(description) : L"").c_str());
+        std::fprintf(
+            stderr, "zqk_bench_readers: data-access error %08x: %s\n",
+            static_cast<unsigned>(e.Error()),
+            Narrow(description.length() ? static_cast<const wchar_t*>(description) : L"").c_str());
         return 2;
     }
 }

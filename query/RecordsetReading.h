@@ -13,7 +13,8 @@ enum class CReaderOpen {
 
 // Executes lpszSQL (not null) as command text on the server's connection. Raises _com_error
 // with E_POINTER without a connection, and whatever Execute raises.
-CReaderOpen ReaderOpen(CZORImpADORXServer& server, const wchar_t* lpszSQL, _RecordsetPtr& pRs, LONG* pnCols);
+CReaderOpen ReaderOpen(CZORImpADORXServer& server, const wchar_t* lpszSQL, _RecordsetPtr& pRs,
+                       LONG* pnCols);
 
 // Empty for VT_EMPTY and VT_NULL, otherwise the value coerced to text; trimmed at the end,
 // then at the start. A value that does not coerce raises _com_error.

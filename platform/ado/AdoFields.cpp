@@ -51,7 +51,8 @@ HRESULT CAdoFields::get_Item(VARIANT Index, ::Field** ppvObject) {
         if (FAILED(VariantCopyInd(&key, &Index)))
             return AdoFailWith(adErrItemNotFound, kAdoSourceFields);
         for (size_t i = 0; i < m_fields.size(); ++i)
-            if (wcscasecmp(m_pCore->Column(i).strName.c_str(), key.bstrVal ? key.bstrVal : L"") == 0) {
+            if (wcscasecmp(m_pCore->Column(i).strName.c_str(), key.bstrVal ? key.bstrVal : L"") ==
+                0) {
                 nIndex = i;
                 break;
             }
@@ -77,7 +78,9 @@ HRESULT CAdoField::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == __uuidof(::Field) ? S_OK : S_FALSE;
 }
 
-HRESULT CAdoField::Closed() { return AdoFailWith(adErrObjectClosed, kAdoSourceField); }
+HRESULT CAdoField::Closed() {
+    return AdoFailWith(adErrObjectClosed, kAdoSourceField);
+}
 
 HRESULT CAdoField::get_Value(VARIANT* pvar) {
     if (pvar == nullptr)

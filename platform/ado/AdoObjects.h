@@ -16,9 +16,14 @@
             *pctinfo = 0;                                                                          \
         return E_NOTIMPL;                                                                          \
     }                                                                                              \
-    HRESULT GetTypeInfo(UINT, DWORD, ITypeInfo**) override { return E_NOTIMPL; }                   \
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, DWORD, DISPID*) override { return E_NOTIMPL; }  \
-    HRESULT Invoke(DISPID, REFIID, DWORD, WORD, DISPPARAMS*, tagVARIANT*, EXCEPINFO*, UINT*) override { \
+    HRESULT GetTypeInfo(UINT, DWORD, ITypeInfo**) override {                                       \
+        return E_NOTIMPL;                                                                          \
+    }                                                                                              \
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, DWORD, DISPID*) override {                      \
+        return E_NOTIMPL;                                                                          \
+    }                                                                                              \
+    HRESULT Invoke(DISPID, REFIID, DWORD, WORD, DISPPARAMS*, tagVARIANT*, EXCEPINFO*, UINT*)       \
+        override {                                                                                 \
         return E_NOTIMPL;                                                                          \
     }
 
@@ -174,8 +179,10 @@ public:
     HRESULT get_State(LONG* plObjState) override;
     HRESULT raw_Open(BSTR ConnectionString, BSTR UserID, BSTR Password, LONG Options) override;
     HRESULT raw_Close() override;
-    HRESULT raw_Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG Options, _Recordset** ppiRset) override;
-    HRESULT raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID, _Recordset** pprset) override;
+    HRESULT raw_Execute(BSTR CommandText, VARIANT* RecordsAffected, LONG Options,
+                        _Recordset** ppiRset) override;
+    HRESULT raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID,
+                           _Recordset** pprset) override;
     HRESULT raw_BeginTrans(LONG* TransactionLevel) override;
     HRESULT raw_CommitTrans() override;
     HRESULT raw_RollbackTrans() override;
@@ -184,7 +191,8 @@ public:
     HRESULT ExecuteText(const std::wstring& strText, VARIANT* RecordsAffected, _Recordset** ppiRset,
                         const wchar_t* pszSource);
     // Opens a table by name into a recordset (for Recordset.Open with adCmdTable).
-    HRESULT OpenTable(const std::wstring& strTable, CAdoRecordset* pRecordset, const wchar_t* pszSource);
+    HRESULT OpenTable(const std::wstring& strTable, CAdoRecordset* pRecordset,
+                      const wchar_t* pszSource);
     std::shared_ptr<CConnectionCore> Core() const { return m_pCore; }
 
 private:
@@ -207,7 +215,8 @@ public:
     HRESULT put_CommandText(BSTR bstr) override;
     HRESULT get_CommandType(CommandTypeEnum* plCmdType) override;
     HRESULT put_CommandType(CommandTypeEnum lCmdType) override;
-    HRESULT raw_Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG Options, _Recordset** ppiRs) override;
+    HRESULT raw_Execute(VARIANT* RecordsAffected, VARIANT* Parameters, LONG Options,
+                        _Recordset** ppiRs) override;
 
 private:
     ~CAdoCommand() override;

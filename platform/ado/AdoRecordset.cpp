@@ -25,10 +25,12 @@ HRESULT MakeByteArray(const BYTE* pBytes, size_t nBytes, VARIANT* pvar) {
 
 // ---- Shared state ---------------------------------------------------------------------------
 
-CRecordsetCore::~CRecordsetCore() { Close(); }
+CRecordsetCore::~CRecordsetCore() {
+    Close();
+}
 
-void CRecordsetCore::Attach(std::shared_ptr<CConnectionCore> pConnection, std::unique_ptr<CAdoCursor> pCursor,
-                            std::wstring strTable, bool) {
+void CRecordsetCore::Attach(std::shared_ptr<CConnectionCore> pConnection,
+                            std::unique_ptr<CAdoCursor> pCursor, std::wstring strTable, bool) {
     Close();
     m_pConnection = std::move(pConnection);
     m_pCursor = std::move(pCursor);
@@ -263,10 +265,13 @@ HRESULT CAdoRecordset::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == __uuidof(_Recordset) ? S_OK : S_FALSE;
 }
 
-HRESULT CAdoRecordset::Closed() { return AdoFailWith(adErrObjectClosed, kAdoSourceRecordset); }
+HRESULT CAdoRecordset::Closed() {
+    return AdoFailWith(adErrObjectClosed, kAdoSourceRecordset);
+}
 
-void CAdoRecordset::Attach(std::shared_ptr<CConnectionCore> pConnection, std::unique_ptr<CAdoCursor> pCursor,
-                           std::wstring strTable, bool bFetchFirst) {
+void CAdoRecordset::Attach(std::shared_ptr<CConnectionCore> pConnection,
+                           std::unique_ptr<CAdoCursor> pCursor, std::wstring strTable,
+                           bool bFetchFirst) {
     if (m_pFields) {
         m_pFields->Release();
         m_pFields = nullptr;
@@ -278,7 +283,9 @@ void CAdoRecordset::Attach(std::shared_ptr<CConnectionCore> pConnection, std::un
     m_pFields = new CAdoFields(m_pCore);
 }
 
-HRESULT CAdoRecordset::Start() { return m_pCore->EnsureStarted(); }
+HRESULT CAdoRecordset::Start() {
+    return m_pCore->EnsureStarted();
+}
 
 HRESULT CAdoRecordset::get_CursorType(CursorTypeEnum* p) {
     if (p == nullptr)
@@ -323,7 +330,8 @@ HRESULT CAdoRecordset::get_EOF(VARIANT_BOOL* pb) {
     HRESULT hr = m_pCore->EnsureStarted();
     if (FAILED(hr))
         return hr;
-    *pb = m_pCore->m_bEOF && !m_pCore->m_bAdding && !m_pCore->m_bOnInserted ? VARIANT_TRUE : VARIANT_FALSE;
+    *pb = m_pCore->m_bEOF && !m_pCore->m_bAdding && !m_pCore->m_bOnInserted ? VARIANT_TRUE
+                                                                            : VARIANT_FALSE;
     return S_OK;
 }
 
@@ -335,7 +343,8 @@ HRESULT CAdoRecordset::get_BOF(VARIANT_BOOL* pb) {
     HRESULT hr = m_pCore->EnsureStarted();
     if (FAILED(hr))
         return hr;
-    *pb = m_pCore->m_bBOF && !m_pCore->m_bAdding && !m_pCore->m_bOnInserted ? VARIANT_TRUE : VARIANT_FALSE;
+    *pb = m_pCore->m_bBOF && !m_pCore->m_bAdding && !m_pCore->m_bOnInserted ? VARIANT_TRUE
+                                                                            : VARIANT_FALSE;
     return S_OK;
 }
 

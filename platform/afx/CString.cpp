@@ -33,13 +33,16 @@ static_assert(offsetof(CNilString, chTerminator) == sizeof(CStringData), "nil la
 // Constant-initialised, so strings made during static initialisation anywhere are safe.
 CNilString g_nil{{{-1}, 0, 0}, 0};
 
-inline wchar_t* NilChars() noexcept { return g_nil.header.Chars(); }
+inline wchar_t* NilChars() noexcept {
+    return g_nil.header.Chars();
+}
 
 CStringData* AllocData(int nLength) {
     const size_t nMax = (static_cast<size_t>(INT_MAX) - sizeof(CStringData)) / sizeof(wchar_t) - 1;
     if (nLength < 0 || static_cast<size_t>(nLength) > nMax)
         AfxThrowMemoryException();
-    void* p = std::malloc(sizeof(CStringData) + (static_cast<size_t>(nLength) + 1) * sizeof(wchar_t));
+    void* p =
+        std::malloc(sizeof(CStringData) + (static_cast<size_t>(nLength) + 1) * sizeof(wchar_t));
     if (!p)
         AfxThrowMemoryException();
     auto* pData = new (p) CStringData{{1}, 0, nLength};
@@ -53,7 +56,9 @@ int CheckedLength(size_t n) {
     return static_cast<int>(n);
 }
 
-int SafeLength(LPCWSTR psz) { return psz ? CheckedLength(wcslen(psz)) : 0; }
+int SafeLength(LPCWSTR psz) {
+    return psz ? CheckedLength(wcslen(psz)) : 0;
+}
 
 // The members' building blocks, local so that the compiler may inline them: members of a
 // shared library are called through its symbol table, even from this file.
@@ -83,7 +88,9 @@ inline wchar_t* NewCopy(LPCWSTR pch, int nLength) {
 
 } // namespace
 
-CStringData* CString::GetData() const noexcept { return DataOf(m_pszData); }
+CStringData* CString::GetData() const noexcept {
+    return DataOf(m_pszData);
+}
 
 CString::CString() noexcept : m_pszData(NilChars()) {}
 
@@ -95,7 +102,9 @@ CString::CString(CString&& stringSrc) noexcept : m_pszData(stringSrc.m_pszData) 
     stringSrc.m_pszData = NilChars();
 }
 
-CString::CString(LPCWSTR psz) : m_pszData(NilChars()) { AssignCopy(psz, SafeLength(psz)); }
+CString::CString(LPCWSTR psz) : m_pszData(NilChars()) {
+    AssignCopy(psz, SafeLength(psz));
+}
 
 CString::CString(LPCWSTR pch, int nLength) : m_pszData(NilChars()) {
     if (nLength < 0 || (pch == nullptr && nLength > 0))
@@ -124,7 +133,9 @@ CString::CString(wchar_t ch, int nRepeat) : m_pszData(NilChars()) {
     }
 }
 
-CString::~CString() { ReleaseData(DataOf(m_pszData)); }
+CString::~CString() {
+    ReleaseData(DataOf(m_pszData));
+}
 
 void CString::Release() noexcept {
     ReleaseData(DataOf(m_pszData));
@@ -164,9 +175,13 @@ CString& CString::operator=(wchar_t ch) {
     return *this;
 }
 
-int CString::GetLength() const noexcept { return DataOf(m_pszData)->nDataLength; }
+int CString::GetLength() const noexcept {
+    return DataOf(m_pszData)->nDataLength;
+}
 
-void CString::Empty() noexcept { Release(); }
+void CString::Empty() noexcept {
+    Release();
+}
 
 void CString::AssignCopy(LPCWSTR pch, int nLength) {
     CStringData* pOld = DataOf(m_pszData);
@@ -177,7 +192,8 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
     }
     // The source may live inside our own buffer (s = s.GetString() + 1).
     bool bAliased = pch >= m_pszData && pch <= m_pszData + pOld->nDataLength;
-    if (!bAliased && pOld->nRefs.load(std::memory_order_relaxed) == 1 && pOld->nAllocLength >= nLength) {
+    if (!bAliased && pOld->nRefs.load(std::memory_order_relaxed) == 1 &&
+        pOld->nAllocLength >= nLength) {
         wmemcpy(m_pszData, pch, static_cast<size_t>(nLength));
         pOld->nDataLength = nLength;
         m_pszData[nLength] = 0;
@@ -262,13 +278,17 @@ CString& CString::operator+=(wchar_t ch) {
     return *this;
 }
 
-int CString::Compare(LPCWSTR psz) const { return wcscmp(m_pszData, psz ? psz : L""); }
+int CString::Compare(LPCWSTR psz) const {
+    return wcscmp(m_pszData, psz ? psz : L"");
+}
 
 int CString::CompareNoCase(LPCWSTR psz) const {
     return wcscasecmp(m_pszData, psz ? psz : L"");
 }
 
-CString CString::Mid(int nFirst) const { return Mid(nFirst, GetLength() - std::max(nFirst, 0)); }
+CString CString::Mid(int nFirst) const {
+    return Mid(nFirst, GetLength() - std::max(nFirst, 0));
+}
 
 CString CString::Mid(int nFirst, int nCount) const {
     int nLength = GetLength();
@@ -279,7 +299,9 @@ CString CString::Mid(int nFirst, int nCount) const {
     return CString(m_pszData + nFirst, nCount);
 }
 
-CString CString::Left(int nCount) const { return Mid(0, nCount); }
+CString CString::Left(int nCount) const {
+    return Mid(0, nCount);
+}
 
 CString CString::Right(int nCount) const {
     int nLength = GetLength();
@@ -332,7 +354,9 @@ template <typename Pred> int CountTrailing(LPCWSTR p, int n, Pred bTrim) {
     return n - i;
 }
 
-bool IsSpace(wchar_t ch) { return iswspace(static_cast<wint_t>(ch)) != 0; }
+bool IsSpace(wchar_t ch) {
+    return iswspace(static_cast<wint_t>(ch)) != 0;
+}
 
 } // namespace
 
@@ -356,9 +380,15 @@ ZQK_DEFINE_TRIMS(LPCWSTR pszTargets,
                  [pszTargets](wchar_t ch) { return pszTargets && ch && wcschr(pszTargets, ch); })
 #undef ZQK_DEFINE_TRIMS
 
-CString& CString::Trim() { return TrimRight().TrimLeft(); }
-CString& CString::Trim(wchar_t chTarget) { return TrimRight(chTarget).TrimLeft(chTarget); }
-CString& CString::Trim(LPCWSTR pszTargets) { return TrimRight(pszTargets).TrimLeft(pszTargets); }
+CString& CString::Trim() {
+    return TrimRight().TrimLeft();
+}
+CString& CString::Trim(wchar_t chTarget) {
+    return TrimRight(chTarget).TrimLeft(chTarget);
+}
+CString& CString::Trim(LPCWSTR pszTargets) {
+    return TrimRight(pszTargets).TrimLeft(pszTargets);
+}
 
 int CString::Find(wchar_t ch, int nStart) const {
     int nLength = GetLength();
@@ -475,7 +505,8 @@ int CString::Delete(int nIndex, int nCount) {
     return GetLength();
 }
 
-void CString::FormatArgs(bool bAppend, LPCWSTR pszFormat, const CStringFormatArg* pArgs, size_t nArgs) {
+void CString::FormatArgs(bool bAppend, LPCWSTR pszFormat, const CStringFormatArg* pArgs,
+                         size_t nArgs) {
     std::wstring out;
     AfxFormatStringArgs(out, pszFormat, pArgs, nArgs);
     if (bAppend)
@@ -496,7 +527,9 @@ void CString::AppendFormatV(LPCWSTR pszFormat, va_list args) {
     Append(out.data(), CheckedLength(out.size()));
 }
 
-LPWSTR CString::GetBuffer() { return PrepareWrite(GetLength()); }
+LPWSTR CString::GetBuffer() {
+    return PrepareWrite(GetLength());
+}
 
 LPWSTR CString::GetBuffer(int nMinBufLength) {
     if (nMinBufLength < 0)
@@ -535,7 +568,8 @@ void CString::Preallocate(int nLength) {
 
 void CString::FreeExtra() {
     CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_relaxed) == 1 && pData->nAllocLength > pData->nDataLength) {
+    if (pData->nRefs.load(std::memory_order_relaxed) == 1 &&
+        pData->nAllocLength > pData->nDataLength) {
         CString copy(m_pszData, pData->nDataLength);
         *this = std::move(copy);
     }
@@ -575,7 +609,9 @@ CString operator+(wchar_t ch, const CString& str) {
 
 namespace {
 
-int Cmp(LPCWSTR a, LPCWSTR b) noexcept { return wcscmp(a ? a : L"", b ? b : L""); }
+int Cmp(LPCWSTR a, LPCWSTR b) noexcept {
+    return wcscmp(a ? a : L"", b ? b : L"");
+}
 
 } // namespace
 
@@ -583,20 +619,54 @@ bool operator==(const CString& s1, const CString& s2) noexcept {
     return s1.GetLength() == s2.GetLength() &&
            wmemcmp(s1.GetString(), s2.GetString(), static_cast<size_t>(s1.GetLength())) == 0;
 }
-bool operator==(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) == 0; }
-bool operator==(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) == 0; }
-bool operator!=(const CString& s1, const CString& s2) noexcept { return !(s1 == s2); }
-bool operator!=(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) != 0; }
-bool operator!=(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) != 0; }
-bool operator<(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) < 0; }
-bool operator<(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) < 0; }
-bool operator<(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) < 0; }
-bool operator>(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) > 0; }
-bool operator>(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) > 0; }
-bool operator>(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) > 0; }
-bool operator<=(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) <= 0; }
-bool operator<=(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) <= 0; }
-bool operator<=(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) <= 0; }
-bool operator>=(const CString& s1, const CString& s2) noexcept { return Cmp(s1, s2) >= 0; }
-bool operator>=(const CString& s1, LPCWSTR s2) noexcept { return Cmp(s1, s2) >= 0; }
-bool operator>=(LPCWSTR s1, const CString& s2) noexcept { return Cmp(s1, s2) >= 0; }
+bool operator==(const CString& s1, LPCWSTR s2) noexcept {
+    return Cmp(s1, s2) == 0;
+}
+bool operator==(LPCWSTR s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) == 0;
+}
+bool operator!=(const CString& s1, const CString& s2) noexcept {
+    return !(s1 == s2);
+}
+bool operator!=(const CString& s1, LPCWSTR s2) noexcept {
+    return Cmp(s1, s2) != 0;
+}
+bool operator!=(LPCWSTR s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) != 0;
+}
+bool operator<(const CString& s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) < 0;
+}
+bool operator<(const CString& s1, LPCWSTR s2) noexcept {
+    return Cmp(s1, s2) < 0;
+}
+bool operator<(LPCWSTR s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) < 0;
+}
+bool operator>(const CString& s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) > 0;
+}
+bool operator>(const CString& s1, LPCWSTR s2) noexcept {
+    return Cmp(s1, s2) > 0;
+}
+bool operator>(LPCWSTR s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) > 0;
+}
+bool operator<=(const CString& s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) <= 0;
+}
+bool operator<=(const CString& s1, LPCWSTR s2) noexcept {
+    return Cmp(s1, s2) <= 0;
+}
+bool operator<=(LPCWSTR s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) <= 0;
+}
+bool operator>=(const CString& s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) >= 0;
+}
+bool operator>=(const CString& s1, LPCWSTR s2) noexcept {
+    return Cmp(s1, s2) >= 0;
+}
+bool operator>=(LPCWSTR s1, const CString& s2) noexcept {
+    return Cmp(s1, s2) >= 0;
+}

@@ -7,8 +7,10 @@ namespace {
 
 // The texts of what the bridge refuses.
 const wchar_t kUnknownDatabaseFormat1[] = L"Database '";
-const wchar_t kUnknownDatabaseFormat2[] = L"' does not exist. Make sure that the name is entered correctly.";
-const wchar_t kTopNotTopLevel[] = L"TOP is supported only at the start of the outermost SELECT of a statement.";
+const wchar_t kUnknownDatabaseFormat2[] =
+    L"' does not exist. Make sure that the name is entered correctly.";
+const wchar_t kTopNotTopLevel[] =
+    L"TOP is supported only at the start of the outermost SELECT of a statement.";
 const wchar_t kTopForm[] = L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).";
 const wchar_t kTopWithLimit[] = L"TOP cannot be combined with LIMIT.";
 const wchar_t kUnclosed[] = L"The statement has an unclosed string, name or comment.";
@@ -24,7 +26,9 @@ bool IsWordStart(wchar_t c) {
     return c == L'_' || c == L'@' || c == L'#' || (c >= 0x80) || iswalpha(static_cast<wint_t>(c));
 }
 
-bool IsWordChar(wchar_t c) { return IsWordStart(c) || c == L'$' || iswdigit(static_cast<wint_t>(c)); }
+bool IsWordChar(wchar_t c) {
+    return IsWordStart(c) || c == L'$' || iswdigit(static_cast<wint_t>(c));
+}
 
 // Splits the text; false for an unclosed literal, quoted name or block comment.
 bool Tokenize(const std::wstring& s, std::vector<Token>* pTokens) {
@@ -96,10 +100,12 @@ bool Tokenize(const std::wstring& s, std::vector<Token>* pTokens) {
                 ++j;
             pTokens->push_back({kWord, s.substr(i, j - i)});
             i = j;
-        } else if (iswdigit(static_cast<wint_t>(c)) || (c == L'.' && i + 1 < n && iswdigit(static_cast<wint_t>(s[i + 1])))) {
+        } else if (iswdigit(static_cast<wint_t>(c)) ||
+                   (c == L'.' && i + 1 < n && iswdigit(static_cast<wint_t>(s[i + 1])))) {
             size_t j = i;
-            while (j < n && (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'.' ||
-                             ((s[j] == L'+' || s[j] == L'-') && (s[j - 1] == L'e' || s[j - 1] == L'E'))))
+            while (j < n &&
+                   (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'.' ||
+                    ((s[j] == L'+' || s[j] == L'-') && (s[j - 1] == L'e' || s[j - 1] == L'E'))))
                 ++j;
             pTokens->push_back({kNumber, s.substr(i, j - i)});
             i = j;
@@ -115,9 +121,13 @@ bool Is(const Token& t, const wchar_t* pszWord) {
     return t.nKind == kWord && wcscasecmp(t.strText.c_str(), pszWord) == 0;
 }
 
-bool IsPunct(const Token& t, wchar_t c) { return t.nKind == kPunct && t.strText.size() == 1 && t.strText[0] == c; }
+bool IsPunct(const Token& t, wchar_t c) {
+    return t.nKind == kPunct && t.strText.size() == 1 && t.strText[0] == c;
+}
 
-bool IsNamePart(const Token& t) { return t.nKind == kWord || t.nKind == kQuoted; }
+bool IsNamePart(const Token& t) {
+    return t.nKind == kWord || t.nKind == kQuoted;
+}
 
 // A name part without its quotes.
 std::wstring NameOf(const Token& t) {
@@ -173,8 +183,8 @@ std::wstring SqlServerUnknownDatabaseText(const std::wstring& strDatabase) {
     return kUnknownDatabaseFormat1 + strDatabase + kUnknownDatabaseFormat2;
 }
 
-bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOut, std::wstring* pstrError,
-                                 bool* pbUnknownDatabase) const {
+bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOut,
+                                 std::wstring* pstrError, bool* pbUnknownDatabase) const {
     *pbUnknownDatabase = false;
     pstrOut->clear();
     std::vector<Token> tokens;
@@ -192,9 +202,9 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
     };
 
     int nDepth = 0;
-    std::vector<bool> lenParens; // per open parenthesis: opened by LEN(
+    std::vector<bool> lenParens;    // per open parenthesis: opened by LEN(
     size_t nLastSignificantEnd = 0; // where the statement's last real token ends in out
-    const Token* pPrev = nullptr;    // the previous real token of the statement
+    const Token* pPrev = nullptr;   // the previous real token of the statement
     bool bStatementStart = true;
     bool bTopLevelSelect = false;
     bool bHasLimit = false;
@@ -303,7 +313,8 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
             bool bParen = j < n && IsPunct(tokens[j], L'(');
             if (bParen)
                 j = next(j + 1);
-            if (j >= n || tokens[j].nKind != kNumber || tokens[j].strText.find_first_not_of(L"0123456789") != std::wstring::npos) {
+            if (j >= n || tokens[j].nKind != kNumber ||
+                tokens[j].strText.find_first_not_of(L"0123456789") != std::wstring::npos) {
                 *pstrError = kTopForm;
                 return false;
             }
@@ -333,7 +344,8 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
                 if (IsPunct(tokens[p2], L'.')) { // db..obj
                     nObj = next(p2 + 1);
                     bThreePart = true;
-                } else if (IsNamePart(tokens[p2]) && wcscasecmp(NameOf(tokens[p2]).c_str(), L"dbo") == 0) {
+                } else if (IsNamePart(tokens[p2]) &&
+                           wcscasecmp(NameOf(tokens[p2]).c_str(), L"dbo") == 0) {
                     size_t d2 = next(p2 + 1);
                     if (d2 < n && IsPunct(tokens[d2], L'.')) { // db.dbo.obj
                         nObj = next(d2 + 1);
@@ -371,7 +383,8 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
                             emit(Lower(strObject));
                         }
                     } else {
-                        emit((ref.nKind == CSqlDatabaseRef::kMain ? std::wstring(L"main") : QuoteName(ref.strSchema)) +
+                        emit((ref.nKind == CSqlDatabaseRef::kMain ? std::wstring(L"main")
+                                                                  : QuoteName(ref.strSchema)) +
                              L"." + obj.strText);
                     }
                     i = nObj;

@@ -58,7 +58,9 @@ const CTypeRow* FindType(const std::string& name) {
 }
 
 // Storage bytes of a decimal by its precision.
-int DecimalLength(int nPrec) { return nPrec <= 9 ? 5 : nPrec <= 19 ? 9 : nPrec <= 28 ? 13 : 17; }
+int DecimalLength(int nPrec) {
+    return nPrec <= 9 ? 5 : nPrec <= 19 ? 9 : nPrec <= 28 ? 13 : 17;
+}
 
 std::string Trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r\n");
@@ -71,7 +73,8 @@ CSqlServerType FromRow(const CTypeRow& t, const std::string& args, bool bHasArgs
     if (t.nXtype == 106 || t.nXtype == 108) {
         int nPrec = bHasArgs ? std::atoi(args.c_str()) : 18;
         size_t nComma = args.find(',');
-        int nScale = bHasArgs && nComma != std::string::npos ? std::atoi(args.c_str() + nComma + 1) : 0;
+        int nScale =
+            bHasArgs && nComma != std::string::npos ? std::atoi(args.c_str() + nComma + 1) : 0;
         if (nPrec <= 0)
             nPrec = 18;
         return {t.nXtype, DecimalLength(nPrec), nPrec, nScale};
@@ -97,7 +100,10 @@ void TypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
     const char* pszWhat = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     CSqlServerType t = SqlServerTypeOf(pszDecl);
     std::string what = pszWhat ? pszWhat : "";
-    int n = what == "xtype" ? t.nXtype : what == "length" ? t.nLength : what == "prec" ? t.nPrec : t.nScale;
+    int n = what == "xtype"    ? t.nXtype
+            : what == "length" ? t.nLength
+            : what == "prec"   ? t.nPrec
+                               : t.nScale;
     sqlite3_result_int(pContext, n);
 }
 
@@ -111,7 +117,9 @@ std::string Quote(const std::string& s, char chQuote) {
     return q + chQuote;
 }
 
-std::string QuoteName(const std::string& s) { return Quote(s, '"'); }
+std::string QuoteName(const std::string& s) {
+    return Quote(s, '"');
+}
 
 // The three views over one schema. Names: the main ones are plain, an attached schema's
 // carry its prefix. Object and column names compare without regard to case, as SQLite's
@@ -127,24 +135,32 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS xtype, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
            "1 AS uid, "
-           "CASE WHEN o.type = 'trigger' THEN (SELECT p.rowid FROM " + s +
-           ".sqlite_schema p WHERE p.type = 'table' AND p.name = o.tbl_name) ELSE 0 END AS parent_obj, "
-           "NULL AS crdate FROM " + s +
-           ".sqlite_schema o WHERE o.type IN ('table','view','trigger') AND o.name NOT LIKE 'sqlite\\_%' ESCAPE '\\';";
+           "CASE WHEN o.type = 'trigger' THEN (SELECT p.rowid FROM " +
+           s +
+           ".sqlite_schema p WHERE p.type = 'table' AND p.name = o.tbl_name) ELSE 0 END AS "
+           "parent_obj, "
+           "NULL AS crdate FROM " +
+           s +
+           ".sqlite_schema o WHERE o.type IN ('table','view','trigger') AND o.name NOT LIKE "
+           "'sqlite\\_%' ESCAPE '\\';";
     sql += "CREATE TEMP VIEW IF NOT EXISTS " + columns +
-           " AS SELECT c.name COLLATE NOCASE AS name, o.rowid AS id, zqk_sqlserver_type(c.type,'xtype') AS xtype, "
+           " AS SELECT c.name COLLATE NOCASE AS name, o.rowid AS id, "
+           "zqk_sqlserver_type(c.type,'xtype') AS xtype, "
            "zqk_sqlserver_type(c.type,'length') AS length, c.cid + 1 AS colid, "
            "CASE WHEN c.\"notnull\" OR c.pk THEN 0 ELSE 1 END AS isnullable, "
            "zqk_sqlserver_type(c.type,'prec') AS prec, zqk_sqlserver_type(c.type,'scale') AS scale "
-           "FROM " + s + ".sqlite_schema o JOIN pragma_table_info(o.name, " + Quote(schema, '\'') +
+           "FROM " +
+           s + ".sqlite_schema o JOIN pragma_table_info(o.name, " + Quote(schema, '\'') +
            ") c WHERE o.type IN ('table','view') AND o.name NOT LIKE 'sqlite\\_%' ESCAPE '\\';";
-    sql += "CREATE TEMP VIEW IF NOT EXISTS " + types + "(name, xtype, length, prec, scale) AS VALUES ";
+    sql +=
+        "CREATE TEMP VIEW IF NOT EXISTS " + types + "(name, xtype, length, prec, scale) AS VALUES ";
     bool bFirst = true;
     for (const CTypeRow& t : kTypes) {
         CSqlServerType v = t.nLength != 0 ? CSqlServerType{t.nXtype, t.nLength, t.nPrec, t.nScale}
                                           : CSqlServerType{t.nXtype, 8000, t.nPrec, t.nScale};
-        sql += (bFirst ? "" : ",") + std::string("('") + t.pszName + "'," + std::to_string(v.nXtype) + "," +
-               std::to_string(v.nLength) + "," + std::to_string(v.nPrec) + "," + std::to_string(v.nScale) + ")";
+        sql += (bFirst ? "" : ",") + std::string("('") + t.pszName + "'," +
+               std::to_string(v.nXtype) + "," + std::to_string(v.nLength) + "," +
+               std::to_string(v.nPrec) + "," + std::to_string(v.nScale) + ")";
         bFirst = false;
     }
     sql += ";";
@@ -174,7 +190,8 @@ CSqlServerType SqlServerTypeOf(const char* pszDeclared) {
         return FromRow(*FindType("int"), args, false);
     if (decl.find("char") != std::string::npos || decl.find("clob") != std::string::npos ||
         decl.find("text") != std::string::npos)
-        return nParen != std::string::npos ? FromRow(*FindType("varchar"), args, true) : FromRow(*FindType("text"), args, false);
+        return nParen != std::string::npos ? FromRow(*FindType("varchar"), args, true)
+                                           : FromRow(*FindType("text"), args, false);
     if (decl.find("blob") != std::string::npos)
         return FromRow(*FindType("image"), args, false);
     if (decl.find("real") != std::string::npos || decl.find("floa") != std::string::npos ||
@@ -184,16 +201,19 @@ CSqlServerType SqlServerTypeOf(const char* pszDeclared) {
 }
 
 int SqlServerCreateCatalog(sqlite3* pDb) {
-    int rc = sqlite3_create_function_v2(pDb, "zqk_sqlserver_type", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                        &TypeFunction, nullptr, nullptr, nullptr);
+    int rc =
+        sqlite3_create_function_v2(pDb, "zqk_sqlserver_type", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, &TypeFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return rc;
     return sqlite3_exec(pDb, CatalogViewsSql("main", "").c_str(), nullptr, nullptr, nullptr);
 }
 
-bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema, std::wstring* pstrPrefix) {
+bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
+                                    std::wstring* pstrPrefix) {
     std::string schema = WinWideToUtf8(strSchema);
     std::string prefix = schema + "$";
     *pstrPrefix = WinUtf8ToWide(prefix);
-    return sqlite3_exec(pDb, CatalogViewsSql(schema, prefix).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    return sqlite3_exec(pDb, CatalogViewsSql(schema, prefix).c_str(), nullptr, nullptr, nullptr) ==
+           SQLITE_OK;
 }

@@ -23,4 +23,5 @@ CSqlServerType SqlServerTypeOf(const char* pszDeclared);
 int SqlServerCreateCatalog(sqlite3* pDb);
 // The catalogue views of an attached schema, created on first use; *pstrPrefix receives the
 // prefix of their names.
-bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema, std::wstring* pstrPrefix);
+bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
+                                    std::wstring* pstrPrefix);

@@ -19,7 +19,9 @@ CSqliteCursor::CSqliteCursor(const CSqliteProvider& provider, sqlite3_stmt* pStm
     }
 }
 
-CSqliteCursor::~CSqliteCursor() { Detach(); }
+CSqliteCursor::~CSqliteCursor() {
+    Detach();
+}
 
 void CSqliteCursor::Detach() {
     if (m_pStmt)
@@ -66,7 +68,8 @@ HRESULT CSqliteCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError)
         *pError = m_pProvider->Error(E_UNEXPECTED, L"No current row.");
         return pError->hr;
     }
-    HRESULT hr = SqliteColumnValue(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, pvar);
+    HRESULT hr =
+        SqliteColumnValue(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, pvar);
     if (FAILED(hr))
         *pError = m_pProvider->Error(hr, L"Not enough memory for the value.");
     return hr;
@@ -75,5 +78,6 @@ HRESULT CSqliteCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError)
 LONG CSqliteCursor::ActualSize(size_t nIndex) {
     if (!m_bOnRow || nIndex >= m_columns.size())
         return 0;
-    return SqliteColumnActualSize(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nDefinedSize);
+    return SqliteColumnActualSize(m_pStmt, static_cast<int>(nIndex),
+                                  m_columns[nIndex].nDefinedSize);
 }

@@ -14,8 +14,8 @@ const LONG kLongSize = 2147483647;
 struct CTypeRule {
     const char* pszName;
     DataTypeEnum nType;
-    LONG nSize;      // fixed size, or 0 when the declaration's length gives it
-    LONG nLongType;  // the type a "(max)" length turns it into, or 0
+    LONG nSize;     // fixed size, or 0 when the declaration's length gives it
+    LONG nLongType; // the type a "(max)" length turns it into, or 0
 };
 
 // SQL Server's type names as SQLite tables declare them.
@@ -155,12 +155,14 @@ HRESULT NaturalValue(sqlite3_stmt* pStmt, int nColumn, int nClass, VARIANT* pvar
         pvar->dblVal = sqlite3_column_double(pStmt, nColumn);
         return S_OK;
     case SQLITE_BLOB:
-        return MakeBytes(sqlite3_column_blob(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn), pvar);
+        return MakeBytes(sqlite3_column_blob(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn),
+                         pvar);
     case SQLITE_NULL:
         pvar->vt = VT_NULL;
         return S_OK;
     default:
-        return MakeString(sqlite3_column_text(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn), pvar);
+        return MakeString(sqlite3_column_text(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn),
+                          pvar);
     }
 }
 
@@ -260,7 +262,8 @@ HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, 
     case adNumeric:
     case adCurrency:
         // Through the stored text, so that decimals stay exact.
-        if (nClass != SQLITE_BLOB && ConvertText(pStmt, nColumn, nType == adNumeric ? VT_DECIMAL : VT_CY, pvar))
+        if (nClass != SQLITE_BLOB &&
+            ConvertText(pStmt, nColumn, nType == adNumeric ? VT_DECIMAL : VT_CY, pvar))
             return S_OK;
         break;
     case adDBTimeStamp:
@@ -285,12 +288,14 @@ HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, 
     case adLongVarWChar:
     case adGUID:
         if (nClass != SQLITE_BLOB)
-            return MakeString(sqlite3_column_text(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn), pvar);
+            return MakeString(sqlite3_column_text(pStmt, nColumn),
+                              sqlite3_column_bytes(pStmt, nColumn), pvar);
         break;
     case adBinary:
     case adVarBinary:
     case adLongVarBinary:
-        return MakeBytes(sqlite3_column_blob(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn), pvar);
+        return MakeBytes(sqlite3_column_blob(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn),
+                         pvar);
     default:
         break;
     }
@@ -354,7 +359,8 @@ int SqliteBindVariant(sqlite3_stmt* pStmt, int nParam, const VARIANT& var) {
     }
     case VT_BSTR: {
         std::string s = WinWideToUtf8(var.bstrVal ? var.bstrVal : L"", SysStringLen(var.bstrVal));
-        return sqlite3_bind_text64(pStmt, nParam, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+        return sqlite3_bind_text64(pStmt, nParam, s.data(), s.size(), SQLITE_TRANSIENT,
+                                   SQLITE_UTF8);
     }
     default: {
         // Currency, decimals and dates are stored as their text.
