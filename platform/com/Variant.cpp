@@ -928,6 +928,8 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
         uint128 m;
         int nScale = n.kind == CNumber::kDecimal ? n.nScale : 0;
         if (n.kind == CNumber::kReal) {
+            if (!std::isfinite(n.dValue))
+                return DISP_E_OVERFLOW; // no decimal holds an infinity or a NaN
             // A double carries about 15 significant digits; keep that many decimals.
             double a = std::fabs(n.dValue);
             int nExp = a == 0 ? 0 : static_cast<int>(std::floor(std::log10(a)));

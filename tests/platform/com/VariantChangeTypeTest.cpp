@@ -180,6 +180,8 @@ TEST(VariantChangeType, FailuresLeaveTheDestinationAlone) {
                  {V(VT_I4, LONG(-129)), VT_I1, DISP_E_OVERFLOW},
                  {V(VT_R8, 1e10), VT_I4, DISP_E_OVERFLOW},
                  {V(VT_R8, double(NAN)), VT_I4, DISP_E_OVERFLOW},
+                 {V(VT_R8, double(NAN)), VT_DECIMAL, DISP_E_OVERFLOW},
+                 {V(VT_R8, double(INFINITY)), VT_DECIMAL, DISP_E_OVERFLOW},
                  {V(VT_R8, 1e39), VT_R4, DISP_E_OVERFLOW},
                  {V(VT_R8, 1e20), VT_CY, DISP_E_OVERFLOW},
                  {V(VT_R8, 1e7), VT_DATE, DISP_E_OVERFLOW},
