@@ -6,6 +6,7 @@
 #include "ZORValueRecord.h"
 #include "platform/afx/CArchive.h"
 #include "platform/afx/CArray.h"
+#include "platform/afx/CListCtrl.h"
 #include "platform/afx/CObject.h"
 #include "platform/afx/CString.h"
 #include "platform/afx/CStringArray.h"
@@ -74,6 +75,11 @@ public:
     // form). A row too short raises CInvalidArgException; rows changed before it stay changed.
     void RenameRecordTextVlue(int nCol, CString strText);
     void RenameRecordTextVlue(int nCol, CString strText, CString strKey);
+
+    // Adds one item per row to a report-view list control: the row's first value as the
+    // item (image nImage, or none for -1), the others as its sub-items. Adds no columns and
+    // clears nothing; a control whose window does not exist is left alone.
+    void ShowToListCtrl(CListCtrl* pList, int nImage);
 
     void Serialize(CArchive& ar) override;
 

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "ServerConnection.h"
 #include "ZORImpADORXServer.h"
 
 CZORADORXServer::CZORADORXServer() : m_pImpl(new (std::nothrow) CZORImpADORXServer) {}
@@ -189,10 +190,7 @@ IDispatch* CZORADORXServer::GetConnectionPtr() {
 #undef ZQK_FORWARD
 #undef ZQK_FORWARD_VOID
 
-namespace {
-
-// The connection interface of whatever GetConnectionPtr hands out; E_POINTER without one.
-_ConnectionPtr TransactionConnection(CZORADORXServer& server) {
+_ConnectionPtr ZorQueryConnection(CZORADORXServer& server) {
     IDispatch* pDispatch = server.GetConnectionPtr(); // through the virtual table
     _ConnectionPtr pConnection;
     if (pDispatch) {
@@ -202,6 +200,14 @@ _ConnectionPtr TransactionConnection(CZORADORXServer& server) {
         if (FAILED(hr) && hr != E_NOINTERFACE)
             _com_issue_error(hr);
     }
+    return pConnection;
+}
+
+namespace {
+
+// The connection for a transaction call; E_POINTER without one.
+_ConnectionPtr TransactionConnection(CZORADORXServer& server) {
+    _ConnectionPtr pConnection = ZorQueryConnection(server);
     if (!pConnection)
         _com_issue_error(E_POINTER);
     return pConnection;

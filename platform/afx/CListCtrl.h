@@ -10,6 +10,7 @@
 
 #include "platform/afx/CString.h"
 #include "platform/afx/CWnd.h"
+#include "platform/win/TextWidth.h"
 
 #define LVS_ICON 0x0000
 #define LVS_REPORT 0x0001
@@ -41,8 +42,6 @@
 
 // The image index of an item inserted without LVIF_IMAGE.
 #define I_IMAGENONE (-2)
-
-typedef LONG_PTR LPARAM;
 
 struct LVITEMW {
     UINT mask;
@@ -151,7 +150,7 @@ private:
 
 // How ZqkRenderListCtrl draws a table.
 struct ZqkListTextOptions {
-    bool bHeadings = true;   // the column headings and a rule under them
+    bool bHeadings = true;          // the column headings and a rule under them
     LPCWSTR lpszSeparator = L" | "; // between columns
 };
 
@@ -160,9 +159,3 @@ struct ZqkListTextOptions {
 // control characters in a text are drawn as spaces. A control without columns draws one
 // column of item texts without a heading.
 CString ZqkRenderListCtrl(const CListCtrl& list, const ZqkListTextOptions& options = {});
-
-// The terminal columns a character takes: 0 for combining marks and other zero-width
-// characters, 2 for East Asian wide and fullwidth characters, 1 otherwise.
-int ZqkCharDisplayWidth(wchar_t ch);
-// The terminal columns a string takes.
-int ZqkDisplayWidth(LPCWSTR lpsz);

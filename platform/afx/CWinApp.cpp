@@ -5,7 +5,6 @@
 
 #include "platform/win/TextEncoding.h"
 
-IMPLEMENT_DYNAMIC(CWnd, CObject)
 IMPLEMENT_DYNAMIC(CWinApp, CObject)
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include "platform/afx/CObject.h"
 #include "platform/afx/CString.h"
+#include "platform/afx/CWnd.h"
 #include "platform/win/WinTypes.h"
 
 #define MB_OK 0x00000000L
@@ -38,15 +39,6 @@
 #define IDNO 7
 #define IDTRYAGAIN 10
 #define IDCONTINUE 11
-
-// The smallest window object the seams need: a handle that a derived class fills in.
-class CWnd : public CObject {
-    DECLARE_DYNAMIC(CWnd)
-public:
-    CWnd() = default;
-    HWND GetSafeHwnd() const { return m_hWnd; }
-    HWND m_hWnd = nullptr;
-};
 
 class CWinApp : public CObject {
     DECLARE_DYNAMIC(CWinApp)

@@ -35,7 +35,7 @@ typedef const ITEMIDLIST* LPCITEMIDLIST;
 typedef ITEMIDLIST* PIDLIST_ABSOLUTE;
 typedef const ITEMIDLIST* PCIDLIST_ABSOLUTE;
 
-typedef int (*BFFCALLBACK)(HWND hwnd, UINT uMsg, LONG_PTR lParam, LONG_PTR lpData);
+typedef int (*BFFCALLBACK)(HWND hwnd, UINT uMsg, LPARAM lParam, LPARAM lpData);
 
 struct BROWSEINFOW {
     HWND hwndOwner;
@@ -44,7 +44,7 @@ struct BROWSEINFOW {
     LPCWSTR lpszTitle;
     UINT ulFlags;
     BFFCALLBACK lpfn;
-    LONG_PTR lParam;
+    LPARAM lParam;
     int iImage;
 };
 typedef BROWSEINFOW* LPBROWSEINFOW;
