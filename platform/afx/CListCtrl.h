@@ -155,7 +155,7 @@ struct ZqkListTextOptions {
 };
 
 // The control's columns, headings and item texts as an aligned text table, one line per row,
-// each ending in '\n'. Widths count terminal columns (East Asian wide characters take two);
-// control characters in a text are drawn as spaces. A control without columns draws one
-// column of item texts without a heading.
+// each ending in '\n' without trailing blanks. Widths count terminal columns (East Asian wide
+// characters take two); control characters in a text are drawn as spaces. A control without columns
+// draws one column of item texts without a heading.
 CString ZqkRenderListCtrl(const CListCtrl& list, const ZqkListTextOptions& options = {});

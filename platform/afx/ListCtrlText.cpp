@@ -74,6 +74,7 @@ CString ZqkRenderListCtrl(const CListCtrl& list, const ZqkListTextOptions& optio
                 line += lpszSeparator;
             AppendPadded(line, cellOf(c), cols[c].nWidth, cols[c].bRight, c + 1 == cols.size());
         }
+        line.TrimRight(L' '); // an empty last cell leaves no blanks behind
         strOut += line;
         strOut += L'\n';
     };
