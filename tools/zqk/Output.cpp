@@ -5,26 +5,6 @@
 
 namespace {
 
-void AppendUtf8(std::string& out, unsigned long cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void WriteTo(std::FILE* pStream, LPCWSTR lpsz) {
     std::string str = ToUtf8(lpsz);
     std::fwrite(str.data(), 1, str.size(), pStream);
@@ -34,10 +14,12 @@ void WriteTo(std::FILE* pStream, LPCWSTR lpsz) {
 } // namespace
 
 std::string ToUtf8(LPCWSTR lpsz) {
-    std::string out;
-    for (; lpsz && *lpsz; ++lpsz)
-        AppendUtf8(out, static_cast<unsigned long>(*lpsz));
-    return out;
+    if (lpsz == nullptr || *lpsz == 0)
+        return std::string();
+    // The platform's own encoder: a COM string's narrow form is UTF-8.
+    _bstr_t bstr(lpsz);
+    const char* psz = bstr;
+    return psz ? std::string(psz) : std::string();
 }
 
 void WriteOut(LPCWSTR lpsz) {
@@ -108,29 +90,18 @@ CString JsonString(LPCWSTR lpsz) {
     CString strOut(L"\"");
     for (; lpsz && *lpsz; ++lpsz) {
         wchar_t ch = *lpsz;
-        switch (ch) {
-        case L'"':
-            strOut += L"\\\"";
-            break;
-        case L'\\':
-            strOut += L"\\\\";
-            break;
-        case L'\n':
-            strOut += L"\\n";
-            break;
-        case L'\r':
-            strOut += L"\\r";
-            break;
-        case L'\t':
-            strOut += L"\\t";
-            break;
-        default:
-            if (ch < 0x20) {
-                strOut.AppendFormat(L"\\u%04x", static_cast<int>(ch));
-            } else {
-                strOut += ch;
-            }
-        }
+        LPCWSTR lpszEscape = ch == L'"'    ? L"\\\""
+                             : ch == L'\\' ? L"\\\\"
+                             : ch == L'\n' ? L"\\n"
+                             : ch == L'\r' ? L"\\r"
+                             : ch == L'\t' ? L"\\t"
+                                           : nullptr;
+        if (lpszEscape != nullptr)
+            strOut += lpszEscape;
+        else if (ch < 0x20)
+            strOut.AppendFormat(L"\\u%04x", static_cast<int>(ch));
+        else
+            strOut += ch;
     }
     return strOut + L"\"";
 }
