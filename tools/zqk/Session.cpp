@@ -34,8 +34,7 @@ bool AskPassword(const std::wstring& strPrompt, std::wstring* pstrPassword) {
     int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY);
     if (fd < 0)
         return false;
-    std::string strPromptUtf8 = ToUtf8(strPrompt.c_str());
-    ssize_t nIgnored = ::write(fd, strPromptUtf8.data(), strPromptUtf8.size());
+    // Echo goes off before the prompt shows, so nothing typed after it is echoed or lost.
     termios saved{};
     bool bRestore = ::tcgetattr(fd, &saved) == 0;
     if (bRestore) {
@@ -43,6 +42,8 @@ bool AskPassword(const std::wstring& strPrompt, std::wstring* pstrPassword) {
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(fd, TCSAFLUSH, &quiet);
     }
+    std::string strPromptUtf8 = ToUtf8(strPrompt.c_str());
+    ssize_t nIgnored = ::write(fd, strPromptUtf8.data(), strPromptUtf8.size());
     std::string strLine;
     char ch = 0;
     while (::read(fd, &ch, 1) == 1 && ch != '\n')

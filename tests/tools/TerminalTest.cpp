@@ -1,5 +1,5 @@
-// The progress bar of pack and unpack: drawn on a terminal for large files, never for small
-// ones, and it ends at the whole size.
+// What zqk does on a terminal: the progress bar of pack and unpack (for large files only,
+// ending at the whole size), and the password prompt of a data source, without echo.
 #include <cerrno>
 #include <cstdlib>
 
@@ -7,16 +7,19 @@
 
 namespace {
 
-// Runs zqk in dir with standard error on a new pseudo-terminal; returns what the terminal
-// received (standard output and input stay off it).
-std::string RunWithTerminal(const TempDir& dir, const std::vector<std::string>& args) {
+// Runs zqk in dir with standard error on a new pseudo-terminal, which is also its controlling
+// terminal; returns what the terminal received (standard output and input stay off it).
+// strTyped is typed on the terminal once strAwait has appeared there.
+std::string RunWithTerminal(const TempDir& dir, const std::vector<std::string>& args,
+                            std::string strAwait = "", const std::string& strTyped = "") {
     int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
         return "(no pseudo-terminal)";
     std::string strSlave = ::ptsname(master);
     pid_t pid = ::fork();
     if (pid == 0) {
-        int slave = ::open(strSlave.c_str(), O_RDWR | O_NOCTTY);
+        ::setsid();
+        int slave = ::open(strSlave.c_str(), O_RDWR);
         int null = ::open("/dev/null", O_RDWR);
         if (slave < 0 || null < 0 || ::chdir(dir.Path().c_str()) != 0)
             ::_exit(127);
@@ -40,6 +43,11 @@ std::string RunWithTerminal(const TempDir& dir, const std::vector<std::string>& 
         ssize_t n = ::read(master, buffer, sizeof(buffer));
         if (n > 0) {
             strSeen.append(buffer, static_cast<size_t>(n));
+            if (!strAwait.empty() && strSeen.find(strAwait) != std::string::npos) {
+                ssize_t nWritten = ::write(master, strTyped.data(), strTyped.size());
+                (void)nWritten;
+                strAwait.clear();
+            }
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -54,7 +62,7 @@ std::string RunWithTerminal(const TempDir& dir, const std::vector<std::string>& 
 
 } // namespace
 
-TEST(ZqkProgress, LargeTransfersDrawABarOnATerminalSmallOnesDoNot) {
+TEST(ZqkTerminal, LargeTransfersDrawABarOnATerminalSmallOnesDoNot) {
     TempDir dir;
     ToolRunner zqk(dir);
     ASSERT_EQ(0, zqk.Run({"create", "Files", "ID:int!", "Body:image"}).nStatus);
@@ -76,4 +84,15 @@ TEST(ZqkProgress, LargeTransfersDrawABarOnATerminalSmallOnesDoNot) {
     ToolResult quiet = zqk.Run({"pack", "Files", "Body", "big.bin", "ID=3:int"});
     EXPECT_EQ(0, quiet.nStatus);
     EXPECT_EQ("", quiet.strErr);
+}
+
+TEST(ZqkTerminal, DataSourcePasswordIsAskedWithoutEchoAndNeverShown) {
+    TempDir dir;
+    std::string strSeen = RunWithTerminal(dir, {"tables", "-d", "nosuchdsn", "-u", "alice"},
+                                          "Password for alice@nosuchdsn: ", "TypedSecret9\n");
+    EXPECT_NE(std::string::npos, strSeen.find("Password for alice@nosuchdsn: ")) << strSeen;
+    EXPECT_EQ(std::string::npos, strSeen.find("TypedSecret9")) << strSeen;
+    // Until a driver manager is there the data source cannot open; the attempt is named.
+    EXPECT_NE(std::string::npos, strSeen.find("cannot open DSN=nosuchdsn; UID=alice; PWD=***"))
+        << strSeen;
 }
