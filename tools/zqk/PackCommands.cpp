@@ -199,7 +199,7 @@ ExitStatus RunUnpack(const Args& args) {
     if (place == UnpackPlace::Temp)
         strTarget = ToUtf8(TempFolder() + strFile);
     uint64_t nTotal = 0;
-    if (place != UnpackPlace::Pick && ProgressBar::Wanted(ProgressBar::kMinBytes))
+    if (place != UnpackPlace::Pick && ProgressBar::OnTerminal())
         nTotal = StoredSize(session, strQuery, strField);
     size_t nMark = TheApp().BoxCount();
     CString strOriginal = strFile;

@@ -19,8 +19,8 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 } // namespace
 
-bool ProgressBar::Wanted(uint64_t nTotal) {
-    return nTotal >= kMinBytes && ::isatty(2);
+bool ProgressBar::OnTerminal() {
+    return ::isatty(2) != 0;
 }
 
 ProgressBar::ProgressBar(const CString& strLabel, uint64_t nTotal,

@@ -15,8 +15,10 @@ public:
     // Smaller transfers end before a bar would be seen.
     static constexpr uint64_t kMinBytes = 1024 * 1024;
 
+    // Whether bars can be seen at all: standard error is a terminal.
+    static bool OnTerminal();
     // Whether a bar would be drawn for a transfer of nTotal bytes.
-    static bool Wanted(uint64_t nTotal);
+    static bool Wanted(uint64_t nTotal) { return nTotal >= kMinBytes && OnTerminal(); }
 
     // fnProbe answers how many of nTotal bytes are done; it runs on the bar's thread.
     ProgressBar(const CString& strLabel, uint64_t nTotal, std::function<uint64_t()> fnProbe);
