@@ -4,12 +4,14 @@
 #include "ZORImpADORXServer.h"
 #include "platform/afx/CWinApp.h"
 
+#include <thread>
+
 CZORImpADORXServer::CZORImpADORXServer() : m_bOpen(0), m_mapAssocDatabase(10) {
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr))
         AfxMessageBox(kMsgComInitFailed, MB_OK, 0);
     else
-        m_bComInitialized = true; // balanced once, when this object goes away
+        m_comThread = std::this_thread::get_id(); // balanced once, when this object goes away
     m_bOpen = 0;
     m_pConnection = nullptr;
     m_strConnection = L"";
@@ -24,7 +26,9 @@ CZORImpADORXServer::~CZORImpADORXServer() {
     }
     m_bOpen = 0;
     m_pConnection = nullptr;
-    if (m_bComInitialized)
+    // COM's count belongs to the thread that raised it: destroyed on another thread, this
+    // object must not take that thread's initialisation away.
+    if (m_comThread == std::this_thread::get_id())
         CoUninitialize();
 }
 

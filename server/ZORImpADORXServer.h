@@ -2,6 +2,8 @@
 // Operations of the readers and the schema subsystem live in query/ and schema/.
 #pragma once
 
+#include <thread>
+
 #include "ZORTableField.h"
 #include "ZORValueTable.h"
 #include "platform/ado/AdoInterfaces.h"
@@ -108,7 +110,8 @@ private:
                        bool bMessageBox, bool bReleaseOnFailure);
 
     int m_nOwners = 1;
-    bool m_bComInitialized = false;
+    // The thread whose COM initialisation this object raised; none when it failed.
+    std::thread::id m_comThread;
 };
 
 // The value passed to the data-access objects for an argument that is left out.

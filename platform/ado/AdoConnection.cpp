@@ -155,6 +155,9 @@ bool IsMissing(const VARIANT& v) {
     return v.vt == VT_EMPTY || (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND);
 }
 
+// Catalog, schema, table name, table type.
+const ULONG kTablesRestrictions = 4;
+
 } // namespace
 
 HRESULT CAdoConnection::raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, VARIANT SchemaID,
@@ -169,14 +172,19 @@ HRESULT CAdoConnection::raw_OpenSchema(SchemaEnum Schema, VARIANT Restrictions, 
     // Restrictions: catalog, schema, table name, table type; empty ones restrict nothing.
     std::vector<std::wstring> restrictions;
     if (!IsMissing(Restrictions)) {
-        if (Restrictions.vt != (VT_ARRAY | VT_VARIANT) || SafeArrayGetDim(Restrictions.parray) != 1)
+        SAFEARRAY* psa = nullptr;
+        if (FAILED(ZqkVariantArray(&Restrictions, VT_VARIANT, &psa)) || SafeArrayGetDim(psa) != 1)
             return AdoFailWith(adErrInvalidArgument, kAdoSourceConnection);
-        LONG lower = 0, upper = -1;
-        SafeArrayGetLBound(Restrictions.parray, 1, &lower);
-        SafeArrayGetUBound(Restrictions.parray, 1, &upper);
-        for (LONG i = lower; i <= upper; ++i) {
+        // The tables rowset has four restriction columns; a longer array is a caller's error,
+        // and counting by elements keeps bounds near INT_MAX from overflowing the index.
+        ULONG nCount = psa->rgsabound[0].cElements;
+        if (nCount > kTablesRestrictions)
+            return AdoFailWith(adErrInvalidArgument, kAdoSourceConnection);
+        for (ULONG n = 0; n < nCount; ++n) {
+            LONG i = static_cast<LONG>(psa->rgsabound[0].lLbound + static_cast<LONGLONG>(n));
             _variant_t v;
-            SafeArrayGetElement(Restrictions.parray, &i, &v);
+            if (FAILED(SafeArrayGetElement(psa, &i, &v)))
+                return AdoFailWith(adErrInvalidArgument, kAdoSourceConnection);
             if (v.vt == VT_EMPTY || v.vt == VT_NULL || IsMissing(v)) {
                 restrictions.emplace_back();
             } else if (v.vt == VT_BSTR) {

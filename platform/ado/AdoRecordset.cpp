@@ -9,8 +9,13 @@ bool IsMissing(const VARIANT& v) {
     return v.vt == VT_EMPTY || (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND);
 }
 
+// The most bytes one value may hold: its size must fit the LONG that ActualSize reports.
+const size_t kMaxValueBytes = 0x7FFFFFFF;
+
 // A byte array variant (lower bound 0) holding a copy of the bytes.
 HRESULT MakeByteArray(const BYTE* pBytes, size_t nBytes, VARIANT* pvar) {
+    if (nBytes > kMaxValueBytes)
+        return E_OUTOFMEMORY;
     SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nBytes));
     if (psa == nullptr)
         return E_OUTOFMEMORY;
@@ -123,8 +128,14 @@ HRESULT CRecordsetCore::GetValueElsewhere(size_t nIndex, VARIANT* pvar) {
 HRESULT CRecordsetCore::PutValue(size_t nIndex, const VARIANT& var) {
     if (!m_bAdding)
         return AdoFailWith(adErrFeatureNotAvailable, kAdoSourceField);
+    // The value is copied through any reference now: the host's variable may be gone by the
+    // time Update reads it.
+    _variant_t value;
+    HRESULT hr = VariantCopyInd(&value, &var);
+    if (FAILED(hr))
+        return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
     CNewValue& v = m_newRow[nIndex];
-    v.var = _variant_t(var);
+    v.var = std::move(value);
     v.bSet = true;
     v.bChunks = false;
     v.chunks.clear();
@@ -134,16 +145,20 @@ HRESULT CRecordsetCore::PutValue(size_t nIndex, const VARIANT& var) {
 HRESULT CRecordsetCore::AppendChunk(size_t nIndex, const VARIANT& var) {
     if (!m_bAdding)
         return AdoFailWith(adErrFeatureNotAvailable, kAdoSourceField);
-    if (var.vt != (VT_ARRAY | VT_UI1) || var.parray == nullptr || SafeArrayGetDim(var.parray) != 1)
+    SAFEARRAY* psa = nullptr;
+    if (FAILED(ZqkVariantArray(&var, VT_UI1, &psa)) || SafeArrayGetDim(psa) != 1)
         return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
     CNewValue& v = m_newRow[nIndex];
+    size_t nHave = v.bChunks ? v.chunks.size() : 0;
+    size_t n = psa->rgsabound[0].cElements;
+    if (n > kMaxValueBytes - nHave)
+        return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
     if (!v.bChunks) {
         v.chunks.clear();
         v.bChunks = true;
         v.bSet = true;
     }
-    size_t n = var.parray->rgsabound[0].cElements;
-    const BYTE* p = static_cast<const BYTE*>(var.parray->pvData);
+    const BYTE* p = static_cast<const BYTE*>(psa->pvData);
     v.chunks.insert(v.chunks.end(), p, p + n);
     return S_OK;
 }

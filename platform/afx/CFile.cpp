@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +70,8 @@ void CFile::ThrowLastError() const {
 UINT CFile::Read(void* lpBuf, UINT nCount) {
     if (m_hFile == hFileNull)
         AfxThrowFileException(CFileException::invalidFile, EBADF, m_strFileName);
+    if (lpBuf == nullptr && nCount != 0)
+        AfxThrowInvalidArgException();
     UINT nDone = 0;
     auto* p = static_cast<char*>(lpBuf);
     while (nDone < nCount) {
@@ -88,6 +91,8 @@ UINT CFile::Read(void* lpBuf, UINT nCount) {
 void CFile::Write(const void* lpBuf, UINT nCount) {
     if (m_hFile == hFileNull)
         AfxThrowFileException(CFileException::invalidFile, EBADF, m_strFileName);
+    if (lpBuf == nullptr && nCount != 0)
+        AfxThrowInvalidArgException();
     UINT nDone = 0;
     auto* p = static_cast<const char*>(lpBuf);
     while (nDone < nCount) {
@@ -219,6 +224,8 @@ void CMemFile::GrowFile(size_t nNewLen) {
 }
 
 UINT CMemFile::Read(void* lpBuf, UINT nCount) {
+    if (lpBuf == nullptr && nCount != 0)
+        AfxThrowInvalidArgException();
     if (m_nPosition >= m_nFileSize || nCount == 0)
         return 0;
     size_t n = std::min<size_t>(nCount, m_nFileSize - m_nPosition);
@@ -230,6 +237,8 @@ UINT CMemFile::Read(void* lpBuf, UINT nCount) {
 void CMemFile::Write(const void* lpBuf, UINT nCount) {
     if (nCount == 0)
         return;
+    if (lpBuf == nullptr)
+        AfxThrowInvalidArgException();
     size_t nEnd = m_nPosition + nCount;
     GrowFile(nEnd);
     if (m_nPosition > m_nFileSize) // writing after a seek past the end fills the gap
@@ -244,10 +253,10 @@ ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
     LONGLONG nBase = nFrom == begin     ? 0
                      : nFrom == current ? static_cast<LONGLONG>(m_nPosition)
                                         : static_cast<LONGLONG>(m_nFileSize);
-    LONGLONG nNew = nBase + lOff;
-    if (nFrom > end || nNew < 0)
+    // The sum is checked before it is formed: LLONG_MAX from the end must not wrap.
+    if (nFrom > end || (lOff > 0 && nBase > LLONG_MAX - lOff) || nBase + lOff < 0)
         AfxThrowFileException(CFileException::badSeek, EINVAL, m_strFileName);
-    m_nPosition = static_cast<size_t>(nNew);
+    m_nPosition = static_cast<size_t>(nBase + lOff);
     return m_nPosition;
 }
 

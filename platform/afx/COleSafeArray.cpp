@@ -52,12 +52,14 @@ COleSafeArray& COleSafeArray::operator=(const COleSafeArray& saSrc) {
 COleSafeArray& COleSafeArray::operator=(const VARIANT& varSrc) {
     if (!(varSrc.vt & VT_ARRAY))
         AfxThrowInvalidArgException();
-    Check(VariantCopy(this, &varSrc));
+    // A by-reference array is copied through its reference: this object always owns a plain
+    // array.
+    Check(VariantCopyInd(this, &varSrc));
     return *this;
 }
 
 SAFEARRAY* COleSafeArray::Array() const {
-    if (!(vt & VT_ARRAY) || parray == nullptr)
+    if (!(vt & VT_ARRAY) || (vt & VT_BYREF) || parray == nullptr)
         AfxThrowOleException(E_INVALIDARG);
     return parray;
 }
@@ -103,7 +105,9 @@ void COleSafeArray::UnaccessData() {
 }
 
 void COleSafeArray::Attach(VARIANT& varSrc) {
-    if (!(varSrc.vt & VT_ARRAY))
+    // Only an array the variant owns can be taken over; a reference to the host's array
+    // cannot.
+    if (!(varSrc.vt & VT_ARRAY) || (varSrc.vt & VT_BYREF))
         AfxThrowInvalidArgException();
     Clear();
     static_cast<VARIANT&>(*this) = varSrc;

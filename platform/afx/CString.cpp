@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/afx/Exceptions.h"
+#include "platform/win/CodePage.h"
 #include "platform/win/TextEncoding.h"
 
 // The buffer header sits right before the characters. A negative count marks the shared
@@ -67,12 +68,12 @@ inline CStringData* DataOf(const wchar_t* psz) noexcept {
 }
 
 inline void AddRefData(CStringData* pData) noexcept {
-    if (pData->nRefs.load(std::memory_order_relaxed) >= 0)
+    if (pData->nRefs.load(std::memory_order_acquire) >= 0)
         pData->nRefs.fetch_add(1, std::memory_order_relaxed);
 }
 
 inline void ReleaseData(CStringData* pData) noexcept {
-    if (pData->nRefs.load(std::memory_order_relaxed) >= 0 &&
+    if (pData->nRefs.load(std::memory_order_acquire) >= 0 &&
         pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
         std::free(pData);
 }
@@ -121,7 +122,7 @@ CString::CString(LPCSTR psz) : m_pszData(NilChars()) {
 CString::CString(LPCSTR pch, int nLength) : m_pszData(NilChars()) {
     if (nLength < 0 || (pch == nullptr && nLength > 0))
         AfxThrowInvalidArgException();
-    std::wstring w = WinUtf8ToWide(pch, static_cast<size_t>(nLength));
+    std::wstring w = WinNarrowToWide(pch, static_cast<size_t>(nLength));
     AssignCopy(w.data(), CheckedLength(w.size()));
 }
 
@@ -192,7 +193,7 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
     }
     // The source may live inside our own buffer (s = s.GetString() + 1).
     bool bAliased = pch >= m_pszData && pch <= m_pszData + pOld->nDataLength;
-    if (!bAliased && pOld->nRefs.load(std::memory_order_relaxed) == 1 &&
+    if (!bAliased && pOld->nRefs.load(std::memory_order_acquire) == 1 &&
         pOld->nAllocLength >= nLength) {
         wmemcpy(m_pszData, pch, static_cast<size_t>(nLength));
         pOld->nDataLength = nLength;
@@ -206,7 +207,7 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
 
 LPWSTR CString::PrepareWrite(int nLength) {
     CStringData* pOld = GetData();
-    bool bShared = pOld->nRefs.load(std::memory_order_relaxed) != 1;
+    bool bShared = pOld->nRefs.load(std::memory_order_acquire) != 1;
     if (!bShared && pOld->nAllocLength >= nLength)
         return m_pszData;
     int nAlloc = nLength;
@@ -228,7 +229,7 @@ LPWSTR CString::PrepareWrite(int nLength) {
 
 void CString::SetLength(int nLength) noexcept {
     CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_relaxed) < 0)
+    if (pData->nRefs.load(std::memory_order_acquire) < 0)
         return; // the nil buffer stays empty
     pData->nDataLength = nLength;
     m_pszData[nLength] = 0;
@@ -545,14 +546,14 @@ LPWSTR CString::GetBufferSetLength(int nNewLength) {
 
 void CString::ReleaseBuffer(int nNewLength) {
     CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_relaxed) < 0)
+    if (pData->nRefs.load(std::memory_order_acquire) < 0)
         return;
     if (nNewLength < 0)
         nNewLength = static_cast<int>(wcsnlen(m_pszData, static_cast<size_t>(pData->nAllocLength)));
     if (nNewLength > pData->nAllocLength)
         AfxThrowInvalidArgException();
     // Without GetBuffer first the buffer may still be shared; the other owners keep their text.
-    if (pData->nRefs.load(std::memory_order_relaxed) > 1) {
+    if (pData->nRefs.load(std::memory_order_acquire) > 1) {
         if (nNewLength != pData->nDataLength)
             AssignCopy(m_pszData, nNewLength);
         return;
@@ -568,7 +569,7 @@ void CString::Preallocate(int nLength) {
 
 void CString::FreeExtra() {
     CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_relaxed) == 1 &&
+    if (pData->nRefs.load(std::memory_order_acquire) == 1 &&
         pData->nAllocLength > pData->nDataLength) {
         CString copy(m_pszData, pData->nDataLength);
         *this = std::move(copy);

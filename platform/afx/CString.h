@@ -17,7 +17,8 @@ public:
     CString(CString&& stringSrc) noexcept;
     CString(LPCWSTR psz);
     CString(LPCWSTR pch, int nLength);
-    // Narrow text is taken in the narrow code page, which is UTF-8 on this platform.
+    // Narrow text is taken in the narrow code page (UTF-8 unless the host chose another,
+    // see platform/win/CodePage.h).
     CString(LPCSTR psz);
     CString(LPCSTR pch, int nLength);
     explicit CString(wchar_t ch, int nRepeat = 1);

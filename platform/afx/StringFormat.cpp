@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/afx/Exceptions.h"
+#include "platform/win/CodePage.h"
 #include "platform/win/TextEncoding.h"
 
 namespace {
@@ -287,7 +288,7 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
             wchar_t ch;
             if (bNarrow) {
                 char b = static_cast<char>(v);
-                std::wstring w = WinUtf8ToWide(&b, 1);
+                std::wstring w = WinNarrowToWide(&b, 1);
                 ch = w.empty() ? 0 : w[0];
             } else {
                 ch = static_cast<wchar_t>(v);
@@ -306,7 +307,7 @@ void FormatCore(std::wstring& out, LPCWSTR pszFormat, CFormatSource& src) {
             if (pNarrow) {
                 size_t n = c.nPrecision >= 0 ? strnlen(pNarrow, static_cast<size_t>(c.nPrecision))
                                              : strlen(pNarrow);
-                converted = WinUtf8ToWide(pNarrow, n);
+                converted = WinNarrowToWide(pNarrow, n);
                 pWide = converted.c_str();
             } else if (!pWide) {
                 pWide = L"(null)";

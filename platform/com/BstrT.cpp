@@ -8,6 +8,7 @@
 
 #include "platform/com/ComError.h"
 #include "platform/com/VariantT.h"
+#include "platform/win/CodePage.h"
 #include "platform/win/TextEncoding.h"
 
 BSTR ZqkAllocStringOrRaise(const wchar_t* p, size_t n) {
@@ -25,14 +26,14 @@ _bstr_t::Data_t* _bstr_t::NewData(BSTR bstr) {
     }
     new (&p->m_RefCount) std::atomic<long>(1);
     p->m_wstr = bstr;
-    p->m_str = nullptr;
+    new (&p->m_str) std::atomic<char*>(nullptr);
     return p;
 }
 
 void _bstr_t::Release() noexcept {
     if (m_pData && m_pData->m_RefCount.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         SysFreeString(m_pData->m_wstr);
-        std::free(m_pData->m_str);
+        std::free(m_pData->m_str.load());
         std::free(m_pData);
     }
     m_pData = nullptr;
@@ -45,7 +46,7 @@ _bstr_t::_bstr_t(const _bstr_t& s) noexcept : m_pData(s.m_pData) {
 
 _bstr_t::_bstr_t(const char* s) : m_pData(nullptr) {
     if (s) {
-        std::wstring w = WinUtf8ToWide(s, std::strlen(s));
+        std::wstring w = WinNarrowToWide(s, std::strlen(s));
         m_pData = NewData(ZqkAllocStringOrRaise(w.data(), w.size()));
     }
 }
@@ -135,15 +136,21 @@ _bstr_t::operator wchar_t*() const noexcept {
 _bstr_t::operator const char*() const {
     if (m_pData == nullptr || m_pData->m_wstr == nullptr)
         return nullptr;
-    if (m_pData->m_str == nullptr) {
-        std::string s = WinWideToUtf8(m_pData->m_wstr, SysStringLen(m_pData->m_wstr));
-        auto* p = static_cast<char*>(std::malloc(s.size() + 1));
-        if (p == nullptr)
-            _com_issue_error(E_OUTOFMEMORY);
-        std::memcpy(p, s.c_str(), s.size() + 1);
-        m_pData->m_str = p;
+    char* pExisting = m_pData->m_str.load(std::memory_order_acquire);
+    if (pExisting != nullptr)
+        return pExisting;
+    std::string s = WinWideToNarrow(m_pData->m_wstr, SysStringLen(m_pData->m_wstr));
+    auto* p = static_cast<char*>(std::malloc(s.size() + 1));
+    if (p == nullptr)
+        _com_issue_error(E_OUTOFMEMORY);
+    std::memcpy(p, s.c_str(), s.size() + 1);
+    // Another thread may have made it meanwhile: the first one published wins.
+    if (!m_pData->m_str.compare_exchange_strong(pExisting, p, std::memory_order_acq_rel,
+                                                std::memory_order_acquire)) {
+        std::free(p);
+        return pExisting;
     }
-    return m_pData->m_str;
+    return p;
 }
 
 _bstr_t::operator char*() const {
@@ -169,8 +176,7 @@ void _bstr_t::MakeUnique() {
         Release();
         m_pData = NewData(b);
     }
-    std::free(m_pData->m_str);
-    m_pData->m_str = nullptr;
+    std::free(m_pData->m_str.exchange(nullptr));
 }
 
 void _bstr_t::Assign(BSTR s) {

@@ -17,7 +17,7 @@ public:
     _bstr_t() noexcept : m_pData(nullptr) {}
     _bstr_t(const _bstr_t& s) noexcept;
     _bstr_t(_bstr_t&& s) noexcept : m_pData(s.m_pData) { s.m_pData = nullptr; }
-    // Narrow text is UTF-8.
+    // Narrow text is in the narrow code page (platform/win/CodePage.h).
     _bstr_t(const char* s);
     _bstr_t(const wchar_t* s);
     _bstr_t(const _variant_t& var);
@@ -39,7 +39,7 @@ public:
     // The characters, or null when the object holds no string.
     operator const wchar_t*() const noexcept;
     operator wchar_t*() const noexcept;
-    // A UTF-8 copy kept with the string, or null.
+    // A copy in the narrow code page kept with the string, or null.
     operator const char*() const;
     operator char*() const;
 
@@ -66,7 +66,9 @@ private:
     struct Data_t {
         std::atomic<long> m_RefCount;
         BSTR m_wstr;
-        mutable char* m_str;
+        // The narrow text, made on first request; shared copies may ask from several
+        // threads at once, so it is published once with compare-and-swap.
+        mutable std::atomic<char*> m_str;
     };
     static Data_t* NewData(BSTR bstr);
     void Release() noexcept;

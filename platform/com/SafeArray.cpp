@@ -188,7 +188,52 @@ UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
     if (psa == nullptr || pvt == nullptr)
         return E_INVALIDARG;
-    *pvt = StoredVartype(psa);
+    // Only arrays made here carry their type in front of the descriptor; for others the
+    // feature flags are all there is to go by.
+    if (psa->fFeatures & FADF_HAVEVARTYPE)
+        *pvt = StoredVartype(psa);
+    else if (psa->fFeatures & FADF_BSTR)
+        *pvt = VT_BSTR;
+    else if (psa->fFeatures & FADF_VARIANT)
+        *pvt = VT_VARIANT;
+    else if (psa->fFeatures & FADF_DISPATCH)
+        *pvt = VT_DISPATCH;
+    else if (psa->fFeatures & FADF_UNKNOWN)
+        *pvt = VT_UNKNOWN;
+    else
+        return E_INVALIDARG;
+    return S_OK;
+}
+
+HRESULT ZqkVariantArray(const VARIANT* pvar, VARTYPE vtElement, SAFEARRAY** ppsa) {
+    if (pvar == nullptr || ppsa == nullptr)
+        return E_INVALIDARG;
+    *ppsa = nullptr;
+    VARTYPE vt = pvar->vt;
+    SAFEARRAY* psa = nullptr;
+    if (vt == (VT_ARRAY | vtElement)) {
+        psa = pvar->parray;
+    } else if (vt == (VT_BYREF | VT_ARRAY | vtElement)) {
+        if (pvar->pparray == nullptr)
+            return E_INVALIDARG;
+        psa = *pvar->pparray;
+    } else {
+        return DISP_E_TYPEMISMATCH;
+    }
+    if (psa == nullptr)
+        return E_INVALIDARG;
+    VARTYPE vtStored = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(psa, &vtStored))) {
+        // An array without a recorded type passes when its element size fits.
+        USHORT nFeatures = 0;
+        if (psa->cbElements != ElementSize(vtElement, &nFeatures))
+            return DISP_E_TYPEMISMATCH;
+    } else if (vtStored != vtElement) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    if (psa->cDims == 0 || (psa->pvData == nullptr && psa->rgsabound[0].cElements != 0))
+        return E_INVALIDARG;
+    *ppsa = psa;
     return S_OK;
 }
 
@@ -332,7 +377,11 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     std::vector<SAFEARRAYBOUND> bounds(psa->cDims);
     for (USHORT i = 0; i < psa->cDims; ++i)
         bounds[i] = psa->rgsabound[psa->cDims - 1 - i];
-    SAFEARRAY* pCopy = SafeArrayCreate(StoredVartype(psa), psa->cDims, bounds.data());
+    VARTYPE vt = VT_EMPTY;
+    HRESULT hrType = SafeArrayGetVartype(psa, &vt);
+    if (FAILED(hrType))
+        return hrType;
+    SAFEARRAY* pCopy = SafeArrayCreate(vt, psa->cDims, bounds.data());
     if (pCopy == nullptr)
         return E_OUTOFMEMORY;
     size_t nCount = 0;

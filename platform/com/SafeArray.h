@@ -34,6 +34,8 @@ SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 HRESULT SafeArrayDestroy(SAFEARRAY* psa);
 UINT SafeArrayGetDim(SAFEARRAY* psa);
 UINT SafeArrayGetElemsize(SAFEARRAY* psa);
+// E_INVALIDARG for an array that records no element type (one not made by these functions,
+// without FADF_HAVEVARTYPE and without a BSTR, VARIANT or interface flag).
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt);
 // nDim counts from 1.
 HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
@@ -51,3 +53,10 @@ HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 // Changes the element count of the last dimension; new elements start zeroed.
 HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
+
+// The array a variant holds as VT_ARRAY | vtElement or by reference (VT_BYREF | VT_ARRAY |
+// vtElement), checked before anyone trusts it: the element type (or, for an array without one
+// recorded, the element size) must match, and it must have at least one dimension and data for
+// its elements. Borrowed: the variant still owns it. DISP_E_TYPEMISMATCH for another type,
+// E_INVALIDARG for null pointers or a malformed array.
+HRESULT ZqkVariantArray(const VARIANT* pvar, VARTYPE vtElement, SAFEARRAY** ppsa);

@@ -70,10 +70,10 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
     return S_OK;
 }
 
-namespace {
-
 // The value a by-reference variant points at, as a plain variant that borrows its contents.
-HRESULT Dereference(const VARIANT* pSrc, VARIANT* pOut) {
+HRESULT ZqkVariantDereference(const VARIANT* pSrc, VARIANT* pOut) {
+    if (pSrc == nullptr || pOut == nullptr)
+        return E_INVALIDARG;
     VariantInit(pOut);
     if (!(pSrc->vt & VT_BYREF)) {
         *pOut = *pSrc;
@@ -89,7 +89,11 @@ HRESULT Dereference(const VARIANT* pSrc, VARIANT* pOut) {
     }
     switch (vt) {
     case VT_VARIANT:
-        return Dereference(pSrc->pvarVal, pOut);
+        // One level only: a variant that points at another by-reference variant (or at
+        // itself) is refused, so hostile chains cannot recurse without end.
+        if (pSrc->pvarVal->vt == (VT_BYREF | VT_VARIANT))
+            return E_INVALIDARG;
+        return ZqkVariantDereference(pSrc->pvarVal, pOut);
     case VT_DECIMAL:
         pOut->decVal = *pSrc->pdecVal;
         pOut->vt = VT_DECIMAL;
@@ -132,13 +136,11 @@ HRESULT Dereference(const VARIANT* pSrc, VARIANT* pOut) {
     return S_OK;
 }
 
-} // namespace
-
 HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc) {
     if (pvarDest == nullptr || pvargSrc == nullptr)
         return E_INVALIDARG;
     VARIANT borrowed;
-    HRESULT hr = Dereference(pvargSrc, &borrowed);
+    HRESULT hr = ZqkVariantDereference(pvargSrc, &borrowed);
     if (FAILED(hr))
         return hr;
     VARIANT copy;
@@ -975,7 +977,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
         return pvargDest == pvarSrc ? S_OK : VariantCopy(pvargDest, pvarSrc);
     }
     VARIANT src;
-    HRESULT hr = Dereference(pvarSrc, &src);
+    HRESULT hr = ZqkVariantDereference(pvarSrc, &src);
     if (FAILED(hr))
         return hr;
     VARIANT result;

@@ -140,6 +140,11 @@ HRESULT VariantClear(VARIANTARG* pvarg);
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 // Copies through one level of VT_BYREF.
 HRESULT VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
+// The value a VT_BYREF variant points at, as a plain variant that borrows it (nothing is
+// copied; pOut must not be cleared). A plain variant comes back as it is. E_INVALIDARG for a
+// null reference or a by-reference variant that points at another one; DISP_E_BADVARTYPE for a
+// type that cannot be referred to.
+HRESULT ZqkVariantDereference(const VARIANT* pSrc, VARIANT* pOut);
 
 // Coercion, independent of any locale:
 //  - to VT_BSTR: integers in decimal; VT_R8 with up to 15 significant digits and VT_R4 with

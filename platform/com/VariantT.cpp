@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/com/ComError.h"
+#include "platform/win/CodePage.h"
 #include "platform/win/TextEncoding.h"
 
 _variant_t vtMissing(DISP_E_PARAMNOTFOUND, VT_ERROR);
@@ -343,7 +344,7 @@ VARIANT* _variant_t::GetAddress() {
 }
 
 void _variant_t::SetString(const char* pSrc) {
-    std::wstring w = pSrc ? WinUtf8ToWide(pSrc, std::strlen(pSrc)) : std::wstring();
+    std::wstring w = pSrc ? WinNarrowToWide(pSrc, std::strlen(pSrc)) : std::wstring();
     BSTR b = ZqkAllocStringOrRaise(w.data(), w.size());
     VariantClear(this);
     bstrVal = b;

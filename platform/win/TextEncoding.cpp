@@ -32,15 +32,17 @@ void AppendUtf8(std::string& out, uint32_t c) {
 
 } // namespace
 
-std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
-    std::wstring out;
-    out.reserve(nBytes);
+namespace {
+
+// The one UTF-8 decoder: every character (or U+FFFD for each byte that starts no valid
+// sequence) goes to emit, so decoding and counting can never disagree.
+template <class Emit> void DecodeUtf8(const char* pData, size_t nBytes, Emit emit) {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
     size_t i = 0;
     while (i < nBytes) {
         unsigned char b = p[i];
         if (b < 0x80) {
-            out += static_cast<wchar_t>(b);
+            emit(static_cast<wchar_t>(b));
             ++i;
             continue;
         }
@@ -53,7 +55,7 @@ std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
         } else if ((b & 0xF8) == 0xF0) {
             nTrail = 3, c = b & 0x07, nMin = 0x10000;
         } else {
-            out += kReplacement;
+            emit(kReplacement);
             ++i;
             continue;
         }
@@ -66,14 +68,28 @@ std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
                 c = (c << 6) | (t & 0x3F);
         }
         if (!bOk || c < nMin || !IsScalar(c)) {
-            out += kReplacement;
+            emit(kReplacement);
             ++i;
             continue;
         }
-        out += static_cast<wchar_t>(c);
+        emit(static_cast<wchar_t>(c));
         i += nTrail + 1;
     }
+}
+
+} // namespace
+
+std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
+    std::wstring out;
+    out.reserve(nBytes);
+    DecodeUtf8(pData, nBytes, [&out](wchar_t ch) { out += ch; });
     return out;
+}
+
+size_t WinUtf8WideLength(const char* pData, size_t nBytes) {
+    size_t n = 0;
+    DecodeUtf8(pData, nBytes, [&n](wchar_t) { ++n; });
+    return n;
 }
 
 std::wstring WinUtf8ToWide(const std::string& str) {

@@ -9,6 +9,8 @@
 // Decodes UTF-8; each byte of an invalid sequence becomes U+FFFD, so no input is rejected.
 std::wstring WinUtf8ToWide(const char* pData, size_t nBytes);
 std::wstring WinUtf8ToWide(const std::string& str);
+// The length WinUtf8ToWide gives the same bytes, without building the string.
+size_t WinUtf8WideLength(const char* pData, size_t nBytes);
 
 // Encodes UTF-8; a value that is not a Unicode scalar (lone surrogate, above U+10FFFF)
 // becomes U+FFFD.
@@ -17,7 +19,11 @@ std::string WinWideToUtf8(const std::wstring& str);
 std::string WinWideToUtf8(const wchar_t* psz);
 
 // UTF-16 code units (host byte order). Characters above U+FFFF become surrogate pairs; a lone
-// surrogate passes through as its own unit so that odd strings survive a round trip.
+// surrogate passes through as its own unit and survives a round trip. A high surrogate
+// followed by a low one, held as two wide characters, is in UTF-16 the same two units as the
+// character they encode, so it comes back as that one character (as such a pair already is
+// one character where wide strings are UTF-16). Every string of Unicode scalar values, and
+// every string without such an adjacent pair, survives unchanged.
 std::u16string WinWideToUtf16(const wchar_t* pData, size_t nChars);
 void WinAppendUtf16AsWide(std::wstring& strOut, const char16_t* pUnits, size_t nUnits);
 std::wstring WinUtf16ToWide(const char16_t* pUnits, size_t nUnits);

@@ -10,6 +10,15 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
 pc=$(dirname "$(find "$work/prefix" -name zqk_vododuvod.pc | head -n1)")
 
+# Only what hosts include is installed: no data-access insides, no provider, no SQLite.
+inc="$work/prefix/include/zqk_vododuvod"
+leaked=$(find "$inc" -name 'AdoObjects.h' -o -name 'AdoProvider.h' -o -path '*/sqlite/*' \
+  -o -path '*/odbc/*' -o -name 'FolderChooser.h')
+[ -z "$leaked" ] || { echo "internal headers installed: $leaked"; exit 1; }
+if grep -rl 'sqlite3.h\|sql.h\|sqlext.h' "$inc"; then echo "a provider's header leaks"; exit 1; fi
+[ -f "$inc/BrowseForFolder.h" ] && [ -f "$inc/platform/afx/CListCtrl.h" ] ||
+  { echo "public headers missing"; exit 1; }
+
 PKG_CONFIG_PATH=$pc g++ -o "$work/host-pc" "$src_dir/host.cpp" \
   $(PKG_CONFIG_PATH=$pc pkg-config --cflags --libs zqk_vododuvod)
 out=$("$work/host-pc" "$work/table.bin")

@@ -309,13 +309,10 @@ LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize)
     case SQLITE_BLOB:
         return sqlite3_column_bytes(pStmt, nColumn);
     case SQLITE_TEXT: {
-        const unsigned char* p = sqlite3_column_text(pStmt, nColumn);
+        // Counted as Value decodes the bytes, invalid sequences included.
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(pStmt, nColumn));
         int n = sqlite3_column_bytes(pStmt, nColumn);
-        LONG nChars = 0;
-        for (int i = 0; i < n; ++i)
-            if ((p[i] & 0xC0) != 0x80)
-                ++nChars;
-        return nChars;
+        return static_cast<LONG>(WinUtf8WideLength(p, static_cast<size_t>(n)));
     }
     default:
         return nDefinedSize;
