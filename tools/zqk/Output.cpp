@@ -16,7 +16,8 @@ void WriteTo(std::FILE* pStream, LPCWSTR lpsz) {
 std::string ToUtf8(LPCWSTR lpsz) {
     if (lpsz == nullptr || *lpsz == 0)
         return std::string();
-    // The platform's own encoder: a COM string's narrow form is UTF-8.
+    // A COM string's narrow form is in the process's narrow code page, which this tool
+    // leaves at its default, UTF-8: what the terminal and files speak.
     _bstr_t bstr(lpsz);
     const char* psz = bstr;
     return psz ? std::string(psz) : std::string();
