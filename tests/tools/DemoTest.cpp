@@ -47,3 +47,18 @@ TEST(ZqkDemo, AFolderThatCannotBeMadeFailsBeforeAnyStep) {
     EXPECT_EQ("", result.strOut);
     EXPECT_NE(std::string::npos, result.strErr.find("cannot make this folder"));
 }
+
+TEST(ZqkDemo, AStepThatDoesNotDoWhatItShouldEndsTheDemoWithStatusOne) {
+    TempDir dir;
+    ToolRunner zqk(dir);
+    // A plain file where the unpacked copy's folder would go: unpacking cannot write it.
+    std::filesystem::create_directory(dir.File("tour"));
+    WriteFile(dir.File("tour/unpacked"), "in the way");
+    ToolResult result = zqk.Run({"demo", dir.File("tour")});
+    EXPECT_EQ(1, result.nStatus);
+    EXPECT_NE(std::string::npos, result.strOut.find("   FAILED: the file did not come back as it "
+                                                    "went in\n"))
+        << result.strOut;
+    EXPECT_NE(std::string::npos, result.strOut.find("\nStep 9 of 11 did not do what it should"));
+    EXPECT_EQ(std::string::npos, result.strOut.find("10. Run a transaction"));
+}
