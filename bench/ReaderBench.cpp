@@ -385,16 +385,11 @@ struct COptions {
 
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        const char* pszValue = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (pszValue == nullptr)
-            Die("missing value after", a.c_str());
-        std::string v = pszValue;
+    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
         if (a == "--rows")
-            o.nRows = std::atoi(pszValue);
+            o.nRows = std::atoi(v.c_str());
         else if (a == "--rounds")
-            o.nRounds = std::atoi(pszValue);
+            o.nRounds = std::atoi(v.c_str());
         else if (a == "--only" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
             o.strOnly = v;
         else if (a == "--memory" && (v == "on" || v == "off"))
@@ -407,9 +402,9 @@ COptions ParseOptions(int argc, char** argv) {
                  (v == "array" || v == "table" || v == "variant" || v == "raw"))
             o.strMemoryChild = v;
         else
-            Die("unknown option", a.c_str());
-        ++i;
-    }
+            return false;
+        return true;
+    });
     if (o.nRows <= 0 || o.nRounds <= 0)
         Die("rows and rounds must be positive");
     return o;
