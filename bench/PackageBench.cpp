@@ -6,8 +6,9 @@
 //   out: OutPackageToFile(file, "SELECT data FROM src WHERE id = 1", "data") against the same
 //        SELECT, sqlite3_column_blob and fwrite.
 //
-// Every row and file written is compared byte by byte with the input. Afterwards child
-// processes measure the peak memory of one put and one out each (see MeasureMemory).
+// Every call is timed on the clock and in processor time (see CTimes); every row and file
+// written is compared byte by byte with the input. Afterwards child processes measure the
+// peak memory of one put and one out each (see MeasureMemory).
 //
 //   zqk_bench_package [--size N] [--rounds N] [--only lib|raw] [--direction put|out]
 //                     [--memory on|off] [--sync full|off] [--dir DIR]
@@ -15,7 +16,7 @@
 // --size    bytes of the file (20000000)
 // --rounds  timed rounds; the library runs first in odd rounds, raw first in even ones (7)
 // --only    runs one side only (for a profiler); no ratio and no memory measurement
-// --direction  times one direction only (both)
+// --direction  times one direction only (both); no memory measurement
 // --memory  off skips the memory measurement (on)
 // --sync    SQLite's synchronous setting on both connections: full, SQLite's default and the
 //           product's, waits for the disk at every commit; off leaves the library's own costs
@@ -314,7 +315,7 @@ void MeasureMemory(const COptions& o, const CPaths& paths) {
                 continue;
             }
             double dTimes = static_cast<double>(nRss) / static_cast<double>(o.nSize);
-            std::printf("  %-8s %9.1f MB %10.2f %9.1f MB", strKind.c_str(), Mb(nRss), dTimes,
+            std::printf("  %-8s %8.1f MiB %10.2f %8.1f MiB", strKind.c_str(), Mb(nRss), dTimes,
                         Mb(nSqlite));
             if (std::strcmp(pszSide, "lib") == 0)
                 std::printf("  (goal: at most 3.00) %s", dTimes <= 3.0 ? "met" : "NOT MET");
