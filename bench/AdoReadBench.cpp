@@ -22,7 +22,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -175,27 +174,21 @@ struct COptions {
 
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        const char* pszValue = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (pszValue == nullptr)
-            Die("missing value after", a.c_str());
+    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
         if (a == "--rows")
-            o.nRows = std::atoi(pszValue);
+            o.nRows = std::atoi(v.c_str());
         else if (a == "--rounds")
-            o.nRounds = std::atoi(pszValue);
-        else if (a == "--sink" &&
-                 (std::strcmp(pszValue, "slots") == 0 || std::strcmp(pszValue, "scratch") == 0))
-            o.bSlots = std::strcmp(pszValue, "slots") == 0;
-        else if (a == "--only" &&
-                 (std::strcmp(pszValue, "ado") == 0 || std::strcmp(pszValue, "raw") == 0))
-            o.strOnly = pszValue;
+            o.nRounds = std::atoi(v.c_str());
+        else if (a == "--sink" && (v == "slots" || v == "scratch"))
+            o.bSlots = v == "slots";
+        else if (a == "--only" && (v == "ado" || v == "raw"))
+            o.strOnly = v;
         else if (a == "--db")
-            o.strDb = pszValue;
+            o.strDb = v;
         else
-            Die("unknown option", a.c_str());
-        ++i;
-    }
+            return false;
+        return true;
+    });
     if (o.nRows <= 0 || o.nRounds <= 0)
         Die("rows and rounds must be positive");
     return o;

@@ -1,6 +1,6 @@
 // What the benchmarks share: the generated table, the SQLite C API side's UTF-8 decoding,
-// medians and the clean-up of the temporary file. Every benchmark reads the same table, so
-// their numbers can be set side by side.
+// medians, the command line and the clean-up of the temporary file. Every benchmark reads the same
+// table, so their numbers can be set side by side.
 #pragma once
 
 #include <sqlite3.h>
@@ -31,6 +31,17 @@ inline const char* g_pszProgram = "bench";
 [[noreturn]] inline void Die(const char* pszWhat, const char* pszDetail = "") {
     std::fprintf(stderr, "%s: %s %s\n", g_pszProgram, pszWhat, pszDetail);
     std::exit(2);
+}
+
+// Walks the command line as "--name value" pairs. fn(name, value) says whether it took the
+// pair; a name without a value or a pair not taken ends the program.
+template <typename Fn> void ForEachOption(int argc, char** argv, Fn fn) {
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 >= argc)
+            Die("missing value after", argv[i]);
+        if (!fn(std::string(argv[i]), std::string(argv[i + 1])))
+            Die("unknown option", argv[i]);
+    }
 }
 
 // A small deterministic generator, so that every run reads the same table.

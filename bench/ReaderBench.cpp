@@ -21,9 +21,7 @@
 //           is generated and kept, for profiling runs
 
 #include <malloc.h>
-#include <spawn.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
@@ -32,10 +30,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchProcess.h"
 #include "BenchTable.h"
 #include "zqk_vododuvod.h"
-
-extern char** environ;
 
 namespace {
 
@@ -205,30 +202,6 @@ bool LabelsRight(CZORValueTable& table) {
 
 // ---- Memory -------------------------------------------------------------------------------
 
-// A line of /proc/self/status in bytes ("VmRSS", "VmHWM"), or -1.
-long long StatusBytes(const char* pszKey) {
-    FILE* f = std::fopen("/proc/self/status", "r");
-    if (f == nullptr)
-        return -1;
-    char szLine[256];
-    long long nKb = -1;
-    size_t nKey = std::strlen(pszKey);
-    while (std::fgets(szLine, sizeof szLine, f))
-        if (std::strncmp(szLine, pszKey, nKey) == 0 && szLine[nKey] == ':')
-            nKb = std::atoll(szLine + nKey + 1);
-    std::fclose(f);
-    return nKb < 0 ? -1 : nKb * 1024;
-}
-
-// Restarts the peak resident set (VmHWM) at the current one.
-bool ResetPeakRss() {
-    FILE* f = std::fopen("/proc/self/clear_refs", "w");
-    if (f == nullptr)
-        return false;
-    bool bOk = std::fputs("5", f) >= 0;
-    return std::fclose(f) == 0 && bOk;
-}
-
 struct CSnapshot {
     long long nRss = 0;        // resident set now
     long long nPeakRss = 0;    // peak resident set since the last reset
@@ -343,32 +316,8 @@ struct CMemoryReport {
 // Runs this program again as a memory child and reads its one line of results.
 CMemoryReport SpawnMemoryChild(const char* pszKind, const std::string& strPath) {
     CMemoryReport rep;
-    int fds[2];
-    if (pipe(fds) != 0)
-        return rep;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::string strSelf = std::filesystem::read_symlink("/proc/self/exe").string();
-    std::vector<std::string> args = {strSelf, "--memory-child", pszKind, "--db", strPath};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, strSelf.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
     std::string strOut;
-    char buf[512];
-    ssize_t n;
-    while (rc == 0 && (n = read(fds[0], buf, sizeof buf)) > 0)
-        strOut.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    int nStatus = 0;
-    if (rc != 0 || waitpid(pid, &nStatus, 0) != pid || !WIFEXITED(nStatus) ||
-        WEXITSTATUS(nStatus) != 0)
+    if (!RunSelf({"--memory-child", pszKind, "--db", strPath}, &strOut))
         return rep;
     char szKind[16];
     rep.bOk =
@@ -379,10 +328,6 @@ CMemoryReport SpawnMemoryChild(const char* pszKind, const std::string& strPath) 
             szKind, &rep.nCells, &rep.nRssGrowth, &rep.nResult, &rep.nSqliteGrowth,
             &rep.nSqlitePeak, &rep.nHeapGrowth) == 7;
     return rep;
-}
-
-double Mb(long long n) {
-    return static_cast<double>(n) / (1024.0 * 1024.0);
 }
 
 // The array reader may hold nothing beyond the caller's array: the resident set may grow
@@ -440,16 +385,11 @@ struct COptions {
 
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        const char* pszValue = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (pszValue == nullptr)
-            Die("missing value after", a.c_str());
-        std::string v = pszValue;
+    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
         if (a == "--rows")
-            o.nRows = std::atoi(pszValue);
+            o.nRows = std::atoi(v.c_str());
         else if (a == "--rounds")
-            o.nRounds = std::atoi(pszValue);
+            o.nRounds = std::atoi(v.c_str());
         else if (a == "--only" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
             o.strOnly = v;
         else if (a == "--memory" && (v == "on" || v == "off"))
@@ -462,9 +402,9 @@ COptions ParseOptions(int argc, char** argv) {
                  (v == "array" || v == "table" || v == "variant" || v == "raw"))
             o.strMemoryChild = v;
         else
-            Die("unknown option", a.c_str());
-        ++i;
-    }
+            return false;
+        return true;
+    });
     if (o.nRows <= 0 || o.nRounds <= 0)
         Die("rows and rounds must be positive");
     return o;

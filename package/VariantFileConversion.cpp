@@ -1,7 +1,6 @@
 // Files to byte-array variants and back, and text to typed column values.
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <cwchar>
 
 #include "PackageMessages.h"
@@ -15,8 +14,6 @@
 
 namespace {
 
-// Files travel in blocks of this size.
-const UINT kBlockSize = 4096;
 // The largest file accepted is 20,020,000 bytes: the limit is tested as a ratio.
 const double kSizeUnit = 20000000.0;
 const double kSizeTolerance = 0.001;
@@ -79,19 +76,13 @@ int CZORPackageDbOper::MakeVariantFromFile(VARIANT& var, CString& strFile) {
     sa.CreateOneDim(VT_UI1, dwLength);
     CWaitCursor wait;
     {
+        // Straight into the array, which a file that shrank leaves zero-filled at the end.
         CAccessedData data(sa);
-        BYTE buffer[kBlockSize];
-        DWORD dwIndex = 0;
-        for (;;) {
-            UINT nRead = file.Read(buffer, kBlockSize);
-            if (nRead == 0)
-                break;
-            // A file that grew since its length was taken does not fit the array.
-            if (nRead > dwLength - dwIndex)
-                AfxThrowOleException(DISP_E_BADINDEX);
-            std::memcpy(data.Bytes() + dwIndex, buffer, nRead);
-            dwIndex += nRead;
-        }
+        file.Read(data.Bytes(), dwLength);
+        // A file that grew since its length was taken does not fit the array.
+        BYTE byMore;
+        if (file.Read(&byMore, 1) != 0)
+            AfxThrowOleException(DISP_E_BADINDEX);
     }
     file.Close();
     var = sa.Detach();
@@ -108,12 +99,9 @@ int CZORPackageDbOper::MakeFileFromVariant(CString& strFile, VARIANT& var, long 
         long long nWrite = nSize < 0 ? 0 : (nSize < nAvailable ? nSize : nAvailable);
         CFile file;
         if (file.Open(strFile, CFile::modeCreate | CFile::modeWrite)) {
-            long long nBlocks = nWrite / kBlockSize;
-            for (long long i = 0; i < nBlocks; ++i)
-                file.Write(data.Bytes() + i * kBlockSize, kBlockSize);
-            UINT nRest = static_cast<UINT>(nWrite % kBlockSize);
-            if (nRest > 0)
-                file.Write(data.Bytes() + nBlocks * kBlockSize, nRest);
+            // In one call: Write goes on until every byte is out or raises.
+            if (nWrite > 0)
+                file.Write(data.Bytes(), static_cast<UINT>(nWrite));
             file.Close();
         }
     }

@@ -94,22 +94,27 @@ public:
     bool m_bBOF = true;
     unsigned long m_nRow = 0; // changes whenever the current row does
 
-    // A row being added (AddNew until Update), or the row just inserted.
+    // A row being added (AddNew until Update), or the row just inserted. Appended chunks
+    // collect in var's byte array, of which the first nChunkBytes bytes are the value: the
+    // array grows ahead of them, and is trimmed to them when the row is stored, so that a
+    // value given in one piece is copied once and bound without a further copy.
     struct CNewValue {
         bool bSet = false;
         _variant_t var;
-        std::vector<BYTE> chunks;
         bool bChunks = false;
+        size_t nChunkBytes = 0;
     };
     bool m_bAdding = false;
     bool m_bOnInserted = false;
     std::vector<CNewValue> m_newRow;
 
-    // GetChunk's position in the current row's value of one field.
+    // GetChunk's position in the current row's value of one field. value holds the bytes
+    // until they are handed over whole; nSize stays.
     struct CChunkState {
         size_t nField = static_cast<size_t>(-1);
         unsigned long nRow = 0;
-        std::vector<BYTE> bytes;
+        _variant_t value;
+        size_t nSize = 0;
         size_t nOffset = 0;
     };
     CChunkState m_chunk;
@@ -120,6 +125,7 @@ private:
     HRESULT ValueFailed();
     HRESULT GetValueElsewhere(size_t nIndex, VARIANT* pvar);
     HRESULT NewRowValue(size_t nIndex, VARIANT* pvar);
+    HRESULT AppendBytes(CNewValue& v, const BYTE* p, size_t n);
 
     // What the cursor reports a failure in. Kept here rather than made for every call, since
     // calls fail rarely; emptied again after each failure.

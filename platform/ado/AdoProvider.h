@@ -73,7 +73,8 @@ public:
     // A table by name: its columns without reading a row, and a cursor over its rows.
     virtual HRESULT OpenTable(const std::wstring& strTable, std::unique_ptr<CAdoCursor>* ppCursor,
                               CAdoError* pError) = 0;
-    // Inserts one row into a table in one statement.
+    // Inserts one row into a table in one statement. The values are read in place and are
+    // not kept.
     virtual HRESULT InsertRow(const std::wstring& strTable, const std::vector<CAdoColumn>& columns,
                               const CAdoRowValues& values, CAdoError* pError) = 0;
     // The tables schema rowset: TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE,

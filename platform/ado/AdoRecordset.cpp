@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/ado/AdoObjects.h"
 
@@ -103,7 +104,10 @@ HRESULT CRecordsetCore::MoveNext() {
 HRESULT CRecordsetCore::NewRowValue(size_t nIndex, VARIANT* pvar) {
     const CNewValue& v = m_newRow[nIndex];
     if (v.bChunks)
-        return MakeByteArray(v.chunks.data(), v.chunks.size(), pvar);
+        return MakeByteArray(v.var.vt == (VT_ARRAY | VT_UI1)
+                                 ? static_cast<const BYTE*>(v.var.parray->pvData)
+                                 : nullptr,
+                             v.nChunkBytes, pvar);
     if (!v.bSet)
         return S_OK; // VT_EMPTY: nothing given for this field
     return VariantCopy(pvar, &v.var);
@@ -138,7 +142,7 @@ HRESULT CRecordsetCore::PutValue(size_t nIndex, const VARIANT& var) {
     v.var = std::move(value);
     v.bSet = true;
     v.bChunks = false;
-    v.chunks.clear();
+    v.nChunkBytes = 0;
     return S_OK;
 }
 
@@ -149,17 +153,38 @@ HRESULT CRecordsetCore::AppendChunk(size_t nIndex, const VARIANT& var) {
     if (FAILED(ZqkVariantArray(&var, VT_UI1, &psa)) || SafeArrayGetDim(psa) != 1)
         return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
     CNewValue& v = m_newRow[nIndex];
-    size_t nHave = v.bChunks ? v.chunks.size() : 0;
-    size_t n = psa->rgsabound[0].cElements;
-    if (n > kMaxValueBytes - nHave)
-        return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
     if (!v.bChunks) {
-        v.chunks.clear();
+        v.var.Clear();
+        v.nChunkBytes = 0;
         v.bChunks = true;
         v.bSet = true;
     }
-    const BYTE* p = static_cast<const BYTE*>(psa->pvData);
-    v.chunks.insert(v.chunks.end(), p, p + n);
+    return AppendBytes(v, static_cast<const BYTE*>(psa->pvData), psa->rgsabound[0].cElements);
+}
+
+HRESULT CRecordsetCore::AppendBytes(CNewValue& v, const BYTE* p, size_t n) {
+    // Checked before anything is read: the total must stay within what ActualSize reports.
+    if (n > kMaxValueBytes - v.nChunkBytes)
+        return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
+    size_t nNeeded = v.nChunkBytes + n;
+    if (v.var.vt != (VT_ARRAY | VT_UI1)) {
+        // The first chunk takes exactly its size: a value given whole is never grown.
+        if (FAILED(MakeByteArray(p, n, &v.var)))
+            return AdoFail(E_OUTOFMEMORY, kAdoSourceField, L"");
+        v.nChunkBytes = n;
+        return S_OK;
+    }
+    size_t nCapacity = v.var.parray->rgsabound[0].cElements;
+    if (nNeeded > nCapacity) {
+        // Doubling keeps many small chunks linear in their total.
+        SAFEARRAYBOUND bound = {
+            static_cast<ULONG>(std::max(nNeeded, std::min(2 * nCapacity, kMaxValueBytes))), 0};
+        if (FAILED(SafeArrayRedim(v.var.parray, &bound)))
+            return AdoFail(E_OUTOFMEMORY, kAdoSourceField, L"");
+    }
+    if (n > 0)
+        std::memcpy(static_cast<BYTE*>(v.var.parray->pvData) + v.nChunkBytes, p, n);
+    v.nChunkBytes = nNeeded;
     return S_OK;
 }
 
@@ -177,8 +202,9 @@ HRESULT CRecordsetCore::GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar) {
         m_chunk.nField = nIndex;
         m_chunk.nRow = m_nRow;
         if (value.vt == (VT_ARRAY | VT_UI1)) {
-            const BYTE* p = static_cast<const BYTE*>(value.parray->pvData);
-            m_chunk.bytes.assign(p, p + value.parray->rgsabound[0].cElements);
+            m_chunk.nSize = value.parray->rgsabound[0].cElements;
+            VARIANT bytes = value.Detach();
+            m_chunk.value.Attach(bytes);
         } else if (value.vt == VT_NULL || value.vt == VT_EMPTY) {
             pvar->vt = VT_NULL;
             m_chunk.nOffset = 0;
@@ -187,12 +213,21 @@ HRESULT CRecordsetCore::GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar) {
             return AdoFailWith(adErrFeatureNotAvailable, kAdoSourceField);
         }
     }
-    if (m_chunk.nOffset >= m_chunk.bytes.size()) {
+    if (m_chunk.nOffset >= m_chunk.nSize) {
         pvar->vt = VT_NULL;
         return S_OK;
     }
-    size_t n = std::min(static_cast<size_t>(nLength), m_chunk.bytes.size() - m_chunk.nOffset);
-    HRESULT hr = MakeByteArray(m_chunk.bytes.data() + m_chunk.nOffset, n, pvar);
+    size_t n = std::min(static_cast<size_t>(nLength), m_chunk.nSize - m_chunk.nOffset);
+    SAFEARRAY* psa = m_chunk.value.parray;
+    // Asked for all of it at once: the array read is handed over rather than copied, when it
+    // has the shape a copy would have.
+    if (m_chunk.nOffset == 0 && n == m_chunk.nSize && psa->cDims == 1 &&
+        psa->rgsabound[0].lLbound == 0) {
+        *pvar = m_chunk.value.Detach();
+        m_chunk.nOffset = n;
+        return S_OK;
+    }
+    HRESULT hr = MakeByteArray(static_cast<const BYTE*>(psa->pvData) + m_chunk.nOffset, n, pvar);
     if (SUCCEEDED(hr))
         m_chunk.nOffset += n;
     return hr;
@@ -241,16 +276,20 @@ HRESULT CRecordsetCore::Update() {
     if (!m_bAdding)
         return S_OK; // nothing pending
     std::vector<CAdoColumn> columns;
-    std::vector<_variant_t> values(m_newRow.size());
     CAdoRowValues row;
     for (size_t i = 0; i < m_newRow.size(); ++i) {
         columns.push_back(Column(i));
-        if (!m_newRow[i].bSet)
+        CNewValue& v = m_newRow[i];
+        if (!v.bSet)
             continue;
-        HRESULT hr = NewRowValue(i, &values[i]);
-        if (FAILED(hr))
-            return hr;
-        row[i] = &values[i];
+        // Chunks are trimmed to the value, which the provider then reads in place.
+        if (v.bChunks && v.var.vt == (VT_ARRAY | VT_UI1) &&
+            v.var.parray->rgsabound[0].cElements != v.nChunkBytes) {
+            SAFEARRAYBOUND bound = {static_cast<ULONG>(v.nChunkBytes), 0};
+            if (FAILED(SafeArrayRedim(v.var.parray, &bound)))
+                return AdoFail(E_OUTOFMEMORY, kAdoSourceField, L"");
+        }
+        row[i] = &v.var;
     }
     CAdoError error;
     HRESULT hr = m_pConnection->m_pProvider->InsertRow(m_strTable, columns, row, &error);

@@ -121,6 +121,18 @@ TEST(CZORPackageDbOper, FilesBecomeByteArrays) {
     }
     EXPECT_TRUE(bRaised);
     EXPECT_EQ(VT_I4, var.vt);
+
+    // A file holding more than its length says (as those under /proc do) does not fit.
+    CString strLonger(L"/proc/self/status");
+    SCODE sc = S_OK;
+    try {
+        packer.MakeVariantFromFile(var, strLonger);
+    } catch (COleException* e) {
+        sc = e->m_sc;
+        e->Delete();
+    }
+    EXPECT_EQ(DISP_E_BADINDEX, sc);
+    EXPECT_EQ(VT_I4, var.vt);
 }
 
 TEST(CZORPackageDbOper, SizeLimit) {

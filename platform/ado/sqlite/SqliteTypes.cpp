@@ -352,7 +352,7 @@ int SqliteBindVariant(sqlite3_stmt* pStmt, int nParam, const VARIANT& var) {
         return sqlite3_bind_int(pStmt, nParam, var.boolVal ? 1 : 0);
     case VT_ARRAY | VT_UI1: {
         ULONG n = var.parray ? var.parray->rgsabound[0].cElements : 0;
-        return sqlite3_bind_blob64(pStmt, nParam, n ? var.parray->pvData : "", n, SQLITE_TRANSIENT);
+        return sqlite3_bind_blob64(pStmt, nParam, n ? var.parray->pvData : "", n, SQLITE_STATIC);
     }
     case VT_BSTR: {
         std::string s = WinWideToUtf8(var.bstrVal ? var.bstrVal : L"", SysStringLen(var.bstrVal));

@@ -21,5 +21,6 @@ CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass);
 HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar);
 // The size of the cell: bytes for blobs, characters for text.
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize);
-// Binds a variant to a statement parameter (1-based).
+// Binds a variant to a statement parameter (1-based). A byte array is bound where it lies, not
+// copied (values can be files): var must stay as it is until the statement has run.
 int SqliteBindVariant(sqlite3_stmt* pStmt, int nParam, const VARIANT& var);

@@ -141,6 +141,71 @@ TEST_F(AddNewTest, AddingNeedsAnUpdatableTable) {
     EXPECT_EQ(1, Count());
 }
 
+TEST_F(AddNewTest, ChunksReadBackExactlyWhileAddingAndAfterUpdate) {
+    const BYTE kBytes[13] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    const std::vector<BYTE> all(kBytes, kBytes + 13);
+    _RecordsetPtr pRs = OpenTable();
+    FieldPtr pData = pRs->GetFields()->GetItem(L"data");
+    FieldPtr pName = pRs->GetFields()->GetItem(L"name");
+    pRs->AddNew();
+    pName->PutValue(L"grown");
+    // Pieces of unequal sizes: the storage grows past the value between them.
+    pData->AppendChunk(Bytes(kBytes, 5));
+    pData->AppendChunk(Bytes(kBytes + 5, 7));
+    pData->AppendChunk(Bytes(kBytes + 12, 1));
+    EXPECT_EQ(13, pData->GetActualSize());
+    EXPECT_EQ(all, BytesOf(pData->GetValue()));
+    // GetChunk hands out a copy of the pending value, which stays whole.
+    EXPECT_EQ(all, BytesOf(pData->GetChunk(13)));
+    EXPECT_EQ(VT_NULL, pData->GetChunk(13).vt);
+    EXPECT_EQ(all, BytesOf(pData->GetValue()));
+    pRs->Update();
+    EXPECT_EQ(13, pData->GetActualSize()); // the row just inserted
+    EXPECT_EQ(all, BytesOf(pData->GetValue()));
+    EXPECT_EQ(all, BytesOf(Query(L"SELECT data FROM f")->GetFields()->GetItem(0)->GetValue()));
+
+    // A value put replaces the chunks, and chunks after it replace the value.
+    pRs->AddNew();
+    pName->PutValue(L"replaced");
+    pData->AppendChunk(Bytes(kBytes, 5));
+    pData->PutValue(Bytes(kBytes + 10, 3));
+    EXPECT_EQ(std::vector<BYTE>({11, 12, 13}), BytesOf(pData->GetValue()));
+    pData->AppendChunk(Bytes(kBytes, 2));
+    pData->AppendChunk(Bytes(kBytes + 2, 1));
+    pRs->Update();
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3}),
+              BytesOf(Query(L"SELECT data FROM f WHERE name = 'replaced'")
+                          ->GetFields()
+                          ->GetItem(0)
+                          ->GetValue()));
+}
+
+TEST_F(AddNewTest, GetChunkGivesTheWholeValueOrPiecesInOrder) {
+    _RecordsetPtr pRs = OpenTable();
+    FieldPtr pData = pRs->GetFields()->GetItem(L"data");
+    const BYTE kBytes[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    for (size_t n : {size_t(10), size_t(3)}) {
+        pRs->AddNew();
+        pRs->GetFields()->GetItem(L"name")->PutValue(n == 10 ? L"a" : L"b");
+        pData->AppendChunk(Bytes(kBytes, n));
+        pRs->Update();
+    }
+    const std::vector<BYTE> all(kBytes, kBytes + 10);
+    _RecordsetPtr pRead = Query(L"SELECT name, data FROM f ORDER BY id");
+    FieldPtr pValue = pRead->GetFields()->GetItem(L"data");
+    FieldPtr pText = pRead->GetFields()->GetItem(L"name");
+    EXPECT_EQ(all, BytesOf(pValue->GetChunk(10))); // exactly all of it
+    EXPECT_EQ(VT_NULL, pValue->GetChunk(1).vt);
+    // Text has no chunks; going back to the bytes starts them again.
+    EXPECT_EQ(adErrFeatureNotAvailable, AdoCatch([&] { pText->GetChunk(1); }).hr);
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3, 4}), BytesOf(pValue->GetChunk(4)));
+    EXPECT_EQ(std::vector<BYTE>({5, 6, 7, 8, 9, 10}), BytesOf(pValue->GetChunk(100)));
+    EXPECT_EQ(VT_NULL, pValue->GetChunk(100).vt);
+    pRead->MoveNext();
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3}), BytesOf(pValue->GetChunk(1000))); // more than all
+    EXPECT_EQ(VT_NULL, pValue->GetChunk(1000).vt);
+}
+
 TEST_F(AddNewTest, LargeBlobGoesInByChunksAndComesBackInPieces) {
     const size_t kSize = 20000000, kChunk = 4096;
     std::vector<BYTE> bytes(kSize);

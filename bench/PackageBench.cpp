@@ -1,0 +1,501 @@
+// Packing a file into a table row and unpacking it again through CZORPackageDbOper, against
+// the SQLite C API doing the same work, in one process:
+//
+//   put: PutPackageToDb(file, "docs", "data") against reading the file and an INSERT with
+//        sqlite3_bind_blob;
+//   out: OutPackageToFile(file, "SELECT data FROM src WHERE id = 1", "data") against the same
+//        SELECT, sqlite3_column_blob and fwrite.
+//
+// Every call is timed on the clock and in processor time (see CTimes); every row and file
+// written is compared byte by byte with the input. Afterwards child processes measure the
+// peak memory of one put and one out each (see MeasureMemory).
+//
+//   zqk_bench_package [--size N] [--rounds N] [--only lib|raw] [--direction put|out]
+//                     [--memory on|off] [--sync full|off] [--dir DIR]
+//
+// --size    bytes of the file (20000000)
+// --rounds  timed rounds; the library runs first in odd rounds, raw first in even ones (7)
+// --only    runs one side only (for a profiler); no ratio and no memory measurement
+// --direction  times one direction only (both); no memory measurement
+// --memory  off skips the memory measurement (on)
+// --sync    SQLite's synchronous setting on both connections: full, SQLite's default and the
+//           product's, waits for the disk at every commit; off leaves the library's own costs
+//           (full)
+// --dir     works in DIR (kept) instead of a temporary folder
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BenchProcess.h"
+#include "BenchTable.h"
+#include "zqk_vododuvod.h"
+
+namespace {
+
+using namespace bench;
+
+const char kOutSelectUtf8[] = "SELECT data FROM src WHERE id = 1";
+const wchar_t kOutSelectWide[] = L"SELECT data FROM src WHERE id = 1";
+// The small row the memory children unpack first, so that code and schema are in memory.
+const char kSmallSelectUtf8[] = "SELECT data FROM src WHERE id = 2";
+const wchar_t kSmallSelectWide[] = L"SELECT data FROM src WHERE id = 2";
+const size_t kSmallSize = 100;
+
+const char* const kDirections[] = {"put", "out"};
+const char* const kSides[] = {"lib", "raw"};
+
+struct COptions {
+    size_t nSize = 20000000;
+    int nRounds = 7;
+    std::string strOnly;
+    int nDirection = -1; // both
+    bool bMemory = true;
+    bool bSyncFull = true;
+    std::string strDir;
+    std::string strMemoryChild;
+};
+
+// The files of one run: the input, a small input for warming up, the database and the file
+// the unpacking writes.
+struct CPaths {
+    std::string strDir, strIn, strSmall, strDb, strOut;
+    explicit CPaths(const std::string& strFolder)
+        : strDir(strFolder), strIn(strFolder + "/in.bin"), strSmall(strFolder + "/small.bin"),
+          strDb(strFolder + "/pack.sqlite"), strOut(strFolder + "/out.bin") {}
+};
+
+CString Wide(const std::string& s) {
+    return CString(std::wstring(s.begin(), s.end()).c_str());
+}
+
+std::vector<unsigned char> ReadWhole(const std::string& strPath) {
+    std::vector<unsigned char> bytes;
+    FILE* f = std::fopen(strPath.c_str(), "rb");
+    if (f == nullptr)
+        return bytes;
+    unsigned char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.insert(bytes.end(), buf, buf + n);
+    std::fclose(f);
+    return bytes;
+}
+
+void WriteWhole(const std::string& strPath, const std::vector<unsigned char>& bytes) {
+    FILE* f = std::fopen(strPath.c_str(), "wb");
+    if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() ||
+        std::fclose(f) != 0)
+        Die("cannot write", strPath.c_str());
+}
+
+// Deterministic bytes without runs, so that nothing downstream can shortcut them.
+std::vector<unsigned char> Pattern(size_t nSize) {
+    std::vector<unsigned char> bytes(nSize);
+    CRandom rnd;
+    for (size_t i = 0; i < nSize; ++i)
+        bytes[i] = static_cast<unsigned char>(rnd.Next() >> 7);
+    return bytes;
+}
+
+sqlite3* OpenRaw(const std::string& strDb, bool bSyncFull) {
+    sqlite3* pDb = nullptr;
+    if (sqlite3_open_v2(strDb.c_str(), &pDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
+        Die("cannot open", strDb.c_str());
+    sqlite3_busy_timeout(pDb, 5000);
+    Exec(pDb, bSyncFull ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=OFF");
+    return pDb;
+}
+
+void OpenServer(CZORADORXServer& server, const std::string& strDb, bool bSyncFull) {
+    std::wstring strConnection =
+        L"Provider=SQLite; Data Source=" + std::wstring(strDb.begin(), strDb.end());
+    if (!server.InitADOServer(strConnection.c_str()))
+        Die("cannot open", strDb.c_str());
+    if (!bSyncFull && server.ExecuteSQL(L"PRAGMA synchronous=OFF") != 1)
+        Die("cannot turn synchronous writes off through the server");
+}
+
+// The input, the table the packing fills (docs) and the one the unpacking reads (src: the
+// input as row 1, a small value as row 2).
+void Prepare(const CPaths& paths, const std::vector<unsigned char>& bytes) {
+    WriteWhole(paths.strIn, bytes);
+    WriteWhole(paths.strSmall,
+               std::vector<unsigned char>(bytes.begin(),
+                                          bytes.begin() + std::min(kSmallSize, bytes.size())));
+    std::remove(paths.strDb.c_str());
+    sqlite3* pDb = nullptr;
+    if (sqlite3_open(paths.strDb.c_str(), &pDb) != SQLITE_OK)
+        Die("cannot create", paths.strDb.c_str());
+    Exec(pDb, "CREATE TABLE docs(id integer PRIMARY KEY, name varchar(50), data image);"
+              "CREATE TABLE src(id integer PRIMARY KEY, data image)");
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(pDb, "INSERT INTO src VALUES (?1, ?2)", -1, &pStmt, nullptr) !=
+        SQLITE_OK)
+        Die("cannot prepare the insert:", sqlite3_errmsg(pDb));
+    for (int nId = 1; nId <= 2; ++nId) {
+        size_t n = nId == 1 ? bytes.size() : std::min(kSmallSize, bytes.size());
+        sqlite3_bind_int(pStmt, 1, nId);
+        sqlite3_bind_blob64(pStmt, 2, bytes.data(), n, SQLITE_STATIC);
+        if (sqlite3_step(pStmt) != SQLITE_DONE)
+            Die("cannot insert:", sqlite3_errmsg(pDb));
+        sqlite3_reset(pStmt);
+    }
+    sqlite3_finalize(pStmt);
+    sqlite3_close(pDb);
+}
+
+// The time a call took on the clock, and the processor time this process spent in it (user
+// and kernel: page faults and copies count, waiting for the disk or for a processor that
+// another process holds does not). On a shared machine the second varies far less.
+struct CTimes {
+    double dWall = 0, dCpu = 0;
+    static CTimes Now() {
+        CTimes t;
+        t.dWall = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+        timespec ts;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        t.dCpu = static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+        return t;
+    }
+    CTimes operator-(const CTimes& o) const {
+        CTimes t;
+        t.dWall = dWall - o.dWall;
+        t.dCpu = dCpu - o.dCpu;
+        return t;
+    }
+    double Get(int nClock) const { return nClock == 0 ? dWall : dCpu; }
+};
+
+// ---- The two sides ------------------------------------------------------------------------
+
+// Reads the file and inserts it as a new row of docs.
+void PutRaw(sqlite3* pDb, const std::string& strFile) {
+    FILE* f = std::fopen(strFile.c_str(), "rb");
+    struct stat st;
+    if (f == nullptr || fstat(fileno(f), &st) != 0)
+        Die("cannot open", strFile.c_str());
+    size_t n = static_cast<size_t>(st.st_size);
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[n ? n : 1]);
+    if (std::fread(bytes.get(), 1, n, f) != n)
+        Die("cannot read", strFile.c_str());
+    std::fclose(f);
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(pDb, "INSERT INTO docs (data) VALUES (?1)", -1, &pStmt, nullptr) !=
+        SQLITE_OK)
+        Die("cannot prepare the insert:", sqlite3_errmsg(pDb));
+    sqlite3_bind_blob64(pStmt, 1, bytes.get(), n, SQLITE_STATIC);
+    if (sqlite3_step(pStmt) != SQLITE_DONE)
+        Die("cannot insert:", sqlite3_errmsg(pDb));
+    sqlite3_finalize(pStmt);
+}
+
+// Selects the value and writes it to the file.
+void OutRaw(sqlite3* pDb, const char* pszSelect, const std::string& strFile) {
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(pDb, pszSelect, -1, &pStmt, nullptr) != SQLITE_OK)
+        Die("cannot prepare the select:", sqlite3_errmsg(pDb));
+    if (sqlite3_step(pStmt) != SQLITE_ROW)
+        Die("the select found no row");
+    const void* p = sqlite3_column_blob(pStmt, 0);
+    size_t n = static_cast<size_t>(sqlite3_column_bytes(pStmt, 0));
+    FILE* f = std::fopen(strFile.c_str(), "wb");
+    if (f == nullptr || std::fwrite(p, 1, n, f) != n || std::fclose(f) != 0)
+        Die("cannot write", strFile.c_str());
+    sqlite3_finalize(pStmt);
+}
+
+void PutLib(CZORPackageDbOper& packer, const std::string& strFile) {
+    CString str = Wide(strFile);
+    CZORValueTable none;
+    if (packer.PutPackageToDb(str, L"docs", L"data", none) != 1)
+        Die("PutPackageToDb failed");
+}
+
+void OutLib(CZORPackageDbOper& packer, const wchar_t* pszSelect, const std::string& strFile) {
+    CString str = Wide(strFile);
+    if (packer.OutPackageToFile(str, pszSelect, L"data", 1) != 1)
+        Die("OutPackageToFile failed");
+}
+
+// ---- Checks -------------------------------------------------------------------------------
+
+// docs holds exactly one row, and its value is the input.
+bool PackedRight(sqlite3* pDb, const std::vector<unsigned char>& bytes) {
+    sqlite3_stmt* pStmt = nullptr;
+    sqlite3_prepare_v2(pDb, "SELECT data FROM docs", -1, &pStmt, nullptr);
+    int nRows = 0;
+    bool bSame = false;
+    while (pStmt && sqlite3_step(pStmt) == SQLITE_ROW) {
+        ++nRows;
+        size_t n = static_cast<size_t>(sqlite3_column_bytes(pStmt, 0));
+        const void* p = sqlite3_column_blob(pStmt, 0);
+        bSame = n == bytes.size() && (n == 0 || std::memcmp(p, bytes.data(), n) == 0);
+    }
+    sqlite3_finalize(pStmt);
+    return nRows == 1 && bSame;
+}
+
+bool UnpackedRight(const std::string& strFile, const std::vector<unsigned char>& bytes) {
+    return ReadWhole(strFile) == bytes;
+}
+
+// ---- Memory -------------------------------------------------------------------------------
+
+// One put or out in a fresh process ("put-lib", "out-raw", ...): the growth of the peak
+// resident set during it, and SQLite's growth to its own peak. A small put or out first brings
+// code and schema into memory.
+int MemoryChild(const COptions& o) {
+    CPaths paths(o.strDir);
+    bool bPut = o.strMemoryChild.compare(0, 3, "put") == 0;
+    bool bRaw = o.strMemoryChild.compare(4, 3, "raw") == 0;
+    CZORADORXServer server;
+    CZORPackageDbOper packer;
+    sqlite3* pDb = OpenRaw(paths.strDb, o.bSyncFull);
+    if (!bRaw) {
+        OpenServer(server, paths.strDb, o.bSyncFull);
+        packer.SetDbSrv(&server);
+    }
+    auto fnRun = [&](bool bSmall) {
+        if (bPut && bRaw)
+            PutRaw(pDb, bSmall ? paths.strSmall : paths.strIn);
+        else if (bPut)
+            PutLib(packer, bSmall ? paths.strSmall : paths.strIn);
+        else if (bRaw)
+            OutRaw(pDb, bSmall ? kSmallSelectUtf8 : kOutSelectUtf8, paths.strOut);
+        else
+            OutLib(packer, bSmall ? kSmallSelectWide : kOutSelectWide, paths.strOut);
+    };
+    fnRun(true);
+    Exec(pDb, "DELETE FROM docs");
+    std::remove(paths.strOut.c_str());
+
+    sqlite3_int64 nCurrent = 0, nHigh = 0;
+    sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &nCurrent, &nHigh, 1); // restarts the peak
+    if (!ResetPeakRss())
+        Die("cannot restart the peak resident set (/proc/self/clear_refs)");
+    long long nRssBefore = StatusBytes("VmRSS");
+    sqlite3_int64 nSqliteBefore = sqlite3_memory_used();
+    fnRun(false);
+    long long nPeak = StatusBytes("VmHWM");
+    sqlite3_status64(SQLITE_STATUS_MEMORY_USED, &nCurrent, &nHigh, 0);
+    std::printf("memory %s rss_growth=%lld sqlite_growth=%lld\n", o.strMemoryChild.c_str(),
+                nPeak - nRssBefore, static_cast<long long>(nHigh - nSqliteBefore));
+    Exec(pDb, "DELETE FROM docs");
+    std::remove(paths.strOut.c_str());
+    sqlite3_close(pDb);
+    return 0;
+}
+
+// Each direction's peak on both sides, each in a fresh child; the library's against the goal
+// of three times the file's size.
+void MeasureMemory(const COptions& o, const CPaths& paths) {
+    std::printf("\nmemory of one put or out (a fresh child process each; growth during it):\n");
+    std::printf("  %-8s %12s %10s %12s\n", "", "rss peak", "x file", "sqlite");
+    for (const char* pszDirection : kDirections)
+        for (const char* pszSide : kSides) {
+            std::string strKind = std::string(pszDirection) + "-" + pszSide;
+            std::string strOut;
+            long long nRss = 0, nSqlite = 0;
+            char szKind[16];
+            if (!RunSelf({"--memory-child", strKind, "--dir", paths.strDir, "--sync",
+                          o.bSyncFull ? "full" : "off"},
+                         &strOut) ||
+                std::sscanf(strOut.c_str(), "memory %15s rss_growth=%lld sqlite_growth=%lld",
+                            szKind, &nRss, &nSqlite) != 3) {
+                std::printf("  %-8s the child failed\n", strKind.c_str());
+                continue;
+            }
+            double dTimes = static_cast<double>(nRss) / static_cast<double>(o.nSize);
+            std::printf("  %-8s %8.1f MiB %10.2f %8.1f MiB", strKind.c_str(), Mb(nRss), dTimes,
+                        Mb(nSqlite));
+            if (std::strcmp(pszSide, "lib") == 0)
+                std::printf("  (goal: at most 3.00) %s", dTimes <= 3.0 ? "met" : "NOT MET");
+            std::printf("\n");
+        }
+    std::printf("  rss peak: growth of the peak resident set during the call; sqlite: SQLite's\n"
+                "  growth to its peak (part of the rss peak).\n");
+}
+
+// ---- Driver -----------------------------------------------------------------------------
+
+COptions ParseOptions(int argc, char** argv) {
+    COptions o;
+    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
+        if (a == "--size")
+            o.nSize = static_cast<size_t>(std::atoll(v.c_str()));
+        else if (a == "--rounds")
+            o.nRounds = std::atoi(v.c_str());
+        else if (a == "--only" && (v == "lib" || v == "raw"))
+            o.strOnly = v;
+        else if (a == "--direction" && (v == "put" || v == "out"))
+            o.nDirection = v == "put" ? 0 : 1;
+        else if (a == "--memory" && (v == "on" || v == "off"))
+            o.bMemory = v == "on";
+        else if (a == "--sync" && (v == "full" || v == "off"))
+            o.bSyncFull = v == "full";
+        else if (a == "--dir")
+            o.strDir = v;
+        else if (a == "--memory-child" &&
+                 (v == "put-lib" || v == "put-raw" || v == "out-lib" || v == "out-raw"))
+            o.strMemoryChild = v;
+        else
+            return false;
+        return true;
+    });
+    if (o.nSize == 0 || o.nRounds <= 0)
+        Die("size and rounds must be positive");
+    return o;
+}
+
+// Removes the generated folder however the run ends.
+struct CTemporaryFolder {
+    std::string strPath;
+    ~CTemporaryFolder() {
+        std::error_code ec;
+        if (!strPath.empty())
+            std::filesystem::remove_all(strPath, ec);
+    }
+};
+
+int Run(const COptions& o) {
+    CTemporaryFolder temporary;
+    std::string strDir = o.strDir;
+    if (strDir.empty()) {
+        strDir = (std::filesystem::temp_directory_path() /
+                  ("zqk_bench_package." + std::to_string(getpid())))
+                     .string();
+        temporary.strPath = strDir;
+    }
+    std::filesystem::create_directories(strDir);
+    CPaths paths(strDir);
+    std::vector<unsigned char> bytes = Pattern(o.nSize);
+    Prepare(paths, bytes);
+    std::printf("file: %zu bytes in %s; synchronous=%s\n", o.nSize, strDir.c_str(),
+                o.bSyncFull ? "full" : "off");
+
+    sqlite3* pDb = OpenRaw(paths.strDb, o.bSyncFull);
+    {
+        CZORADORXServer server;
+        OpenServer(server, paths.strDb, o.bSyncFull);
+        CZORPackageDbOper packer;
+        packer.SetDbSrv(&server);
+
+        bool bLib = o.strOnly != "raw", bRaw = o.strOnly != "lib";
+        // One timed call, then its result compared with the input outside the timing.
+        auto fnTimed = [&](int nDirection, bool bLibSide) {
+            if (nDirection == 0)
+                Exec(pDb, "DELETE FROM docs");
+            else
+                std::remove(paths.strOut.c_str());
+            CTimes t = CTimes::Now();
+            if (nDirection == 0 && bLibSide)
+                PutLib(packer, paths.strIn);
+            else if (nDirection == 0)
+                PutRaw(pDb, paths.strIn);
+            else if (bLibSide)
+                OutLib(packer, kOutSelectWide, paths.strOut);
+            else
+                OutRaw(pDb, kOutSelectUtf8, paths.strOut);
+            t = CTimes::Now() - t;
+            if (nDirection == 0 ? !PackedRight(pDb, bytes) : !UnpackedRight(paths.strOut, bytes)) {
+                std::fprintf(stderr, "%s %s: what was written differs from the input\n",
+                             kDirections[nDirection], bLibSide ? "lib" : "raw");
+                std::exit(1);
+            }
+            return t;
+        };
+
+        // Warm-up: every path run once and checked, the input and database in the page cache.
+        std::vector<int> directions;
+        for (int d = 0; d < 2; ++d)
+            if (o.nDirection < 0 || o.nDirection == d)
+                directions.push_back(d);
+        for (int d : directions) {
+            if (bLib)
+                fnTimed(d, true);
+            if (bRaw)
+                fnTimed(d, false);
+        }
+
+        // [direction][clock: wall, cpu]
+        std::vector<double> libs[2][2], raws[2][2], ratios[2][2];
+        for (int nRound = 0; nRound < o.nRounds; ++nRound) {
+            std::printf("round %d:", nRound + 1);
+            bool bLibFirst = nRound % 2 == 0;
+            for (int d : directions) {
+                CTimes tLib, tRaw;
+                if (bLibFirst && bLib)
+                    tLib = fnTimed(d, true);
+                if (bRaw)
+                    tRaw = fnTimed(d, false);
+                if (!bLibFirst && bLib)
+                    tLib = fnTimed(d, true);
+                for (int c = 0; c < 2; ++c) {
+                    libs[d][c].push_back(tLib.Get(c));
+                    raws[d][c].push_back(tRaw.Get(c));
+                    if (bLib && bRaw)
+                        ratios[d][c].push_back(tLib.Get(c) / tRaw.Get(c));
+                }
+                if (bLib && bRaw)
+                    std::printf("  %s lib %6.1f / raw %6.1f ms = %.2f (cpu %.2f)", kDirections[d],
+                                tLib.dWall * 1e3, tRaw.dWall * 1e3, ratios[d][0].back(),
+                                ratios[d][1].back());
+                else
+                    std::printf("  %s %s %6.1f ms (cpu %6.1f)", kDirections[d],
+                                bLib ? "lib" : "raw", (bLib ? tLib : tRaw).dWall * 1e3,
+                                (bLib ? tLib : tRaw).dCpu * 1e3);
+            }
+            std::printf("\n");
+        }
+        static const char* const kClocks[] = {"wall", "cpu "};
+        for (int d : directions)
+            for (int c = 0; c < 2; ++c) {
+                std::printf("%s %s:", kDirections[d], kClocks[c]);
+                if (bLib)
+                    std::printf("  lib median %6.1f ms", Median(libs[d][c]) * 1e3);
+                if (bRaw)
+                    std::printf("  raw median %6.1f ms", Median(raws[d][c]) * 1e3);
+                if (bLib && bRaw)
+                    std::printf("  ratio: median of rounds %.3f, of medians %.3f",
+                                Median(ratios[d][c]), Median(libs[d][c]) / Median(raws[d][c]));
+                if (bLib && bRaw && c == 0)
+                    std::printf(" (goal: at most 1.15) %s",
+                                Median(ratios[d][c]) <= 1.15 ? "met" : "NOT MET");
+                std::printf("\n");
+            }
+        Exec(pDb, "DELETE FROM docs");
+    }
+    sqlite3_close(pDb);
+    if (o.bMemory && o.strOnly.empty() && o.nDirection < 0)
+        MeasureMemory(o, paths);
+    // The goals are reported, not enforced: a timing is no verdict on a shared machine.
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    g_pszProgram = "zqk_bench_package";
+    COptions o = ParseOptions(argc, argv);
+    try {
+        if (!o.strMemoryChild.empty())
+            return MemoryChild(o);
+#ifndef NDEBUG
+        std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
+#endif
+        return Run(o);
+    } catch (_com_error& e) {
+        std::fprintf(stderr, "zqk_bench_package: data-access error %08x\n",
+                     static_cast<unsigned>(e.Error()));
+        return 2;
+    }
+}
