@@ -56,8 +56,8 @@ HRESULT COdbcCursor::Describe(EOdbcFailure nFailure, CAdoError* pError) {
         }
         info.strName = OdbcWide(name.data(), std::min<SQLSMALLINT>(nNameLength, kNameRoom - 1));
         SQLLEN nUnsigned = SQL_FALSE;
-        if (OdbcOk(SQLColAttributeW(m_hStmt, i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr,
-                                    &nUnsigned)))
+        if (OdbcOk(
+                SQLColAttributeW(m_hStmt, i, SQL_DESC_UNSIGNED, nullptr, 0, nullptr, &nUnsigned)))
             info.bUnsigned = nUnsigned == SQL_TRUE;
         m_plans.push_back(OdbcPlanColumn(info, nLengths));
     }
@@ -192,8 +192,8 @@ HRESULT COdbcCursor::ReadUnbound(size_t nIndex, CAdoError* pError) {
     for (size_t i = nFrom; i <= nIndex; ++i) {
         if (m_read[i])
             continue;
-        SQLRETURN rc = OdbcGetCell(m_hStmt, static_cast<SQLUSMALLINT>(i + 1), m_plans[i],
-                                   &m_cache[i]);
+        SQLRETURN rc =
+            OdbcGetCell(m_hStmt, static_cast<SQLUSMALLINT>(i + 1), m_plans[i], &m_cache[i]);
         if (!OdbcOk(rc)) {
             *pError = m_pSession->Error(SQL_HANDLE_STMT, m_hStmt, EOdbcFailure::kStatement);
             return pError->hr;

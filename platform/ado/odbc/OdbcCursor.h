@@ -57,8 +57,8 @@ private:
     bool m_bAnyOrder = false;
 
     SQLULEN m_nRowsetSize = 1;
-    std::vector<std::vector<BYTE>> m_buffers;       // per bound column: a cell per row
-    std::vector<std::vector<SQLLEN>> m_indicators;  // per bound column: an indicator per row
+    std::vector<std::vector<BYTE>> m_buffers;      // per bound column: a cell per row
+    std::vector<std::vector<SQLLEN>> m_indicators; // per bound column: an indicator per row
     std::vector<SQLUSMALLINT> m_statuses;
     SQLULEN m_nFetched = 0;
     SQLULEN m_nCurrent = 0;

@@ -118,9 +118,8 @@ bool COdbcParameters::Bind(SQLHSTMT hStmt, SQLUSMALLINT nParam, SQLSMALLINT nSql
     case VT_ARRAY | VT_UI1: {
         // Data at execution: the parameter's value names the piece list entry to send.
         size_t n = var.parray ? var.parray->rgsabound[0].cElements : 0;
-        m_longValues.push_back({var.parray ? static_cast<const BYTE*>(var.parray->pvData)
-                                           : nullptr,
-                                n});
+        m_longValues.push_back(
+            {var.parray ? static_cast<const BYTE*>(var.parray->pvData) : nullptr, n});
         nCType = SQL_C_BINARY;
         pValue = &m_longValues.back();
         nIndicator = SQL_LEN_DATA_AT_EXEC(static_cast<SQLLEN>(n));

@@ -221,8 +221,7 @@ std::wstring COdbcProvider::Pattern(const std::wstring& strName) const {
 
 bool COdbcProvider::TableExists(const std::wstring& strTable) {
     std::wstring strName = strTable.substr(strTable.rfind(L'.') + 1);
-    for (const std::wstring& name :
-         {strName, CaseOf(strName, false), CaseOf(strName, true)}) {
+    for (const std::wstring& name : {strName, CaseOf(strName, false), CaseOf(strName, true)}) {
         COdbcHandle stmt(SQL_HANDLE_STMT);
         CAdoError ignored;
         if (FAILED(NewStatement(&stmt, &ignored)))
@@ -343,8 +342,9 @@ HRESULT COdbcProvider::InsertRow(const std::wstring& strTable,
     for (const auto& v : values) {
         const CAdoColumn& column = columns[v.first];
         if (!parameters.Bind(stmt.Get(), nParam++, OdbcSqlTypeOf(column.nType), *v.second)) {
-            *pError = m_pSession->Error(DB_E_ERRORSINCOMMAND, L"A value cannot be stored in column " +
-                                                                  column.strName + L".");
+            *pError =
+                m_pSession->Error(DB_E_ERRORSINCOMMAND,
+                                  L"A value cannot be stored in column " + column.strName + L".");
             return pError->hr;
         }
     }

@@ -19,11 +19,11 @@ struct CStateRule {
 
 // First match wins; longer prefixes stand before the classes they refine.
 const CStateRule kStatementRules[] = {
-    {L"08", E_FAIL},                     // the connection is gone
-    {L"57P", E_FAIL},                    // the server shut down or cancelled the session
-    {L"HYT", E_FAIL},                    // a timeout
-    {L"23", DB_E_INTEGRITYVIOLATION},    // constraint violations
-    {L"42", DB_E_ERRORSINCOMMAND},       // syntax errors and access rules
+    {L"08", E_FAIL},                  // the connection is gone
+    {L"57P", E_FAIL},                 // the server shut down or cancelled the session
+    {L"HYT", E_FAIL},                 // a timeout
+    {L"23", DB_E_INTEGRITYVIOLATION}, // constraint violations
+    {L"42", DB_E_ERRORSINCOMMAND},    // syntax errors and access rules
 };
 
 bool StartsWith(const std::wstring& s, const wchar_t* pszPrefix) {

@@ -130,8 +130,7 @@ HRESULT MakeDecimal(const char* p, size_t n, VARIANT* pvar) {
 }
 
 // A date outside what DATE holds (years before 100, after 9999) keeps its text.
-HRESULT MakeDate(int y, int mo, int d, int h, int mi, int s, SQLUINTEGER nFraction,
-                 VARIANT* pvar) {
+HRESULT MakeDate(int y, int mo, int d, int h, int mi, int s, SQLUINTEGER nFraction, VARIANT* pvar) {
     DATE date;
     if (!ZqkDateFromParts(y, mo, d, h, mi, s, &date)) {
         char sz[64];
@@ -240,11 +239,10 @@ SQLRETURN GetLong(SQLHSTMT hStmt, SQLUSMALLINT nColumn, SQLSMALLINT nCType,
         }
         // A piece: the buffer is full but for the terminator.
         nHave += static_cast<size_t>(nRoom - nTerminator);
-        size_t nNext = nIndicator == SQL_NO_TOTAL
-                           ? pBytes->size() * 2
-                           : nHave + static_cast<size_t>(nIndicator) -
-                                 static_cast<size_t>(nRoom - nTerminator) +
-                                 static_cast<size_t>(nTerminator);
+        size_t nNext = nIndicator == SQL_NO_TOTAL ? pBytes->size() * 2
+                                                  : nHave + static_cast<size_t>(nIndicator) -
+                                                        static_cast<size_t>(nRoom - nTerminator) +
+                                                        static_cast<size_t>(nTerminator);
         if (nNext < nHave + static_cast<size_t>(kPieceBytes) / 4)
             nNext = nHave + static_cast<size_t>(kPieceBytes);
         pBytes->resize(nNext);
