@@ -106,6 +106,7 @@ private:
     size_t m_nNext = 0;
 };
 
-// Creates the provider a connection string names: "SQLite" for the embedded one; none or
-// "ODBC" for the driver manager. Null for a provider that does not exist here.
+// Creates the provider a connection string names (case aside): "SQLite" for the embedded one,
+// "ODBC" for the driver manager. Null for a provider that does not exist here (an empty name
+// included).
 std::unique_ptr<CAdoProvider> AdoCreateProvider(const std::wstring& strProvider);

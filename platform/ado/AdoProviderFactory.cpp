@@ -10,8 +10,7 @@ std::unique_ptr<CAdoProvider> AdoCreateProvider(const std::wstring& strProvider)
         name += static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
     if (name == L"sqlite")
         return std::make_unique<CSqliteProvider>();
-    // Without a provider the string is for the driver manager, as on Windows.
-    if (name.empty() || name == L"odbc")
+    if (name == L"odbc")
         return std::make_unique<COdbcProvider>();
     return nullptr;
 }
