@@ -192,8 +192,8 @@ HRESULT COdbcCursor::ReadUnbound(size_t nIndex, CAdoError* pError) {
     for (size_t i = nFrom; i <= nIndex; ++i) {
         if (m_read[i])
             continue;
-        SQLRETURN rc =
-            OdbcGetCell(m_hStmt, static_cast<SQLUSMALLINT>(i + 1), m_plans[i], &m_cache[i]);
+        SQLRETURN rc = OdbcGetCell(m_hStmt, static_cast<SQLUSMALLINT>(i + 1), m_plans[i],
+                                   &m_scratch, &m_cache[i]);
         if (!OdbcOk(rc)) {
             *pError = m_pSession->Error(SQL_HANDLE_STMT, m_hStmt, EOdbcFailure::kStatement);
             return pError->hr;

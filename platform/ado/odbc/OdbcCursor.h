@@ -70,4 +70,5 @@ private:
     std::vector<VARIANT> m_cache;
     std::vector<bool> m_read;
     size_t m_nNextGetData = 0;
+    std::vector<BYTE> m_scratch; // the first piece of each such cell
 };

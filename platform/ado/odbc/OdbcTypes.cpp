@@ -14,7 +14,9 @@ const LONG kLongSize = 2147483647;
 // Longer character and binary columns are read with SQLGetData rather than bound, so that a
 // block of rows stays small.
 const SQLULEN kLongestBound = 2000;
-// A piece of a long value read with SQLGetData before its whole length is known.
+// The first piece of a cell read with SQLGetData (most values fit), and the pieces after it
+// while the whole length is not known.
+const size_t kFirstPieceBytes = 8192;
 const SQLLEN kPieceBytes = 65536;
 
 struct CTypeRule {
@@ -211,41 +213,30 @@ bool Truncated(const COdbcColumnPlan& plan, SQLLEN nIndicator) {
     }
 }
 
-// Reads a text or binary cell of unknown length: pieces until the driver says it is done.
-// The first piece usually tells the whole length, and the rest then comes in one call.
-SQLRETURN GetLong(SQLHSTMT hStmt, SQLUSMALLINT nColumn, SQLSMALLINT nCType,
-                  std::vector<BYTE>* pBytes, bool* pbNull) {
-    const SQLLEN nTerminator = nCType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : 0;
-    pBytes->assign(static_cast<size_t>(kPieceBytes), 0);
-    size_t nHave = 0;
-    *pbNull = false;
+// The rest of a long value after a first piece of nHave bytes: further pieces until the
+// driver says it is done. nTotal is what the driver said was left before the first piece
+// (SQL_NO_TOTAL when it did not say).
+SQLRETURN GetRest(SQLHSTMT hStmt, SQLUSMALLINT nColumn, SQLSMALLINT nCType, SQLLEN nTotal,
+                  std::vector<BYTE>* pBytes) {
+    const size_t nTerminator = nCType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : nCType == SQL_C_CHAR;
+    size_t nHave = pBytes->size();
     for (;;) {
-        SQLLEN nRoom = static_cast<SQLLEN>(pBytes->size() - nHave);
+        size_t nRoom = nTotal != SQL_NO_TOTAL && static_cast<size_t>(nTotal) > nHave
+                           ? static_cast<size_t>(nTotal) - nHave + nTerminator
+                           : std::max(nHave, static_cast<size_t>(kPieceBytes));
+        pBytes->resize(nHave + nRoom);
         SQLLEN nIndicator = 0;
-        SQLRETURN rc =
-            SQLGetData(hStmt, nColumn, nCType, pBytes->data() + nHave, nRoom, &nIndicator);
+        SQLRETURN rc = SQLGetData(hStmt, nColumn, nCType, pBytes->data() + nHave,
+                                  static_cast<SQLLEN>(nRoom), &nIndicator);
         if (rc == SQL_NO_DATA)
             break;
         if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
             return rc;
-        if (nIndicator == SQL_NULL_DATA) {
-            *pbNull = true;
-            pBytes->clear();
-            return SQL_SUCCESS;
-        }
-        if (rc == SQL_SUCCESS && nIndicator != SQL_NO_TOTAL) {
+        if (rc == SQL_SUCCESS && nIndicator >= 0) {
             nHave += static_cast<size_t>(nIndicator);
             break;
         }
-        // A piece: the buffer is full but for the terminator.
-        nHave += static_cast<size_t>(nRoom - nTerminator);
-        size_t nNext = nIndicator == SQL_NO_TOTAL ? pBytes->size() * 2
-                                                  : nHave + static_cast<size_t>(nIndicator) -
-                                                        static_cast<size_t>(nRoom - nTerminator) +
-                                                        static_cast<size_t>(nTerminator);
-        if (nNext < nHave + static_cast<size_t>(kPieceBytes) / 4)
-            nNext = nHave + static_cast<size_t>(kPieceBytes);
-        pBytes->resize(nNext);
+        nHave += nRoom - nTerminator;
     }
     pBytes->resize(nHave);
     return SQL_SUCCESS;
@@ -337,29 +328,51 @@ LONG OdbcCellActualSize(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN n
 }
 
 SQLRETURN OdbcGetCell(SQLHSTMT hStmt, SQLUSMALLINT nColumn, const COdbcColumnPlan& plan,
-                      VARIANT* pvar) {
-    if (plan.nCType == SQL_C_WCHAR || plan.nCType == SQL_C_BINARY || plan.nCType == SQL_C_CHAR) {
-        std::vector<BYTE> bytes;
-        bool bNull = false;
-        SQLRETURN rc = GetLong(hStmt, nColumn, plan.nCType, &bytes, &bNull);
-        if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
-            return rc;
-        if (bNull) {
-            pvar->vt = VT_NULL;
-            return SQL_SUCCESS;
-        }
-        return SUCCEEDED(ValueOf(plan, bytes.data(), static_cast<SQLLEN>(bytes.size()), pvar))
-                   ? SQL_SUCCESS
-                   : SQL_ERROR;
-    }
-    alignas(8) BYTE cell[64];
+                      std::vector<BYTE>* pScratch, VARIANT* pvar) {
+    if (pScratch->size() < kFirstPieceBytes)
+        pScratch->resize(kFirstPieceBytes);
     SQLLEN nIndicator = 0;
-    SQLRETURN rc = SQLGetData(hStmt, nColumn, plan.nCType, cell, sizeof cell, &nIndicator);
+    SQLRETURN rc = SQLGetData(hStmt, nColumn, plan.nCType, pScratch->data(),
+                              static_cast<SQLLEN>(pScratch->size()), &nIndicator);
     if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
-        return rc;
+        return rc == SQL_NO_DATA ? SQL_ERROR : rc; // no data: the cell was read already
     if (nIndicator == SQL_NULL_DATA) {
         pvar->vt = VT_NULL;
         return SQL_SUCCESS;
     }
-    return SUCCEEDED(ValueOf(plan, cell, nIndicator, pvar)) ? SQL_SUCCESS : SQL_ERROR;
+    const bool bVariable =
+        plan.nCType == SQL_C_WCHAR || plan.nCType == SQL_C_BINARY || plan.nCType == SQL_C_CHAR;
+    if (rc == SQL_SUCCESS || !bVariable)
+        return SUCCEEDED(ValueOf(plan, pScratch->data(), nIndicator, pvar)) ? SQL_SUCCESS
+                                                                            : SQL_ERROR;
+    const size_t nTerminator =
+        plan.nCType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : plan.nCType == SQL_C_CHAR;
+    const size_t nFirst = pScratch->size() - nTerminator;
+    if (plan.nCType == SQL_C_BINARY && nIndicator != SQL_NO_TOTAL) {
+        // A long binary value of known size goes straight into the array it is handed out in.
+        const size_t nTotal = static_cast<size_t>(nIndicator);
+        SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nTotal));
+        if (psa == nullptr)
+            return SQL_ERROR;
+        auto* p = static_cast<BYTE*>(psa->pvData);
+        std::memcpy(p, pScratch->data(), nFirst);
+        SQLLEN nRest = 0;
+        rc = SQLGetData(hStmt, nColumn, SQL_C_BINARY, p + nFirst,
+                        static_cast<SQLLEN>(nTotal - nFirst), &nRest);
+        if (rc != SQL_SUCCESS) {
+            SafeArrayDestroy(psa);
+            return rc == SQL_SUCCESS_WITH_INFO ? SQL_ERROR : rc;
+        }
+        pvar->vt = VT_ARRAY | VT_UI1;
+        pvar->parray = psa;
+        return SQL_SUCCESS;
+    }
+    std::vector<BYTE> bytes(pScratch->begin(), pScratch->begin() + static_cast<ptrdiff_t>(nFirst));
+    SQLLEN nTotal = nIndicator == SQL_NO_TOTAL ? SQL_NO_TOTAL : nIndicator;
+    rc = GetRest(hStmt, nColumn, plan.nCType, nTotal, &bytes);
+    if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
+        return rc;
+    return SUCCEEDED(ValueOf(plan, bytes.data(), static_cast<SQLLEN>(bytes.size()), pvar))
+               ? SQL_SUCCESS
+               : SQL_ERROR;
 }

@@ -3,6 +3,8 @@
 // variants the embedded provider gives for the same SQL types.
 #pragma once
 
+#include <vector>
+
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/odbc/OdbcApi.h"
 
@@ -43,7 +45,8 @@ HRESULT OdbcCellToVariant(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN
 // The size of a bound cell: bytes for binary values, characters for text.
 LONG OdbcCellActualSize(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN nIndicator);
 
-// Reads the current row's cell of a column that is not bound, in pieces for long values.
+// Reads the current row's cell of a column that is not bound: a first piece into the scratch
+// buffer (kept by the caller from cell to cell), the rest of a long value in further pieces.
 // Returns the driver's code; on SQL_ERROR the statement holds the diagnostics.
 SQLRETURN OdbcGetCell(SQLHSTMT hStmt, SQLUSMALLINT nColumn, const COdbcColumnPlan& plan,
-                      VARIANT* pvar);
+                      std::vector<BYTE>* pScratch, VARIANT* pvar);
