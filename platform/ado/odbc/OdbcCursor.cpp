@@ -18,7 +18,6 @@ COdbcCursor::COdbcCursor(const std::shared_ptr<COdbcSession>& pSession, SQLHSTMT
 
 COdbcCursor::~COdbcCursor() {
     Detach();
-    ForgetRow();
 }
 
 HRESULT COdbcCursor::Create(const std::shared_ptr<COdbcSession>& pSession, SQLHSTMT hStmt,
@@ -108,9 +107,8 @@ HRESULT COdbcCursor::Bind(CAdoError* pError) {
             return pError->hr;
         }
     }
-    m_cache.resize(m_plans.size());
-    for (VARIANT& v : m_cache)
-        VariantInit(&v);
+    m_cells.resize(m_plans.size());
+    m_cellIndicators.assign(m_plans.size(), SQL_NULL_DATA);
     m_read.assign(m_plans.size(), false);
     return S_OK;
 }
@@ -125,11 +123,8 @@ void COdbcCursor::Detach() {
 }
 
 void COdbcCursor::ForgetRow() {
-    for (size_t i = m_nFirstUnbound; i < m_cache.size(); ++i)
-        if (m_read[i]) {
-            VariantClear(&m_cache[i]);
-            m_read[i] = false;
-        }
+    for (size_t i = m_nFirstUnbound; i < m_read.size(); ++i)
+        m_read[i] = false;
     m_nNextGetData = m_nFirstUnbound;
 }
 
@@ -192,8 +187,8 @@ HRESULT COdbcCursor::ReadUnbound(size_t nIndex, CAdoError* pError) {
     for (size_t i = nFrom; i <= nIndex; ++i) {
         if (m_read[i])
             continue;
-        SQLRETURN rc = OdbcGetCell(m_hStmt, static_cast<SQLUSMALLINT>(i + 1), m_plans[i],
-                                   &m_scratch, &m_cache[i]);
+        SQLRETURN rc = OdbcReadCell(m_hStmt, static_cast<SQLUSMALLINT>(i + 1), m_plans[i],
+                                    &m_cells[i], &m_cellIndicators[i]);
         if (!OdbcOk(rc)) {
             *pError = m_pSession->Error(SQL_HANDLE_STMT, m_hStmt, EOdbcFailure::kStatement);
             return pError->hr;
@@ -209,19 +204,20 @@ HRESULT COdbcCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) {
         *pError = m_pSession->Error(E_UNEXPECTED, L"No current row.");
         return pError->hr;
     }
+    const COdbcColumnPlan& plan = m_plans[nIndex];
+    const BYTE* pCell;
+    SQLLEN nIndicator;
     if (nIndex >= m_nFirstUnbound) {
         HRESULT hr = ReadUnbound(nIndex, pError);
         if (FAILED(hr))
             return hr;
-        hr = VariantCopy(pvar, &m_cache[nIndex]);
-        if (FAILED(hr))
-            *pError = m_pSession->Error(hr, L"Not enough memory for the value.");
-        return hr;
+        pCell = m_cells[nIndex].data();
+        nIndicator = m_cellIndicators[nIndex];
+    } else {
+        pCell = m_buffers[nIndex].data() + static_cast<size_t>(plan.nCellBytes) * m_nCurrent;
+        nIndicator = m_indicators[nIndex][m_nCurrent];
     }
-    const COdbcColumnPlan& plan = m_plans[nIndex];
-    const BYTE* pCell =
-        m_buffers[nIndex].data() + static_cast<size_t>(plan.nCellBytes) * m_nCurrent;
-    HRESULT hr = OdbcCellToVariant(plan, pCell, m_indicators[nIndex][m_nCurrent], pvar);
+    HRESULT hr = OdbcCellToVariant(plan, pCell, nIndicator, pvar);
     if (hr == DB_E_ERRORSINCOMMAND)
         *pError = m_pSession->Error(hr, L"The value of column " + plan.column.strName +
                                             L" is longer than the driver described the column.");
@@ -242,10 +238,5 @@ LONG COdbcCursor::ActualSize(size_t nIndex) {
     CAdoError error;
     if (FAILED(ReadUnbound(nIndex, &error)))
         return 0;
-    const VARIANT& v = m_cache[nIndex];
-    if (v.vt == VT_BSTR)
-        return static_cast<LONG>(SysStringLen(v.bstrVal));
-    if (v.vt == (VT_ARRAY | VT_UI1))
-        return static_cast<LONG>(v.parray->rgsabound[0].cElements);
-    return v.vt == VT_NULL ? 0 : m_plans[nIndex].column.nDefinedSize;
+    return OdbcCellActualSize(m_plans[nIndex], m_cells[nIndex].data(), m_cellIndicators[nIndex]);
 }

@@ -57,7 +57,7 @@ private:
     bool m_bAnyOrder = false;
 
     SQLULEN m_nRowsetSize = 1;
-    std::vector<std::vector<BYTE>> m_buffers;      // per bound column: a cell per row
+    std::vector<COdbcBytes> m_buffers;             // per bound column: a cell per row
     std::vector<std::vector<SQLLEN>> m_indicators; // per bound column: an indicator per row
     std::vector<SQLUSMALLINT> m_statuses;
     SQLULEN m_nFetched = 0;
@@ -66,9 +66,10 @@ private:
     bool m_bNeedExecute = false;
     bool m_bDone = false;
 
-    // The current row's cells read with SQLGetData, each read once.
-    std::vector<VARIANT> m_cache;
+    // The current row's cells read with SQLGetData, each read once and kept as the driver
+    // gave them, so that they convert like bound cells; the buffers only grow.
+    std::vector<COdbcBytes> m_cells;
+    std::vector<SQLLEN> m_cellIndicators;
     std::vector<bool> m_read;
     size_t m_nNextGetData = 0;
-    std::vector<BYTE> m_scratch; // the first piece of each such cell
 };

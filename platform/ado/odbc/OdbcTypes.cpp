@@ -217,7 +217,7 @@ bool Truncated(const COdbcColumnPlan& plan, SQLLEN nIndicator) {
 // driver says it is done. nTotal is what the driver said was left before the first piece
 // (SQL_NO_TOTAL when it did not say).
 SQLRETURN GetRest(SQLHSTMT hStmt, SQLUSMALLINT nColumn, SQLSMALLINT nCType, SQLLEN nTotal,
-                  std::vector<BYTE>* pBytes) {
+                  COdbcBytes* pBytes) {
     const size_t nTerminator = nCType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : nCType == SQL_C_CHAR;
     size_t nHave = pBytes->size();
     for (;;) {
@@ -300,7 +300,7 @@ HRESULT OdbcCellToVariant(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN
         pvar->vt = VT_NULL;
         return S_OK;
     }
-    if (Truncated(plan, nIndicator))
+    if (plan.nCellBytes > 0 && Truncated(plan, nIndicator))
         return DB_E_ERRORSINCOMMAND;
     return ValueOf(plan, pCell, nIndicator, pvar);
 }
@@ -312,7 +312,8 @@ LONG OdbcCellActualSize(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN n
     case SQL_C_WCHAR: {
         // Characters: a surrogate pair is one.
         auto* p = reinterpret_cast<const SQLWCHAR*>(pCell);
-        SQLLEN nUnits = std::min<SQLLEN>(nIndicator, plan.nCellBytes) / 2;
+        SQLLEN nUnits =
+            (plan.nCellBytes > 0 ? std::min<SQLLEN>(nIndicator, plan.nCellBytes) : nIndicator) / 2;
         LONG n = 0;
         for (SQLLEN i = 0; i < nUnits; ++i)
             if ((p[i] & 0xFC00) != 0xDC00)
@@ -327,52 +328,26 @@ LONG OdbcCellActualSize(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN n
     }
 }
 
-SQLRETURN OdbcGetCell(SQLHSTMT hStmt, SQLUSMALLINT nColumn, const COdbcColumnPlan& plan,
-                      std::vector<BYTE>* pScratch, VARIANT* pvar) {
-    if (pScratch->size() < kFirstPieceBytes)
-        pScratch->resize(kFirstPieceBytes);
+SQLRETURN OdbcReadCell(SQLHSTMT hStmt, SQLUSMALLINT nColumn, const COdbcColumnPlan& plan,
+                       COdbcBytes* pBytes, SQLLEN* pnIndicator) {
+    if (pBytes->size() < kFirstPieceBytes)
+        pBytes->resize(kFirstPieceBytes);
     SQLLEN nIndicator = 0;
-    SQLRETURN rc = SQLGetData(hStmt, nColumn, plan.nCType, pScratch->data(),
-                              static_cast<SQLLEN>(pScratch->size()), &nIndicator);
+    SQLRETURN rc = SQLGetData(hStmt, nColumn, plan.nCType, pBytes->data(),
+                              static_cast<SQLLEN>(pBytes->size()), &nIndicator);
     if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
         return rc == SQL_NO_DATA ? SQL_ERROR : rc; // no data: the cell was read already
-    if (nIndicator == SQL_NULL_DATA) {
-        pvar->vt = VT_NULL;
-        return SQL_SUCCESS;
-    }
     const bool bVariable =
         plan.nCType == SQL_C_WCHAR || plan.nCType == SQL_C_BINARY || plan.nCType == SQL_C_CHAR;
-    if (rc == SQL_SUCCESS || !bVariable)
-        return SUCCEEDED(ValueOf(plan, pScratch->data(), nIndicator, pvar)) ? SQL_SUCCESS
-                                                                            : SQL_ERROR;
-    const size_t nTerminator =
-        plan.nCType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : plan.nCType == SQL_C_CHAR;
-    const size_t nFirst = pScratch->size() - nTerminator;
-    if (plan.nCType == SQL_C_BINARY && nIndicator != SQL_NO_TOTAL) {
-        // A long binary value of known size goes straight into the array it is handed out in.
-        const size_t nTotal = static_cast<size_t>(nIndicator);
-        SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nTotal));
-        if (psa == nullptr)
-            return SQL_ERROR;
-        auto* p = static_cast<BYTE*>(psa->pvData);
-        std::memcpy(p, pScratch->data(), nFirst);
-        SQLLEN nRest = 0;
-        rc = SQLGetData(hStmt, nColumn, SQL_C_BINARY, p + nFirst,
-                        static_cast<SQLLEN>(nTotal - nFirst), &nRest);
-        if (rc != SQL_SUCCESS) {
-            SafeArrayDestroy(psa);
-            return rc == SQL_SUCCESS_WITH_INFO ? SQL_ERROR : rc;
-        }
-        pvar->vt = VT_ARRAY | VT_UI1;
-        pvar->parray = psa;
+    if (nIndicator == SQL_NULL_DATA || rc == SQL_SUCCESS || !bVariable) {
+        *pnIndicator = nIndicator;
         return SQL_SUCCESS;
     }
-    std::vector<BYTE> bytes(pScratch->begin(), pScratch->begin() + static_cast<ptrdiff_t>(nFirst));
-    SQLLEN nTotal = nIndicator == SQL_NO_TOTAL ? SQL_NO_TOTAL : nIndicator;
-    rc = GetRest(hStmt, nColumn, plan.nCType, nTotal, &bytes);
-    if (!(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO))
-        return rc;
-    return SUCCEEDED(ValueOf(plan, bytes.data(), static_cast<SQLLEN>(bytes.size()), pvar))
-               ? SQL_SUCCESS
-               : SQL_ERROR;
+    // Cut to fit: the rest follows in further pieces.
+    const size_t nTerminator =
+        plan.nCType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : plan.nCType == SQL_C_CHAR;
+    pBytes->resize(pBytes->size() - nTerminator);
+    rc = GetRest(hStmt, nColumn, plan.nCType, nIndicator, pBytes);
+    *pnIndicator = static_cast<SQLLEN>(pBytes->size());
+    return rc;
 }

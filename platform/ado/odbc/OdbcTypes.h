@@ -3,10 +3,23 @@
 // variants the embedded provider gives for the same SQL types.
 #pragma once
 
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/odbc/OdbcApi.h"
+
+// Bytes that are not zeroed when the buffer grows: cells are written by the driver, and a
+// long value's buffer would otherwise be cleared only to be overwritten.
+template <typename T> struct COdbcRawAllocator : std::allocator<T> {
+    template <typename U> struct rebind { typedef COdbcRawAllocator<U> other; };
+    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... Args> void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+typedef std::vector<BYTE, COdbcRawAllocator<BYTE>> COdbcBytes;
 
 // How a column's cells travel from the driver.
 struct COdbcColumnPlan {
@@ -38,15 +51,17 @@ COdbcColumnPlan OdbcPlanColumn(const COdbcColumnInfo& info, EOdbcLengths nLength
 // The SQL type a parameter for a column of a data-access type is declared with.
 SQLSMALLINT OdbcSqlTypeOf(DataTypeEnum nType);
 
-// A bound cell (nIndicator as the driver set it) as a variant of the column's type. Fails with
-// DB_E_ERRORSINCOMMAND when the value did not fit the buffer.
+// A cell (nIndicator as the driver set it) as a variant of the column's type. Fails with
+// DB_E_ERRORSINCOMMAND when the value did not fit a bound column's buffer.
 HRESULT OdbcCellToVariant(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN nIndicator,
                           VARIANT* pvar);
-// The size of a bound cell: bytes for binary values, characters for text.
+// The size of a cell: bytes for binary values, characters for text.
 LONG OdbcCellActualSize(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN nIndicator);
 
-// Reads the current row's cell of a column that is not bound: a first piece into the scratch
-// buffer (kept by the caller from cell to cell), the rest of a long value in further pieces.
-// Returns the driver's code; on SQL_ERROR the statement holds the diagnostics.
-SQLRETURN OdbcGetCell(SQLHSTMT hStmt, SQLUSMALLINT nColumn, const COdbcColumnPlan& plan,
-                      std::vector<BYTE>* pScratch, VARIANT* pvar);
+// Reads the current row's cell of a column that is not bound into a buffer kept by the caller
+// from row to row (it only grows): a first piece, then the rest of a long value in further
+// pieces. *pnIndicator receives the bytes read, or SQL_NULL_DATA; the buffer then converts
+// like a bound cell. Returns the driver's code; on SQL_ERROR the statement holds the
+// diagnostics.
+SQLRETURN OdbcReadCell(SQLHSTMT hStmt, SQLUSMALLINT nColumn, const COdbcColumnPlan& plan,
+                       COdbcBytes* pBytes, SQLLEN* pnIndicator);
