@@ -53,6 +53,10 @@ public:
     virtual void Detach() = 0;
 };
 
+// A byte-array variant (one dimension, lower bound 0) holding a copy of the bytes; how
+// providers and recordsets hand out binary values.
+HRESULT AdoMakeByteArray(const void* pBytes, size_t nBytes, VARIANT* pvar);
+
 // One row of values for a table insert, by column position.
 typedef std::map<size_t, VARIANT*> CAdoRowValues;
 

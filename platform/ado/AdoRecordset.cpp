@@ -9,18 +9,6 @@ bool IsMissing(const VARIANT& v) {
     return v.vt == VT_EMPTY || (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND);
 }
 
-// A byte array variant (lower bound 0) holding a copy of the bytes.
-HRESULT MakeByteArray(const BYTE* pBytes, size_t nBytes, VARIANT* pvar) {
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nBytes));
-    if (psa == nullptr)
-        return E_OUTOFMEMORY;
-    if (nBytes > 0)
-        std::memcpy(psa->pvData, pBytes, nBytes);
-    pvar->vt = VT_ARRAY | VT_UI1;
-    pvar->parray = psa;
-    return S_OK;
-}
-
 } // namespace
 
 // ---- Shared state ---------------------------------------------------------------------------
@@ -98,7 +86,7 @@ HRESULT CRecordsetCore::MoveNext() {
 HRESULT CRecordsetCore::NewRowValue(size_t nIndex, VARIANT* pvar) {
     const CNewValue& v = m_newRow[nIndex];
     if (v.bChunks)
-        return MakeByteArray(v.chunks.data(), v.chunks.size(), pvar);
+        return AdoMakeByteArray(v.chunks.data(), v.chunks.size(), pvar);
     if (!v.bSet)
         return S_OK; // VT_EMPTY: nothing given for this field
     return VariantCopy(pvar, &v.var);
@@ -177,7 +165,7 @@ HRESULT CRecordsetCore::GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar) {
         return S_OK;
     }
     size_t n = std::min(static_cast<size_t>(nLength), m_chunk.bytes.size() - m_chunk.nOffset);
-    HRESULT hr = MakeByteArray(m_chunk.bytes.data() + m_chunk.nOffset, n, pvar);
+    HRESULT hr = AdoMakeByteArray(m_chunk.bytes.data() + m_chunk.nOffset, n, pvar);
     if (SUCCEEDED(hr))
         m_chunk.nOffset += n;
     return hr;

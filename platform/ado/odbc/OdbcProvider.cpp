@@ -178,6 +178,11 @@ HRESULT COdbcProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     return S_OK;
 }
 
+HRESULT COdbcProvider::StatementFailed(SQLHSTMT hStmt, CAdoError* pError) const {
+    *pError = m_pSession->Error(SQL_HANDLE_STMT, hStmt, EOdbcFailure::kStatement);
+    return pError->hr;
+}
+
 HRESULT COdbcProvider::NewStatement(COdbcHandle* pStmt, CAdoError* pError) {
     if (!OdbcOk(pStmt->Allocate(m_pSession->Dbc()))) {
         *pError = m_pSession->Error(SQL_HANDLE_DBC, m_pSession->Dbc(), EOdbcFailure::kStatement);
@@ -248,16 +253,14 @@ HRESULT COdbcProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdo
     std::u16string text = OdbcText(strText);
     SQLRETURN rc = SQLExecDirectW(stmt.Get(), text.data(), static_cast<SQLINTEGER>(text.size()));
     if (!OdbcOk(rc) && rc != SQL_NO_DATA) {
-        *pError = m_pSession->Error(SQL_HANDLE_STMT, stmt.Get(), EOdbcFailure::kStatement);
-        return pError->hr;
+        return StatementFailed(stmt.Get(), pError);
     }
     // A batch gives one result per statement; the first with columns is the rows.
     long long nAffected = 0;
     for (;;) {
         SQLSMALLINT nColumns = 0;
         if (rc != SQL_NO_DATA && !OdbcOk(SQLNumResultCols(stmt.Get(), &nColumns))) {
-            *pError = m_pSession->Error(SQL_HANDLE_STMT, stmt.Get(), EOdbcFailure::kStatement);
-            return pError->hr;
+            return StatementFailed(stmt.Get(), pError);
         }
         if (nColumns > 0) {
             std::unique_ptr<COdbcCursor> pCursor;
@@ -275,8 +278,7 @@ HRESULT COdbcProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdo
         if (rc == SQL_NO_DATA)
             break;
         if (!OdbcOk(rc)) {
-            *pError = m_pSession->Error(SQL_HANDLE_STMT, stmt.Get(), EOdbcFailure::kStatement);
-            return pError->hr;
+            return StatementFailed(stmt.Get(), pError);
         }
     }
     *pnAffected = static_cast<LONG>(nAffected);
@@ -334,8 +336,7 @@ HRESULT COdbcProvider::InsertRow(const std::wstring& strTable,
         return hr;
     std::u16string text = OdbcText(sql);
     if (!OdbcOk(SQLPrepareW(stmt.Get(), text.data(), static_cast<SQLINTEGER>(text.size())))) {
-        *pError = m_pSession->Error(SQL_HANDLE_STMT, stmt.Get(), EOdbcFailure::kStatement);
-        return pError->hr;
+        return StatementFailed(stmt.Get(), pError);
     }
     COdbcParameters parameters;
     SQLUSMALLINT nParam = 1;
@@ -350,8 +351,7 @@ HRESULT COdbcProvider::InsertRow(const std::wstring& strTable,
     }
     SQLRETURN rc = parameters.Execute(stmt.Get());
     if (!OdbcOk(rc) && rc != SQL_NO_DATA) {
-        *pError = m_pSession->Error(SQL_HANDLE_STMT, stmt.Get(), EOdbcFailure::kStatement);
-        return pError->hr;
+        return StatementFailed(stmt.Get(), pError);
     }
     return S_OK;
 }
@@ -377,8 +377,7 @@ HRESULT COdbcProvider::Tables(const std::vector<std::wstring>& restrictions,
     SQLRETURN rc = SQLTablesW(stmt.Get(), pArgs[0], nLengths[0], pArgs[1], nLengths[1], pArgs[2],
                               nLengths[2], pArgs[3], nLengths[3]);
     if (!OdbcOk(rc)) {
-        *pError = m_pSession->Error(SQL_HANDLE_STMT, stmt.Get(), EOdbcFailure::kStatement);
-        return pError->hr;
+        return StatementFailed(stmt.Get(), pError);
     }
     std::unique_ptr<COdbcCursor> pCursor;
     hr = COdbcCursor::Create(m_pSession, stmt.Release(), EOdbcStatement::kExecuted,

@@ -37,6 +37,8 @@ public:
 
 private:
     HRESULT NewStatement(COdbcHandle* pStmt, CAdoError* pError);
+    // The statement's diagnostics as the error of a failed statement.
+    HRESULT StatementFailed(SQLHSTMT hStmt, CAdoError* pError) const;
     HRESULT EndTrans(SQLSMALLINT nCompletion, CAdoError* pError);
     std::wstring QuoteName(const std::wstring& strName) const;
     std::wstring TableReference(const std::wstring& strTable) const;

@@ -82,17 +82,6 @@ HRESULT MakeText(const SQLWCHAR* p, size_t nUnits, VARIANT* pvar) {
     return S_OK;
 }
 
-HRESULT MakeBytes(const void* p, size_t n, VARIANT* pvar) {
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
-    if (psa == nullptr)
-        return E_OUTOFMEMORY;
-    if (n > 0)
-        std::memcpy(psa->pvData, p, n);
-    pvar->vt = VT_ARRAY | VT_UI1;
-    pvar->parray = psa;
-    return S_OK;
-}
-
 HRESULT MakeInteger(DataTypeEnum nType, long long n, VARIANT* pvar) {
     if (nType == adBigInt || nType == adUnsignedBigInt) {
         pvar->vt = VT_I8;
@@ -190,7 +179,7 @@ HRESULT ValueOf(const COdbcColumnPlan& plan, const BYTE* pCell, SQLLEN nBytes, V
         return MakeDate(t.year, t.month, t.day, t.hour, t.minute, t.second, t.fraction, pvar);
     }
     case SQL_C_BINARY:
-        return MakeBytes(pCell, static_cast<size_t>(nBytes), pvar);
+        return AdoMakeByteArray(pCell, static_cast<size_t>(nBytes), pvar);
     default:
         return MakeText(reinterpret_cast<const SQLWCHAR*>(pCell),
                         static_cast<size_t>(nBytes) / sizeof(SQLWCHAR), pvar);

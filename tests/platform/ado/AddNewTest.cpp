@@ -9,23 +9,6 @@
 
 namespace {
 
-_variant_t Bytes(const BYTE* p, size_t n) {
-    _variant_t v;
-    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
-    v.vt = VT_ARRAY | VT_UI1;
-    if (n)
-        std::memcpy(v.parray->pvData, p, n);
-    return v;
-}
-
-std::vector<BYTE> BytesOf(const _variant_t& v) {
-    EXPECT_EQ(VT_ARRAY | VT_UI1, v.vt);
-    if (v.vt != (VT_ARRAY | VT_UI1))
-        return {};
-    auto* p = static_cast<const BYTE*>(v.parray->pvData);
-    return std::vector<BYTE>(p, p + v.parray->rgsabound[0].cElements);
-}
-
 class AddNewTest : public AdoTest {
 protected:
     void SetUp() override {
@@ -64,8 +47,8 @@ TEST_F(AddNewTest, UpdateInsertsTheNewRowWithDefaultsAndChunks) {
     pFields->GetItem(L"name")->PutValue(L"first \u00e9");
     const BYTE kChunks[3][3] = {{1, 2, 3}, {4, 5, 6}, {0, 0xFE, 0xFF}};
     for (const auto& chunk : kChunks)
-        pFields->GetItem(L"data")->AppendChunk(Bytes(chunk, 3));
-    pFields->GetItem(L"data")->AppendChunk(Bytes(nullptr, 0));
+        pFields->GetItem(L"data")->AppendChunk(AdoBytes(chunk, 3));
+    pFields->GetItem(L"data")->AppendChunk(AdoBytes(nullptr, 0));
     EXPECT_EQ(0, Count()); // nothing stored before Update
     pRs->Update();
     EXPECT_EQ(VARIANT_FALSE, pRs->GetadoEOF());
@@ -81,7 +64,7 @@ TEST_F(AddNewTest, UpdateInsertsTheNewRowWithDefaultsAndChunks) {
     EXPECT_EQ(_bstr_t(L"first \u00e9"), _bstr_t(pCheckFields->GetItem(L"name")->GetValue()));
     EXPECT_EQ(7, pCheckFields->GetItem(L"qty")->GetValue().lVal);
     EXPECT_EQ(std::vector<BYTE>({1, 2, 3, 4, 5, 6, 0, 0xFE, 0xFF}),
-              BytesOf(pCheckFields->GetItem(L"data")->GetValue()));
+              AdoBytesOf(pCheckFields->GetItem(L"data")->GetValue()));
     pCheck->MoveNext();
     EXPECT_EQ(2, pCheckFields->GetItem(L"id")->GetValue().lVal);
     EXPECT_EQ(3, pCheckFields->GetItem(L"qty")->GetValue().lVal);
@@ -152,17 +135,17 @@ TEST_F(AddNewTest, LargeBlobGoesInByChunksAndComesBackInPieces) {
     FieldPtr pName = pRs->GetFields()->GetItem(L"name");
     pRs->AddNew();
     pName->PutValue(L"chunks");
-    _variant_t chunk = Bytes(bytes.data(), kChunk);
+    _variant_t chunk = AdoBytes(bytes.data(), kChunk);
     size_t nOffset = 0;
     for (; nOffset + kChunk <= kSize; nOffset += kChunk) {
         std::memcpy(chunk.parray->pvData, bytes.data() + nOffset, kChunk);
         pData->AppendChunk(chunk);
     }
-    pData->AppendChunk(Bytes(bytes.data() + nOffset, kSize - nOffset));
+    pData->AppendChunk(AdoBytes(bytes.data() + nOffset, kSize - nOffset));
     pRs->Update();
     pRs->AddNew();
     pName->PutValue(L"whole");
-    pData->AppendChunk(Bytes(bytes.data(), kSize));
+    pData->AppendChunk(AdoBytes(bytes.data(), kSize));
     pRs->Update();
 
     _RecordsetPtr pCheck = Query(L"SELECT data FROM f ORDER BY id");

@@ -35,23 +35,6 @@ const Dialect& DialectOf(Backend n) {
     return n == Backend::kSqlite ? kSqlite : n == Backend::kSqliteOdbc ? kSqliteOdbc : kPostgres;
 }
 
-_variant_t Bytes(const BYTE* p, size_t n) {
-    _variant_t v;
-    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
-    v.vt = VT_ARRAY | VT_UI1;
-    if (n)
-        std::memcpy(v.parray->pvData, p, n);
-    return v;
-}
-
-std::vector<BYTE> BytesOf(const _variant_t& v) {
-    EXPECT_EQ(VT_ARRAY | VT_UI1, v.vt);
-    if (v.vt != (VT_ARRAY | VT_UI1))
-        return {};
-    auto* p = static_cast<const BYTE*>(v.parray->pvData);
-    return std::vector<BYTE>(p, p + v.parray->rgsabound[0].cElements);
-}
-
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s)
         c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
@@ -162,7 +145,7 @@ TEST_P(Conformance, ValuesComeAsTheVariantsOfTheirSqlTypes) {
         EXPECT_EQ(S_OK, VariantChangeType(&text, &v, 0, VT_BSTR)) << e.pszName;
         EXPECT_EQ(_bstr_t(e.pszText), _bstr_t(text)) << e.pszName;
     }
-    EXPECT_EQ((std::vector<BYTE>{0, 1, 2, 0xFF}), BytesOf(pFields->GetItem(L"bl")->GetValue()));
+    EXPECT_EQ((std::vector<BYTE>{0, 1, 2, 0xFF}), AdoBytesOf(pFields->GetItem(L"bl")->GetValue()));
     EXPECT_EQ(4, pFields->GetItem(L"bl")->GetActualSize());
     EXPECT_EQ(6, pFields->GetItem(L"s")->GetActualSize()); // characters, not bytes
 
@@ -284,7 +267,7 @@ TEST_P(Conformance, AddNewStoresValuesDefaultsAndLongBinaryInPieces) {
     pFields->GetItem(L"name")->PutValue(kName);
     for (size_t nOffset = 0; nOffset < kSize; nOffset += kChunk)
         pFields->GetItem(L"data")->AppendChunk(
-            Bytes(bytes.data() + nOffset, std::min(kChunk, kSize - nOffset)));
+            AdoBytes(bytes.data() + nOffset, std::min(kChunk, kSize - nOffset)));
     pRs->Update();
     pRs->AddNew();
     pFields->GetItem(L"id")->PutValue(_variant_t(2L));
@@ -308,7 +291,7 @@ TEST_P(Conformance, AddNewStoresValuesDefaultsAndLongBinaryInPieces) {
     EXPECT_EQ(_bstr_t(kName), _bstr_t(pCheckFields->GetItem(L"name")->GetValue()));
     EXPECT_EQ(7, pCheckFields->GetItem(L"qty")->GetValue().lVal);
     EXPECT_EQ(static_cast<LONG>(kSize), pCheckFields->GetItem(L"data")->GetActualSize());
-    EXPECT_TRUE(bytes == BytesOf(pCheckFields->GetItem(L"data")->GetValue()));
+    EXPECT_TRUE(bytes == AdoBytesOf(pCheckFields->GetItem(L"data")->GetValue()));
     pCheck->MoveNext();
     EXPECT_EQ(3, pCheckFields->GetItem(L"qty")->GetValue().lVal);
     EXPECT_EQ(VT_NULL, pCheckFields->GetItem(L"data")->GetValue().vt);
