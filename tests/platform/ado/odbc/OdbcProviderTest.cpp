@@ -144,6 +144,12 @@ TEST_F(OdbcProvider, ShortColumnsComeInBlocksLongOnesOneRowAtATime) {
                                                &pCursor, &nAffected, &error))
                 << error.strDescription.c_str();
             EXPECT_EQ(1000, nAffected);
+            // A batch counts every statement's rows, also after one that changed none.
+            ASSERT_EQ(S_OK, pProvider->Execute(L"UPDATE b SET id = id WHERE id < 0; UPDATE b SET "
+                                               L"name = name WHERE id <= 10",
+                                               &pCursor, &nAffected, &error));
+            EXPECT_EQ(nullptr, pCursor);
+            EXPECT_EQ(10, nAffected);
         }
         for (const wchar_t* pszSql :
              {L"SELECT id, name FROM b ORDER BY id", L"SELECT id, note FROM b ORDER BY id"}) {
