@@ -11,6 +11,10 @@ packages=(
   pkg-config
   libgtest-dev
   libsqlite3-dev
+  unixodbc-dev
+  odbc-postgresql
+  libsqliteodbc
+  postgresql
 )
 
 missing=()

@@ -70,9 +70,10 @@ HRESULT CAdoConnection::raw_Open(BSTR ConnectionString, BSTR UserID, BSTR Passwo
         pairs[L"uid"] = UserID;
     if (SysStringLen(Password) > 0)
         pairs[L"pwd"] = Password;
+    // A string without a provider is for the driver manager, as on Windows.
     auto it = pairs.find(L"provider");
     std::unique_ptr<CAdoProvider> pProvider =
-        AdoCreateProvider(it == pairs.end() ? std::wstring() : it->second);
+        AdoCreateProvider(it == pairs.end() ? std::wstring(L"ODBC") : it->second);
     if (pProvider == nullptr)
         return AdoFailWith(adErrProviderNotFound, kAdoSourceConnection);
     CAdoError error;

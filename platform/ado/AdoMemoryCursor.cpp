@@ -2,6 +2,19 @@
 
 #include "platform/ado/AdoObjects.h"
 
+HRESULT AdoMakeByteArray(const void* pBytes, size_t nBytes, VARIANT* pvar) {
+    if (nBytes > kAdoMaxValueBytes)
+        return E_OUTOFMEMORY;
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nBytes));
+    if (psa == nullptr)
+        return E_OUTOFMEMORY;
+    if (nBytes > 0)
+        std::memcpy(psa->pvData, pBytes, nBytes);
+    pvar->vt = VT_ARRAY | VT_UI1;
+    pvar->parray = psa;
+    return S_OK;
+}
+
 CAdoMemoryCursor::~CAdoMemoryCursor() {
     for (auto& row : m_rows)
         for (VARIANT& v : row)

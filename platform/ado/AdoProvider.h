@@ -53,6 +53,13 @@ public:
     virtual void Detach() = 0;
 };
 
+// The most bytes one value may hold: its size must fit the LONG that ActualSize reports.
+constexpr size_t kAdoMaxValueBytes = 0x7FFFFFFF;
+
+// A byte-array variant (one dimension, lower bound 0) holding a copy of the bytes; how
+// providers and recordsets hand out binary values. E_OUTOFMEMORY beyond kAdoMaxValueBytes.
+HRESULT AdoMakeByteArray(const void* pBytes, size_t nBytes, VARIANT* pvar);
+
 // One row of values for a table insert, by column position.
 typedef std::map<size_t, VARIANT*> CAdoRowValues;
 
@@ -107,6 +114,7 @@ private:
     size_t m_nNext = 0;
 };
 
-// Creates the provider a connection string names: "SQLite" for the embedded one; none or
-// "ODBC" for the driver manager. Null for a provider that does not exist here.
+// Creates the provider a connection string names (case aside): "SQLite" for the embedded one,
+// "ODBC" for the driver manager. Null for a provider that does not exist here (an empty name
+// included).
 std::unique_ptr<CAdoProvider> AdoCreateProvider(const std::wstring& strProvider);

@@ -1,6 +1,7 @@
 #include <cwctype>
 
 #include "platform/ado/AdoProvider.h"
+#include "platform/ado/odbc/OdbcProvider.h"
 #include "platform/ado/sqlite/SqliteProvider.h"
 
 std::unique_ptr<CAdoProvider> AdoCreateProvider(const std::wstring& strProvider) {
@@ -9,6 +10,7 @@ std::unique_ptr<CAdoProvider> AdoCreateProvider(const std::wstring& strProvider)
         name += static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
     if (name == L"sqlite")
         return std::make_unique<CSqliteProvider>();
-    // Server databases through the driver manager come with the ODBC provider.
+    if (name == L"odbc")
+        return std::make_unique<COdbcProvider>();
     return nullptr;
 }

@@ -10,23 +10,6 @@ bool IsMissing(const VARIANT& v) {
     return v.vt == VT_EMPTY || (v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND);
 }
 
-// The most bytes one value may hold: its size must fit the LONG that ActualSize reports.
-const size_t kMaxValueBytes = 0x7FFFFFFF;
-
-// A byte array variant (lower bound 0) holding a copy of the bytes.
-HRESULT MakeByteArray(const BYTE* pBytes, size_t nBytes, VARIANT* pvar) {
-    if (nBytes > kMaxValueBytes)
-        return E_OUTOFMEMORY;
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nBytes));
-    if (psa == nullptr)
-        return E_OUTOFMEMORY;
-    if (nBytes > 0)
-        std::memcpy(psa->pvData, pBytes, nBytes);
-    pvar->vt = VT_ARRAY | VT_UI1;
-    pvar->parray = psa;
-    return S_OK;
-}
-
 } // namespace
 
 // ---- Shared state ---------------------------------------------------------------------------
@@ -104,10 +87,10 @@ HRESULT CRecordsetCore::MoveNext() {
 HRESULT CRecordsetCore::NewRowValue(size_t nIndex, VARIANT* pvar) {
     const CNewValue& v = m_newRow[nIndex];
     if (v.bChunks)
-        return MakeByteArray(v.var.vt == (VT_ARRAY | VT_UI1)
-                                 ? static_cast<const BYTE*>(v.var.parray->pvData)
-                                 : nullptr,
-                             v.nChunkBytes, pvar);
+        return AdoMakeByteArray(v.var.vt == (VT_ARRAY | VT_UI1)
+                                    ? static_cast<const BYTE*>(v.var.parray->pvData)
+                                    : nullptr,
+                                v.nChunkBytes, pvar);
     if (!v.bSet)
         return S_OK; // VT_EMPTY: nothing given for this field
     return VariantCopy(pvar, &v.var);
@@ -164,12 +147,12 @@ HRESULT CRecordsetCore::AppendChunk(size_t nIndex, const VARIANT& var) {
 
 HRESULT CRecordsetCore::AppendBytes(CNewValue& v, const BYTE* p, size_t n) {
     // Checked before anything is read: the total must stay within what ActualSize reports.
-    if (n > kMaxValueBytes - v.nChunkBytes)
+    if (n > kAdoMaxValueBytes - v.nChunkBytes)
         return AdoFailWith(adErrInvalidArgument, kAdoSourceField);
     size_t nNeeded = v.nChunkBytes + n;
     if (v.var.vt != (VT_ARRAY | VT_UI1)) {
         // The first chunk takes exactly its size: a value given whole is never grown.
-        if (FAILED(MakeByteArray(p, n, &v.var)))
+        if (FAILED(AdoMakeByteArray(p, n, &v.var)))
             return AdoFail(E_OUTOFMEMORY, kAdoSourceField, L"");
         v.nChunkBytes = n;
         return S_OK;
@@ -178,7 +161,7 @@ HRESULT CRecordsetCore::AppendBytes(CNewValue& v, const BYTE* p, size_t n) {
     if (nNeeded > nCapacity) {
         // Doubling keeps many small chunks linear in their total.
         SAFEARRAYBOUND bound = {
-            static_cast<ULONG>(std::max(nNeeded, std::min(2 * nCapacity, kMaxValueBytes))), 0};
+            static_cast<ULONG>(std::max(nNeeded, std::min(2 * nCapacity, kAdoMaxValueBytes))), 0};
         if (FAILED(SafeArrayRedim(v.var.parray, &bound)))
             return AdoFail(E_OUTOFMEMORY, kAdoSourceField, L"");
     }
@@ -227,7 +210,7 @@ HRESULT CRecordsetCore::GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar) {
         m_chunk.nOffset = n;
         return S_OK;
     }
-    HRESULT hr = MakeByteArray(static_cast<const BYTE*>(psa->pvData) + m_chunk.nOffset, n, pvar);
+    HRESULT hr = AdoMakeByteArray(static_cast<const BYTE*>(psa->pvData) + m_chunk.nOffset, n, pvar);
     if (SUCCEEDED(hr))
         m_chunk.nOffset += n;
     return hr;

@@ -386,6 +386,13 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
         return E_OUTOFMEMORY;
     size_t nCount = 0;
     TotalElements(psa, &nCount);
+    // Elements that own nothing (bytes, numbers) copy in one block.
+    if (!(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT))) {
+        if (nCount > 0)
+            std::memcpy(pCopy->pvData, psa->pvData, nCount * psa->cbElements);
+        *ppsaOut = pCopy;
+        return S_OK;
+    }
     for (size_t i = 0; i < nCount; ++i) {
         HRESULT hr = CopyElement(pCopy, static_cast<char*>(pCopy->pvData) + i * psa->cbElements,
                                  static_cast<char*>(psa->pvData) + i * psa->cbElements);

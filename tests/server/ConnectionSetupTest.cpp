@@ -129,13 +129,14 @@ TEST(ConnectionSetup, EachFormFailsWithItsOwnBoxesAndConnectionObject) {
         {[&](CZORADORXServer& s) { return s.InitADOServer(bad.c_str()); },
          {kCannotOpen, L"Unspecified error"},
          true},
-        // Without a provider for the data source.
+        // A data source the driver manager does not know.
         {[](CZORADORXServer& s) {
-             return s.InitADOServer(L"S", L"U", nullptr, adModeUnknown, kOpts);
+             return s.InitADOServer(L"zqk_nosuch", L"U", nullptr, adModeUnknown, kOpts);
          },
-         {Report(L"800a0e7a", adErrProviderNotFound, L"ADODB.Connection",
-                 L"Provider cannot be found. It may not be properly installed."),
-          Meaning(adErrProviderNotFound)},
+         {Report(L"80004005", E_FAIL, L"ODBC",
+                 L"[unixODBC][Driver Manager]Data source name not found and no default driver "
+                 L"specified"),
+          Meaning(E_FAIL)},
          true},
         // The three-argument form shows at most the report, and keeps no object.
         {[&](CZORADORXServer& s) { return s.InitADOServer(bad.c_str(), true, kOpts); },

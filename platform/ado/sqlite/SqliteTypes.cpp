@@ -111,17 +111,6 @@ HRESULT MakeString(const unsigned char* p, int n, VARIANT* pvar) {
     return S_OK;
 }
 
-HRESULT MakeBytes(const void* p, int n, VARIANT* pvar) {
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
-    if (psa == nullptr)
-        return E_OUTOFMEMORY;
-    if (n > 0)
-        std::memcpy(psa->pvData, p, static_cast<size_t>(n));
-    pvar->vt = VT_ARRAY | VT_UI1;
-    pvar->parray = psa;
-    return S_OK;
-}
-
 HRESULT MakeInteger(sqlite3_int64 n, VARIANT* pvar) {
     if (n >= INT_MIN && n <= INT_MAX) {
         pvar->vt = VT_I4;
@@ -155,8 +144,8 @@ HRESULT NaturalValue(sqlite3_stmt* pStmt, int nColumn, int nClass, VARIANT* pvar
         pvar->dblVal = sqlite3_column_double(pStmt, nColumn);
         return S_OK;
     case SQLITE_BLOB:
-        return MakeBytes(sqlite3_column_blob(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn),
-                         pvar);
+        return AdoMakeByteArray(sqlite3_column_blob(pStmt, nColumn),
+                                static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)), pvar);
     case SQLITE_NULL:
         pvar->vt = VT_NULL;
         return S_OK;
@@ -294,8 +283,8 @@ HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, 
     case adBinary:
     case adVarBinary:
     case adLongVarBinary:
-        return MakeBytes(sqlite3_column_blob(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn),
-                         pvar);
+        return AdoMakeByteArray(sqlite3_column_blob(pStmt, nColumn),
+                                static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)), pvar);
     default:
         break;
     }

@@ -9,23 +9,6 @@
 
 namespace {
 
-_variant_t Bytes(const BYTE* p, size_t n) {
-    _variant_t v;
-    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
-    v.vt = VT_ARRAY | VT_UI1;
-    if (n)
-        std::memcpy(v.parray->pvData, p, n);
-    return v;
-}
-
-std::vector<BYTE> BytesOf(const _variant_t& v) {
-    EXPECT_EQ(VT_ARRAY | VT_UI1, v.vt);
-    if (v.vt != (VT_ARRAY | VT_UI1))
-        return {};
-    auto* p = static_cast<const BYTE*>(v.parray->pvData);
-    return std::vector<BYTE>(p, p + v.parray->rgsabound[0].cElements);
-}
-
 class AddNewTest : public AdoTest {
 protected:
     void SetUp() override {
@@ -64,8 +47,8 @@ TEST_F(AddNewTest, UpdateInsertsTheNewRowWithDefaultsAndChunks) {
     pFields->GetItem(L"name")->PutValue(L"first \u00e9");
     const BYTE kChunks[3][3] = {{1, 2, 3}, {4, 5, 6}, {0, 0xFE, 0xFF}};
     for (const auto& chunk : kChunks)
-        pFields->GetItem(L"data")->AppendChunk(Bytes(chunk, 3));
-    pFields->GetItem(L"data")->AppendChunk(Bytes(nullptr, 0));
+        pFields->GetItem(L"data")->AppendChunk(AdoBytes(chunk, 3));
+    pFields->GetItem(L"data")->AppendChunk(AdoBytes(nullptr, 0));
     EXPECT_EQ(0, Count()); // nothing stored before Update
     pRs->Update();
     EXPECT_EQ(VARIANT_FALSE, pRs->GetadoEOF());
@@ -81,7 +64,7 @@ TEST_F(AddNewTest, UpdateInsertsTheNewRowWithDefaultsAndChunks) {
     EXPECT_EQ(_bstr_t(L"first \u00e9"), _bstr_t(pCheckFields->GetItem(L"name")->GetValue()));
     EXPECT_EQ(7, pCheckFields->GetItem(L"qty")->GetValue().lVal);
     EXPECT_EQ(std::vector<BYTE>({1, 2, 3, 4, 5, 6, 0, 0xFE, 0xFF}),
-              BytesOf(pCheckFields->GetItem(L"data")->GetValue()));
+              AdoBytesOf(pCheckFields->GetItem(L"data")->GetValue()));
     pCheck->MoveNext();
     EXPECT_EQ(2, pCheckFields->GetItem(L"id")->GetValue().lVal);
     EXPECT_EQ(3, pCheckFields->GetItem(L"qty")->GetValue().lVal);
@@ -150,31 +133,31 @@ TEST_F(AddNewTest, ChunksReadBackExactlyWhileAddingAndAfterUpdate) {
     pRs->AddNew();
     pName->PutValue(L"grown");
     // Pieces of unequal sizes: the storage grows past the value between them.
-    pData->AppendChunk(Bytes(kBytes, 5));
-    pData->AppendChunk(Bytes(kBytes + 5, 7));
-    pData->AppendChunk(Bytes(kBytes + 12, 1));
+    pData->AppendChunk(AdoBytes(kBytes, 5));
+    pData->AppendChunk(AdoBytes(kBytes + 5, 7));
+    pData->AppendChunk(AdoBytes(kBytes + 12, 1));
     EXPECT_EQ(13, pData->GetActualSize());
-    EXPECT_EQ(all, BytesOf(pData->GetValue()));
+    EXPECT_EQ(all, AdoBytesOf(pData->GetValue()));
     // GetChunk hands out a copy of the pending value, which stays whole.
-    EXPECT_EQ(all, BytesOf(pData->GetChunk(13)));
+    EXPECT_EQ(all, AdoBytesOf(pData->GetChunk(13)));
     EXPECT_EQ(VT_NULL, pData->GetChunk(13).vt);
-    EXPECT_EQ(all, BytesOf(pData->GetValue()));
+    EXPECT_EQ(all, AdoBytesOf(pData->GetValue()));
     pRs->Update();
     EXPECT_EQ(13, pData->GetActualSize()); // the row just inserted
-    EXPECT_EQ(all, BytesOf(pData->GetValue()));
-    EXPECT_EQ(all, BytesOf(Query(L"SELECT data FROM f")->GetFields()->GetItem(0)->GetValue()));
+    EXPECT_EQ(all, AdoBytesOf(pData->GetValue()));
+    EXPECT_EQ(all, AdoBytesOf(Query(L"SELECT data FROM f")->GetFields()->GetItem(0)->GetValue()));
 
     // A value put replaces the chunks, and chunks after it replace the value.
     pRs->AddNew();
     pName->PutValue(L"replaced");
-    pData->AppendChunk(Bytes(kBytes, 5));
-    pData->PutValue(Bytes(kBytes + 10, 3));
-    EXPECT_EQ(std::vector<BYTE>({11, 12, 13}), BytesOf(pData->GetValue()));
-    pData->AppendChunk(Bytes(kBytes, 2));
-    pData->AppendChunk(Bytes(kBytes + 2, 1));
+    pData->AppendChunk(AdoBytes(kBytes, 5));
+    pData->PutValue(AdoBytes(kBytes + 10, 3));
+    EXPECT_EQ(std::vector<BYTE>({11, 12, 13}), AdoBytesOf(pData->GetValue()));
+    pData->AppendChunk(AdoBytes(kBytes, 2));
+    pData->AppendChunk(AdoBytes(kBytes + 2, 1));
     pRs->Update();
     EXPECT_EQ(std::vector<BYTE>({1, 2, 3}),
-              BytesOf(Query(L"SELECT data FROM f WHERE name = 'replaced'")
+              AdoBytesOf(Query(L"SELECT data FROM f WHERE name = 'replaced'")
                           ->GetFields()
                           ->GetItem(0)
                           ->GetValue()));
@@ -187,22 +170,22 @@ TEST_F(AddNewTest, GetChunkGivesTheWholeValueOrPiecesInOrder) {
     for (size_t n : {size_t(10), size_t(3)}) {
         pRs->AddNew();
         pRs->GetFields()->GetItem(L"name")->PutValue(n == 10 ? L"a" : L"b");
-        pData->AppendChunk(Bytes(kBytes, n));
+        pData->AppendChunk(AdoBytes(kBytes, n));
         pRs->Update();
     }
     const std::vector<BYTE> all(kBytes, kBytes + 10);
     _RecordsetPtr pRead = Query(L"SELECT name, data FROM f ORDER BY id");
     FieldPtr pValue = pRead->GetFields()->GetItem(L"data");
     FieldPtr pText = pRead->GetFields()->GetItem(L"name");
-    EXPECT_EQ(all, BytesOf(pValue->GetChunk(10))); // exactly all of it
+    EXPECT_EQ(all, AdoBytesOf(pValue->GetChunk(10))); // exactly all of it
     EXPECT_EQ(VT_NULL, pValue->GetChunk(1).vt);
     // Text has no chunks; going back to the bytes starts them again.
     EXPECT_EQ(adErrFeatureNotAvailable, AdoCatch([&] { pText->GetChunk(1); }).hr);
-    EXPECT_EQ(std::vector<BYTE>({1, 2, 3, 4}), BytesOf(pValue->GetChunk(4)));
-    EXPECT_EQ(std::vector<BYTE>({5, 6, 7, 8, 9, 10}), BytesOf(pValue->GetChunk(100)));
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3, 4}), AdoBytesOf(pValue->GetChunk(4)));
+    EXPECT_EQ(std::vector<BYTE>({5, 6, 7, 8, 9, 10}), AdoBytesOf(pValue->GetChunk(100)));
     EXPECT_EQ(VT_NULL, pValue->GetChunk(100).vt);
     pRead->MoveNext();
-    EXPECT_EQ(std::vector<BYTE>({1, 2, 3}), BytesOf(pValue->GetChunk(1000))); // more than all
+    EXPECT_EQ(std::vector<BYTE>({1, 2, 3}), AdoBytesOf(pValue->GetChunk(1000))); // more than all
     EXPECT_EQ(VT_NULL, pValue->GetChunk(1000).vt);
 }
 
@@ -217,17 +200,17 @@ TEST_F(AddNewTest, LargeBlobGoesInByChunksAndComesBackInPieces) {
     FieldPtr pName = pRs->GetFields()->GetItem(L"name");
     pRs->AddNew();
     pName->PutValue(L"chunks");
-    _variant_t chunk = Bytes(bytes.data(), kChunk);
+    _variant_t chunk = AdoBytes(bytes.data(), kChunk);
     size_t nOffset = 0;
     for (; nOffset + kChunk <= kSize; nOffset += kChunk) {
         std::memcpy(chunk.parray->pvData, bytes.data() + nOffset, kChunk);
         pData->AppendChunk(chunk);
     }
-    pData->AppendChunk(Bytes(bytes.data() + nOffset, kSize - nOffset));
+    pData->AppendChunk(AdoBytes(bytes.data() + nOffset, kSize - nOffset));
     pRs->Update();
     pRs->AddNew();
     pName->PutValue(L"whole");
-    pData->AppendChunk(Bytes(bytes.data(), kSize));
+    pData->AppendChunk(AdoBytes(bytes.data(), kSize));
     pRs->Update();
 
     _RecordsetPtr pCheck = Query(L"SELECT data FROM f ORDER BY id");

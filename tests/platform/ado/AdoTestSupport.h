@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,6 +58,25 @@ inline bool AdoNoErrorInfoLeft() {
     if (pInfo)
         pInfo->Release();
     return hr == S_FALSE && pInfo == nullptr;
+}
+
+// A byte-array variant holding a copy of n bytes, and the bytes a variant holds (the test
+// fails when it is not a byte array).
+inline _variant_t AdoBytes(const BYTE* p, size_t n) {
+    _variant_t v;
+    v.parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(n));
+    v.vt = VT_ARRAY | VT_UI1;
+    if (n)
+        std::memcpy(v.parray->pvData, p, n);
+    return v;
+}
+
+inline std::vector<BYTE> AdoBytesOf(const _variant_t& v) {
+    EXPECT_EQ(VT_ARRAY | VT_UI1, v.vt);
+    if (v.vt != (VT_ARRAY | VT_UI1))
+        return {};
+    auto* p = static_cast<const BYTE*>(v.parray->pvData);
+    return std::vector<BYTE>(p, p + v.parray->rgsabound[0].cElements);
 }
 
 // The rows from the current one to the end, each cell as text ("NULL" for a null value).

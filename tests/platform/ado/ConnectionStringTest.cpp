@@ -71,10 +71,17 @@ TEST_F(ConnectionStringOpen, MissingOrUnknownProviderAndBadText) {
     const std::wstring strNotFound = L"Provider cannot be found. It may not be properly installed.";
     _ConnectionPtr pConn;
     ASSERT_EQ(S_OK, pConn.CreateInstance(L"ADODB.Connection"));
-    // No provider (or ODBC) goes to the driver manager's provider, which this build lacks.
+    // No provider (or ODBC) goes to the driver manager, which knows no data source "zqk_x".
+    for (const wchar_t* psz : {L"DSN=zqk_x; UID=sa; PWD=pw", L"Provider=odbc; DSN=zqk_x"}) {
+        AdoRaised r = AdoCatch([&] { pConn->Open(psz, L"", L"", adConnectUnspecified); });
+        EXPECT_EQ(E_FAIL, r.hr) << WinWideToUtf8(psz);
+        EXPECT_EQ(L"ODBC", r.source);
+        EXPECT_NE(std::wstring::npos, r.description.find(L"Data source name not found"))
+            << WinWideToUtf8(r.description);
+        EXPECT_EQ(adStateClosed, pConn->GetState());
+    }
     for (const wchar_t* psz :
-         {L"DSN=x; UID=sa; PWD=pw", L"Provider=ODBC; DSN=x", L"Provider=Jet; Data Source=:memory:",
-          L"Provider=; Data Source=x"}) {
+         {L"Provider=Jet; Data Source=:memory:", L"Provider=; Data Source=x"}) {
         AdoRaised r = AdoCatch([&] { pConn->Open(psz, L"", L"", adConnectUnspecified); });
         EXPECT_EQ(static_cast<HRESULT>(0x800A0E7A), r.hr) << WinWideToUtf8(psz);
         EXPECT_EQ(L"ADODB.Connection", r.source);
