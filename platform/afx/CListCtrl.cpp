@@ -43,19 +43,23 @@ bool CListCtrl::ValidItem(int nItem) const {
 
 // ---- Columns ----------------------------------------------------------------------------------
 
+void CListCtrl::ApplyColumn(Column& col, const LVCOLUMN& lvc) {
+    if (lvc.mask & LVCF_TEXT)
+        col.strHeading = lvc.pszText;
+    if (lvc.mask & LVCF_FMT)
+        col.nFormat = lvc.fmt;
+    if (lvc.mask & LVCF_WIDTH)
+        col.nWidth = lvc.cx;
+    if (lvc.mask & LVCF_SUBITEM)
+        col.nSubItem = lvc.iSubItem;
+}
+
 int CListCtrl::InsertColumn(int nCol, const LVCOLUMN* pColumn) {
     if (!IsWindow(m_hWnd) || pColumn == nullptr || nCol < 0)
         return -1;
     int nIndex = std::min(nCol, GetColumnCount());
     Column col{CString(), LVCFMT_LEFT, 0, nIndex};
-    if (pColumn->mask & LVCF_TEXT)
-        col.strHeading = pColumn->pszText;
-    if (pColumn->mask & LVCF_FMT)
-        col.nFormat = pColumn->fmt;
-    if (pColumn->mask & LVCF_WIDTH)
-        col.nWidth = pColumn->cx;
-    if (pColumn->mask & LVCF_SUBITEM)
-        col.nSubItem = pColumn->iSubItem;
+    ApplyColumn(col, *pColumn);
     m_columns.insert(m_columns.begin() + nIndex, col);
     return nIndex;
 }
@@ -95,15 +99,7 @@ BOOL CListCtrl::GetColumn(int nCol, LVCOLUMN* pColumn) const {
 BOOL CListCtrl::SetColumn(int nCol, const LVCOLUMN* pColumn) {
     if (!IsWindow(m_hWnd) || pColumn == nullptr || nCol < 0 || nCol >= GetColumnCount())
         return FALSE;
-    Column& col = m_columns[static_cast<size_t>(nCol)];
-    if (pColumn->mask & LVCF_TEXT)
-        col.strHeading = pColumn->pszText;
-    if (pColumn->mask & LVCF_FMT)
-        col.nFormat = pColumn->fmt;
-    if (pColumn->mask & LVCF_WIDTH)
-        col.nWidth = pColumn->cx;
-    if (pColumn->mask & LVCF_SUBITEM)
-        col.nSubItem = pColumn->iSubItem;
+    ApplyColumn(m_columns[static_cast<size_t>(nCol)], *pColumn);
     return TRUE;
 }
 

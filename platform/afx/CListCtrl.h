@@ -142,6 +142,8 @@ private:
         int nIndent;
     };
     bool ValidItem(int nItem) const;
+    // Takes the members lvc.mask names.
+    static void ApplyColumn(Column& col, const LVCOLUMN& lvc);
 
     std::vector<Column> m_columns;
     std::vector<Item> m_items;
