@@ -1,8 +1,9 @@
 // Runs the built zqk as a subprocess, as a user's shell would, and compares its output with
-// golden files. Every run gets a fixed environment: the C.UTF-8 locale, the test's own
-// temporary folder, and no ZQK_ variables unless the test sets them.
+// golden files, or on a pseudo-terminal. Every run gets a fixed environment: the C.UTF-8
+// locale, the test's own temporary folder, and no ZQK_ variables unless the test sets them.
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -59,32 +60,10 @@ public:
         WriteFile(strIn, strInput);
         pid_t pid = ::fork();
         if (pid == 0) {
-            if (::chdir(m_strDir.c_str()) != 0)
-                ::_exit(127);
             Redirect(strIn, O_RDONLY, 0);
             Redirect(strOut, O_WRONLY | O_CREAT | O_TRUNC, 1);
             Redirect(strErr, O_WRONLY | O_CREAT | O_TRUNC, 2);
-            ::unsetenv("ZQK_CONNECT");
-            ::unsetenv("ZQK_PASSWORD");
-            ::unsetenv("DISPLAY");
-            ::unsetenv("WAYLAND_DISPLAY");
-            ::setenv("LC_ALL", "C.UTF-8", 1);
-            ::setenv("TMPDIR", m_strDir.c_str(), 1);
-            for (const auto& [strName, strValue] : m_env) {
-                if (strValue == "\x01")
-                    ::unsetenv(strName.c_str());
-                else
-                    ::setenv(strName.c_str(), strValue.c_str(), 1);
-            }
-            std::vector<char*> argv;
-            std::string strTool = ZQK_TOOL;
-            argv.push_back(strTool.data());
-            std::vector<std::string> copies = args;
-            for (std::string& str : copies)
-                argv.push_back(str.data());
-            argv.push_back(nullptr);
-            ::execv(strTool.c_str(), argv.data());
-            ::_exit(127);
+            Exec(args);
         }
         ToolResult result;
         int nWait = 0;
@@ -95,9 +74,76 @@ public:
         return result;
     }
 
+    // Runs with standard error on a new pseudo-terminal, which is also the tool's controlling
+    // terminal; returns what the terminal received (standard output and input stay off it).
+    // strTyped is typed on the terminal once strAwait has appeared there.
+    std::string RunOnTerminal(const std::vector<std::string>& args, std::string strAwait = "",
+                              const std::string& strTyped = "") const {
+        int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return "(no pseudo-terminal)";
+        std::string strSlave = ::ptsname(master);
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setsid();
+            Redirect(strSlave, O_RDWR, 2);
+            Redirect("/dev/null", O_RDWR, 0);
+            Redirect("/dev/null", O_RDWR, 1);
+            Exec(args);
+        }
+        std::string strSeen;
+        char buffer[4096];
+        for (;;) {
+            ssize_t n = ::read(master, buffer, sizeof(buffer));
+            if (n > 0) {
+                strSeen.append(buffer, static_cast<size_t>(n));
+                if (!strAwait.empty() && strSeen.find(strAwait) != std::string::npos) {
+                    ssize_t nWritten = ::write(master, strTyped.data(), strTyped.size());
+                    (void)nWritten;
+                    strAwait.clear();
+                }
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            break; // EIO once the tool has closed its end
+        }
+        int nWait = 0;
+        ::waitpid(pid, &nWait, 0);
+        ::close(master);
+        return strSeen;
+    }
+
     const std::string& Dir() const { return m_strDir; }
 
 private:
+    // In the child: the fixed environment, then the tool.
+    [[noreturn]] void Exec(const std::vector<std::string>& args) const {
+        if (::chdir(m_strDir.c_str()) != 0)
+            ::_exit(127);
+        ::unsetenv("ZQK_CONNECT");
+        ::unsetenv("ZQK_PASSWORD");
+        ::unsetenv("DISPLAY");
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::setenv("LC_ALL", "C.UTF-8", 1);
+        ::setenv("TMPDIR", m_strDir.c_str(), 1);
+        for (const auto& [strName, strValue] : m_env) {
+            if (strValue == "\x01")
+                ::unsetenv(strName.c_str());
+            else
+                ::setenv(strName.c_str(), strValue.c_str(), 1);
+        }
+        std::vector<char*> argv;
+        std::string strTool = ZQK_TOOL;
+        argv.push_back(strTool.data());
+        std::vector<std::string> copies = args;
+        for (std::string& str : copies)
+            argv.push_back(str.data());
+        argv.push_back(nullptr);
+        ::execv(strTool.c_str(), argv.data());
+        ::_exit(127);
+    }
+
     static void Redirect(const std::string& strPath, int nFlags, int fdTarget) {
         int fd = ::open(strPath.c_str(), nFlags, 0600);
         if (fd < 0 || ::dup2(fd, fdTarget) < 0)

@@ -107,8 +107,8 @@ TEST(ZqkConnection, PasswordsNeverShowInTraceOrErrors) {
         {"tables", "-c", "Provider=SQLite; Data Source=/no/such/x.db; pwd = " + strSecret}));
     zqk.SetEnv("ZQK_CONNECT", ("Provider=Nowhere; PWD=" + strSecret).c_str());
     results.push_back(zqk.Run({"tables", "--trace"}));
-    // The data-source form: until a driver manager is there, opening fails; the password
-    // comes from the environment and is masked wherever the attempt is described.
+    // The data-source form, on a data source that does not exist: the password comes from
+    // the environment and is masked wherever the attempt is described.
     zqk.SetEnv("ZQK_CONNECT", nullptr);
     zqk.SetEnv("ZQK_PASSWORD", strSecret.c_str());
     results.push_back(zqk.Run({"tables", "--trace", "-d", "nosuchdsn", "-u", "alice"}));

@@ -40,6 +40,7 @@ public:
     std::vector<CString> BoxesSince(size_t nMark) const;
     // While quiet, boxes are recorded but not written (the demo prints them itself).
     void SetQuiet(bool bQuiet) { m_bQuiet = bQuiet; }
+    bool IsQuiet() const { return m_bQuiet; }
 
     Redactor& Secrets() { return m_redactor; }
     const Redactor& Secrets() const { return m_redactor; }

@@ -19,7 +19,8 @@ const char* const kHelp =
     "  save   reads QUERY into a value table with its labels and stores it in FILE\n"
     "  load   adds the archive's rows to TABLE, matching labels to column names, in one\n"
     "         transaction; empty values load as NULL. A missing TABLE is created with an\n"
-    "         nvarchar column per label, as long as its longest value.\n"
+    "         nvarchar column per label, as long as its longest value (on the embedded\n"
+    "         database and on SQL Server; elsewhere create it first with 'zqk sql').\n"
     "Files written with the framework's object framing (class name in front) load as well.\n";
 
 // Longer values go into ntext columns when a table is made for an archive.
@@ -152,16 +153,46 @@ int Utf16Length(const CString& str) {
     return n;
 }
 
-bool TableExists(Session& session, const CString& strTable) {
-    if (session.UsesCatalogue())
-        return session.Server().IsSQLSrvTableExist(strTable, session.Database()) == 1;
+// The entry of names that strName means: itself, else one that differs only in case (as an
+// unquoted name matches on most databases); empty when there is none.
+CString SpelledAs(const CStringArray& names, const CString& strName) {
+    CString strFound;
+    for (int i = 0; i < names.GetSize(); ++i) {
+        if (names[i] == strName)
+            return names[i];
+        if (strFound.IsEmpty() && names[i].CompareNoCase(strName) == 0)
+            strFound = names[i];
+    }
+    return strFound;
+}
+
+// The table as the database spells it, or empty when it has no such table.
+CString ExistingTable(Session& session, const CString& strTable) {
+    if (session.IsEmbedded())
+        return session.Server().IsSQLSrvTableExist(strTable, session.Database()) == 1 ? strTable
+                                                                                      : CString();
     CStringArray names;
     session.Server().GetOLDBTableNameArray(names, nullptr);
-    for (int i = 0; i < names.GetSize(); ++i) {
-        if (names[i].CompareNoCase(strTable) == 0)
-            return true;
-    }
-    return false;
+    return SpelledAs(names, strTable);
+}
+
+// A name in the SQL standard's double quotes, which the embedded database, SQL Server and
+// PostgreSQL all take; within them a name keeps its case, so it is written as the database
+// spells it.
+CString Delimited(const CString& strName) {
+    CString strInner = strName;
+    strInner.Replace(L"\"", L"\"\"");
+    return L"\"" + strInner + L"\"";
+}
+
+// The table's column names as the database spells them, from a result without rows.
+void ReadColumnNames(Session& session, const CString& strTable, CStringArray& names) {
+    _RecordsetPtr pRecordset = session.Connection()->Execute(
+        _bstr_t((L"SELECT * FROM " + Delimited(strTable) + L" WHERE 1 = 0").GetString()), nullptr,
+        adCmdText);
+    FieldsPtr pFields = pRecordset->GetFields();
+    for (LONG i = 0; i < pFields->GetCount(); ++i)
+        names.Add(CString(static_cast<LPCWSTR>(pFields->GetItem(_variant_t(i))->GetName())));
 }
 
 // A table with one nvarchar (or ntext) column per label, wide enough for every value.
@@ -185,7 +216,7 @@ bool CreateTableFor(Session& session, const CString& strTable, CZORValueTable& t
         fields.Add(field);
     }
     size_t nMark = TheApp().BoxCount();
-    if (session.UsesCatalogue())
+    if (session.IsEmbedded())
         session.Server().CreateSQLSrvTable(strTable, fields, session.Database());
     else
         session.Server().CreateOLEDBTable(strTable, fields, nullptr);
@@ -196,12 +227,14 @@ bool CreateTableFor(Session& session, const CString& strTable, CZORValueTable& t
     return true;
 }
 
-CString SqlText(const CString& strValue) {
+// A value as a literal. SQL Server keeps only national literals (N'...') whole beyond its code
+// page; elsewhere a plain literal takes the column's type, which a national one may not.
+CString SqlText(const CString& strValue, bool bNational) {
     if (strValue.IsEmpty())
         return CString(L"NULL");
     CString strQuoted = strValue;
     strQuoted.Replace(L"'", L"''");
-    return L"N'" + strQuoted + L"'";
+    return (bNational ? L"N'" : L"'") + strQuoted + L"'";
 }
 
 ExitStatus Load(const ParsedArgs& parsed) {
@@ -220,20 +253,32 @@ ExitStatus Load(const ParsedArgs& parsed) {
         ReportProblem(strPath + L" has no label record to name the columns");
         return ExitStatus::Failed;
     }
-    CString strColumns;
     for (int c = 0; c < labels.GetSize(); ++c) {
         if (labels[c].IsEmpty() || labels[c].FindOneOf(L"[]") >= 0) {
             ReportProblem(L"label '" + labels[c] + L"' cannot name a column");
             return ExitStatus::Failed;
         }
-        strColumns += (c > 0 ? L", [" : L"[") + labels[c] + L"]";
     }
 
     Session session(TheApp());
     if (!OpenSession(session, parsed))
         return ExitStatus::Failed;
-    if (!TableExists(session, strTable) && !CreateTableFor(session, strTable, table))
-        return ExitStatus::Failed;
+    CString strExisting = ExistingTable(session, strTable);
+    if (strExisting.IsEmpty()) {
+        if (!session.RequireSqlServerSchema(L"creating table " + strTable) ||
+            !CreateTableFor(session, strTable, table))
+            return ExitStatus::Failed;
+        strExisting = strTable;
+    }
+    CStringArray columns;
+    ReadColumnNames(session, strExisting, columns);
+    CString strColumns;
+    for (int c = 0; c < labels.GetSize(); ++c) {
+        CString strColumn = SpelledAs(columns, labels[c]);
+        strColumns +=
+            (c > 0 ? L", " : L"") + Delimited(strColumn.IsEmpty() ? labels[c] : strColumn);
+    }
+    bool bNational = session.SpeaksSqlServer();
     CZORADORXServer& server = session.Server();
     server.BeginTrans();
     for (int i = 0; i < table.GetTableLogicSize(); ++i) {
@@ -243,10 +288,10 @@ ExitStatus Load(const ParsedArgs& parsed) {
         for (int c = 0; c < labels.GetSize(); ++c) {
             CString strValue;
             rec.GetValue(c, strValue);
-            strValues += (c > 0 ? L", " : L"") + SqlText(strValue);
+            strValues += (c > 0 ? L", " : L"") + SqlText(strValue, bNational);
         }
-        if (!server.ExecuteSQL(L"INSERT INTO [" + strTable + L"] (" + strColumns + L") VALUES (" +
-                               strValues + L")")) {
+        if (!server.ExecuteSQL(L"INSERT INTO " + Delimited(strExisting) + L" (" + strColumns +
+                               L") VALUES (" + strValues + L")")) {
             server.RollbackTrans();
             CString strRow;
             strRow.Format(L"%d", i + 1);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "App.h"
+
 namespace {
 
 void WriteTo(std::FILE* pStream, LPCWSTR lpsz) {
@@ -31,7 +33,8 @@ void WriteErr(LPCWSTR lpsz) {
 }
 
 void ReportProblem(const CString& strText) {
-    WriteErr(L"zqk: " + strText + L"\n");
+    // Names the user gave may hold a password too.
+    WriteErr(L"zqk: " + TheApp().Secrets().Redact(strText, Redactor::TextKind::Message) + L"\n");
 }
 
 TextTable::TextTable() {

@@ -10,13 +10,17 @@ namespace {
 
 const char* const kTablesHelp = "usage: zqk tables [-c CONN]\n"
                                 "\n"
-                                "Lists the user tables of the database, one name a line.\n";
+                                "Lists the user tables of the database, one name a line; on\n"
+                                "any database the connection reaches.\n";
 
 const char* const kDescribeHelp =
     "usage: zqk describe [-c CONN] TABLE\n"
     "\n"
     "Prints the columns of TABLE with their SQL Server type names and lengths, as the\n"
-    "catalogue stores them (byte lengths: an nvarchar(20) column has length 40).\n";
+    "catalogue stores them (byte lengths: an nvarchar(20) column has length 40).\n"
+    "\n"
+    "describe, create and drop work on the embedded database and on SQL Server, whose\n"
+    "catalogue and dialect they use; on other databases use 'zqk sql'.\n";
 
 const char* const kCreateHelp =
     "usage: zqk create [-c CONN] TABLE NAME:TYPE[(LEN)][!] ...\n"
@@ -25,12 +29,13 @@ const char* const kCreateHelp =
     "nvarchar(LEN), int, smallint, float, real, datetime, text, ntext, image; a trailing !\n"
     "makes the column the key (int, smallint, float, real, varchar and nvarchar columns).\n"
     "Columns allow NULL; a datetime column defaults to the time the row is added.\n"
+    "Works on the embedded database and on SQL Server, whose dialect it writes.\n"
     "\n"
     "example: zqk create Staff ID:int! Name:nvarchar(20) Joined:datetime\n";
 
 const char* const kDropHelp = "usage: zqk drop [-c CONN] TABLE...\n"
                               "\n"
-                              "Drops each TABLE.\n";
+                              "Drops each TABLE (on the embedded database and on SQL Server).\n";
 
 // What table creation understands of each type name.
 struct FieldTypeRule {
@@ -140,7 +145,7 @@ ExitStatus RunTables(const Args& args) {
         return ExitStatus::Failed;
     size_t nMark = TheApp().BoxCount();
     CStringArray names;
-    if (session.UsesCatalogue())
+    if (session.IsEmbedded())
         session.Server().GetSQLSrvTableNames(names, session.Database());
     else
         session.Server().GetOLDBTableNameArray(names, nullptr);
@@ -160,12 +165,13 @@ ExitStatus RunDescribe(const Args& args) {
     Session session(TheApp());
     if (!OpenSession(session, parsed))
         return ExitStatus::Failed;
+    // The provider's field descriptions would give coarse types with made-up lengths, so only
+    // a catalogue is read.
+    if (!session.RequireSqlServerSchema(L"describe"))
+        return ExitStatus::Failed;
     size_t nMark = TheApp().BoxCount();
     CArray<CZORTableField, CZORTableField&> fields;
-    if (session.UsesCatalogue())
-        session.Server().GetSQLSrvTableStru(strTable, fields, session.Database());
-    else
-        session.Server().GetTableStructInfoEx(strTable, fields);
+    session.Server().GetSQLSrvTableStru(strTable, fields, session.Database());
     if (TheApp().BoxCount() != nMark)
         return ExitStatus::Failed;
     if (fields.GetSize() == 0) {
@@ -189,8 +195,12 @@ ExitStatus RunCreate(const Args& args) {
     Session session(TheApp());
     if (!OpenSession(session, parsed))
         return ExitStatus::Failed;
+    if (!session.RequireSqlServerSchema(L"create"))
+        return ExitStatus::Failed;
     size_t nMark = TheApp().BoxCount();
-    int nResult = session.UsesCatalogue()
+    // Without a database name the existence test has no catalogue to ask; SQL Server itself
+    // then refuses a table that exists.
+    int nResult = session.IsEmbedded()
                       ? session.Server().CreateSQLSrvTable(strTable, fields, session.Database())
                       : session.Server().CreateOLEDBTable(strTable, fields, nullptr);
     if (TheApp().BoxCount() != nMark)
@@ -211,7 +221,7 @@ ExitStatus RunDrop(const Args& args) {
     for (const std::string& strName : parsed.positionals)
         CheckName(CString(strName.c_str()), "table");
     Session session(TheApp());
-    if (!OpenSession(session, parsed))
+    if (!OpenSession(session, parsed) || !session.RequireSqlServerSchema(L"drop"))
         return ExitStatus::Failed;
     ExitStatus status = ExitStatus::Ok;
     for (const std::string& strName : parsed.positionals) {

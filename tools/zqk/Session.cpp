@@ -183,6 +183,32 @@ bool Session::Open(const ConnectionTarget& target, bool bTrace) {
     return true;
 }
 
+bool Session::SpeaksSqlServer() {
+    if (IsEmbedded())
+        return true;
+    if (m_nHasCatalogue < 0) {
+        // SQL Server keeps sysobjects in every database; a database without it refuses the
+        // question, and that refusal is an answer, not a failure to show.
+        size_t nMark = m_app.BoxCount();
+        bool bWasQuiet = m_app.IsQuiet();
+        m_app.SetQuiet(true);
+        CString strCount;
+        m_server.GetSelData(L"SELECT COUNT(*) FROM sysobjects WHERE 1 = 0", strCount);
+        m_app.SetQuiet(bWasQuiet);
+        m_nHasCatalogue = m_app.BoxCount() == nMark ? 1 : 0;
+    }
+    return m_nHasCatalogue == 1;
+}
+
+bool Session::RequireSqlServerSchema(LPCWSTR lpszWhat) {
+    if (SpeaksSqlServer())
+        return true;
+    ReportProblem(CString(lpszWhat) +
+                  L" needs the embedded database or SQL Server, whose catalogue and dialect it "
+                  L"uses; this database is neither (use 'zqk sql' with its own statements)");
+    return false;
+}
+
 _ConnectionPtr Session::Connection() {
     IDispatch* pDispatch = m_server.GetConnectionPtr();
     _ConnectionPtr pConnection(pDispatch);

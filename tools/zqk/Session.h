@@ -46,18 +46,27 @@ public:
     // The target as it may be shown (passwords masked).
     CString DisplayTarget() const;
 
-    // The database the SQL Server catalogue operations name; null when the target is not
-    // known to have that catalogue, in which case the provider's schema operations serve.
+    // The database the SQL Server catalogue operations name: the embedded database's; null
+    // elsewhere, where they read the connection's current database.
     LPCWSTR Database() const {
         return m_strDatabase.IsEmpty() ? nullptr : m_strDatabase.GetString();
     }
-    bool UsesCatalogue() const { return !m_strDatabase.IsEmpty(); }
+    bool IsEmbedded() const { return !m_strDatabase.IsEmpty(); }
+
+    // Whether the database takes SQL Server's dialect and has its catalogue: the embedded
+    // database, through its bridge, and SQL Server. Other databases are asked once, quietly.
+    bool SpeaksSqlServer();
+    // The library's schema operations write SQL Server's dialect (bracketed names, its types,
+    // GETDATE()) and read its catalogue (sysobjects, syscolumns). True where they serve;
+    // otherwise reports that lpszWhat needs them and returns false.
+    bool RequireSqlServerSchema(LPCWSTR lpszWhat);
 
 private:
     CZqkApp& m_app;
     CZORADORXServer m_server;
     ConnectionTarget m_target;
     CString m_strDatabase;
+    int m_nHasCatalogue = -1; // not asked yet
     bool m_bTraceInstalled = false;
 };
 
