@@ -1,11 +1,16 @@
 # make test            install what is missing, configure, build, run every test
 # make test SANITIZE=1 the same with address and undefined-behaviour sanitizers
+# make test TSAN=1     the same with the thread sanitizer
 # make demo            run the host tool on the embedded default database
 
 SANITIZE ?= 0
+TSAN ?= 0
 ifeq ($(SANITIZE),1)
 BUILD_DIR ?= build-sanitize
 CMAKE_FLAGS += -DZQK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else ifeq ($(TSAN),1)
+BUILD_DIR ?= build-tsan
+CMAKE_FLAGS += -DZQK_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 else
 BUILD_DIR ?= build
 endif
@@ -46,4 +51,4 @@ fuzz: deps
 	done
 
 clean:
-	@rm -rf build build-sanitize build-fuzz
+	@rm -rf build build-sanitize build-tsan build-fuzz
