@@ -44,8 +44,9 @@ install: build
 # Each fuzz target under libFuzzer for FUZZ_SECONDS, starting from its seed corpus.
 fuzz: deps
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DZQK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target fuzz_archive fuzz_connection_string fuzz_variant_coercion fuzz_sqlserver_bridge
-	@for t in archive:archive connection_string:connection variant_coercion:variant sqlserver_bridge:bridge; do \
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_archive fuzz_connection_string fuzz_variant_coercion fuzz_sqlserver_bridge fuzz_safearray_variant
+	@for t in archive:archive connection_string:connection variant_coercion:variant sqlserver_bridge:bridge \
+	  safearray_variant:safearray; do \
 	  name=$${t%%:*}; corpus=$${t##*:}; mkdir -p build-fuzz/corpus/$$corpus; \
 	  build-fuzz/fuzz/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$corpus fuzz/corpus/$$corpus || exit 1; \
 	done
