@@ -71,6 +71,9 @@ const unsigned long long kMaxArrayBytes = 0x7FFFFFFF;
 // Bytes of data for these bounds, or ~0 when they do not fit in 64 bits.
 unsigned long long DataBytes(const SAFEARRAYBOUND* pBounds, UINT cDims, ULONG cbElement) {
     unsigned long long n = cbElement;
+    for (UINT i = 0; i < cDims; ++i)
+        if (pBounds[i].cElements == 0)
+            return 0;
     for (UINT i = 0; i < cDims; ++i) {
         if (pBounds[i].cElements != 0 && n > ~0ULL / pBounds[i].cElements)
             return ~0ULL;
@@ -413,7 +416,10 @@ private:
         for (UINT d = 0; d < cDims; ++d) {
             LONG lower = d < psa->cDims ? psa->rgsabound[psa->cDims - 1 - d].lLbound : 0;
             uint8_t b = m_in.Byte();
-            rgIndices[d] = b & 0x80 ? m_in.Pick(kBounds) : lower + (b & 0x7F) - 2;
+            // Near the lower bound, wrapping at the ends of the range as a host's LONG would.
+            rgIndices[d] = b & 0x80
+                               ? m_in.Pick(kBounds)
+                               : static_cast<LONG>(static_cast<uint32_t>(lower) + (b & 0x7F) - 2);
         }
     }
 

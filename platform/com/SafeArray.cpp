@@ -65,6 +65,12 @@ ULONG ElementSize(VARTYPE vt, USHORT* pFeatures) {
 bool TotalElements(const SAFEARRAY* psa, size_t* pCount) {
     size_t n = psa->cDims > 0 ? 1 : 0;
     for (USHORT i = 0; i < psa->cDims; ++i) {
+        if (psa->rgsabound[i].cElements == 0) {
+            *pCount = 0; // however large the other dimensions are
+            return true;
+        }
+    }
+    for (USHORT i = 0; i < psa->cDims; ++i) {
         size_t c = psa->rgsabound[i].cElements;
         if (c != 0 && n > SIZE_MAX / c)
             return false;

@@ -247,7 +247,15 @@ TEST(SafeArray, HandBuiltAndOversizedDescriptorsAreCheckedBeforeUse) {
     EXPECT_EQ(nullptr, SafeArrayCreateVector(VT_UI1, 0, 0x80000000u));
     SAFEARRAYBOUND huge[] = {{0x10000, 0}, {0x8000, 0}};
     EXPECT_EQ(nullptr, SafeArrayCreate(VT_I2, 2, huge));
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_DECIMAL, 0, 1);
+    // A dimension without elements leaves none, however large the others are.
+    SAFEARRAYBOUND empty[] = {{0xFFFFFFFF, 0}, {0xFFFFFFFF, 0}, {0, 0}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 3, empty);
+    ASSERT_NE(nullptr, psa);
+    SAFEARRAY* pCopy = nullptr;
+    EXPECT_EQ(S_OK, SafeArrayCopy(psa, &pCopy));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(pCopy));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+    psa = SafeArrayCreateVector(VT_DECIMAL, 0, 1);
     SAFEARRAYBOUND tooMany = {0x08000000, 0};
     EXPECT_EQ(E_OUTOFMEMORY, SafeArrayRedim(psa, &tooMany));
     EXPECT_EQ(1u, psa->rgsabound[0].cElements);
