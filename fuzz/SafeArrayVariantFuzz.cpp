@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "FuzzReader.h"
 #include "platform/afx/COleSafeArray.h"
 #include "platform/afx/Exceptions.h"
 #include "platform/com/ComBase.h"
@@ -23,34 +24,6 @@
 #include "platform/com/Variant.h"
 
 namespace {
-
-class Reader {
-public:
-    Reader(const uint8_t* p, size_t n) : m_p(p), m_n(n) {}
-    bool More() const { return m_n > 0; }
-    uint8_t Byte() {
-        if (m_n == 0)
-            return 0;
-        --m_n;
-        return *m_p++;
-    }
-    uint32_t U32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v = v << 8 | Byte();
-        return v;
-    }
-    void Bytes(void* pOut, size_t n) {
-        auto* p = static_cast<uint8_t*>(pOut);
-        for (size_t i = 0; i < n; ++i)
-            p[i] = Byte();
-    }
-    template <class T, size_t N> T Pick(const T (&table)[N]) { return table[Byte() % N]; }
-
-private:
-    const uint8_t* m_p;
-    size_t m_n;
-};
 
 const VARTYPE kTypes[] = {VT_EMPTY,   VT_NULL,    VT_I2,      VT_I4,       VT_R4,    VT_R8,
                           VT_CY,      VT_DATE,    VT_BSTR,    VT_DISPATCH, VT_ERROR, VT_BOOL,

@@ -10,8 +10,6 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <set>
@@ -22,6 +20,7 @@
 #include "DatabaseChild.h"
 #include "support/ChildProcess.h"
 #include "support/RecordingApp.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 #include "zqk_vododuvod.h"
 
@@ -32,17 +31,6 @@ std::vector<unsigned char> Pattern(size_t n, unsigned nSeed) {
     for (size_t i = 0; i < n; ++i)
         bytes[i] = static_cast<unsigned char>((i * 131 + i / 4093 + nSeed) % 251);
     return bytes;
-}
-
-void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), {});
 }
 
 long long FileSize(const std::string& path) {
