@@ -99,7 +99,7 @@ private:
 // A descriptor with room for four bounds and its data, in memory the host owns.
 struct HandBuilt {
     alignas(16) unsigned char descriptor[sizeof(SAFEARRAY) + 3 * sizeof(SAFEARRAYBOUND)];
-    std::vector<std::max_align_t> data;
+    std::vector<uint64_t> data; // zeroed whole, unlike a padded type's copies
     SAFEARRAY* Array() { return reinterpret_cast<SAFEARRAY*>(descriptor); }
 };
 
@@ -257,7 +257,7 @@ private:
             psa->rgsabound[i] = bounds[i];
         unsigned long long nBytes = DataBytes(bounds, psa->cDims, psa->cbElements);
         if (nBytes > 0 && nBytes <= 64 * 1024 && (m_in.Byte() & 3) != 0) {
-            hb.data.resize((nBytes + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+            hb.data.resize((nBytes + 7) / 8);
             psa->pvData = hb.data.data();
             // Variant elements must be variants; pointer elements start null.
             if (!(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT)))
