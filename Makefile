@@ -1,11 +1,16 @@
 # make test            install what is missing, configure, build, run every test
 # make test SANITIZE=1 the same with address and undefined-behaviour sanitizers
+# make test TSAN=1     the same with the thread sanitizer
 # make demo            run the host tool on the embedded default database
 
 SANITIZE ?= 0
+TSAN ?= 0
 ifeq ($(SANITIZE),1)
 BUILD_DIR ?= build-sanitize
 CMAKE_FLAGS += -DZQK_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else ifeq ($(TSAN),1)
+BUILD_DIR ?= build-tsan
+CMAKE_FLAGS += -DZQK_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 else
 BUILD_DIR ?= build
 endif
@@ -38,11 +43,12 @@ install: build
 # Each fuzz target under libFuzzer for FUZZ_SECONDS, starting from its seed corpus.
 fuzz: deps
 	@cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DZQK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target fuzz_archive fuzz_connection_string fuzz_variant_coercion fuzz_sqlserver_bridge
-	@for t in archive:archive connection_string:connection variant_coercion:variant sqlserver_bridge:bridge; do \
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_archive fuzz_connection_string fuzz_variant_coercion fuzz_sqlserver_bridge fuzz_safearray_variant
+	@for t in archive:archive connection_string:connection variant_coercion:variant sqlserver_bridge:bridge \
+	  safearray_variant:safearray; do \
 	  name=$${t%%:*}; corpus=$${t##*:}; mkdir -p build-fuzz/corpus/$$corpus; \
 	  build-fuzz/fuzz/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) build-fuzz/corpus/$$corpus fuzz/corpus/$$corpus || exit 1; \
 	done
 
 clean:
-	@rm -rf build build-sanitize build-fuzz
+	@rm -rf build build-sanitize build-tsan build-fuzz

@@ -61,9 +61,15 @@ ULONG ElementSize(VARTYPE vt, USHORT* pFeatures) {
     }
 }
 
-// Element count, or false when it does not fit in memory.
+// Element count (none without dimensions), or false when it does not fit in memory.
 bool TotalElements(const SAFEARRAY* psa, size_t* pCount) {
-    size_t n = 1;
+    size_t n = psa->cDims > 0 ? 1 : 0;
+    for (USHORT i = 0; i < psa->cDims; ++i) {
+        if (psa->rgsabound[i].cElements == 0) {
+            *pCount = 0; // however large the other dimensions are
+            return true;
+        }
+    }
     for (USHORT i = 0; i < psa->cDims; ++i) {
         size_t c = psa->rgsabound[i].cElements;
         if (c != 0 && n > SIZE_MAX / c)
@@ -72,6 +78,31 @@ bool TotalElements(const SAFEARRAY* psa, size_t* pCount) {
     }
     *pCount = n;
     return true;
+}
+
+const USHORT kTypeFlags = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT;
+const USHORT kHostOwned = FADF_AUTO | FADF_STATIC | FADF_EMBEDDED;
+
+// Whether the descriptor can be trusted with its elements (see the header): a host may build
+// one by hand, and its flags, sizes and bounds decide which memory is touched.
+bool WellFormed(const SAFEARRAY* psa) {
+    if (psa == nullptr || psa->cbElements == 0)
+        return false;
+    USHORT nType = psa->fFeatures & kTypeFlags;
+    if (nType != 0) {
+        VARTYPE vt = nType == FADF_BSTR       ? VT_BSTR
+                     : nType == FADF_UNKNOWN  ? VT_UNKNOWN
+                     : nType == FADF_DISPATCH ? VT_DISPATCH
+                     : nType == FADF_VARIANT  ? VT_VARIANT
+                                              : VT_EMPTY; // more than one: no type at all
+        USHORT nIgnored = 0;
+        if (vt == VT_EMPTY || psa->cbElements != ElementSize(vt, &nIgnored))
+            return false;
+    }
+    size_t nCount = 0;
+    if (!TotalElements(psa, &nCount) || nCount > kZqkMaxArrayBytes / psa->cbElements)
+        return false;
+    return nCount == 0 || psa->pvData != nullptr;
 }
 
 void ReleaseElements(SAFEARRAY* psa, void* pData, size_t nCount) {
@@ -143,7 +174,7 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
         psa->rgsabound[cDims - 1 - i] = rgsabound[i];
     StoredVartype(psa) = vt;
     size_t nCount;
-    if (!TotalElements(psa, &nCount) || nCount > SIZE_MAX / cbElements) {
+    if (!TotalElements(psa, &nCount) || nCount > kZqkMaxArrayBytes / cbElements) {
         std::free(pBlock);
         return nullptr;
     }
@@ -167,12 +198,15 @@ HRESULT SafeArrayDestroy(SAFEARRAY* psa) {
         return S_OK;
     if (psa->cLocks > 0)
         return DISP_E_ARRAYISLOCKED;
+    if (!WellFormed(psa))
+        return E_INVALIDARG;
     size_t nCount = 0;
     TotalElements(psa, &nCount);
-    if (psa->pvData) {
+    if (psa->pvData)
         ReleaseElements(psa, psa->pvData, nCount);
-        std::free(psa->pvData);
-    }
+    if (psa->fFeatures & kHostOwned)
+        return S_OK; // the host's memory, released by the host
+    std::free(psa->pvData);
     std::free(reinterpret_cast<char*>(psa) - kDescriptorOffset);
     return S_OK;
 }
@@ -231,7 +265,7 @@ HRESULT ZqkVariantArray(const VARIANT* pvar, VARTYPE vtElement, SAFEARRAY** ppsa
     } else if (vtStored != vtElement) {
         return DISP_E_TYPEMISMATCH;
     }
-    if (psa->cDims == 0 || (psa->pvData == nullptr && psa->rgsabound[0].cElements != 0))
+    if (!WellFormed(psa) || psa->cDims == 0)
         return E_INVALIDARG;
     *ppsa = psa;
     return S_OK;
@@ -297,7 +331,7 @@ HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
 }
 
 HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
-    if (psa == nullptr || rgIndices == nullptr || ppvData == nullptr)
+    if (rgIndices == nullptr || ppvData == nullptr || !WellFormed(psa) || psa->cDims == 0)
         return E_INVALIDARG;
     // The first dimension varies fastest; the descriptor holds it last.
     size_t nOffset = 0, nStride = 1;
@@ -374,6 +408,8 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     *ppsaOut = nullptr;
     if (psa == nullptr)
         return S_OK;
+    if (!WellFormed(psa) || psa->cDims == 0)
+        return E_INVALIDARG;
     std::vector<SAFEARRAYBOUND> bounds(psa->cDims);
     for (USHORT i = 0; i < psa->cDims; ++i)
         bounds[i] = psa->rgsabound[psa->cDims - 1 - i];
@@ -384,6 +420,11 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     SAFEARRAY* pCopy = SafeArrayCreate(vt, psa->cDims, bounds.data());
     if (pCopy == nullptr)
         return E_OUTOFMEMORY;
+    if (pCopy->cbElements != psa->cbElements) {
+        // A recorded type that does not fit the element size: not an array made here.
+        SafeArrayDestroy(pCopy);
+        return E_INVALIDARG;
+    }
     size_t nCount = 0;
     TotalElements(psa, &nCount);
     // Elements that own nothing (bytes, numbers) copy in one block.
@@ -408,14 +449,16 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
 HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew) {
     if (psa == nullptr || psaboundNew == nullptr)
         return E_INVALIDARG;
-    if (psa->cLocks > 0)
+    if (!WellFormed(psa) || psa->cDims == 0)
+        return E_INVALIDARG;
+    if (psa->cLocks > 0 || (psa->fFeatures & (kHostOwned | FADF_FIXEDSIZE)))
         return DISP_E_ARRAYISLOCKED;
     size_t nOld = 0;
     TotalElements(psa, &nOld);
     SAFEARRAYBOUND saved = psa->rgsabound[0];
     psa->rgsabound[0] = *psaboundNew;
     size_t nNew = 0;
-    if (!TotalElements(psa, &nNew) || nNew > SIZE_MAX / psa->cbElements) {
+    if (!TotalElements(psa, &nNew) || nNew > kZqkMaxArrayBytes / psa->cbElements) {
         psa->rgsabound[0] = saved;
         return E_OUTOFMEMORY;
     }

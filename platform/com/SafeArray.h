@@ -20,15 +20,30 @@ struct SAFEARRAY {
     SAFEARRAYBOUND rgsabound[1];
 };
 
+// Arrays whose descriptor and data belong to the host (on its stack, static, inside one of its
+// structures): destroying one releases its elements but frees no memory, and none can be
+// resized. Nor can a FADF_FIXEDSIZE array.
+#define FADF_AUTO 0x0001
+#define FADF_STATIC 0x0002
+#define FADF_EMBEDDED 0x0004
+#define FADF_FIXEDSIZE 0x0010
 #define FADF_BSTR 0x0100
 #define FADF_UNKNOWN 0x0200
 #define FADF_DISPATCH 0x0400
 #define FADF_VARIANT 0x0800
 #define FADF_HAVEVARTYPE 0x0080
 
+// A descriptor is checked before its elements are touched: its element size must be non-zero
+// and fit the element type its flags name (at most one of FADF_BSTR, FADF_UNKNOWN,
+// FADF_DISPATCH, FADF_VARIANT), its data must exist when it has elements, and it may hold at
+// most kZqkMaxArrayBytes bytes. Element, copy, resize and destroy calls give E_INVALIDARG for
+// one that is not so, and the element calls also for one without dimensions.
+constexpr unsigned long long kZqkMaxArrayBytes = 0x7FFFFFFF;
+
 // Element types: VT_UI1, VT_I1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_INT, VT_UINT, VT_I8, VT_UI8,
 // VT_R4, VT_R8, VT_CY, VT_DATE, VT_BOOL, VT_ERROR, VT_BSTR, VT_VARIANT, VT_DECIMAL,
-// VT_UNKNOWN, VT_DISPATCH. Elements start zeroed (empty variants, null strings).
+// VT_UNKNOWN, VT_DISPATCH. Elements start zeroed (empty variants, null strings). Null for an
+// array larger than kZqkMaxArrayBytes.
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
 HRESULT SafeArrayDestroy(SAFEARRAY* psa);
@@ -52,6 +67,8 @@ HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
 // Changes the element count of the last dimension; new elements start zeroed.
+// DISP_E_ARRAYISLOCKED for a locked, fixed-size or host-owned array; E_OUTOFMEMORY past
+// kZqkMaxArrayBytes.
 HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
 
 // The array a variant holds as VT_ARRAY | vtElement or by reference (VT_BYREF | VT_ARRAY |

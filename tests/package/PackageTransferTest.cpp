@@ -6,12 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/RecordingApp.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 #include "zqk_vododuvod.h"
 
@@ -26,17 +25,6 @@ std::vector<unsigned char> Pattern(size_t n) {
     for (size_t i = 0; i < n; ++i)
         bytes[i] = static_cast<unsigned char>((i * 131 + i / 4093) % 256);
     return bytes;
-}
-
-void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), {});
 }
 
 bool Exists(const std::string& path) {

@@ -3,13 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 
 #include "ZORPackageDbOper.h"
 #include "platform/afx/afx.h"
 #include "platform/com/comdef.h"
 #include "support/RecordingApp.h"
+#include "support/FileBytes.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -30,21 +29,10 @@ std::vector<unsigned char> Pattern(size_t n) {
     return bytes;
 }
 
-void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
 // A file of that many zero bytes, without writing them.
 void SparseFile(const std::string& path, off_t nSize) {
     WriteFile(path, {});
     ASSERT_EQ(0, ::truncate(path.c_str(), nSize));
-}
-
-std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), {});
 }
 
 std::vector<unsigned char> ArrayBytes(VARIANT& var) {

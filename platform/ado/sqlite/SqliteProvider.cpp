@@ -1,6 +1,9 @@
 #include "platform/ado/sqlite/SqliteProvider.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cwctype>
+#include <thread>
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
@@ -12,6 +15,21 @@ namespace {
 const wchar_t kSource[] = L"SQLite";
 // How long a statement waits for a database another connection has locked.
 const int kBusyTimeoutMs = 5000;
+
+// Waits for a lock held by another connection in steps of a millisecond, up to kBusyTimeoutMs
+// from the first refusal. SQLite's own timeout backs off to sleeps of 100 ms, and under steady
+// writing a waiter that looks so seldom finds the lock taken again each time until it gives
+// up, while the other connections go on writing.
+int WaitWhileBusy(void* pStart, int nAttempt) {
+    auto& start = *static_cast<std::chrono::steady_clock::time_point*>(pStart);
+    auto now = std::chrono::steady_clock::now();
+    if (nAttempt == 0)
+        start = now;
+    else if (now - start >= std::chrono::milliseconds(kBusyTimeoutMs))
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
 
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s)
@@ -98,7 +116,23 @@ CAdoError CSqliteProvider::Error(HRESULT hr, const std::wstring& strDescription)
 CAdoError CSqliteProvider::Error(int rc) const {
     HRESULT hr = (rc & 0xFF) == SQLITE_CONSTRAINT ? DB_E_INTEGRITYVIOLATION : DB_E_ERRORSINCOMMAND;
     const char* pszMessage = m_pDb ? sqlite3_errmsg(m_pDb) : sqlite3_errstr(rc);
-    return CAdoError::Make(hr, WinUtf8ToWide(pszMessage ? pszMessage : ""), kSource, rc);
+    std::wstring strMessage = WinUtf8ToWide(pszMessage ? pszMessage : "");
+    // The database's own words for a lock or a full disk do not tell a host what happened.
+    int nErrno = m_pDb ? sqlite3_system_errno(m_pDb) : 0;
+    if ((rc & 0xFF) == SQLITE_BUSY) {
+        hr = DB_E_ABORTLIMITREACHED; // a lock wait that timed out, as a query timeout
+        strMessage = L"The database file is locked by another connection, which did not release "
+                     L"it within " +
+                     std::to_wstring(kBusyTimeoutMs / 1000) + L" seconds (" + strMessage + L").";
+    } else if ((rc & 0xFF) == SQLITE_FULL || rc == SQLITE_IOERR_WRITE ||
+               ((rc & 0xFF) == SQLITE_IOERR &&
+                (nErrno == ENOSPC || nErrno == EFBIG || nErrno == EDQUOT))) {
+        // A write cut short by the size limit comes back as a plain write error, its cause lost.
+        strMessage = L"The database file could not be written: the disk may be full or the file "
+                     L"at its size limit (" +
+                     strMessage + L").";
+    }
+    return CAdoError::Make(hr, strMessage, kSource, rc);
 }
 
 HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
@@ -123,7 +157,7 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
         return E_FAIL;
     }
     sqlite3_extended_result_codes(pDb, 1);
-    sqlite3_busy_timeout(pDb, kBusyTimeoutMs);
+    sqlite3_busy_handler(pDb, WaitWhileBusy, &m_busySince);
     rc = SqlServerCreateCatalog(pDb);
     if (rc != SQLITE_OK) {
         *pError = CAdoError::Make(E_FAIL, WinUtf8ToWide(sqlite3_errmsg(pDb)), kSource, rc);

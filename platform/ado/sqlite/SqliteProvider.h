@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -45,6 +46,8 @@ private:
 
     sqlite3* m_pDb = nullptr;
     std::wstring m_strCatalog;
+    // When the statement now waiting for another connection's lock was first refused.
+    std::chrono::steady_clock::time_point m_busySince;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 #include "platform/com/ComObject.h"
@@ -174,5 +175,89 @@ TEST(SafeArray, RedimChangesTheLastDimension) {
     rows = {0, 0};
     ASSERT_EQ(S_OK, SafeArrayRedim(psa, &rows));
     EXPECT_EQ((std::vector<LONG>{0, -1}), Bounds(psa));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+}
+
+namespace {
+
+// A descriptor the host built by hand on its own memory, with 48 bytes of data.
+struct HandBuiltArray {
+    HandBuiltArray(USHORT fFeatures, ULONG cbElements, ULONG cElements) {
+        psa->cDims = 1;
+        psa->fFeatures = fFeatures;
+        psa->cbElements = cbElements;
+        psa->pvData = data;
+        psa->rgsabound[0] = {cElements, 0};
+    }
+    alignas(16) unsigned char descriptor[sizeof(SAFEARRAY) + sizeof(SAFEARRAYBOUND)] = {};
+    alignas(16) unsigned char data[48] = {};
+    SAFEARRAY* psa = reinterpret_cast<SAFEARRAY*>(descriptor);
+};
+
+} // namespace
+
+TEST(SafeArray, HandBuiltAndOversizedDescriptorsAreCheckedBeforeUse) {
+    LONG i = 0;
+    BSTR s = SysAllocString(L"kept");
+    VARIANT v;
+    VariantInit(&v);
+    // Flags that name a type the element size does not fit, or two types at once.
+    for (auto [fFeatures, cb] : {std::pair<USHORT, ULONG>{FADF_AUTO | FADF_BSTR, 1},
+                                 {FADF_AUTO | FADF_VARIANT, 16},
+                                 {FADF_AUTO | FADF_BSTR | FADF_VARIANT, sizeof(VARIANT)},
+                                 {FADF_AUTO, 0}}) {
+        SCOPED_TRACE(fFeatures);
+        HandBuiltArray hb(fFeatures, cb, 2);
+        SAFEARRAY* pCopy = nullptr;
+        SAFEARRAYBOUND bound = {1, 0};
+        EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(hb.psa, &i, &v));
+        EXPECT_EQ(E_INVALIDARG, SafeArrayPutElement(hb.psa, &i, s));
+        EXPECT_EQ(E_INVALIDARG, SafeArrayCopy(hb.psa, &pCopy));
+        EXPECT_EQ(E_INVALIDARG, SafeArrayRedim(hb.psa, &bound));
+        EXPECT_EQ(E_INVALIDARG, SafeArrayDestroy(hb.psa));
+    }
+    // Elements without data, or no dimensions at all.
+    HandBuiltArray noData(FADF_AUTO, 4, 3);
+    noData.psa->pvData = nullptr;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(noData.psa, &i, &i));
+    HandBuiltArray noDims(FADF_AUTO, 4, 3);
+    noDims.psa->cDims = 0;
+    void* p = nullptr;
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPtrOfIndex(noDims.psa, &i, &p));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(noDims.psa));
+
+    // The host's own memory: elements are released, nothing is freed or reallocated.
+    HandBuiltArray strings(FADF_AUTO | FADF_FIXEDSIZE | FADF_BSTR, sizeof(BSTR), 2);
+    ASSERT_EQ(S_OK, SafeArrayPutElement(strings.psa, &i, s));
+    SAFEARRAYBOUND more = {4, 0};
+    EXPECT_EQ(DISP_E_ARRAYISLOCKED, SafeArrayRedim(strings.psa, &more));
+    v.vt = VT_ARRAY | VT_BSTR;
+    v.parray = strings.psa;
+    VARIANT copy;
+    VariantInit(&copy);
+    ASSERT_EQ(S_OK, VariantCopy(&copy, &v)); // a copy is the platform's own array
+    EXPECT_EQ(S_OK, SafeArrayRedim(copy.parray, &more));
+    EXPECT_EQ(S_OK, VariantClear(&copy));
+    EXPECT_EQ(S_OK, VariantClear(&v));
+    EXPECT_EQ(nullptr, reinterpret_cast<BSTR*>(strings.data)[0]);
+    EXPECT_EQ(&strings.data[0], strings.psa->pvData);
+    SysFreeString(s);
+
+    // Nothing over 2 GiB - 1 bytes is made, whether by creating or by resizing.
+    EXPECT_EQ(nullptr, SafeArrayCreateVector(VT_UI1, 0, 0x80000000u));
+    SAFEARRAYBOUND huge[] = {{0x10000, 0}, {0x8000, 0}};
+    EXPECT_EQ(nullptr, SafeArrayCreate(VT_I2, 2, huge));
+    // A dimension without elements leaves none, however large the others are.
+    SAFEARRAYBOUND empty[] = {{0xFFFFFFFF, 0}, {0xFFFFFFFF, 0}, {0, 0}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_VARIANT, 3, empty);
+    ASSERT_NE(nullptr, psa);
+    SAFEARRAY* pCopy = nullptr;
+    EXPECT_EQ(S_OK, SafeArrayCopy(psa, &pCopy));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(pCopy));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+    psa = SafeArrayCreateVector(VT_DECIMAL, 0, 1);
+    SAFEARRAYBOUND tooMany = {0x08000000, 0};
+    EXPECT_EQ(E_OUTOFMEMORY, SafeArrayRedim(psa, &tooMany));
+    EXPECT_EQ(1u, psa->rgsabound[0].cElements);
     EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
 }
