@@ -86,6 +86,7 @@ public:
 
     // Creates the control's window (any view style; the contents are the same in each).
     virtual BOOL Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
+    using CWnd::Create;
     // Also forgets every column and item.
     BOOL DestroyWindow() override;
 

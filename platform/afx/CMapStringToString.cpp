@@ -7,7 +7,8 @@
 
 IMPLEMENT_SERIAL(CMapStringToString, CObject, 0)
 
-CMapStringToString::CMapStringToString(INT_PTR nBlockSize) : m_nBlockSize(nBlockSize) {}
+// Entries are allocated one by one, so the block size has nothing to tune.
+CMapStringToString::CMapStringToString(INT_PTR) {}
 
 CMapStringToString::~CMapStringToString() {
     RemoveAll();

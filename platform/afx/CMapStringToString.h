@@ -47,5 +47,4 @@ private:
     CAssoc** m_pHashTable = nullptr;
     UINT m_nHashTableSize = 17;
     INT_PTR m_nCount = 0;
-    INT_PTR m_nBlockSize;
 };
