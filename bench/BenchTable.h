@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +25,28 @@ typedef std::chrono::steady_clock Clock;
 inline double Seconds(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
+
+// The time a call took on the clock, and the processor time this process spent in it (user
+// and kernel: page faults and copies count, waiting for the disk or for a processor that
+// another process holds does not). On a shared machine the second varies far less.
+struct CTimes {
+    double dWall = 0, dCpu = 0;
+    static CTimes Now() {
+        CTimes t;
+        t.dWall = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+        timespec ts;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        t.dCpu = static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+        return t;
+    }
+    CTimes operator-(const CTimes& o) const {
+        CTimes t;
+        t.dWall = dWall - o.dWall;
+        t.dCpu = dCpu - o.dCpu;
+        return t;
+    }
+    double Get(int nClock) const { return nClock == 0 ? dWall : dCpu; }
+};
 
 // The program's name for messages, set by main.
 inline const char* g_pszProgram = "bench";

@@ -505,6 +505,13 @@ HRESULT CAdoRecordset::raw_GetRows(LONG Rows, VARIANT Start, VARIANT FieldList, 
     return S_OK;
 }
 
+HRESULT CAdoRecordset::GetCell(LONG nCol, CAdoCell* pCell) {
+    if (pCell == nullptr || nCol < 0 || !m_pCore->IsOpen() ||
+        static_cast<size_t>(nCol) >= m_pCore->ColumnCount())
+        return E_INVALIDARG;
+    return m_pCore->GetCell(static_cast<size_t>(nCol), pCell);
+}
+
 HRESULT CAdoRecordset::raw_AddNew(VARIANT FieldList, VARIANT Values) {
     if (!m_pCore->IsOpen())
         return Closed();

@@ -86,6 +86,12 @@ std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
     return out;
 }
 
+size_t WinUtf8ToWideInto(const char* pData, size_t nBytes, wchar_t* pOut) {
+    size_t n = 0;
+    DecodeUtf8(pData, nBytes, [pOut, &n](wchar_t ch) { pOut[n++] = ch; });
+    return n;
+}
+
 size_t WinUtf8WideLength(const char* pData, size_t nBytes) {
     size_t n = 0;
     DecodeUtf8(pData, nBytes, [&n](wchar_t) { ++n; });

@@ -75,6 +75,16 @@ HRESULT CSqliteCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError)
     return hr;
 }
 
+HRESULT CSqliteCursor::GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) {
+    if (!m_bOnRow || nIndex >= m_columns.size())
+        return GetValue(nIndex, &pCell->var, pError);
+    HRESULT hr =
+        SqliteColumnCell(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, pCell);
+    if (FAILED(hr))
+        *pError = m_pProvider->Error(hr, L"Not enough memory for the value.");
+    return hr;
+}
+
 LONG CSqliteCursor::ActualSize(size_t nIndex) {
     if (!m_bOnRow || nIndex >= m_columns.size())
         return 0;

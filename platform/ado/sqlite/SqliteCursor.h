@@ -20,6 +20,7 @@ public:
     const CAdoColumn& Column(size_t nIndex) const override { return m_columns[nIndex]; }
     HRESULT Next(bool* pbRow, CAdoError* pError) override;
     HRESULT GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) override;
+    HRESULT GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) override;
     LONG ActualSize(size_t nIndex) override;
     void Detach() override;
 
