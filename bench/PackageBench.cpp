@@ -17,7 +17,7 @@
 // peak memory of one put and one out each (see MeasureMemory).
 //
 //   zqk_bench_package [--size N] [--rounds N] [--only lib|raw] [--direction put|out|insert|read]
-//                     [--memory on|off] [--sync full|off] [--dir DIR]
+//                     [--memory on|off] [--sync full|off] [--heap keep|return] [--dir DIR]
 //
 // --size    bytes of the file (20000000)
 // --rounds  timed rounds; the library runs first in odd rounds, raw first in even ones (7)
@@ -27,13 +27,21 @@
 // --sync    SQLite's synchronous setting on both connections: full, SQLite's default and the
 //           product's, waits for the disk at every commit; off leaves the library's own costs
 //           (full)
+// --heap    keep: freed memory stays with the process (no mmap, no trimming), as in the
+//                 readers' benchmark: otherwise malloc's moving thresholds decide, from one call
+//                 to the next, whether a 20 MB block comes from reused memory or from fresh pages
+//                 that fault in, and the two sides' interleaved calls do not land alike;
+//           return: malloc's defaults (keep). The memory children always run with malloc's
+//           defaults, as a host would.
 // --dir     works in DIR (kept) instead of a temporary folder
 
+#include <malloc.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -69,6 +77,7 @@ struct COptions {
     int nDirection = -1; // all
     bool bMemory = true;
     bool bSyncFull = true;
+    bool bKeepHeap = true;
     std::string strDir;
     std::string strMemoryChild;
 };
@@ -450,6 +459,8 @@ COptions ParseOptions(int argc, char** argv) {
             o.bMemory = v == "on";
         else if (a == "--sync" && (v == "full" || v == "off"))
             o.bSyncFull = v == "full";
+        else if (a == "--heap" && (v == "keep" || v == "return"))
+            o.bKeepHeap = v == "keep";
         else if (a == "--dir")
             o.strDir = v;
         else if (a == "--memory-child" && v.find('-') != std::string::npos)
@@ -578,6 +589,10 @@ int Run(const COptions& o) {
 int main(int argc, char** argv) {
     g_pszProgram = "zqk_bench_package";
     COptions o = ParseOptions(argc, argv);
+    if (o.bKeepHeap && o.strMemoryChild.empty()) {
+        mallopt(M_MMAP_MAX, 0);
+        mallopt(M_TRIM_THRESHOLD, INT_MAX);
+    }
     try {
         if (!o.strMemoryChild.empty())
             return MemoryChild(o);
