@@ -22,9 +22,15 @@ bool IsOwnDateText(const char* p, size_t n) {
         !TwoDigits(p + 17, &nSecond))
         return false;
     nYear += nCentury * 100;
-    DATE date;
-    return ZqkDateFromParts(nYear, nMonth, nDay, nHour, nMinute, nSecond, &date) &&
-           (nHour | nMinute | nSecond) != 0 && !(nYear == 1899 && nMonth == 12 && nDay == 30);
+    // The range ZqkDateFromParts accepts.
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (nYear < 100 || nMonth < 1 || nMonth > 12 || nDay < 1 || nHour > 23 || nMinute > 59 ||
+        nSecond > 59)
+        return false;
+    bool bLeap = (nYear % 4 == 0 && nYear % 100 != 0) || nYear % 400 == 0;
+    if (nDay > (nMonth == 2 && bLeap ? 29 : kDays[nMonth - 1]))
+        return false;
+    return (nHour | nMinute | nSecond) != 0 && !(nYear == 1899 && nMonth == 12 && nDay == 30);
 }
 
 } // namespace
