@@ -226,11 +226,9 @@ bool SameTable(CZORValueTable& table, const std::vector<std::wstring>& labels, c
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
     ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (a == "--rows")
-            o.nRows = std::atoi(v.c_str());
-        else if (a == "--rounds")
-            o.nRounds = std::atoi(v.c_str());
-        else if (a == "--only" && (v == "lib" || v == "raw"))
+        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+            return true;
+        if (a == "--only" && (v == "lib" || v == "raw"))
             o.strOnly = v;
         else if (a == "--dir")
             o.strDir = v;
@@ -408,9 +406,7 @@ int Run(const COptions& o) {
 
 int main(int argc, char** argv) {
     g_pszProgram = "zqk_bench_archive";
-#ifndef NDEBUG
-    std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
-#endif
+    NoteBuild();
     COptions o = ParseOptions(argc, argv);
     try {
         return Run(o);

@@ -56,6 +56,25 @@ inline const char* g_pszProgram = "bench";
     std::exit(2);
 }
 
+// Says so when the program was built for debugging: only optimised builds give figures.
+inline void NoteBuild() {
+#ifndef NDEBUG
+    std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
+#endif
+}
+
+// The options most benchmarks share, "--rows N" and "--rounds N": whether the pair was one.
+inline bool TakeRowsAndRounds(const std::string& a, const std::string& v, int* pnRows,
+                              int* pnRounds) {
+    if (a == "--rows")
+        *pnRows = std::atoi(v.c_str());
+    else if (a == "--rounds")
+        *pnRounds = std::atoi(v.c_str());
+    else
+        return false;
+    return true;
+}
+
 // Walks the command line as "--name value" pairs. fn(name, value) says whether it took the
 // pair; a name without a value or a pair not taken ends the program.
 template <typename Fn> void ForEachOption(int argc, char** argv, Fn fn) {

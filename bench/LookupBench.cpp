@@ -45,14 +45,12 @@ struct COptions {
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
     ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (a == "--rows")
-            o.nRows = std::atoi(v.c_str());
-        else if (a == "--lookups")
+        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+            return true;
+        if (a == "--lookups")
             o.nLookups = std::atoi(v.c_str());
         else if (a == "--keys")
             o.nKeys = std::atoi(v.c_str());
-        else if (a == "--rounds")
-            o.nRounds = std::atoi(v.c_str());
         else if (a == "--only" && (v == "lib" || v == "raw"))
             o.strOnly = v;
         else if (a == "--db")
@@ -197,8 +195,6 @@ int Run(const COptions& o) {
 
 int main(int argc, char** argv) {
     g_pszProgram = "zqk_bench_lookup";
-#ifndef NDEBUG
-    std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
-#endif
+    NoteBuild();
     return Run(ParseOptions(argc, argv));
 }

@@ -596,9 +596,7 @@ int main(int argc, char** argv) {
     try {
         if (!o.strMemoryChild.empty())
             return MemoryChild(o);
-#ifndef NDEBUG
-        std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
-#endif
+        NoteBuild();
         return Run(o);
     } catch (_com_error& e) {
         std::fprintf(stderr, "zqk_bench_package: data-access error %08x\n",

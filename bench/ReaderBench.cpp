@@ -386,11 +386,9 @@ struct COptions {
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
     ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (a == "--rows")
-            o.nRows = std::atoi(v.c_str());
-        else if (a == "--rounds")
-            o.nRounds = std::atoi(v.c_str());
-        else if (a == "--only" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
+        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+            return true;
+        if (a == "--only" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
             o.strOnly = v;
         else if (a == "--memory" && (v == "on" || v == "off"))
             o.bMemory = v == "on";
@@ -573,9 +571,7 @@ int main(int argc, char** argv) {
     COptions o = ParseOptions(argc, argv);
     if (!o.strMemoryChild.empty())
         return MemoryChild(o.strMemoryChild, o.strDb);
-#ifndef NDEBUG
-    std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
-#endif
+    NoteBuild();
     try {
         return Run(o);
     } catch (_com_error& e) {
