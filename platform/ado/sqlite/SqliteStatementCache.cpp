@@ -40,8 +40,21 @@ sqlite3_stmt* CSqliteStatementCache::Take(const std::string& strSql) {
     return nullptr;
 }
 
+bool CSqliteStatementCache::CameBefore(size_t nHash) {
+    for (size_t n : m_noted)
+        if (n == nHash)
+            return true;
+    m_noted[m_nNext] = nHash;
+    m_nNext = (m_nNext + 1) % kNoted;
+    return false;
+}
+
 void CSqliteStatementCache::Give(const std::string& strSql, sqlite3_stmt* pStmt) {
     size_t nHash = HashOf(strSql);
+    if (!CameBefore(nHash)) {
+        sqlite3_finalize(pStmt);
+        return;
+    }
     sqlite3_reset(pStmt);
     for (const CEntry& e : m_entries)
         if (e.nHash == nHash && e.strSql == strSql) {

@@ -24,9 +24,12 @@ public:
     static bool Suits(const std::string& strSql, sqlite3_stmt* pStmt);
     // The kept statement of exactly this text, taken out of the cache; null when there is none.
     sqlite3_stmt* Take(const std::string& strSql);
-    // Keeps a statement prepared from strSql, reset, for the next Take. When the cache is full
-    // the statements used least recently are finalized to make room; one of the same text
-    // already kept wins and pStmt is finalized, as is one that alone would not fit.
+    // Keeps a statement prepared from strSql, reset, for the next Take, once its text has come
+    // before: a text met for the first time is only noted and its statement finalized, so that
+    // texts that never return (a key written into each) neither pay for the keeping nor push
+    // out those that do. When the cache is full the statements used least recently are
+    // finalized to make room; one of the same text already kept wins and pStmt is finalized,
+    // as is one that alone would not fit.
     void Give(const std::string& strSql, sqlite3_stmt* pStmt);
     // Finalizes every kept statement (before the connection closes).
     void Clear();
@@ -41,8 +44,13 @@ private:
         size_t nBytes; // the statement's memory and the text
     };
     void Drop(size_t i);
+    // Whether the text came recently; notes it when not.
+    bool CameBefore(size_t nHash);
 
     size_t m_nMax, m_nMaxBytes;
     size_t m_nBytes = 0;
     std::vector<CEntry> m_entries; // least recently given first
+    static const size_t kNoted = 64;
+    size_t m_noted[kNoted] = {}; // hashes of texts met lately, as a ring
+    size_t m_nNext = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/win/TextEncoding.h"
 
@@ -12,7 +13,7 @@ namespace {
 const LONG kLongSize = 2147483647;
 
 struct CTypeRule {
-    const char* pszName;
+    std::string_view strName; // sized, so that most names are told apart by their length
     DataTypeEnum nType;
     LONG nSize;     // fixed size, or 0 when the declaration's length gives it
     LONG nLongType; // the type a "(max)" length turns it into, or 0
@@ -167,7 +168,7 @@ CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared) {
     bool bMax = Trimmed(args.substr(0, args.find_first_of(",)"))) == "max";
     long nLength = nParen == std::string::npos ? -1 : std::strtol(args.c_str(), nullptr, 10);
     for (const CTypeRule& r : kRules) {
-        if (base != r.pszName)
+        if (std::string_view(base) != r.strName)
             continue;
         if (r.nSize != 0)
             return {r.nType, r.nSize, true};

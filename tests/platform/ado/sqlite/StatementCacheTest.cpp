@@ -33,6 +33,12 @@ int LiveStatements(sqlite3* pDb) {
     return n;
 }
 
+// Gives the cache a statement of the text twice: the first time the text is only noted.
+void Keep(CSqliteStatementCache& cache, sqlite3* pDb, const std::string& sql) {
+    cache.Give(sql, Prepare(pDb, sql));
+    cache.Give(sql, Prepare(pDb, sql));
+}
+
 struct CMemoryDb {
     sqlite3* pDb = nullptr;
     CMemoryDb() { sqlite3_open(":memory:", &pDb); }
@@ -66,14 +72,18 @@ TEST(StatementCache, KeepsOnlyQueriesThatRead) {
     sqlite3_finalize(pStmt);
 }
 
-// Taken statements leave the cache; the least recently given go first when it is full, by
-// count or by memory; a text kept twice keeps one statement; nothing leaks.
+// A text is kept from its second run on; taken statements leave the cache; the least recently
+// given go first when it is full, by count or by memory; a text kept twice keeps one
+// statement; nothing leaks.
 TEST(StatementCache, BoundedAndNeverShared) {
     CMemoryDb db;
     {
         CSqliteStatementCache cache(3, 1 << 20);
+        cache.Give(Select(9), Prepare(db.pDb, Select(9)));
+        EXPECT_EQ(0u, cache.Size());
+        EXPECT_EQ(0, LiveStatements(db.pDb));
         for (int i = 0; i < 5; ++i)
-            cache.Give(Select(i), Prepare(db.pDb, Select(i)));
+            Keep(cache, db.pDb, Select(i));
         EXPECT_EQ(3u, cache.Size());
         EXPECT_EQ(3, LiveStatements(db.pDb));
         EXPECT_EQ(nullptr, cache.Take(Select(0)));
@@ -103,13 +113,13 @@ TEST(StatementCache, BoundedAndNeverShared) {
     sqlite3_finalize(pOne);
     CSqliteStatementCache small(100, 3 * nOne + 600);
     for (int i = 0; i < 6; ++i)
-        small.Give(Select(i), Prepare(db.pDb, Select(i)));
+        Keep(small, db.pDb, Select(i));
     EXPECT_LT(small.Size(), 6u);
     EXPECT_GT(small.Size(), 0u);
     EXPECT_LE(small.Bytes(), 3 * nOne + 600);
     EXPECT_NE(nullptr, small.Take(Select(5)));
     CSqliteStatementCache tiny(100, 10);
-    tiny.Give(Select(7), Prepare(db.pDb, Select(7)));
+    Keep(tiny, db.pDb, Select(7));
     EXPECT_EQ(0u, tiny.Size());
     small.Clear();
     EXPECT_EQ(1, LiveStatements(db.pDb)); // the one taken above
