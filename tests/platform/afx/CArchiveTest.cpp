@@ -298,7 +298,8 @@ TEST(CArchiveString, EveryPositionAgainstTheBufferEnd) {
             SCOPED_TRACE(std::to_string(nBuf) + " " + std::to_string(nLead));
             Bytes lead(nLead, 0x5A);
             Bytes bytes = StoreWithBuffer(nBuf, [&](CArchive& ar) {
-                ar.Write(lead.data(), static_cast<UINT>(nLead));
+                if (nLead > 0)
+                    ar.Write(lead.data(), static_cast<UINT>(nLead));
                 for (const CString& str : strings)
                     ar << str;
             });

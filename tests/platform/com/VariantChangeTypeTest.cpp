@@ -241,9 +241,13 @@ TEST(VariantChangeType, DatesAndTheirPartsRoundTrip) {
 // scaled forms (currency, decimals) whose digits come the same way.
 TEST(VariantChangeType, IntegersOfEveryLength) {
     std::vector<long long> values = {0, INT64_MAX, INT64_MIN, INT64_MIN + 1};
-    for (long long p = 1; p <= 1000000000000000000LL; p *= 10)
+    for (int nZeros = 0; nZeros <= 18; ++nZeros) {
+        long long p = 1;
+        for (int i = 0; i < nZeros; ++i)
+            p *= 10;
         for (long long d : {-1LL, 0LL, 1LL, 9LL, 10LL, 11LL, 99LL})
             values.insert(values.end(), {p + d, -(p + d), p * 9 + d, -(p * 9 + d)});
+    }
     uint64_t x = 88172645463325252ull;
     for (int i = 0; i < 20000; ++i) {
         x ^= x << 13, x ^= x >> 7, x ^= x << 17;
