@@ -175,11 +175,9 @@ struct COptions {
 COptions ParseOptions(int argc, char** argv) {
     COptions o;
     ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (a == "--rows")
-            o.nRows = std::atoi(v.c_str());
-        else if (a == "--rounds")
-            o.nRounds = std::atoi(v.c_str());
-        else if (a == "--sink" && (v == "slots" || v == "scratch"))
+        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+            return true;
+        if (a == "--sink" && (v == "slots" || v == "scratch"))
             o.bSlots = v == "slots";
         else if (a == "--only" && (v == "ado" || v == "raw"))
             o.strOnly = v;
@@ -290,9 +288,7 @@ int Run(const COptions& o) {
 
 int main(int argc, char** argv) {
     g_pszProgram = "zqk_bench_ado_read";
-#ifndef NDEBUG
-    std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
-#endif
+    NoteBuild();
     COptions o = ParseOptions(argc, argv);
     CoInitialize(nullptr);
     int nResult = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,12 +26,53 @@ inline double Seconds(Clock::time_point t0) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
+// The time a call took on the clock, and the processor time this process spent in it (user
+// and kernel: page faults and copies count, waiting for the disk or for a processor that
+// another process holds does not). On a shared machine the second varies far less.
+struct CTimes {
+    double dWall = 0, dCpu = 0;
+    static CTimes Now() {
+        CTimes t;
+        t.dWall = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+        timespec ts;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+        t.dCpu = static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+        return t;
+    }
+    CTimes operator-(const CTimes& o) const {
+        CTimes t;
+        t.dWall = dWall - o.dWall;
+        t.dCpu = dCpu - o.dCpu;
+        return t;
+    }
+    double Get(int nClock) const { return nClock == 0 ? dWall : dCpu; }
+};
+
 // The program's name for messages, set by main.
 inline const char* g_pszProgram = "bench";
 
 [[noreturn]] inline void Die(const char* pszWhat, const char* pszDetail = "") {
     std::fprintf(stderr, "%s: %s %s\n", g_pszProgram, pszWhat, pszDetail);
     std::exit(2);
+}
+
+// Says so when the program was built for debugging: only optimised builds give figures.
+inline void NoteBuild() {
+#ifndef NDEBUG
+    std::printf("note: built without NDEBUG; quote numbers from an optimised build only\n");
+#endif
+}
+
+// The options most benchmarks share, "--rows N" and "--rounds N": whether the pair was one.
+inline bool TakeRowsAndRounds(const std::string& a, const std::string& v, int* pnRows,
+                              int* pnRounds) {
+    if (a == "--rows")
+        *pnRows = std::atoi(v.c_str());
+    else if (a == "--rounds")
+        *pnRounds = std::atoi(v.c_str());
+    else
+        return false;
+    return true;
 }
 
 // Walks the command line as "--name value" pairs. fn(name, value) says whether it took the

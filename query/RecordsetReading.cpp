@@ -2,6 +2,9 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <memory>
+
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -21,6 +24,19 @@ void TrimmedAssign(const wchar_t* p, size_t n, CString& strText) {
     while (b < e && IsWhite(p[b]))
         ++b;
     strText = CString(p + b, static_cast<int>(e - b));
+}
+
+// Stored UTF-8 text as the string Field.Value would make of it, trimmed.
+void Utf8TrimmedAssign(const char* p, size_t n, CString& strText) {
+    const size_t kShort = 256;
+    wchar_t sz[kShort];
+    std::unique_ptr<wchar_t[]> pLong;
+    wchar_t* pWide = sz;
+    if (n > kShort) {
+        pLong.reset(new wchar_t[n]);
+        pWide = pLong.get();
+    }
+    TrimmedAssign(pWide, n ? WinUtf8ToWideInto(p, n, pWide) : 0, strText);
 }
 
 // Owns a VARIANT for the length of a call. Plain numbers, dates and the like own nothing, so
@@ -113,6 +129,39 @@ void ReadCellText(_Recordset* pRs, LONG nCol, CString& strText) {
     if (FAILED(hr))
         _com_issue_errorex(hr, pField, __uuidof(Field));
     FieldValueToText(value.v, strText);
+}
+
+CCellReader::CCellReader(_Recordset* pRs) : m_pRs(pRs) {
+    IZqkRecordsetCells* pCells = nullptr;
+    if (SUCCEEDED(
+            pRs->QueryInterface(__uuidof(IZqkRecordsetCells), reinterpret_cast<void**>(&pCells))))
+        m_pCells.Attach(pCells);
+}
+
+void CCellReader::Read(LONG nCol, CString& strText) {
+    CAdoCell cell;
+    if (!m_pCells || FAILED(m_pCells->GetCell(nCol, &cell))) {
+        ReadCellText(m_pRs, nCol, strText);
+        return;
+    }
+    if (cell.nKind == CAdoCell::kValue) {
+        CHeldVariant value;
+        value.v = cell.var;
+        FieldValueToText(value.v, strText);
+        return;
+    }
+    if (cell.nKind == CAdoCell::kDateText) {
+        wchar_t sz[kZqkVariantTextRoom];
+        size_t n = 0;
+        HRESULT hr = ZqkDateTextFromUtf8(cell.pText, cell.nBytes, sz, &n);
+        if (FAILED(hr))
+            _com_issue_error(hr);
+        if (hr == S_OK) {
+            TrimmedAssign(sz, n, strText);
+            return;
+        }
+    }
+    Utf8TrimmedAssign(cell.pText, cell.nBytes, strText);
 }
 
 void ReadFieldName(_Recordset* pRs, LONG nCol, CString& strText) {

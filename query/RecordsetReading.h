@@ -2,6 +2,7 @@
 // into trimmed text, and walking the rows (whole or by range).
 #pragma once
 
+#include "platform/ado/AdoCells.h"
 #include "server/ZORImpADORXServer.h"
 
 // The outcome of the opening sequence when nothing was raised.
@@ -27,15 +28,32 @@ void ReadCellText(_Recordset* pRs, LONG nCol, CString& strText);
 // The trimmed name of a field.
 void ReadFieldName(_Recordset* pRs, LONG nCol, CString& strText);
 
-// Walks the rows from the current one: fnCell(nCol, text) for columns 0 to nCols - 1, then
-// fnRowEnd(nRow), which returns false to stop before MoveNext. Returns the row counter.
+// The text of one result's cells, as ReadCellText gives it. Through the recordset's cell
+// interface when it has one: the same values without a VARIANT and a string for stored text,
+// and without the collection and the field fetched for every cell, which only hand out the
+// same objects again. A cell that interface cannot give is read as ReadCellText reads it, so
+// that its failure is raised as Field.Value reports it.
+class CCellReader {
+public:
+    explicit CCellReader(_Recordset* pRs);
+    void Read(LONG nCol, CString& strText);
+
+private:
+    _Recordset* m_pRs;
+    IZqkRecordsetCellsPtr m_pCells;
+};
+
+// Walks the rows from the current one: fnCell(nCol, text) for columns 0 to nCols - 1 (it may
+// take the text away), then fnRowEnd(nRow), which returns false to stop before MoveNext.
+// Returns the row counter.
 template <typename CellFn, typename RowEndFn>
 int WalkRows(_Recordset* pRs, LONG nCols, CellFn fnCell, RowEndFn fnRowEnd) {
     int nRow = 0;
     CString strText;
+    CCellReader cells(pRs);
     while (!pRs->GetadoEOF()) {
         for (LONG nCol = 0; nCol < nCols; ++nCol) {
-            ReadCellText(pRs, nCol, strText);
+            cells.Read(nCol, strText);
             fnCell(nCol, strText);
         }
         if (!fnRowEnd(nRow))

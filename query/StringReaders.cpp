@@ -1,6 +1,8 @@
 // Readers into a string, a string array and a string list.
 #include "RecordsetReading.h"
 
+#include <utility>
+
 int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CString& strResult) {
     if (lpszSQL == nullptr)
         return -1;
@@ -12,7 +14,7 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CString& strResult) {
         if (pRs->GetadoEOF() || nCols <= 0)
             return -1;
         CString strText;
-        ReadCellText(pRs, 0, strText);
+        CCellReader(pRs).Read(0, strText);
         strResult = strText;
         return 1;
     } catch (_com_error& e) {
@@ -30,10 +32,7 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValu
         if (ReaderOpen(*this, lpszSQL, pRs, &nCols) != CReaderOpen::kReady)
             return -1;
         return WalkRows(
-            pRs, nCols,
-            [&](LONG, const CString& strText) {
-                arrValues.SetAtGrow(arrValues.GetSize(), strText);
-            },
+            pRs, nCols, [&](LONG, CString& strText) { arrValues.Add(std::move(strText)); },
             [](int) { return true; });
     } catch (_com_error& e) {
         ReportComError(e, true);
@@ -52,10 +51,7 @@ int CZORImpADORXServer::GetSelData(const wchar_t* lpszSQL, CStringArray& arrValu
             return -1;
         MoveToRangeStart(pRs, nStart);
         return WalkRows(
-            pRs, nCols,
-            [&](LONG, const CString& strText) {
-                arrValues.SetAtGrow(arrValues.GetSize(), strText);
-            },
+            pRs, nCols, [&](LONG, CString& strText) { arrValues.Add(std::move(strText)); },
             [&](int nRow) { return InRange(nRow, nStart, nEnd); });
     } catch (_com_error& e) {
         ReportComError(e, true);

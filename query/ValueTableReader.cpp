@@ -1,6 +1,8 @@
 // Readers into a value table: field names as the label record, one record per row.
 #include "RecordsetReading.h"
 
+#include <utility>
+
 namespace {
 
 int ReadIntoTable(CZORImpADORXServer& server, const wchar_t* lpszSQL, CZORValueTable& table,
@@ -19,18 +21,19 @@ int ReadIntoTable(CZORImpADORXServer& server, const wchar_t* lpszSQL, CZORValueT
         table.SetLableRecord(arrLabels);
     if (bRange)
         MoveToRangeStart(pRs, nStart);
-    CStringArray arrRow;
+    // Each row's texts go straight into the record that joins the table, as AddValueRecord
+    // would copy them there (a row without columns adds nothing).
+    CZORValueRecord row;
     return WalkRows(
         pRs, nCols,
-        [&](LONG nCol, const CString& strText) {
+        [&](LONG nCol, CString& strText) {
             if (nCol == 0)
-                arrRow.RemoveAll();
-            arrRow.SetAtGrow(arrRow.GetSize(), strText);
+                row.m_LableValueAr.SetSize(nCols);
+            row.m_LableValueAr[nCol] = std::move(strText);
         },
         [&](int nRow) {
-            if (nCols <= 0)
-                arrRow.RemoveAll();
-            table.AddValueRecord(arrRow);
+            if (nCols > 0)
+                table.m_RecordAr.Add(std::move(row));
             return !bRange || InRange(nRow, nStart, nEnd);
         });
 }

@@ -68,6 +68,6 @@ void CZORValueRecord::Serialize(CArchive& ar) {
     for (LONG i = 0; i < nCount; ++i) {
         CString strValue;
         ar >> strValue;
-        m_LableValueAr.Add(strValue);
+        m_LableValueAr.Add(std::move(strValue));
     }
 }

@@ -1,5 +1,7 @@
 #include "ZORValueTable.h"
 
+#include <utility>
+
 #include "platform/afx/Exceptions.h"
 
 IMPLEMENT_SERIAL(CZORValueTable, CObject, 0)
@@ -253,6 +255,6 @@ void CZORValueTable::Serialize(CArchive& ar) {
     for (LONG i = 0; i < nRows; ++i) {
         CZORValueRecord row;
         row.Serialize(ar);
-        m_RecordAr.Add(row);
+        m_RecordAr.Add(std::move(row));
     }
 }

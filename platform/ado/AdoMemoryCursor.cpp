@@ -5,7 +5,8 @@
 HRESULT AdoMakeByteArray(const void* pBytes, size_t nBytes, VARIANT* pvar) {
     if (nBytes > kAdoMaxValueBytes)
         return E_OUTOFMEMORY;
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(nBytes));
+    // Filled whole right away, so not cleared first.
+    SAFEARRAY* psa = ZqkSafeArrayCreateVectorUnset(VT_UI1, 0, static_cast<ULONG>(nBytes));
     if (psa == nullptr)
         return E_OUTOFMEMORY;
     if (nBytes > 0)

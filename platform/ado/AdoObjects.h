@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/AdoCells.h"
 #include "platform/ado/AdoInterfaces.h"
 #include "platform/ado/AdoProvider.h"
 
@@ -79,6 +80,17 @@ public:
         HRESULT hr = m_pCursor->GetValue(nIndex, pvar, &m_error);
         return SUCCEEDED(hr) ? S_OK : ValueFailed();
     }
+    // The same cell for a reader of text (IZqkRecordsetCells); a failure leaves no error set.
+    HRESULT GetCell(size_t nIndex, CAdoCell* pCell) {
+        if (!m_bStarted || m_bEOF || m_bAdding || m_bOnInserted || !m_pCursor) {
+            pCell->nKind = CAdoCell::kValue;
+            return GetValueElsewhere(nIndex, &pCell->var);
+        }
+        HRESULT hr = m_pCursor->GetCell(nIndex, pCell, &m_error);
+        if (FAILED(hr))
+            m_error = CAdoError();
+        return hr;
+    }
     HRESULT PutValue(size_t nIndex, const VARIANT& var);
     HRESULT AppendChunk(size_t nIndex, const VARIANT& var);
     HRESULT GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar);
@@ -134,7 +146,7 @@ private:
 
 class CAdoConnection;
 
-class CAdoRecordset : public CComObjectRoot<_Recordset, ISupportErrorInfo> {
+class CAdoRecordset : public CComObjectRoot<_Recordset, ISupportErrorInfo, IZqkRecordsetCells> {
 public:
     CAdoRecordset();
     ZQK_DISPATCH_NOT_OFFERED
@@ -156,6 +168,7 @@ public:
     HRESULT raw_GetRows(LONG Rows, VARIANT Start, VARIANT Fields, VARIANT* pvar) override;
     HRESULT raw_AddNew(VARIANT FieldList, VARIANT Values) override;
     HRESULT raw_Update(VARIANT Fields, VARIANT Values) override;
+    HRESULT GetCell(LONG nCol, CAdoCell* pCell) override;
 
     // Opens the recordset over a result the connection produced.
     void Attach(std::shared_ptr<CConnectionCore> pConnection, std::unique_ptr<CAdoCursor> pCursor,

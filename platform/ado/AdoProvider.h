@@ -36,6 +36,18 @@ struct CAdoColumn {
     LONG nDefinedSize = 0;
 };
 
+// A cell as a reader of text can take it: the value, or the stored UTF-8 text the value would
+// be made of (kText: a string of exactly those characters; kDateText: the date they read as, or
+// that string when they do not read as a date). The text is borrowed until the cursor moves.
+struct CAdoCell {
+    enum Kind { kValue, kText, kDateText };
+    Kind nKind = kValue;
+    VARIANT var; // kValue; the receiver clears it
+    const char* pText = nullptr;
+    size_t nBytes = 0;
+    CAdoCell() { VariantInit(&var); }
+};
+
 // A result walked forward. A new cursor stands before its first row: Next() moves to a row
 // and says whether there was one. Column descriptions are complete once the cursor is open,
 // except that columns without a declared type may be refined when the first row is read.
@@ -47,6 +59,10 @@ public:
     virtual HRESULT Next(bool* pbRow, CAdoError* pError) = 0;
     // The current row's cell as a new VARIANT (the caller clears it).
     virtual HRESULT GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) = 0;
+    // The same cell in the cheapest form a reader of text can use; by default its value.
+    virtual HRESULT GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) {
+        return GetValue(nIndex, &pCell->var, pError);
+    }
     // The size of the current row's cell: bytes for binary values, characters for text.
     virtual LONG ActualSize(size_t nIndex) = 0;
     // The connection closed underneath: every later call fails as closed.

@@ -313,9 +313,11 @@ void CAdoRecordset::Attach(std::shared_ptr<CConnectionCore> pConnection,
         m_pFields->Release();
         m_pFields = nullptr;
     }
-    // Fields and Field objects handed out earlier keep the old result's state.
+    // Fields and Field objects handed out earlier keep the old result's state; a state nobody
+    // else holds is reused.
     m_pCore->Close();
-    m_pCore = std::make_shared<CRecordsetCore>();
+    if (m_pCore.use_count() != 1)
+        m_pCore = std::make_shared<CRecordsetCore>();
     m_pCore->Attach(std::move(pConnection), std::move(pCursor), std::move(strTable), bFetchFirst);
     m_pFields = new CAdoFields(m_pCore);
 }
@@ -503,6 +505,13 @@ HRESULT CAdoRecordset::raw_GetRows(LONG Rows, VARIANT Start, VARIANT FieldList, 
     pvar->vt = VT_ARRAY | VT_VARIANT;
     pvar->parray = psa;
     return S_OK;
+}
+
+HRESULT CAdoRecordset::GetCell(LONG nCol, CAdoCell* pCell) {
+    if (pCell == nullptr || nCol < 0 || !m_pCore->IsOpen() ||
+        static_cast<size_t>(nCol) >= m_pCore->ColumnCount())
+        return E_INVALIDARG;
+    return m_pCore->GetCell(static_cast<size_t>(nCol), pCell);
 }
 
 HRESULT CAdoRecordset::raw_AddNew(VARIANT FieldList, VARIANT Values) {

@@ -81,6 +81,17 @@ public:
         });
     }
 
+    // Takes an element given away over instead of copying it (where elements are passed by
+    // reference; an array of values passed by value has only the one Add).
+    template <typename T,
+              typename = std::enable_if_t<std::is_reference_v<ARG_TYPE> && std::is_same_v<T, TYPE>>>
+    INT_PTR Add(T&& newElement) {
+        return Guarded([&] {
+            m_data.push_back(std::move(newElement));
+            return GetSize() - 1;
+        });
+    }
+
     INT_PTR Append(const CArray& src) {
         return Guarded([&] {
             INT_PTR nOldSize = GetSize();

@@ -73,8 +73,12 @@ inline void AddRefData(CStringData* pData) noexcept {
 }
 
 inline void ReleaseData(CStringData* pData) noexcept {
-    if (pData->nRefs.load(std::memory_order_acquire) >= 0 &&
-        pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    long nRefs = pData->nRefs.load(std::memory_order_acquire);
+    // The only reference is ours, so no other thread can take one meanwhile: the buffer is
+    // freed without the locked decrement (most strings are never shared).
+    if (nRefs == 1)
+        std::free(pData);
+    else if (nRefs > 0 && pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
         std::free(pData);
 }
 

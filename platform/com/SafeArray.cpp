@@ -155,9 +155,8 @@ HRESULT CopyElement(SAFEARRAY* psa, void* pDest, const void* pSrc) {
     return S_OK;
 }
 
-} // namespace
-
-SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
+// bZeroed false leaves the elements unset, which only plain elements may be.
+SAFEARRAY* CreateArray(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound, bool bZeroed) {
     USHORT fFeatures = 0;
     ULONG cbElements = ElementSize(vt, &fFeatures);
     if (cbElements == 0 || cDims == 0 || cDims > 0xFFFF || rgsabound == nullptr)
@@ -179,13 +178,28 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
         return nullptr;
     }
     if (nCount > 0) {
-        psa->pvData = std::calloc(nCount, cbElements);
+        psa->pvData = bZeroed ? std::calloc(nCount, cbElements) : std::malloc(nCount * cbElements);
         if (psa->pvData == nullptr) {
             std::free(pBlock);
             return nullptr;
         }
     }
     return psa;
+}
+
+} // namespace
+
+SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
+    return CreateArray(vt, cDims, rgsabound, true);
+}
+
+SAFEARRAY* ZqkSafeArrayCreateVectorUnset(VARTYPE vt, LONG lLbound, ULONG cElements) {
+    USHORT fFeatures = 0;
+    if (ElementSize(vt, &fFeatures) == 0 ||
+        (fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT)))
+        return nullptr;
+    SAFEARRAYBOUND bound = {cElements, lLbound};
+    return CreateArray(vt, 1, &bound, false);
 }
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements) {

@@ -46,6 +46,10 @@ constexpr unsigned long long kZqkMaxArrayBytes = 0x7FFFFFFF;
 // array larger than kZqkMaxArrayBytes.
 SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound);
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+// The same for an array its caller fills whole at once: the elements are left unset, which
+// spares clearing memory that is about to be overwritten. Plain element types only (no strings,
+// variants or interfaces, whose elements must start empty): null for those.
+SAFEARRAY* ZqkSafeArrayCreateVectorUnset(VARTYPE vt, LONG lLbound, ULONG cElements);
 HRESULT SafeArrayDestroy(SAFEARRAY* psa);
 UINT SafeArrayGetDim(SAFEARRAY* psa);
 UINT SafeArrayGetElemsize(SAFEARRAY* psa);

@@ -172,3 +172,7 @@ bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, i
                     int* pSecond);
 // UTF-8 text (up to its first NUL) as VariantChangeType reads a BSTR into VT_DATE.
 bool ZqkDateFromText(const char* pUtf8, size_t nBytes, DATE* pDate);
+// The text VariantChangeType(VT_BSTR) gives the date ZqkDateFromText reads from the bytes,
+// as ZqkVariantToText writes it (pOut has room for kZqkVariantTextRoom characters); S_FALSE,
+// with nothing written, when the bytes are not a date.
+HRESULT ZqkDateTextFromUtf8(const char* pUtf8, size_t nBytes, wchar_t* pOut, size_t* pnLength);

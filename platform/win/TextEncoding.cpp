@@ -86,6 +86,18 @@ std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
     return out;
 }
 
+size_t WinUtf8ToWideInto(const char* pData, size_t nBytes, wchar_t* pOut) {
+    // ASCII (most text) is widened in a plain loop up to the first byte that is not.
+    const auto* p = reinterpret_cast<const unsigned char*>(pData);
+    size_t n = 0;
+    while (n < nBytes && p[n] < 0x80) {
+        pOut[n] = p[n];
+        ++n;
+    }
+    DecodeUtf8(pData + n, nBytes - n, [pOut, &n](wchar_t ch) { pOut[n++] = ch; });
+    return n;
+}
+
 size_t WinUtf8WideLength(const char* pData, size_t nBytes) {
     size_t n = 0;
     DecodeUtf8(pData, nBytes, [&n](wchar_t) { ++n; });

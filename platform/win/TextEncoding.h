@@ -9,6 +9,9 @@
 // Decodes UTF-8; each byte of an invalid sequence becomes U+FFFD, so no input is rejected.
 std::wstring WinUtf8ToWide(const char* pData, size_t nBytes);
 std::wstring WinUtf8ToWide(const std::string& str);
+// The same characters written to pOut, which has room for nBytes of them (never more are
+// needed); returns how many were written.
+size_t WinUtf8ToWideInto(const char* pData, size_t nBytes, wchar_t* pOut);
 // The length WinUtf8ToWide gives the same bytes, without building the string.
 size_t WinUtf8WideLength(const char* pData, size_t nBytes);
 

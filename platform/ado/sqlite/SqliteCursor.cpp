@@ -4,8 +4,9 @@
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
 
-CSqliteCursor::CSqliteCursor(const CSqliteProvider& provider, sqlite3_stmt* pStmt)
-    : m_pProvider(&provider), m_pStmt(pStmt) {
+CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std::string strKeep,
+                             int rcFirst)
+    : m_pProvider(&provider), m_pStmt(pStmt), m_strKeep(std::move(strKeep)), m_rcFirst(rcFirst) {
     int n = sqlite3_column_count(pStmt);
     m_columns.resize(static_cast<size_t>(n));
     m_declared.resize(static_cast<size_t>(n));
@@ -20,6 +21,11 @@ CSqliteCursor::CSqliteCursor(const CSqliteProvider& provider, sqlite3_stmt* pStm
 }
 
 CSqliteCursor::~CSqliteCursor() {
+    // A statement that ended well goes back to the provider for the next run of its text.
+    if (m_pStmt && !m_strKeep.empty()) {
+        m_pProvider->KeepStatement(m_strKeep, m_pStmt);
+        m_pStmt = nullptr;
+    }
     Detach();
 }
 
@@ -34,7 +40,10 @@ HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
     *pbRow = false;
     if (m_pStmt == nullptr)
         return S_OK;
-    int rc = sqlite3_step(m_pStmt);
+    int rc = m_rcFirst;
+    m_rcFirst = -1;
+    if (rc < 0)
+        rc = sqlite3_step(m_pStmt);
     if (rc == SQLITE_ROW) {
         m_bOnRow = true;
         *pbRow = true;
@@ -70,6 +79,16 @@ HRESULT CSqliteCursor::GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError)
     }
     HRESULT hr =
         SqliteColumnValue(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, pvar);
+    if (FAILED(hr))
+        *pError = m_pProvider->Error(hr, L"Not enough memory for the value.");
+    return hr;
+}
+
+HRESULT CSqliteCursor::GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) {
+    if (!m_bOnRow || nIndex >= m_columns.size())
+        return GetValue(nIndex, &pCell->var, pError);
+    HRESULT hr =
+        SqliteColumnCell(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, pCell);
     if (FAILED(hr))
         *pError = m_pProvider->Error(hr, L"Not enough memory for the value.");
     return hr;

@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/ado/AdoProvider.h"
@@ -11,21 +12,26 @@ class CSqliteProvider;
 
 class CSqliteCursor : public CAdoCursor {
 public:
-    // Takes over the statement. bStepped: the statement already stands on its first row
-    // (bRow says whether there was one).
-    CSqliteCursor(const CSqliteProvider& provider, sqlite3_stmt* pStmt);
+    // Takes over the statement. strKeep: the text it was prepared from, when the provider keeps
+    // it for reuse afterwards (empty: it is finalized). rcFirst: the result of a first step the
+    // provider already took (SQLITE_ROW, SQLITE_DONE or a failure), or -1 when none was taken.
+    CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std::string strKeep = {},
+                  int rcFirst = -1);
     ~CSqliteCursor() override;
 
     size_t ColumnCount() const override { return m_columns.size(); }
     const CAdoColumn& Column(size_t nIndex) const override { return m_columns[nIndex]; }
     HRESULT Next(bool* pbRow, CAdoError* pError) override;
     HRESULT GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) override;
+    HRESULT GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) override;
     LONG ActualSize(size_t nIndex) override;
     void Detach() override;
 
 private:
-    const CSqliteProvider* m_pProvider;
+    CSqliteProvider* m_pProvider;
     sqlite3_stmt* m_pStmt;
+    std::string m_strKeep;
+    int m_rcFirst;
     std::vector<CAdoColumn> m_columns;
     std::vector<bool> m_declared;
     bool m_bOnRow = false;

@@ -202,6 +202,7 @@ CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase
 }
 
 void CSqliteProvider::Close() {
+    m_statements.Clear();
     if (m_pDb)
         sqlite3_close_v2(m_pDb);
     m_pDb = nullptr;
@@ -220,6 +221,8 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         return pError->hr;
     }
     std::string sql = WinWideToUtf8(strTranslated);
+    if (ReuseStatement(sql, ppCursor))
+        return S_OK;
     const char* pszNext = sql.c_str();
     sqlite3_int64 nChanged = 0;
     // A batch runs statement by statement; only its last statement may return rows.
@@ -240,7 +243,11 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
                                 L"Only the last statement of a batch may return rows.");
                 return pError->hr;
             }
-            *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release());
+            // A query that is the whole text may keep its statement for the next run.
+            bool bKeep =
+                pszNext == sql.c_str() + sql.size() && CSqliteStatementCache::Suits(sql, stmt.m_p);
+            *ppCursor =
+                std::make_unique<CSqliteCursor>(*this, stmt.Release(), bKeep ? sql : std::string());
             return S_OK;
         }
         sqlite3_int64 nTotalBefore = sqlite3_total_changes64(m_pDb);
@@ -258,6 +265,34 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
     }
     *pnAffected = static_cast<LONG>(nChanged);
     return S_OK;
+}
+
+bool CSqliteProvider::ReuseStatement(const std::string& strSql,
+                                     std::unique_ptr<CAdoCursor>* ppCursor) {
+    sqlite3_stmt* pStmt = m_statements.Take(strSql);
+    if (pStmt == nullptr)
+        return false;
+    // The first step runs here: it prepares the statement again if the schema changed since,
+    // and the cursor then describes the columns as they are now.
+    int rc = sqlite3_step(pStmt);
+    int nPrimary = rc & 0xFF;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE && nPrimary != SQLITE_BUSY &&
+        nPrimary != SQLITE_LOCKED) {
+        // Any other failure (a table gone, say) is met again by a fresh statement, which fails
+        // as it always did.
+        sqlite3_finalize(pStmt);
+        return false;
+    }
+    // A busy database fails the fresh statement's first step the same way.
+    *ppCursor = std::make_unique<CSqliteCursor>(*this, pStmt, strSql, rc);
+    return true;
+}
+
+void CSqliteProvider::KeepStatement(const std::string& strSql, sqlite3_stmt* pStmt) {
+    if (m_pDb)
+        m_statements.Give(strSql, pStmt);
+    else
+        sqlite3_finalize(pStmt);
 }
 
 HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,

@@ -9,9 +9,15 @@
 
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
+#include "platform/ado/sqlite/SqliteStatementCache.h"
 
 class CSqliteProvider : public CAdoProvider {
 public:
+    // How many finished queries keep their prepared statements for another run, and how much
+    // memory they may hold together.
+    static const size_t kKeptStatements = 64;
+    static const size_t kKeptBytes = 1 << 20;
+
     ~CSqliteProvider() override;
     const wchar_t* Name() const override { return L"SQLite"; }
 
@@ -41,7 +47,14 @@ public:
     // What a database part of a SQL Server name stands for on this connection.
     CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) const;
 
+    // Takes back the statement of a finished result for the next run of its text (finalized
+    // when the connection is closed).
+    void KeepStatement(const std::string& strSql, sqlite3_stmt* pStmt);
+
 private:
+    // A kept statement for the text, already stepped to its first row; false without one.
+    bool ReuseStatement(const std::string& strSql, std::unique_ptr<CAdoCursor>* ppCursor);
+
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
 
     sqlite3* m_pDb = nullptr;
@@ -49,6 +62,7 @@ private:
     // When the statement now waiting for another connection's lock was first refused.
     std::chrono::steady_clock::time_point m_busySince;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
+    CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
 };
 
 // Quotes a name for SQLite ("a""b").

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/win/TextEncoding.h"
 
@@ -12,7 +13,7 @@ namespace {
 const LONG kLongSize = 2147483647;
 
 struct CTypeRule {
-    const char* pszName;
+    std::string_view strName; // sized, so that most names are told apart by their length
     DataTypeEnum nType;
     LONG nSize;     // fixed size, or 0 when the declaration's length gives it
     LONG nLongType; // the type a "(max)" length turns it into, or 0
@@ -167,7 +168,7 @@ CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared) {
     bool bMax = Trimmed(args.substr(0, args.find_first_of(",)"))) == "max";
     long nLength = nParen == std::string::npos ? -1 : std::strtol(args.c_str(), nullptr, 10);
     for (const CTypeRule& r : kRules) {
-        if (base != r.pszName)
+        if (std::string_view(base) != r.strName)
             continue;
         if (r.nSize != 0)
             return {r.nType, r.nSize, true};
@@ -205,8 +206,10 @@ CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass) {
     }
 }
 
-HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar) {
-    int nClass = sqlite3_column_type(pStmt, nColumn);
+namespace {
+
+HRESULT ColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, int nClass,
+                    VARIANT* pvar) {
     if (nClass == SQLITE_NULL) {
         pvar->vt = VT_NULL;
         return S_OK;
@@ -289,6 +292,30 @@ HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, 
         break;
     }
     return NaturalValue(pStmt, nColumn, nClass, pvar);
+}
+
+} // namespace
+
+HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar) {
+    return ColumnValue(pStmt, nColumn, nType, sqlite3_column_type(pStmt, nColumn), pvar);
+}
+
+HRESULT SqliteColumnCell(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, CAdoCell* pCell) {
+    int nClass = sqlite3_column_type(pStmt, nColumn);
+    // Stored text becomes a string of its characters for every type but these: decimals and
+    // currency convert it, binary columns take its bytes, dates read it (SqliteColumnValue).
+    bool bText = nClass == SQLITE_TEXT && nType != adNumeric && nType != adCurrency &&
+                 nType != adBinary && nType != adVarBinary && nType != adLongVarBinary;
+    if (!bText) {
+        pCell->nKind = CAdoCell::kValue;
+        return ColumnValue(pStmt, nColumn, nType, nClass, &pCell->var);
+    }
+    bool bDate = nType == adDBTimeStamp || nType == adDBDate || nType == adDBTime;
+    pCell->nKind = bDate ? CAdoCell::kDateText : CAdoCell::kText;
+    const unsigned char* p = sqlite3_column_text(pStmt, nColumn);
+    pCell->pText = p ? reinterpret_cast<const char*>(p) : "";
+    pCell->nBytes = p ? static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)) : 0;
+    return S_OK;
 }
 
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize) {

@@ -19,6 +19,9 @@ CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass);
 
 // The current row's cell of a statement as a variant of the column's type.
 HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar);
+// The same cell as a reader of text can take it: the stored text where the value would be a
+// string of it (or a date read from it), otherwise the value.
+HRESULT SqliteColumnCell(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, CAdoCell* pCell);
 // The size of the cell: bytes for blobs, characters for text.
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize);
 // Binds a variant to a statement parameter (1-based). A byte array is bound where it lies, not

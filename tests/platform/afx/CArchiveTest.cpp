@@ -253,6 +253,70 @@ TEST(CArchiveString, WideFormAndLengthForms) {
     }
 }
 
+// Strings of characters of every width at every position against the end of the buffer, for
+// both directions: the bytes are the format's, and loading gives the characters back (a pair
+// of surrogates, as two characters, comes back as the one character the units encode).
+TEST(CArchiveString, EveryPositionAgainstTheBufferEnd) {
+    const wchar_t kChars[] = {L'a',   0xE9,     0x0436, 0xFFFF, 0x1F600, 0xD800,
+                              0xDC00, 0x110000, -5,     L' ',   0xDBFF,  0xDFFF};
+    std::vector<CString> strings;
+    std::vector<std::wstring> loaded;
+    Bytes expected;
+    for (size_t n = 0; n < 320; n += n < 40 ? 1 : 37) {
+        std::wstring s;
+        for (size_t i = 0; i < n; ++i)
+            s += kChars[(i * 7 + n) % std::size(kChars)];
+        strings.emplace_back(s.data(), static_cast<int>(s.size()));
+        std::vector<unsigned> units;
+        for (wchar_t ch : s) {
+            unsigned c = static_cast<unsigned>(ch);
+            if (c > 0x10FFFF)
+                units.push_back(0xFFFD);
+            else if (c > 0xFFFF)
+                units.insert(units.end(), {0xD800 | ((c - 0x10000) >> 10), 0xDC00 | (c & 0x3FF)});
+            else
+                units.push_back(c);
+        }
+        expected =
+            Cat({expected,
+                 {0xFF, 0xFE, 0xFF},
+                 units.size() < 255 ? Le(units.size(), 1) : Cat({{0xFF}, Le(units.size(), 2)})});
+        std::wstring back;
+        for (unsigned u : units)
+            expected = Cat({expected, Le(u, 2)});
+        for (size_t i = 0; i < units.size(); ++i) {
+            unsigned u = units[i];
+            if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+                units[i + 1] <= 0xDFFF)
+                u = 0x10000 + ((u - 0xD800) << 10) + (units[++i] - 0xDC00);
+            back += static_cast<wchar_t>(u);
+        }
+        loaded.push_back(back);
+    }
+    for (int nBuf : {128, 4096})
+        for (size_t nLead = 0; nLead < 8; ++nLead) {
+            SCOPED_TRACE(std::to_string(nBuf) + " " + std::to_string(nLead));
+            Bytes lead(nLead, 0x5A);
+            Bytes bytes = StoreWithBuffer(nBuf, [&](CArchive& ar) {
+                if (nLead > 0)
+                    ar.Write(lead.data(), static_cast<UINT>(nLead));
+                for (const CString& str : strings)
+                    ar << str;
+            });
+            ASSERT_EQ(Cat({lead, expected}), bytes);
+            LoadFromBytes(bytes, [&](CArchive& outer) {
+                CArchive ar(outer.GetFile(), CArchive::load, nBuf);
+                Bytes skipped(nLead);
+                ar.Read(skipped.data(), static_cast<UINT>(nLead));
+                for (const std::wstring& want : loaded) {
+                    CString str(L"old");
+                    ar >> str;
+                    ASSERT_EQ(want, std::wstring(str.GetString(), str.GetLength()));
+                }
+            });
+        }
+}
+
 TEST(CArchiveString, LoadingAcceptsNarrowAndEveryLengthForm) {
     EXPECT_STREQ(L"", LoadString({0}));
     EXPECT_STREQ(L"abc", LoadString({3, 'a', 'b', 'c'}));

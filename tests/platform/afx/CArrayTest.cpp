@@ -170,3 +170,26 @@ TEST(CStringArray, IsAnArrayOfStrings) {
     EXPECT_STREQ(L"three", a[2]);
     EXPECT_EQ(RUNTIME_CLASS(CStringArray), a.GetRuntimeClass());
 }
+
+// Adding a string that is given away takes its buffer over, also when the string is one of
+// the array's own elements and the array has to grow.
+TEST(CStringArray, AddTakesOverAStringGivenAway) {
+    CStringArray a;
+    CString s(L"moved");
+    const wchar_t* pBuffer = s.GetString();
+    EXPECT_EQ(0, a.Add(std::move(s)));
+    EXPECT_EQ(pBuffer, a[0].GetString());
+    EXPECT_STREQ(L"", s);
+    for (int i = 1; i < 100; ++i) {
+        a.Add(CString(L"x"));
+        pBuffer = a[0].GetString();
+        EXPECT_EQ(i + 1, a.Add(std::move(a[0])));
+        EXPECT_STREQ(L"", a[0]);
+        EXPECT_EQ(pBuffer, a[i + 1].GetString());
+        EXPECT_STREQ(L"moved", a[i + 1]);
+        a[0] = a[i + 1];
+        a.RemoveAt(i + 1);
+    }
+    EXPECT_EQ(100, a.GetSize());
+    EXPECT_STREQ(L"moved", a[0]);
+}

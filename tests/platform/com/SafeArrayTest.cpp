@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <cwchar>
 #include <utility>
 #include <vector>
@@ -260,4 +261,25 @@ TEST(SafeArray, HandBuiltAndOversizedDescriptorsAreCheckedBeforeUse) {
     EXPECT_EQ(E_OUTOFMEMORY, SafeArrayRedim(psa, &tooMany));
     EXPECT_EQ(1u, psa->rgsabound[0].cElements);
     EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+}
+
+// An array made to be filled at once has the shape and element type of the vector form, and
+// is refused for elements that must start empty.
+TEST(SafeArray, UnsetVectorsAreForPlainElementsOnly) {
+    for (VARTYPE vt : {VT_UI1, VT_I4, VT_R8, VT_CY, VT_DATE, VT_I8}) {
+        SAFEARRAY* psa = ZqkSafeArrayCreateVectorUnset(vt, -2, 5);
+        ASSERT_NE(nullptr, psa) << vt;
+        VARTYPE vtStored = VT_EMPTY;
+        EXPECT_EQ(S_OK, SafeArrayGetVartype(psa, &vtStored));
+        EXPECT_EQ(vt, vtStored);
+        EXPECT_EQ((std::vector<LONG>{-2, 2}), Bounds(psa));
+        EXPECT_NE(nullptr, psa->pvData);
+        std::memset(psa->pvData, 0x5A, 5 * psa->cbElements); // writable, all of it
+        EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+    }
+    SAFEARRAY* pEmpty = ZqkSafeArrayCreateVectorUnset(VT_UI1, 0, 0);
+    ASSERT_NE(nullptr, pEmpty);
+    EXPECT_EQ(S_OK, SafeArrayDestroy(pEmpty));
+    for (VARTYPE vt : {VT_BSTR, VT_VARIANT, VT_UNKNOWN, VT_DISPATCH, VT_EMPTY, VT_NULL})
+        EXPECT_EQ(nullptr, ZqkSafeArrayCreateVectorUnset(vt, 0, 3)) << vt;
 }

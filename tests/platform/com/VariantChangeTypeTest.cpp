@@ -236,3 +236,31 @@ TEST(VariantChangeType, DatesAndTheirPartsRoundTrip) {
         }
     }
 }
+
+// Integers of every length in decimal, around every power of ten and at random, and the
+// scaled forms (currency, decimals) whose digits come the same way.
+TEST(VariantChangeType, IntegersOfEveryLength) {
+    std::vector<long long> values = {0, INT64_MAX, INT64_MIN, INT64_MIN + 1};
+    for (int nZeros = 0; nZeros <= 18; ++nZeros) {
+        long long p = 1;
+        for (int i = 0; i < nZeros; ++i)
+            p *= 10;
+        for (long long d : {-1LL, 0LL, 1LL, 9LL, 10LL, 11LL, 99LL})
+            values.insert(values.end(), {p + d, -(p + d), p * 9 + d, -(p * 9 + d)});
+    }
+    uint64_t x = 88172645463325252ull;
+    for (int i = 0; i < 20000; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        values.push_back(static_cast<long long>(x >> (i % 64)));
+    }
+    for (long long v : values) {
+        ASSERT_EQ(std::to_wstring(v), Text(V(VT_I8, v))) << v;
+        ASSERT_EQ(std::to_wstring(static_cast<unsigned long long>(v)),
+                  Text(V(VT_UI8, static_cast<unsigned long long>(v))))
+            << v;
+    }
+    EXPECT_EQ(L"-922337203685477.5808", Text(V(VT_CY, INT64_MIN)));
+    EXPECT_EQ(L"100.01", Text(V(VT_CY, 1000100LL)));
+    EXPECT_EQ(L"79228162514264337593543950335", Text(Dec(0, 0, 0xFFFFFFFF, ~0ull)));
+    EXPECT_EQ(L"-0.00000000000000000000000001", Text(Dec(26, DECIMAL_NEG, 0, 1)));
+}
