@@ -3,6 +3,9 @@
 #include <cwctype>
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerTable.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -29,24 +32,6 @@ std::wstring DefaultCatalog(const std::wstring& strPath) {
     if (nDot != std::wstring::npos && nDot > 0)
         strName.resize(nDot);
     return strName.empty() ? L"main" : strName;
-}
-
-// Whether what is left of a batch holds only blanks and comments.
-bool OnlyBlanks(sqlite3* pDb, const char* pszTail) {
-    while (pszTail && *pszTail) {
-        sqlite3_stmt* pStmt = nullptr;
-        const char* pszNext = nullptr;
-        if (sqlite3_prepare_v2(pDb, pszTail, -1, &pStmt, &pszNext) != SQLITE_OK)
-            return false;
-        if (pStmt) {
-            sqlite3_finalize(pStmt);
-            return false;
-        }
-        if (pszNext == pszTail)
-            break;
-        pszTail = pszNext;
-    }
-    return true;
 }
 
 class CStatement {
@@ -98,7 +83,17 @@ CAdoError CSqliteProvider::Error(HRESULT hr, const std::wstring& strDescription)
 CAdoError CSqliteProvider::Error(int rc) const {
     HRESULT hr = (rc & 0xFF) == SQLITE_CONSTRAINT ? DB_E_INTEGRITYVIOLATION : DB_E_ERRORSINCOMMAND;
     const char* pszMessage = m_pDb ? sqlite3_errmsg(m_pDb) : sqlite3_errstr(rc);
-    return CAdoError::Make(hr, WinUtf8ToWide(pszMessage ? pszMessage : ""), kSource, rc);
+    std::wstring message = WinUtf8ToWide(pszMessage ? pszMessage : "");
+    // The rules the bridge wrote into tables fail with SQL Server's own messages.
+    long nNative = 0;
+    std::wstring server = SqlRuleMessage(message, &nNative);
+    if (!server.empty())
+        return CAdoError::Make(DB_E_ERRORSINCOMMAND, server, kSource, nNative);
+    return CAdoError::Make(hr, message, kSource, rc);
+}
+
+CAdoError CSqliteProvider::Refused(const CSqlBridgeError& e) const {
+    return CAdoError::Make(DB_E_ERRORSINCOMMAND, e.strText, kSource, e.nNumber);
 }
 
 HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
@@ -124,28 +119,36 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     }
     sqlite3_extended_result_codes(pDb, 1);
     sqlite3_busy_timeout(pDb, kBusyTimeoutMs);
-    rc = SqlServerCreateCatalog(pDb);
+    auto itCatalog = pairs.find(L"initial catalog");
+    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second
+                                                                          : DefaultCatalog(strPath);
+    m_session = CSqlSession();
+    // SQL Server always enforces foreign keys; its collations compare text.
+    SqlRegisterCollations(pDb);
+    rc = SqlRegisterFunctions(pDb, &m_session);
+    if (rc == SQLITE_OK)
+        rc = SqlServerCreateCatalog(pDb, m_strCatalog);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(pDb, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         *pError = CAdoError::Make(E_FAIL, WinUtf8ToWide(sqlite3_errmsg(pDb)), kSource, rc);
         sqlite3_close(pDb);
         return E_FAIL;
     }
     m_pDb = pDb;
-    auto itCatalog = pairs.find(L"initial catalog");
-    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second
-                                                                          : DefaultCatalog(strPath);
-    m_pBridge = std::make_unique<CSqlServerBridge>(
-        [this](const std::wstring& strDatabase) { return ResolveDatabase(strDatabase); },
-        [this](const std::wstring& strSchema, std::wstring* pstrPrefix) {
-            return SqlServerEnsureAttachedCatalog(m_pDb, strSchema, pstrPrefix);
-        });
+    m_pBridge = std::make_unique<CSqlServerBridge>(static_cast<CSqlServerSchema&>(*this));
     return S_OK;
 }
 
-CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase) const {
+CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase) {
     CSqlDatabaseRef ref;
     if (Lower(strDatabase) == Lower(m_strCatalog)) {
         ref.nKind = CSqlDatabaseRef::kMain;
+        return ref;
+    }
+    if (Lower(strDatabase) == L"tempdb") { // where #temp tables live
+        ref.nKind = CSqlDatabaseRef::kAttached;
+        ref.strSchema = L"temp";
         return ref;
     }
     // An attached database by its schema name.
@@ -174,74 +177,15 @@ void CSqliteProvider::Close() {
     m_pBridge.reset();
 }
 
-HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor,
-                                 LONG* pnAffected, CAdoError* pError) {
-    ppCursor->reset();
-    *pnAffected = 0;
-    // SQL written for SQL Server becomes SQLite's before it runs.
-    std::wstring strTranslated, strProblem;
-    bool bUnknownDatabase = false;
-    if (!m_pBridge->Translate(strText, &strTranslated, &strProblem, &bUnknownDatabase)) {
-        *pError = Error(DB_E_ERRORSINCOMMAND, strProblem);
-        return pError->hr;
-    }
-    std::string sql = WinWideToUtf8(strTranslated);
-    const char* pszNext = sql.c_str();
-    sqlite3_int64 nChanged = 0;
-    // A batch runs statement by statement; only its last statement may return rows.
-    while (pszNext && *pszNext) {
-        CStatement stmt;
-        const char* pszTail = nullptr;
-        int rc = sqlite3_prepare_v2(m_pDb, pszNext, -1, &stmt.m_p, &pszTail);
-        if (rc != SQLITE_OK) {
-            *pError = Error(rc);
-            return pError->hr;
-        }
-        if (stmt.m_p == nullptr)
-            break; // blanks and comments only
-        pszNext = pszTail;
-        if (sqlite3_column_count(stmt.m_p) > 0) {
-            if (!OnlyBlanks(m_pDb, pszNext)) {
-                *pError = Error(DB_E_ERRORSINCOMMAND,
-                                L"Only the last statement of a batch may return rows.");
-                return pError->hr;
-            }
-            *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release());
-            return S_OK;
-        }
-        sqlite3_int64 nTotalBefore = sqlite3_total_changes64(m_pDb);
-        rc = sqlite3_step(stmt.m_p);
-        while (rc == SQLITE_ROW)
-            rc = sqlite3_step(stmt.m_p);
-        if (rc != SQLITE_DONE) {
-            *pError = Error(rc);
-            return pError->hr;
-        }
-        // Only the statement's own rows count, not those its triggers and cascades change;
-        // sqlite3_changes64 keeps its old value across statements that change no rows.
-        if (sqlite3_total_changes64(m_pDb) != nTotalBefore)
-            nChanged += sqlite3_changes64(m_pDb);
-    }
-    *pnAffected = static_cast<LONG>(nChanged);
-    return S_OK;
-}
-
 HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,
                                    std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) {
     ppCursor->reset();
-    CStatement check;
-    sqlite3_prepare_v2(
-        m_pDb,
-        "SELECT 1 FROM sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE",
-        -1, &check.m_p, nullptr);
-    std::string name = WinWideToUtf8(strTable);
-    sqlite3_bind_text(check.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(check.m_p) != SQLITE_ROW) {
-        *pError = Error(DB_E_NOTABLE, L"no such table: " + strTable);
+    std::wstring strSchema, strName;
+    if (FAILED(ResolveTable(strTable, &strSchema, &strName, pError)))
         return pError->hr;
-    }
     CStatement stmt;
-    std::string sql = "SELECT * FROM " + SqliteQuoteName(strTable);
+    std::string sql =
+        "SELECT * FROM " + SqliteQuoteName(strSchema) + "." + SqliteQuoteName(strName);
     int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
     if (rc != SQLITE_OK) {
         *pError = Error(rc);
@@ -254,7 +198,10 @@ HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,
 HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
                                    const std::vector<CAdoColumn>& columns,
                                    const CAdoRowValues& values, CAdoError* pError) {
-    std::string sql = "INSERT INTO " + SqliteQuoteName(strTable);
+    std::wstring strSchema, strName;
+    if (FAILED(ResolveTable(strTable, &strSchema, &strName, pError)))
+        return pError->hr;
+    std::string sql = "INSERT INTO " + SqliteQuoteName(strSchema) + "." + SqliteQuoteName(strName);
     if (values.empty()) {
         sql += " DEFAULT VALUES";
     } else {

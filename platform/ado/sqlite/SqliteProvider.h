@@ -8,8 +8,9 @@
 
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 
-class CSqliteProvider : public CAdoProvider {
+class CSqliteProvider : public CAdoProvider, private CSqlServerSchema {
 public:
     ~CSqliteProvider() override;
     const wchar_t* Name() const override { return L"SQLite"; }
@@ -37,14 +38,30 @@ public:
     CAdoError Error(int rc) const;
     CAdoError Error(HRESULT hr, const std::wstring& strDescription) const;
 
-    // What a database part of a SQL Server name stands for on this connection.
-    CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) const;
-
 private:
+    // What the bridge asks of the database.
+    CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) override;
+    bool AttachedCatalog(const std::wstring& strSchema, std::wstring* pstrPrefix) override;
+    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
+                  std::wstring* pstrName, std::wstring* pstrSql) override;
+    std::vector<std::wstring> TableDependents(const std::wstring& strSchema,
+                                              const std::wstring& strTable) override;
+    bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) override;
+    std::wstring CatalogName() override { return m_strCatalog; }
+
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
+    // Runs one translated statement; a cursor when it returns rows and may.
+    HRESULT RunTranslation(const CSqlTranslation& t, bool bMayReturnRows,
+                           std::unique_ptr<CAdoCursor>* ppCursor, sqlite3_int64* pnChanged,
+                           CAdoError* pError);
+    // A table named as SQL Server names it: its schema and stored name.
+    HRESULT ResolveTable(const std::wstring& strTable, std::wstring* pstrSchema,
+                         std::wstring* pstrName, CAdoError* pError);
+    CAdoError Refused(const CSqlBridgeError& e) const;
 
     sqlite3* m_pDb = nullptr;
     std::wstring m_strCatalog;
+    CSqlSession m_session;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
 };
 

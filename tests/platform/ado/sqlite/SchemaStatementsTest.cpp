@@ -190,12 +190,23 @@ TEST_F(SchemaStatements, CreateReadAlterAndDropOnDisk) {
         (std::vector<std::string>{"Items", "T", "V"}),
         PlainQuery(pDb,
                    "SELECT name FROM sqlite_schema WHERE type IN ('table','view') ORDER BY name"));
-    EXPECT_EQ((std::vector<std::string>{"CREATE TABLE [T] ([ID] int PRIMARY KEY,[Name] "
-                                        "varchar (50) NULL,[Created] datetime DEFAULT "
-                                        "(datetime('now','localtime')),[Photo] image NULL,[Memo] "
-                                        "text NULL,[Score] float NOT NULL, [Note] "
-                                        "NVarChar(10), [Price] decimal(10,2))"}),
-              PlainQuery(pDb, "SELECT sql FROM sqlite_schema WHERE name = 'T'"));
+    // SQL Server's rules travel with the table as plain SQLite constraints.
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "CREATE TABLE [T] ([ID] int NOT NULL PRIMARY KEY CONSTRAINT \"zqk_type:int\" CHECK "
+            "(typeof(\"ID\") IN ('integer','null')) CONSTRAINT \"zqk_range:int\" CHECK (\"ID\" "
+            "BETWEEN -2147483648 AND 2147483647), [Name] varchar(50) COLLATE "
+            "SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
+            "(length(rtrim(\"Name\", ' ')) <= 50), [Created] datetime DEFAULT "
+            "(datetime('now','localtime')), [Photo] image CONSTRAINT \"zqk_binary:image\" CHECK "
+            "(typeof(\"Photo\") IN ('blob','null')), [Memo] text COLLATE "
+            "SQL_Latin1_General_CP1_CI_AS, [Score] float NOT NULL CONSTRAINT \"zqk_type:float\" "
+            "CHECK (typeof(\"Score\") IN ('integer','real','null')), [Note] NVarChar(10) COLLATE "
+            "SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
+            "(length(rtrim(\"Note\", ' ')) <= 10), [Price] decimal(10,2) CONSTRAINT "
+            "\"zqk_type:decimal\" CHECK (typeof(\"Price\") IN ('integer','real','null')) "
+            "CONSTRAINT \"zqk_range:decimal\" CHECK (abs(\"Price\") < 1e8))"}),
+        PlainQuery(pDb, "SELECT sql FROM sqlite_schema WHERE name = 'T'"));
     PlainQuery(pDb, "INSERT INTO T (ID, Score) VALUES (2, 1.5)");
     const std::vector<std::string> stamps = PlainQuery(pDb, "SELECT Created FROM T ORDER BY ID");
     ASSERT_EQ(2u, stamps.size());

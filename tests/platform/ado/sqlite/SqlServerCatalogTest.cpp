@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/ado/AdoInterfaces.h"
-#include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/win/TextEncoding.h"
 #include "support/TempDir.h"
 
@@ -57,9 +57,12 @@ protected:
 } // namespace
 
 TEST(SqlServerTypeOf, GivesCodesAndStorageLengths) {
+    struct Expected {
+        int nXtype, nLength, nPrec, nScale;
+    };
     struct Case {
         const char* pszDeclared;
-        CSqlServerType expected;
+        Expected expected;
     };
     // clang-format off
     const Case cases[] = {
@@ -83,20 +86,21 @@ TEST(SqlServerTypeOf, GivesCodesAndStorageLengths) {
         {"decimal(19, 4)", {106, 9, 19, 4}}, {"decimal(20,4)", {106, 13, 20, 4}},
         {"numeric(28)", {108, 13, 28, 0}}, {"numeric(29,1)", {108, 17, 29, 1}},
         {"decimal(38,10)", {106, 17, 38, 10}}, {"decimal", {106, 9, 18, 0}},
-        // No type at all, and types SQL Server does not know: by SQLite's affinity rules.
+        // No type at all, and types SQL Server does not know: by SQLite's affinity rules, as
+        // SQLite holds them (64-bit whole numbers, Unicode text).
         {"", {98, 8016, 0, 0}}, {nullptr, {98, 8016, 0, 0}}, {"  ", {98, 8016, 0, 0}},
-        {"mediumint", {56, 4, 10, 0}}, {"floating point", {56, 4, 10, 0}},
-        {"varchar2(30)", {167, 30, 30, 0}}, {"character varying", {35, 16, 0, 0}},
-        {"clob", {35, 16, 0, 0}}, {"blob", {34, 16, 0, 0}}, {"double", {62, 8, 53, 0}},
-        {"boolean", {108, 9, 18, 0}}};
+        {"mediumint", {127, 8, 19, 0}}, {"floating point", {127, 8, 19, 0}},
+        {"varchar2(30)", {231, 60, 30, 0}}, {"character varying", {99, 16, 0, 0}},
+        {"clob", {99, 16, 0, 0}}, {"blob", {34, 16, 0, 0}}, {"double", {62, 8, 53, 0}},
+        {"boolean", {104, 1, 1, 0}}};
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pszDeclared ? c.pszDeclared : "(null)");
-        CSqlServerType t = SqlServerTypeOf(c.pszDeclared);
-        EXPECT_EQ(c.expected.nXtype, t.nXtype);
-        EXPECT_EQ(c.expected.nLength, t.nLength);
-        EXPECT_EQ(c.expected.nPrec, t.nPrec);
-        EXPECT_EQ(c.expected.nScale, t.nScale);
+        CSqlDeclaredType t = SqlServerParseType(c.pszDeclared);
+        EXPECT_EQ(c.expected.nXtype, t.Xtype());
+        EXPECT_EQ(c.expected.nLength, t.StorageLength());
+        EXPECT_EQ(c.expected.nPrec, t.CatalogPrec());
+        EXPECT_EQ(c.expected.nScale, t.CatalogScale());
     }
 }
 
