@@ -62,6 +62,7 @@ struct CSqlBatch {
 
 // What one statement becomes. Special actions run around the SQLite statements.
 struct CSqlTranslation {
+    std::vector<std::wstring> checks;     // queries run first, which fail to refuse the statement
     std::vector<std::wstring> statements; // SQLite statements, run in order
     enum Action {
         kNone,
@@ -72,6 +73,7 @@ struct CSqlTranslation {
     bool bIdentityTarget = false;     // an INSERT into a table with an identity
     bool bTestOnly = false;           // a condition: statements[0] gives one row of one truth value
     bool bAtomic = false;             // several statements that must succeed or fail together
+    bool bForeignKeysOff = false;     // ... and that rebuild a table others may refer to
 };
 
 class CSqlTableCache;

@@ -133,7 +133,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            ".sqlite_schema p WHERE p.type = 'table' AND p.name = o.tbl_name) ELSE 0 END AS "
            "parent_obj, CASE WHEN " +
            marker + " > 0 THEN substr(o.sql, " + marker +
-           " + 14, 23) END AS crdate, "
+           " + 14, 19) END AS crdate, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
            "0 AS userstat, 0 AS sysstat, 0 AS category FROM " +
            objects + " o;";
@@ -170,6 +170,29 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
                std::to_string(t.nPrec) + "," + std::to_string(t.nScale) + ")";
     }
     sql += ");";
+    // The catalogue views of SQL Server 2005 and later, as generated scripts query them.
+    std::string kind = "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END";
+    std::string created =
+        "CASE WHEN " + marker + " > 0 THEN substr(o.sql, " + marker + " + 14, 19) END";
+    std::string sysObjects =
+        " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS object_id, "
+        "CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END AS schema_id, 0 AS parent_object_id, " +
+        kind +
+        " AS type, CASE o.type WHEN 'table' THEN 'USER_TABLE' WHEN 'view' THEN 'VIEW' ELSE "
+        "'SQL_TRIGGER' END AS type_desc, " +
+        created + " AS create_date, " + created + " AS modify_date, 0 AS is_ms_shipped FROM " +
+        objects + " o";
+    sql += head + QuoteName(prefix + "sys.objects") + sysObjects + ";";
+    sql += head + QuoteName(prefix + "sys.tables") + sysObjects + " WHERE o.type = 'table';";
+    sql += head + QuoteName(prefix + "sys.columns") +
+           " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name COLLATE NOCASE AS name, x.cid + "
+           "1 AS column_id, zqk_sqlserver_type(x.decl,'xtype') AS system_type_id, "
+           "zqk_sqlserver_type(x.decl,'xusertype') AS user_type_id, "
+           "zqk_sqlserver_type(x.decl,'length') AS max_length, "
+           "zqk_sqlserver_type(x.decl,'prec') AS precision, zqk_sqlserver_type(x.decl,'scale') "
+           "AS scale, CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS is_nullable, "
+           "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, 0 AS is_computed FROM " +
+           columns + " x;";
     std::string cat = Quote(catalog, '\'');
     sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.TABLES") + " AS SELECT /*zqk_catalog*/ " +
            cat +
@@ -201,9 +224,9 @@ std::wstring SqlCreatedComment() {
     time_t t = tv.tv_sec;
     localtime_r(&t, &tm);
     wchar_t sz[64];
-    swprintf(sz, 64, L"%ls%04d-%02d-%02d %02d:%02d:%02d.%03d*/", kSqlCreatedMarker,
-             tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-             static_cast<int>(tv.tv_usec / 1000));
+    // To the second, as GETDATE() here gives it, so that the two compare as times do.
+    swprintf(sz, 64, L"%ls%04d-%02d-%02d %02d:%02d:%02d*/", kSqlCreatedMarker, tm.tm_year + 1900,
+             tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
     return sz;
 }
 

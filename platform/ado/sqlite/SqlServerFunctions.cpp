@@ -147,6 +147,12 @@ void ChangeCase(sqlite3_context* ctx, sqlite3_value* v, bool bUpper) {
     sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
 }
 
+// An error of SQL Server's, raised by a check the bridge runs before a statement.
+void RaiseFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const char* psz = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    sqlite3_result_error(ctx, psz ? psz : "", -1);
+}
+
 void UpperFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ChangeCase(ctx, argv[0], true);
 }
@@ -196,6 +202,7 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         {"like", 2, &Like, false},
         {"like", 3, &Like, false},
         {"upper", 1, &UpperFn, false},
+        {"zqk_raise", 1, &RaiseFn, false},
         {"lower", 1, &LowerFn, false},
         {"zqk_identity", 0, &IdentityFn, true},
         {"zqk_scope_identity", 0, &ScopeIdentityFn, true},

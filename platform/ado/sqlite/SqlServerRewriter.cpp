@@ -75,6 +75,13 @@ CSqlBridgeError SqlRefusal(const std::wstring& strText) {
     return e;
 }
 
+CSqlBridgeError SqlServerError(long nNumber, const std::wstring& strText) {
+    CSqlBridgeError e;
+    e.nNumber = nNumber;
+    e.strText = strText;
+    return e;
+}
+
 std::wstring SqlServerUnknownDatabaseText(const std::wstring& strDatabase) {
     return kUnknownDatabase1 + strDatabase + kUnknownDatabase2;
 }

@@ -45,3 +45,5 @@ bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabas
                         CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
 // The refusal of a construct the embedded database does not have.
 CSqlBridgeError SqlRefusal(const std::wstring& strText);
+// One of SQL Server's own errors, by its number and text.
+CSqlBridgeError SqlServerError(long nNumber, const std::wstring& strText);

@@ -1,5 +1,7 @@
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
+#include "platform/ado/sqlite/SqlServerCatalog.h"
+
 namespace {
 
 const wchar_t kNeedsServer[] =
@@ -187,6 +189,8 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
             return CreateIndex(c, pOut, pError);
         if (c.Accept(L"SCHEMA"))
             return true; // an owner's objects need no schema of their own here
+        if (c.Accept(L"VIEW"))
+            return CreateView(c, pOut, pError);
         return Generic(pOut, pError);
     }
     if (c.Accept(L"ALTER")) {
@@ -510,5 +514,22 @@ bool CSqlStatementTranslator::Transaction(CSqlCursor& c, CSqlTranslation* pOut,
         pOut->statements.push_back(L"ROLLBACK TO " + SqlQuoteName(name));
     else
         pOut->statements.push_back(L"ROLLBACK");
+    return true;
+}
+
+bool CSqlStatementTranslator::CreateView(CSqlCursor& c, CSqlTranslation* pOut,
+                                         CSqlBridgeError* pError) {
+    if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
+        return Generic(pOut, pError);
+    CSqlObjectName name;
+    size_t nNext = 0;
+    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+        return false;
+    std::wstring rest;
+    if (!Rewrite(nNext, m_nEnd, &rest, pError))
+        return false;
+    // The view carries its creation time, as tables do, for the catalogue.
+    pOut->statements.push_back(L"CREATE VIEW " + name.strSql + L" " + SqlCreatedComment() + L" " +
+                               rest);
     return true;
 }

@@ -41,6 +41,7 @@ private:
     bool Generic(CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool CreateTable(CSqlCursor& c, bool bTemp, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool CreateIndex(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool CreateView(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Drop(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Truncate(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Insert(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
@@ -49,6 +50,11 @@ private:
     bool Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Transaction(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool AlterTable(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // Replaces a table by one of the changed definition: the columns copied, each from its
+    // source expression over the old table.
+    bool Rebuild(const CSqlTableDef& before, CSqlTableDef after,
+                 const std::vector<std::wstring>& copied, const std::vector<std::wstring>& sources,
+                 CSqlTranslation* pOut, CSqlBridgeError* pError);
     // Rewrites a run of the statement's tokens, or of other tokens.
     bool Rewrite(size_t nBegin, size_t nEnd, std::wstring* pOut, CSqlBridgeError* pError);
 

@@ -48,6 +48,7 @@ struct CSqlTableDef {
     std::vector<std::wstring> indexes;              // CREATE INDEX for inline INDEX definitions
     std::wstring strOptions;                        // WITHOUT ROWID, STRICT
     bool bTemp = false;
+    std::wstring strCreated; // the creation-time marker of a stored definition, kept on rebuilds
 
     CSqlColumnDef* Find(const std::wstring& strColumn);
     const CSqlColumnDef* Identity() const;
@@ -91,7 +92,8 @@ private:
 };
 
 // Checks the whole definition against SQL Server's rules and writes SQLite's CREATE TABLE and
-// what must follow it (the identity's seed, inline indexes).
+// what must follow it (the identity's seed, inline indexes). The text carries the table's
+// creation time as a comment, which the catalogue reads.
 bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
                    CSqlBridgeError* pError);
 // One column as SQLite declares it (for ALTER TABLE ADD COLUMN as well).

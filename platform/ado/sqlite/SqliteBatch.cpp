@@ -105,8 +105,22 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
 HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayReturnRows,
                                         std::unique_ptr<CAdoCursor>* ppCursor,
                                         sqlite3_int64* pnChanged, CAdoError* pError) {
-    // Statements that make up one of SQL Server's succeed or fail together.
+    // The checks refuse the statement before anything changes.
+    for (const std::wstring& check : t.checks) {
+        CPrepared stmt;
+        int rc = sqlite3_prepare_v2(m_pDb, WinWideToUtf8(check).c_str(), -1, &stmt.m_p, nullptr);
+        while (rc == SQLITE_OK || rc == SQLITE_ROW)
+            rc = sqlite3_step(stmt.m_p);
+        if (rc != SQLITE_DONE) {
+            *pError = Error(rc);
+            return pError->hr;
+        }
+    }
+    // Statements that make up one of SQL Server's succeed or fail together; a rebuilt table
+    // is dropped while others still refer to it, which foreign keys must not see.
     bool bAtomic = t.bAtomic && t.statements.size() > 1;
+    if (t.bForeignKeysOff)
+        RunSimple("PRAGMA foreign_keys = OFF", pError);
     if (bAtomic && FAILED(RunSimple("SAVEPOINT zqk_statement", pError)))
         return pError->hr;
     auto fail = [&](const CAdoError& e) {
@@ -115,6 +129,8 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
             sqlite3_exec(m_pDb, "ROLLBACK TO zqk_statement; RELEASE zqk_statement", nullptr,
                          nullptr, nullptr);
         }
+        if (t.bForeignKeysOff)
+            sqlite3_exec(m_pDb, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
         return pError->hr;
     };
     for (size_t i = 0; i < t.statements.size(); ++i) {
@@ -153,6 +169,8 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
         }
     }
     if (bAtomic && FAILED(RunSimple("RELEASE zqk_statement", pError)))
+        return fail(*pError);
+    if (t.bForeignKeysOff && FAILED(RunSimple("PRAGMA foreign_keys = ON", pError)))
         return pError->hr;
     return S_OK;
 }

@@ -136,16 +136,26 @@ TEST_F(SqlServerCatalog, SysobjectsAndSyscolumnsDescribeTheSchema) {
           L"CREATE TABLE U (x INTEGER PRIMARY KEY AUTOINCREMENT); CREATE INDEX IU ON T(a); "
           L"CREATE VIEW V AS SELECT a FROM T; "
           L"CREATE TRIGGER TR AFTER INSERT ON T BEGIN SELECT 1; END");
-    const Rows objects =
+    Rows objects =
         Query(m_pConn,
               L"SELECT name, xtype, type, uid, parent_obj, crdate FROM sysobjects ORDER BY name");
     const std::wstring idT =
         Query(m_pConn, L"SELECT id FROM sysobjects WHERE name = 'T'").at(0).at(0);
+    // Tables and views carry their creation time; SQLite's triggers do not.
+    const std::wstring created = objects.at(0).at(5);
+    EXPECT_EQ(19u, created.size());
+    EXPECT_EQ(Query(m_pConn, L"SELECT datetime('now','localtime') >= '" + created +
+                                 L"' AND datetime('now','localtime','-60 seconds') <= '" + created +
+                                 L"'"),
+              (Rows{{L"1"}}));
+    for (auto& row : objects)
+        if (row.at(5) != L"NULL")
+            row.at(5) = L"created";
     // No indexes, no SQLite bookkeeping (sqlite_sequence from AUTOINCREMENT).
-    EXPECT_EQ((Rows{{L"T", L"U", L"U", L"1", L"0", L"NULL"},
+    EXPECT_EQ((Rows{{L"T", L"U", L"U", L"1", L"0", L"created"},
                     {L"TR", L"TR", L"TR", L"1", idT, L"NULL"},
-                    {L"U", L"U", L"U", L"1", L"0", L"NULL"},
-                    {L"V", L"V", L"V", L"1", L"0", L"NULL"}}),
+                    {L"U", L"U", L"U", L"1", L"0", L"created"},
+                    {L"V", L"V", L"V", L"1", L"0", L"created"}}),
               objects);
     EXPECT_EQ((Rows{{L"a", L"56", L"4", L"1", L"0", L"10", L"0"},
                     {L"B c", L"167", L"20", L"2", L"1", L"20", L"0"},
