@@ -17,20 +17,6 @@ std::wstring NotEmptyText(const std::wstring& strColumn, const std::wstring& str
            L"' because it does not satisfy these conditions.";
 }
 
-// The end of the comma-separated item that starts at i.
-size_t ItemEnd(const CSqlTokens& t, size_t i, size_t nEnd) {
-    int nDepth = 0;
-    for (; i < nEnd; ++i) {
-        if (SqlIsPunct(t[i], L"("))
-            ++nDepth;
-        else if (SqlIsPunct(t[i], L")"))
-            --nDepth;
-        else if (nDepth == 0 && SqlIsPunct(t[i], L","))
-            break;
-    }
-    return i;
-}
-
 bool HasDefault(const CSqlColumnDef& col) {
     for (const std::wstring& c : col.clauses)
         if (c.find(L"DEFAULT (") != std::wstring::npos)
@@ -198,7 +184,7 @@ bool CSqlStatementTranslator::AlterTable(CSqlCursor& c, CSqlTranslation* pOut,
         bRebuild = true;
     } else if (c.Accept(L"ADD")) {
         for (;;) {
-            size_t nStart = c.Pos(), i = ItemEnd(m_t, nStart, m_nEnd);
+            size_t nStart = c.Pos(), i = ItemEnd(nStart);
             CSqlCursor item(m_t, nStart, i);
             bool bConstraint = item.IsWord(L"CONSTRAINT") || item.IsWord(L"PRIMARY") ||
                                item.IsWord(L"UNIQUE") || item.IsWord(L"CHECK") ||

@@ -206,11 +206,11 @@ private:
             return true;
         if (SqlIs(t, L"SELECT"))
             return IsAnyOf(pPrev, {L"UNION", L"ALL", L"EXCEPT", L"INTERSECT", L"(", L"AS"}) ||
-                   (first(L"INSERT") && !bRows) || first(L"CREATE") || first(L"ALTER") ||
-                   (first(L"WITH") && !bDml) || (first(L"DECLARE") && IsAnyOf(pPrev, {L"FOR"}));
+                   (first(L"INSERT") && !bRows) || (first(L"WITH") && !bDml) ||
+                   (first(L"DECLARE") && IsAnyOf(pPrev, {L"FOR"}));
         if (SqlIs(t, L"INSERT") || SqlIs(t, L"UPDATE") || SqlIs(t, L"DELETE"))
             return IsAnyOf(pPrev, {L"ON", L"FOR", L"AFTER", L"OF", L",", L"INSTEAD", L"THEN"}) ||
-                   (first(L"WITH") && !bDml) || first(L"CREATE");
+                   (first(L"WITH") && !bDml);
         if (SqlIs(t, L"SET"))
             return (first(L"UPDATE") && !bSet) || IsAnyOf(pPrev, {L"DELETE", L"UPDATE"}) ||
                    first(L"ALTER") || (first(L"WITH") && !bSet);

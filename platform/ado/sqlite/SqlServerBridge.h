@@ -60,6 +60,13 @@ struct CSqlBatch {
     std::vector<CSqlStep> steps;
 };
 
+// A variable of a batch, as DECLARE gives it.
+struct CSqlVariable {
+    std::wstring strName;      // with its @
+    std::wstring strType;      // SQL Server's type, as declared
+    bool bInitialised = false; // its value comes from the next of the statements
+};
+
 // What one statement becomes. Special actions run around the SQLite statements.
 struct CSqlTranslation {
     std::vector<std::wstring> checks;     // queries run first, which fail to refuse the statement
@@ -68,8 +75,15 @@ struct CSqlTranslation {
         kNone,
         kIdentityInsertOn,  // SET IDENTITY_INSERT on for strSchema.strTable
         kIdentityInsertOff, // ... and off
+        kDeclare,           // variables are declared, some given values by the statements
+        kAssign,            // the last row of statements[0] goes into the variables
+        kBeginTran,         // BEGIN TRAN, COMMIT, ROLLBACK [name], SAVE TRAN name
+        kCommitTran,
+        kRollbackTran,
+        kSaveTran,
     } nAction = kNone;
-    std::wstring strSchema, strTable; // the table the action or an INSERT is for
+    std::vector<CSqlVariable> variables;
+    std::wstring strSchema, strTable; // the table the action or an INSERT is for; a savepoint
     bool bIdentityTarget = false;     // an INSERT into a table with an identity
     bool bTestOnly = false;           // a condition: statements[0] gives one row of one truth value
     bool bAtomic = false;             // several statements that must succeed or fail together

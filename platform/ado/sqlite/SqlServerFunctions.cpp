@@ -184,7 +184,9 @@ void ErrorFn(sqlite3_context* ctx, int, sqlite3_value**) {
 }
 
 void TranCountFn(sqlite3_context* ctx, int, sqlite3_value**) {
-    sqlite3_result_int(ctx, sqlite3_get_autocommit(sqlite3_context_db_handle(ctx)) ? 0 : 1);
+    bool bOpen = !sqlite3_get_autocommit(sqlite3_context_db_handle(ctx));
+    int n = Session(ctx).nTranCount;
+    sqlite3_result_int(ctx, bOpen ? (n > 1 ? n : 1) : 0);
 }
 
 } // namespace

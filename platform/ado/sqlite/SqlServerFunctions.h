@@ -17,6 +17,8 @@ struct CSqlSession {
     sqlite3_int64 nRowCount = 0;
     long nError = 0;
     std::set<std::wstring> identityInsert; // "schema.table", lower case, with IDENTITY_INSERT on
+    int nTranCount = 0;                    // BEGIN TRAN nests; only the outermost one is SQLite's
+    std::set<std::wstring> savepoints;     // SAVE TRAN names of the open transaction
 };
 
 // Registers the functions; the session must outlive the connection's statements.

@@ -206,8 +206,14 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
         return Insert(c, pOut, pError);
     if (c.IsWord(L"UPDATE"))
         return Update(c, pOut, pError);
-    if (c.Accept(L"SET"))
+    if (c.Accept(L"SET")) {
+        if (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && c.Peek().strText[0] == L'@' &&
+            c.Peek().strText.compare(0, 2, L"@@") != 0)
+            return AssignSet(c, pOut, pError);
         return Set(c, pOut, pError);
+    }
+    if (c.Accept(L"DECLARE"))
+        return Declare(c, pOut, pError);
     if (c.IsWord(L"BEGIN") || c.IsWord(L"COMMIT") || c.IsWord(L"ROLLBACK") || c.IsWord(L"SAVE"))
         return Transaction(c, pOut, pError);
     if (c.Accept(L"PRINT"))
@@ -225,6 +231,11 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
         return true;
     }
     if (c.IsWord(L"SELECT")) {
+        CSqlCursor list = c;
+        list.Advance();
+        if (!list.AtEnd() && list.Peek().nKind == SqlTok::kWord && list.Peek().strText[0] == L'@' &&
+            list.PeekNext() && SqlIsPunct(*list.PeekNext(), L"="))
+            return AssignSelect(list, pOut, pError);
         // SELECT ... INTO table FROM ...: INTO at the statement's own level.
         int nDepth = 0;
         for (size_t i = c.Pos(); i < m_nEnd; ++i) {
@@ -464,10 +475,6 @@ bool CSqlStatementTranslator::Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBrid
         *pError = Refuse(L"SET ROWCOUNT with a limit");
         return false;
     }
-    if (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && c.Peek().strText[0] == L'@') {
-        *pError = Refuse(L"Assigning a variable with SET");
-        return false;
-    }
     // SET option[, option...] ON|OFF
     std::vector<const CSqlToken*> names;
     while (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && !c.IsWord(L"ON") && !c.IsWord(L"OFF")) {
@@ -502,19 +509,136 @@ bool CSqlStatementTranslator::Transaction(CSqlCursor& c, CSqlTranslation* pOut,
         name = SqlNameOf(c.Peek());
         c.Advance();
     }
-    if (!c.AtEnd() || (!bTran && SqlIs(verb, L"SAVE")))
-        return Generic(pOut, pError);
-    if (SqlIs(verb, L"BEGIN"))
-        pOut->statements.push_back(L"BEGIN");
-    else if (SqlIs(verb, L"COMMIT"))
-        pOut->statements.push_back(L"COMMIT");
-    else if (SqlIs(verb, L"SAVE"))
-        pOut->statements.push_back(L"SAVEPOINT " + SqlQuoteName(name));
-    else if (!name.empty())
-        pOut->statements.push_back(L"ROLLBACK TO " + SqlQuoteName(name));
-    else
-        pOut->statements.push_back(L"ROLLBACK");
+    if (!c.AtEnd() || (!bTran && SqlIs(verb, L"SAVE")) ||
+        (!bTran && SqlIs(verb, L"BEGIN") && !name.empty()))
+        return Generic(pOut, pError); // SQLite's own BEGIN DEFERRED and the like
+    // Nested BEGIN TRAN only counts; the provider keeps @@TRANCOUNT.
+    pOut->nAction = SqlIs(verb, L"BEGIN")    ? CSqlTranslation::kBeginTran
+                    : SqlIs(verb, L"COMMIT") ? CSqlTranslation::kCommitTran
+                    : SqlIs(verb, L"SAVE")   ? CSqlTranslation::kSaveTran
+                                             : CSqlTranslation::kRollbackTran;
+    pOut->strTable = name;
     return true;
+}
+
+bool CSqlStatementTranslator::Declare(CSqlCursor& c, CSqlTranslation* pOut,
+                                      CSqlBridgeError* pError) {
+    // DECLARE @a [AS] type [= value] [, ...]
+    pOut->nAction = CSqlTranslation::kDeclare;
+    while (!c.AtEnd()) {
+        if (c.Peek().nKind != SqlTok::kWord || c.Peek().strText[0] != L'@')
+            return Generic(pOut, pError);
+        CSqlVariable v;
+        v.strName = SqlLower(c.Peek().strText);
+        c.Advance();
+        c.Accept(L"AS");
+        if (c.IsWord(L"TABLE")) {
+            *pError = SqlRefusal(L"Table variables are not supported by the embedded database; "
+                                 L"#temporary tables are.");
+            return false;
+        }
+        size_t nType = c.Pos();
+        while (!c.AtEnd() && !c.IsPunct(L"=") && !c.IsPunct(L","))
+            c.IsPunct(L"(") ? (void)c.SkipGroup() : c.Advance();
+        for (size_t i = nType; i < c.Pos(); ++i)
+            v.strType += m_t[i].nKind == SqlTok::kQuoted ? SqlNameOf(m_t[i]) : m_t[i].strText;
+        if (c.AcceptPunct(L"=")) {
+            size_t nValue = c.Pos(), nStop = ItemEnd(c.Pos());
+            std::wstring value;
+            if (!m_rewriter.Rewrite(nValue, nStop, SqlRewriteScope::kExpression, &value, pError))
+                return false;
+            pOut->statements.push_back(L"SELECT " + value);
+            v.bInitialised = true;
+            c.Seek(nStop);
+        }
+        pOut->variables.push_back(v);
+        if (!c.AcceptPunct(L","))
+            break;
+    }
+    return c.AtEnd() ? true : Generic(pOut, pError);
+}
+
+bool CSqlStatementTranslator::AssignSet(CSqlCursor& c, CSqlTranslation* pOut,
+                                        CSqlBridgeError* pError) {
+    // SET @a = value, SET @a += value
+    CSqlVariable v;
+    v.strName = SqlLower(c.Peek().strText);
+    c.Advance();
+    if (c.AtEnd() || c.Peek().nKind != SqlTok::kPunct || c.Peek().strText.back() != L'=')
+        return Generic(pOut, pError);
+    std::wstring op = c.Peek().strText.substr(0, c.Peek().strText.size() - 1);
+    c.Advance();
+    std::wstring value;
+    if (!m_rewriter.Rewrite(c.Pos(), m_nEnd, SqlRewriteScope::kExpression, &value, pError))
+        return false;
+    if (op == L"+")
+        value = L"zqk_add(" + v.strName + L", (" + value + L"))";
+    else if (op == L"/" || op == L"%")
+        value = v.strName + L" " + op + L" zqk_divisor((" + value + L"))";
+    else if (!op.empty())
+        value = v.strName + L" " + op + L" (" + value + L")";
+    pOut->nAction = CSqlTranslation::kAssign;
+    pOut->variables.push_back(v);
+    pOut->statements.push_back(L"SELECT " + value);
+    return true;
+}
+
+bool CSqlStatementTranslator::AssignSelect(CSqlCursor& c, CSqlTranslation* pOut,
+                                           CSqlBridgeError* pError) {
+    // SELECT @a = x, @b = y FROM ...: the query without the targets.
+    CSqlTokens query(m_t.begin() + static_cast<std::ptrdiff_t>(m_nBegin),
+                     m_t.begin() + static_cast<std::ptrdiff_t>(c.Pos()));
+    size_t i = c.Pos();
+    for (;;) {
+        CSqlCursor item(m_t, i, m_nEnd);
+        if (item.AtEnd() || item.Peek().nKind != SqlTok::kWord || item.Peek().strText[0] != L'@' ||
+            !(item.PeekNext() && SqlIsPunct(*item.PeekNext(), L"=")))
+            return Generic(pOut, pError);
+        CSqlVariable v;
+        v.strName = SqlLower(item.Peek().strText);
+        pOut->variables.push_back(v);
+        item.Advance();
+        item.Advance();
+        size_t nStop = ItemEnd(item.Pos());
+        query.insert(query.end(), m_t.begin() + static_cast<std::ptrdiff_t>(item.Pos()),
+                     m_t.begin() + static_cast<std::ptrdiff_t>(nStop));
+        if (nStop >= m_nEnd || !SqlIsPunct(m_t[nStop], L",")) {
+            query.insert(query.end(), m_t.begin() + static_cast<std::ptrdiff_t>(nStop),
+                         m_t.begin() + static_cast<std::ptrdiff_t>(m_nEnd));
+            break;
+        }
+        query.push_back(m_t[nStop]);
+        i = nStop + 1;
+    }
+    CSqlRewriter sub(m_schema, query);
+    std::wstring select;
+    if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
+        return false;
+    pOut->nAction = CSqlTranslation::kAssign;
+    pOut->statements.push_back(select);
+    return true;
+}
+
+size_t CSqlStatementTranslator::ItemEnd(size_t i) const {
+    // An item of a list ends at a comma, or at a keyword of the statement's own level.
+    int nDepth = 0, nCase = 0;
+    for (; i < m_nEnd; ++i) {
+        const CSqlToken& t = m_t[i];
+        if (SqlIsPunct(t, L"("))
+            ++nDepth;
+        else if (SqlIsPunct(t, L")"))
+            --nDepth;
+        else if (nDepth == 0 && SqlIs(t, L"CASE"))
+            ++nCase;
+        else if (nDepth == 0 && SqlIs(t, L"END"))
+            --nCase;
+        else if (nDepth == 0 && nCase == 0 &&
+                 (SqlIsPunct(t, L",") || SqlIs(t, L"FROM") || SqlIs(t, L"WHERE") ||
+                  SqlIs(t, L"GROUP") || SqlIs(t, L"ORDER") || SqlIs(t, L"HAVING") ||
+                  SqlIs(t, L"UNION")))
+            break;
+    }
+    return i;
 }
 
 bool CSqlStatementTranslator::CreateView(CSqlCursor& c, CSqlTranslation* pOut,

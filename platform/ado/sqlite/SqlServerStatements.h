@@ -49,6 +49,11 @@ private:
     bool SelectInto(size_t nInto, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Transaction(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Declare(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool AssignSet(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool AssignSelect(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // Where an item of a list (a SELECT list, DECLARE's variables) that starts at i ends.
+    size_t ItemEnd(size_t i) const;
     bool AlterTable(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     // Replaces a table by one of the changed definition: the columns copied, each from its
     // source expression over the old table.

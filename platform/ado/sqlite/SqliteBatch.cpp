@@ -56,6 +56,7 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         return k >= steps.size();
     };
     sqlite3_int64 nChanged = 0;
+    CSqlBatchVariables variables; // a batch's variables live as long as the batch
     for (size_t pc = 0; pc < steps.size();) {
         const CSqlStep& step = steps[pc];
         if (step.nKind == CSqlStep::kJump) {
@@ -69,10 +70,10 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         }
         if (t.bTestOnly) {
             CPrepared test;
-            int rc = sqlite3_prepare_v2(m_pDb, WinWideToUtf8(t.statements[0]).c_str(), -1,
-                                        &test.m_p, nullptr);
-            if (rc == SQLITE_OK)
-                rc = sqlite3_step(test.m_p);
+            if (FAILED(Prepare(WinWideToUtf8(t.statements[0]).c_str(), variables, &test.m_p,
+                               nullptr, pError)))
+                return pError->hr;
+            int rc = sqlite3_step(test.m_p);
             if (rc != SQLITE_ROW) {
                 *pError = Error(rc);
                 return pError->hr;
@@ -85,8 +86,20 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             m_session.identityInsert.insert(key);
         else if (t.nAction == CSqlTranslation::kIdentityInsertOff)
             m_session.identityInsert.erase(key);
+        if (t.nAction == CSqlTranslation::kDeclare || t.nAction == CSqlTranslation::kAssign) {
+            if (FAILED(RunAssignment(t, variables, pError)))
+                return pError->hr;
+            ++pc;
+            continue;
+        }
+        if (t.nAction >= CSqlTranslation::kBeginTran) {
+            if (FAILED(RunTransaction(t, pError)))
+                return pError->hr;
+            ++pc;
+            continue;
+        }
         sqlite3_int64 nStatement = 0;
-        HRESULT hr = RunTranslation(t, isLast(pc), ppCursor, &nStatement, pError);
+        HRESULT hr = RunTranslation(t, isLast(pc), variables, ppCursor, &nStatement, pError);
         if (FAILED(hr))
             return hr;
         if (*ppCursor)
@@ -102,13 +115,120 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
     return S_OK;
 }
 
+HRESULT CSqliteProvider::Prepare(const char* pszSql, const CSqlBatchVariables& variables,
+                                 sqlite3_stmt** ppStmt, const char** ppszTail, CAdoError* pError) {
+    int rc = sqlite3_prepare_v2(m_pDb, pszSql, -1, ppStmt, ppszTail);
+    if (rc != SQLITE_OK) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    std::wstring problem;
+    if (*ppStmt && !variables.Bind(*ppStmt, &problem)) {
+        *pError = Error(DB_E_ERRORSINCOMMAND, problem);
+        return pError->hr;
+    }
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::RunAssignment(const CSqlTranslation& t, CSqlBatchVariables& variables,
+                                       CAdoError* pError) {
+    size_t nNext = 0; // the statement that gives the next value
+    auto fail = [&](int rc) {
+        *pError = Error(rc);
+        return pError->hr;
+    };
+    for (const CSqlVariable& v : t.variables) {
+        if (t.nAction == CSqlTranslation::kDeclare) {
+            variables.Declare(v.strName, v.strType);
+            if (!v.bInitialised)
+                continue;
+        } else if (&v != &t.variables.front()) {
+            break; // an assignment's one query gives all its values
+        }
+        CPrepared stmt;
+        if (FAILED(Prepare(WinWideToUtf8(t.statements[nNext++]).c_str(), variables, &stmt.m_p,
+                           nullptr, pError)))
+            return pError->hr;
+        // SELECT @a = x FROM ... keeps the last row's values; no row keeps the old ones.
+        sqlite3_int64 nRows = 0;
+        int rc;
+        while ((rc = sqlite3_step(stmt.m_p)) == SQLITE_ROW) {
+            ++nRows;
+            size_t nFirst = t.nAction == CSqlTranslation::kDeclare ? &v - &t.variables[0] : 0;
+            size_t nCount = t.nAction == CSqlTranslation::kDeclare ? 1 : t.variables.size();
+            for (size_t k = 0; k < nCount; ++k) {
+                std::wstring problem;
+                if (!variables.Assign(t.variables[nFirst + k].strName, stmt.m_p,
+                                      static_cast<int>(k), &problem)) {
+                    *pError = Error(DB_E_ERRORSINCOMMAND, problem);
+                    return pError->hr;
+                }
+            }
+        }
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+        if (t.nAction == CSqlTranslation::kAssign)
+            m_session.nRowCount = nRows;
+    }
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::RunTransaction(const CSqlTranslation& t, CAdoError* pError) {
+    bool bOpen = !sqlite3_get_autocommit(m_pDb);
+    int& n = m_session.nTranCount;
+    switch (t.nAction) {
+    case CSqlTranslation::kBeginTran:
+        if (!bOpen) {
+            n = 1;
+            return RunSimple("BEGIN", pError);
+        }
+        n = (n > 0 ? n : 1) + 1;
+        return S_OK;
+    case CSqlTranslation::kCommitTran:
+        if (!bOpen) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, L"The COMMIT TRANSACTION request has no "
+                                                  L"corresponding BEGIN TRANSACTION.");
+            return pError->hr;
+        }
+        if (n > 1) {
+            --n;
+            return S_OK;
+        }
+        n = 0;
+        m_session.savepoints.clear();
+        return RunSimple("COMMIT", pError);
+    case CSqlTranslation::kSaveTran:
+        if (!bOpen) {
+            *pError = Error(DB_E_ERRORSINCOMMAND,
+                            L"Cannot issue SAVE TRANSACTION when there is no active transaction.");
+            return pError->hr;
+        }
+        m_session.savepoints.insert(Lower(t.strTable));
+        return RunSimple(("SAVEPOINT " + SqliteQuoteName(t.strTable)).c_str(), pError);
+    default: // ROLLBACK [name]: to a savepoint, or the whole transaction
+        if (!t.strTable.empty() && m_session.savepoints.count(Lower(t.strTable)))
+            return RunSimple(("ROLLBACK TO " + SqliteQuoteName(t.strTable)).c_str(), pError);
+        if (!bOpen) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, L"The ROLLBACK TRANSACTION request has no "
+                                                  L"corresponding BEGIN TRANSACTION.");
+            return pError->hr;
+        }
+        n = 0;
+        m_session.savepoints.clear();
+        return RunSimple("ROLLBACK", pError);
+    }
+}
+
 HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayReturnRows,
+                                        CSqlBatchVariables& variables,
                                         std::unique_ptr<CAdoCursor>* ppCursor,
                                         sqlite3_int64* pnChanged, CAdoError* pError) {
     // The checks refuse the statement before anything changes.
     for (const std::wstring& check : t.checks) {
         CPrepared stmt;
-        int rc = sqlite3_prepare_v2(m_pDb, WinWideToUtf8(check).c_str(), -1, &stmt.m_p, nullptr);
+        if (FAILED(Prepare(WinWideToUtf8(check).c_str(), variables, &stmt.m_p, nullptr, pError)))
+            return pError->hr;
+        int rc = SQLITE_OK;
         while (rc == SQLITE_OK || rc == SQLITE_ROW)
             rc = sqlite3_step(stmt.m_p);
         if (rc != SQLITE_DONE) {
@@ -139,9 +259,10 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
         while (pszNext && *pszNext) {
             CPrepared stmt;
             const char* pszTail = nullptr;
-            int rc = sqlite3_prepare_v2(m_pDb, pszNext, -1, &stmt.m_p, &pszTail);
-            if (rc != SQLITE_OK)
-                return fail(Error(rc));
+            CAdoError e;
+            if (FAILED(Prepare(pszNext, variables, &stmt.m_p, &pszTail, &e)))
+                return fail(e);
+            int rc = SQLITE_OK;
             if (stmt.m_p == nullptr)
                 break; // blanks and comments only
             pszNext = pszTail;

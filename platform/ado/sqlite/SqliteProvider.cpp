@@ -300,6 +300,8 @@ HRESULT CSqliteProvider::BeginTrans(CAdoError* pError) {
 }
 
 HRESULT CSqliteProvider::CommitTrans(CAdoError* pError) {
+    m_session.nTranCount = 0;
+    m_session.savepoints.clear();
     if (sqlite3_get_autocommit(m_pDb)) {
         *pError = Error(XACT_E_NOTRANSACTION, L"cannot commit - no transaction is active");
         return pError->hr;
@@ -308,6 +310,8 @@ HRESULT CSqliteProvider::CommitTrans(CAdoError* pError) {
 }
 
 HRESULT CSqliteProvider::RollbackTrans(CAdoError* pError) {
+    m_session.nTranCount = 0;
+    m_session.savepoints.clear();
     if (sqlite3_get_autocommit(m_pDb)) {
         *pError = Error(XACT_E_NOTRANSACTION, L"cannot rollback - no transaction is active");
         return pError->hr;

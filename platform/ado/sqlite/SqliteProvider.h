@@ -9,6 +9,7 @@
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
+#include "platform/ado/sqlite/SqliteVariables.h"
 
 class CSqliteProvider : public CAdoProvider, private CSqlServerSchema {
 public:
@@ -52,8 +53,16 @@ private:
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
     // Runs one translated statement; a cursor when it returns rows and may.
     HRESULT RunTranslation(const CSqlTranslation& t, bool bMayReturnRows,
-                           std::unique_ptr<CAdoCursor>* ppCursor, sqlite3_int64* pnChanged,
-                           CAdoError* pError);
+                           CSqlBatchVariables& variables, std::unique_ptr<CAdoCursor>* ppCursor,
+                           sqlite3_int64* pnChanged, CAdoError* pError);
+    // DECLARE and assignments: the statements' values go into the batch's variables.
+    HRESULT RunAssignment(const CSqlTranslation& t, CSqlBatchVariables& variables,
+                          CAdoError* pError);
+    // BEGIN TRAN, COMMIT, ROLLBACK and SAVE TRAN, with SQL Server's nesting.
+    HRESULT RunTransaction(const CSqlTranslation& t, CAdoError* pError);
+    // Prepares one statement of a batch, its variables bound.
+    HRESULT Prepare(const char* pszSql, const CSqlBatchVariables& variables, sqlite3_stmt** ppStmt,
+                    const char** ppszTail, CAdoError* pError);
     // A table named as SQL Server names it: its schema and stored name.
     HRESULT ResolveTable(const std::wstring& strTable, std::wstring* pstrSchema,
                          std::wstring* pstrName, CAdoError* pError);
