@@ -88,7 +88,7 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
         c.Advance();
         size_t nOut = c.Pos();
         while (!c.AtEnd() && !c.IsWord(L"VALUES") && !c.IsWord(L"SELECT") && !c.IsWord(L"DEFAULT"))
-            c.IsPunct(L"(") ? (void)c.SkipGroup() : c.Advance();
+            c.Step();
         CSqlTokens items;
         for (size_t i = nOut; i < c.Pos(); ++i) {
             const CSqlToken& t = m_t[i];

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerOperators.h"
+#include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
 
 namespace {
@@ -49,29 +51,51 @@ void ConversionError(sqlite3_context* ctx, const std::string& text, bool bIntege
     sqlite3_result_error(ctx, m.c_str(), -1);
 }
 
-// '+': joins texts (and binary values), adds numbers; a text beside a number becomes one.
-void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
+// A text that holds a date (with or without a time), as this system stores dates.
+bool TextDate(sqlite3_value* v, DATE* pDate) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT)
+        return false;
+    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    int n = sqlite3_value_bytes(v);
+    return n >= 10 && p[4] == '-' && ZqkDateFromText(p, static_cast<size_t>(n), pDate);
+}
+
+void ResultDate(sqlite3_context* ctx, DATE date) {
+    int y, mo, d, h, mi, sec;
+    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &sec)) {
+        sqlite3_result_error(ctx, "Adding a value to a 'datetime' column caused an overflow.", -1);
+        return;
+    }
+    char sz[32];
+    snprintf(sz, sizeof(sz), "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, sec);
+    sqlite3_result_text(ctx, sz, -1, SQLITE_TRANSIENT);
+}
+
+// A date and time moved by a number of days (fractions are parts of a day).
+bool DateArithmetic(sqlite3_context* ctx, sqlite3_value** argv, int nSign) {
+    DATE date;
+    int tOther = sqlite3_value_numeric_type(argv[1]);
+    if (TextDate(argv[0], &date) && (tOther == SQLITE_INTEGER || tOther == SQLITE_FLOAT)) {
+        ResultDate(ctx, date + nSign * sqlite3_value_double(argv[1]));
+        return true;
+    }
+    if (nSign > 0 && TextDate(argv[1], &date) &&
+        (sqlite3_value_type(argv[0]) == SQLITE_INTEGER ||
+         sqlite3_value_type(argv[0]) == SQLITE_FLOAT)) {
+        ResultDate(ctx, date + sqlite3_value_double(argv[0]));
+        return true;
+    }
+    DATE other;
+    if (nSign < 0 && TextDate(argv[0], &date) && TextDate(argv[1], &other)) {
+        ResultDate(ctx, 2 + (date - other)); // a difference counts from 1900-01-01
+        return true;
+    }
+    return false;
+}
+
+// '+' and '-' between numbers, and between a number and a text that must convert to one.
+void Arithmetic(sqlite3_context* ctx, sqlite3_value** argv, int nSign) {
     int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
-    if (ta == SQLITE_NULL || tb == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    bool bTextA = ta == SQLITE_TEXT || ta == SQLITE_BLOB,
-         bTextB = tb == SQLITE_TEXT || tb == SQLITE_BLOB;
-    if (bTextA && bTextB) {
-        int na = sqlite3_value_bytes(argv[0]), nb = sqlite3_value_bytes(argv[1]);
-        std::string s(static_cast<size_t>(na) + static_cast<size_t>(nb), '\0');
-        if (na)
-            std::memcpy(&s[0], sqlite3_value_blob(argv[0]), static_cast<size_t>(na));
-        if (nb)
-            std::memcpy(&s[static_cast<size_t>(na)], sqlite3_value_blob(argv[1]),
-                        static_cast<size_t>(nb));
-        if (ta == SQLITE_BLOB && tb == SQLITE_BLOB)
-            sqlite3_result_blob(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-        else
-            sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-        return;
-    }
     bool bReal = ta == SQLITE_FLOAT || tb == SQLITE_FLOAT;
     sqlite3_int64 n[2] = {0, 0};
     double d[2] = {0, 0};
@@ -91,11 +115,12 @@ void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
         }
     }
     if (bReal) {
-        sqlite3_result_double(ctx, d[0] + d[1]);
+        sqlite3_result_double(ctx, d[0] + nSign * d[1]);
         return;
     }
     sqlite3_int64 r;
-    if (__builtin_add_overflow(n[0], n[1], &r)) {
+    if (nSign > 0 ? __builtin_add_overflow(n[0], n[1], &r)
+                  : __builtin_sub_overflow(n[0], n[1], &r)) {
         sqlite3_result_error(ctx,
                              "Arithmetic overflow error converting expression to data type "
                              "bigint.",
@@ -103,6 +128,42 @@ void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     sqlite3_result_int64(ctx, r);
+}
+
+// '-': subtracts numbers, moves dates by days, gives the time between two dates.
+void Subtract(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return;
+    if (!DateArithmetic(ctx, argv, -1))
+        Arithmetic(ctx, argv, -1);
+}
+
+// '+': joins texts (and binary values), adds numbers; a text beside a number becomes one.
+void Add(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int ta = sqlite3_value_type(argv[0]), tb = sqlite3_value_type(argv[1]);
+    if (ta == SQLITE_NULL || tb == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (DateArithmetic(ctx, argv, 1))
+        return;
+    bool bTextA = ta == SQLITE_TEXT || ta == SQLITE_BLOB,
+         bTextB = tb == SQLITE_TEXT || tb == SQLITE_BLOB;
+    if (bTextA && bTextB) {
+        int na = sqlite3_value_bytes(argv[0]), nb = sqlite3_value_bytes(argv[1]);
+        std::string s(static_cast<size_t>(na) + static_cast<size_t>(nb), '\0');
+        if (na)
+            std::memcpy(&s[0], sqlite3_value_blob(argv[0]), static_cast<size_t>(na));
+        if (nb)
+            std::memcpy(&s[static_cast<size_t>(na)], sqlite3_value_blob(argv[1]),
+                        static_cast<size_t>(nb));
+        if (ta == SQLITE_BLOB && tb == SQLITE_BLOB)
+            sqlite3_result_blob(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        else
+            sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    Arithmetic(ctx, argv, 1);
 }
 
 // The divisor of '/' and '%', or the error SQL Server raises for zero.
@@ -200,6 +261,7 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         bool bSession;
     } const functions[] = {
         {"zqk_add", 2, &Add, false},
+        {"zqk_subtract", 2, &Subtract, false},
         {"zqk_divisor", 1, &Divisor, false},
         {"like", 2, &Like, false},
         {"like", 3, &Like, false},
@@ -212,6 +274,8 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         {"zqk_error", 0, &ErrorFn, true},
         {"zqk_trancount", 0, &TranCountFn, true},
     };
+    if (SqlRegisterConvert(pDb) != SQLITE_OK)
+        return SQLITE_ERROR;
     for (const auto& f : functions) {
         int rc = sqlite3_create_function_v2(
             pDb, f.pszName, f.nArgs, f.bSession ? SQLITE_UTF8 : kPure,

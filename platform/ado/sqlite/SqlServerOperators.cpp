@@ -3,6 +3,7 @@
 #include <cwchar>
 
 const wchar_t kSqlAddFunction[] = L"zqk_add";
+const wchar_t kSqlSubtractFunction[] = L"zqk_subtract";
 const wchar_t kSqlDivisorFunction[] = L"zqk_divisor";
 
 namespace {
@@ -357,7 +358,7 @@ private:
                 ops.push_back(&it);
                 terms.emplace_back();
                 bWantOperand = true;
-                bNeedsWork |= IsPunctItem(it, L"+");
+                bNeedsWork |= IsPunctItem(it, L"+") || IsPunctItem(it, L"-");
                 continue;
             }
             terms.back().push_back(&it);
@@ -382,7 +383,7 @@ private:
         for (size_t k = 0; k < ops.size(); ++k) {
             CSqlTokens term = Term(terms[k + 1]);
             TermType nTerm = TypeOf(terms[k + 1]);
-            bool bPlus = IsPunctItem(*ops[k], L"+");
+            bool bPlus = IsPunctItem(*ops[k], L"+"), bMinus = IsPunctItem(*ops[k], L"-");
             bool bStrings = (nAcc == TermType::kString || nAcc == TermType::kNull) &&
                             (nTerm == TermType::kString || nTerm == TermType::kNull) &&
                             !(nAcc == TermType::kNull && nTerm == TermType::kNull);
@@ -396,8 +397,9 @@ private:
                 next.push_back(Synthetic(SqlTok::kPunct, L")"));
                 nAcc = TermType::kString;
                 bPlain = false;
-            } else if (bPlus && !bNumbers) {
-                next.push_back(Synthetic(SqlTok::kWord, kSqlAddFunction));
+            } else if ((bPlus || bMinus) && !bNumbers) {
+                next.push_back(
+                    Synthetic(SqlTok::kWord, bPlus ? kSqlAddFunction : kSqlSubtractFunction));
                 next.push_back(Synthetic(SqlTok::kPunct, L"("));
                 next.insert(next.end(), acc.begin(), acc.end());
                 next.push_back(Synthetic(SqlTok::kPunct, L","));
@@ -431,8 +433,8 @@ private:
 bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut) {
     bool bAny = false;
     for (size_t i = nBegin; i < nEnd && !bAny; ++i)
-        bAny = SqlIsPunct(tokens[i], L"+") || SqlIsPunct(tokens[i], L"/") ||
-               SqlIsPunct(tokens[i], L"%");
+        bAny = SqlIsPunct(tokens[i], L"+") || SqlIsPunct(tokens[i], L"-") ||
+               SqlIsPunct(tokens[i], L"/") || SqlIsPunct(tokens[i], L"%");
     if (!bAny)
         return false;
     Rewriter r(tokens);

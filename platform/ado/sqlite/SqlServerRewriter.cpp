@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/ado/sqlite/SqlServerOperators.h"
+#include "platform/ado/sqlite/SqlServerTypes.h"
 
 namespace {
 
@@ -517,6 +518,19 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                         strId + L" IS NOT NULL)");
             }
             i = k;
+        } else if ((SqlIs(t, L"CAST") || SqlIs(t, L"CONVERT")) && isAt(i + 1, L"(")) {
+            // SQL Server's conversions: text that is no number fails, dates stay dates,
+            // strings are cut to their length.
+            std::wstring s;
+            size_t nClose = 0;
+            if (!Conversion(SqlIs(t, L"CAST"), nAfter, nEnd, &s, &nClose, pError))
+                return false;
+            if (nClose == 0) {
+                em.Emit(t.strText); // not a conversion this system reads: SQLite judges
+            } else {
+                em.Emit(s);
+                i = nClose;
+            }
         } else if (SqlIs(t, L"ISNULL") && isAt(i + 1, L"(")) {
             em.Emit(L"ifnull");
         } else if (SqlIs(t, L"LEN") && isAt(i + 1, L"(")) {
@@ -612,5 +626,51 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         return false;
     while (!pOut->empty() && iswspace(static_cast<wint_t>(pOut->back())))
         pOut->pop_back();
+    return true;
+}
+
+bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut,
+                              size_t* pnClose, CSqlBridgeError* pError) {
+    const CSqlTokens& T = m_tokens;
+    *pnClose = 0;
+    // CAST(value AS type) or CONVERT(type, value[, style]): the parts at the group's level.
+    size_t nClose = 0, nAs = 0, nComma1 = 0, nComma2 = 0;
+    int nDepth = 0;
+    for (size_t k = nOpen; k < nEnd && nClose == 0; ++k) {
+        if (SqlIsPunct(T[k], L"("))
+            ++nDepth;
+        else if (SqlIsPunct(T[k], L")") && --nDepth == 0)
+            nClose = k;
+        else if (nDepth == 1 && SqlIs(T[k], L"AS"))
+            nAs = k;
+        else if (nDepth == 1 && SqlIsPunct(T[k], L","))
+            (nComma1 ? nComma2 : nComma1) = k;
+    }
+    if (nClose == 0 || (bCast ? nAs == 0 : nComma1 == 0))
+        return true;
+    size_t nTypeBegin = bCast ? nAs + 1 : nOpen + 1, nTypeEnd = bCast ? nClose : nComma1;
+    size_t nValueBegin = bCast ? nOpen + 1 : nComma1 + 1;
+    size_t nValueEnd = bCast ? nAs : (nComma2 ? nComma2 : nClose);
+    std::wstring type;
+    for (size_t k = nTypeBegin; k < nTypeEnd; ++k)
+        if (!SqlIsBlank(T[k]))
+            type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
+    // Without a length, a string type is 30 long in a conversion.
+    CSqlDeclaredType parsed = SqlServerParseType(type);
+    if (type.find(L'(') == std::wstring::npos && parsed.bKnownName && parsed.pRow->nLength == 0 &&
+        (parsed.pRow->nClass == SqlTypeClass::kChar || parsed.pRow->nClass == SqlTypeClass::kNChar))
+        type += L"(30)";
+    CSqlRewriter sub(m_schema, T);
+    sub.m_bOperatorsDone = true;
+    std::wstring value, style;
+    if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
+        return false;
+    if (nComma2 && !sub.Rewrite(nComma2 + 1, nClose, SqlRewriteScope::kExpression, &style, pError))
+        return false;
+    for (std::wstring* p : {&value, &style})
+        p->erase(0, p->find_first_not_of(L" \t\r\n"));
+    *pOut = L"zqk_convert(" + value + L", " + SqlQuoteString(type) +
+            (style.empty() ? L"" : L", " + style) + L")";
+    *pnClose = nClose;
     return true;
 }

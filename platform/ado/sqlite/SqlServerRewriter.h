@@ -35,6 +35,11 @@ public:
                     CSqlBridgeError* pError);
 
 private:
+    // CAST or CONVERT from the group that opens at nOpen, as zqk_convert(...); *pnClose is
+    // where the group closes, 0 when it is no conversion this reads.
+    bool Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut, size_t* pnClose,
+                    CSqlBridgeError* pError);
+
     CSqlServerSchema& m_schema;
     const CSqlTokens& m_tokens;
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output

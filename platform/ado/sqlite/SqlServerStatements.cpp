@@ -319,7 +319,7 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
         } else if (c.IsWord(L"WHERE")) {
             size_t nWhere = c.Pos();
             while (!c.AtEnd() && !c.IsWord(L"WITH") && !c.IsWord(L"ON"))
-                c.IsPunct(L"(") ? (void)c.SkipGroup() : c.Advance();
+                c.Step();
             if (!Rewrite(nWhere, c.Pos(), &where, pError))
                 return false;
             where = L" " + where;
@@ -539,7 +539,7 @@ bool CSqlStatementTranslator::Declare(CSqlCursor& c, CSqlTranslation* pOut,
         }
         size_t nType = c.Pos();
         while (!c.AtEnd() && !c.IsPunct(L"=") && !c.IsPunct(L","))
-            c.IsPunct(L"(") ? (void)c.SkipGroup() : c.Advance();
+            c.Step();
         for (size_t i = nType; i < c.Pos(); ++i)
             v.strType += m_t[i].nKind == SqlTok::kQuoted ? SqlNameOf(m_t[i]) : m_t[i].strText;
         if (c.AcceptPunct(L"=")) {

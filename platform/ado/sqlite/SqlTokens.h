@@ -73,6 +73,11 @@ public:
     bool IsPunct(const wchar_t* pszPunct) const { return !AtEnd() && SqlIsPunct(Peek(), pszPunct); }
     // Past the parenthesised group the cursor stands on; false when it does not close.
     bool SkipGroup();
+    // Past one token, or past the whole group when it opens one.
+    void Step() {
+        if (!(IsPunct(L"(") && SkipGroup()))
+            Advance();
+    }
 
 private:
     size_t Skip(size_t n) const {

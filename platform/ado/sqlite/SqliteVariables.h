@@ -8,7 +8,7 @@
 #include <map>
 #include <string>
 
-#include "platform/ado/sqlite/SqlServerTypes.h"
+#include "platform/ado/sqlite/SqlServerConvert.h"
 
 class CSqlBatchVariables {
 public:
@@ -21,17 +21,10 @@ public:
                 std::wstring* pstrError);
 
 private:
-    struct CValue {
-        int nClass = SQLITE_NULL;
-        sqlite3_int64 n = 0;
-        double d = 0;
-        std::string s; // text or bytes
-    };
     struct CVariable {
         CSqlDeclaredType type;
-        CValue value;
+        CSqlValue value;
     };
-    static bool Convert(const CSqlDeclaredType& type, CValue* pValue, std::wstring* pstrError);
     static std::wstring Undeclared(const std::wstring& strName);
 
     std::map<std::wstring, CVariable> m_variables; // by lower-case name, with the @

@@ -195,7 +195,7 @@ TEST(SqlServerBridge, TranslatesBuiltinsAndLiterals) {
         {L"SELECT dbo.LEN(a), dbo.ISNULL(a, b), x.GETDATE() FROM t",
          L"SELECT [LEN](a), [ISNULL](a, b), x.GETDATE() FROM t"},
         {L"SELECT CAST(a AS nvarchar(max)), 'varchar(max)', [nvarchar](max)",
-         L"SELECT CAST(a AS \"nvarchar(max)\"), 'varchar(max)', [nvarchar](max)"},
+         L"SELECT zqk_convert(a, 'nvarchar(max)'), 'varchar(max)', [nvarchar](max)"},
         {L"SELECT @@IDENTITY, SCOPE_IDENTITY(), @@ROWCOUNT, @@TRANCOUNT",
          L"SELECT zqk_identity(), zqk_scope_identity(), zqk_rowcount(), zqk_trancount()"},
         {L"SELECT 0x0102, 0xA, a !< 2", L"SELECT X'0102', X'0A', a >= 2"},
@@ -215,13 +215,13 @@ TEST(SqlServerBridge, GivesPlusAndDivisionSqlServersMeaning) {
          L"SELECT ('a' || 'b'), (('x' || 'y' )|| 'z'), 1 + 2, zqk_add(a , 1), zqk_add(a , b * 2) "
          L"AS n FROM t"},
         {L"SELECT UPPER(a) + ' ' + CAST(n AS varchar(5)), - 1 + a",
-         L"SELECT ((UPPER(a) || ' ' )|| CAST(n AS varchar(5))), zqk_add(- 1 , a)"},
-        {L"SELECT a - b + c", L"SELECT zqk_add(a - b , c)"},
+         L"SELECT ((UPPER(a) || ' ' )|| zqk_convert(n, 'varchar(5)')), zqk_add(- 1 , a)"},
+        {L"SELECT a - b + c", L"SELECT zqk_add(zqk_subtract(a , b ), c)"},
         {L"SELECT CASE WHEN a + 'x' = 'yx' THEN 1 END FROM t WHERE b + 1 > 2",
          L"SELECT CASE WHEN zqk_add(a , 'x') = 'yx' THEN 1 END FROM t WHERE zqk_add(b , 1) > 2"},
         {L"SELECT a / b, a % (b - 1), a / 2, a / 0, T.* FROM T",
-         L"SELECT a / zqk_divisor(b), a % zqk_divisor((b - 1)), a / 2, a / zqk_divisor(0), T.* "
-         L"FROM T"},
+         L"SELECT a / zqk_divisor(b), a % zqk_divisor((zqk_subtract(b , 1))), a / 2, a / "
+         L"zqk_divisor(0), T.* FROM T"},
         {L"SELECT COUNT(*) * 2, '+' FROM t", L"SELECT COUNT(*) * 2, '+' FROM t"},
     });
 }

@@ -190,3 +190,34 @@ TEST_F(SqlServerScript, OperatorsFollowSqlServer) {
             {L"SELECT CASE WHEN 5 !> 4 THEN 1 ELSE 0 END", {{L"0"}}},
         });
 }
+
+TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
+    const wchar_t kNotADate[] =
+        L"Conversion failed when converting date and/or time from character string.";
+    RunScript(
+        m_pConn,
+        {
+            {L"SELECT CAST('12' AS int) + 1, CAST(1.9 AS int), CAST(N'abc' AS nvarchar(2)), "
+             L"CAST(2.345 AS decimal(5,2)), CONVERT(money, '-1.00005')",
+             {{L"13", L"1", L"ab", L"2.35", L"-1.0001"}}},
+            {L"SELECT CONVERT(varchar(10), '2024-03-05 10:20:30', 120), CONVERT(varchar, "
+             L"'20240305 07:08', 112), CONVERT(datetime, '2024/3/05'), CAST(45000 AS datetime), "
+             L"CONVERT(varchar(10), CONVERT(date, '2024-03-05T10:20:30'), 103)",
+             {{L"2024-03-05", L"20240305", L"2024-03-05 00:00:00", L"2023-03-17 00:00:00",
+               L"05/03/2024"}}},
+            Fails(L"SELECT CAST('abc' AS int)",
+                  L"Conversion failed when converting the varchar value 'abc' to data type int."),
+            Fails(L"SELECT CAST('2024-13-45' AS datetime)", kNotADate),
+            Fails(L"SELECT CONVERT(datetime, 'yesterday')", kNotADate),
+            // A date and time moves by days; the difference of two is a time from 1900-01-01.
+            {L"CREATE TABLE D (At datetime); INSERT INTO D VALUES ('2024-03-05 10:00:00')"},
+            {L"SELECT At + 1, At - 1.5, CONVERT(varchar(10), At - 31, 23), At - '2024-03-04' "
+             L"FROM D",
+             {{L"2024-03-06 10:00:00", L"2024-03-03 22:00:00", L"2024-02-03",
+               L"1900-01-02 10:00:00"}}},
+            {L"SELECT COUNT(*) FROM D WHERE At > GETDATE() - 100000 AND At < GETDATE() + 1",
+             {{L"1"}}},
+            Fails(L"SELECT 'x' - 1", L"Conversion failed when converting the varchar value 'x' "
+                                     L"to data type int."),
+        });
+}
