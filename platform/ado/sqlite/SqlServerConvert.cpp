@@ -67,6 +67,13 @@ bool ParseDate(const std::string& text, DATE* pDate) {
             s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2) + s.substr(8);
         return ZqkDateFromText(iso.data(), iso.size(), pDate);
     }
+    if (s.size() >= 4 && (s[1] == ':' || s[2] == ':')) { // a time alone is on 1900-01-01
+        DATE time;
+        if (!ZqkDateFromText(s.data(), s.size(), &time))
+            return false;
+        *pDate = 2 + time;
+        return true;
+    }
     if (s.size() >= 8 && s[4] == '/')
         for (size_t i = 4; i < s.size() && s[i] != ' '; ++i)
             s[i] = s[i] == '/' ? '-' : s[i];

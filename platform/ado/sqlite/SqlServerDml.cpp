@@ -10,7 +10,62 @@ bool IsIdentity(const CSqlTableDef& def, const std::wstring& strColumn) {
     return p && wcscasecmp(p->strName.c_str(), strColumn.c_str()) == 0;
 }
 
+// A value written to a column, converted to the column's type as SQL Server converts it:
+// text to numbers and dates (or SQL Server's conversion error), numbers rounded to a decimal's
+// scale or cut to an integer. Strings are left for the column's length rule to refuse.
+std::wstring Converted(const CSqlColumnDef* pColumn, const std::wstring& strValue) {
+    if (pColumn == nullptr || !pColumn->bServerType || pColumn->bComputed)
+        return strValue;
+    SqlTypeClass n = pColumn->type.pRow->nClass;
+    if (n != SqlTypeClass::kInteger && n != SqlTypeClass::kBit && n != SqlTypeClass::kExact &&
+        n != SqlTypeClass::kFloat && n != SqlTypeClass::kDate)
+        return strValue;
+    return L"zqk_convert(" + strValue + L", " + SqlQuoteString(pColumn->strTypeText) + L")";
+}
+
 } // namespace
+
+bool CSqlStatementTranslator::Values(CSqlCursor& c,
+                                     const std::vector<const CSqlColumnDef*>& targets,
+                                     std::wstring* pOut, CSqlBridgeError* pError) {
+    // VALUES (a, b), (c, d): each row's values by position.
+    *pOut = L"VALUES ";
+    c.Advance();
+    for (bool bFirstRow = true; c.IsPunct(L"("); bFirstRow = false) {
+        *pOut += bFirstRow ? L"(" : L", (";
+        size_t i = c.Pos() + 1;
+        CSqlCursor group = c;
+        if (!group.SkipGroup())
+            return false;
+        size_t nClose = group.Pos();
+        while (nClose > i && !SqlIsPunct(m_t[nClose - 1], L")"))
+            --nClose;
+        --nClose; // the group's ")"
+        for (size_t nColumn = 0; i < nClose; ++nColumn) {
+            size_t nStop = i;
+            int nDepth = 0;
+            for (; nStop < nClose; ++nStop) {
+                if (SqlIsPunct(m_t[nStop], L"("))
+                    ++nDepth;
+                else if (SqlIsPunct(m_t[nStop], L")"))
+                    --nDepth;
+                else if (nDepth == 0 && SqlIsPunct(m_t[nStop], L","))
+                    break;
+            }
+            std::wstring value;
+            if (!m_rewriter.Rewrite(i, nStop, SqlRewriteScope::kExpression, &value, pError))
+                return false;
+            value.erase(0, value.find_first_not_of(L" \t\r\n"));
+            *pOut += (nColumn ? L", " : L"") +
+                     Converted(nColumn < targets.size() ? targets[nColumn] : nullptr, value);
+            i = nStop + 1;
+        }
+        *pOut += L")";
+        c.Seek(group.Pos());
+        c.AcceptPunct(L",");
+    }
+    return c.AtEnd();
+}
 
 bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
                                      CSqlBridgeError* pError) {
@@ -108,8 +163,26 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
         nRest = c.Pos();
     }
     std::wstring rest;
-    if (!Rewrite(nRest, m_nEnd, &rest, pError))
-        return false;
+    // The columns the values go to, so that each value is converted to its column's type.
+    std::vector<const CSqlColumnDef*> targets;
+    if (pDef) {
+        for (const std::wstring& col : columns)
+            targets.push_back(pDef->Find(col));
+        if (columns.empty())
+            for (const CSqlColumnDef& col : pDef->columns)
+                if (!col.bComputed && !(col.bIdentity && !list.empty()))
+                    targets.push_back(&col);
+    }
+    CSqlCursor values(m_t, nRest, m_nEnd);
+    CSqlBridgeError valuesError;
+    if (!(pDef && values.IsWord(L"VALUES") && Values(values, targets, &rest, &valuesError))) {
+        if (!valuesError.strText.empty()) {
+            *pError = valuesError;
+            return false;
+        }
+        if (!Rewrite(nRest, m_nEnd, &rest, pError))
+            return false;
+    }
     pOut->statements.push_back(L"INSERT INTO " + name.strSql +
                                (bList ? L" (" + list + L") " : L" ") + rest + returning);
     return true;
@@ -131,31 +204,44 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     }
     if (!c.Accept(L"SET"))
         return Generic(pOut, pError);
-    // The columns assigned: names before "=" at the statement's level.
     const CSqlTableDef* pDef = nullptr;
-    if (LoadTable(name, &pDef) && pDef->Identity()) {
-        int nDepth = 0;
-        const CSqlToken* pPrev = nullptr;
-        for (size_t i = c.Pos(); i < m_nEnd; ++i) {
-            const CSqlToken& t = m_t[i];
-            if (SqlIsBlank(t))
-                continue;
-            if (SqlIsPunct(t, L"("))
-                ++nDepth;
-            else if (SqlIsPunct(t, L")"))
-                --nDepth;
-            else if (nDepth == 0 && (SqlIs(t, L"WHERE") || SqlIs(t, L"FROM")))
-                break;
-            else if (nDepth == 0 && SqlIsPunct(t, L"=") && pPrev && SqlIsNamePart(*pPrev) &&
-                     IsIdentity(*pDef, SqlNameOf(*pPrev))) {
-                pError->nNumber = 8102;
-                pError->strText = L"Cannot update identity column '" + SqlNameOf(*pPrev) + L"'.";
-                return false;
-            }
-            pPrev = &t;
+    if (!LoadTable(name, &pDef))
+        return Generic(pOut, pError);
+    // SET column = value, ...: each value converted to its column's type; an identity refused.
+    std::wstring sets;
+    size_t i = c.Pos();
+    for (;;) {
+        CSqlCursor item(m_t, i, m_nEnd);
+        if (item.AtEnd() || !SqlIsNamePart(item.Peek()))
+            return Generic(pOut, pError);
+        const CSqlToken& column = item.Peek();
+        item.Advance();
+        if (!item.IsPunct(L"="))
+            return Generic(pOut, pError); // alias.column, @v = column = ..., compound operators
+        if (IsIdentity(*pDef, SqlNameOf(column))) {
+            *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
+                                               L"'.");
+            return false;
         }
+        item.Advance();
+        size_t nStop = ItemEnd(item.Pos());
+        std::wstring value;
+        if (!m_rewriter.Rewrite(item.Pos(), nStop, SqlRewriteScope::kExpression, &value, pError))
+            return false;
+        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
+                Converted(pDef->Find(SqlNameOf(column)), value);
+        if (nStop >= m_nEnd || !SqlIsPunct(m_t[nStop], L",")) {
+            i = nStop;
+            break;
+        }
+        i = nStop + 1;
     }
-    return Generic(pOut, pError);
+    std::wstring rest;
+    if (!Rewrite(i, m_nEnd, &rest, pError))
+        return false;
+    pOut->statements.push_back(L"UPDATE " + name.strSql + L" SET " + sets +
+                               (rest.empty() ? L"" : L" " + rest));
+    return true;
 }
 
 bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,

@@ -46,6 +46,10 @@ private:
     bool Truncate(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Insert(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Update(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // INSERT's VALUES rows, each value converted to its target column's type; false when the
+    // rows are not plain value lists (then they are rewritten as they stand).
+    bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,
+                CSqlBridgeError* pError);
     bool SelectInto(size_t nInto, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Transaction(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);

@@ -51,6 +51,9 @@ struct CSqlTableDef {
     std::wstring strCreated; // the creation-time marker of a stored definition, kept on rebuilds
 
     CSqlColumnDef* Find(const std::wstring& strColumn);
+    const CSqlColumnDef* Find(const std::wstring& strColumn) const {
+        return const_cast<CSqlTableDef*>(this)->Find(strColumn);
+    }
     const CSqlColumnDef* Identity() const;
 };
 

@@ -140,6 +140,9 @@ TEST_F(SqlServerScript, LengthsAndTypesAreEnforced) {
             Fails(L"INSERT INTO Item (Code, Weight) VALUES ('B', 'abc')",
                   L"Error converting data type varchar to float."),
             Fails(L"INSERT INTO Item (Code, Qty) VALUES ('C', 'x')",
+                  L"Conversion failed when converting the varchar value 'x' to data type int."),
+            // Written otherwise than with VALUES, the column's own rule still refuses.
+            Fails(L"INSERT INTO Item (Code, Qty) SELECT 'C', 'x'",
                   L"Error converting data type varchar to int."),
             Fails(L"INSERT INTO Item (Code, Small) VALUES ('E', 300)",
                   L"Arithmetic overflow error converting expression to data type tinyint."),
@@ -217,6 +220,15 @@ TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
                L"1900-01-02 10:00:00"}}},
             {L"SELECT COUNT(*) FROM D WHERE At > GETDATE() - 100000 AND At < GETDATE() + 1",
              {{L"1"}}},
+            // Values written become the column's type: dates in one form, decimals rounded.
+            {L"CREATE TABLE W (At datetime, Price decimal(6,2), N int); INSERT INTO W VALUES "
+             L"('20240105', '12.345', 7.9), ('2024-1-6 8:05', 1, '3')"},
+            {L"UPDATE W SET Price = Price / 3.0, N = N + 0.5 WHERE At = '2024-01-06 08:05:00'"},
+            {L"SELECT At, Price, N FROM W ORDER BY At",
+             {{L"2024-01-05", L"12.35", L"7"}, {L"2024-01-06 08:05:00", L"0.33", L"3"}}},
+            Fails(L"INSERT INTO W (At) VALUES ('soon')", kNotADate),
+            Fails(L"UPDATE W SET Price = 'cheap'",
+                  L"Error converting data type varchar to numeric."),
             Fails(L"SELECT 'x' - 1", L"Conversion failed when converting the varchar value 'x' "
                                      L"to data type int."),
         });
