@@ -3,6 +3,7 @@
 // and the time to run the translated statements on a 1,000-row table with the SQLite C API.
 // Goal: translation under 5 % of running, for every statement.
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -121,9 +122,13 @@ const wchar_t* const kStatements[] = {
 int main(int argc, char** argv) {
     bench::g_pszProgram = "zqk_bench_bridge";
     int nRounds = 2000;
-    for (int i = 1; i + 1 < argc; i += 2)
+    bool bTranslateOnly = false; // for a profiler: translations alone
+    for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--rounds") == 0)
             nRounds = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--only") == 0)
+            bTranslateOnly = std::strcmp(argv[i + 1], "translate") == 0;
+    }
     bench::CTemporaryFile file;
     file.strPath = "/tmp/zqk_bench_bridge_" + std::to_string(getpid()) + ".sqlite";
     sqlite3* pDb = nullptr;
@@ -159,7 +164,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < nRounds; ++r)
             Translate(bridge, pszSql);
         double dTranslate = Seconds(t0) / nRounds;
-        int nRuns = nRounds / 10 + 1;
+        int nRuns = bTranslateOnly ? 1 : nRounds / 10 + 1;
         t0 = Clock::now();
         for (int r = 0; r < nRuns; ++r)
             Run(pDb, translated);

@@ -51,6 +51,7 @@ unsigned Narrow(unsigned c) {
 // Decodes UTF-8; malformed bytes stand for themselves.
 void Decode(const unsigned char* p, int n, std::vector<unsigned>* pOut) {
     pOut->clear();
+    pOut->reserve(static_cast<size_t>(n)); // never more characters than bytes
     for (int i = 0; i < n;) {
         unsigned c = p[i];
         int nMore = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
@@ -155,6 +156,30 @@ int SqlCollationCompare(const CSqlCollation& coll, const unsigned char* a, int n
         --na;
     while (nb > 0 && b[nb - 1] == ' ')
         --nb;
+    // Most text is ASCII: compared there without decoding.
+    bool bAscii = true;
+    for (int i = 0; i < na && bAscii; ++i)
+        bAscii = a[i] < 0x80;
+    for (int i = 0; i < nb && bAscii; ++i)
+        bAscii = b[i] < 0x80;
+    if (bAscii) {
+        int n = na < nb ? na : nb, nCase = 0;
+        for (int i = 0; i < n; ++i) {
+            unsigned ca = a[i], cb = b[i];
+            if (ca == cb)
+                continue;
+            unsigned la = Lower(ca), lb = Lower(cb);
+            if (la != lb && !coll.bBinary)
+                return la < lb ? -1 : 1;
+            if (coll.bBinary)
+                return ca < cb ? -1 : 1;
+            if (nCase == 0)
+                nCase = ca == la ? -1 : 1; // lower case first
+        }
+        if (na != nb)
+            return na < nb ? -1 : 1;
+        return coll.bCaseSensitive ? nCase : 0;
+    }
     thread_local std::vector<unsigned> ua, ub;
     Decode(a, na, &ua);
     Decode(b, nb, &ub);
@@ -279,7 +304,7 @@ void Encode(unsigned c, std::string* pOut) {
 
 bool SqlLikeMatch(const unsigned char* pText, int nText, const unsigned char* pPattern,
                   int nPattern, unsigned chEscape) {
-    std::vector<unsigned> t, p;
+    thread_local std::vector<unsigned> t, p;
     Decode(pText, nText, &t);
     Decode(pPattern, nPattern, &p);
     return CLike(t, p, chEscape).Match(0, 0);

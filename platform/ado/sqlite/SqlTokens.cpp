@@ -5,11 +5,17 @@
 namespace {
 
 bool IsWordStart(wchar_t c) {
-    return c == L'_' || c == L'@' || c == L'#' || (c >= 0x80) || iswalpha(static_cast<wint_t>(c));
+    return c == L'_' || c == L'@' || c == L'#' || (c >= 0x80) ||
+           ((c | 0x20) >= L'a' && (c | 0x20) <= L'z');
 }
 
 bool IsWordChar(wchar_t c) {
-    return IsWordStart(c) || c == L'$' || iswdigit(static_cast<wint_t>(c));
+    return IsWordStart(c) || c == L'$' || (c >= L'0' && c <= L'9');
+}
+
+bool IsSpace(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r') ||
+           (c >= 0x80 && iswspace(static_cast<wint_t>(c)));
 }
 
 bool IsDigit(wchar_t c) {
@@ -24,6 +30,7 @@ const wchar_t* const kTwoCharOps[] = {L"<>", L"!=", L"<=", L">=", L"!<", L"!>", 
 
 bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
     size_t i = 0, n = s.size();
+    pTokens->reserve(pTokens->size() + n / 3 + 4);
     auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
         pTokens->push_back({nKind, s.substr(nStart, nEnd - nStart), nStart});
         i = nEnd;
@@ -43,9 +50,9 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
     };
     while (i < n) {
         wchar_t c = s[i];
-        if (iswspace(static_cast<wint_t>(c))) {
+        if (IsSpace(c)) {
             size_t j = i;
-            while (j < n && iswspace(static_cast<wint_t>(s[j])))
+            while (j < n && IsSpace(s[j]))
                 ++j;
             push(SqlTok::kSpace, i, j);
         } else if (c == L'-' && i + 1 < n && s[i + 1] == L'-') {
@@ -91,12 +98,16 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
     return true;
 }
 
-bool SqlIs(const CSqlToken& t, const wchar_t* pszWord) {
-    return t.nKind == SqlTok::kWord && wcscasecmp(t.strText.c_str(), pszWord) == 0;
-}
-
-bool SqlIsPunct(const CSqlToken& t, const wchar_t* pszPunct) {
-    return t.nKind == SqlTok::kPunct && t.strText == pszPunct;
+bool SqlWordIs(const wchar_t* p, const wchar_t* pszWord) {
+    for (;; ++p, ++pszWord) {
+        wchar_t a = *p, b = *pszWord;
+        if (a != b) {
+            if ((a | 0x20) != (b | 0x20) || (a | 0x20) < L'a' || (a | 0x20) > L'z')
+                return false;
+        } else if (a == 0) {
+            return true;
+        }
+    }
 }
 
 bool SqlIsNamePart(const CSqlToken& t) {
@@ -155,7 +166,7 @@ std::wstring SqlLower(std::wstring s) {
 }
 
 bool SqlEqualNoCase(const std::wstring& a, const wchar_t* b) {
-    return wcscasecmp(a.c_str(), b) == 0;
+    return SqlWordIs(a.c_str(), b); // b is always one of SQL's ASCII names
 }
 
 bool CSqlCursor::SkipGroup() {

@@ -19,13 +19,23 @@ typedef std::vector<CSqlToken> CSqlTokens;
 // Splits the text; false for an unclosed literal, quoted name or block comment.
 bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens);
 
-// A word, compared without regard to case.
-bool SqlIs(const CSqlToken& t, const wchar_t* pszWord);
+// Whether a word's text is a keyword (ASCII letters, compared without regard to case).
+bool SqlWordIs(const wchar_t* pszText, const wchar_t* pszKeyword);
+// A word, compared without regard to case. Every token meets many of these tests, so the
+// first letter decides most of them here, inline in each caller.
+__attribute__((always_inline)) static inline bool SqlIs(const CSqlToken& t,
+                                                        const wchar_t* pszWord) {
+    return t.nKind == SqlTok::kWord && (t.strText[0] | 0x20) == (pszWord[0] | 0x20) &&
+           SqlWordIs(t.strText.c_str(), pszWord);
+}
 // An operator or punctuation mark ("(", "<>", ...).
-bool SqlIsPunct(const CSqlToken& t, const wchar_t* pszPunct);
+__attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
+                                                             const wchar_t* pszPunct) {
+    return t.nKind == SqlTok::kPunct && t.strText[0] == pszPunct[0] && t.strText == pszPunct;
+}
 bool SqlIsNamePart(const CSqlToken& t);
 // Blanks and comments, which separate tokens but mean nothing.
-inline bool SqlIsBlank(const CSqlToken& t) {
+static inline bool SqlIsBlank(const CSqlToken& t) {
     return t.nKind == SqlTok::kSpace || t.nKind == SqlTok::kComment;
 }
 
@@ -38,6 +48,7 @@ std::wstring SqlQuoteString(const std::wstring& strText);
 // The value of a string literal token.
 std::wstring SqlStringValue(const CSqlToken& t);
 std::wstring SqlLower(std::wstring s);
+// A name against one of SQL's own ASCII names, without regard to case.
 bool SqlEqualNoCase(const std::wstring& a, const wchar_t* b);
 
 // Walks the significant tokens of a range, skipping blanks and comments.
