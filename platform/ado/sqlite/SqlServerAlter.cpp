@@ -81,10 +81,10 @@ bool CSqlStatementTranslator::Rebuild(const CSqlTableDef& before, CSqlTableDef a
 bool CSqlStatementTranslator::AlterTable(CSqlCursor& c, CSqlTranslation* pOut,
                                          CSqlBridgeError* pError) {
     CSqlObjectName name;
-    size_t nNext = 0;
-    if (c.AtEnd() || !m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
-        return c.AtEnd() ? Generic(pOut, pError) : false;
-    c.Seek(nNext);
+    if (c.AtEnd())
+        return Generic(pOut, pError);
+    if (!NameAt(c, &name, pError))
+        return false;
     const CSqlTableDef* pBefore = nullptr;
     bool bKnown = LoadTable(name, &pBefore);
     std::wstring head = L"ALTER TABLE " + name.strSql + L" ";

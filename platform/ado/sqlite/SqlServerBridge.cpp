@@ -20,12 +20,7 @@ const wchar_t* const kStarters[] = {
     L"SELECT", L"INSERT",     L"UPDATE",  L"DELETE",   L"SET",        L"WITH"};
 
 bool IsStarter(const CSqlToken& t) {
-    if (t.nKind != SqlTok::kWord)
-        return false;
-    for (const wchar_t* w : kStarters)
-        if (SqlIs(t, w))
-            return true;
-    return false;
+    return SqlIsOneOf(t, kStarters);
 }
 
 bool IsAnyOf(const CSqlToken* p, std::initializer_list<const wchar_t*> words) {

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 
 #include "platform/ado/sqlite/SqlServerTypes.h"
+#include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/win/TextEncoding.h"
 
 const wchar_t kSqlCreatedMarker[] = L"/*zqk_created:";
@@ -92,18 +93,8 @@ void IdentityTypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) 
     sqlite3_result_text(pContext, p, pEnd ? static_cast<int>(pEnd - p) : 0, SQLITE_TRANSIENT);
 }
 
-std::string Quote(const std::string& s, char chQuote) {
-    std::string q(1, chQuote);
-    for (char c : s) {
-        if (c == chQuote)
-            q += chQuote;
-        q += c;
-    }
-    return q + chQuote;
-}
-
 std::string QuoteName(const std::string& s) {
-    return Quote(s, '"');
+    return SqlQuote(s, '"');
 }
 
 // The views over one schema. The main schema's are named plainly, an attached one's carry
@@ -145,7 +136,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         "') > 0) AS ident, CASE WHEN c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
         std::string(kIdentityMarker) +
         "') > 0 THEN zqk_identity_type(o.sql) ELSE c.type END AS decl FROM " + objects +
-        " o JOIN pragma_table_xinfo(o.name, " + Quote(schema, '\'') +
+        " o JOIN pragma_table_xinfo(o.name, " + SqlQuote(schema, '\'') +
         ") c WHERE o.type IN ('table','view') AND c.hidden IN (0, 2, 3))";
     sql += head + QuoteName(prefix + "syscolumns") +
            " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
@@ -193,7 +184,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "AS scale, CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS is_nullable, "
            "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, 0 AS is_computed FROM " +
            columns + " x;";
-    std::string cat = Quote(catalog, '\'');
+    std::string cat = SqlQuote(catalog, '\'');
     sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.TABLES") + " AS SELECT /*zqk_catalog*/ " +
            cat +
            " AS TABLE_CATALOG, o.owner AS TABLE_SCHEMA, o.short COLLATE NOCASE AS TABLE_NAME, "

@@ -76,14 +76,8 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
         return Generic(pOut, pError);
     CSqlObjectName name;
-    size_t nNext = 0;
-    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+    if (!NameAt(c, &name, pError))
         return false;
-    c.Seek(nNext);
-    if (c.IsWord(L"WITH") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
-        c.Advance(); // table hints
-        c.SkipGroup();
-    }
     std::vector<std::wstring> columns;
     std::wstring list;
     bool bList = false;
@@ -194,14 +188,8 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP") || c.IsWord(L"OR"))
         return Generic(pOut, pError);
     CSqlObjectName name;
-    size_t nNext = 0;
-    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+    if (!NameAt(c, &name, pError))
         return false;
-    c.Seek(nNext);
-    if (c.IsWord(L"WITH") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
-        c.Advance();
-        c.SkipGroup();
-    }
     if (!c.Accept(L"SET"))
         return Generic(pOut, pError);
     const CSqlTableDef* pDef = nullptr;

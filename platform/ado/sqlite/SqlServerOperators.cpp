@@ -54,12 +54,8 @@ const wchar_t* const kNumberTypes[] = {L"int",     L"bigint",     L"smallint", L
                                        L"money",   L"smallmoney", L"bit"};
 
 template <size_t N> bool IsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
-    if (t.nKind == SqlTok::kWord) {
-        for (const wchar_t* w : words)
-            if (SqlIs(t, w))
-                return true;
-        return false;
-    }
+    if (t.nKind == SqlTok::kWord)
+        return SqlIsOneOf(t, words);
     if (t.nKind != SqlTok::kQuoted)
         return false;
     std::wstring name = SqlNameOf(t);

@@ -37,10 +37,7 @@ const wchar_t* const kHints[] = {
     L"NOEXPAND", L"FORCESEEK",       L"FORCESCAN",     L"INDEX",          L"FASTFIRSTROW"};
 
 bool IsHint(const CSqlToken& t) {
-    for (const wchar_t* h : kHints)
-        if (SqlIs(t, h))
-            return true;
-    return false;
+    return SqlIsOneOf(t, kHints);
 }
 
 bool IsCatalogName(const std::wstring& s) {

@@ -128,6 +128,19 @@ bool SqlCheckStatement(const CSqlTokens& t, size_t nBegin, size_t nEnd, CSqlBrid
     return true;
 }
 
+bool CSqlStatementTranslator::NameAt(CSqlCursor& c, CSqlObjectName* pName,
+                                     CSqlBridgeError* pError) {
+    size_t nNext = 0;
+    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, pName, &nNext, pError))
+        return false;
+    c.Seek(nNext);
+    if (c.IsWord(L"WITH") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
+        c.Advance(); // table hints: locking means nothing here
+        c.SkipGroup();
+    }
+    return true;
+}
+
 bool CSqlStatementTranslator::Rewrite(size_t nBegin, size_t nEnd, std::wstring* pOut,
                                       CSqlBridgeError* pError) {
     return m_rewriter.Rewrite(nBegin, nEnd, SqlRewriteScope::kStatement, pOut, pError);
@@ -301,10 +314,8 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
     if (!c.Accept(L"ON") || c.AtEnd())
         return Generic(pOut, pError);
     CSqlObjectName table;
-    size_t nNext = 0;
-    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &table, &nNext, pError))
+    if (!NameAt(c, &table, pError))
         return false;
-    c.Seek(nNext);
     if (!c.IsPunct(L"("))
         return Generic(pOut, pError);
     size_t nCols = c.Pos();
@@ -373,10 +384,8 @@ bool CSqlStatementTranslator::Drop(CSqlCursor& c, CSqlTranslation* pOut, CSqlBri
             std::wstring schema;
             if (c.Accept(L"ON")) { // ix ON [db.][owner.]T
                 CSqlObjectName table;
-                size_t nNext = 0;
-                if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &table, &nNext, pError))
+                if (!NameAt(c, &table, pError))
                     return false;
-                c.Seek(nNext);
                 if (table.strSchema != L"main")
                     schema = SqlQuoteName(table.strSchema) + L".";
             } else if (parts.size() == 2 && SqlEqualNoCase(SqlNameOf(*parts[0]), L"main")) {
@@ -387,10 +396,8 @@ bool CSqlStatementTranslator::Drop(CSqlCursor& c, CSqlTranslation* pOut, CSqlBri
             pOut->statements.push_back(head + schema + SqlQuoteName(SqlNameOf(*parts.back())));
         } else {
             CSqlObjectName name;
-            size_t nNext = 0;
-            if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+            if (!NameAt(c, &name, pError))
                 return false;
-            c.Seek(nNext);
             pOut->statements.push_back(head + name.strSql);
         }
         if (!c.AcceptPunct(L","))
@@ -409,10 +416,8 @@ bool CSqlStatementTranslator::Truncate(CSqlCursor& c, CSqlTranslation* pOut,
     if (!c.Accept(L"TABLE"))
         return Generic(pOut, pError);
     CSqlObjectName name;
-    size_t nNext = 0;
-    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+    if (!NameAt(c, &name, pError))
         return false;
-    c.Seek(nNext);
     if (!c.AtEnd())
         return Generic(pOut, pError);
     pOut->statements.push_back(L"DELETE FROM " + name.strSql);
@@ -436,10 +441,8 @@ bool CSqlStatementTranslator::Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBrid
         return Generic(pOut, pError);
     if (c.Accept(L"IDENTITY_INSERT")) {
         CSqlObjectName name;
-        size_t nNext = 0;
-        if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+        if (!NameAt(c, &name, pError))
             return false;
-        c.Seek(nNext);
         bool bOn = c.IsWord(L"ON");
         if (!(c.Accept(L"ON") || c.Accept(L"OFF")) || !c.AtEnd())
             return Generic(pOut, pError);
@@ -646,11 +649,10 @@ bool CSqlStatementTranslator::CreateView(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
         return Generic(pOut, pError);
     CSqlObjectName name;
-    size_t nNext = 0;
-    if (!m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+    if (!NameAt(c, &name, pError))
         return false;
     std::wstring rest;
-    if (!Rewrite(nNext, m_nEnd, &rest, pError))
+    if (!Rewrite(c.Pos(), m_nEnd, &rest, pError))
         return false;
     // The view carries its creation time, as tables do, for the catalogue.
     pOut->statements.push_back(L"CREATE VIEW " + name.strSql + L" " + SqlCreatedComment() + L" " +

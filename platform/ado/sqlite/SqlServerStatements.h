@@ -64,6 +64,8 @@ private:
     bool Rebuild(const CSqlTableDef& before, CSqlTableDef after,
                  const std::vector<std::wstring>& copied, const std::vector<std::wstring>& sources,
                  CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // The object name at the cursor (with any table hints after it); the cursor after them.
+    bool NameAt(CSqlCursor& c, CSqlObjectName* pName, CSqlBridgeError* pError);
     // Rewrites a run of the statement's tokens, or of other tokens.
     bool Rewrite(size_t nBegin, size_t nEnd, std::wstring* pOut, CSqlBridgeError* pError);
 

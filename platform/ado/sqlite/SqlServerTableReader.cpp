@@ -14,10 +14,7 @@ const wchar_t* const kColumnKeywords[] = {
     L"SPARSE",     L"GENERATED", L"AS",         L"AUTOINCREMENT", L"ON"};
 
 bool IsColumnKeyword(const CSqlToken& t) {
-    for (const wchar_t* w : kColumnKeywords)
-        if (SqlIs(t, w))
-            return true;
-    return false;
+    return SqlIsOneOf(t, kColumnKeywords);
 }
 
 // The rule a constraint name ("zqk_...", quoted) stands for, without the prefix.

@@ -137,26 +137,12 @@ std::wstring SqlStringValue(const CSqlToken& t) {
     return s;
 }
 
-namespace {
-
-std::wstring Quote(const std::wstring& s, wchar_t q) {
-    std::wstring r(1, q);
-    for (wchar_t c : s) {
-        if (c == q)
-            r += q;
-        r += c;
-    }
-    return r + q;
-}
-
-} // namespace
-
 std::wstring SqlQuoteName(const std::wstring& strName) {
-    return Quote(strName, L'"');
+    return SqlQuote(strName, L'"');
 }
 
 std::wstring SqlQuoteString(const std::wstring& strText) {
-    return Quote(strText, L'\'');
+    return SqlQuote(strText, L'\'');
 }
 
 std::wstring SqlLower(std::wstring s) {

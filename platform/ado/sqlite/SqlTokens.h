@@ -35,12 +35,30 @@ __attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
 }
 bool SqlIsNamePart(const CSqlToken& t);
 // Blanks and comments, which separate tokens but mean nothing.
+// A word that is one of a list of keywords.
+template <size_t N> bool SqlIsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
+    for (const wchar_t* w : words)
+        if (SqlIs(t, w))
+            return true;
+    return false;
+}
 static inline bool SqlIsBlank(const CSqlToken& t) {
     return t.nKind == SqlTok::kSpace || t.nKind == SqlTok::kComment;
 }
 
 // A name part without its quotes.
 std::wstring SqlNameOf(const CSqlToken& t);
+// A text between quotes, a quote inside doubled: names ("a""b") and literals ('it''s') alike,
+// in wide or narrow text.
+template <typename S> S SqlQuote(const S& s, typename S::value_type chQuote) {
+    S q(1, chQuote);
+    for (auto c : s) {
+        if (c == chQuote)
+            q += chQuote;
+        q += c;
+    }
+    return q + chQuote;
+}
 // A name quoted for SQLite ("a""b").
 std::wstring SqlQuoteName(const std::wstring& strName);
 // A text as a SQLite string literal ('it''s').

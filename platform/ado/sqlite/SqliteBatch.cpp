@@ -13,17 +13,6 @@ namespace {
 
 const wchar_t kRowsNotLast[] = L"Only the last statement of a batch may return rows.";
 
-class CPrepared {
-public:
-    ~CPrepared() { sqlite3_finalize(m_p); }
-    sqlite3_stmt* m_p = nullptr;
-    sqlite3_stmt* Release() {
-        sqlite3_stmt* p = m_p;
-        m_p = nullptr;
-        return p;
-    }
-};
-
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s)
         c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
@@ -69,7 +58,7 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             return pError->hr;
         }
         if (t.bTestOnly) {
-            CPrepared test;
+            CSqlitePrepared test;
             if (FAILED(Prepare(WinWideToUtf8(t.statements[0]).c_str(), variables, &test.m_p,
                                nullptr, pError)))
                 return pError->hr;
@@ -145,7 +134,7 @@ HRESULT CSqliteProvider::RunAssignment(const CSqlTranslation& t, CSqlBatchVariab
         } else if (&v != &t.variables.front()) {
             break; // an assignment's one query gives all its values
         }
-        CPrepared stmt;
+        CSqlitePrepared stmt;
         if (FAILED(Prepare(WinWideToUtf8(t.statements[nNext++]).c_str(), variables, &stmt.m_p,
                            nullptr, pError)))
             return pError->hr;
@@ -225,7 +214,7 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
                                         sqlite3_int64* pnChanged, CAdoError* pError) {
     // The checks refuse the statement before anything changes.
     for (const std::wstring& check : t.checks) {
-        CPrepared stmt;
+        CSqlitePrepared stmt;
         if (FAILED(Prepare(WinWideToUtf8(check).c_str(), variables, &stmt.m_p, nullptr, pError)))
             return pError->hr;
         int rc = SQLITE_OK;
@@ -257,7 +246,7 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
         std::string sql = WinWideToUtf8(t.statements[i]);
         const char* pszNext = sql.c_str();
         while (pszNext && *pszNext) {
-            CPrepared stmt;
+            CSqlitePrepared stmt;
             const char* pszTail = nullptr;
             CAdoError e;
             if (FAILED(Prepare(pszNext, variables, &stmt.m_p, &pszTail, &e)))
@@ -339,7 +328,7 @@ bool CSqliteProvider::AttachedCatalog(const std::wstring& strSchema, std::wstrin
 
 bool CSqliteProvider::TableSql(const std::wstring& strSchema, const std::wstring& strTable,
                                std::wstring* pstrName, std::wstring* pstrSql) {
-    CPrepared stmt;
+    CSqlitePrepared stmt;
     std::string sql = "SELECT name, sql FROM " + SqliteQuoteName(strSchema) +
                       ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
     if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr) != SQLITE_OK)
@@ -356,7 +345,7 @@ bool CSqliteProvider::TableSql(const std::wstring& strSchema, const std::wstring
 std::vector<std::wstring> CSqliteProvider::TableDependents(const std::wstring& strSchema,
                                                            const std::wstring& strTable) {
     std::vector<std::wstring> dependents;
-    CPrepared stmt;
+    CSqlitePrepared stmt;
     std::string sql = "SELECT sql FROM " + SqliteQuoteName(strSchema) +
                       ".sqlite_schema WHERE type IN ('index','trigger') AND sql IS NOT NULL AND "
                       "tbl_name = ?1 COLLATE NOCASE ORDER BY type, rowid";

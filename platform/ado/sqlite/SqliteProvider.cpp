@@ -6,6 +6,7 @@
 #include "platform/ado/sqlite/SqlServerCollation.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlServerTable.h"
+#include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -34,17 +35,6 @@ std::wstring DefaultCatalog(const std::wstring& strPath) {
     return strName.empty() ? L"main" : strName;
 }
 
-class CStatement {
-public:
-    ~CStatement() { sqlite3_finalize(m_p); }
-    sqlite3_stmt* m_p = nullptr;
-    sqlite3_stmt* Release() {
-        sqlite3_stmt* p = m_p;
-        m_p = nullptr;
-        return p;
-    }
-};
-
 VARIANT Text(const std::wstring& s) {
     VARIANT v;
     VariantInit(&v);
@@ -63,13 +53,7 @@ VARIANT Null() {
 } // namespace
 
 std::string SqliteQuoteName(const std::wstring& strName) {
-    std::string s = "\"";
-    for (char c : WinWideToUtf8(strName)) {
-        if (c == '"')
-            s += '"';
-        s += c;
-    }
-    return s + "\"";
+    return SqlQuote(WinWideToUtf8(strName), '"');
 }
 
 CSqliteProvider::~CSqliteProvider() {
@@ -183,7 +167,7 @@ HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,
     std::wstring strSchema, strName;
     if (FAILED(ResolveTable(strTable, &strSchema, &strName, pError)))
         return pError->hr;
-    CStatement stmt;
+    CSqlitePrepared stmt;
     std::string sql =
         "SELECT * FROM " + SqliteQuoteName(strSchema) + "." + SqliteQuoteName(strName);
     int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
@@ -216,7 +200,7 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
         }
         sql += " (" + names + ") VALUES (" + params + ")";
     }
-    CStatement stmt;
+    CSqlitePrepared stmt;
     int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
     if (rc != SQLITE_OK) {
         *pError = Error(rc);
@@ -255,7 +239,7 @@ HRESULT CSqliteProvider::Tables(const std::vector<std::wstring>& restrictions,
         *ppCursor = std::move(pCursor);
         return S_OK;
     }
-    CStatement stmt;
+    CSqlitePrepared stmt;
     int rc = sqlite3_prepare_v2(
         m_pDb,
         "SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "

@@ -76,3 +76,15 @@ private:
 
 // Quotes a name for SQLite ("a""b").
 std::string SqliteQuoteName(const std::wstring& strName);
+
+// A prepared statement, finalised when it goes out of scope unless released.
+class CSqlitePrepared {
+public:
+    ~CSqlitePrepared() { sqlite3_finalize(m_p); }
+    sqlite3_stmt* Release() {
+        sqlite3_stmt* p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+    sqlite3_stmt* m_p = nullptr;
+};

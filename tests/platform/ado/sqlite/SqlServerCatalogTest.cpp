@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "SqlServerScriptSupport.h"
 #include "platform/ado/AdoInterfaces.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -13,45 +14,9 @@
 
 namespace {
 
-typedef std::vector<std::vector<std::wstring>> Rows;
-
-// The rows a statement returns, each cell as text; a failure is the test's, with its text.
-Rows Query(_ConnectionPtr& pConn, const std::wstring& strSql) {
-    Rows rows;
-    try {
-        _RecordsetPtr pRs = pConn->Execute(strSql.c_str(), nullptr, adCmdText);
-        if (pRs == nullptr)
-            return rows;
-        const LONG nFields = pRs->GetFields()->GetCount();
-        for (; !pRs->GetadoEOF(); pRs->MoveNext()) {
-            rows.emplace_back();
-            for (LONG i = 0; i < nFields; ++i) {
-                _variant_t v = pRs->GetFields()->GetItem(i)->GetValue();
-                rows.back().push_back(v.vt == VT_NULL ? L"NULL"
-                                                      : static_cast<const wchar_t*>(_bstr_t(v)));
-            }
-        }
-    } catch (const _com_error& e) {
-        const _bstr_t description = e.Description();
-        ADD_FAILURE() << std::hex << e.Error() << " "
-                      << WinWideToUtf8(static_cast<const wchar_t*>(description)) << " in "
-                      << WinWideToUtf8(strSql);
-    }
-    return rows;
-}
-
-class SqlServerCatalog : public ::testing::Test {
+class SqlServerCatalog : public SqlServerScript {
 protected:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        m_pConn.CreateInstance(L"ADODB.Connection");
-        m_pConn->Open(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=db", L"", L"", -1);
-    }
-    void TearDown() override {
-        m_pConn = nullptr;
-        CoUninitialize();
-    }
-    _ConnectionPtr m_pConn;
+    const wchar_t* Catalog() const override { return L"db"; }
 };
 
 } // namespace

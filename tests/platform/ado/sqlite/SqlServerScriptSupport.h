@@ -17,6 +17,7 @@ struct Outcome {
     bool bOk = true;
     Rows rows;
     std::wstring strError;
+    HRESULT hr = S_OK;
 };
 
 inline Outcome RunBatch(_ConnectionPtr& pConn, const std::wstring& strSql) {
@@ -34,10 +35,18 @@ inline Outcome RunBatch(_ConnectionPtr& pConn, const std::wstring& strSql) {
         }
     } catch (const _com_error& e) {
         o.bOk = false;
+        o.hr = e.Error();
         const _bstr_t description = e.Description();
         o.strError = description.length() ? static_cast<const wchar_t*>(description) : L"";
     }
     return o;
+}
+
+// The rows of a batch that must succeed; a failure is the test's, with its text.
+inline Rows Query(_ConnectionPtr& pConn, const std::wstring& strSql) {
+    Outcome o = RunBatch(pConn, strSql);
+    EXPECT_TRUE(o.bOk) << WinWideToUtf8(o.strError) << " in " << WinWideToUtf8(strSql);
+    return o.rows;
 }
 
 // One batch of a script and what SQL Server answers: rows, or (when strError is set) the error.
@@ -73,12 +82,17 @@ inline Step Fails(const std::wstring& strSql, const std::wstring& strError) {
     return Step{strSql, Rows(), strError};
 }
 
+// An embedded database in memory, named as the catalogue says.
 class SqlServerScript : public ::testing::Test {
 protected:
+    virtual const wchar_t* Catalog() const { return L"Shop"; }
     void SetUp() override {
         CoInitialize(nullptr);
         m_pConn.CreateInstance(L"ADODB.Connection");
-        m_pConn->Open(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=Shop", L"", L"", -1);
+        m_pConn->Open(
+            (std::wstring(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=") + Catalog())
+                .c_str(),
+            L"", L"", -1);
     }
     void TearDown() override {
         m_pConn = nullptr;
