@@ -48,6 +48,8 @@ private:
 // Resolves a database name for a name's first part; the error names the database.
 bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabase,
                         CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
+// Owners whose objects are this system's catalogue views (INFORMATION_SCHEMA, sys).
+bool SqlIsViewOwner(const std::wstring& strOwner);
 // The refusal of a construct the embedded database does not have.
 CSqlBridgeError SqlRefusal(const std::wstring& strText);
 // One of SQL Server's own errors, by its number and text.
