@@ -226,8 +226,13 @@ private:
             }
             return !(j < m_t.size() && SqlIs(m_t[j], L"AS"));
         }
-        if (first(L"ALTER") && (SqlIs(t, L"ALTER") || SqlIs(t, L"DROP")))
-            return true; // ALTER TABLE T ALTER COLUMN / DROP COLUMN
+        if (first(L"ALTER") && (SqlIs(t, L"ALTER") || SqlIs(t, L"DROP"))) {
+            // ALTER TABLE T ALTER COLUMN / DROP COLUMN, not a DROP TABLE that follows it.
+            size_t j = NextSig(k + 1);
+            return !(j < m_t.size() &&
+                     SqlIsOneOf(m_t[j], {L"TABLE", L"VIEW", L"INDEX", L"PROCEDURE", L"PROC",
+                                         L"FUNCTION", L"TRIGGER", L"DATABASE", L"SCHEMA"}));
+        }
         if (SqlIs(t, L"IF"))
             return IsAnyOf(pPrev, {L"TABLE", L"VIEW", L"INDEX", L"TRIGGER", L"PROCEDURE", L"PROC",
                                    L"FUNCTION", L"SCHEMA", L"DATABASE"});

@@ -3,6 +3,7 @@
 // literal, a quoted name or a comment is ever taken for SQL.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,12 @@ bool SqlIsNamePart(const CSqlToken& t);
 // Blanks and comments, which separate tokens but mean nothing.
 // A word that is one of a list of keywords.
 template <size_t N> bool SqlIsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
+    for (const wchar_t* w : words)
+        if (SqlIs(t, w))
+            return true;
+    return false;
+}
+static inline bool SqlIsOneOf(const CSqlToken& t, std::initializer_list<const wchar_t*> words) {
     for (const wchar_t* w : words)
         if (SqlIs(t, w))
             return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ado/sqlite/SqlServerBridge.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -265,4 +266,118 @@ TEST(SqlServerBridge, RefusesUnclosedText) {
     }
     // A line comment ends the text without a newline.
     ExpectTranslations({{L"SELECT 1 -- 'open", L"SELECT 1"}, {L"", L""}});
+}
+
+namespace {
+
+// A batch's steps as text: "S" and the statement's first word for a statement, "I>n" for an
+// IF that goes on with step n when false, "J>n" for a jump.
+std::vector<std::wstring> Steps(const std::wstring& strBatch, std::wstring* pstrError = nullptr) {
+    CFakeSchema schema;
+    CSqlServerBridge bridge(schema);
+    CSqlBatch batch;
+    CSqlBridgeError e;
+    std::vector<std::wstring> out;
+    if (!bridge.Split(strBatch, &batch, &e)) {
+        if (pstrError)
+            *pstrError = e.strText;
+        return out;
+    }
+    for (const CSqlStep& s : batch.steps) {
+        if (s.nKind == CSqlStep::kStatement)
+            out.push_back(L"S " + batch.tokens[s.nBegin].strText);
+        else
+            out.push_back((s.nKind == CSqlStep::kIf ? L"I>" : L"J>") + std::to_wstring(s.nTarget));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SqlServerBridge, SplitsBatchesIntoStatementsAndBlocks) {
+    typedef std::vector<std::wstring> V;
+    // Statements need no semicolons; what continues a statement stays in it.
+    EXPECT_EQ((V{L"S CREATE", L"S INSERT", L"S INSERT", L"S SELECT"}),
+              Steps(L"CREATE TABLE T (a int) INSERT INTO T VALUES (1)\nINSERT T SELECT a FROM T "
+                    L"UNION ALL SELECT 2 SELECT * FROM T WITH (NOLOCK)"));
+    EXPECT_EQ((V{L"S UPDATE", L"S SET", L"S DELETE"}),
+              Steps(L"UPDATE T SET a = 1 WHERE a IN (SELECT a FROM U) SET @x = 2 DELETE T"));
+    EXPECT_EQ((V{L"S SELECT", L"S WITH", L"S ALTER", L"S DROP"}),
+              Steps(L"SELECT CASE WHEN a = 1 THEN 'x' ELSE 'y' END FROM T;WITH c AS (SELECT 1 AS "
+                    L"n) SELECT n FROM c ALTER TABLE T DROP COLUMN a DROP TABLE T"));
+    EXPECT_EQ((V{L"S CREATE", L"S SELECT"}),
+              Steps(L"CREATE TRIGGER tr AFTER INSERT ON T BEGIN UPDATE T SET a = 1; DELETE FROM U; "
+                    L"END SELECT 1"));
+    EXPECT_EQ((V{L"S CREATE", L"S CREATE"}),
+              Steps(L"CREATE TABLE R (a int REFERENCES T ON DELETE SET NULL ON UPDATE CASCADE) "
+                    L"CREATE VIEW V AS SELECT a FROM R"));
+    // IF, ELSE and BEGIN ... END become steps and jumps.
+    EXPECT_EQ((V{L"I>3", L"S DROP", L"J>4", L"S SELECT", L"S CREATE"}),
+              Steps(L"IF OBJECT_ID('T') IS NOT NULL DROP TABLE T ELSE SELECT 'none' CREATE TABLE "
+                    L"T (a int)"));
+    EXPECT_EQ((V{L"I>5", L"S SET", L"I>4", L"S SELECT", L"J>6", L"S SELECT"}),
+              Steps(L"IF @a > 1\nBEGIN\n SET @b = 1\n IF @b = 1 SELECT 1\nEND\nELSE\nBEGIN "
+                    L"SELECT 2 END"));
+    std::wstring error;
+    EXPECT_TRUE(Steps(L"IF 1 = 1 BEGIN SELECT 1", &error).empty());
+    EXPECT_EQ(L"Incorrect syntax near 'BEGIN': the block has no END.", error);
+    EXPECT_TRUE(Steps(L"SELECT 1 ELSE SELECT 2", &error).empty());
+    EXPECT_EQ(L"Incorrect syntax near the keyword 'ELSE'.", error);
+    EXPECT_TRUE(Steps(L"IF 1 = 1", &error).empty());
+    EXPECT_EQ(L"Incorrect syntax near the keyword 'IF'.", error);
+}
+
+TEST(SqlServerBridge, WritesTablesWithSqlServersRules) {
+    // An identity in the table's key becomes SQLite's AUTOINCREMENT key, its seed a sequence.
+    Outcome o = Translate(L"CREATE TABLE [dbo].[O] ([ID] [bigint] IDENTITY(100,1) NOT NULL, "
+                          L"[Code] [char](3) NULL, CONSTRAINT [PK_O] PRIMARY KEY CLUSTERED ([ID] "
+                          L"ASC) WITH (FILLFACTOR = 90) ON [PRIMARY]) ON [PRIMARY]");
+    ASSERT_TRUE(o.bOk) << WinWideToUtf8(o.strText);
+    std::wstring s = o.strText;
+    size_t nComment = s.find(L"/*zqk_created:"), nClose = s.find(L"*/");
+    ASSERT_NE(std::wstring::npos, nComment);
+    s.erase(nComment, nClose + 3 - nComment);
+    EXPECT_EQ(L"CREATE TABLE [O] ([ID] INTEGER NOT NULL CONSTRAINT \"PK_O\" PRIMARY KEY "
+              L"AUTOINCREMENT CONSTRAINT \"zqk_type:bigint\" CHECK (typeof(\"ID\") IN "
+              L"('integer','null')) CONSTRAINT \"zqk_identity:bigint:100:1\" CHECK (1), [Code] "
+              L"char(3) COLLATE SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
+              L"(length(rtrim(\"Code\", ' ')) <= 3)); INSERT INTO \"main\".sqlite_sequence (name, "
+              L"seq) VALUES ('O', 99)",
+              s);
+    ExpectRefusals({
+        {L"CREATE TABLE E (A int IDENTITY(1,2))",
+         L"IDENTITY(1,2) on column 'A': the embedded database numbers identities only upwards by "
+         L"1 from a seed of 1 or more."},
+        {L"CREATE TABLE E (A int IDENTITY, B int PRIMARY KEY)",
+         L"The identity column 'A' is not the primary key of table 'dbo.E': the embedded database "
+         L"keeps identities only in the table's one key column."},
+        {L"SET ANSI_NULLS OFF", L"SET ANSI_NULLS OFF is not supported by the embedded database."},
+        {L"SET ROWCOUNT 10",
+         L"SET ROWCOUNT with a limit is not supported by the embedded database."},
+        {L"MERGE T USING U ON 1=1 WHEN MATCHED THEN DELETE;",
+         L"MERGE is not supported by the embedded database."},
+        {L"CREATE PROCEDURE p AS SELECT 1",
+         L"CREATE PROCEDURE is not supported by the embedded database: loops, cursors, "
+         L"procedures, EXEC and dynamic SQL need SQL Server itself, which the ODBC provider "
+         L"reaches."},
+        {L"CREATE TRIGGER tr ON T AFTER INSERT AS SELECT 1",
+         L"CREATE TRIGGER with a Transact-SQL body is not supported by the embedded database: "
+         L"loops, cursors, procedures, EXEC and dynamic SQL need SQL Server itself, which the "
+         L"ODBC provider reaches."},
+    });
+    // SQLite's own DDL goes to SQLite as written, apart from the names.
+    ExpectTranslations({
+        {L"CREATE TABLE t(id integer PRIMARY KEY, n text NOT NULL ON CONFLICT REPLACE)",
+         L"CREATE TABLE t(id integer PRIMARY KEY, n text NOT NULL ON CONFLICT REPLACE)"},
+        {L"CREATE INDEX IX ON dbo.T (a DESC) INCLUDE (b) WHERE a > 0 WITH (ONLINE = ON) ON "
+         L"[PRIMARY]",
+         L"CREATE INDEX IX ON \"T\" (a DESC) WHERE a > 0"},
+        {L"DROP INDEX T.IX; DROP INDEX IX ON db.dbo.T; DROP TABLE IF EXISTS a, dbo.b",
+         L"DROP INDEX \"IX\"; DROP INDEX \"IX\"; DROP TABLE IF EXISTS a; DROP TABLE IF EXISTS [b]"},
+        {L"INSERT INTO T VALUES (N'x', '5')",
+         L"INSERT INTO T (\"Name\", \"Qty\") VALUES ('x', zqk_convert('5', 'int'))"},
+    });
+    ExpectRefusals({{L"INSERT T (ID, Name) SELECT 1, 'a'",
+                     L"Cannot insert explicit value for identity column in table 'T' when "
+                     L"IDENTITY_INSERT is set to OFF."}});
 }
