@@ -7,6 +7,7 @@
 
 #include "platform/ado/sqlite/SqlServerCollation.h"
 #include "platform/ado/sqlite/SqlServerConvert.h"
+#include "platform/ado/sqlite/SqlServerDates.h"
 #include "platform/ado/sqlite/SqlServerOperators.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
@@ -274,7 +275,7 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         {"zqk_error", 0, &ErrorFn, true},
         {"zqk_trancount", 0, &TranCountFn, true},
     };
-    if (SqlRegisterConvert(pDb) != SQLITE_OK)
+    if (SqlRegisterConvert(pDb) != SQLITE_OK || SqlRegisterDates(pDb) != SQLITE_OK)
         return SQLITE_ERROR;
     for (const auto& f : functions) {
         int rc = sqlite3_create_function_v2(

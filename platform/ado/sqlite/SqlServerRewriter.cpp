@@ -413,6 +413,15 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 em.Emit(s);
                 i = nClose;
             }
+        } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART")) &&
+                   isAt(i + 1, L"(") && next(nAfter + 1) < nEnd &&
+                   T[next(nAfter + 1)].nKind == SqlTok::kWord) {
+            // The date part is a word SQL Server reads itself; SQLite gets it as text.
+            size_t nPart = next(nAfter + 1);
+            em.Emit(L"zqk_" + SqlLower(t.strText) + L"(" +
+                    SqlQuoteString(SqlLower(T[nPart].strText)));
+            levels.push_back(CLevel());
+            i = nPart;
         } else if (SqlIs(t, L"ISNULL") && isAt(i + 1, L"(")) {
             em.Emit(L"ifnull");
         } else if (SqlIs(t, L"LEN") && isAt(i + 1, L"(")) {

@@ -231,5 +231,22 @@ TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
                   L"Error converting data type varchar to numeric."),
             Fails(L"SELECT 'x' - 1", L"Conversion failed when converting the varchar value 'x' "
                                      L"to data type int."),
+            // Date functions: parts by name and abbreviation, boundaries crossed, month ends.
+            {L"SELECT DATEADD(day, 1, At), DATEADD(mm, 1, CONVERT(date, '2024-01-31')), "
+             L"DATEADD(hour, -12, At), "
+             L"DATEADD(year, 1, CONVERT(datetime, '20240229')) FROM D",
+             {{L"2024-03-06 10:00:00", L"2024-02-29", L"2024-03-04 22:00:00",
+               L"2025-02-28 00:00:00"}}},
+            {L"SELECT DATEDIFF(day, '2024-03-01 23:59', At), DATEDIFF(month, '2023-12-31', At), "
+             L"DATEDIFF(year, '2023-12-31', '2024-01-01'), DATEDIFF(hh, At, '2024-03-05 12:59'), "
+             L"DATEDIFF(week, '2024-03-02', '2024-03-03') FROM D",
+             {{L"4", L"3", L"1", L"2", L"1"}}},
+            {L"SELECT YEAR(At), MONTH(At), DAY(At), DATEPART(weekday, At), DATEPART(dy, At), "
+             L"DATEPART(qq, At), DATEPART(mi, '2024-03-05 10:20:30'), ISDATE('2024-02-30'), "
+             L"ISDATE('20240229') FROM D",
+             {{L"2024", L"3", L"5", L"3", L"65", L"1", L"20", L"0", L"1"}}},
+            Fails(L"SELECT DATEADD(fortnight, 1, At) FROM D",
+                  L"'fortnight' is not a recognized datepart option."),
+            Fails(L"SELECT DATEDIFF(day, 'soon', At) FROM D", kNotADate),
         });
 }
