@@ -223,6 +223,98 @@ void LowerFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ChangeCase(ctx, argv[0], false);
 }
 
+std::wstring WideArgument(sqlite3_value* v) {
+    const unsigned char* p = sqlite3_value_text(v);
+    return WinUtf8ToWide(reinterpret_cast<const char*>(p),
+                         static_cast<size_t>(sqlite3_value_bytes(v)));
+}
+
+// The text folded as the default collation compares it (case-insensitive for all letters).
+std::wstring Folded(sqlite3_value* v) {
+    std::string s = SqlChangeCase(sqlite3_value_text(v), sqlite3_value_bytes(v), false);
+    return WinUtf8ToWide(s);
+}
+
+void ResultWide(sqlite3_context* ctx, const std::wstring& w) {
+    std::string s = WinWideToUtf8(w);
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+bool AnyNull(int argc, sqlite3_value** argv) {
+    for (int i = 0; i < argc; ++i)
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL)
+            return true;
+    return false;
+}
+
+// LEFT(s, n) and RIGHT(s, n), in characters.
+void LeftRight(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool bLeft) {
+    if (AnyNull(argc, argv))
+        return;
+    sqlite3_int64 n = sqlite3_value_int64(argv[1]);
+    if (n < 0) {
+        std::string m = std::string("Invalid length parameter passed to the ") +
+                        (bLeft ? "left" : "right") + " function.";
+        sqlite3_result_error(ctx, m.c_str(), -1);
+        return;
+    }
+    std::wstring w = WideArgument(argv[0]);
+    size_t k = static_cast<size_t>(n) < w.size() ? static_cast<size_t>(n) : w.size();
+    ResultWide(ctx, bLeft ? w.substr(0, k) : w.substr(w.size() - k));
+}
+
+void LeftFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    LeftRight(ctx, argc, argv, true);
+}
+
+void RightFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    LeftRight(ctx, argc, argv, false);
+}
+
+// CHARINDEX(find, s[, start]): where find first stands in s, from 1; 0 when nowhere. The
+// default collation decides what is the same text.
+void CharIndexFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AnyNull(argc, argv))
+        return;
+    std::wstring find = Folded(argv[0]), text = Folded(argv[1]);
+    sqlite3_int64 nStart = argc > 2 ? sqlite3_value_int64(argv[2]) : 1;
+    size_t nFrom = nStart > 1 ? static_cast<size_t>(nStart - 1) : 0;
+    size_t nAt = find.empty() || nFrom > text.size() ? std::wstring::npos : text.find(find, nFrom);
+    sqlite3_result_int64(ctx, nAt == std::wstring::npos ? 0 : static_cast<sqlite3_int64>(nAt) + 1);
+}
+
+// REPLACE(s, find, with), finding as the default collation compares.
+void ReplaceFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AnyNull(argc, argv))
+        return;
+    std::wstring text = WideArgument(argv[0]), with = WideArgument(argv[2]);
+    std::wstring folded = Folded(argv[0]), find = Folded(argv[1]);
+    if (find.empty() || folded.size() != text.size()) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    std::wstring out;
+    size_t nFrom = 0;
+    for (size_t nAt; (nAt = folded.find(find, nFrom)) != std::wstring::npos;
+         nFrom = nAt + find.size())
+        out += text.substr(nFrom, nAt - nFrom) + with;
+    ResultWide(ctx, out + text.substr(nFrom));
+}
+
+// SPACE(n) and REPLICATE(s, n).
+void ReplicateFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AnyNull(argc, argv))
+        return;
+    std::wstring unit = argc == 1 ? std::wstring(L" ") : WideArgument(argv[0]);
+    sqlite3_int64 n = sqlite3_value_int64(argv[argc - 1]);
+    if (n < 0)
+        return; // NULL, as SQL Server gives
+    std::wstring out;
+    for (sqlite3_int64 i = 0; i < n && out.size() < 8000; ++i)
+        out += unit;
+    ResultWide(ctx, out);
+}
+
 CSqlSession& Session(sqlite3_context* ctx) {
     return *static_cast<CSqlSession*>(sqlite3_user_data(ctx));
 }
@@ -268,6 +360,13 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         {"like", 3, &Like, false},
         {"upper", 1, &UpperFn, false},
         {"zqk_raise", 1, &RaiseFn, false},
+        {"zqk_left", 2, &LeftFn, false},
+        {"zqk_right", 2, &RightFn, false},
+        {"charindex", 2, &CharIndexFn, false},
+        {"charindex", 3, &CharIndexFn, false},
+        {"replace", 3, &ReplaceFn, false},
+        {"space", 1, &ReplicateFn, false},
+        {"replicate", 2, &ReplicateFn, false},
         {"lower", 1, &LowerFn, false},
         {"zqk_identity", 0, &IdentityFn, true},
         {"zqk_scope_identity", 0, &ScopeIdentityFn, true},

@@ -1,6 +1,8 @@
 // SQL Server's builtins and session values as SQLite functions of a connection: the operators'
-// helpers, LIKE with its character sets, UPPER and LOWER for all letters, @@IDENTITY and
-// SCOPE_IDENTITY(), @@ROWCOUNT, @@TRANCOUNT, @@ERROR.
+// helpers, LIKE with its character sets, UPPER and LOWER for all letters, LEFT, RIGHT (which the
+// bridge writes as zqk_left and zqk_right: SQLite reads those words as joins), CHARINDEX and
+// REPLACE under the default collation, SPACE, REPLICATE, @@IDENTITY and SCOPE_IDENTITY(),
+// @@ROWCOUNT, @@TRANCOUNT, @@ERROR.
 #pragma once
 
 #include <sqlite3.h>

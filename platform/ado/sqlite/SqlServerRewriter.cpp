@@ -422,6 +422,8 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                     SqlQuoteString(SqlLower(T[nPart].strText)));
             levels.push_back(CLevel());
             i = nPart;
+        } else if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && isAt(i + 1, L"(")) {
+            em.Emit(L"zqk_" + SqlLower(t.strText)); // SQLite reads LEFT and RIGHT as joins
         } else if (SqlIs(t, L"ISNULL") && isAt(i + 1, L"(")) {
             em.Emit(L"ifnull");
         } else if (SqlIs(t, L"LEN") && isAt(i + 1, L"(")) {

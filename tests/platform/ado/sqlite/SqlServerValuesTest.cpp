@@ -191,6 +191,13 @@ TEST_F(SqlServerScript, OperatorsFollowSqlServer) {
             Fails(L"SELECT N / 0 FROM P", L"Divide by zero error encountered."),
             Fails(L"SELECT N % (N - 7) FROM P", L"Divide by zero error encountered."),
             {L"SELECT CASE WHEN 5 !> 4 THEN 1 ELSE 0 END", {{L"0"}}},
+            // String functions find text as the default collation compares it.
+            {L"SELECT LEFT(First, 2), RIGHT(N'中文名字', 2), CHARINDEX('LEE', Last), "
+             L"CHARINDEX('e', 'eee', 2), REPLACE(N'Ärger ärger', N'ÄR', 'x'), "
+             L"'[' + SPACE(2) + REPLICATE('ab', 2) + ']' FROM P",
+             {{L"An", L"名字", L"1", L"2", L"xger xger", L"[  abab]"}}},
+            Fails(L"SELECT LEFT(First, -1) FROM P",
+                  L"Invalid length parameter passed to the left function."),
         });
 }
 
