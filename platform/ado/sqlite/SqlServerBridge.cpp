@@ -269,7 +269,7 @@ void JoinCatalogName(const std::wstring& strText, const std::wstring& strCatalog
         bool bClean = true;
         while (j < t.size() && t[j].nOffset < nStop) {
             size_t nEnd = t[j].nOffset + t[j].strText.size();
-            if (nEnd > nStop && t[j].nKind == SqlTok::kNumber) {
+            if (nEnd > nStop && t[j].nKind == SqlTok::kNumber && strText[nStop] == L'.') {
                 // "2024.": the number ran on into the dot that follows the name.
                 CSqlTokens rest;
                 SqlTokenize(strText.substr(nStop, nEnd - nStop), &rest);
