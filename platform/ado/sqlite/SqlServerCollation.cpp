@@ -3,9 +3,15 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <strings.h>
+
+#include <cmath>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/win/TextEncoding.h"
+
+const char kSqlDateCollation[] = "zqk_datetime";
 
 namespace {
 
@@ -106,11 +112,32 @@ void Destroy(void* p) {
     delete static_cast<CSqlCollation*>(p);
 }
 
+// Dates and times as times: '2024-01-05' is '2024-01-05 00:00:00', whatever form SQL Server
+// reads. Texts that are no date come after every date, in byte order.
+int CompareDates(void*, int na, const void* a, int nb, const void* b) {
+    std::string sa(static_cast<const char*>(a), static_cast<size_t>(na));
+    std::string sb(static_cast<const char*>(b), static_cast<size_t>(nb));
+    if (sa == sb)
+        return 0;
+    double da = 0, db = 0;
+    bool bA = SqlParseDate(sa, &da), bB = SqlParseDate(sb, &db);
+    if (bA && bB) {
+        // To the millisecond, as the stored text keeps them.
+        long long ma = std::llround(da * 86400000.0), mb = std::llround(db * 86400000.0);
+        return ma < mb ? -1 : ma > mb ? 1 : 0;
+    }
+    if (bA != bB)
+        return bA ? -1 : 1;
+    return sa < sb ? -1 : 1;
+}
+
 void Needed(void*, sqlite3* pDb, int, const char* pszName) {
     CSqlCollation c;
     if (SqlParseCollation(WinUtf8ToWide(pszName), &c))
         sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, new CSqlCollation(c), &Compare,
                                     &Destroy);
+    else if (strcasecmp(pszName, kSqlDateCollation) == 0)
+        sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, nullptr, &CompareDates, nullptr);
 }
 
 } // namespace

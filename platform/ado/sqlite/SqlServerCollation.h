@@ -31,5 +31,8 @@ bool SqlLikeMatch(const unsigned char* pText, int nText, const unsigned char* pP
 // Upper and lower case of a UTF-8 text for all of Unicode's letters.
 std::string SqlChangeCase(const unsigned char* p, int n, bool bUpper);
 
+// The collation of date and time columns: they compare as times, not as texts.
+extern const char kSqlDateCollation[];
+
 // Makes every SQL Server collation that statements and the schema name available on demand.
 void SqlRegisterCollations(sqlite3* pDb);

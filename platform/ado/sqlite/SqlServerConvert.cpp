@@ -57,9 +57,9 @@ std::string NumberText(double d) {
     return sz;
 }
 
-// The date forms SQL Server reads whatever the language: ISO with dashes (and T), and the
-// unseparated yyyymmdd, each with an optional time; yyyy/mm/dd as well.
-bool ParseDate(const std::string& text, DATE* pDate) {
+} // namespace
+
+bool SqlParseDate(const std::string& text, DATE* pDate) {
     std::string s = Trim(text);
     if (s.size() >= 8 && s.find_first_not_of("0123456789", 0) >= 8 &&
         (s.size() == 8 || s[8] == ' ')) {
@@ -79,6 +79,8 @@ bool ParseDate(const std::string& text, DATE* pDate) {
             s[i] = s[i] == '/' ? '-' : s[i];
     return s.size() >= 8 && s[4] == '-' && ZqkDateFromText(s.data(), s.size(), pDate);
 }
+
+namespace {
 
 std::string FormatDate(DATE date, int nStyle, int nXtype) {
     int y, mo, d, h, mi, sec;
@@ -259,7 +261,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         DATE date = 0;
         if (v.nClass == SQLITE_INTEGER || v.nClass == SQLITE_FLOAT) {
             date = 2 + (v.nClass == SQLITE_INTEGER ? static_cast<double>(v.n) : v.d); // 1900-01-01
-        } else if (v.nClass != SQLITE_TEXT || !ParseDate(v.s, &date)) {
+        } else if (v.nClass != SQLITE_TEXT || !SqlParseDate(v.s, &date)) {
             *pstrError = kNotADate;
             return false;
         }
@@ -274,7 +276,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
             v.s = std::to_string(v.n);
         else if (v.nClass == SQLITE_FLOAT)
             v.s = NumberText(v.d);
-        else if (nStyle != 0 && v.nClass == SQLITE_TEXT && ParseDate(v.s, &date))
+        else if (nStyle != 0 && v.nClass == SQLITE_TEXT && SqlParseDate(v.s, &date))
             v.s = FormatDate(date, nStyle, 61);
         v.nClass = SQLITE_TEXT;
         if (type.bMax || row.nLength != 0)

@@ -28,5 +28,10 @@ struct CSqlValue {
 bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                 std::wstring* pstrError);
 
+// The date forms SQL Server reads whatever the language: ISO with dashes (and T), the
+// unseparated yyyymmdd, each with an optional time, yyyy/mm/dd, and a time alone (on
+// 1900-01-01).
+bool SqlParseDate(const std::string& strText, double* pDate);
+
 // The conversion of CAST and CONVERT on a connection.
 int SqlRegisterConvert(sqlite3* pDb);

@@ -4,6 +4,7 @@
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/win/TextEncoding.h"
 
 const wchar_t kSqlRulePrefix[] = L"zqk_";
 const wchar_t kSqlDefaultCollation[] = L"SQL_Latin1_General_CP1_CI_AS";
@@ -90,6 +91,8 @@ std::wstring SqlWriteColumn(const CSqlColumnDef& col) {
             collation = kSqlDefaultCollation;
         else if (t.pRow->nClass == SqlTypeClass::kGuid)
             collation = L"NOCASE"; // hexadecimal digits in either case
+        else if (t.pRow->nClass == SqlTypeClass::kDate)
+            collation = WinUtf8ToWide(kSqlDateCollation);
     }
     if (!collation.empty())
         s += L" COLLATE " + collation;

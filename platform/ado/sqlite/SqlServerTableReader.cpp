@@ -4,6 +4,7 @@
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
 #include "platform/ado/sqlite/SqlServerTable.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -298,7 +299,8 @@ bool CSqlTableReader::ReadColumn(size_t nBegin, size_t nEnd, const CSqlTableDef&
             c.Advance();
             CSqlCollation parsed;
             if (!SqlParseCollation(coll, &parsed) && !SqlEqualNoCase(coll, L"NOCASE") &&
-                !SqlEqualNoCase(coll, L"BINARY") && !SqlEqualNoCase(coll, L"RTRIM")) {
+                !SqlEqualNoCase(coll, L"BINARY") && !SqlEqualNoCase(coll, L"RTRIM") &&
+                WinWideToUtf8(SqlLower(coll)) != kSqlDateCollation) {
                 *pError = SqlServerError(448, L"Invalid collation '" + coll + L"'.");
                 return false;
             }

@@ -162,7 +162,7 @@ TEST_F(SchemaStatements, CreateReadAlterAndDropOnDisk) {
             "(typeof(\"ID\") IN ('integer','null')) CONSTRAINT \"zqk_range:int\" CHECK (\"ID\" "
             "BETWEEN -2147483648 AND 2147483647), [Name] varchar(50) COLLATE "
             "SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
-            "(length(rtrim(\"Name\", ' ')) <= 50), [Created] datetime DEFAULT "
+            "(length(rtrim(\"Name\", ' ')) <= 50), [Created] datetime COLLATE zqk_datetime DEFAULT "
             "(datetime('now','localtime')), [Photo] image CONSTRAINT \"zqk_binary:image\" CHECK "
             "(typeof(\"Photo\") IN ('blob','null')), [Memo] text COLLATE "
             "SQL_Latin1_General_CP1_CI_AS, [Score] float NOT NULL CONSTRAINT \"zqk_type:float\" "

@@ -233,6 +233,9 @@ TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
             {L"UPDATE W SET Price = Price / 3.0, N = N + 0.5 WHERE At = '2024-01-06 08:05:00'"},
             {L"SELECT At, Price, N FROM W ORDER BY At",
              {{L"2024-01-05", L"12.35", L"7"}, {L"2024-01-06 08:05:00", L"0.33", L"3"}}},
+            // Dates compare as times, whatever form either side is written in.
+            {L"SELECT COUNT(*), MAX(At) FROM W WHERE At = '2024-01-05' OR At = '20240106 08:05'",
+             {{L"2", L"2024-01-06 08:05:00"}}},
             Fails(L"INSERT INTO W (At) VALUES ('soon')", kNotADate),
             Fails(L"UPDATE W SET Price = 'cheap'",
                   L"Error converting data type varchar to numeric."),
