@@ -2,10 +2,13 @@
 // Item and Value for the cell, VariantChangeType to a string, trailing then leading white space
 // trimmed. The readers take a shorter way to the same cells; these tests hold the two together
 // on values where the ways could part: stored text of every shape in columns of every type.
+#include <sqlite3.h>
+
 #include <cwctype>
 
 #include "ReaderTestSupport.h"
 #include "platform/ado/AdoInterfaces.h"
+#include "platform/win/TextEncoding.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -20,6 +23,19 @@ std::vector<std::wstring> Texts(const CStringArray& arr) {
     for (INT_PTR i = 0; i < arr.GetSize(); ++i)
         out.push_back(Text(arr[i]));
     return out;
+}
+
+// Runs SQL on the file with SQLite itself: SQL Server would refuse to store most of these texts
+// in typed columns, but a file written by other tools may hold them, and readers must read them.
+void RawExec(const std::string& strPath, const std::wstring& strSql) {
+    sqlite3* pDb = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(strPath.c_str(), &pDb));
+    std::string sql = WinWideToUtf8(strSql);
+    char* pszError = nullptr;
+    int rc = sqlite3_exec(pDb, sql.c_str(), nullptr, nullptr, &pszError);
+    EXPECT_EQ(SQLITE_OK, rc) << (pszError ? pszError : "") << " in " << sql;
+    sqlite3_free(pszError);
+    sqlite3_close(pDb);
 }
 
 // The cells of a result as the objects give them, walked on a connection of its own.
@@ -103,18 +119,18 @@ TEST(CellText, ReadersGiveWhatTheObjectsGive) {
     CZORADORXServer server;
     ASSERT_EQ(1, server.InitADOServer(strConnection.c_str()));
     // Every text in a column of every type that keeps text as it came.
-    ASSERT_EQ(1,
-              server.ExecuteSQL(L"CREATE TABLE c(k int, s nvarchar(300), a char(10), d datetime, "
-                                L"dd date, t time, i int, g bigint, f float, r real, b bit, "
-                                L"u uniqueidentifier, n)"));
+    std::wstring strRows = L"CREATE TABLE c(k int, s nvarchar(300), a char(10), d datetime, "
+                           L"dd date, t time, i int, g bigint, f float, r real, b bit, "
+                           L"u uniqueidentifier, n);";
     int k = 0;
     for (const wchar_t* text : kTexts) {
         std::wstring v(text);
         std::wstring sql = L"INSERT INTO c VALUES (" + std::to_wstring(++k);
         for (int c = 0; c < 12; ++c)
             sql += L", " + v;
-        ASSERT_EQ(1, server.ExecuteSQL((sql + L")").c_str())) << sql;
+        strRows += sql + L");";
     }
+    RawExec(dir.File("cells.sqlite"), strRows);
     const wchar_t* sql = L"SELECT k, s, a, d, dd, t, i, g, f, r, b, u, n, s || '', "
                          L"CAST(d AS TEXT) FROM c ORDER BY k";
     const std::vector<std::wstring> expected = ObjectsText(strConnection, sql);
@@ -150,9 +166,11 @@ TEST(CellText, ReadersGiveWhatTheObjectsGive) {
 TEST(CellText, BinaryCellFailsAsTheCoercionDoes) {
     RecordingApp app;
     CZORADORXServer server;
-    OpenMemoryDatabase(server);
-    ASSERT_EQ(1, server.ExecuteSQL(L"CREATE TABLE b(k int, v varbinary(10))"));
-    ASSERT_EQ(1, server.ExecuteSQL(L"INSERT INTO b VALUES (1, X'0102'), (2, 'text')"));
+    TempDir dir;
+    RawExec(dir.File("b.sqlite"), L"CREATE TABLE b(k int, v varbinary(10));"
+                                  L"INSERT INTO b VALUES (1, X'0102'), (2, 'text')");
+    std::wstring strConnection = L"Provider=SQLite; Data Source=" + dir.WideFile("b.sqlite");
+    ASSERT_EQ(1, server.InitADOServer(strConnection.c_str()));
     CStringArray arr;
     EXPECT_EQ(-1, server.GetSelData(L"SELECT k, v FROM b ORDER BY k", arr));
     EXPECT_EQ(Strings{L"1"}, Contents(arr));

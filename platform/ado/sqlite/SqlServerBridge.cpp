@@ -1,415 +1,360 @@
 #include "platform/ado/sqlite/SqlServerBridge.h"
 
 #include <cwctype>
-#include <vector>
+
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerStatements.h"
 
 namespace {
 
-// The texts of what the bridge refuses.
-const wchar_t kUnknownDatabaseFormat1[] = L"Database '";
-const wchar_t kUnknownDatabaseFormat2[] =
-    L"' does not exist. Make sure that the name is entered correctly.";
-const wchar_t kTopNotTopLevel[] =
-    L"TOP is supported only at the start of the outermost SELECT of a statement.";
-const wchar_t kTopForm[] = L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).";
-const wchar_t kTopWithLimit[] = L"TOP cannot be combined with LIMIT.";
 const wchar_t kUnclosed[] = L"The statement has an unclosed string, name or comment.";
 
-enum TokenKind { kSpace, kComment, kString, kNString, kQuoted, kWord, kNumber, kPunct };
+// Keywords that always begin a statement of their own.
+const wchar_t* const kStarters[] = {
+    L"ALTER",  L"CREATE",     L"DECLARE", L"DROP",     L"TRUNCATE",   L"USE",     L"PRINT",
+    L"EXEC",   L"EXECUTE",    L"GO",      L"IF",       L"WHILE",      L"RETURN",  L"BEGIN",
+    L"COMMIT", L"ROLLBACK",   L"SAVE",    L"GRANT",    L"REVOKE",     L"DENY",    L"RAISERROR",
+    L"THROW",  L"WAITFOR",    L"BREAK",   L"CONTINUE", L"GOTO",       L"OPEN",    L"CLOSE",
+    L"FETCH",  L"DEALLOCATE", L"MERGE",   L"DBCC",     L"CHECKPOINT", L"BACKUP",  L"RESTORE",
+    L"KILL",   L"PRAGMA",     L"ATTACH",  L"DETACH",   L"VACUUM",     L"ANALYZE", L"REINDEX",
+    L"SELECT", L"INSERT",     L"UPDATE",  L"DELETE",   L"SET",        L"WITH"};
 
-struct Token {
-    TokenKind nKind;
-    std::wstring strText;
+bool IsStarter(const CSqlToken& t) {
+    return SqlIsOneOf(t, kStarters);
+}
+
+bool IsAnyOf(const CSqlToken* p, std::initializer_list<const wchar_t*> words) {
+    if (p == nullptr)
+        return false;
+    for (const wchar_t* w : words)
+        if (w[0] == L',' || w[0] == L'(' ? SqlIsPunct(*p, w) : SqlIs(*p, w))
+            return true;
+    return false;
+}
+
+// Splits tokens into statements and IF/ELSE/BEGIN...END blocks.
+class CSplitter {
+public:
+    CSplitter(const CSqlTokens& tokens, std::vector<CSqlStep>* pSteps)
+        : m_t(tokens), m_steps(*pSteps) {}
+
+    bool Run(CSqlBridgeError* pError) {
+        size_t i = Next(0);
+        while (i < m_t.size()) {
+            if (!Unit(&i, pError))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    size_t Next(size_t i) const {
+        while (i < m_t.size() && (SqlIsBlank(m_t[i]) || SqlIsPunct(m_t[i], L";")))
+            ++i;
+        return i;
+    }
+    size_t NextSig(size_t i) const {
+        while (i < m_t.size() && SqlIsBlank(m_t[i]))
+            ++i;
+        return i;
+    }
+
+    bool Syntax(const CSqlToken& t, CSqlBridgeError* pError) const {
+        pError->nNumber = 156;
+        pError->strText = L"Incorrect syntax near the keyword '" + t.strText + L"'.";
+        return false;
+    }
+
+    // A statement, an IF with its branches, or a BEGIN ... END block, from *pi.
+    bool Unit(size_t* pi, CSqlBridgeError* pError) {
+        size_t i = *pi;
+        const CSqlToken& t = m_t[i];
+        if (SqlIs(t, L"IF")) {
+            size_t nCond = NextSig(i + 1), nEnd = StatementEnd(nCond, true);
+            if (nEnd == nCond || nEnd >= m_t.size())
+                return Syntax(t, pError);
+            size_t nIf = m_steps.size();
+            m_steps.push_back({CSqlStep::kIf, nCond, nEnd, 0});
+            *pi = NextSig(nEnd);
+            if (!Unit(pi, pError))
+                return false;
+            size_t j = Next(*pi);
+            if (j < m_t.size() && SqlIs(m_t[j], L"ELSE")) {
+                size_t nJump = m_steps.size();
+                m_steps.push_back({CSqlStep::kJump, j, j, 0});
+                m_steps[nIf].nTarget = m_steps.size();
+                *pi = Next(j + 1);
+                if (*pi >= m_t.size())
+                    return Syntax(m_t[j], pError);
+                if (!Unit(pi, pError))
+                    return false;
+                m_steps[nJump].nTarget = m_steps.size();
+            } else {
+                m_steps[nIf].nTarget = m_steps.size();
+            }
+            *pi = Next(*pi);
+            return true;
+        }
+        if (SqlIs(t, L"BEGIN") && !IsTransaction(i)) {
+            size_t j = Next(i + 1);
+            while (j < m_t.size() && !SqlIs(m_t[j], L"END")) {
+                if (SqlIs(m_t[j], L"ELSE"))
+                    return Syntax(m_t[j], pError);
+                if (!Unit(&j, pError))
+                    return false;
+                j = Next(j);
+            }
+            if (j >= m_t.size()) {
+                pError->nNumber = 102;
+                pError->strText = L"Incorrect syntax near 'BEGIN': the block has no END.";
+                return false;
+            }
+            *pi = Next(j + 1);
+            return true;
+        }
+        if (SqlIs(t, L"END") || SqlIs(t, L"ELSE"))
+            return Syntax(t, pError);
+        size_t nEnd = StatementEnd(i, false);
+        size_t nStop = nEnd;
+        while (nStop > i && SqlIsBlank(m_t[nStop - 1]))
+            --nStop;
+        m_steps.push_back({CSqlStep::kStatement, i, nStop, 0});
+        *pi = Next(nEnd);
+        return true;
+    }
+
+    bool IsTransaction(size_t i) const {
+        size_t j = NextSig(i + 1);
+        return j < m_t.size() &&
+               (SqlIs(m_t[j], L"TRAN") || SqlIs(m_t[j], L"TRANSACTION") ||
+                SqlIs(m_t[j], L"DISTRIBUTED") || SqlIs(m_t[j], L"TRY") || SqlIs(m_t[j], L"CATCH") ||
+                SqlIs(m_t[j], L"DEFERRED") || SqlIs(m_t[j], L"IMMEDIATE") ||
+                SqlIs(m_t[j], L"EXCLUSIVE") || SqlIs(m_t[j], L";") || SqlIsPunct(m_t[j], L";"));
+    }
+
+    // Where the statement (or an IF's condition) that starts at i ends.
+    size_t StatementEnd(size_t i, bool bCondition) const {
+        int nDepth = 0, nCase = 0;
+        const CSqlToken* pFirst = nullptr;
+        const CSqlToken* pPrev = nullptr;
+        bool bSet = false, bRows = false, bDml = false;
+        bool bTrigger = false; // SQLite's CREATE TRIGGER ... BEGIN ... END
+        for (size_t k = i; k < m_t.size(); ++k) {
+            const CSqlToken& t = m_t[k];
+            if (SqlIsBlank(t))
+                continue;
+            if (SqlIsPunct(t, L"("))
+                ++nDepth;
+            else if (SqlIsPunct(t, L")"))
+                --nDepth;
+            if (nDepth > 0 || SqlIsPunct(t, L")")) {
+                pPrev = &t;
+                continue;
+            }
+            if (SqlIs(t, L"CASE"))
+                ++nCase;
+            if (pFirst == nullptr) {
+                pFirst = &t;
+                pPrev = &t;
+                continue;
+            }
+            if (bTrigger) {
+                if (SqlIs(t, L"END") && nCase == 0)
+                    return k + 1;
+                if (SqlIs(t, L"END"))
+                    --nCase;
+                pPrev = &t;
+                continue;
+            }
+            if (SqlIsPunct(t, L";"))
+                return k;
+            if (SqlIs(t, L"END")) {
+                if (nCase == 0)
+                    return k;
+                --nCase;
+            } else if (SqlIs(t, L"ELSE") && nCase == 0) {
+                return k;
+            } else if (SqlIs(t, L"BEGIN") && SqlIs(*pFirst, L"CREATE") && !IsTransaction(k)) {
+                bTrigger = true; // SQLite's trigger body: its semicolons are its own
+            } else if (IsStarter(t) && !Continues(t, pFirst, pPrev, bSet, bRows, bDml, k)) {
+                return k;
+            }
+            if (SqlIs(t, L"SET"))
+                bSet = true;
+            if (SqlIs(t, L"SELECT") || SqlIs(t, L"VALUES") || SqlIs(t, L"EXEC") ||
+                SqlIs(t, L"DEFAULT"))
+                bRows = true;
+            if (SqlIs(t, L"SELECT") || SqlIs(t, L"INSERT") || SqlIs(t, L"UPDATE") ||
+                SqlIs(t, L"DELETE"))
+                bDml = true;
+            pPrev = &t;
+        }
+        (void)bCondition;
+        return m_t.size();
+    }
+
+    // Whether a starter keyword at k continues the statement rather than beginning one.
+    bool Continues(const CSqlToken& t, const CSqlToken* pFirst, const CSqlToken* pPrev, bool bSet,
+                   bool bRows, bool bDml, size_t k) const {
+        auto first = [&](const wchar_t* w) { return SqlIs(*pFirst, w); };
+        if (IsAnyOf(pPrev, {L"OR", L"CONFLICT"})) // SQLite's INSERT OR ..., ON CONFLICT ...
+            return true;
+        if (SqlIs(t, L"SELECT"))
+            return IsAnyOf(pPrev, {L"UNION", L"ALL", L"EXCEPT", L"INTERSECT", L"(", L"AS"}) ||
+                   (first(L"INSERT") && !bRows) || (first(L"WITH") && !bDml) ||
+                   (first(L"DECLARE") && IsAnyOf(pPrev, {L"FOR"}));
+        if (SqlIs(t, L"INSERT") || SqlIs(t, L"UPDATE") || SqlIs(t, L"DELETE"))
+            return IsAnyOf(pPrev, {L"ON", L"FOR", L"AFTER", L"OF", L",", L"INSTEAD", L"THEN"}) ||
+                   (first(L"WITH") && !bDml);
+        if (SqlIs(t, L"SET"))
+            return (first(L"UPDATE") && !bSet) || IsAnyOf(pPrev, {L"DELETE", L"UPDATE"}) ||
+                   first(L"ALTER") || (first(L"WITH") && !bSet);
+        if (SqlIs(t, L"WITH")) {
+            // Only a common table expression starts a statement: WITH name [(...)] AS (
+            size_t j = NextSig(k + 1);
+            if (j >= m_t.size() || !SqlIsNamePart(m_t[j]))
+                return true;
+            j = NextSig(j + 1);
+            if (j < m_t.size() && SqlIsPunct(m_t[j], L"(")) {
+                int d = 0;
+                for (; j < m_t.size(); ++j)
+                    if (SqlIsPunct(m_t[j], L"("))
+                        ++d;
+                    else if (SqlIsPunct(m_t[j], L")") && --d == 0)
+                        break;
+                j = NextSig(j + 1);
+            }
+            return !(j < m_t.size() && SqlIs(m_t[j], L"AS"));
+        }
+        if (first(L"ALTER") && (SqlIs(t, L"ALTER") || SqlIs(t, L"DROP"))) {
+            // ALTER TABLE T ALTER COLUMN / DROP COLUMN, not a DROP TABLE that follows it.
+            size_t j = NextSig(k + 1);
+            return !(j < m_t.size() &&
+                     SqlIsOneOf(m_t[j], {L"TABLE", L"VIEW", L"INDEX", L"PROCEDURE", L"PROC",
+                                         L"FUNCTION", L"TRIGGER", L"DATABASE", L"SCHEMA"}));
+        }
+        if (SqlIs(t, L"IF"))
+            return IsAnyOf(pPrev, {L"TABLE", L"VIEW", L"INDEX", L"TRIGGER", L"PROCEDURE", L"PROC",
+                                   L"FUNCTION", L"SCHEMA", L"DATABASE"});
+        if (SqlIs(t, L"FETCH"))
+            return IsAnyOf(pPrev, {L"ROWS", L"ROW"});
+        if (SqlIs(t, L"ROLLBACK") || SqlIs(t, L"BEGIN"))
+            return IsAnyOf(pPrev, {L"ON", L"THEN"});
+        return false;
+    }
+
+    const CSqlTokens& m_t;
+    std::vector<CSqlStep>& m_steps;
 };
 
-bool IsWordStart(wchar_t c) {
-    return c == L'_' || c == L'@' || c == L'#' || (c >= 0x80) || iswalpha(static_cast<wint_t>(c));
-}
-
-bool IsWordChar(wchar_t c) {
-    return IsWordStart(c) || c == L'$' || iswdigit(static_cast<wint_t>(c));
-}
-
-// Splits the text; false for an unclosed literal, quoted name or block comment.
-bool Tokenize(const std::wstring& s, std::vector<Token>* pTokens) {
-    size_t i = 0, n = s.size();
-    auto quoted = [&](size_t nStart, wchar_t chClose, TokenKind nKind) {
-        size_t j = nStart + 1;
-        for (;;) {
-            if (j >= n)
-                return false;
-            if (s[j] == chClose) {
-                if (j + 1 < n && s[j + 1] == chClose) {
-                    j += 2;
-                    continue;
-                }
-                ++j;
-                break;
+// The connection's database name written bare where it is no plain identifier
+// ("shop-2024.dbo.T"): its tokens become one bracketed name when a "." follows them.
+void JoinCatalogName(const std::wstring& strText, const std::wstring& strCatalog,
+                     CSqlTokens* pTokens) {
+    bool bPlain = !strCatalog.empty();
+    for (wchar_t c : strCatalog)
+        bPlain = bPlain && (iswalnum(static_cast<wint_t>(c)) || c == L'_' || c >= 0x80);
+    if (bPlain)
+        return;
+    CSqlTokens& t = *pTokens;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].nKind == SqlTok::kString || t[i].nKind == SqlTok::kNString ||
+            t[i].nKind == SqlTok::kQuoted || SqlIsBlank(t[i]))
+            continue;
+        size_t nStart = t[i].nOffset, nStop = nStart + strCatalog.size();
+        if (nStop > strText.size() ||
+            wcsncasecmp(strText.c_str() + nStart, strCatalog.c_str(), strCatalog.size()) != 0)
+            continue;
+        size_t j = i;
+        bool bClean = true;
+        while (j < t.size() && t[j].nOffset < nStop) {
+            size_t nEnd = t[j].nOffset + t[j].strText.size();
+            if (nEnd > nStop && t[j].nKind == SqlTok::kNumber && strText[nStop] == L'.') {
+                // "2024.": the number ran on into the dot that follows the name.
+                CSqlTokens rest;
+                SqlTokenize(strText.substr(nStop, nEnd - nStop), &rest);
+                for (CSqlToken& r : rest)
+                    r.nOffset += nStop;
+                t[j].strText.resize(nStop - t[j].nOffset);
+                t.insert(t.begin() + static_cast<std::ptrdiff_t>(j + 1), rest.begin(), rest.end());
             }
+            bClean = bClean && t[j].nKind != SqlTok::kString && t[j].nKind != SqlTok::kNString &&
+                     t[j].nKind != SqlTok::kQuoted && t[j].nKind != SqlTok::kComment;
             ++j;
         }
-        pTokens->push_back({nKind, s.substr(i, j - i)});
-        i = j;
-        return true;
-    };
-    while (i < n) {
-        wchar_t c = s[i];
-        if (iswspace(static_cast<wint_t>(c))) {
-            size_t j = i;
-            while (j < n && iswspace(static_cast<wint_t>(s[j])))
-                ++j;
-            pTokens->push_back({kSpace, s.substr(i, j - i)});
-            i = j;
-        } else if (c == L'-' && i + 1 < n && s[i + 1] == L'-') {
-            size_t j = s.find(L'\n', i);
-            j = j == std::wstring::npos ? n : j;
-            pTokens->push_back({kComment, s.substr(i, j - i)});
-            i = j;
-        } else if (c == L'/' && i + 1 < n && s[i + 1] == L'*') {
-            size_t j = s.find(L"*/", i + 2);
-            if (j == std::wstring::npos)
-                return false;
-            pTokens->push_back({kComment, s.substr(i, j + 2 - i)});
-            i = j + 2;
-        } else if (c == L'\'') {
-            if (!quoted(i, L'\'', kString))
-                return false;
-        } else if ((c == L'N' || c == L'n') && i + 1 < n && s[i + 1] == L'\'') {
-            size_t nStart = i;
-            ++i;
-            if (!quoted(i, L'\'', kNString))
-                return false;
-            pTokens->back().strText = s.substr(nStart + 1, i - nStart - 1); // without the N
-        } else if (c == L'"') {
-            if (!quoted(i, L'"', kQuoted))
-                return false;
-        } else if (c == L'`') {
-            if (!quoted(i, L'`', kQuoted))
-                return false;
-        } else if (c == L'[') {
-            size_t j = i + 1;
-            while (j < n && !(s[j] == L']' && !(j + 1 < n && s[j + 1] == L']')))
-                j += (s[j] == L']') ? 2 : 1;
-            if (j >= n)
-                return false;
-            pTokens->push_back({kQuoted, s.substr(i, j + 1 - i)});
-            i = j + 1;
-        } else if (IsWordStart(c)) {
-            size_t j = i;
-            while (j < n && IsWordChar(s[j]))
-                ++j;
-            pTokens->push_back({kWord, s.substr(i, j - i)});
-            i = j;
-        } else if (iswdigit(static_cast<wint_t>(c)) ||
-                   (c == L'.' && i + 1 < n && iswdigit(static_cast<wint_t>(s[i + 1])))) {
-            size_t j = i;
-            while (j < n &&
-                   (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'.' ||
-                    ((s[j] == L'+' || s[j] == L'-') && (s[j - 1] == L'e' || s[j - 1] == L'E'))))
-                ++j;
-            pTokens->push_back({kNumber, s.substr(i, j - i)});
-            i = j;
-        } else {
-            pTokens->push_back({kPunct, std::wstring(1, c)});
-            ++i;
-        }
+        size_t k = j;
+        while (k < t.size() && SqlIsBlank(t[k]))
+            ++k;
+        if (!bClean || (j < t.size() && t[j].nOffset != nStop) || k >= t.size() ||
+            !SqlIsPunct(t[k], L"."))
+            continue;
+        std::wstring quoted = L"[";
+        for (wchar_t c : strCatalog)
+            quoted += c == L']' ? std::wstring(L"]]") : std::wstring(1, c);
+        t[i] = {SqlTok::kQuoted, quoted + L"]", nStart};
+        t.erase(t.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                t.begin() + static_cast<std::ptrdiff_t>(j));
     }
-    return true;
-}
-
-bool Is(const Token& t, const wchar_t* pszWord) {
-    return t.nKind == kWord && wcscasecmp(t.strText.c_str(), pszWord) == 0;
-}
-
-bool IsPunct(const Token& t, wchar_t c) {
-    return t.nKind == kPunct && t.strText.size() == 1 && t.strText[0] == c;
-}
-
-bool IsNamePart(const Token& t) {
-    return t.nKind == kWord || t.nKind == kQuoted;
-}
-
-// A name part without its quotes.
-std::wstring NameOf(const Token& t) {
-    if (t.nKind != kQuoted)
-        return t.strText;
-    wchar_t chClose = t.strText[0] == L'[' ? L']' : t.strText[0];
-    std::wstring s;
-    for (size_t i = 1; i + 1 < t.strText.size(); ++i) {
-        s += t.strText[i];
-        if (t.strText[i] == chClose)
-            ++i; // a doubled closing quote stands for one
-    }
-    return s;
-}
-
-bool IsCatalogName(const std::wstring& s) {
-    return wcscasecmp(s.c_str(), L"sysobjects") == 0 || wcscasecmp(s.c_str(), L"syscolumns") == 0 ||
-           wcscasecmp(s.c_str(), L"systypes") == 0;
-}
-
-std::wstring QuoteName(const std::wstring& s) {
-    std::wstring q = L"\"";
-    for (wchar_t c : s) {
-        if (c == L'"')
-            q += L'"';
-        q += c;
-    }
-    return q + L"\"";
-}
-
-// varchar(max), nvarchar(max) or varbinary(max) starting at token i (and not followed by a
-// dot, which would make its quoted form the first part of a name).
-template <typename Next> bool IsMaxType(const std::vector<Token>& tokens, size_t i, Next next) {
-    const Token& t = tokens[i];
-    if (!(Is(t, L"varchar") || Is(t, L"nvarchar") || Is(t, L"varbinary")))
-        return false;
-    size_t n = tokens.size();
-    size_t nOpen = next(i + 1), nMax = nOpen < n ? next(nOpen + 1) : n;
-    size_t nClose = nMax < n ? next(nMax + 1) : n, nAfter = nClose < n ? next(nClose + 1) : n;
-    return nClose < n && IsPunct(tokens[nOpen], L'(') && Is(tokens[nMax], L"max") &&
-           IsPunct(tokens[nClose], L')') && !(nAfter < n && IsPunct(tokens[nAfter], L'.'));
-}
-
-std::wstring Lower(std::wstring s) {
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
-    return s;
 }
 
 } // namespace
 
-std::wstring SqlServerUnknownDatabaseText(const std::wstring& strDatabase) {
-    return kUnknownDatabaseFormat1 + strDatabase + kUnknownDatabaseFormat2;
+CSqlServerBridge::CSqlServerBridge(CSqlServerSchema& schema)
+    : m_schema(schema), m_pCache(std::make_unique<CSqlTableCache>()) {}
+
+CSqlServerBridge::~CSqlServerBridge() = default;
+
+bool CSqlServerBridge::Split(const std::wstring& strText, CSqlBatch* pBatch,
+                             CSqlBridgeError* pError) const {
+    pBatch->tokens.clear();
+    pBatch->steps.clear();
+    if (!SqlTokenize(strText, &pBatch->tokens)) {
+        *pError = SqlRefusal(kUnclosed);
+        return false;
+    }
+    JoinCatalogName(strText, m_schema.CatalogName(), &pBatch->tokens);
+    CSplitter splitter(pBatch->tokens, &pBatch->steps);
+    if (!splitter.Run(pError))
+        return false;
+    // What cannot run at all is refused before anything runs, as SQL Server compiles a batch
+    // before it runs it.
+    for (const CSqlStep& step : pBatch->steps)
+        if (step.nKind == CSqlStep::kStatement &&
+            !SqlCheckStatement(pBatch->tokens, step.nBegin, step.nEnd, pError))
+            return false;
+    return true;
+}
+
+bool CSqlServerBridge::TranslateStep(const CSqlBatch& batch, const CSqlStep& step,
+                                     CSqlTranslation* pOut, CSqlBridgeError* pError) const {
+    *pOut = CSqlTranslation();
+    if (step.nKind == CSqlStep::kJump)
+        return true;
+    if (step.nKind == CSqlStep::kIf) {
+        CSqlRewriter rewriter(m_schema, batch.tokens);
+        std::wstring cond;
+        if (!rewriter.Rewrite(step.nBegin, step.nEnd, SqlRewriteScope::kExpression, &cond, pError))
+            return false;
+        pOut->statements.push_back(L"SELECT CASE WHEN " + cond + L" THEN 1 ELSE 0 END");
+        pOut->bTestOnly = true;
+        return true;
+    }
+    CSqlStatementTranslator translator(m_schema, batch.tokens, step.nBegin, step.nEnd, *m_pCache);
+    return translator.Translate(pOut, pError);
 }
 
 bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOut,
-                                 std::wstring* pstrError, bool* pbUnknownDatabase) const {
-    *pbUnknownDatabase = false;
+                                 CSqlBridgeError* pError) const {
     pstrOut->clear();
-    std::vector<Token> tokens;
-    if (!Tokenize(strIn, &tokens)) {
-        *pstrError = kUnclosed;
+    CSqlBatch batch;
+    if (!Split(strIn, &batch, pError))
         return false;
+    for (const CSqlStep& step : batch.steps) {
+        CSqlTranslation t;
+        if (!TranslateStep(batch, step, &t, pError))
+            return false;
+        for (const std::wstring& s : t.statements)
+            *pstrOut += (pstrOut->empty() ? L"" : L"; ") + s;
     }
-    std::wstring& out = *pstrOut;
-    size_t n = tokens.size();
-    // The next token that is not blank or a comment, from i on.
-    auto next = [&](size_t i) {
-        while (i < n && (tokens[i].nKind == kSpace || tokens[i].nKind == kComment))
-            ++i;
-        return i;
-    };
-
-    int nDepth = 0;
-    std::vector<bool> lenParens;    // per open parenthesis: opened by LEN(
-    size_t nLastSignificantEnd = 0; // where the statement's last real token ends in out
-    const Token* pPrev = nullptr;   // the previous real token of the statement
-    bool bStatementStart = true;
-    bool bTopLevelSelect = false;
-    bool bHasLimit = false;
-    bool bCompound = false; // UNION, EXCEPT or INTERSECT outside parentheses
-    std::wstring strLimit;
-
-    auto endStatement = [&]() -> bool {
-        if (!strLimit.empty()) {
-            if (bHasLimit) {
-                *pstrError = kTopWithLimit;
-                return false;
-            }
-            // LIMIT would cut the whole compound, TOP only its own SELECT.
-            if (bCompound) {
-                *pstrError = kTopNotTopLevel;
-                return false;
-            }
-            out.insert(nLastSignificantEnd, L" LIMIT " + strLimit);
-        }
-        strLimit.clear();
-        bHasLimit = false;
-        bCompound = false;
-        bStatementStart = true;
-        bTopLevelSelect = false;
-        pPrev = nullptr;
-        return true;
-    };
-    auto emit = [&](const std::wstring& s) {
-        // A rewrite may bring two literals or quoted names together ('a'N'b', dbo.T]); touching,
-        // they would read as one with a doubled quote inside.
-        if (!out.empty() && !s.empty() && out.back() == s[0] &&
-            (s[0] == L'\'' || s[0] == L'"' || s[0] == L'`' || s[0] == L']'))
-            out += L' ';
-        out += s;
-        nLastSignificantEnd = out.size();
-    };
-
-    for (size_t i = 0; i < n; ++i) {
-        const Token& t = tokens[i];
-        if (t.nKind == kSpace || t.nKind == kComment) {
-            out += t.strText;
-            continue;
-        }
-        if (IsPunct(t, L';') && nDepth == 0) {
-            if (!endStatement())
-                return false;
-            emit(t.strText);
-            pPrev = nullptr;
-            continue;
-        }
-        if (bStatementStart) {
-            bTopLevelSelect = Is(t, L"SELECT");
-            bStatementStart = false;
-        }
-        if (t.nKind == kNString) {
-            emit(t.strText);
-        } else if (IsPunct(t, L'(')) {
-            ++nDepth;
-            lenParens.push_back(false);
-            emit(L"(");
-        } else if (IsPunct(t, L')')) {
-            bool bLen = !lenParens.empty() && lenParens.back();
-            if (!lenParens.empty())
-                lenParens.pop_back();
-            if (nDepth > 0)
-                --nDepth;
-            emit(bLen ? L"))" : L")");
-        } else if (t.nKind == kWord && Is(t, L"LIMIT") && nDepth == 0) {
-            bHasLimit = true;
-            emit(t.strText);
-        } else if (nDepth == 0 && (Is(t, L"UNION") || Is(t, L"EXCEPT") || Is(t, L"INTERSECT"))) {
-            bCompound = true;
-            emit(t.strText);
-        } else if (pPrev && IsPunct(*pPrev, L'.')) {
-            // A part of a qualified name (x.GETDATE(), T.LEN(...)) is the user's, not a builtin.
-            emit(t.strText);
-        } else if ((Is(t, L"GETDATE") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(') &&
-                    next(next(i + 1) + 1) < n && IsPunct(tokens[next(next(i + 1) + 1)], L')')) ||
-                   Is(t, L"CURRENT_TIMESTAMP")) {
-            bool bDefault = pPrev && Is(*pPrev, L"DEFAULT");
-            // Parenthesised as a column default, which SQLite requires for an expression.
-            // SQLite's own CURRENT_TIMESTAMP is UTC; SQL Server's, like GETDATE(), is local.
-            emit(bDefault ? L"(datetime('now','localtime'))" : L"datetime('now','localtime')");
-            if (Is(t, L"GETDATE"))
-                i = next(next(i + 1) + 1);
-        } else if (IsMaxType(tokens, i, next)) {
-            // SQLite's type names take numbers only in parentheses; quoted, the whole name is
-            // kept as the declared type, which the catalogue reads as SQL Server's max size.
-            emit(QuoteName(t.strText + L"(max)"));
-            i = next(next(next(i + 1) + 1) + 1);
-        } else if (Is(t, L"ISNULL") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(')) {
-            emit(L"ifnull");
-        } else if (Is(t, L"LEN") && next(i + 1) < n && IsPunct(tokens[next(i + 1)], L'(')) {
-            // SQL Server's LEN leaves trailing blanks out.
-            emit(L"length(rtrim(");
-            ++nDepth;
-            lenParens.push_back(true);
-            i = next(i + 1);
-        } else if (Is(t, L"TOP") && pPrev &&
-                   (Is(*pPrev, L"SELECT") || Is(*pPrev, L"DISTINCT") || Is(*pPrev, L"ALL"))) {
-            if (!bTopLevelSelect || nDepth != 0 || !strLimit.empty() || bCompound) {
-                *pstrError = kTopNotTopLevel;
-                return false;
-            }
-            size_t j = next(i + 1);
-            bool bParen = j < n && IsPunct(tokens[j], L'(');
-            if (bParen)
-                j = next(j + 1);
-            if (j >= n || tokens[j].nKind != kNumber ||
-                tokens[j].strText.find_first_not_of(L"0123456789") != std::wstring::npos) {
-                *pstrError = kTopForm;
-                return false;
-            }
-            strLimit = tokens[j].strText;
-            if (bParen) {
-                j = next(j + 1);
-                if (j >= n || !IsPunct(tokens[j], L')')) {
-                    *pstrError = kTopForm;
-                    return false;
-                }
-            }
-            size_t k = next(j + 1);
-            if (k < n && (Is(tokens[k], L"PERCENT") || Is(tokens[k], L"WITH"))) {
-                *pstrError = kTopForm;
-                return false;
-            }
-            i = j; // TOP n is dropped here and comes back as LIMIT n at the end
-            continue;
-        } else if (IsNamePart(t) && !(pPrev && IsPunct(*pPrev, L'.'))) {
-            // Qualified names: db.dbo.obj, db..obj and dbo.obj.
-            size_t d1 = next(i + 1);
-            size_t p2 = d1 < n && IsPunct(tokens[d1], L'.') ? next(d1 + 1) : n;
-            bool bHandled = false;
-            if (p2 < n) {
-                size_t nObj = n, nEnd = n;
-                bool bThreePart = false;
-                if (IsPunct(tokens[p2], L'.')) { // db..obj
-                    nObj = next(p2 + 1);
-                    bThreePart = true;
-                } else if (IsNamePart(tokens[p2]) &&
-                           wcscasecmp(NameOf(tokens[p2]).c_str(), L"dbo") == 0) {
-                    size_t d2 = next(p2 + 1);
-                    if (d2 < n && IsPunct(tokens[d2], L'.')) { // db.dbo.obj
-                        nObj = next(d2 + 1);
-                        bThreePart = true;
-                    }
-                }
-                if (bThreePart && nObj < n && IsNamePart(tokens[nObj])) {
-                    nEnd = next(nObj + 1);
-                    if (nEnd < n && IsPunct(tokens[nEnd], L'.')) {
-                        bThreePart = false; // four parts: not ours to change
-                    }
-                } else {
-                    bThreePart = false;
-                }
-                if (bThreePart) {
-                    std::wstring strDatabase = NameOf(t);
-                    CSqlDatabaseRef ref = m_fnResolve(strDatabase);
-                    if (ref.nKind == CSqlDatabaseRef::kUnknown) {
-                        *pstrError = SqlServerUnknownDatabaseText(strDatabase);
-                        *pbUnknownDatabase = true;
-                        return false;
-                    }
-                    const Token& obj = tokens[nObj];
-                    std::wstring strObject = NameOf(obj);
-                    if (IsCatalogName(strObject)) {
-                        std::wstring strPrefix;
-                        if (ref.nKind == CSqlDatabaseRef::kAttached) {
-                            if (!m_fnCatalog(ref.strSchema, &strPrefix)) {
-                                *pstrError = SqlServerUnknownDatabaseText(strDatabase);
-                                *pbUnknownDatabase = true;
-                                return false;
-                            }
-                            emit(QuoteName(strPrefix + Lower(strObject)));
-                        } else {
-                            emit(Lower(strObject));
-                        }
-                    } else {
-                        emit((ref.nKind == CSqlDatabaseRef::kMain ? std::wstring(L"main")
-                                                                  : QuoteName(ref.strSchema)) +
-                             L"." + obj.strText);
-                    }
-                    i = nObj;
-                    bHandled = true;
-                } else if (wcscasecmp(NameOf(t).c_str(), L"dbo") == 0 && IsNamePart(tokens[p2])) {
-                    size_t d2 = next(p2 + 1);
-                    if (!(d2 < n && IsPunct(tokens[d2], L'.'))) { // dbo.obj
-                        // A bare word is bracketed: it names an object, never a builtin
-                        // (dbo.LEN stays a name) nor a keyword (dbo.ISNULL).
-                        const Token& obj = tokens[p2];
-                        if (IsCatalogName(NameOf(obj)))
-                            emit(Lower(NameOf(obj)));
-                        else
-                            emit(obj.nKind == kWord ? L"[" + obj.strText + L"]" : obj.strText);
-                        i = p2;
-                        bHandled = true;
-                    }
-                }
-            }
-            if (!bHandled)
-                emit(t.strText);
-        } else {
-            emit(t.strText);
-        }
-        pPrev = &tokens[i];
-    }
-    return endStatement();
+    return true;
 }

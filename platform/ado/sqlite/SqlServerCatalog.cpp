@@ -1,212 +1,238 @@
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 
-#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <string>
 
+#include <sys/time.h>
+
+#include "platform/ado/sqlite/SqlServerTypes.h"
+#include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/win/TextEncoding.h"
+
+const wchar_t kSqlCreatedMarker[] = L"/*zqk_created:";
 
 namespace {
 
-struct CTypeRow {
-    const char* pszName;
-    int nXtype;
-    int nLength; // fixed storage length; 0: from the declared length
-    int nPrec;
-    int nScale;
-    int nUnitBytes; // bytes per declared unit for sized types (2 for the national ones)
-};
+const char kIdentityMarker[] = "\"zqk_identity:";
 
-// SQL Server's types with their codes. systypes lists them in this order; sysname comes
-// before nvarchar so that reading code -> name in order ends with nvarchar for 231.
-const CTypeRow kTypes[] = {
-    {"bigint", 127, 8, 19, 0, 0},
-    {"binary", 173, 0, 8000, 0, 1},
-    {"bit", 104, 1, 1, 0, 0},
-    {"char", 175, 0, 8000, 0, 1},
-    {"date", 40, 3, 10, 0, 0},
-    {"datetime", 61, 8, 23, 3, 0},
-    {"datetime2", 42, 8, 27, 7, 0},
-    {"decimal", 106, 17, 38, 38, 0},
-    {"float", 62, 8, 53, 0, 0},
-    {"image", 34, 16, 0, 0, 0},
-    {"int", 56, 4, 10, 0, 0},
-    {"money", 60, 8, 19, 4, 0},
-    {"nchar", 239, 0, 4000, 0, 2},
-    {"ntext", 99, 16, 0, 0, 0},
-    {"numeric", 108, 17, 38, 38, 0},
-    {"sysname", 231, 256, 128, 0, 0},
-    {"nvarchar", 231, 0, 4000, 0, 2},
-    {"real", 59, 4, 24, 0, 0},
-    {"smalldatetime", 58, 4, 16, 0, 0},
-    {"smallint", 52, 2, 5, 0, 0},
-    {"smallmoney", 122, 4, 10, 4, 0},
-    {"sql_variant", 98, 8016, 0, 0, 0},
-    {"text", 35, 16, 0, 0, 0},
-    {"time", 41, 5, 16, 7, 0},
-    {"timestamp", 189, 8, 0, 0, 0},
-    {"tinyint", 48, 1, 3, 0, 0},
-    {"uniqueidentifier", 36, 16, 0, 0, 0},
-    {"varbinary", 165, 0, 8000, 0, 1},
-    {"varchar", 167, 0, 8000, 0, 1},
-};
-
-const CTypeRow* FindType(const std::string& name) {
-    for (const CTypeRow& t : kTypes)
-        if (name == t.pszName)
-            return &t;
-    return nullptr;
-}
-
-// Storage bytes of a decimal by its precision.
-int DecimalLength(int nPrec) {
-    return nPrec <= 9 ? 5 : nPrec <= 19 ? 9 : nPrec <= 28 ? 13 : 17;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return std::string();
-    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
-}
-
-CSqlServerType FromRow(const CTypeRow& t, const std::string& args, bool bHasArgs) {
-    if (t.nXtype == 106 || t.nXtype == 108) {
-        int nPrec = bHasArgs ? std::atoi(args.c_str()) : 18;
-        size_t nComma = args.find(',');
-        int nScale =
-            bHasArgs && nComma != std::string::npos ? std::atoi(args.c_str() + nComma + 1) : 0;
-        if (nPrec <= 0)
-            nPrec = 18;
-        return {t.nXtype, DecimalLength(nPrec), nPrec, nScale};
+// What zqk_sqlserver_type(declared, what) answers.
+int TypeValue(const CSqlDeclaredType& t, const std::string& what, bool* pbNull) {
+    const CSqlServerTypeRow& r = *t.pRow;
+    bool bChar = r.nClass == SqlTypeClass::kChar || r.nClass == SqlTypeClass::kNChar ||
+                 (r.nClass == SqlTypeClass::kBinary && r.nXtype != 189);
+    bool bNumber = r.nClass == SqlTypeClass::kInteger || r.nClass == SqlTypeClass::kExact ||
+                   r.nClass == SqlTypeClass::kFloat || r.nClass == SqlTypeClass::kBit;
+    *pbNull = false;
+    if (what == "xtype")
+        return t.Xtype();
+    if (what == "xusertype")
+        return r.nXtype == 231 && r.nLength == 256 ? 256 : t.Xtype(); // sysname has its own
+    if (what == "length")
+        return t.StorageLength();
+    if (what == "prec")
+        return t.CatalogPrec();
+    if (what == "scale")
+        return t.CatalogScale();
+    if (what == "charlen" || what == "octetlen") {
+        *pbNull = !bChar;
+        int nBytes = t.StorageLength();
+        if (r.nLength != 0) // text, ntext, image
+            return what == "octetlen" || r.nClass != SqlTypeClass::kNChar ? 2147483647 : 1073741823;
+        if (nBytes < 0)
+            return -1;
+        return what == "octetlen" ? nBytes : nBytes / (r.nUnitBytes ? r.nUnitBytes : 1);
     }
-    // float(1) to float(24) is stored as real.
-    if (t.nXtype == 62 && bHasArgs && std::atoi(args.c_str()) >= 1 && std::atoi(args.c_str()) <= 24)
-        return FromRow(*FindType("real"), std::string(), false);
-    if (t.nLength != 0)
-        return {t.nXtype, t.nLength, t.nPrec, t.nScale};
-    if (Trim(args.substr(0, args.find_first_of(",)"))) == "max")
-        return {t.nXtype, -1, -1, 0};
-    int n = bHasArgs ? std::atoi(args.c_str()) : 1;
-    if (n <= 0)
-        n = 1;
-    // Beyond the largest size SQL Server has (its prec here), only max can hold the column.
-    if (n > t.nPrec)
-        return {t.nXtype, -1, -1, 0};
-    return {t.nXtype, n * t.nUnitBytes, n, 0};
+    if (what == "numprec") {
+        *pbNull = !bNumber;
+        return r.nClass == SqlTypeClass::kBit ? 1 : t.CatalogPrec();
+    }
+    if (what == "radix") {
+        *pbNull = !bNumber || r.nClass == SqlTypeClass::kBit;
+        return r.nClass == SqlTypeClass::kFloat ? 2 : 10;
+    }
+    if (what == "numscale") {
+        *pbNull = !bNumber || r.nClass == SqlTypeClass::kFloat || r.nClass == SqlTypeClass::kBit;
+        return t.CatalogScale();
+    }
+    if (what == "dtprec") {
+        *pbNull = r.nClass != SqlTypeClass::kDate;
+        return r.nXtype == 58 || r.nXtype == 40 ? 0 : r.nScale;
+    }
+    *pbNull = true;
+    return 0;
 }
 
 void TypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
     const char* pszDecl = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
     const char* pszWhat = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    CSqlServerType t = SqlServerTypeOf(pszDecl);
+    CSqlDeclaredType t = SqlServerParseType(pszDecl);
     std::string what = pszWhat ? pszWhat : "";
-    int n = what == "xtype"    ? t.nXtype
-            : what == "length" ? t.nLength
-            : what == "prec"   ? t.nPrec
-                               : t.nScale;
-    sqlite3_result_int(pContext, n);
+    if (what == "name") {
+        sqlite3_result_text(pContext, t.pRow->pszName, -1, SQLITE_STATIC);
+        return;
+    }
+    bool bNull = false;
+    int n = TypeValue(t, what, &bNull);
+    if (bNull)
+        sqlite3_result_null(pContext);
+    else
+        sqlite3_result_int(pContext, n);
 }
 
-std::string Quote(const std::string& s, char chQuote) {
-    std::string q(1, chQuote);
-    for (char c : s) {
-        if (c == chQuote)
-            q += chQuote;
-        q += c;
+// The SQL Server type an identity column was declared with, from its table's stored text.
+void IdentityTypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
+    const char* pszSql = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const char* p = pszSql ? strstr(pszSql, kIdentityMarker) : nullptr;
+    if (p == nullptr) {
+        sqlite3_result_text(pContext, "int", -1, SQLITE_STATIC);
+        return;
     }
-    return q + chQuote;
+    p += sizeof(kIdentityMarker) - 1;
+    const char* pEnd = strchr(p, ':');
+    sqlite3_result_text(pContext, p, pEnd ? static_cast<int>(pEnd - p) : 0, SQLITE_TRANSIENT);
 }
 
 std::string QuoteName(const std::string& s) {
-    return Quote(s, '"');
+    return SqlQuote(s, '"');
 }
 
-// The three views over one schema. Names: the main ones are plain, an attached schema's
-// carry its prefix. Object and column names compare without regard to case, as SQLite's
-// names do and as SQL Server's default collation does.
-std::string CatalogViewsSql(const std::string& schema, const std::string& prefix) {
+// The views over one schema. The main schema's are named plainly, an attached one's carry
+// its prefix. Object and column names compare without regard to case, as SQLite's names do
+// and as SQL Server's default collation does. Objects of owners other than dbo are stored as
+// "owner.name".
+std::string CatalogViewsSql(const std::string& schema, const std::string& prefix,
+                            const std::string& catalog) {
     std::string s = QuoteName(schema);
-    std::string objects = QuoteName(prefix + "sysobjects");
-    std::string columns = QuoteName(prefix + "syscolumns");
-    std::string types = QuoteName(prefix + "systypes");
+    std::string head = "CREATE TEMP VIEW IF NOT EXISTS ";
+    // Objects of this schema, without SQLite's own and without these views themselves.
+    std::string objects =
+        "(SELECT rowid AS oid, * , CASE WHEN instr(name, '.') > 0 THEN substr(name, 1, "
+        "instr(name, '.') - 1) ELSE 'dbo' END AS owner, CASE WHEN instr(name, '.') > 0 THEN "
+        "substr(name, instr(name, '.') + 1) ELSE name END AS short FROM " +
+        s +
+        ".sqlite_schema WHERE type IN ('table','view','trigger') AND name NOT LIKE "
+        "'sqlite\\_%' ESCAPE '\\' AND NOT (type = 'view' AND sql LIKE '%/*zqk_catalog*/%'))";
+    std::string marker = "instr(o.sql, '/*zqk_created:')";
     std::string sql;
-    sql += "CREATE TEMP VIEW IF NOT EXISTS " + objects +
-           " AS SELECT o.name COLLATE NOCASE AS name, o.rowid AS id, "
+    sql += head + QuoteName(prefix + "sysobjects") +
+           " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS id, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS xtype, "
-           "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
-           "1 AS uid, "
+           "CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END AS uid, 0 AS info, 0 AS status, "
            "CASE WHEN o.type = 'trigger' THEN (SELECT p.rowid FROM " +
            s +
            ".sqlite_schema p WHERE p.type = 'table' AND p.name = o.tbl_name) ELSE 0 END AS "
-           "parent_obj, "
-           "NULL AS crdate FROM " +
-           s +
-           ".sqlite_schema o WHERE o.type IN ('table','view','trigger') AND o.name NOT LIKE "
-           "'sqlite\\_%' ESCAPE '\\';";
-    sql += "CREATE TEMP VIEW IF NOT EXISTS " + columns +
-           " AS SELECT c.name COLLATE NOCASE AS name, o.rowid AS id, "
-           "zqk_sqlserver_type(c.type,'xtype') AS xtype, "
-           "zqk_sqlserver_type(c.type,'length') AS length, c.cid + 1 AS colid, "
-           "CASE WHEN c.\"notnull\" OR c.pk THEN 0 ELSE 1 END AS isnullable, "
-           "zqk_sqlserver_type(c.type,'prec') AS prec, zqk_sqlserver_type(c.type,'scale') AS scale "
-           "FROM " +
-           s + ".sqlite_schema o JOIN pragma_table_info(o.name, " + Quote(schema, '\'') +
-           ") c WHERE o.type IN ('table','view') AND o.name NOT LIKE 'sqlite\\_%' ESCAPE '\\';";
-    sql +=
-        "CREATE TEMP VIEW IF NOT EXISTS " + types + "(name, xtype, length, prec, scale) AS VALUES ";
-    bool bFirst = true;
-    for (const CTypeRow& t : kTypes) {
-        CSqlServerType v = t.nLength != 0 ? CSqlServerType{t.nXtype, t.nLength, t.nPrec, t.nScale}
-                                          : CSqlServerType{t.nXtype, 8000, t.nPrec, t.nScale};
-        sql += (bFirst ? "" : ",") + std::string("('") + t.pszName + "'," +
-               std::to_string(v.nXtype) + "," + std::to_string(v.nLength) + "," +
-               std::to_string(v.nPrec) + "," + std::to_string(v.nScale) + ")";
-        bFirst = false;
+           "parent_obj, CASE WHEN " +
+           marker + " > 0 THEN substr(o.sql, " + marker +
+           " + 14, 19) END AS crdate, "
+           "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
+           "0 AS userstat, 0 AS sysstat, 0 AS category FROM " +
+           objects + " o;";
+    // One row per column; an identity's type is the one it was declared with.
+    std::string columns =
+        "(SELECT o.oid, o.owner, o.short, o.type AS otype, c.name, c.cid, c.\"notnull\", c.pk, "
+        "c.dflt_value, (c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
+        std::string(kIdentityMarker) +
+        "') > 0) AS ident, CASE WHEN c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
+        std::string(kIdentityMarker) +
+        "') > 0 THEN zqk_identity_type(o.sql) ELSE c.type END AS decl FROM " + objects +
+        " o JOIN pragma_table_xinfo(o.name, " + SqlQuote(schema, '\'') +
+        ") c WHERE o.type IN ('table','view') AND c.hidden IN (0, 2, 3))";
+    sql += head + QuoteName(prefix + "syscolumns") +
+           " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
+           "zqk_sqlserver_type(x.decl,'xtype') AS xtype, "
+           "zqk_sqlserver_type(x.decl,'xusertype') AS xusertype, "
+           "zqk_sqlserver_type(x.decl,'length') AS length, x.cid + 1 AS colid, "
+           "CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS isnullable, "
+           "zqk_sqlserver_type(x.decl,'prec') AS prec, zqk_sqlserver_type(x.decl,'scale') AS "
+           "scale, CASE WHEN x.ident THEN 128 ELSE 0 END AS status, 0 AS iscomputed FROM " +
+           columns + " x;";
+    sql += head + QuoteName(prefix + "systypes") +
+           "(name, xtype, xusertype, length, prec, scale) AS SELECT /*zqk_catalog*/ * FROM "
+           "(VALUES ";
+    size_t nCount = 0;
+    const CSqlServerTypeRow* pRows = SqlServerTypeRows(&nCount);
+    for (size_t i = 0; i < nCount; ++i) {
+        const CSqlServerTypeRow& t = pRows[i];
+        int nLength = t.nLength != 0 ? t.nLength : 8000;
+        int nUser = t.nXtype == 231 && t.nLength == 256 ? 256 : t.nXtype;
+        sql += (i ? "," : "") + std::string("('") + t.pszName + "'," + std::to_string(t.nXtype) +
+               "," + std::to_string(nUser) + "," + std::to_string(nLength) + "," +
+               std::to_string(t.nPrec) + "," + std::to_string(t.nScale) + ")";
     }
-    sql += ";";
+    sql += ");";
+    // The catalogue views of SQL Server 2005 and later, as generated scripts query them.
+    std::string kind = "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END";
+    std::string created =
+        "CASE WHEN " + marker + " > 0 THEN substr(o.sql, " + marker + " + 14, 19) END";
+    std::string sysObjects =
+        " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS object_id, "
+        "CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END AS schema_id, 0 AS parent_object_id, " +
+        kind +
+        " AS type, CASE o.type WHEN 'table' THEN 'USER_TABLE' WHEN 'view' THEN 'VIEW' ELSE "
+        "'SQL_TRIGGER' END AS type_desc, " +
+        created + " AS create_date, " + created + " AS modify_date, 0 AS is_ms_shipped FROM " +
+        objects + " o";
+    sql += head + QuoteName(prefix + "sys.objects") + sysObjects + ";";
+    sql += head + QuoteName(prefix + "sys.tables") + sysObjects + " WHERE o.type = 'table';";
+    sql += head + QuoteName(prefix + "sys.columns") +
+           " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name COLLATE NOCASE AS name, x.cid + "
+           "1 AS column_id, zqk_sqlserver_type(x.decl,'xtype') AS system_type_id, "
+           "zqk_sqlserver_type(x.decl,'xusertype') AS user_type_id, "
+           "zqk_sqlserver_type(x.decl,'length') AS max_length, "
+           "zqk_sqlserver_type(x.decl,'prec') AS precision, zqk_sqlserver_type(x.decl,'scale') "
+           "AS scale, CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS is_nullable, "
+           "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, 0 AS is_computed FROM " +
+           columns + " x;";
+    std::string cat = SqlQuote(catalog, '\'');
+    sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.TABLES") + " AS SELECT /*zqk_catalog*/ " +
+           cat +
+           " AS TABLE_CATALOG, o.owner AS TABLE_SCHEMA, o.short COLLATE NOCASE AS TABLE_NAME, "
+           "CASE o.type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END AS TABLE_TYPE FROM " +
+           objects + " o WHERE o.type IN ('table','view');";
+    sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.COLUMNS") + " AS SELECT /*zqk_catalog*/ " +
+           cat +
+           " AS TABLE_CATALOG, x.owner AS TABLE_SCHEMA, x.short COLLATE NOCASE AS TABLE_NAME, "
+           "x.name COLLATE NOCASE AS COLUMN_NAME, x.cid + 1 AS ORDINAL_POSITION, x.dflt_value "
+           "AS COLUMN_DEFAULT, CASE WHEN x.\"notnull\" OR x.pk THEN 'NO' ELSE 'YES' END AS "
+           "IS_NULLABLE, zqk_sqlserver_type(x.decl,'name') AS DATA_TYPE, "
+           "zqk_sqlserver_type(x.decl,'charlen') AS CHARACTER_MAXIMUM_LENGTH, "
+           "zqk_sqlserver_type(x.decl,'octetlen') AS CHARACTER_OCTET_LENGTH, "
+           "zqk_sqlserver_type(x.decl,'numprec') AS NUMERIC_PRECISION, "
+           "zqk_sqlserver_type(x.decl,'radix') AS NUMERIC_PRECISION_RADIX, "
+           "zqk_sqlserver_type(x.decl,'numscale') AS NUMERIC_SCALE, "
+           "zqk_sqlserver_type(x.decl,'dtprec') AS DATETIME_PRECISION FROM " +
+           columns + " x;";
     return sql;
 }
 
 } // namespace
 
-CSqlServerType SqlServerTypeOf(const char* pszDeclared) {
-    std::string decl;
-    for (const char* p = pszDeclared ? pszDeclared : ""; *p; ++p)
-        decl += static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
-    decl = Trim(decl);
-    if (decl.empty())
-        return {98, 8016, 0, 0}; // no declared type: sql_variant
-    size_t nParen = decl.find('(');
-    std::string base = Trim(decl.substr(0, nParen));
-    std::string args = nParen == std::string::npos ? std::string() : decl.substr(nParen + 1);
-    if (base == "integer")
-        base = "int";
-    if (base == "double" || base == "double precision")
-        base = "float";
-    if (const CTypeRow* t = FindType(base))
-        return FromRow(*t, args, nParen != std::string::npos);
-    // SQLite's affinity rules for everything else.
-    if (decl.find("int") != std::string::npos)
-        return FromRow(*FindType("int"), args, false);
-    if (decl.find("char") != std::string::npos || decl.find("clob") != std::string::npos ||
-        decl.find("text") != std::string::npos)
-        return nParen != std::string::npos ? FromRow(*FindType("varchar"), args, true)
-                                           : FromRow(*FindType("text"), args, false);
-    if (decl.find("blob") != std::string::npos)
-        return FromRow(*FindType("image"), args, false);
-    if (decl.find("real") != std::string::npos || decl.find("floa") != std::string::npos ||
-        decl.find("doub") != std::string::npos)
-        return FromRow(*FindType("float"), args, false);
-    return FromRow(*FindType("numeric"), args, false);
+std::wstring SqlCreatedComment() {
+    struct timeval tv;
+    gettimeofday(&tv, nullptr);
+    std::tm tm;
+    time_t t = tv.tv_sec;
+    localtime_r(&t, &tm);
+    wchar_t sz[64];
+    // To the second, as GETDATE() here gives it, so that the two compare as times do.
+    swprintf(sz, 64, L"%ls%04d-%02d-%02d %02d:%02d:%02d*/", kSqlCreatedMarker, tm.tm_year + 1900,
+             tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return sz;
 }
 
-int SqlServerCreateCatalog(sqlite3* pDb) {
-    int rc =
-        sqlite3_create_function_v2(pDb, "zqk_sqlserver_type", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                   nullptr, &TypeFunction, nullptr, nullptr, nullptr);
+int SqlServerCreateCatalog(sqlite3* pDb, const std::wstring& strCatalog) {
+    int rc = sqlite3_create_function_v2(pDb, "zqk_sqlserver_type", 2,
+                                        SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                        nullptr, &TypeFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(pDb, "zqk_identity_type", 1,
+                                        SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                        nullptr, &IdentityTypeFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return rc;
-    return sqlite3_exec(pDb, CatalogViewsSql("main", "").c_str(), nullptr, nullptr, nullptr);
+    return sqlite3_exec(pDb, CatalogViewsSql("main", "", WinWideToUtf8(strCatalog)).c_str(),
+                        nullptr, nullptr, nullptr);
 }
 
 bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
@@ -214,6 +240,7 @@ bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
     std::string schema = WinWideToUtf8(strSchema);
     std::string prefix = schema + "$";
     *pstrPrefix = WinUtf8ToWide(prefix);
-    return sqlite3_exec(pDb, CatalogViewsSql(schema, prefix).c_str(), nullptr, nullptr, nullptr) ==
-           SQLITE_OK;
+    std::string catalog = schema == "temp" ? "tempdb" : schema;
+    return sqlite3_exec(pDb, CatalogViewsSql(schema, prefix, catalog).c_str(), nullptr, nullptr,
+                        nullptr) == SQLITE_OK;
 }

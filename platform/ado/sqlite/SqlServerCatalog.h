@@ -1,27 +1,21 @@
-// SQL Server's catalogue (sysobjects, syscolumns, systypes) as read-only views over a SQLite
-// connection's schema, with SQL Server's type codes and lengths.
+// SQL Server's catalogue as read-only temporary views over a SQLite connection's schema:
+// sysobjects, syscolumns and systypes with SQL Server's codes and lengths, and
+// INFORMATION_SCHEMA.TABLES and INFORMATION_SCHEMA.COLUMNS. Nothing is written to the file.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <string>
 
-struct CSqlServerType {
-    int nXtype;
-    int nLength;
-    int nPrec;
-    int nScale;
-};
+// The marker a created table or view carries in its stored text: its creation time.
+extern const wchar_t kSqlCreatedMarker[];
+// The marker's comment for now, local time ("/*zqk_created:2024-01-05 10:00:00.000*/").
+std::wstring SqlCreatedComment();
 
-// SQL Server's code and storage length for a declared column type ("varchar (50)",
-// "nvarchar(max)", "decimal(10,2)", ...); no type is sql_variant; an unknown one maps by
-// SQLite's affinity rules.
-CSqlServerType SqlServerTypeOf(const char* pszDeclared);
-
-// Registers the type function and creates the main database's catalogue views on this
-// connection (temporary: nothing is written to the database file).
-int SqlServerCreateCatalog(sqlite3* pDb);
-// The catalogue views of an attached schema, created on first use; *pstrPrefix receives the
-// prefix of their names.
+// Registers the catalogue's functions and creates the main database's views on this
+// connection; strCatalog is the database name SQL uses for it.
+int SqlServerCreateCatalog(sqlite3* pDb, const std::wstring& strCatalog);
+// The catalogue views of an attached schema (or "temp" for tempdb), created on first use;
+// *pstrPrefix receives the prefix of their names.
 bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
                                     std::wstring* pstrPrefix);

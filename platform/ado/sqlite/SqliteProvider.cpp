@@ -6,6 +6,10 @@
 #include <thread>
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerTable.h"
+#include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -49,35 +53,6 @@ std::wstring DefaultCatalog(const std::wstring& strPath) {
     return strName.empty() ? L"main" : strName;
 }
 
-// Whether what is left of a batch holds only blanks and comments.
-bool OnlyBlanks(sqlite3* pDb, const char* pszTail) {
-    while (pszTail && *pszTail) {
-        sqlite3_stmt* pStmt = nullptr;
-        const char* pszNext = nullptr;
-        if (sqlite3_prepare_v2(pDb, pszTail, -1, &pStmt, &pszNext) != SQLITE_OK)
-            return false;
-        if (pStmt) {
-            sqlite3_finalize(pStmt);
-            return false;
-        }
-        if (pszNext == pszTail)
-            break;
-        pszTail = pszNext;
-    }
-    return true;
-}
-
-class CStatement {
-public:
-    ~CStatement() { sqlite3_finalize(m_p); }
-    sqlite3_stmt* m_p = nullptr;
-    sqlite3_stmt* Release() {
-        sqlite3_stmt* p = m_p;
-        m_p = nullptr;
-        return p;
-    }
-};
-
 VARIANT Text(const std::wstring& s) {
     VARIANT v;
     VariantInit(&v);
@@ -96,13 +71,7 @@ VARIANT Null() {
 } // namespace
 
 std::string SqliteQuoteName(const std::wstring& strName) {
-    std::string s = "\"";
-    for (char c : WinWideToUtf8(strName)) {
-        if (c == '"')
-            s += '"';
-        s += c;
-    }
-    return s + "\"";
+    return SqlQuote(WinWideToUtf8(strName), '"');
 }
 
 CSqliteProvider::~CSqliteProvider() {
@@ -117,6 +86,11 @@ CAdoError CSqliteProvider::Error(int rc) const {
     HRESULT hr = (rc & 0xFF) == SQLITE_CONSTRAINT ? DB_E_INTEGRITYVIOLATION : DB_E_ERRORSINCOMMAND;
     const char* pszMessage = m_pDb ? sqlite3_errmsg(m_pDb) : sqlite3_errstr(rc);
     std::wstring strMessage = WinUtf8ToWide(pszMessage ? pszMessage : "");
+    // The rules the bridge wrote into tables fail with SQL Server's own messages.
+    long nNative = 0;
+    std::wstring server = SqlRuleMessage(strMessage, &nNative);
+    if (!server.empty())
+        return CAdoError::Make(DB_E_ERRORSINCOMMAND, server, kSource, nNative);
     // The database's own words for a lock or a full disk do not tell a host what happened.
     int nErrno = m_pDb ? sqlite3_system_errno(m_pDb) : 0;
     if ((rc & 0xFF) == SQLITE_BUSY) {
@@ -133,6 +107,10 @@ CAdoError CSqliteProvider::Error(int rc) const {
                      strMessage + L").";
     }
     return CAdoError::Make(hr, strMessage, kSource, rc);
+}
+
+CAdoError CSqliteProvider::Refused(const CSqlBridgeError& e) const {
+    return CAdoError::Make(DB_E_ERRORSINCOMMAND, e.strText, kSource, e.nNumber);
 }
 
 HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
@@ -158,28 +136,36 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     }
     sqlite3_extended_result_codes(pDb, 1);
     sqlite3_busy_handler(pDb, WaitWhileBusy, &m_busySince);
-    rc = SqlServerCreateCatalog(pDb);
+    auto itCatalog = pairs.find(L"initial catalog");
+    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second
+                                                                          : DefaultCatalog(strPath);
+    m_session = CSqlSession();
+    // SQL Server always enforces foreign keys; its collations compare text.
+    SqlRegisterCollations(pDb);
+    rc = SqlRegisterFunctions(pDb, &m_session);
+    if (rc == SQLITE_OK)
+        rc = SqlServerCreateCatalog(pDb, m_strCatalog);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(pDb, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         *pError = CAdoError::Make(E_FAIL, WinUtf8ToWide(sqlite3_errmsg(pDb)), kSource, rc);
         sqlite3_close(pDb);
         return E_FAIL;
     }
     m_pDb = pDb;
-    auto itCatalog = pairs.find(L"initial catalog");
-    m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second
-                                                                          : DefaultCatalog(strPath);
-    m_pBridge = std::make_unique<CSqlServerBridge>(
-        [this](const std::wstring& strDatabase) { return ResolveDatabase(strDatabase); },
-        [this](const std::wstring& strSchema, std::wstring* pstrPrefix) {
-            return SqlServerEnsureAttachedCatalog(m_pDb, strSchema, pstrPrefix);
-        });
+    m_pBridge = std::make_unique<CSqlServerBridge>(static_cast<CSqlServerSchema&>(*this));
     return S_OK;
 }
 
-CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase) const {
+CSqlDatabaseRef CSqliteProvider::ResolveDatabase(const std::wstring& strDatabase) {
     CSqlDatabaseRef ref;
     if (Lower(strDatabase) == Lower(m_strCatalog)) {
         ref.nKind = CSqlDatabaseRef::kMain;
+        return ref;
+    }
+    if (Lower(strDatabase) == L"tempdb") { // where #temp tables live
+        ref.nKind = CSqlDatabaseRef::kAttached;
+        ref.strSchema = L"temp";
         return ref;
     }
     // An attached database by its schema name.
@@ -207,64 +193,6 @@ void CSqliteProvider::Close() {
         sqlite3_close_v2(m_pDb);
     m_pDb = nullptr;
     m_pBridge.reset();
-}
-
-HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor,
-                                 LONG* pnAffected, CAdoError* pError) {
-    ppCursor->reset();
-    *pnAffected = 0;
-    // SQL written for SQL Server becomes SQLite's before it runs.
-    std::wstring strTranslated, strProblem;
-    bool bUnknownDatabase = false;
-    if (!m_pBridge->Translate(strText, &strTranslated, &strProblem, &bUnknownDatabase)) {
-        *pError = Error(DB_E_ERRORSINCOMMAND, strProblem);
-        return pError->hr;
-    }
-    std::string sql = WinWideToUtf8(strTranslated);
-    if (ReuseStatement(sql, ppCursor))
-        return S_OK;
-    const char* pszNext = sql.c_str();
-    sqlite3_int64 nChanged = 0;
-    // A batch runs statement by statement; only its last statement may return rows.
-    while (pszNext && *pszNext) {
-        CStatement stmt;
-        const char* pszTail = nullptr;
-        int rc = sqlite3_prepare_v2(m_pDb, pszNext, -1, &stmt.m_p, &pszTail);
-        if (rc != SQLITE_OK) {
-            *pError = Error(rc);
-            return pError->hr;
-        }
-        if (stmt.m_p == nullptr)
-            break; // blanks and comments only
-        pszNext = pszTail;
-        if (sqlite3_column_count(stmt.m_p) > 0) {
-            if (!OnlyBlanks(m_pDb, pszNext)) {
-                *pError = Error(DB_E_ERRORSINCOMMAND,
-                                L"Only the last statement of a batch may return rows.");
-                return pError->hr;
-            }
-            // A query that is the whole text may keep its statement for the next run.
-            bool bKeep =
-                pszNext == sql.c_str() + sql.size() && CSqliteStatementCache::Suits(sql, stmt.m_p);
-            *ppCursor =
-                std::make_unique<CSqliteCursor>(*this, stmt.Release(), bKeep ? sql : std::string());
-            return S_OK;
-        }
-        sqlite3_int64 nTotalBefore = sqlite3_total_changes64(m_pDb);
-        rc = sqlite3_step(stmt.m_p);
-        while (rc == SQLITE_ROW)
-            rc = sqlite3_step(stmt.m_p);
-        if (rc != SQLITE_DONE) {
-            *pError = Error(rc);
-            return pError->hr;
-        }
-        // Only the statement's own rows count, not those its triggers and cascades change;
-        // sqlite3_changes64 keeps its old value across statements that change no rows.
-        if (sqlite3_total_changes64(m_pDb) != nTotalBefore)
-            nChanged += sqlite3_changes64(m_pDb);
-    }
-    *pnAffected = static_cast<LONG>(nChanged);
-    return S_OK;
 }
 
 bool CSqliteProvider::ReuseStatement(const std::string& strSql,
@@ -298,19 +226,12 @@ void CSqliteProvider::KeepStatement(const std::string& strSql, sqlite3_stmt* pSt
 HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,
                                    std::unique_ptr<CAdoCursor>* ppCursor, CAdoError* pError) {
     ppCursor->reset();
-    CStatement check;
-    sqlite3_prepare_v2(
-        m_pDb,
-        "SELECT 1 FROM sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE",
-        -1, &check.m_p, nullptr);
-    std::string name = WinWideToUtf8(strTable);
-    sqlite3_bind_text(check.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(check.m_p) != SQLITE_ROW) {
-        *pError = Error(DB_E_NOTABLE, L"no such table: " + strTable);
+    std::wstring strSchema, strName;
+    if (FAILED(ResolveTable(strTable, &strSchema, &strName, pError)))
         return pError->hr;
-    }
-    CStatement stmt;
-    std::string sql = "SELECT * FROM " + SqliteQuoteName(strTable);
+    CSqlitePrepared stmt;
+    std::string sql =
+        "SELECT * FROM " + SqliteQuoteName(strSchema) + "." + SqliteQuoteName(strName);
     int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
     if (rc != SQLITE_OK) {
         *pError = Error(rc);
@@ -323,7 +244,10 @@ HRESULT CSqliteProvider::OpenTable(const std::wstring& strTable,
 HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
                                    const std::vector<CAdoColumn>& columns,
                                    const CAdoRowValues& values, CAdoError* pError) {
-    std::string sql = "INSERT INTO " + SqliteQuoteName(strTable);
+    std::wstring strSchema, strName;
+    if (FAILED(ResolveTable(strTable, &strSchema, &strName, pError)))
+        return pError->hr;
+    std::string sql = "INSERT INTO " + SqliteQuoteName(strSchema) + "." + SqliteQuoteName(strName);
     if (values.empty()) {
         sql += " DEFAULT VALUES";
     } else {
@@ -338,7 +262,7 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
         }
         sql += " (" + names + ") VALUES (" + params + ")";
     }
-    CStatement stmt;
+    CSqlitePrepared stmt;
     int rc = sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr);
     if (rc != SQLITE_OK) {
         *pError = Error(rc);
@@ -377,7 +301,7 @@ HRESULT CSqliteProvider::Tables(const std::vector<std::wstring>& restrictions,
         *ppCursor = std::move(pCursor);
         return S_OK;
     }
-    CStatement stmt;
+    CSqlitePrepared stmt;
     int rc = sqlite3_prepare_v2(
         m_pDb,
         "SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
@@ -422,6 +346,8 @@ HRESULT CSqliteProvider::BeginTrans(CAdoError* pError) {
 }
 
 HRESULT CSqliteProvider::CommitTrans(CAdoError* pError) {
+    m_session.nTranCount = 0;
+    m_session.savepoints.clear();
     if (sqlite3_get_autocommit(m_pDb)) {
         *pError = Error(XACT_E_NOTRANSACTION, L"cannot commit - no transaction is active");
         return pError->hr;
@@ -430,6 +356,8 @@ HRESULT CSqliteProvider::CommitTrans(CAdoError* pError) {
 }
 
 HRESULT CSqliteProvider::RollbackTrans(CAdoError* pError) {
+    m_session.nTranCount = 0;
+    m_session.savepoints.clear();
     if (sqlite3_get_autocommit(m_pDb)) {
         *pError = Error(XACT_E_NOTRANSACTION, L"cannot rollback - no transaction is active");
         return pError->hr;

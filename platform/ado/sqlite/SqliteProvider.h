@@ -10,8 +10,10 @@
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
 #include "platform/ado/sqlite/SqliteStatementCache.h"
+#include "platform/ado/sqlite/SqlServerFunctions.h"
+#include "platform/ado/sqlite/SqliteVariables.h"
 
-class CSqliteProvider : public CAdoProvider {
+class CSqliteProvider : public CAdoProvider, private CSqlServerSchema {
 public:
     // How many finished queries keep their prepared statements for another run, and how much
     // memory they may hold together.
@@ -44,26 +46,61 @@ public:
     CAdoError Error(int rc) const;
     CAdoError Error(HRESULT hr, const std::wstring& strDescription) const;
 
-    // What a database part of a SQL Server name stands for on this connection.
-    CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) const;
-
     // Takes back the statement of a finished result for the next run of its text (finalized
     // when the connection is closed).
     void KeepStatement(const std::string& strSql, sqlite3_stmt* pStmt);
 
 private:
+    // What the bridge asks of the database.
+    CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) override;
+    bool AttachedCatalog(const std::wstring& strSchema, std::wstring* pstrPrefix) override;
+    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
+                  std::wstring* pstrName, std::wstring* pstrSql) override;
+    std::vector<std::wstring> TableDependents(const std::wstring& strSchema,
+                                              const std::wstring& strTable) override;
+    bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) override;
+    std::wstring CatalogName() override { return m_strCatalog; }
     // A kept statement for the text, already stepped to its first row; false without one.
     bool ReuseStatement(const std::string& strSql, std::unique_ptr<CAdoCursor>* ppCursor);
 
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
+    // Runs one translated statement; a cursor when it returns rows and may.
+    HRESULT RunTranslation(const CSqlTranslation& t, bool bMayReturnRows,
+                           CSqlBatchVariables& variables, std::unique_ptr<CAdoCursor>* ppCursor,
+                           sqlite3_int64* pnChanged, CAdoError* pError);
+    // DECLARE and assignments: the statements' values go into the batch's variables.
+    HRESULT RunAssignment(const CSqlTranslation& t, CSqlBatchVariables& variables,
+                          CAdoError* pError);
+    // BEGIN TRAN, COMMIT, ROLLBACK and SAVE TRAN, with SQL Server's nesting.
+    HRESULT RunTransaction(const CSqlTranslation& t, CAdoError* pError);
+    // Prepares one statement of a batch, its variables bound.
+    HRESULT Prepare(const char* pszSql, const CSqlBatchVariables& variables, sqlite3_stmt** ppStmt,
+                    const char** ppszTail, CAdoError* pError);
+    // A table named as SQL Server names it: its schema and stored name.
+    HRESULT ResolveTable(const std::wstring& strTable, std::wstring* pstrSchema,
+                         std::wstring* pstrName, CAdoError* pError);
+    CAdoError Refused(const CSqlBridgeError& e) const;
 
     sqlite3* m_pDb = nullptr;
     std::wstring m_strCatalog;
     // When the statement now waiting for another connection's lock was first refused.
     std::chrono::steady_clock::time_point m_busySince;
+    CSqlSession m_session;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
     CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
 };
 
 // Quotes a name for SQLite ("a""b").
 std::string SqliteQuoteName(const std::wstring& strName);
+
+// A prepared statement, finalised when it goes out of scope unless released.
+class CSqlitePrepared {
+public:
+    ~CSqlitePrepared() { sqlite3_finalize(m_p); }
+    sqlite3_stmt* Release() {
+        sqlite3_stmt* p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+    sqlite3_stmt* m_p = nullptr;
+};

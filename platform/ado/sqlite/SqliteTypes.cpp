@@ -6,68 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/win/TextEncoding.h"
 
 namespace {
 
 const LONG kLongSize = 2147483647;
-
-struct CTypeRule {
-    std::string_view strName; // sized, so that most names are told apart by their length
-    DataTypeEnum nType;
-    LONG nSize;     // fixed size, or 0 when the declaration's length gives it
-    LONG nLongType; // the type a "(max)" length turns it into, or 0
-};
-
-// SQL Server's type names as SQLite tables declare them.
-const CTypeRule kRules[] = {
-    {"int", adInteger, 4, 0},
-    {"integer", adInteger, 4, 0},
-    {"smallint", adSmallInt, 2, 0},
-    {"tinyint", adUnsignedTinyInt, 1, 0},
-    {"bigint", adBigInt, 8, 0},
-    {"bit", adBoolean, 2, 0},
-    {"boolean", adBoolean, 2, 0},
-    {"float", adDouble, 8, 0},
-    {"double", adDouble, 8, 0},
-    {"double precision", adDouble, 8, 0},
-    {"real", adSingle, 4, 0},
-    {"decimal", adNumeric, 0, 0},
-    {"numeric", adNumeric, 0, 0},
-    {"money", adCurrency, 8, 0},
-    {"smallmoney", adCurrency, 8, 0},
-    {"datetime", adDBTimeStamp, 16, 0},
-    {"datetime2", adDBTimeStamp, 16, 0},
-    {"smalldatetime", adDBTimeStamp, 16, 0},
-    {"date", adDBDate, 6, 0},
-    {"time", adDBTime, 6, 0},
-    {"char", adChar, 0, adLongVarChar},
-    {"nchar", adWChar, 0, adLongVarWChar},
-    {"varchar", adVarChar, 0, adLongVarChar},
-    {"nvarchar", adVarWChar, 0, adLongVarWChar},
-    {"text", adLongVarChar, kLongSize, 0},
-    {"ntext", adLongVarWChar, 1073741823, 0},
-    {"binary", adBinary, 0, adLongVarBinary},
-    {"varbinary", adVarBinary, 0, adLongVarBinary},
-    {"image", adLongVarBinary, kLongSize, 0},
-    {"blob", adLongVarBinary, kLongSize, 0},
-    {"uniqueidentifier", adGUID, 16, 0},
-};
-
-std::string Lower(const char* p) {
-    std::string s;
-    for (; *p; ++p)
-        s += static_cast<char>(*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p);
-    return s;
-}
-
-std::string Trimmed(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return std::string();
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 bool IsAscii(const unsigned char* p, int n) {
     for (int i = 0; i < n; ++i)
@@ -161,36 +105,8 @@ HRESULT NaturalValue(sqlite3_stmt* pStmt, int nColumn, int nClass, VARIANT* pvar
 CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared) {
     if (pszDeclared == nullptr || *pszDeclared == 0)
         return {adVarWChar, 255, false};
-    std::string decl = Lower(pszDeclared);
-    size_t nParen = decl.find('(');
-    std::string base = Trimmed(decl.substr(0, nParen));
-    std::string args = nParen == std::string::npos ? std::string() : decl.substr(nParen + 1);
-    bool bMax = Trimmed(args.substr(0, args.find_first_of(",)"))) == "max";
-    long nLength = nParen == std::string::npos ? -1 : std::strtol(args.c_str(), nullptr, 10);
-    for (const CTypeRule& r : kRules) {
-        if (std::string_view(base) != r.strName)
-            continue;
-        if (r.nSize != 0)
-            return {r.nType, r.nSize, true};
-        if (r.nType == adNumeric)
-            return {adNumeric, nLength > 0 ? static_cast<LONG>(nLength) : 18, true};
-        if (bMax)
-            return {static_cast<DataTypeEnum>(r.nLongType), kLongSize, true};
-        // Without a length a character or binary type holds one, as on SQL Server.
-        return {r.nType, nLength > 0 ? static_cast<LONG>(nLength) : 1, true};
-    }
-    // Anything else by SQLite's own affinity rules.
-    if (decl.find("int") != std::string::npos)
-        return {adBigInt, 8, true};
-    if (decl.find("char") != std::string::npos || decl.find("clob") != std::string::npos ||
-        decl.find("text") != std::string::npos)
-        return {adVarWChar, nLength > 0 ? static_cast<LONG>(nLength) : 255, true};
-    if (decl.find("blob") != std::string::npos)
-        return {adLongVarBinary, kLongSize, true};
-    if (decl.find("real") != std::string::npos || decl.find("floa") != std::string::npos ||
-        decl.find("doub") != std::string::npos)
-        return {adDouble, 8, true};
-    return {adNumeric, 18, true};
+    CSqlDeclaredType t = SqlServerParseType(pszDeclared);
+    return {t.AdoType(), t.AdoDefinedSize(), true};
 }
 
 CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass) {

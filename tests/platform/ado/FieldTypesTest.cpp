@@ -121,7 +121,8 @@ TEST_F(FieldTypesTest, ValuesComeAsVariantsOfTheColumnType) {
     Exec(L"INSERT INTO v VALUES (-7, -300, 200, 5, 1, 2.25, 1.5, '1234567.891', '12.3456', "
          L"'2024-01-02 03:04:05', '2024-01-02', '03:04:05', 'caf\u00e9 \u4e2d \U0001F600', "
          L"x'000102ff', '6F9619FF-8B86-D011-B42D-00C04FC964FF')");
-    Exec(L"INSERT INTO v(bi, b, d, dt, dd) VALUES (9000000000, 0, '0.1', 'not a date', "
+    // Values SQL Server would refuse, written as SQLite itself writes them.
+    Exec(L"INSERT OR ABORT INTO v(bi, b, d, dt, dd) VALUES (9000000000, 0, '0.1', 'not a date', "
          L"'2024-02-30')");
     struct CExpected {
         const wchar_t* pszName;

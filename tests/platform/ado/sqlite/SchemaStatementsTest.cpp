@@ -13,13 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "SqlServerScriptSupport.h"
 #include "platform/ado/AdoInterfaces.h"
 #include "platform/win/TextEncoding.h"
 #include "support/TempDir.h"
 
 namespace {
-
-typedef std::vector<std::vector<std::wstring>> Rows;
 
 const wchar_t kCreate[] =
     L"CREATE TABLE [db].[dbo].[T] ([ID] int PRIMARY KEY,[Name] varchar (50) NULL,[Created] "
@@ -32,47 +31,13 @@ const Rows kColumnsOfT = {{L"ID", L"56", L"4"},      {L"Name", L"167", L"50"},
                           {L"Created", L"61", L"8"}, {L"Photo", L"34", L"16"},
                           {L"Memo", L"35", L"16"},   {L"Score", L"62", L"8"}};
 
-// What Execute raised: the code and the description.
-struct Failure {
-    HRESULT hr = S_OK;
-    std::wstring strDescription;
-};
-
-Failure Attempt(_ConnectionPtr& pConn, const std::wstring& strSql, Rows* pRows = nullptr) {
-    Failure f;
-    try {
-        _RecordsetPtr pRs = pConn->Execute(strSql.c_str(), nullptr, adCmdText);
-        for (; pRows && pRs != nullptr && !pRs->GetadoEOF(); pRs->MoveNext()) {
-            pRows->emplace_back();
-            for (LONG i = 0; i < pRs->GetFields()->GetCount(); ++i) {
-                _variant_t v = pRs->GetFields()->GetItem(i)->GetValue();
-                pRows->back().push_back(v.vt == VT_NULL ? L"NULL"
-                                                        : static_cast<const wchar_t*>(_bstr_t(v)));
-            }
-        }
-    } catch (const _com_error& e) {
-        f.hr = e.Error();
-        const _bstr_t description = e.Description();
-        f.strDescription = description.length() ? static_cast<const wchar_t*>(description) : L"";
-    }
-    return f;
-}
-
-// The rows of a statement that must succeed.
-Rows Query(_ConnectionPtr& pConn, const std::wstring& strSql) {
-    Rows rows;
-    Failure f = Attempt(pConn, strSql, &rows);
-    EXPECT_EQ(S_OK, f.hr) << WinWideToUtf8(f.strDescription) << " in " << WinWideToUtf8(strSql);
-    return rows;
-}
-
 void ExpectUnknownDatabase(_ConnectionPtr& pConn, const std::wstring& strSql,
                            const std::wstring& strDatabase) {
-    Failure f = Attempt(pConn, strSql);
+    Outcome f = RunBatch(pConn, strSql);
     EXPECT_EQ(DB_E_ERRORSINCOMMAND, f.hr) << WinWideToUtf8(strSql);
     EXPECT_EQ(L"Database '" + strDatabase +
                   L"' does not exist. Make sure that the name is entered correctly.",
-              f.strDescription);
+              f.strError);
 }
 
 // Plain SQLite, the library the provider loaded, reached without the provider: no functions
@@ -134,7 +99,7 @@ TEST_F(SchemaStatements, CreateReadAlterAndDropOnDisk) {
     Query(m_pConn, kCreate);
     EXPECT_EQ(kColumnsOfT, Query(m_pConn, kColumns));
     EXPECT_EQ((Rows{{L"T"}}), Query(m_pConn, kExists));
-    EXPECT_EQ(DB_E_ERRORSINCOMMAND, Attempt(m_pConn, kCreate).hr);
+    EXPECT_EQ(DB_E_ERRORSINCOMMAND, RunBatch(m_pConn, kCreate).hr);
 
     // The type map the structure reader builds from systypes.
     std::map<std::wstring, std::wstring> types;
@@ -174,7 +139,7 @@ TEST_F(SchemaStatements, CreateReadAlterAndDropOnDisk) {
           L"SELECT name, xtype, length FROM (null).dbo.syscolumns WHERE id = (SELECT id FROM "
           L"(null).dbo.sysobjects WHERE name = 'T') ORDER BY colid",
           L"CREATE TABLE [db].[dbo].[Empty] )", L"CREATE TABLE Empty )"})
-        EXPECT_EQ(DB_E_ERRORSINCOMMAND, Attempt(m_pConn, pszSql).hr) << WinWideToUtf8(pszSql);
+        EXPECT_EQ(DB_E_ERRORSINCOMMAND, RunBatch(m_pConn, pszSql).hr) << WinWideToUtf8(pszSql);
 
     // The default fills in local time; the file stays plain SQLite, readable without us.
     Query(m_pConn, L"INSERT INTO db.dbo.T ([ID], [Name], [Score]) VALUES (1, N'Grüße', 2.5)");
@@ -190,12 +155,24 @@ TEST_F(SchemaStatements, CreateReadAlterAndDropOnDisk) {
         (std::vector<std::string>{"Items", "T", "V"}),
         PlainQuery(pDb,
                    "SELECT name FROM sqlite_schema WHERE type IN ('table','view') ORDER BY name"));
-    EXPECT_EQ((std::vector<std::string>{"CREATE TABLE [T] ([ID] int PRIMARY KEY,[Name] "
-                                        "varchar (50) NULL,[Created] datetime DEFAULT "
-                                        "(datetime('now','localtime')),[Photo] image NULL,[Memo] "
-                                        "text NULL,[Score] float NOT NULL, [Note] "
-                                        "NVarChar(10), [Price] decimal(10,2))"}),
-              PlainQuery(pDb, "SELECT sql FROM sqlite_schema WHERE name = 'T'"));
+    // SQL Server's rules travel with the table as plain SQLite constraints.
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            "CREATE TABLE [T] ([ID] int NOT NULL PRIMARY KEY CONSTRAINT \"zqk_type:int\" CHECK "
+            "(typeof(\"ID\") IN ('integer','null')) CONSTRAINT \"zqk_range:int\" CHECK (\"ID\" "
+            "BETWEEN -2147483648 AND 2147483647), [Name] varchar(50) COLLATE "
+            "SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
+            "(length(rtrim(\"Name\", ' ')) <= 50), [Created] datetime COLLATE zqk_datetime DEFAULT "
+            "(datetime('now','localtime')), [Photo] image CONSTRAINT \"zqk_binary:image\" CHECK "
+            "(typeof(\"Photo\") IN ('blob','null')), [Memo] text COLLATE "
+            "SQL_Latin1_General_CP1_CI_AS, [Score] float NOT NULL CONSTRAINT \"zqk_type:float\" "
+            "CHECK (typeof(\"Score\") IN ('integer','real','null')), [Note] NVarChar(10) COLLATE "
+            "SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
+            "(length(rtrim(\"Note\", ' ')) <= 10), [Price] decimal(10,2) CONSTRAINT "
+            "\"zqk_type:decimal\" CHECK (typeof(\"Price\") IN ('integer','real','null')) "
+            "CONSTRAINT \"zqk_range:decimal\" CHECK (abs(\"Price\") < 1e8))"}),
+        PlainQuery(pDb, "SELECT substr(sql, 1, 16) || substr(sql, instr(sql, '*/') + 2) FROM "
+                        "sqlite_schema WHERE name = 'T'")); // without the creation time
     PlainQuery(pDb, "INSERT INTO T (ID, Score) VALUES (2, 1.5)");
     const std::vector<std::string> stamps = PlainQuery(pDb, "SELECT Created FROM T ORDER BY ID");
     ASSERT_EQ(2u, stamps.size());
@@ -238,10 +215,9 @@ TEST_F(SchemaStatements, NullDatabaseFormsInMemory) {
     EXPECT_EQ((Rows{{L"3"}}),
               Query(m_pConn, L"SELECT count(*) FROM T WHERE Created >= datetime(GETDATE(), '-5 "
                              L"seconds') AND Created <= GETDATE()"));
-    Failure f = Attempt(m_pConn, L"SELECT TOP 10 PERCENT ID FROM T");
+    Outcome f = RunBatch(m_pConn, L"SELECT TOP 10 PERCENT ID FROM T");
     EXPECT_EQ(DB_E_ERRORSINCOMMAND, f.hr);
-    EXPECT_EQ(L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).",
-              f.strDescription);
+    EXPECT_EQ(L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).", f.strError);
     Query(m_pConn, L"DROP TABLE [T]");
     EXPECT_TRUE(Query(m_pConn, L"SELECT name FROM sysobjects").empty());
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ado/sqlite/SqlServerBridge.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -17,27 +18,56 @@ struct Outcome {
     bool bUnknownDatabase;
 };
 
-Outcome Translate(const std::wstring& strIn) {
-    CSqlServerBridge bridge(
-        [](const std::wstring& strDatabase) {
-            CSqlDatabaseRef ref;
-            if (wcscasecmp(strDatabase.c_str(), L"db") == 0) {
-                ref.nKind = CSqlDatabaseRef::kMain;
-            } else if (wcscasecmp(strDatabase.c_str(), L"arch") == 0 ||
-                       wcscasecmp(strDatabase.c_str(), L"gone") == 0) {
-                ref.nKind = CSqlDatabaseRef::kAttached;
-                ref.strSchema = wcscasecmp(strDatabase.c_str(), L"arch") == 0 ? L"Arch" : L"Gone";
-            }
-            return ref;
-        },
-        [](const std::wstring& strSchema, std::wstring* pPrefix) {
-            *pPrefix = strSchema + L"$";
-            return strSchema != L"Gone";
-        });
+// "db" is the connection's own database (and "shop-2024" another connection's name for it),
+// "arch" an attached one (its SQLite name "Arch"), "gone" an attached one whose catalogue
+// cannot be made. Tables: T(ID identity, Name, Qty).
+class CFakeSchema : public CSqlServerSchema {
+public:
+    std::wstring m_strCatalog = L"db";
+    CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) override {
+        CSqlDatabaseRef ref;
+        if (wcscasecmp(strDatabase.c_str(), m_strCatalog.c_str()) == 0) {
+            ref.nKind = CSqlDatabaseRef::kMain;
+        } else if (wcscasecmp(strDatabase.c_str(), L"arch") == 0 ||
+                   wcscasecmp(strDatabase.c_str(), L"gone") == 0) {
+            ref.nKind = CSqlDatabaseRef::kAttached;
+            ref.strSchema = wcscasecmp(strDatabase.c_str(), L"arch") == 0 ? L"Arch" : L"Gone";
+        } else if (wcscasecmp(strDatabase.c_str(), L"tempdb") == 0) {
+            ref.nKind = CSqlDatabaseRef::kAttached;
+            ref.strSchema = L"temp";
+        }
+        return ref;
+    }
+    std::wstring CatalogName() override { return m_strCatalog; }
+    bool AttachedCatalog(const std::wstring& strSchema, std::wstring* pPrefix) override {
+        *pPrefix = strSchema + L"$";
+        return strSchema != L"Gone";
+    }
+    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
+                  std::wstring* pstrName, std::wstring* pstrSql) override {
+        if (strSchema != L"main" || wcscasecmp(strTable.c_str(), L"T") != 0)
+            return false;
+        *pstrName = L"T";
+        *pstrSql = L"CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
+                   L"\"zqk_identity:int:1:1\" CHECK (1), [Name] nvarchar(20), [Qty] int)";
+        return true;
+    }
+    std::vector<std::wstring> TableDependents(const std::wstring&, const std::wstring&) override {
+        return {};
+    }
+    bool IdentityInsert(const std::wstring&, const std::wstring&) override { return m_bInsert; }
+    bool m_bInsert = false;
+};
+
+Outcome Translate(const std::wstring& strIn, CFakeSchema* pSchema = nullptr) {
+    CFakeSchema fallback;
+    CSqlServerBridge bridge(pSchema ? *pSchema : fallback);
     Outcome o{false, L"", false};
-    std::wstring strOut, strError;
-    o.bOk = bridge.Translate(strIn, &strOut, &strError, &o.bUnknownDatabase);
-    o.strText = o.bOk ? strOut : strError;
+    std::wstring strOut;
+    CSqlBridgeError error;
+    o.bOk = bridge.Translate(strIn, &strOut, &error);
+    o.bUnknownDatabase = error.bUnknownDatabase;
+    o.strText = o.bOk ? strOut : error.strText;
     return o;
 }
 
@@ -63,8 +93,8 @@ void ExpectRefusals(const std::vector<std::pair<std::wstring, std::wstring>>& ca
     }
 }
 
-const wchar_t kNotTopLevel[] =
-    L"TOP is supported only at the start of the outermost SELECT of a statement.";
+const wchar_t kTopCompound[] =
+    L"TOP is not supported in a SELECT that is part of UNION, EXCEPT or INTERSECT.";
 const wchar_t kTopForm[] = L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).";
 
 } // namespace
@@ -82,25 +112,47 @@ TEST(SqlServerBridge, RewritesQualifiedNamesOutsideLiteralsAndComments) {
         // The catalogue views of the main database are the temporary views themselves.
         {L"SELECT name FROM db.dbo.SysObjects, [db]..[syscolumns], dbo.SYSTYPES",
          L"SELECT name FROM sysobjects, syscolumns, systypes"},
+        {L"SELECT * FROM INFORMATION_SCHEMA.TABLES t, db.INFORMATION_SCHEMA.COLUMNS",
+         L"SELECT * FROM \"INFORMATION_SCHEMA.TABLES\" t, \"INFORMATION_SCHEMA.COLUMNS\""},
         {L"SELECT * FROM arch.dbo.T", L"SELECT * FROM \"Arch\".T"},
         {L"SELECT name FROM [ARCH].[dbo].[sysobjects]", L"SELECT name FROM \"Arch$sysobjects\""},
+        // Owners other than dbo keep their objects apart; temporary tables live in tempdb.
+        {L"SELECT a FROM db.sa.T JOIN sa.U ON 1=1, dbo.V", L"SELECT a FROM main.\"sa.T\" JOIN "
+                                                           L"\"sa.U\" ON 1=1, [V]"},
+        {L"SELECT * FROM #t JOIN tempdb..#u ON #t.a = #u.a",
+         L"SELECT * FROM \"temp\".\"#t\" JOIN \"temp\".\"#u\" ON \"#t\".a = \"#u\".a"},
+        // SQLite's own schema.table stays as it is.
+        {L"SELECT * FROM main.T, arch.U", L"SELECT * FROM main.T, arch.U"},
         // Nothing inside literals, quoted names or comments is a name to rewrite.
-        {L"SELECT 'db.dbo.T', [x.dbo.T], \"y..T\" FROM t -- other.dbo.T\n/* dbo.T */",
-         L"SELECT 'db.dbo.T', [x.dbo.T], \"y..T\" FROM t -- other.dbo.T\n/* dbo.T */"},
+        {L"SELECT 'db.dbo.T' /* dbo.T */, [x.dbo.T], \"y..T\" -- other.dbo.T\nFROM t",
+         L"SELECT 'db.dbo.T' /* dbo.T */, [x.dbo.T], \"y..T\" -- other.dbo.T\nFROM t"},
         {L"SELECT 'it''s other.dbo.T' AS [a]]b.dbo.c]",
          L"SELECT 'it''s other.dbo.T' AS [a]]b.dbo.c]"},
-        // Four parts and schema.table.column are not three-part names: left for SQLite to refuse.
-        {L"SELECT * FROM srv.db.dbo.T", L"SELECT * FROM srv.db.dbo.T"},
+        // schema.table.column is no three-part name.
         {L"SELECT db.dbo.T.a FROM t", L"SELECT db.dbo.T.a FROM t"},
         // A database part that is not a name is left as it is, so the statement fails there.
         {L"SELECT name FROM (null).dbo.sysobjects", L"SELECT name FROM (null).dbo.sysobjects"},
+        // Table hints mean nothing to SQLite's locking.
+        {L"SELECT * FROM T WITH (NOLOCK) JOIN U u (NOLOCK, INDEX(ix)) ON 1=1",
+         L"SELECT * FROM T   JOIN U u  ON 1=1"},
+        {L"SELECT * FROM T OPTION (RECOMPILE)", L"SELECT * FROM T"},
     });
+    // The database's name as the host spells it, even where it is no plain identifier.
+    CFakeSchema shop;
+    shop.m_strCatalog = L"shop-2024";
+    Outcome o =
+        Translate(L"SELECT name FROM shop-2024.dbo.sysobjects WHERE name = 'shop-2024'", &shop);
+    EXPECT_EQ(L"SELECT name FROM sysobjects WHERE name = 'shop-2024'", o.strText);
+    Outcome four = Translate(L"SELECT * FROM srv.db.dbo.T");
+    EXPECT_EQ(L"Names of linked servers (server.database.owner.object) are not supported by the "
+              L"embedded database.",
+              four.strText);
 }
 
 TEST(SqlServerBridge, RefusesDatabasesTheConnectionDoesNotHave) {
     for (const wchar_t* pszIn :
          {L"SELECT * FROM other.dbo.T", L"SELECT * FROM [other].[dbo].[sysobjects]",
-          L"DROP TABLE other..T", L"SELECT 1; SELECT * FROM db.dbo.T, other.dbo.U"}) {
+          L"DROP TABLE other..T", L"SELECT 1; SELECT * FROM db.dbo.T, other.dbo.U", L"USE other"}) {
         SCOPED_TRACE(std::string(pszIn, pszIn + wcslen(pszIn)));
         Outcome o = Translate(pszIn);
         EXPECT_FALSE(o.bOk);
@@ -118,58 +170,81 @@ TEST(SqlServerBridge, RefusesDatabasesTheConnectionDoesNotHave) {
     EXPECT_EQ(L"Database 'gone' does not exist. Make sure that the name is entered correctly.",
               o.strText);
     EXPECT_EQ(L"SELECT * FROM \"Gone\".T", Translate(L"SELECT * FROM gone.dbo.T").strText);
+    EXPECT_EQ(L"", Translate(L"USE [db]").strText);
 }
 
-TEST(SqlServerBridge, TranslatesCurrentDateAndTime) {
+TEST(SqlServerBridge, TranslatesBuiltinsAndLiterals) {
     ExpectTranslations({
-        {L"SELECT GETDATE()", L"SELECT datetime('now','localtime')"},
-        {L"select getdate ( /* now */ ), GetDate()",
-         L"select datetime('now','localtime'), datetime('now','localtime')"},
-        // A column default must be parenthesised for SQLite.
-        {L"CREATE TABLE T ([C] datetime DEFAULT GETDATE(), D int)",
-         L"CREATE TABLE T ([C] datetime DEFAULT (datetime('now','localtime')), D int)"},
-        {L"CREATE TABLE T (C datetime DEFAULT (GETDATE()))",
-         L"CREATE TABLE T (C datetime DEFAULT (datetime('now','localtime')))"},
-        // SQLite's CURRENT_TIMESTAMP is UTC; SQL Server's is local like GETDATE().
-        {L"CREATE TABLE T (C datetime DEFAULT CURRENT_TIMESTAMP)",
-         L"CREATE TABLE T (C datetime DEFAULT (datetime('now','localtime')))"},
-        {L"SELECT current_timestamp", L"SELECT datetime('now','localtime')"},
+        {L"SELECT GETDATE(), getdate ( /* now */ ), GETUTCDATE(), current_timestamp",
+         L"SELECT datetime('now','localtime'), datetime('now','localtime'), datetime('now'), "
+         L"datetime('now','localtime')"},
         {L"SELECT 'GETDATE()', [GETDATE], \"CURRENT_TIMESTAMP\", GETDATE",
          L"SELECT 'GETDATE()', [GETDATE], \"CURRENT_TIMESTAMP\", GETDATE"},
-    });
-}
-
-TEST(SqlServerBridge, TurnsNationalLiteralsIntoPlainOnes) {
-    ExpectTranslations({
-        {L"SELECT N'abc', n'it''s', N''", L"SELECT 'abc', 'it''s', ''"},
-        {L"SELECT N'Grüße 日本 \U0001F600'", L"SELECT 'Grüße 日本 \U0001F600'"},
+        {L"SELECT N'abc', n'it''s', N'', N'Grüße 日本 \U0001F600'",
+         L"SELECT 'abc', 'it''s', '', 'Grüße 日本 \U0001F600'"},
         {L"WHERE a IN (N'x',N'y') AND COLUMN_N='z'", L"WHERE a IN ('x','y') AND COLUMN_N='z'"},
-        {L"SELECT 'N''x', [N]", L"SELECT 'N''x', [N]"},
         // Literals or quoted names side by side must stay two, not merge into one.
         {L"SELECT 'a'N'b'", L"SELECT 'a' 'b'"},
-        {L"SELECT N'a'N'b'", L"SELECT 'a' 'b'"},
         {L"SELECT dbo.T]", L"SELECT [T] ]"},
+        {L"SELECT ISNULL(a, 'x'), LEN(a), len (b) FROM t",
+         L"SELECT ifnull(a, 'x'), length(rtrim(a)), length(rtrim(b)) FROM t"},
+        {L"SELECT LEN(ISNULL(a, (b + 'c'))) * 2",
+         L"SELECT length(rtrim(ifnull(a, (zqk_add(b , 'c'))))) * 2"},
+        {L"SELECT LEN(LEN(a)), LEN('x)')",
+         L"SELECT length(rtrim(length(rtrim(a)))), length(rtrim('x)'))"},
+        // Only calls of the builtins are translated, not those of qualified names.
+        {L"SELECT dbo.LEN(a), dbo.ISNULL(a, b), x.GETDATE() FROM t",
+         L"SELECT [LEN](a), [ISNULL](a, b), x.GETDATE() FROM t"},
+        {L"SELECT CAST(a AS nvarchar(max)), 'varchar(max)', [nvarchar](max)",
+         L"SELECT zqk_convert(a, 'nvarchar(max)'), 'varchar(max)', [nvarchar](max)"},
+        {L"SELECT @@IDENTITY, SCOPE_IDENTITY(), @@ROWCOUNT, @@TRANCOUNT",
+         L"SELECT zqk_identity(), zqk_scope_identity(), zqk_rowcount(), zqk_trancount()"},
+        {L"SELECT 0x0102, 0xA, a !< 2", L"SELECT X'0102', X'0A', a >= 2"},
+        {L"SELECT OBJECT_ID(N'[dbo].[T]', 'U'), OBJECT_ID('tempdb..#t'), OBJECT_ID('other..T')",
+         L"SELECT (SELECT rowid FROM \"main\".sqlite_schema WHERE name = 'T' COLLATE NOCASE AND "
+         L"type = 'table'), (SELECT rowid FROM \"temp\".sqlite_schema WHERE name = '#t' COLLATE "
+         L"NOCASE AND type IN ('table','view','trigger')), NULL"},
+    });
+    EXPECT_EQ(L"OBJECT_ID and COL_LENGTH are supported only with literal names.",
+              Translate(L"SELECT OBJECT_ID(name) FROM t").strText);
+}
+
+TEST(SqlServerBridge, GivesPlusAndDivisionSqlServersMeaning) {
+    ExpectTranslations({
+        // Strings join, numbers add; where the types are not known the function decides.
+        {L"SELECT 'a' + 'b', N'x' + 'y' + 'z', 1 + 2, a + 1, a + b * 2 AS n FROM t",
+         L"SELECT ('a' || 'b'), (('x' || 'y' )|| 'z'), 1 + 2, zqk_add(a , 1), zqk_add(a , b * 2) "
+         L"AS n FROM t"},
+        {L"SELECT UPPER(a) + ' ' + CAST(n AS varchar(5)), - 1 + a",
+         L"SELECT ((UPPER(a) || ' ' )|| zqk_convert(n, 'varchar(5)')), zqk_add(- 1 , a)"},
+        {L"SELECT a - b + c", L"SELECT zqk_add(zqk_subtract(a , b ), c)"},
+        {L"SELECT CASE WHEN a + 'x' = 'yx' THEN 1 END FROM t WHERE b + 1 > 2",
+         L"SELECT CASE WHEN zqk_add(a , 'x') = 'yx' THEN 1 END FROM t WHERE zqk_add(b , 1) > 2"},
+        {L"SELECT a / b, a % (b - 1), a / 2, a / 0, T.* FROM T",
+         L"SELECT a / zqk_divisor(b), a % zqk_divisor((zqk_subtract(b , 1))), a / 2, a / "
+         L"zqk_divisor(0), T.* FROM T"},
+        {L"SELECT COUNT(*) * 2, '+' FROM t", L"SELECT COUNT(*) * 2, '+' FROM t"},
     });
 }
 
-TEST(SqlServerBridge, TurnsTopOfTheOutermostSelectIntoLimit) {
+TEST(SqlServerBridge, TurnsTopAndOffsetIntoLimit) {
     ExpectTranslations({
         {L"SELECT TOP 5 a FROM t", L"SELECT  a FROM t LIMIT 5"},
-        {L"SELECT TOP (12) a FROM t ORDER BY a;", L"SELECT  a FROM t ORDER BY a LIMIT 12;"},
-        {L"select distinct top(2) a from t -- last\n",
-         L"select distinct  a from t LIMIT 2 -- last\n"},
-        {L"SELECT TOP 1 a FROM t WHERE b IN (SELECT b FROM u) /* x */ ; SELECT TOP 3 * FROM u",
-         L"SELECT  a FROM t WHERE b IN (SELECT b FROM u) LIMIT 1 /* x */ ; SELECT  * FROM u LIMIT "
-         L"3"},
-        {L"SELECT TOP 1 LEN(a) FROM dbo.T", L"SELECT  length(rtrim(a)) FROM [T] LIMIT 1"},
+        {L"SELECT TOP (12) a FROM t ORDER BY a;", L"SELECT  a FROM t ORDER BY a LIMIT 12"},
+        {L"select distinct top(2) a from t -- last\n", L"select distinct  a from t LIMIT 2"},
+        {L"SELECT TOP 1 a FROM t WHERE b IN (SELECT TOP 2 b FROM u ORDER BY b) /* x */ ; SELECT "
+         L"TOP 3 * FROM u",
+         L"SELECT  a FROM t WHERE b IN (SELECT  b FROM u ORDER BY b LIMIT 2) LIMIT 1; SELECT  * "
+         L"FROM u LIMIT 3"},
+        {L"INSERT INTO x SELECT TOP 1 a FROM u", L"INSERT INTO x SELECT  a FROM u LIMIT 1"},
+        {L"SELECT a FROM t ORDER BY a OFFSET 10 ROWS FETCH NEXT 5 ROWS ONLY",
+         L"SELECT a FROM t ORDER BY a LIMIT 5 OFFSET 10"},
+        {L"SELECT a FROM t ORDER BY a OFFSET 3 ROWS",
+         L"SELECT a FROM t ORDER BY a LIMIT -1 OFFSET 3"},
     });
     ExpectRefusals({
-        {L"SELECT a FROM t WHERE b = (SELECT TOP 1 b FROM u)", kNotTopLevel},
-        {L"INSERT INTO t SELECT TOP 1 a FROM u", kNotTopLevel},
-        // LIMIT would cut the whole compound, TOP only its own part.
-        {L"SELECT TOP 1 a FROM t UNION SELECT b FROM u", kNotTopLevel},
-        {L"SELECT a FROM t UNION ALL SELECT TOP 1 b FROM u", kNotTopLevel},
-        {L"SELECT TOP 2 a FROM t EXCEPT SELECT b FROM u", kNotTopLevel},
+        {L"SELECT TOP 1 a FROM t UNION SELECT b FROM u", kTopCompound},
+        {L"SELECT a FROM t UNION ALL SELECT TOP 1 b FROM u", kTopCompound},
         {L"SELECT TOP 10 PERCENT a FROM t", kTopForm},
         {L"SELECT TOP 5 WITH TIES a FROM t ORDER BY a", kTopForm},
         {L"SELECT TOP @n a FROM t", kTopForm},
@@ -177,34 +252,7 @@ TEST(SqlServerBridge, TurnsTopOfTheOutermostSelectIntoLimit) {
         {L"SELECT TOP (1 a FROM t", kTopForm},
         {L"SELECT TOP", kTopForm},
         {L"SELECT TOP 1 a FROM t LIMIT 3", L"TOP cannot be combined with LIMIT."},
-    });
-}
-
-TEST(SqlServerBridge, TranslatesIsNullAndLen) {
-    ExpectTranslations({
-        {L"SELECT ISNULL(a, 'x') FROM t", L"SELECT ifnull(a, 'x') FROM t"},
-        {L"SELECT LEN(a) FROM t", L"SELECT length(rtrim(a)) FROM t"},
-        {L"SELECT len (a), (Len(b)) + 1", L"SELECT length(rtrim(a)), (length(rtrim(b))) + 1"},
-        {L"SELECT LEN(ISNULL(a, (b || 'c'))) * 2",
-         L"SELECT length(rtrim(ifnull(a, (b || 'c')))) * 2"},
-        {L"SELECT LEN(LEN(a)), LEN('x)')",
-         L"SELECT length(rtrim(length(rtrim(a)))), length(rtrim('x)'))"},
-        // Only calls of the builtins are translated, not those of qualified names.
-        {L"SELECT db.dbo.LEN(a), dbo.ISNULL(a, b), x.GETDATE(), T.varchar(max) FROM t",
-         L"SELECT main.LEN(a), [ISNULL](a, b), x.GETDATE(), T.varchar(max) FROM t"},
-        {L"SELECT [LEN](a), 'ISNULL(a)', len, isnull FROM t",
-         L"SELECT [LEN](a), 'ISNULL(a)', len, isnull FROM t"},
-    });
-}
-
-TEST(SqlServerBridge, QuotesMaxSizedTypes) {
-    ExpectTranslations({
-        {L"CREATE TABLE T (a nvarchar(max), b VARCHAR ( MAX ), c varbinary(max) NULL, d "
-         L"varchar(10))",
-         L"CREATE TABLE T (a \"nvarchar(max)\", b \"VARCHAR(max)\", c \"varbinary(max)\" NULL, d "
-         L"varchar(10))"},
-        {L"SELECT CAST(a AS nvarchar(max)), 'varchar(max)', [nvarchar](max), char(max)",
-         L"SELECT CAST(a AS \"nvarchar(max)\"), 'varchar(max)', [nvarchar](max), char(max)"},
+        {L"DELETE TOP (5) FROM t", L"TOP is supported only in SELECT."},
     });
 }
 
@@ -217,5 +265,119 @@ TEST(SqlServerBridge, RefusesUnclosedText) {
         EXPECT_EQ(L"The statement has an unclosed string, name or comment.", o.strText);
     }
     // A line comment ends the text without a newline.
-    ExpectTranslations({{L"SELECT 1 -- 'open", L"SELECT 1 -- 'open"}, {L"", L""}});
+    ExpectTranslations({{L"SELECT 1 -- 'open", L"SELECT 1"}, {L"", L""}});
+}
+
+namespace {
+
+// A batch's steps as text: "S" and the statement's first word for a statement, "I>n" for an
+// IF that goes on with step n when false, "J>n" for a jump.
+std::vector<std::wstring> Steps(const std::wstring& strBatch, std::wstring* pstrError = nullptr) {
+    CFakeSchema schema;
+    CSqlServerBridge bridge(schema);
+    CSqlBatch batch;
+    CSqlBridgeError e;
+    std::vector<std::wstring> out;
+    if (!bridge.Split(strBatch, &batch, &e)) {
+        if (pstrError)
+            *pstrError = e.strText;
+        return out;
+    }
+    for (const CSqlStep& s : batch.steps) {
+        if (s.nKind == CSqlStep::kStatement)
+            out.push_back(L"S " + batch.tokens[s.nBegin].strText);
+        else
+            out.push_back((s.nKind == CSqlStep::kIf ? L"I>" : L"J>") + std::to_wstring(s.nTarget));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SqlServerBridge, SplitsBatchesIntoStatementsAndBlocks) {
+    typedef std::vector<std::wstring> V;
+    // Statements need no semicolons; what continues a statement stays in it.
+    EXPECT_EQ((V{L"S CREATE", L"S INSERT", L"S INSERT", L"S SELECT"}),
+              Steps(L"CREATE TABLE T (a int) INSERT INTO T VALUES (1)\nINSERT T SELECT a FROM T "
+                    L"UNION ALL SELECT 2 SELECT * FROM T WITH (NOLOCK)"));
+    EXPECT_EQ((V{L"S UPDATE", L"S SET", L"S DELETE"}),
+              Steps(L"UPDATE T SET a = 1 WHERE a IN (SELECT a FROM U) SET @x = 2 DELETE T"));
+    EXPECT_EQ((V{L"S SELECT", L"S WITH", L"S ALTER", L"S DROP"}),
+              Steps(L"SELECT CASE WHEN a = 1 THEN 'x' ELSE 'y' END FROM T;WITH c AS (SELECT 1 AS "
+                    L"n) SELECT n FROM c ALTER TABLE T DROP COLUMN a DROP TABLE T"));
+    EXPECT_EQ((V{L"S CREATE", L"S SELECT"}),
+              Steps(L"CREATE TRIGGER tr AFTER INSERT ON T BEGIN UPDATE T SET a = 1; DELETE FROM U; "
+                    L"END SELECT 1"));
+    EXPECT_EQ((V{L"S CREATE", L"S CREATE"}),
+              Steps(L"CREATE TABLE R (a int REFERENCES T ON DELETE SET NULL ON UPDATE CASCADE) "
+                    L"CREATE VIEW V AS SELECT a FROM R"));
+    // IF, ELSE and BEGIN ... END become steps and jumps.
+    EXPECT_EQ((V{L"I>3", L"S DROP", L"J>4", L"S SELECT", L"S CREATE"}),
+              Steps(L"IF OBJECT_ID('T') IS NOT NULL DROP TABLE T ELSE SELECT 'none' CREATE TABLE "
+                    L"T (a int)"));
+    EXPECT_EQ((V{L"I>5", L"S SET", L"I>4", L"S SELECT", L"J>6", L"S SELECT"}),
+              Steps(L"IF @a > 1\nBEGIN\n SET @b = 1\n IF @b = 1 SELECT 1\nEND\nELSE\nBEGIN "
+                    L"SELECT 2 END"));
+    std::wstring error;
+    EXPECT_TRUE(Steps(L"IF 1 = 1 BEGIN SELECT 1", &error).empty());
+    EXPECT_EQ(L"Incorrect syntax near 'BEGIN': the block has no END.", error);
+    EXPECT_TRUE(Steps(L"SELECT 1 ELSE SELECT 2", &error).empty());
+    EXPECT_EQ(L"Incorrect syntax near the keyword 'ELSE'.", error);
+    EXPECT_TRUE(Steps(L"IF 1 = 1", &error).empty());
+    EXPECT_EQ(L"Incorrect syntax near the keyword 'IF'.", error);
+}
+
+TEST(SqlServerBridge, WritesTablesWithSqlServersRules) {
+    // An identity in the table's key becomes SQLite's AUTOINCREMENT key, its seed a sequence.
+    Outcome o = Translate(L"CREATE TABLE [dbo].[O] ([ID] [bigint] IDENTITY(100,1) NOT NULL, "
+                          L"[Code] [char](3) NULL, CONSTRAINT [PK_O] PRIMARY KEY CLUSTERED ([ID] "
+                          L"ASC) WITH (FILLFACTOR = 90) ON [PRIMARY]) ON [PRIMARY]");
+    ASSERT_TRUE(o.bOk) << WinWideToUtf8(o.strText);
+    std::wstring s = o.strText;
+    size_t nComment = s.find(L"/*zqk_created:"), nClose = s.find(L"*/");
+    ASSERT_NE(std::wstring::npos, nComment);
+    s.erase(nComment, nClose + 3 - nComment);
+    EXPECT_EQ(L"CREATE TABLE [O] ([ID] INTEGER NOT NULL CONSTRAINT \"PK_O\" PRIMARY KEY "
+              L"AUTOINCREMENT CONSTRAINT \"zqk_type:bigint\" CHECK (typeof(\"ID\") IN "
+              L"('integer','null')) CONSTRAINT \"zqk_identity:bigint:100:1\" CHECK (1), [Code] "
+              L"char(3) COLLATE SQL_Latin1_General_CP1_CI_AS CONSTRAINT \"zqk_truncation\" CHECK "
+              L"(length(rtrim(\"Code\", ' ')) <= 3)); INSERT INTO \"main\".sqlite_sequence (name, "
+              L"seq) VALUES ('O', 99)",
+              s);
+    ExpectRefusals({
+        {L"CREATE TABLE E (A int IDENTITY(1,2))",
+         L"IDENTITY(1,2) on column 'A': the embedded database numbers identities only upwards by "
+         L"1 from a seed of 1 or more."},
+        {L"CREATE TABLE E (A int IDENTITY, B int PRIMARY KEY)",
+         L"The identity column 'A' is not the primary key of table 'dbo.E': the embedded database "
+         L"keeps identities only in the table's one key column."},
+        {L"SET ANSI_NULLS OFF", L"SET ANSI_NULLS OFF is not supported by the embedded database."},
+        {L"SET ROWCOUNT 10",
+         L"SET ROWCOUNT with a limit is not supported by the embedded database."},
+        {L"MERGE T USING U ON 1=1 WHEN MATCHED THEN DELETE;",
+         L"MERGE is not supported by the embedded database."},
+        {L"CREATE PROCEDURE p AS SELECT 1",
+         L"CREATE PROCEDURE is not supported by the embedded database: loops, cursors, "
+         L"procedures, EXEC and dynamic SQL need SQL Server itself, which the ODBC provider "
+         L"reaches."},
+        {L"CREATE TRIGGER tr ON T AFTER INSERT AS SELECT 1",
+         L"CREATE TRIGGER with a Transact-SQL body is not supported by the embedded database: "
+         L"loops, cursors, procedures, EXEC and dynamic SQL need SQL Server itself, which the "
+         L"ODBC provider reaches."},
+    });
+    // SQLite's own DDL goes to SQLite as written, apart from the names.
+    ExpectTranslations({
+        {L"CREATE TABLE t(id integer PRIMARY KEY, n text NOT NULL ON CONFLICT REPLACE)",
+         L"CREATE TABLE t(id integer PRIMARY KEY, n text NOT NULL ON CONFLICT REPLACE)"},
+        {L"CREATE INDEX IX ON dbo.T (a DESC) INCLUDE (b) WHERE a > 0 WITH (ONLINE = ON) ON "
+         L"[PRIMARY]",
+         L"CREATE INDEX IX ON \"T\" (a DESC) WHERE a > 0"},
+        {L"DROP INDEX T.IX; DROP INDEX IX ON db.dbo.T; DROP TABLE IF EXISTS a, dbo.b",
+         L"DROP INDEX \"IX\"; DROP INDEX \"IX\"; DROP TABLE IF EXISTS a; DROP TABLE IF EXISTS [b]"},
+        {L"INSERT INTO T VALUES (N'x', '5')",
+         L"INSERT INTO T (\"Name\", \"Qty\") VALUES ('x', zqk_convert('5', 'int'))"},
+    });
+    ExpectRefusals({{L"INSERT T (ID, Name) SELECT 1, 'a'",
+                     L"Cannot insert explicit value for identity column in table 'T' when "
+                     L"IDENTITY_INSERT is set to OFF."}});
 }

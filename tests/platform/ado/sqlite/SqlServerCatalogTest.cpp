@@ -6,60 +6,28 @@
 #include <string>
 #include <vector>
 
+#include "SqlServerScriptSupport.h"
 #include "platform/ado/AdoInterfaces.h"
-#include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/win/TextEncoding.h"
 #include "support/TempDir.h"
 
 namespace {
 
-typedef std::vector<std::vector<std::wstring>> Rows;
-
-// The rows a statement returns, each cell as text; a failure is the test's, with its text.
-Rows Query(_ConnectionPtr& pConn, const std::wstring& strSql) {
-    Rows rows;
-    try {
-        _RecordsetPtr pRs = pConn->Execute(strSql.c_str(), nullptr, adCmdText);
-        if (pRs == nullptr)
-            return rows;
-        const LONG nFields = pRs->GetFields()->GetCount();
-        for (; !pRs->GetadoEOF(); pRs->MoveNext()) {
-            rows.emplace_back();
-            for (LONG i = 0; i < nFields; ++i) {
-                _variant_t v = pRs->GetFields()->GetItem(i)->GetValue();
-                rows.back().push_back(v.vt == VT_NULL ? L"NULL"
-                                                      : static_cast<const wchar_t*>(_bstr_t(v)));
-            }
-        }
-    } catch (const _com_error& e) {
-        const _bstr_t description = e.Description();
-        ADD_FAILURE() << std::hex << e.Error() << " "
-                      << WinWideToUtf8(static_cast<const wchar_t*>(description)) << " in "
-                      << WinWideToUtf8(strSql);
-    }
-    return rows;
-}
-
-class SqlServerCatalog : public ::testing::Test {
+class SqlServerCatalog : public SqlServerScript {
 protected:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        m_pConn.CreateInstance(L"ADODB.Connection");
-        m_pConn->Open(L"Provider=SQLite; Data Source=:memory:; Initial Catalog=db", L"", L"", -1);
-    }
-    void TearDown() override {
-        m_pConn = nullptr;
-        CoUninitialize();
-    }
-    _ConnectionPtr m_pConn;
+    const wchar_t* Catalog() const override { return L"db"; }
 };
 
 } // namespace
 
 TEST(SqlServerTypeOf, GivesCodesAndStorageLengths) {
+    struct Expected {
+        int nXtype, nLength, nPrec, nScale;
+    };
     struct Case {
         const char* pszDeclared;
-        CSqlServerType expected;
+        Expected expected;
     };
     // clang-format off
     const Case cases[] = {
@@ -83,20 +51,21 @@ TEST(SqlServerTypeOf, GivesCodesAndStorageLengths) {
         {"decimal(19, 4)", {106, 9, 19, 4}}, {"decimal(20,4)", {106, 13, 20, 4}},
         {"numeric(28)", {108, 13, 28, 0}}, {"numeric(29,1)", {108, 17, 29, 1}},
         {"decimal(38,10)", {106, 17, 38, 10}}, {"decimal", {106, 9, 18, 0}},
-        // No type at all, and types SQL Server does not know: by SQLite's affinity rules.
+        // No type at all, and types SQL Server does not know: by SQLite's affinity rules, as
+        // SQLite holds them (64-bit whole numbers, Unicode text).
         {"", {98, 8016, 0, 0}}, {nullptr, {98, 8016, 0, 0}}, {"  ", {98, 8016, 0, 0}},
-        {"mediumint", {56, 4, 10, 0}}, {"floating point", {56, 4, 10, 0}},
-        {"varchar2(30)", {167, 30, 30, 0}}, {"character varying", {35, 16, 0, 0}},
-        {"clob", {35, 16, 0, 0}}, {"blob", {34, 16, 0, 0}}, {"double", {62, 8, 53, 0}},
-        {"boolean", {108, 9, 18, 0}}};
+        {"mediumint", {127, 8, 19, 0}}, {"floating point", {127, 8, 19, 0}},
+        {"varchar2(30)", {231, 60, 30, 0}}, {"character varying", {99, 16, 0, 0}},
+        {"clob", {99, 16, 0, 0}}, {"blob", {34, 16, 0, 0}}, {"double", {62, 8, 53, 0}},
+        {"boolean", {104, 1, 1, 0}}};
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.pszDeclared ? c.pszDeclared : "(null)");
-        CSqlServerType t = SqlServerTypeOf(c.pszDeclared);
-        EXPECT_EQ(c.expected.nXtype, t.nXtype);
-        EXPECT_EQ(c.expected.nLength, t.nLength);
-        EXPECT_EQ(c.expected.nPrec, t.nPrec);
-        EXPECT_EQ(c.expected.nScale, t.nScale);
+        CSqlDeclaredType t = SqlServerParseType(c.pszDeclared);
+        EXPECT_EQ(c.expected.nXtype, t.Xtype());
+        EXPECT_EQ(c.expected.nLength, t.StorageLength());
+        EXPECT_EQ(c.expected.nPrec, t.CatalogPrec());
+        EXPECT_EQ(c.expected.nScale, t.CatalogScale());
     }
 }
 
@@ -132,16 +101,26 @@ TEST_F(SqlServerCatalog, SysobjectsAndSyscolumnsDescribeTheSchema) {
           L"CREATE TABLE U (x INTEGER PRIMARY KEY AUTOINCREMENT); CREATE INDEX IU ON T(a); "
           L"CREATE VIEW V AS SELECT a FROM T; "
           L"CREATE TRIGGER TR AFTER INSERT ON T BEGIN SELECT 1; END");
-    const Rows objects =
+    Rows objects =
         Query(m_pConn,
               L"SELECT name, xtype, type, uid, parent_obj, crdate FROM sysobjects ORDER BY name");
     const std::wstring idT =
         Query(m_pConn, L"SELECT id FROM sysobjects WHERE name = 'T'").at(0).at(0);
+    // Tables and views carry their creation time; SQLite's triggers do not.
+    const std::wstring created = objects.at(0).at(5);
+    EXPECT_EQ(19u, created.size());
+    EXPECT_EQ(Query(m_pConn, L"SELECT datetime('now','localtime') >= '" + created +
+                                 L"' AND datetime('now','localtime','-60 seconds') <= '" + created +
+                                 L"'"),
+              (Rows{{L"1"}}));
+    for (auto& row : objects)
+        if (row.at(5) != L"NULL")
+            row.at(5) = L"created";
     // No indexes, no SQLite bookkeeping (sqlite_sequence from AUTOINCREMENT).
-    EXPECT_EQ((Rows{{L"T", L"U", L"U", L"1", L"0", L"NULL"},
+    EXPECT_EQ((Rows{{L"T", L"U", L"U", L"1", L"0", L"created"},
                     {L"TR", L"TR", L"TR", L"1", idT, L"NULL"},
-                    {L"U", L"U", L"U", L"1", L"0", L"NULL"},
-                    {L"V", L"V", L"V", L"1", L"0", L"NULL"}}),
+                    {L"U", L"U", L"U", L"1", L"0", L"created"},
+                    {L"V", L"V", L"V", L"1", L"0", L"created"}}),
               objects);
     EXPECT_EQ((Rows{{L"a", L"56", L"4", L"1", L"0", L"10", L"0"},
                     {L"B c", L"167", L"20", L"2", L"1", L"20", L"0"},

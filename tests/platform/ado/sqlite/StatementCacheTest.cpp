@@ -180,7 +180,7 @@ TEST_F(StatementReuse, ResultsFollowTheSchema) {
     }
     EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"1"}}), Rows(pConn, count));
 
-    pConn->Execute(L"ALTER TABLE t ADD COLUMN c float DEFAULT 2.5", nullptr, adCmdText);
+    pConn->Execute(L"ALTER TABLE t ADD c float NOT NULL DEFAULT 2.5", nullptr, adCmdText);
     _RecordsetPtr pRs = pConn->Execute(sql, nullptr, adCmdText);
     EXPECT_EQ((std::vector<std::wstring>{L"a", L"b", L"c"}), Names(pRs));
     EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"1", L"x", L"2.5"}}), AdoReadRows(pRs));

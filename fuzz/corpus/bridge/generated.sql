@@ -1,0 +1,14 @@
+IF NOT EXISTS (SELECT * FROM sys.objects WHERE object_id = OBJECT_ID(N'[dbo].[Goods]') AND type in (N'U'))
+BEGIN
+CREATE TABLE [dbo].[Goods](
+	[ID] [int] IDENTITY(1,1) NOT NULL,
+	[Name] [nvarchar](50) COLLATE Chinese_PRC_CI_AS NOT NULL,
+	[Price] [decimal](10, 2) NULL DEFAULT ((0)),
+	[Tag] [uniqueidentifier] ROWGUIDCOL NULL CONSTRAINT [DF_Tag] DEFAULT (newid()),
+	[Pic] [varbinary](max) NULL,
+ CONSTRAINT [PK_Goods] PRIMARY KEY CLUSTERED ([ID] ASC)WITH (PAD_INDEX = OFF) ON [PRIMARY],
+ CONSTRAINT [FK_Goods_Kind] FOREIGN KEY([Kind]) REFERENCES [dbo].[Kind] ([ID]) ON DELETE CASCADE NOT FOR REPLICATION,
+ INDEX IX_Name NONCLUSTERED (Name DESC)
+) ON [PRIMARY] TEXTIMAGE_ON [PRIMARY]
+END
+ELSE SELECT 'exists'

@@ -1,0 +1,303 @@
+#include "platform/ado/sqlite/SqlServerConvert.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/com/Variant.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+const wchar_t kNotADate[] =
+    L"Conversion failed when converting date and/or time from character string.";
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos)
+        return std::string();
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+// A number rounded to a number of decimals as its decimal text reads, half away from zero:
+// 2.345 to two decimals is 2.35, though the double nearest 2.345 lies just below it.
+double RoundDecimal(double d, int nScale) {
+    if (!std::isfinite(d))
+        return d;
+    char sz[40];
+    snprintf(sz, sizeof(sz), "%.14e", std::fabs(d)); // "d.dddddddddddddde+xx": 15 digits
+    std::string digits = std::string(1, sz[0]) + std::string(sz + 2, 14);
+    int nExponent = std::atoi(std::strchr(sz, 'e') + 1);
+    int nKeep = nExponent + 1 + nScale; // digits before the cut
+    if (nKeep >= static_cast<int>(digits.size()))
+        return d;
+    if (nKeep < 0)
+        return 0;
+    std::string kept = digits.substr(0, static_cast<size_t>(nKeep));
+    if (digits[static_cast<size_t>(nKeep)] >= '5') {
+        int k = nKeep - 1;
+        for (; k >= 0 && kept[static_cast<size_t>(k)] == '9'; --k)
+            kept[static_cast<size_t>(k)] = '0';
+        if (k >= 0)
+            ++kept[static_cast<size_t>(k)];
+        else
+            kept.insert(kept.begin(), '1'), ++nExponent;
+    }
+    std::string text =
+        "0." + (kept.empty() ? std::string("0") : kept) + "e" + std::to_string(nExponent + 1);
+    double r = std::strtod(text.c_str(), nullptr);
+    return d < 0 ? -r : r;
+}
+
+std::string NumberText(double d) {
+    char sz[64];
+    snprintf(sz, sizeof(sz), "%.15g", d);
+    return sz;
+}
+
+} // namespace
+
+bool SqlParseDate(const std::string& text, DATE* pDate) {
+    std::string s = Trim(text);
+    if (s.size() >= 8 && s.find_first_not_of("0123456789", 0) >= 8 &&
+        (s.size() == 8 || s[8] == ' ')) {
+        std::string iso =
+            s.substr(0, 4) + "-" + s.substr(4, 2) + "-" + s.substr(6, 2) + s.substr(8);
+        return ZqkDateFromText(iso.data(), iso.size(), pDate);
+    }
+    if (s.size() >= 4 && (s[1] == ':' || s[2] == ':')) { // a time alone is on 1900-01-01
+        DATE time;
+        if (!ZqkDateFromText(s.data(), s.size(), &time))
+            return false;
+        *pDate = 2 + time;
+        return true;
+    }
+    if (s.size() >= 8 && s[4] == '/')
+        for (size_t i = 4; i < s.size() && s[i] != ' '; ++i)
+            s[i] = s[i] == '/' ? '-' : s[i];
+    return s.size() >= 8 && s[4] == '-' && ZqkDateFromText(s.data(), s.size(), pDate);
+}
+
+namespace {
+
+std::string FormatDate(DATE date, int nStyle, int nXtype) {
+    int y, mo, d, h, mi, sec;
+    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &sec))
+        return std::string();
+    double dMs = std::round((date - std::floor(date)) * 86400000.0);
+    int ms = static_cast<int>(std::fmod(dMs, 1000.0));
+    char sz[48];
+    switch (nStyle) {
+    case 23:
+        snprintf(sz, sizeof(sz), "%04d-%02d-%02d", y, mo, d);
+        break;
+    case 112:
+        snprintf(sz, sizeof(sz), "%04d%02d%02d", y, mo, d);
+        break;
+    case 111:
+        snprintf(sz, sizeof(sz), "%04d/%02d/%02d", y, mo, d);
+        break;
+    case 102:
+        snprintf(sz, sizeof(sz), "%04d.%02d.%02d", y, mo, d);
+        break;
+    case 101:
+        snprintf(sz, sizeof(sz), "%02d/%02d/%04d", mo, d, y);
+        break;
+    case 103:
+        snprintf(sz, sizeof(sz), "%02d/%02d/%04d", d, mo, y);
+        break;
+    case 104:
+        snprintf(sz, sizeof(sz), "%02d.%02d.%04d", d, mo, y);
+        break;
+    case 108:
+    case 24:
+        snprintf(sz, sizeof(sz), "%02d:%02d:%02d", h, mi, sec);
+        break;
+    case 121:
+    case 126:
+        snprintf(sz, sizeof(sz),
+                 nStyle == 126 ? "%04d-%02d-%02dT%02d:%02d:%02d.%03d"
+                               : "%04d-%02d-%02d %02d:%02d:%02d.%03d",
+                 y, mo, d, h, mi, sec, ms);
+        break;
+    default: // 120, and how dates are stored
+        if (nXtype == 40)
+            snprintf(sz, sizeof(sz), "%04d-%02d-%02d", y, mo, d);
+        else if (nXtype == 41)
+            snprintf(sz, sizeof(sz), "%02d:%02d:%02d", h, mi, sec);
+        else
+            snprintf(sz, sizeof(sz), "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, sec);
+    }
+    return sz;
+}
+
+void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    CSqlValue v = CSqlValue::Of(argv[0]);
+    const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    int nStyle = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
+    std::wstring problem;
+    if (!SqlConvert(SqlServerParseType(pszType ? pszType : ""), nStyle, &v, &problem)) {
+        std::string m = WinWideToUtf8(problem);
+        sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+        return;
+    }
+    v.Result(ctx);
+}
+
+} // namespace
+
+CSqlValue CSqlValue::Of(sqlite3_value* v) {
+    CSqlValue r;
+    r.nClass = sqlite3_value_type(v);
+    if (r.nClass == SQLITE_INTEGER)
+        r.n = sqlite3_value_int64(v);
+    else if (r.nClass == SQLITE_FLOAT)
+        r.d = sqlite3_value_double(v);
+    else if (r.nClass != SQLITE_NULL)
+        r.s.assign(static_cast<const char*>(sqlite3_value_blob(v)),
+                   static_cast<size_t>(sqlite3_value_bytes(v)));
+    return r;
+}
+
+CSqlValue CSqlValue::OfColumn(sqlite3_stmt* pStmt, int nColumn) {
+    return Of(sqlite3_column_value(pStmt, nColumn));
+}
+
+void CSqlValue::Bind(sqlite3_stmt* pStmt, int i) const {
+    switch (nClass) {
+    case SQLITE_INTEGER:
+        sqlite3_bind_int64(pStmt, i, n);
+        break;
+    case SQLITE_FLOAT:
+        sqlite3_bind_double(pStmt, i, d);
+        break;
+    case SQLITE_TEXT:
+        sqlite3_bind_text(pStmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        break;
+    case SQLITE_BLOB:
+        sqlite3_bind_blob(pStmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        break;
+    default:
+        sqlite3_bind_null(pStmt, i);
+    }
+}
+
+void CSqlValue::Result(sqlite3_context* ctx) const {
+    switch (nClass) {
+    case SQLITE_INTEGER:
+        sqlite3_result_int64(ctx, n);
+        break;
+    case SQLITE_FLOAT:
+        sqlite3_result_double(ctx, d);
+        break;
+    case SQLITE_TEXT:
+        sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        break;
+    case SQLITE_BLOB:
+        sqlite3_result_blob(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+        break;
+    default:
+        sqlite3_result_null(ctx);
+    }
+}
+
+bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
+                std::wstring* pstrError) {
+    CSqlValue& v = *pValue;
+    if (v.nClass == SQLITE_NULL)
+        return true;
+    const CSqlServerTypeRow& row = *type.pRow;
+    std::wstring typeName = WinUtf8ToWide(row.pszName);
+    switch (row.nClass) {
+    case SqlTypeClass::kInteger:
+    case SqlTypeClass::kBit:
+        if (v.nClass == SQLITE_TEXT) {
+            std::string s = Trim(v.s);
+            char* pEnd = nullptr;
+            errno = 0;
+            long long n = std::strtoll(s.c_str(), &pEnd, 10);
+            if (s.empty() || *pEnd || errno) {
+                *pstrError = L"Conversion failed when converting the varchar value '" +
+                             WinUtf8ToWide(v.s) + L"' to data type " + typeName + L".";
+                return false;
+            }
+            v.n = n;
+        } else if (v.nClass == SQLITE_FLOAT) {
+            v.n = static_cast<sqlite3_int64>(std::trunc(v.d)); // numbers to integers truncate
+        } else if (v.nClass == SQLITE_BLOB) {
+            return true;
+        }
+        v.nClass = SQLITE_INTEGER;
+        if (row.nClass == SqlTypeClass::kBit)
+            v.n = v.n != 0;
+        return true;
+    case SqlTypeClass::kExact:
+    case SqlTypeClass::kFloat:
+        if (v.nClass == SQLITE_TEXT) {
+            std::string s = Trim(v.s);
+            char* pEnd = nullptr;
+            double d = std::strtod(s.c_str(), &pEnd);
+            if (s.empty() || *pEnd || s.find_first_of("xXnN") != std::string::npos) {
+                *pstrError = L"Error converting data type varchar to " +
+                             std::wstring(row.nAdoType == adNumeric ? L"numeric" : typeName) + L".";
+                return false;
+            }
+            v.nClass = SQLITE_FLOAT;
+            v.d = d;
+        } else if (v.nClass == SQLITE_INTEGER) {
+            if (row.nClass == SqlTypeClass::kFloat || type.nScale > 0 || row.nAdoType != adNumeric)
+                v.nClass = SQLITE_FLOAT, v.d = static_cast<double>(v.n);
+            return true;
+        } else if (v.nClass == SQLITE_BLOB) {
+            return true;
+        }
+        if (row.nClass == SqlTypeClass::kExact) {
+            v.d = RoundDecimal(v.d, row.nAdoType == adNumeric ? type.nScale : 4);
+        }
+        return true;
+    case SqlTypeClass::kDate: {
+        DATE date = 0;
+        if (v.nClass == SQLITE_INTEGER || v.nClass == SQLITE_FLOAT) {
+            date = 2 + (v.nClass == SQLITE_INTEGER ? static_cast<double>(v.n) : v.d); // 1900-01-01
+        } else if (v.nClass != SQLITE_TEXT || !SqlParseDate(v.s, &date)) {
+            *pstrError = kNotADate;
+            return false;
+        }
+        v.nClass = SQLITE_TEXT;
+        v.s = FormatDate(date, 0, row.nXtype);
+        return true;
+    }
+    case SqlTypeClass::kChar:
+    case SqlTypeClass::kNChar: {
+        DATE date;
+        if (v.nClass == SQLITE_INTEGER)
+            v.s = std::to_string(v.n);
+        else if (v.nClass == SQLITE_FLOAT)
+            v.s = NumberText(v.d);
+        else if (nStyle != 0 && v.nClass == SQLITE_TEXT && SqlParseDate(v.s, &date))
+            v.s = FormatDate(date, nStyle, 61);
+        v.nClass = SQLITE_TEXT;
+        if (type.bMax || row.nLength != 0)
+            return true;
+        // What does not fit is cut off, without an error.
+        std::wstring w = WinUtf8ToWide(v.s);
+        if (w.size() > static_cast<size_t>(type.nLength))
+            v.s = WinWideToUtf8(w.substr(0, static_cast<size_t>(type.nLength)));
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+int SqlRegisterConvert(sqlite3* pDb) {
+    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    int rc = sqlite3_create_function_v2(pDb, "zqk_convert", 2, kPure, nullptr, &ConvertFunction,
+                                        nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(pDb, "zqk_convert", 3, kPure, nullptr, &ConvertFunction,
+                                        nullptr, nullptr, nullptr);
+    return rc;
+}

@@ -1,0 +1,37 @@
+// Values converted to a SQL Server type as SQL Server converts them: for CAST and CONVERT
+// (registered as zqk_convert(value, type[, style])) and for assignments to batch variables.
+// Text that is no number fails instead of becoming 0; a date text becomes a date; a string is
+// cut to its declared length; decimals round to their scale.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "platform/ado/sqlite/SqlServerTypes.h"
+
+// A value of SQLite's kinds, held outside a statement.
+struct CSqlValue {
+    int nClass = SQLITE_NULL;
+    sqlite3_int64 n = 0;
+    double d = 0;
+    std::string s; // text (UTF-8) or bytes
+
+    static CSqlValue Of(sqlite3_value* v);
+    static CSqlValue OfColumn(sqlite3_stmt* pStmt, int nColumn);
+    void Bind(sqlite3_stmt* pStmt, int nParam) const;
+    void Result(sqlite3_context* ctx) const;
+};
+
+// Converts in place; false with SQL Server's message when the value does not convert. nStyle
+// is CONVERT's style for dates written as text (0 for none).
+bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
+                std::wstring* pstrError);
+
+// The date forms SQL Server reads whatever the language: ISO with dashes (and T), the
+// unseparated yyyymmdd, each with an optional time, yyyy/mm/dd, and a time alone (on
+// 1900-01-01).
+bool SqlParseDate(const std::string& strText, double* pDate);
+
+// The conversion of CAST and CONVERT on a connection.
+int SqlRegisterConvert(sqlite3* pDb);

@@ -1,0 +1,254 @@
+// INSERT with SQL Server's identity rules, UPDATE of identities, SELECT ... INTO.
+#include <cwctype>
+
+#include "platform/ado/sqlite/SqlServerStatements.h"
+
+namespace {
+
+bool IsIdentity(const CSqlTableDef& def, const std::wstring& strColumn) {
+    const CSqlColumnDef* p = def.Identity();
+    return p && wcscasecmp(p->strName.c_str(), strColumn.c_str()) == 0;
+}
+
+// A value written to a column, converted to the column's type as SQL Server converts it:
+// text to numbers and dates (or SQL Server's conversion error), numbers rounded to a decimal's
+// scale or cut to an integer. Strings are left for the column's length rule to refuse.
+std::wstring Converted(const CSqlColumnDef* pColumn, const std::wstring& strValue) {
+    if (pColumn == nullptr || !pColumn->bServerType || pColumn->bComputed)
+        return strValue;
+    SqlTypeClass n = pColumn->type.pRow->nClass;
+    if (n != SqlTypeClass::kInteger && n != SqlTypeClass::kBit && n != SqlTypeClass::kExact &&
+        n != SqlTypeClass::kFloat && n != SqlTypeClass::kDate)
+        return strValue;
+    return L"zqk_convert(" + strValue + L", " + SqlQuoteString(pColumn->strTypeText) + L")";
+}
+
+} // namespace
+
+bool CSqlStatementTranslator::Values(CSqlCursor& c,
+                                     const std::vector<const CSqlColumnDef*>& targets,
+                                     std::wstring* pOut, CSqlBridgeError* pError) {
+    // VALUES (a, b), (c, d): each row's values by position.
+    *pOut = L"VALUES ";
+    c.Advance();
+    for (bool bFirstRow = true; c.IsPunct(L"("); bFirstRow = false) {
+        *pOut += bFirstRow ? L"(" : L", (";
+        size_t i = c.Pos() + 1;
+        CSqlCursor group = c;
+        if (!group.SkipGroup())
+            return false;
+        size_t nClose = group.Pos();
+        while (nClose > i && !SqlIsPunct(m_t[nClose - 1], L")"))
+            --nClose;
+        --nClose; // the group's ")"
+        for (size_t nColumn = 0; i < nClose; ++nColumn) {
+            size_t nStop = i;
+            int nDepth = 0;
+            for (; nStop < nClose; ++nStop) {
+                if (SqlIsPunct(m_t[nStop], L"("))
+                    ++nDepth;
+                else if (SqlIsPunct(m_t[nStop], L")"))
+                    --nDepth;
+                else if (nDepth == 0 && SqlIsPunct(m_t[nStop], L","))
+                    break;
+            }
+            std::wstring value;
+            if (!m_rewriter.Rewrite(i, nStop, SqlRewriteScope::kExpression, &value, pError))
+                return false;
+            value.erase(0, value.find_first_not_of(L" \t\r\n"));
+            *pOut += (nColumn ? L", " : L"") +
+                     Converted(nColumn < targets.size() ? targets[nColumn] : nullptr, value);
+            i = nStop + 1;
+        }
+        *pOut += L")";
+        c.Seek(group.Pos());
+        c.AcceptPunct(L",");
+    }
+    return c.AtEnd();
+}
+
+bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
+                                     CSqlBridgeError* pError) {
+    c.Advance();
+    if (c.IsWord(L"OR") || c.IsWord(L"TOP"))
+        return Generic(pOut, pError); // SQLite's INSERT OR ...; TOP is refused there
+    c.Accept(L"INTO");
+    if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
+        return Generic(pOut, pError);
+    CSqlObjectName name;
+    if (!NameAt(c, &name, pError))
+        return false;
+    std::vector<std::wstring> columns;
+    std::wstring list;
+    bool bList = false;
+    if (c.IsPunct(L"(")) {
+        CSqlCursor probe = c;
+        probe.Advance();
+        if (probe.IsWord(L"SELECT"))
+            return Generic(pOut, pError);
+        bList = true;
+        c.Advance();
+        while (!c.AtEnd() && SqlIsNamePart(c.Peek())) {
+            columns.push_back(SqlNameOf(c.Peek()));
+            list += (list.empty() ? L"" : L", ") + c.Peek().strText;
+            c.Advance();
+            if (!c.AcceptPunct(L","))
+                break;
+        }
+        if (!c.AcceptPunct(L")"))
+            return Generic(pOut, pError);
+    }
+    size_t nRest = c.Pos();
+    const CSqlTableDef* pDef = nullptr;
+    const CSqlColumnDef* pIdentity = LoadTable(name, &pDef) ? pDef->Identity() : nullptr;
+    if (pIdentity) {
+        bool bInsertOn = m_schema.IdentityInsert(name.strSchema, pDef->name.strName);
+        bool bExplicit = false;
+        for (const std::wstring& col : columns)
+            bExplicit = bExplicit || IsIdentity(*pDef, col);
+        if (bExplicit && !bInsertOn) {
+            pError->nNumber = 544;
+            pError->strText = L"Cannot insert explicit value for identity column in table '" +
+                              pDef->name.strName + L"' when IDENTITY_INSERT is set to OFF.";
+            return false;
+        }
+        if (!bList && bInsertOn) {
+            pError->nNumber = 8101;
+            pError->strText = L"An explicit value for the identity column in table '" +
+                              pDef->name.strName +
+                              L"' can only be specified when a column list is used and "
+                              L"IDENTITY_INSERT is ON.";
+            return false;
+        }
+        // Without a list, the values go to the columns other than the identity.
+        if (!bList && !c.IsWord(L"DEFAULT")) {
+            for (const CSqlColumnDef& col : pDef->columns)
+                if (!col.bIdentity && !col.bComputed)
+                    list += (list.empty() ? L"" : L", ") + SqlQuoteName(col.strName);
+            bList = true;
+        }
+        pOut->bIdentityTarget = true;
+        pOut->strSchema = name.strSchema;
+        pOut->strTable = pDef->name.strName;
+    }
+    // OUTPUT INSERTED.x, ... becomes SQLite's RETURNING at the end.
+    std::wstring returning;
+    if (c.IsWord(L"OUTPUT")) {
+        c.Advance();
+        size_t nOut = c.Pos();
+        while (!c.AtEnd() && !c.IsWord(L"VALUES") && !c.IsWord(L"SELECT") && !c.IsWord(L"DEFAULT"))
+            c.Step();
+        CSqlTokens items;
+        for (size_t i = nOut; i < c.Pos(); ++i) {
+            const CSqlToken& t = m_t[i];
+            bool bPrefix = SqlIs(t, L"INSERTED") && i + 1 < c.Pos() && SqlIsPunct(m_t[i + 1], L".");
+            if (bPrefix) {
+                ++i;
+                continue;
+            }
+            items.push_back(t);
+        }
+        CSqlRewriter sub(m_schema, items);
+        if (!sub.Rewrite(0, items.size(), SqlRewriteScope::kExpression, &returning, pError))
+            return false;
+        while (!returning.empty() && iswspace(returning.back()))
+            returning.pop_back();
+        returning = L" RETURNING " + returning;
+        nRest = c.Pos();
+    }
+    std::wstring rest;
+    // The columns the values go to, so that each value is converted to its column's type.
+    std::vector<const CSqlColumnDef*> targets;
+    if (pDef) {
+        for (const std::wstring& col : columns)
+            targets.push_back(pDef->Find(col));
+        if (columns.empty())
+            for (const CSqlColumnDef& col : pDef->columns)
+                if (!col.bComputed && !(col.bIdentity && !list.empty()))
+                    targets.push_back(&col);
+    }
+    CSqlCursor values(m_t, nRest, m_nEnd);
+    CSqlBridgeError valuesError;
+    if (!(pDef && values.IsWord(L"VALUES") && Values(values, targets, &rest, &valuesError))) {
+        if (!valuesError.strText.empty()) {
+            *pError = valuesError;
+            return false;
+        }
+        if (!Rewrite(nRest, m_nEnd, &rest, pError))
+            return false;
+    }
+    pOut->statements.push_back(L"INSERT INTO " + name.strSql +
+                               (bList ? L" (" + list + L") " : L" ") + rest + returning);
+    return true;
+}
+
+bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
+                                     CSqlBridgeError* pError) {
+    c.Advance();
+    if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP") || c.IsWord(L"OR"))
+        return Generic(pOut, pError);
+    CSqlObjectName name;
+    if (!NameAt(c, &name, pError))
+        return false;
+    if (!c.Accept(L"SET"))
+        return Generic(pOut, pError);
+    const CSqlTableDef* pDef = nullptr;
+    if (!LoadTable(name, &pDef))
+        return Generic(pOut, pError);
+    // SET column = value, ...: each value converted to its column's type; an identity refused.
+    std::wstring sets;
+    size_t i = c.Pos();
+    for (;;) {
+        CSqlCursor item(m_t, i, m_nEnd);
+        if (item.AtEnd() || !SqlIsNamePart(item.Peek()))
+            return Generic(pOut, pError);
+        const CSqlToken& column = item.Peek();
+        item.Advance();
+        if (!item.IsPunct(L"="))
+            return Generic(pOut, pError); // alias.column, @v = column = ..., compound operators
+        if (IsIdentity(*pDef, SqlNameOf(column))) {
+            *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
+                                               L"'.");
+            return false;
+        }
+        item.Advance();
+        size_t nStop = ItemEnd(item.Pos());
+        std::wstring value;
+        if (!m_rewriter.Rewrite(item.Pos(), nStop, SqlRewriteScope::kExpression, &value, pError))
+            return false;
+        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
+                Converted(pDef->Find(SqlNameOf(column)), value);
+        if (nStop >= m_nEnd || !SqlIsPunct(m_t[nStop], L",")) {
+            i = nStop;
+            break;
+        }
+        i = nStop + 1;
+    }
+    std::wstring rest;
+    if (!Rewrite(i, m_nEnd, &rest, pError))
+        return false;
+    pOut->statements.push_back(L"UPDATE " + name.strSql + L" SET " + sets +
+                               (rest.empty() ? L"" : L" " + rest));
+    return true;
+}
+
+bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
+                                         CSqlBridgeError* pError) {
+    CSqlCursor c(m_t, nInto, m_nEnd);
+    c.Advance();
+    CSqlObjectName name;
+    size_t nNext = 0;
+    if (c.AtEnd() || !m_rewriter.ObjectName(c.Pos(), m_nEnd, &name, &nNext, pError))
+        return c.AtEnd() ? Generic(pOut, pError) : false;
+    // The query without its INTO clause.
+    CSqlTokens query(m_t.begin() + static_cast<std::ptrdiff_t>(m_nBegin),
+                     m_t.begin() + static_cast<std::ptrdiff_t>(nInto));
+    query.insert(query.end(), m_t.begin() + static_cast<std::ptrdiff_t>(nNext),
+                 m_t.begin() + static_cast<std::ptrdiff_t>(m_nEnd));
+    CSqlRewriter sub(m_schema, query);
+    std::wstring select;
+    if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
+        return false;
+    pOut->statements.push_back(L"CREATE TABLE " + name.strSql + L" AS " + select);
+    return true;
+}

@@ -1,0 +1,448 @@
+#include "platform/ado/sqlite/SqlServerOperators.h"
+
+#include <cwchar>
+
+const wchar_t kSqlAddFunction[] = L"zqk_add";
+const wchar_t kSqlSubtractFunction[] = L"zqk_subtract";
+const wchar_t kSqlDivisorFunction[] = L"zqk_divisor";
+
+namespace {
+
+// What a term is known to be before it runs.
+enum class TermType { kUnknown, kString, kNumber, kNull };
+
+// One unit of an expression level: a token, a parenthesised group or a CASE ... END, the
+// latter two already rewritten inside.
+struct Item {
+    CSqlTokens tokens;
+    bool bGroup = false;
+    bool bCase = false;
+    const CSqlToken& First() const { return tokens.front(); }
+};
+
+const wchar_t* const kBoundaryWords[] = {
+    L"SELECT",     L"FROM",   L"WHERE",     L"GROUP",        L"ORDER",    L"BY",      L"HAVING",
+    L"AS",         L"ON",     L"AND",       L"OR",           L"NOT",      L"WHEN",    L"THEN",
+    L"ELSE",       L"END",    L"IS",        L"IN",           L"LIKE",     L"BETWEEN", L"ESCAPE",
+    L"UNION",      L"ALL",    L"EXCEPT",    L"INTERSECT",    L"SET",      L"VALUES",  L"INTO",
+    L"JOIN",       L"INNER",  L"LEFT",      L"RIGHT",        L"FULL",     L"OUTER",   L"CROSS",
+    L"APPLY",      L"TOP",    L"DISTINCT",  L"PERCENT",      L"UPDATE",   L"DELETE",  L"INSERT",
+    L"DEFAULT",    L"CHECK",  L"RETURN",    L"EXISTS",       L"ASC",      L"DESC",    L"LIMIT",
+    L"OFFSET",     L"ROWS",   L"FETCH",     L"NEXT",         L"ONLY",     L"WITH",    L"OVER",
+    L"PARTITION",  L"IF",     L"PRINT",     L"DECLARE",      L"CREATE",   L"TABLE",   L"ALTER",
+    L"DROP",       L"ADD",    L"COLUMN",    L"CONSTRAINT",   L"PRIMARY",  L"KEY",     L"FOREIGN",
+    L"REFERENCES", L"UNIQUE", L"CLUSTERED", L"NONCLUSTERED", L"IDENTITY", L"OUTPUT",  L"WHILE",
+    L"BEGIN",      L"ANY",    L"SOME",      L"GLOB",         L"MATCH",    L"REGEXP",  L"ISNULL",
+    L"NOTNULL"};
+
+const wchar_t* const kStringFunctions[] = {
+    L"UPPER",     L"LOWER",     L"LTRIM",   L"RTRIM",       L"TRIM",      L"SUBSTRING",
+    L"SUBSTR",    L"LEFT",      L"RIGHT",   L"REPLACE",     L"CHAR",      L"NCHAR",
+    L"SPACE",     L"REPLICATE", L"STR",     L"CONCAT",      L"QUOTENAME", L"REVERSE",
+    L"STUFF",     L"FORMAT",    L"DB_NAME", L"OBJECT_NAME", L"USER_NAME", L"SUSER_SNAME",
+    L"HOST_NAME", L"APP_NAME",  L"DATENAME"};
+
+const wchar_t* const kNumberFunctions[] = {
+    L"LEN",   L"DATALENGTH", L"COUNT",     L"ABS",      L"ROUND",    L"FLOOR",    L"CEILING",
+    L"POWER", L"SQRT",       L"CHARINDEX", L"PATINDEX", L"DATEDIFF", L"DATEPART", L"YEAR",
+    L"MONTH", L"DAY",        L"ASCII",     L"UNICODE",  L"SIGN",     L"LENGTH",   L"INSTR"};
+
+const wchar_t* const kStringTypes[] = {L"char", L"varchar", L"nchar",  L"nvarchar",
+                                       L"text", L"ntext",   L"sysname"};
+const wchar_t* const kNumberTypes[] = {L"int",     L"bigint",     L"smallint", L"tinyint",
+                                       L"decimal", L"numeric",    L"float",    L"real",
+                                       L"money",   L"smallmoney", L"bit"};
+
+template <size_t N> bool IsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
+    if (t.nKind == SqlTok::kWord)
+        return SqlIsOneOf(t, words);
+    if (t.nKind != SqlTok::kQuoted)
+        return false;
+    std::wstring name = SqlNameOf(t);
+    for (const wchar_t* w : words)
+        if (wcscasecmp(name.c_str(), w) == 0)
+            return true;
+    return false;
+}
+
+CSqlToken Synthetic(SqlTok nKind, const wchar_t* pszText) {
+    return {nKind, pszText, std::wstring::npos};
+}
+
+bool IsPunctItem(const Item& it, const wchar_t* p) {
+    return !it.bGroup && !it.bCase && SqlIsPunct(it.First(), p);
+}
+
+bool IsBlankItem(const Item& it) {
+    return !it.bGroup && !it.bCase && SqlIsBlank(it.First());
+}
+
+bool IsOperandItem(const Item& it) {
+    if (it.bGroup || it.bCase)
+        return true;
+    const CSqlToken& t = it.First();
+    if (SqlIs(t, L"COLLATE"))
+        return false;
+    return t.nKind == SqlTok::kWord || t.nKind == SqlTok::kQuoted || t.nKind == SqlTok::kNumber ||
+           t.nKind == SqlTok::kString || t.nKind == SqlTok::kNString;
+}
+
+// The index of the token that closes the group or CASE opened at i (or nEnd).
+size_t Closing(const CSqlTokens& in, size_t i, size_t nEnd, bool bCase) {
+    int nParens = 0, nCases = 0;
+    for (size_t j = i; j < nEnd; ++j) {
+        const CSqlToken& t = in[j];
+        if (SqlIsPunct(t, L"("))
+            ++nParens;
+        else if (SqlIsPunct(t, L")")) {
+            if (--nParens == 0 && !bCase)
+                return j;
+            if (nParens < 0)
+                return bCase ? j : nEnd; // a CASE cut short by its group's end
+        } else if (bCase && nParens == 0 && SqlIs(t, L"CASE"))
+            ++nCases;
+        else if (bCase && nParens == 0 && SqlIs(t, L"END") && --nCases == 0)
+            return j;
+    }
+    return nEnd;
+}
+
+class Rewriter {
+public:
+    explicit Rewriter(const CSqlTokens& in) : m_in(in) {}
+    bool m_bChanged = false;
+
+    CSqlTokens Level(size_t lo, size_t hi) {
+        std::vector<Item> items;
+        for (size_t i = lo; i < hi;) {
+            Item it;
+            const CSqlToken& t = m_in[i];
+            bool bParen = SqlIsPunct(t, L"("), bCase = SqlIs(t, L"CASE");
+            size_t j = bParen || bCase ? Closing(m_in, i, hi, bCase) : hi;
+            if ((bParen || bCase) && j < hi && !(bCase && SqlIsPunct(m_in[j], L")"))) {
+                it.tokens.push_back(t);
+                CSqlTokens inner = Level(i + 1, j);
+                it.tokens.insert(it.tokens.end(), inner.begin(), inner.end());
+                it.tokens.push_back(m_in[j]);
+                it.bGroup = bParen;
+                it.bCase = bCase;
+                i = j + 1;
+            } else {
+                it.tokens.push_back(t);
+                ++i;
+            }
+            items.push_back(std::move(it));
+        }
+        CSqlTokens out;
+        std::vector<Item> seg;
+        bool bAfterOperand = false;
+        bool bPrevWord = false; // the last item was a plain word: a group after it is a call
+        for (size_t n = 0; n < items.size(); ++n) {
+            Item& it = items[n];
+            if (IsBlankItem(it)) {
+                seg.push_back(std::move(it));
+                continue;
+            }
+            bool bCall = it.bGroup && bPrevWord;
+            bool bBoundary = !it.bGroup && !it.bCase &&
+                             IsBoundary(it.First(), n + 1 < items.size() ? &items[n + 1] : nullptr);
+            if (bBoundary) {
+                Flush(&seg, &out);
+                out.push_back(it.First());
+                bAfterOperand = false;
+                bPrevWord = false;
+                continue;
+            }
+            if (IsOperandItem(it) && bAfterOperand && !bCall) {
+                Flush(&seg, &out); // juxtaposed: a new expression ("a + b alias")
+            }
+            bool bStar = IsPunctItem(it, L"*") && !bAfterOperand;
+            bAfterOperand = IsOperandItem(it) || bStar;
+            bPrevWord = !it.bGroup && !it.bCase && it.First().nKind == SqlTok::kWord;
+            seg.push_back(std::move(it));
+        }
+        Flush(&seg, &out);
+        return out;
+    }
+
+private:
+    // Tokens that end an expression at this level; LEFT and RIGHT before "(" are functions.
+    static bool IsBoundary(const CSqlToken& t, const Item* pNext) {
+        if (t.nKind == SqlTok::kPunct)
+            return !(t.strText == L"+" || t.strText == L"-" || t.strText == L"*" ||
+                     t.strText == L"/" || t.strText == L"%" || t.strText == L"&" ||
+                     t.strText == L"|" || t.strText == L"^" || t.strText == L"~" ||
+                     t.strText == L".");
+        if (t.nKind != SqlTok::kWord || !IsOneOf(t, kBoundaryWords))
+            return false;
+        if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && pNext && pNext->bGroup)
+            return false;
+        return true;
+    }
+
+    TermType TypeOf(const std::vector<const Item*>& term) const {
+        std::vector<const Item*> sig;
+        for (const Item* p : term)
+            if (!IsBlankItem(*p))
+                sig.push_back(p);
+        if (sig.empty())
+            return TermType::kUnknown;
+        const Item& a = *sig[0];
+        if (sig.size() == 1 && !a.bGroup && !a.bCase) {
+            const CSqlToken& t = a.First();
+            if (t.nKind == SqlTok::kString || t.nKind == SqlTok::kNString)
+                return TermType::kString;
+            if (t.nKind == SqlTok::kNumber && t.strText.compare(0, 2, L"0x") != 0 &&
+                t.strText.compare(0, 2, L"0X") != 0)
+                return TermType::kNumber;
+            if (SqlIs(t, L"NULL"))
+                return TermType::kNull;
+            return TermType::kUnknown;
+        }
+        if (sig.size() == 1 && a.bGroup) {
+            // Already rewritten inside: a joined string shows its ||.
+            for (const CSqlToken& t : a.tokens)
+                if (SqlIsPunct(t, L"||"))
+                    return TermType::kString;
+            const CSqlToken* pOnly = nullptr;
+            for (size_t i = 1; i + 1 < a.tokens.size(); ++i)
+                if (!SqlIsBlank(a.tokens[i])) {
+                    if (pOnly)
+                        return TermType::kUnknown;
+                    pOnly = &a.tokens[i];
+                }
+            if (pOnly && (pOnly->nKind == SqlTok::kString || pOnly->nKind == SqlTok::kNString))
+                return TermType::kString;
+            return pOnly && pOnly->nKind == SqlTok::kNumber ? TermType::kNumber
+                                                            : TermType::kUnknown;
+        }
+        if (sig.size() == 2 && !a.bGroup && sig[1]->bGroup && a.First().nKind == SqlTok::kWord) {
+            const CSqlToken& f = a.First();
+            if (IsOneOf(f, kStringFunctions))
+                return TermType::kString;
+            if (IsOneOf(f, kNumberFunctions))
+                return TermType::kNumber;
+            if (SqlIs(f, L"CAST") || SqlIs(f, L"CONVERT"))
+                return CastType(sig[1]->tokens, SqlIs(f, L"CAST"));
+        }
+        if (sig.size() == 2 && IsPunctItem(a, L"-") && !sig[1]->bGroup &&
+            sig[1]->First().nKind == SqlTok::kNumber)
+            return TermType::kNumber;
+        return TermType::kUnknown;
+    }
+
+    // The type a CAST (x AS type) or CONVERT(type, x) gives.
+    static TermType CastType(const CSqlTokens& g, bool bCast) {
+        int nDepth = 0;
+        for (size_t i = 0; i < g.size(); ++i) {
+            if (SqlIsPunct(g[i], L"("))
+                ++nDepth;
+            else if (SqlIsPunct(g[i], L")"))
+                --nDepth;
+            bool bTypeHere = bCast ? (nDepth == 1 && SqlIs(g[i], L"AS")) : i == 0;
+            if (!bTypeHere)
+                continue;
+            for (size_t j = i + 1; j < g.size(); ++j) {
+                if (SqlIsBlank(g[j]))
+                    continue;
+                if (IsOneOf(g[j], kStringTypes))
+                    return TermType::kString;
+                if (IsOneOf(g[j], kNumberTypes))
+                    return TermType::kNumber;
+                return TermType::kUnknown;
+            }
+        }
+        return TermType::kUnknown;
+    }
+
+    static void Append(CSqlTokens* pOut, const std::vector<const Item*>& items) {
+        for (const Item* p : items)
+            pOut->insert(pOut->end(), p->tokens.begin(), p->tokens.end());
+    }
+
+    // A divisor that is a literal other than zero needs no check.
+    static bool SafeDivisor(const std::vector<const Item*>& d) {
+        for (const Item* p : d) {
+            if (IsBlankItem(*p))
+                continue;
+            if (p->bGroup || p->bCase || p->First().nKind != SqlTok::kNumber)
+                return false;
+            return p->First().strText.find_first_not_of(L"0.") != std::wstring::npos &&
+                   p->First().strText.find_first_of(L"xX") == std::wstring::npos;
+        }
+        return false;
+    }
+
+    // A term with each divisor checked.
+    CSqlTokens Term(const std::vector<const Item*>& term) {
+        CSqlTokens out;
+        for (size_t i = 0; i < term.size(); ++i) {
+            const Item& it = *term[i];
+            out.insert(out.end(), it.tokens.begin(), it.tokens.end());
+            if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%")))
+                continue;
+            // The divisor: signs, then one operand with its call, dotted parts and COLLATE.
+            size_t j = i + 1;
+            std::vector<const Item*> d;
+            while (j < term.size() && (IsBlankItem(*term[j]) || IsPunctItem(*term[j], L"-") ||
+                                       IsPunctItem(*term[j], L"+") || IsPunctItem(*term[j], L"~")))
+                d.push_back(term[j++]);
+            bool bWant = true;
+            for (; j < term.size(); ++j) {
+                const Item& x = *term[j];
+                if (IsBlankItem(x)) {
+                    d.push_back(&x);
+                    continue;
+                }
+                bool bCall = x.bGroup && !d.empty() && !d.back()->bGroup &&
+                             d.back()->First().nKind == SqlTok::kWord;
+                if (bWant || bCall || IsPunctItem(x, L".")) {
+                    d.push_back(&x);
+                    bWant = IsPunctItem(x, L".");
+                    continue;
+                }
+                break;
+            }
+            while (!d.empty() && IsBlankItem(*d.back()))
+                --j, d.pop_back();
+            size_t nBlank = 0;
+            for (; nBlank < d.size() && IsBlankItem(*d[nBlank]); ++nBlank)
+                out.insert(out.end(), d[nBlank]->tokens.begin(), d[nBlank]->tokens.end());
+            d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(nBlank));
+            if (SafeDivisor(d)) {
+                Append(&out, d);
+            } else {
+                m_bChanged = true;
+                out.push_back(Synthetic(SqlTok::kWord, kSqlDivisorFunction));
+                out.push_back(Synthetic(SqlTok::kPunct, L"("));
+                Append(&out, d);
+                out.push_back(Synthetic(SqlTok::kPunct, L")"));
+            }
+            i = j - 1;
+        }
+        return out;
+    }
+
+    void Flush(std::vector<Item>* pSeg, CSqlTokens* pOut) {
+        std::vector<Item>& seg = *pSeg;
+        // Blanks around the expression stay outside whatever it is rewritten into.
+        size_t nLead = 0, nTrail = seg.size();
+        while (nLead < seg.size() && IsBlankItem(seg[nLead]))
+            ++nLead;
+        while (nTrail > nLead && IsBlankItem(seg[nTrail - 1]))
+            --nTrail;
+        for (size_t i = 0; i < nLead; ++i)
+            pOut->insert(pOut->end(), seg[i].tokens.begin(), seg[i].tokens.end());
+        std::vector<Item> trailing(seg.begin() + static_cast<std::ptrdiff_t>(nTrail), seg.end());
+        seg = std::vector<Item>(seg.begin() + static_cast<std::ptrdiff_t>(nLead),
+                                seg.begin() + static_cast<std::ptrdiff_t>(nTrail));
+        FlushCore(&seg, pOut);
+        for (const Item& it : trailing)
+            pOut->insert(pOut->end(), it.tokens.begin(), it.tokens.end());
+        pSeg->clear();
+    }
+
+    void FlushCore(std::vector<Item>* pSeg, CSqlTokens* pOut) {
+        std::vector<Item>& seg = *pSeg;
+        // Terms between the binary additive operators.
+        std::vector<std::vector<const Item*>> terms(1);
+        std::vector<const Item*> ops;
+        bool bWantOperand = true, bNeedsWork = false;
+        for (const Item& it : seg) {
+            if (IsBlankItem(it)) {
+                terms.back().push_back(&it);
+                continue;
+            }
+            bool bAdditive = IsPunctItem(it, L"+") || IsPunctItem(it, L"-") ||
+                             IsPunctItem(it, L"&") || IsPunctItem(it, L"|") ||
+                             IsPunctItem(it, L"^");
+            if (!bWantOperand && bAdditive) {
+                ops.push_back(&it);
+                terms.emplace_back();
+                bWantOperand = true;
+                bNeedsWork |= IsPunctItem(it, L"+") || IsPunctItem(it, L"-");
+                continue;
+            }
+            terms.back().push_back(&it);
+            if (IsPunctItem(it, L"/") || IsPunctItem(it, L"%"))
+                bNeedsWork = true;
+            bool bOperator = IsPunctItem(it, L"*") || IsPunctItem(it, L"/") ||
+                             IsPunctItem(it, L"%") || IsPunctItem(it, L".") || bAdditive ||
+                             IsPunctItem(it, L"~") || SqlIs(it.First(), L"COLLATE");
+            bWantOperand =
+                !it.bGroup && !it.bCase && bOperator && !(IsPunctItem(it, L"*") && bWantOperand);
+        }
+        if (!bNeedsWork) {
+            for (const Item& it : seg)
+                pOut->insert(pOut->end(), it.tokens.begin(), it.tokens.end());
+            seg.clear();
+            return;
+        }
+        // Leading and trailing blanks stay outside the rewritten expression.
+        CSqlTokens acc = Term(terms[0]);
+        TermType nAcc = TypeOf(terms[0]);
+        bool bPlain = true; // acc is still the source's own text
+        for (size_t k = 0; k < ops.size(); ++k) {
+            CSqlTokens term = Term(terms[k + 1]);
+            TermType nTerm = TypeOf(terms[k + 1]);
+            bool bPlus = IsPunctItem(*ops[k], L"+"), bMinus = IsPunctItem(*ops[k], L"-");
+            bool bStrings = (nAcc == TermType::kString || nAcc == TermType::kNull) &&
+                            (nTerm == TermType::kString || nTerm == TermType::kNull) &&
+                            !(nAcc == TermType::kNull && nTerm == TermType::kNull);
+            bool bNumbers = nAcc == TermType::kNumber && nTerm == TermType::kNumber;
+            CSqlTokens next;
+            if (bPlus && bStrings) {
+                next.push_back(Synthetic(SqlTok::kPunct, L"("));
+                next.insert(next.end(), acc.begin(), acc.end());
+                next.push_back(Synthetic(SqlTok::kPunct, L"||"));
+                next.insert(next.end(), term.begin(), term.end());
+                next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                nAcc = TermType::kString;
+                bPlain = false;
+            } else if ((bPlus || bMinus) && !bNumbers) {
+                next.push_back(
+                    Synthetic(SqlTok::kWord, bPlus ? kSqlAddFunction : kSqlSubtractFunction));
+                next.push_back(Synthetic(SqlTok::kPunct, L"("));
+                next.insert(next.end(), acc.begin(), acc.end());
+                next.push_back(Synthetic(SqlTok::kPunct, L","));
+                next.insert(next.end(), term.begin(), term.end());
+                next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                nAcc = TermType::kUnknown;
+                bPlain = false;
+            } else {
+                // Same precedence in SQL Server, not in SQLite: once rewritten, keep the order.
+                if (!bPlain)
+                    next.push_back(Synthetic(SqlTok::kPunct, L"("));
+                next.insert(next.end(), acc.begin(), acc.end());
+                if (!bPlain)
+                    next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                next.insert(next.end(), ops[k]->tokens.begin(), ops[k]->tokens.end());
+                next.insert(next.end(), term.begin(), term.end());
+                nAcc = bNumbers ? TermType::kNumber : TermType::kUnknown;
+            }
+            acc.swap(next);
+        }
+        m_bChanged |= !bPlain;
+        pOut->insert(pOut->end(), acc.begin(), acc.end());
+        seg.clear();
+    }
+
+    const CSqlTokens& m_in;
+};
+
+} // namespace
+
+bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut) {
+    bool bAny = false;
+    for (size_t i = nBegin; i < nEnd && !bAny; ++i)
+        bAny = SqlIsPunct(tokens[i], L"+") || SqlIsPunct(tokens[i], L"-") ||
+               SqlIsPunct(tokens[i], L"/") || SqlIsPunct(tokens[i], L"%");
+    if (!bAny)
+        return false;
+    Rewriter r(tokens);
+    CSqlTokens out = r.Level(nBegin, nEnd);
+    if (!r.m_bChanged)
+        return false;
+    pOut->swap(out);
+    return true;
+}

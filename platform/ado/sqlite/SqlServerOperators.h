@@ -1,0 +1,16 @@
+// SQL Server's meaning of the arithmetic operators on SQLite. '+' joins strings and adds
+// numbers; between a string and a number the string is converted, and fails when it is no
+// number. A date and time plus or minus a number moves by days. Dividing by zero is an
+// error, not NULL.
+#pragma once
+
+#include "platform/ado/sqlite/SqlTokens.h"
+
+// The function names the rewritten operators call (registered on every connection).
+extern const wchar_t kSqlAddFunction[];      // zqk_add(a, b): '+' when the types are not known
+extern const wchar_t kSqlSubtractFunction[]; // zqk_subtract(a, b): '-' likewise
+extern const wchar_t kSqlDivisorFunction[];  // zqk_divisor(b): b, or the divide-by-zero error
+
+// Rewrites tokens [nBegin, nEnd) into *pOut; false when nothing needed to change (then *pOut
+// is left alone).
+bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut);

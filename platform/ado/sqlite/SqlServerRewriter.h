@@ -1,0 +1,56 @@
+// Rewrites the tokens of one statement, or of an expression inside one, from SQL Server's
+// dialect into SQLite's: names, builtins, literals, operators, TOP and table hints.
+#pragma once
+
+#include <string>
+
+#include "platform/ado/sqlite/SqlServerBridge.h"
+
+// A table or view name as SQLite knows it.
+struct CSqlObjectName {
+    std::wstring strSchema;  // "main", "temp" or an attached schema
+    std::wstring strName;    // owners other than dbo prefix it ("sa.T"); temp tables keep '#'
+    std::wstring strSql;     // the name written for SQLite
+    bool bQualified = false; // a database or owner was given
+};
+
+// How much of a statement a rewrite covers.
+enum class SqlRewriteScope {
+    kStatement,  // a whole statement: TOP n of its outermost SELECT becomes LIMIT n
+    kExpression, // a part of one (a default, a condition)
+};
+
+class CSqlRewriter {
+public:
+    CSqlRewriter(CSqlServerSchema& schema, const CSqlTokens& tokens)
+        : m_schema(schema), m_tokens(tokens) {}
+
+    bool Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
+                 CSqlBridgeError* pError);
+
+    // The object name starting at token i ([db.][owner.]name, db..name, #temp); *pnNext is
+    // the token after it. False with *pError for a database the connection does not have or
+    // for what is no name.
+    bool ObjectName(size_t i, size_t nEnd, CSqlObjectName* pName, size_t* pnNext,
+                    CSqlBridgeError* pError);
+
+private:
+    // CAST or CONVERT from the group that opens at nOpen, as zqk_convert(...); *pnClose is
+    // where the group closes, 0 when it is no conversion this reads.
+    bool Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut, size_t* pnClose,
+                    CSqlBridgeError* pError);
+
+    CSqlServerSchema& m_schema;
+    const CSqlTokens& m_tokens;
+    bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
+};
+
+// Resolves a database name for a name's first part; the error names the database.
+bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabase,
+                        CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
+// Owners whose objects are this system's catalogue views (INFORMATION_SCHEMA, sys).
+bool SqlIsViewOwner(const std::wstring& strOwner);
+// The refusal of a construct the embedded database does not have.
+CSqlBridgeError SqlRefusal(const std::wstring& strText);
+// One of SQL Server's own errors, by its number and text.
+CSqlBridgeError SqlServerError(long nNumber, const std::wstring& strText);

@@ -1,0 +1,77 @@
+// The statements the bridge translates as wholes: table and index definitions, DROP,
+// TRUNCATE, INSERT with identities, SELECT INTO, the SET options, USE, transactions. Anything
+// else is rewritten token by token.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/ado/sqlite/SqlServerTable.h"
+
+// Table definitions already read, kept while their stored text stays the same.
+class CSqlTableCache {
+public:
+    struct Entry {
+        std::wstring strSql;
+        CSqlTokens tokens; // the definition's parts refer to these
+        CSqlTableDef def;
+        bool bRead = false;
+    };
+    std::map<std::wstring, std::shared_ptr<Entry>> m_entries;
+};
+
+// Refuses, before a batch runs, a statement of a kind the embedded database does not have.
+bool SqlCheckStatement(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                       CSqlBridgeError* pError);
+
+class CSqlStatementTranslator {
+public:
+    CSqlStatementTranslator(CSqlServerSchema& schema, const CSqlTokens& tokens, size_t nBegin,
+                            size_t nEnd, CSqlTableCache& cache)
+        : m_schema(schema), m_t(tokens), m_nBegin(nBegin), m_nEnd(nEnd), m_cache(cache),
+          m_rewriter(schema, tokens) {}
+
+    bool Translate(CSqlTranslation* pOut, CSqlBridgeError* pError);
+
+    // The definition of an existing table; false when there is none or it cannot be read.
+    bool LoadTable(const CSqlObjectName& name, const CSqlTableDef** ppDef);
+
+private:
+    bool Generic(CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool CreateTable(CSqlCursor& c, bool bTemp, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool CreateIndex(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool CreateView(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Drop(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Truncate(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Insert(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Update(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // INSERT's VALUES rows, each value converted to its target column's type; false when the
+    // rows are not plain value lists (then they are rewritten as they stand).
+    bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,
+                CSqlBridgeError* pError);
+    bool SelectInto(size_t nInto, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Transaction(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool Declare(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool AssignSet(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    bool AssignSelect(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // Where an item of a list (a SELECT list, DECLARE's variables) that starts at i ends.
+    size_t ItemEnd(size_t i) const;
+    bool AlterTable(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // Replaces a table by one of the changed definition: the columns copied, each from its
+    // source expression over the old table.
+    bool Rebuild(const CSqlTableDef& before, CSqlTableDef after,
+                 const std::vector<std::wstring>& copied, const std::vector<std::wstring>& sources,
+                 CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // The object name at the cursor (with any table hints after it); the cursor after them.
+    bool NameAt(CSqlCursor& c, CSqlObjectName* pName, CSqlBridgeError* pError);
+    // Rewrites a run of the statement's tokens, or of other tokens.
+    bool Rewrite(size_t nBegin, size_t nEnd, std::wstring* pOut, CSqlBridgeError* pError);
+
+    CSqlServerSchema& m_schema;
+    const CSqlTokens& m_t;
+    size_t m_nBegin, m_nEnd;
+    CSqlTableCache& m_cache;
+    CSqlRewriter m_rewriter;
+};

@@ -1,0 +1,169 @@
+#include "platform/ado/sqlite/SqlTokens.h"
+
+#include <cwctype>
+
+namespace {
+
+bool IsWordStart(wchar_t c) {
+    return c == L'_' || c == L'@' || c == L'#' || (c >= 0x80) ||
+           ((c | 0x20) >= L'a' && (c | 0x20) <= L'z');
+}
+
+bool IsWordChar(wchar_t c) {
+    return IsWordStart(c) || c == L'$' || (c >= L'0' && c <= L'9');
+}
+
+bool IsSpace(wchar_t c) {
+    return c == L' ' || (c >= L'\t' && c <= L'\r') ||
+           (c >= 0x80 && iswspace(static_cast<wint_t>(c)));
+}
+
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Operators of two characters; everything else is one.
+const wchar_t* const kTwoCharOps[] = {L"<>", L"!=", L"<=", L">=", L"!<", L"!>", L"||", L"+=",
+                                      L"-=", L"*=", L"/=", L"%=", L"&=", L"|=", L"^=", L"::"};
+
+} // namespace
+
+bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
+    size_t i = 0, n = s.size();
+    pTokens->reserve(pTokens->size() + n / 3 + 4);
+    auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
+        pTokens->push_back({nKind, s.substr(nStart, nEnd - nStart), nStart});
+        i = nEnd;
+    };
+    // The end of a literal or quoted name opened at nStart, or npos when it does not close.
+    auto closing = [&](size_t nStart, wchar_t chClose) -> size_t {
+        for (size_t j = nStart + 1; j < n; ++j) {
+            if (s[j] != chClose)
+                continue;
+            if (j + 1 < n && s[j + 1] == chClose) {
+                ++j; // a doubled closing quote stands for one
+                continue;
+            }
+            return j + 1;
+        }
+        return std::wstring::npos;
+    };
+    while (i < n) {
+        wchar_t c = s[i];
+        if (IsSpace(c)) {
+            size_t j = i;
+            while (j < n && IsSpace(s[j]))
+                ++j;
+            push(SqlTok::kSpace, i, j);
+        } else if (c == L'-' && i + 1 < n && s[i + 1] == L'-') {
+            size_t j = s.find(L'\n', i);
+            push(SqlTok::kComment, i, j == std::wstring::npos ? n : j);
+        } else if (c == L'/' && i + 1 < n && s[i + 1] == L'*') {
+            size_t j = s.find(L"*/", i + 2);
+            if (j == std::wstring::npos)
+                return false;
+            push(SqlTok::kComment, i, j + 2);
+        } else if (c == L'\'' || c == L'"' || c == L'`' || c == L'[') {
+            size_t j = closing(i, c == L'[' ? L']' : c);
+            if (j == std::wstring::npos)
+                return false;
+            push(c == L'\'' ? SqlTok::kString : SqlTok::kQuoted, i, j);
+        } else if ((c == L'N' || c == L'n') && i + 1 < n && s[i + 1] == L'\'') {
+            size_t j = closing(i + 1, L'\'');
+            if (j == std::wstring::npos)
+                return false;
+            pTokens->push_back({SqlTok::kNString, s.substr(i + 1, j - i - 1), i});
+            i = j;
+        } else if (IsWordStart(c)) {
+            size_t j = i;
+            while (j < n && IsWordChar(s[j]))
+                ++j;
+            push(SqlTok::kWord, i, j);
+        } else if (IsDigit(c) || (c == L'.' && i + 1 < n && IsDigit(s[i + 1]))) {
+            size_t j = i;
+            while (j < n &&
+                   (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'.' ||
+                    ((s[j] == L'+' || s[j] == L'-') && (s[j - 1] == L'e' || s[j - 1] == L'E') &&
+                     !(j >= 2 && s[j - 2] == L'0' && (s[j - 1] == L'x' || s[j - 1] == L'X')))))
+                ++j;
+            push(SqlTok::kNumber, i, j);
+        } else {
+            size_t nLen = 1;
+            for (const wchar_t* pszOp : kTwoCharOps)
+                if (i + 1 < n && s[i] == pszOp[0] && s[i + 1] == pszOp[1])
+                    nLen = 2;
+            push(SqlTok::kPunct, i, i + nLen);
+        }
+    }
+    return true;
+}
+
+bool SqlWordIs(const wchar_t* p, const wchar_t* pszWord) {
+    for (;; ++p, ++pszWord) {
+        wchar_t a = *p, b = *pszWord;
+        if (a != b) {
+            if ((a | 0x20) != (b | 0x20) || (a | 0x20) < L'a' || (a | 0x20) > L'z')
+                return false;
+        } else if (a == 0) {
+            return true;
+        }
+    }
+}
+
+bool SqlIsNamePart(const CSqlToken& t) {
+    return t.nKind == SqlTok::kWord || t.nKind == SqlTok::kQuoted;
+}
+
+std::wstring SqlNameOf(const CSqlToken& t) {
+    if (t.nKind != SqlTok::kQuoted)
+        return t.strText;
+    wchar_t chClose = t.strText[0] == L'[' ? L']' : t.strText[0];
+    std::wstring s;
+    for (size_t i = 1; i + 1 < t.strText.size(); ++i) {
+        s += t.strText[i];
+        if (t.strText[i] == chClose)
+            ++i;
+    }
+    return s;
+}
+
+std::wstring SqlStringValue(const CSqlToken& t) {
+    std::wstring s;
+    for (size_t i = 1; i + 1 < t.strText.size(); ++i) {
+        s += t.strText[i];
+        if (t.strText[i] == L'\'')
+            ++i;
+    }
+    return s;
+}
+
+std::wstring SqlQuoteName(const std::wstring& strName) {
+    return SqlQuote(strName, L'"');
+}
+
+std::wstring SqlQuoteString(const std::wstring& strText) {
+    return SqlQuote(strText, L'\'');
+}
+
+std::wstring SqlLower(std::wstring s) {
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+bool SqlEqualNoCase(const std::wstring& a, const wchar_t* b) {
+    return SqlWordIs(a.c_str(), b); // b is always one of SQL's ASCII names
+}
+
+bool CSqlCursor::SkipGroup() {
+    int nDepth = 0;
+    for (size_t i = m_nPos; i < m_nEnd; ++i) {
+        if (SqlIsPunct(m_tokens[i], L"("))
+            ++nDepth;
+        else if (SqlIsPunct(m_tokens[i], L")") && --nDepth == 0) {
+            Seek(i + 1);
+            return true;
+        }
+    }
+    return false;
+}

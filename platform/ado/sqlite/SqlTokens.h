@@ -1,0 +1,127 @@
+// The tokens of SQL text as the SQL Server bridge sees it: blanks, comments, literals, quoted
+// names, words, numbers and operators. Rewriting works on these, so that nothing inside a
+// literal, a quoted name or a comment is ever taken for SQL.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+enum class SqlTok { kSpace, kComment, kString, kNString, kQuoted, kWord, kNumber, kPunct };
+
+struct CSqlToken {
+    SqlTok nKind;
+    std::wstring strText; // a national literal's text without its N
+    size_t nOffset;       // where the token starts in the source text
+};
+
+typedef std::vector<CSqlToken> CSqlTokens;
+
+// Splits the text; false for an unclosed literal, quoted name or block comment.
+bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens);
+
+// Whether a word's text is a keyword (ASCII letters, compared without regard to case).
+bool SqlWordIs(const wchar_t* pszText, const wchar_t* pszKeyword);
+// A word, compared without regard to case. Every token meets many of these tests, so the
+// first letter decides most of them here, inline in each caller.
+__attribute__((always_inline)) static inline bool SqlIs(const CSqlToken& t,
+                                                        const wchar_t* pszWord) {
+    return t.nKind == SqlTok::kWord && (t.strText[0] | 0x20) == (pszWord[0] | 0x20) &&
+           SqlWordIs(t.strText.c_str(), pszWord);
+}
+// An operator or punctuation mark ("(", "<>", ...).
+__attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
+                                                             const wchar_t* pszPunct) {
+    return t.nKind == SqlTok::kPunct && t.strText[0] == pszPunct[0] && t.strText == pszPunct;
+}
+bool SqlIsNamePart(const CSqlToken& t);
+// Blanks and comments, which separate tokens but mean nothing.
+// A word that is one of a list of keywords.
+template <size_t N> bool SqlIsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
+    for (const wchar_t* w : words)
+        if (SqlIs(t, w))
+            return true;
+    return false;
+}
+static inline bool SqlIsOneOf(const CSqlToken& t, std::initializer_list<const wchar_t*> words) {
+    for (const wchar_t* w : words)
+        if (SqlIs(t, w))
+            return true;
+    return false;
+}
+static inline bool SqlIsBlank(const CSqlToken& t) {
+    return t.nKind == SqlTok::kSpace || t.nKind == SqlTok::kComment;
+}
+
+// A name part without its quotes.
+std::wstring SqlNameOf(const CSqlToken& t);
+// A text between quotes, a quote inside doubled: names ("a""b") and literals ('it''s') alike,
+// in wide or narrow text.
+template <typename S> S SqlQuote(const S& s, typename S::value_type chQuote) {
+    S q(1, chQuote);
+    for (auto c : s) {
+        if (c == chQuote)
+            q += chQuote;
+        q += c;
+    }
+    return q + chQuote;
+}
+// A name quoted for SQLite ("a""b").
+std::wstring SqlQuoteName(const std::wstring& strName);
+// A text as a SQLite string literal ('it''s').
+std::wstring SqlQuoteString(const std::wstring& strText);
+// The value of a string literal token.
+std::wstring SqlStringValue(const CSqlToken& t);
+std::wstring SqlLower(std::wstring s);
+// A name against one of SQL's own ASCII names, without regard to case.
+bool SqlEqualNoCase(const std::wstring& a, const wchar_t* b);
+
+// Walks the significant tokens of a range, skipping blanks and comments.
+class CSqlCursor {
+public:
+    CSqlCursor(const CSqlTokens& tokens, size_t nBegin, size_t nEnd)
+        : m_tokens(tokens), m_nEnd(nEnd), m_nPos(Skip(nBegin)) {}
+
+    bool AtEnd() const { return m_nPos >= m_nEnd; }
+    size_t Pos() const { return m_nPos; }
+    size_t End() const { return m_nEnd; }
+    void Seek(size_t nPos) { m_nPos = Skip(nPos); }
+    const CSqlToken& Peek() const { return m_tokens[m_nPos]; }
+    // The significant token after the current one, or null.
+    const CSqlToken* PeekNext() const {
+        size_t n = Skip(m_nPos + 1);
+        return n < m_nEnd ? &m_tokens[n] : nullptr;
+    }
+    void Advance() { m_nPos = Skip(m_nPos + 1); }
+    bool Accept(const wchar_t* pszWord) {
+        if (AtEnd() || !SqlIs(Peek(), pszWord))
+            return false;
+        Advance();
+        return true;
+    }
+    bool AcceptPunct(const wchar_t* pszPunct) {
+        if (AtEnd() || !SqlIsPunct(Peek(), pszPunct))
+            return false;
+        Advance();
+        return true;
+    }
+    bool IsWord(const wchar_t* pszWord) const { return !AtEnd() && SqlIs(Peek(), pszWord); }
+    bool IsPunct(const wchar_t* pszPunct) const { return !AtEnd() && SqlIsPunct(Peek(), pszPunct); }
+    // Past the parenthesised group the cursor stands on; false when it does not close.
+    bool SkipGroup();
+    // Past one token, or past the whole group when it opens one.
+    void Step() {
+        if (!(IsPunct(L"(") && SkipGroup()))
+            Advance();
+    }
+
+private:
+    size_t Skip(size_t n) const {
+        while (n < m_nEnd && SqlIsBlank(m_tokens[n]))
+            ++n;
+        return n;
+    }
+    const CSqlTokens& m_tokens;
+    size_t m_nEnd;
+    size_t m_nPos;
+};

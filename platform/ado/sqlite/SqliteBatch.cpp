@@ -1,0 +1,373 @@
+// Running a batch of SQL Server's statements on the embedded database: statement by
+// statement, each translated just before it runs, with IF and ELSE taken as the conditions
+// say; and what the bridge asks of the database while it translates.
+#include <cwctype>
+
+#include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqliteCursor.h"
+#include "platform/ado/sqlite/SqliteProvider.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+const wchar_t kRowsNotLast[] = L"Only the last statement of a batch may return rows.";
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s)
+        c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
+    return s;
+}
+
+std::wstring Text(sqlite3_stmt* p, int n) {
+    const unsigned char* psz = sqlite3_column_text(p, n);
+    return psz ? WinUtf8ToWide(reinterpret_cast<const char*>(psz)) : std::wstring();
+}
+
+} // namespace
+
+HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor,
+                                 LONG* pnAffected, CAdoError* pError) {
+    ppCursor->reset();
+    *pnAffected = 0;
+    CSqlBatch batch;
+    CSqlBridgeError refusal;
+    if (!m_pBridge->Split(strText, &batch, &refusal)) {
+        *pError = Refused(refusal);
+        return pError->hr;
+    }
+    const std::vector<CSqlStep>& steps = batch.steps;
+    // Whether nothing runs after a step: only jumps to the end follow it.
+    auto isLast = [&](size_t n) {
+        size_t k = n + 1;
+        while (k < steps.size() && steps[k].nKind == CSqlStep::kJump && steps[k].nTarget > k)
+            k = steps[k].nTarget;
+        return k >= steps.size();
+    };
+    sqlite3_int64 nChanged = 0;
+    CSqlBatchVariables variables; // a batch's variables live as long as the batch
+    for (size_t pc = 0; pc < steps.size();) {
+        const CSqlStep& step = steps[pc];
+        if (step.nKind == CSqlStep::kJump) {
+            pc = step.nTarget;
+            continue;
+        }
+        CSqlTranslation t;
+        if (!m_pBridge->TranslateStep(batch, step, &t, &refusal)) {
+            *pError = Refused(refusal);
+            return pError->hr;
+        }
+        if (t.bTestOnly) {
+            CSqlitePrepared test;
+            if (FAILED(Prepare(WinWideToUtf8(t.statements[0]).c_str(), variables, &test.m_p,
+                               nullptr, pError)))
+                return pError->hr;
+            int rc = sqlite3_step(test.m_p);
+            if (rc != SQLITE_ROW) {
+                *pError = Error(rc);
+                return pError->hr;
+            }
+            pc = sqlite3_column_int(test.m_p, 0) ? pc + 1 : step.nTarget;
+            continue;
+        }
+        std::wstring key = Lower(t.strSchema + L"." + t.strTable);
+        if (t.nAction == CSqlTranslation::kIdentityInsertOn)
+            m_session.identityInsert.insert(key);
+        else if (t.nAction == CSqlTranslation::kIdentityInsertOff)
+            m_session.identityInsert.erase(key);
+        if (t.nAction == CSqlTranslation::kDeclare || t.nAction == CSqlTranslation::kAssign) {
+            if (FAILED(RunAssignment(t, variables, pError)))
+                return pError->hr;
+            ++pc;
+            continue;
+        }
+        if (t.nAction >= CSqlTranslation::kBeginTran) {
+            if (FAILED(RunTransaction(t, pError)))
+                return pError->hr;
+            ++pc;
+            continue;
+        }
+        sqlite3_int64 nStatement = 0;
+        HRESULT hr = RunTranslation(t, isLast(pc), variables, ppCursor, &nStatement, pError);
+        if (FAILED(hr))
+            return hr;
+        if (*ppCursor)
+            return S_OK;
+        nChanged += nStatement;
+        if (t.bIdentityTarget && nStatement > 0) {
+            m_session.bIdentity = m_session.bScopeIdentity = true;
+            m_session.nIdentity = m_session.nScopeIdentity = sqlite3_last_insert_rowid(m_pDb);
+        }
+        ++pc;
+    }
+    *pnAffected = static_cast<LONG>(nChanged);
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::Prepare(const char* pszSql, const CSqlBatchVariables& variables,
+                                 sqlite3_stmt** ppStmt, const char** ppszTail, CAdoError* pError) {
+    int rc = sqlite3_prepare_v2(m_pDb, pszSql, -1, ppStmt, ppszTail);
+    if (rc != SQLITE_OK) {
+        *pError = Error(rc);
+        return pError->hr;
+    }
+    std::wstring problem;
+    if (*ppStmt && !variables.Bind(*ppStmt, &problem)) {
+        *pError = Error(DB_E_ERRORSINCOMMAND, problem);
+        return pError->hr;
+    }
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::RunAssignment(const CSqlTranslation& t, CSqlBatchVariables& variables,
+                                       CAdoError* pError) {
+    size_t nNext = 0; // the statement that gives the next value
+    auto fail = [&](int rc) {
+        *pError = Error(rc);
+        return pError->hr;
+    };
+    for (const CSqlVariable& v : t.variables) {
+        if (t.nAction == CSqlTranslation::kDeclare) {
+            variables.Declare(v.strName, v.strType);
+            if (!v.bInitialised)
+                continue;
+        } else if (&v != &t.variables.front()) {
+            break; // an assignment's one query gives all its values
+        }
+        CSqlitePrepared stmt;
+        if (FAILED(Prepare(WinWideToUtf8(t.statements[nNext++]).c_str(), variables, &stmt.m_p,
+                           nullptr, pError)))
+            return pError->hr;
+        // SELECT @a = x FROM ... keeps the last row's values; no row keeps the old ones.
+        sqlite3_int64 nRows = 0;
+        int rc;
+        while ((rc = sqlite3_step(stmt.m_p)) == SQLITE_ROW) {
+            ++nRows;
+            size_t nFirst = t.nAction == CSqlTranslation::kDeclare ? &v - &t.variables[0] : 0;
+            size_t nCount = t.nAction == CSqlTranslation::kDeclare ? 1 : t.variables.size();
+            for (size_t k = 0; k < nCount; ++k) {
+                std::wstring problem;
+                if (!variables.Assign(t.variables[nFirst + k].strName, stmt.m_p,
+                                      static_cast<int>(k), &problem)) {
+                    *pError = Error(DB_E_ERRORSINCOMMAND, problem);
+                    return pError->hr;
+                }
+            }
+        }
+        if (rc != SQLITE_DONE)
+            return fail(rc);
+        if (t.nAction == CSqlTranslation::kAssign)
+            m_session.nRowCount = nRows;
+    }
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::RunTransaction(const CSqlTranslation& t, CAdoError* pError) {
+    bool bOpen = !sqlite3_get_autocommit(m_pDb);
+    int& n = m_session.nTranCount;
+    switch (t.nAction) {
+    case CSqlTranslation::kBeginTran:
+        if (!bOpen) {
+            n = 1;
+            return RunSimple("BEGIN", pError);
+        }
+        n = (n > 0 ? n : 1) + 1;
+        return S_OK;
+    case CSqlTranslation::kCommitTran:
+        if (!bOpen) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, L"The COMMIT TRANSACTION request has no "
+                                                  L"corresponding BEGIN TRANSACTION.");
+            return pError->hr;
+        }
+        if (n > 1) {
+            --n;
+            return S_OK;
+        }
+        n = 0;
+        m_session.savepoints.clear();
+        return RunSimple("COMMIT", pError);
+    case CSqlTranslation::kSaveTran:
+        if (!bOpen) {
+            *pError = Error(DB_E_ERRORSINCOMMAND,
+                            L"Cannot issue SAVE TRANSACTION when there is no active transaction.");
+            return pError->hr;
+        }
+        m_session.savepoints.insert(Lower(t.strTable));
+        return RunSimple(("SAVEPOINT " + SqliteQuoteName(t.strTable)).c_str(), pError);
+    default: // ROLLBACK [name]: to a savepoint, or the whole transaction
+        if (!t.strTable.empty() && m_session.savepoints.count(Lower(t.strTable)))
+            return RunSimple(("ROLLBACK TO " + SqliteQuoteName(t.strTable)).c_str(), pError);
+        if (!bOpen) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, L"The ROLLBACK TRANSACTION request has no "
+                                                  L"corresponding BEGIN TRANSACTION.");
+            return pError->hr;
+        }
+        n = 0;
+        m_session.savepoints.clear();
+        return RunSimple("ROLLBACK", pError);
+    }
+}
+
+HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayReturnRows,
+                                        CSqlBatchVariables& variables,
+                                        std::unique_ptr<CAdoCursor>* ppCursor,
+                                        sqlite3_int64* pnChanged, CAdoError* pError) {
+    // The checks refuse the statement before anything changes.
+    for (const std::wstring& check : t.checks) {
+        CSqlitePrepared stmt;
+        if (FAILED(Prepare(WinWideToUtf8(check).c_str(), variables, &stmt.m_p, nullptr, pError)))
+            return pError->hr;
+        int rc = SQLITE_OK;
+        while (rc == SQLITE_OK || rc == SQLITE_ROW)
+            rc = sqlite3_step(stmt.m_p);
+        if (rc != SQLITE_DONE) {
+            *pError = Error(rc);
+            return pError->hr;
+        }
+    }
+    // Statements that make up one of SQL Server's succeed or fail together; a rebuilt table
+    // is dropped while others still refer to it, which foreign keys must not see.
+    bool bAtomic = t.bAtomic && t.statements.size() > 1;
+    if (t.bForeignKeysOff)
+        RunSimple("PRAGMA foreign_keys = OFF", pError);
+    if (bAtomic && FAILED(RunSimple("SAVEPOINT zqk_statement", pError)))
+        return pError->hr;
+    auto fail = [&](const CAdoError& e) {
+        *pError = e;
+        if (bAtomic) {
+            sqlite3_exec(m_pDb, "ROLLBACK TO zqk_statement; RELEASE zqk_statement", nullptr,
+                         nullptr, nullptr);
+        }
+        if (t.bForeignKeysOff)
+            sqlite3_exec(m_pDb, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+        return pError->hr;
+    };
+    for (size_t i = 0; i < t.statements.size(); ++i) {
+        std::string sql = WinWideToUtf8(t.statements[i]);
+        // A query that was run before as the whole statement may still have its statement.
+        bool bWhole = bMayReturnRows && !bAtomic && t.statements.size() == 1;
+        if (bWhole && t.checks.empty() && ReuseStatement(sql, ppCursor))
+            return S_OK;
+        const char* pszNext = sql.c_str();
+        while (pszNext && *pszNext) {
+            CSqlitePrepared stmt;
+            const char* pszTail = nullptr;
+            const char* pszThis = pszNext;
+            CAdoError e;
+            if (FAILED(Prepare(pszNext, variables, &stmt.m_p, &pszTail, &e)))
+                return fail(e);
+            int rc = SQLITE_OK;
+            if (stmt.m_p == nullptr)
+                break; // blanks and comments only
+            pszNext = pszTail;
+            while (*pszNext && (isspace(static_cast<unsigned char>(*pszNext)) || *pszNext == ';'))
+                ++pszNext;
+            if (sqlite3_column_count(stmt.m_p) > 0) {
+                if (!bMayReturnRows || *pszNext || i + 1 < t.statements.size() || bAtomic)
+                    return fail(Error(DB_E_ERRORSINCOMMAND, kRowsNotLast));
+                // Only a query that is the whole text, with nothing bound, is kept for reuse.
+                bool bKeep = bWhole && pszThis == sql.c_str() &&
+                             sqlite3_bind_parameter_count(stmt.m_p) == 0 &&
+                             CSqliteStatementCache::Suits(sql, stmt.m_p);
+                *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release(),
+                                                            bKeep ? sql : std::string());
+                return S_OK;
+            }
+            sqlite3_int64 nTotalBefore = sqlite3_total_changes64(m_pDb);
+            rc = sqlite3_step(stmt.m_p);
+            while (rc == SQLITE_ROW)
+                rc = sqlite3_step(stmt.m_p);
+            if (rc != SQLITE_DONE)
+                return fail(Error(rc));
+            // Only the statement's own rows count, not those its triggers and cascades change;
+            // sqlite3_changes64 keeps its old value across statements that change no rows.
+            sqlite3_int64 n =
+                sqlite3_total_changes64(m_pDb) != nTotalBefore ? sqlite3_changes64(m_pDb) : 0;
+            if (i == 0)
+                *pnChanged += n;
+            m_session.nRowCount = n;
+        }
+    }
+    if (bAtomic && FAILED(RunSimple("RELEASE zqk_statement", pError)))
+        return fail(*pError);
+    if (t.bForeignKeysOff && FAILED(RunSimple("PRAGMA foreign_keys = ON", pError)))
+        return pError->hr;
+    return S_OK;
+}
+
+HRESULT CSqliteProvider::ResolveTable(const std::wstring& strTable, std::wstring* pstrSchema,
+                                      std::wstring* pstrName, CAdoError* pError) {
+    // The name as SQL Server reads it (dbo.T, db.dbo.T, [T], #t); a text that is no name is
+    // taken as a table's whole name.
+    CSqlTokens tokens;
+    CSqlObjectName name;
+    name.strSchema = L"main";
+    name.strName = strTable;
+    size_t nNext = 0;
+    CSqlBridgeError e;
+    if (SqlTokenize(strTable, &tokens)) {
+        CSqlRewriter rewriter(*this, tokens);
+        size_t nFirst = 0;
+        while (nFirst < tokens.size() && SqlIsBlank(tokens[nFirst]))
+            ++nFirst;
+        CSqlObjectName parsed;
+        if (nFirst < tokens.size() && SqlIsNamePart(tokens[nFirst]) &&
+            rewriter.ObjectName(nFirst, tokens.size(), &parsed, &nNext, &e)) {
+            while (nNext < tokens.size() && SqlIsBlank(tokens[nNext]))
+                ++nNext;
+            if (nNext == tokens.size())
+                name = parsed;
+        } else if (e.bUnknownDatabase) {
+            *pError = Error(DB_E_NOTABLE, e.strText);
+            return pError->hr;
+        }
+    }
+    std::wstring strStored, strSql;
+    if (!TableSql(name.strSchema, name.strName, &strStored, &strSql)) {
+        *pError = Error(DB_E_NOTABLE, L"no such table: " + strTable);
+        return pError->hr;
+    }
+    *pstrSchema = name.strSchema;
+    *pstrName = strStored;
+    return S_OK;
+}
+
+bool CSqliteProvider::AttachedCatalog(const std::wstring& strSchema, std::wstring* pstrPrefix) {
+    return SqlServerEnsureAttachedCatalog(m_pDb, strSchema, pstrPrefix);
+}
+
+bool CSqliteProvider::TableSql(const std::wstring& strSchema, const std::wstring& strTable,
+                               std::wstring* pstrName, std::wstring* pstrSql) {
+    CSqlitePrepared stmt;
+    std::string sql = "SELECT name, sql FROM " + SqliteQuoteName(strSchema) +
+                      ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
+    if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr) != SQLITE_OK)
+        return false;
+    std::string name = WinWideToUtf8(strTable);
+    sqlite3_bind_text(stmt.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt.m_p) != SQLITE_ROW)
+        return false;
+    *pstrName = Text(stmt.m_p, 0);
+    *pstrSql = Text(stmt.m_p, 1);
+    return true;
+}
+
+std::vector<std::wstring> CSqliteProvider::TableDependents(const std::wstring& strSchema,
+                                                           const std::wstring& strTable) {
+    std::vector<std::wstring> dependents;
+    CSqlitePrepared stmt;
+    std::string sql = "SELECT sql FROM " + SqliteQuoteName(strSchema) +
+                      ".sqlite_schema WHERE type IN ('index','trigger') AND sql IS NOT NULL AND "
+                      "tbl_name = ?1 COLLATE NOCASE ORDER BY type, rowid";
+    if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr) != SQLITE_OK)
+        return dependents;
+    std::string name = WinWideToUtf8(strTable);
+    sqlite3_bind_text(stmt.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(stmt.m_p) == SQLITE_ROW)
+        dependents.push_back(Text(stmt.m_p, 0));
+    return dependents;
+}
+
+bool CSqliteProvider::IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) {
+    return m_session.identityInsert.count(Lower(strSchema + L"." + strTable)) > 0;
+}

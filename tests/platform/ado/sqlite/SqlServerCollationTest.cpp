@@ -1,0 +1,144 @@
+// SQL Server's collations and LIKE as the embedded database compares text: names, equality
+// and order under case, accent and width sensitivity, trailing blanks, and LIKE's sets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+CSqlCollation Named(const wchar_t* pszName) {
+    CSqlCollation c;
+    EXPECT_TRUE(SqlParseCollation(pszName, &c)) << WinWideToUtf8(pszName);
+    return c;
+}
+
+int Compare(const CSqlCollation& c, const std::wstring& a, const std::wstring& b) {
+    std::string ua = WinWideToUtf8(a), ub = WinWideToUtf8(b);
+    return SqlCollationCompare(
+        c, reinterpret_cast<const unsigned char*>(ua.data()), static_cast<int>(ua.size()),
+        reinterpret_cast<const unsigned char*>(ub.data()), static_cast<int>(ub.size()));
+}
+
+bool Like(const std::wstring& text, const std::wstring& pattern, unsigned chEscape = 0) {
+    std::string t = WinWideToUtf8(text), p = WinWideToUtf8(pattern);
+    return SqlLikeMatch(
+        reinterpret_cast<const unsigned char*>(t.data()), static_cast<int>(t.size()),
+        reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()), chEscape);
+}
+
+} // namespace
+
+TEST(SqlServerCollation, NamesGiveTheirSensitivities) {
+    CSqlCollation c = Named(L"Chinese_PRC_CI_AS");
+    EXPECT_FALSE(c.bCaseSensitive);
+    EXPECT_TRUE(c.bAccentSensitive);
+    EXPECT_FALSE(c.bWidthSensitive);
+    c = Named(L"SQL_Latin1_General_CP1_CS_AI");
+    EXPECT_TRUE(c.bCaseSensitive);
+    EXPECT_FALSE(c.bAccentSensitive);
+    c = Named(L"Japanese_XJIS_140_CI_AS_KS_WS_VSS");
+    EXPECT_TRUE(c.bWidthSensitive);
+    EXPECT_TRUE(Named(L"Latin1_General_BIN2").bBinary);
+    EXPECT_TRUE(Named(L"latin1_general_100_ci_as_sc_utf8").bAccentSensitive);
+    for (const wchar_t* pszBad : {L"Nonsense", L"CI_AS", L"Latin1_General", L"Latin1_General_CI",
+                                  L"Latin1_General_XX_AS", L"", L"_CI_AS"}) {
+        CSqlCollation bad;
+        EXPECT_FALSE(SqlParseCollation(pszBad, &bad)) << WinWideToUtf8(pszBad);
+    }
+}
+
+TEST(SqlServerCollation, EqualityFollowsCaseAccentsWidthAndPadding) {
+    const CSqlCollation ciAs = Named(L"Latin1_General_CI_AS"),
+                        csAs = Named(L"Latin1_General_CS_AS"),
+                        ciAi = Named(L"Latin1_General_CI_AI"), bin = Named(L"Latin1_General_BIN2"),
+                        ws = Named(L"Chinese_PRC_CI_AS_WS");
+    struct Case {
+        std::wstring a, b;
+        bool bCiAs, bCsAs, bCiAi, bBin;
+    };
+    const Case cases[] = {
+        {L"admin", L"ADMIN", true, false, true, false},
+        {L"admin", L"admin   ", true, true, true, true}, // trailing blanks never count
+        {L"  admin", L"admin", false, false, false, false},
+        {L"Ärger", L"ärger", true, false, true, false},  // Unicode letters fold too
+        {L"Ärger", L"Arger", false, false, true, false}, // accents count unless AI
+        {L"ΣΟΦΙΑ", L"σοφια", true, false, true, false},
+        {L"Москва", L"МОСКВА", true, false, true, false},
+        {L"ＡＢＣ", L"abc", true, false, true, false}, // full width, without _WS
+        {L"", L"   ", true, true, true, true},
+        {L"a\tb", L"a b", false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(WinWideToUtf8(c.a + L" | " + c.b));
+        EXPECT_EQ(c.bCiAs, Compare(ciAs, c.a, c.b) == 0);
+        EXPECT_EQ(c.bCsAs, Compare(csAs, c.a, c.b) == 0);
+        EXPECT_EQ(c.bCiAi, Compare(ciAi, c.a, c.b) == 0);
+        EXPECT_EQ(c.bBin, Compare(bin, c.a, c.b) == 0);
+    }
+    EXPECT_NE(0, Compare(ws, L"ＡＢＣ", L"abc"));
+}
+
+TEST(SqlServerCollation, OrderIsConsistentAndPutsAccentsAfterTheirLetter) {
+    const CSqlCollation ciAs = Named(L"Latin1_General_CI_AS"),
+                        csAs = Named(L"Latin1_General_CS_AS");
+    std::vector<std::wstring> words = {L"f",  L"é", L"E",  L"e",  L"ez", L"éa", L"B", L"a",  L"Ä",
+                                       L"ab", L"A", L"b ", L"中", L"Z",  L"z",  L"ǅ", L"10", L"9"};
+    // The comparison is a total order: antisymmetric and transitive on every triple.
+    for (const CSqlCollation* pc : {&ciAs, &csAs})
+        for (const std::wstring& a : words)
+            for (const std::wstring& b : words) {
+                int ab = Compare(*pc, a, b);
+                EXPECT_EQ(ab, -Compare(*pc, b, a)) << WinWideToUtf8(a + L"|" + b);
+                for (const std::wstring& c : words) {
+                    if (ab <= 0 && Compare(*pc, b, c) <= 0) {
+                        EXPECT_LE(Compare(*pc, a, c), 0) << WinWideToUtf8(a + b + c);
+                    }
+                }
+            }
+    std::vector<std::wstring> sorted = {L"f", L"éa", L"e", L"ez", L"a", L"Ä", L"B"};
+    std::stable_sort(
+        sorted.begin(), sorted.end(),
+        [&](const std::wstring& x, const std::wstring& y) { return Compare(ciAs, x, y) < 0; });
+    // Accented letters sort with their base letter, after it when all else is equal.
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"Ä", L"B", L"e", L"éa", L"ez", L"f"}), sorted);
+    // Case-sensitive: lower case first, as SQL Server orders them.
+    EXPECT_LT(Compare(csAs, L"a", L"A"), 0);
+    EXPECT_LT(Compare(csAs, L"A", L"b"), 0);
+}
+
+TEST(SqlServerCollation, LikeHasSetsRangesAndEscapes) {
+    struct Case {
+        const wchar_t* pszText;
+        const wchar_t* pszPattern;
+        bool bMatch;
+    };
+    const Case cases[] = {
+        {L"Carl", L"c_rl", true},   {L"Carl", L"C%", true},      {L"Carl", L"%RL", true},
+        {L"Carl", L"[a-c]%", true}, {L"Dora", L"[a-c]%", false}, {L"Dora", L"[^a-c]%", true},
+        {L"Ärger", L"ä%", true},    {L"x]", L"x]", true},        {L"[a", L"[a", true},
+        {L"a-b", L"a[-]b", true},   {L"50%", L"50!%", false},    {L"", L"%", true},
+        {L"", L"_", false},         {L"abc", L"a%%%c", true},    {L"abc", L"ab", false},
+        {L"abc ", L"abc", false},   {L"中文名", L"中_名", true}, {L"x", L"[xyz]", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.bMatch, Like(c.pszText, c.pszPattern))
+            << WinWideToUtf8(c.pszText) << " LIKE " << WinWideToUtf8(c.pszPattern);
+    EXPECT_TRUE(Like(L"50%", L"50!%", L'!'));
+    EXPECT_FALSE(Like(L"501", L"50!%", L'!'));
+    EXPECT_TRUE(Like(L"a_b", L"a\\_b", L'\\'));
+}
+
+TEST(SqlServerCollation, CaseChangesForAllLetters) {
+    auto change = [](const std::wstring& s, bool bUpper) {
+        std::string u = WinWideToUtf8(s);
+        return WinUtf8ToWide(SqlChangeCase(reinterpret_cast<const unsigned char*>(u.data()),
+                                           static_cast<int>(u.size()), bUpper));
+    };
+    EXPECT_EQ(L"ÄRGER ΣΟΦΙΑ МОСКВА 中文 123", change(L"Ärger σοφια Москва 中文 123", true));
+    EXPECT_EQ(L"ärger σοφια москва", change(L"ÄRGER ΣΟΦΙΑ МОСКВА", false));
+}

@@ -1,0 +1,210 @@
+// Scripts as SQL Server's generators and hosts write them, with SQL Server's results: the
+// catalogue and INFORMATION_SCHEMA, existence guards, temporary tables, owners, table hints,
+// ALTER TABLE, and tables opened by name as a host names them.
+#include "SqlServerScriptSupport.h"
+#include "support/TempDir.h"
+
+namespace {
+
+// A generated schema script, batch by batch (the generator's GO lines split them).
+const wchar_t* const kGenerated[] = {
+    L"SET ANSI_NULLS ON",
+    L"SET QUOTED_IDENTIFIER ON",
+    L"SET ANSI_PADDING ON",
+    L"IF NOT EXISTS (SELECT * FROM sys.objects WHERE object_id = OBJECT_ID(N'[dbo].[Goods]') "
+    L"AND type in (N'U'))\nBEGIN\nCREATE TABLE [dbo].[Goods](\n\t[ID] [int] IDENTITY(1,1) NOT "
+    L"NULL,\n\t[Name] [nvarchar](50) COLLATE Chinese_PRC_CI_AS NOT NULL,\n\t[Price] "
+    L"[decimal](10, 2) NULL,\n\t[Made] [datetime] NULL,\n\t[Tag] [uniqueidentifier] NULL,\n "
+    L"CONSTRAINT [PK_Goods] PRIMARY KEY CLUSTERED \n(\n\t[ID] ASC\n)WITH (PAD_INDEX  = OFF, "
+    L"IGNORE_DUP_KEY = OFF) ON [PRIMARY]\n) ON [PRIMARY]\nEND",
+    L"SET ANSI_PADDING OFF",
+    L"ALTER TABLE [dbo].[Goods] ADD  CONSTRAINT [DF_Goods_Tag]  DEFAULT (newid()) FOR [Tag]",
+};
+
+} // namespace
+
+TEST_F(SqlServerScript, GeneratedScriptsRunAndRerun) {
+    for (const wchar_t* pszBatch : kGenerated) {
+        SCOPED_TRACE(Narrow(pszBatch));
+        Outcome o = RunBatch(m_pConn, pszBatch);
+        if (wcscmp(pszBatch, L"SET ANSI_PADDING OFF") == 0) {
+            EXPECT_EQ(L"SET ANSI_PADDING OFF is not supported by the embedded database.",
+                      o.strError);
+            continue;
+        }
+        EXPECT_TRUE(o.bOk) << Narrow(o.strError);
+    }
+    RunScript(
+        m_pConn,
+        {
+            // Running the guarded creation again changes nothing.
+            {kGenerated[3]},
+            {L"INSERT INTO Goods (Name, Price) VALUES (N'茶杯', 12.5)"},
+            {L"SELECT ID, Name, Price, LEN(Tag) FROM Goods", {{L"1", L"茶杯", L"12.5", L"36"}}},
+            {L"SELECT COUNT(*) FROM Goods WHERE Tag LIKE '[0-9A-F]%-%-4%'", {{L"1"}}},
+        });
+}
+
+TEST_F(SqlServerScript, CatalogueAnswersAsSqlServers) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE [dbo].[G] ([ID] [int] IDENTITY (1, 1) NOT NULL, [Name] [nvarchar](50) "
+             L"NULL, [Amount] [decimal](10, 2) NULL, [Code] [char](4) NOT NULL) ON [PRIMARY]"},
+            {L"CREATE VIEW dbo.GV AS SELECT Name FROM dbo.G"},
+            {L"SELECT c.name, t.name, c.length, c.prec, c.scale, c.isnullable FROM syscolumns c "
+             L"JOIN systypes t ON c.xusertype = t.xusertype WHERE c.id = OBJECT_ID('G') ORDER BY "
+             L"c.colid",
+             {{L"ID", L"int", L"4", L"10", L"0", L"0"},
+              {L"Name", L"nvarchar", L"100", L"50", L"0", L"1"},
+              {L"Amount", L"decimal", L"9", L"10", L"2", L"1"},
+              {L"Code", L"char", L"4", L"4", L"0", L"0"}}},
+            {L"SELECT TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE FROM "
+             L"INFORMATION_SCHEMA.TABLES ORDER BY TABLE_NAME",
+             {{L"Shop", L"dbo", L"G", L"BASE TABLE"}, {L"Shop", L"dbo", L"GV", L"VIEW"}}},
+            {L"SELECT COLUMN_NAME, DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, NUMERIC_PRECISION, "
+             L"NUMERIC_SCALE, IS_NULLABLE FROM Shop.INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = "
+             L"'g' ORDER BY ORDINAL_POSITION",
+             {{L"ID", L"int", L"NULL", L"10", L"0", L"NO"},
+              {L"Name", L"nvarchar", L"50", L"NULL", L"NULL", L"YES"},
+              {L"Amount", L"decimal", L"NULL", L"10", L"2", L"YES"},
+              {L"Code", L"char", L"4", L"NULL", L"NULL", L"NO"}}},
+            {L"SELECT name, xtype, xusertype FROM systypes WHERE name IN ('sysname', 'nvarchar') "
+             L"ORDER BY name",
+             {{L"nvarchar", L"231", L"231"}, {L"sysname", L"231", L"256"}}},
+            {L"SELECT name FROM Shop.dbo.sysobjects WHERE xtype = 'U' AND crdate <= GETDATE() AND "
+             L"crdate > '2000-01-01'",
+             {{L"G"}}},
+            {L"SELECT COL_LENGTH('dbo.G', 'Name'), COL_LENGTH('G', 'Nope')", {{L"100", L"NULL"}}},
+        });
+}
+
+TEST_F(SqlServerScript, GuardsTempTablesOwnersAndHints) {
+    RunScript(
+        m_pConn,
+        {
+            {L"IF OBJECT_ID('dbo.T', 'U') IS NOT NULL DROP TABLE dbo.T"},
+            {L"IF OBJECT_ID('dbo.T', 'U') IS NULL CREATE TABLE dbo.T (A int) ELSE SELECT 'kept'"},
+            {L"IF OBJECT_ID('dbo.T', 'U') IS NULL CREATE TABLE dbo.T (A int) ELSE SELECT 'kept'",
+             {{L"kept"}}},
+            {L"IF EXISTS (SELECT * FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 'T')\nBEGIN\n"
+             L"  INSERT INTO T VALUES (1)\n  INSERT INTO T VALUES (2)\nEND\nSELECT COUNT(*) FROM T",
+             {{L"2"}}},
+            // Temporary tables are the connection's own, in tempdb.
+            {L"CREATE TABLE #Work (K int PRIMARY KEY, V nvarchar(10))"},
+            {L"INSERT INTO #Work SELECT A, 'x' FROM T"},
+            {L"SELECT w.K, w.V FROM #Work w WITH (NOLOCK) JOIN T (NOLOCK) ON T.A = w.K ORDER BY "
+             L"w.K",
+             {{L"1", L"x"}, {L"2", L"x"}}},
+            {L"SELECT name FROM sysobjects WHERE name LIKE '#%'", {}},
+            {L"IF OBJECT_ID('tempdb..#Work') IS NOT NULL DROP TABLE #Work"},
+            {L"SELECT OBJECT_ID('tempdb..#Work')", {{L"NULL"}}},
+            {L"SELECT K INTO #Copy FROM (SELECT 5 AS K) x; SELECT K FROM #Copy", {{L"5"}}},
+            Fails(L"CREATE TABLE ##Global (A int)",
+                  L"Global temporary tables (##name) are not supported by the embedded database."),
+            // Other owners keep their own objects.
+            {L"CREATE TABLE Shop.sa.T (B varchar(5))"},
+            {L"INSERT INTO sa.T VALUES ('own')"},
+            {L"SELECT * FROM T", {{L"1"}, {L"2"}}},
+            {L"SELECT B FROM sa.T", {{L"own"}}},
+            {L"SELECT TABLE_SCHEMA, TABLE_NAME FROM INFORMATION_SCHEMA.TABLES ORDER BY 1",
+             {{L"dbo", L"T"}, {L"sa", L"T"}}},
+            {L"TRUNCATE TABLE sa.T; SELECT COUNT(*) FROM sa.T", {{L"0"}}},
+            // Out of the embedded database's reach, and said so before anything runs.
+            Fails(L"INSERT INTO T VALUES (3) WHILE 1 = 0 BREAK",
+                  L"WHILE is not supported by the embedded database: loops, cursors, procedures, "
+                  L"EXEC and dynamic SQL need SQL Server itself, which the ODBC provider reaches."),
+            Fails(L"EXEC sp_who", L"EXEC is not supported by the embedded database: loops, "
+                                  L"cursors, procedures, EXEC and dynamic SQL need SQL Server "
+                                  L"itself, which the ODBC provider reaches."),
+            {L"SELECT COUNT(*) FROM T", {{L"2"}}},
+            Fails(L"SELECT 1\nGO", L"Incorrect syntax near 'GO'."),
+        });
+}
+
+TEST_F(SqlServerScript, TablesOpenByTheNamesHostsUse) {
+    RunBatch(m_pConn, L"CREATE TABLE [dbo].[G] ([ID] int, [Name] nvarchar(20))");
+    for (const wchar_t* pszName :
+         {L"G", L"dbo.G", L"Shop.dbo.G", L"[G]", L"[dbo].[G]", L"Shop..g"}) {
+        SCOPED_TRACE(Narrow(pszName));
+        _RecordsetPtr pRs;
+        pRs.CreateInstance(L"ADODB.Recordset");
+        try {
+            pRs->Open(pszName, _variant_t(static_cast<IDispatch*>(m_pConn.GetInterfacePtr())),
+                      adOpenForwardOnly, adLockReadOnly, adCmdTable);
+            EXPECT_EQ(2, pRs->GetFields()->GetCount());
+            EXPECT_EQ(adVarWChar, pRs->GetFields()->GetItem(1L)->GetType());
+        } catch (const _com_error& e) {
+            ADD_FAILURE() << std::hex << e.Error();
+        }
+    }
+    _RecordsetPtr pRs;
+    pRs.CreateInstance(L"ADODB.Recordset");
+    try {
+        pRs->Open(L"other.dbo.G", _variant_t(static_cast<IDispatch*>(m_pConn.GetInterfacePtr())),
+                  adOpenForwardOnly, adLockReadOnly, adCmdTable);
+        ADD_FAILURE() << "opened a table of another database";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(DB_E_NOTABLE, e.Error());
+    }
+}
+
+TEST(SqlServerFileNames, DatabaseNamesNeedNotBeIdentifiers) {
+    CoInitialize(nullptr);
+    {
+        TempDir dir;
+        _ConnectionPtr pConn;
+        pConn.CreateInstance(L"ADODB.Connection");
+        pConn->Open((L"Provider=SQLite; Data Source=" + dir.WideFile("shop-2024.db")).c_str(), L"",
+                    L"", -1);
+        RunScript(pConn,
+                  {
+                      {L"SELECT name FROM shop-2024.dbo.sysobjects WHERE name = 'T'", {}},
+                      {L"CREATE TABLE [shop-2024].[dbo].[T] (A int)"},
+                      {L"SELECT name FROM shop-2024.dbo.sysobjects WHERE name = 'T'", {{L"T"}}},
+                      {L"SELECT 'shop-2024.dbo.T', 2024-1 FROM shop-2024..T", {}},
+                  });
+    }
+    CoUninitialize();
+}
+
+TEST_F(SqlServerScript, AlterTableInSqlServersForms) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE [dbo].[A] ([ID] int IDENTITY(1,1) PRIMARY KEY, [Name] varchar(10))"},
+            {L"INSERT INTO A (Name) VALUES ('one')"},
+            {L"ALTER TABLE [Shop].[dbo].[A] ADD [Made] datetime DEFAULT GETDATE()"},
+            {L"ALTER TABLE A ADD [Flag] int NULL DEFAULT 0, [Note] nvarchar(5) NULL"},
+            {L"INSERT INTO A (Name) VALUES ('two')"},
+            // Existing rows get NULL; new rows the default.
+            {L"SELECT ID, Name, Made IS NULL, Flag FROM A ORDER BY ID",
+             {{L"1", L"one", L"1", L"NULL"}, {L"2", L"two", L"0", L"0"}}},
+            Fails(L"ALTER TABLE A ADD [Cnt] int NOT NULL",
+                  L"ALTER TABLE only allows columns to be added that can contain nulls, or have a "
+                  L"DEFAULT definition specified, or the column being added is an identity or "
+                  L"timestamp column, or alternatively if none of the previous conditions are "
+                  L"satisfied the table must be empty to allow addition of this column. Column "
+                  L"'Cnt' cannot be added to non-empty table 'A' because it does not satisfy these "
+                  L"conditions."),
+            {L"CREATE TABLE E (X int); ALTER TABLE E ADD [Cnt] int NOT NULL"},
+            {L"ALTER TABLE A ALTER COLUMN [Name] varchar(3) NULL"},
+            Fails(L"ALTER TABLE A ALTER COLUMN [Name] varchar(2)",
+                  L"String or binary data would be truncated."),
+            {L"ALTER TABLE A ALTER COLUMN [Name] nvarchar(20) NOT NULL"},
+            {L"INSERT INTO A (Name) VALUES (N'three')"},
+            {L"SELECT ID, Name FROM A ORDER BY ID",
+             {{L"1", L"one"}, {L"2", L"two"}, {L"3", L"three"}}},
+            {L"SELECT COLUMN_NAME, DATA_TYPE, IS_NULLABLE FROM INFORMATION_SCHEMA.COLUMNS WHERE "
+             L"TABLE_NAME = 'A' AND COLUMN_NAME = 'Name'",
+             {{L"Name", L"nvarchar", L"NO"}}},
+            {L"ALTER TABLE A ADD CONSTRAINT [CK_A_Flag] CHECK ([Flag] >= 0)"},
+            Fails(L"UPDATE A SET Flag = -1", L"CHECK constraint failed: CK_A_Flag"),
+            {L"ALTER TABLE A DROP CONSTRAINT [CK_A_Flag]"},
+            {L"UPDATE A SET Flag = -1 WHERE ID = 1"},
+            {L"ALTER TABLE A DROP COLUMN [Note], [Flag]"},
+            {L"SELECT name FROM syscolumns WHERE id = OBJECT_ID('A') ORDER BY colid",
+             {{L"ID"}, {L"Name"}, {L"Made"}}},
+            {L"INSERT INTO A (Name) VALUES ('four'); SELECT SCOPE_IDENTITY()", {{L"4"}}},
+        });
+}
