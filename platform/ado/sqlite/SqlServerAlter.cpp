@@ -183,6 +183,13 @@ bool CSqlStatementTranslator::AlterTable(CSqlCursor& c, CSqlTranslation* pOut,
         c.Seek(m_nEnd);
         bRebuild = true;
     } else if (c.Accept(L"ADD")) {
+        // SQL Server's ADD takes no COLUMN keyword; read as a name it would add a column called
+        // COLUMN, so it is refused as SQL Server refuses it.
+        if (c.IsWord(L"COLUMN")) {
+            pError->nNumber = 156;
+            pError->strText = L"Incorrect syntax near the keyword '" + c.Peek().strText + L"'.";
+            return false;
+        }
         for (;;) {
             size_t nStart = c.Pos(), i = ItemEnd(nStart);
             CSqlCursor item(m_t, nStart, i);

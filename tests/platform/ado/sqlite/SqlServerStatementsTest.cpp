@@ -188,6 +188,10 @@ TEST_F(SqlServerScript, AlterTableInSqlServersForms) {
                   L"'Cnt' cannot be added to non-empty table 'A' because it does not satisfy these "
                   L"conditions."),
             {L"CREATE TABLE E (X int); ALTER TABLE E ADD [Cnt] int NOT NULL"},
+            // SQLite's ADD COLUMN is not SQL Server's: refused, not a column named COLUMN.
+            Fails(L"ALTER TABLE E ADD COLUMN [Y] int",
+                  L"Incorrect syntax near the keyword 'COLUMN'."),
+            {L"ALTER TABLE E ADD [COLUMN] int"},
             {L"ALTER TABLE A ALTER COLUMN [Name] varchar(3) NULL"},
             Fails(L"ALTER TABLE A ALTER COLUMN [Name] varchar(2)",
                   L"String or binary data would be truncated."),
