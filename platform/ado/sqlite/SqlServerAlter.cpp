@@ -51,7 +51,7 @@ bool CSqlStatementTranslator::Rebuild(const CSqlTableDef& before, CSqlTableDef a
     }
     std::vector<std::wstring>& s = pOut->statements;
     s.push_back(L"DROP TABLE IF EXISTS " + after.name.strSql);
-    s.insert(s.end(), create.begin(), create.end());
+    s.push_back(create[0]); // the old table's indexes come back below, with its triggers
     s.push_back(L"INSERT INTO " + after.name.strSql + L" (" + cols + L") SELECT " + values +
                 L" FROM " + before.name.strSql);
     // The identity goes on from where the old table was.

@@ -13,6 +13,15 @@ CSqlBridgeError Refuse(const std::wstring& strWhat, const wchar_t* pszWhy = kNot
     return SqlRefusal(strWhat + pszWhy);
 }
 
+// SQLite's IF NOT EXISTS after CREATE TABLE or INDEX; false for an IF without NOT EXISTS.
+bool AcceptIfNotExists(CSqlCursor& c, bool* pbPresent) {
+    *pbPresent = false;
+    if (!c.Accept(L"IF"))
+        return true;
+    *pbPresent = c.Accept(L"NOT") && c.Accept(L"EXISTS");
+    return *pbPresent;
+}
+
 } // namespace
 
 bool SqlCheckStatement(const CSqlTokens& t, size_t nBegin, size_t nEnd, CSqlBridgeError* pError) {
@@ -232,12 +241,8 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
 bool CSqlStatementTranslator::CreateTable(CSqlCursor& c, bool bTemp, CSqlTranslation* pOut,
                                           CSqlBridgeError* pError) {
     bool bIfNotExists = false;
-    if (c.IsWord(L"IF")) {
-        c.Advance();
-        if (!(c.Accept(L"NOT") && c.Accept(L"EXISTS")))
-            return Generic(pOut, pError);
-        bIfNotExists = true;
-    }
+    if (!AcceptIfNotExists(c, &bIfNotExists))
+        return Generic(pOut, pError);
     CSqlTableReader reader(m_schema, m_t);
     CSqlTableDef def;
     bool bUnderstood = false;
@@ -264,12 +269,8 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
     if (!c.Accept(L"INDEX"))
         return Generic(pOut, pError);
     bool bIfNotExists = false;
-    if (c.IsWord(L"IF")) {
-        c.Advance();
-        if (!(c.Accept(L"NOT") && c.Accept(L"EXISTS")))
-            return Generic(pOut, pError);
-        bIfNotExists = true;
-    }
+    if (!AcceptIfNotExists(c, &bIfNotExists))
+        return Generic(pOut, pError);
     // SQLite's own spelling "schema.index" goes to SQLite as written.
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || (c.PeekNext() && SqlIsPunct(*c.PeekNext(), L".")))
         return Generic(pOut, pError);

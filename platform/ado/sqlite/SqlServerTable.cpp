@@ -274,6 +274,21 @@ bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
                                Number(pIdentity->nSeed - 1) + L")");
     for (const std::wstring& index : def.indexes)
         pStatements->push_back(index);
+    // A UNIQUE column takes one NULL at most, as on SQL Server: SQLite lets any number in.
+    std::vector<std::wstring> unique = def.uniqueColumns;
+    for (const CSqlColumnDef& col : def.columns)
+        for (const std::wstring& clause : col.clauses)
+            if (clause.size() >= 6 && clause.compare(clause.size() - 6, 6, L"UNIQUE") == 0)
+                unique.push_back(col.strName);
+    std::wstring schema =
+        def.name.strSchema == L"main" ? L"" : SqlQuoteName(def.name.strSchema) + L".";
+    for (const std::wstring& column : unique)
+        pStatements->push_back(L"CREATE UNIQUE INDEX " + schema +
+                               SqlQuoteName(std::wstring(kSqlRulePrefix) + L"unique_null:" +
+                                            def.name.strName + L"." + column) +
+                               L" ON " + SqlQuoteName(def.name.strName) + L" ((" +
+                               SqlQuoteName(column) + L" IS NULL)) WHERE " + SqlQuoteName(column) +
+                               L" IS NULL");
     return true;
 }
 

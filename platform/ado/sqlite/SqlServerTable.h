@@ -46,7 +46,8 @@ struct CSqlTableDef {
     size_t nPrimaryConstraint = std::wstring::npos; // its index in constraints
     std::wstring strPrimaryName;                    // its CONSTRAINT name, quoted, or empty
     std::vector<std::wstring> indexes;              // CREATE INDEX for inline INDEX definitions
-    std::wstring strOptions;                        // WITHOUT ROWID, STRICT
+    std::vector<std::wstring> uniqueColumns; // columns of one-column UNIQUE table constraints
+    std::wstring strOptions;                 // WITHOUT ROWID, STRICT
     bool bTemp = false;
     std::wstring strCreated; // the creation-time marker of a stored definition, kept on rebuilds
 

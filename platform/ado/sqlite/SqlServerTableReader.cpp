@@ -405,9 +405,12 @@ bool CSqlTableReader::ReadConstraint(size_t nBegin, size_t nEnd, CSqlTableDef* p
     } else if (c.Accept(L"UNIQUE")) {
         SkipStorage(c);
         std::wstring cols;
-        ColumnList(c, &cols, nullptr);
+        std::vector<std::wstring> names;
+        ColumnList(c, &cols, &names);
         SkipStorage(c);
         text = named + L"UNIQUE " + cols;
+        if (names.size() == 1)
+            pDef->uniqueColumns.push_back(names[0]);
     } else if (c.Accept(L"CHECK")) {
         if (c.Accept(L"NOT") && !(c.Accept(L"FOR") && c.Accept(L"REPLICATION")))
             m_bUnknown = true;

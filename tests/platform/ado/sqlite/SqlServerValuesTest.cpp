@@ -19,6 +19,15 @@ TEST_F(SqlServerScript, KeysRefuseNullAndDuplicates) {
             Fails(L"INSERT INTO Region VALUES ('NORTH ')",
                   L"UNIQUE constraint failed: Region.Code"),
             {L"INSERT INTO Pair VALUES (1, 'a'); INSERT INTO Pair VALUES (1, 'b')"},
+            // UNIQUE takes one NULL at most, and compares as the collation does.
+            {L"CREATE TABLE Mail (Box int UNIQUE, Addr varchar(20), CONSTRAINT [UQ_Addr] "
+             L"UNIQUE NONCLUSTERED ([Addr]))"},
+            {L"INSERT INTO Mail VALUES (NULL, 'a@x'); INSERT INTO Mail VALUES (1, NULL)"},
+            Fails(L"INSERT INTO Mail VALUES (NULL, 'b@x')",
+                  L"UNIQUE constraint failed: index 'zqk_unique_null:Mail.Box'"),
+            Fails(L"INSERT INTO Mail VALUES (2, NULL)",
+                  L"UNIQUE constraint failed: index 'zqk_unique_null:Mail.Addr'"),
+            Fails(L"INSERT INTO Mail VALUES (3, 'A@X')", L"UNIQUE constraint failed: Mail.Addr"),
             {L"SELECT name, isnullable FROM syscolumns WHERE id = OBJECT_ID('Region') UNION "
              L"ALL SELECT name, isnullable FROM syscolumns WHERE id = OBJECT_ID('Pair')",
              {{L"Code", L"0"}, {L"A", L"0"}, {L"B", L"0"}}},
