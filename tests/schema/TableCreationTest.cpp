@@ -77,8 +77,7 @@ TEST_F(Creation, ColumnClauseRules) {
     // As on SQL Server, a varchar of length 0 makes the whole table fail.
     EXPECT_TRUE(ColumnNames(L"M").empty());
     EXPECT_EQ(Strings({L"i", L"d", L"t", L"n", L"p%d%s"}), ColumnNames(L"X"));
-    EXPECT_EQ(Strings({RejectedReport(L"Length or precision specification 0 is invalid.")}),
-              Boxes());
+    EXPECT_EQ(Strings({RejectedReport(L"Length or precision 0 is invalid.")}), Boxes());
     EXPECT_EQ(5, fixed.GetSize()); // only read
 
     // Without a clause the opening parenthesis becomes the closing one: the server rejects

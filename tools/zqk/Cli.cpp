@@ -1,6 +1,6 @@
 #include "Cli.h"
 
-const std::vector<OptionSpec> kConnectionOptions = {
+const std::vector<OptionDef> kConnectionOptions = {
     {"connect", 'c', OptionArity::Value},
     {"dsn", 'd', OptionArity::Value},
     {"user", 'u', OptionArity::Value},
@@ -19,24 +19,24 @@ const char* const kConnectionHelp =
 
 namespace {
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& strLong,
-                           char chShort) {
-    for (const OptionSpec& spec : specs) {
-        if ((!strLong.empty() && spec.strLong == strLong) ||
-            (chShort != 0 && spec.chShort == chShort))
-            return &spec;
+const OptionDef* FindOption(const std::vector<OptionDef>& options, const std::string& strLong,
+                            char chShort) {
+    for (const OptionDef& option : options) {
+        if ((!strLong.empty() && option.strLong == strLong) ||
+            (chShort != 0 && option.chShort == chShort))
+            return &option;
     }
     return nullptr;
 }
 
 } // namespace
 
-std::vector<OptionSpec> WithConnectionOptions(std::vector<OptionSpec> specs) {
-    specs.insert(specs.end(), kConnectionOptions.begin(), kConnectionOptions.end());
-    return specs;
+std::vector<OptionDef> WithConnectionOptions(std::vector<OptionDef> options) {
+    options.insert(options.end(), kConnectionOptions.begin(), kConnectionOptions.end());
+    return options;
 }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& options,
                      size_t nMinPositionals, size_t nMaxPositionals) {
     ParsedArgs parsed;
     bool bOptionsEnded = false;
@@ -56,7 +56,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
         }
         std::string strName, strInlineValue;
         bool bInline = false;
-        const OptionSpec* pSpec = nullptr;
+        const OptionDef* pOption = nullptr;
         if (arg[1] == '-') {
             strName = arg.substr(2);
             size_t nEq = strName.find('=');
@@ -65,16 +65,16 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
                 strName.resize(nEq);
                 bInline = true;
             }
-            pSpec = FindSpec(specs, strName, 0);
+            pOption = FindOption(options, strName, 0);
         } else if (arg.size() == 2) {
-            pSpec = FindSpec(specs, std::string(), arg[1]);
+            pOption = FindOption(options, std::string(), arg[1]);
         }
-        if (pSpec == nullptr)
+        if (pOption == nullptr)
             throw UsageError("unknown option " + arg);
-        if (pSpec->arity == OptionArity::Switch) {
+        if (pOption->arity == OptionArity::Switch) {
             if (bInline)
-                throw UsageError("option --" + pSpec->strLong + " takes no value");
-            parsed.switches.insert(pSpec->strLong);
+                throw UsageError("option --" + pOption->strLong + " takes no value");
+            parsed.switches.insert(pOption->strLong);
             continue;
         }
         if (!bInline) {
@@ -82,9 +82,9 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
                 throw UsageError("option " + arg + " needs a value");
             strInlineValue = args[++i];
         }
-        if (parsed.values.count(pSpec->strLong))
-            throw UsageError("option --" + pSpec->strLong + " given twice");
-        parsed.values[pSpec->strLong] = strInlineValue;
+        if (parsed.values.count(pOption->strLong))
+            throw UsageError("option --" + pOption->strLong + " given twice");
+        parsed.values[pOption->strLong] = strInlineValue;
     }
     if (parsed.switches.count("help"))
         return parsed;

@@ -24,14 +24,14 @@ public:
 // Whether an option is a switch or takes the next argument as its value.
 enum class OptionArity { Switch, Value };
 
-struct OptionSpec {
+struct OptionDef {
     std::string strLong; // without the dashes
     char chShort;        // 0 for none
     OptionArity arity;
 };
 
 // The options every command that talks to a database takes.
-extern const std::vector<OptionSpec> kConnectionOptions;
+extern const std::vector<OptionDef> kConnectionOptions;
 
 struct ParsedArgs {
     std::map<std::string, std::string> values; // by long name
@@ -49,11 +49,11 @@ struct ParsedArgs {
 
 // Options may stand anywhere among the positionals; "--" ends them. "-h"/"--help" is always
 // known and reported as the switch "help" (the positional count is not checked then).
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& options,
                      size_t nMinPositionals, size_t nMaxPositionals);
 
 // Both lists in one.
-std::vector<OptionSpec> WithConnectionOptions(std::vector<OptionSpec> specs);
+std::vector<OptionDef> WithConnectionOptions(std::vector<OptionDef> options);
 
 // The help text shared by the commands that connect.
 extern const char* const kConnectionHelp;

@@ -174,7 +174,7 @@ bool CSqlTableReader::ReadType(CSqlCursor& c, CSqlColumnDef* pColumn, CSqlBridge
     if (!args.empty() && row.nLength == 0 && args != L"max") {
         long n = std::wcstol(args.c_str(), nullptr, 10);
         if (n == 0) {
-            *pError = SqlServerError(1001, L"Length or precision specification 0 is invalid.");
+            *pError = SqlServerError(1001, L"Length or precision 0 is invalid.");
             return false;
         }
         if (n > row.nPrec) {

@@ -172,8 +172,7 @@ TEST_F(SqlServerScript, LengthsAndTypesAreEnforced) {
             {L"SELECT Code, Qty, Name FROM Item ORDER BY Code",
              {{L"A", L"12", L"中文名字"}, {L"I", L"NULL", L"NULL"}}},
             // Sizes SQL Server does not have.
-            Fails(L"CREATE TABLE Bad (A nvarchar(0))",
-                  L"Length or precision specification 0 is invalid."),
+            Fails(L"CREATE TABLE Bad (A nvarchar(0))", L"Length or precision 0 is invalid."),
             Fails(L"CREATE TABLE Bad (A nvarchar(-1))", L"Incorrect syntax near '-'."),
             Fails(L"CREATE TABLE Bad (A nvarchar(4001))",
                   L"The size (4001) given to the column 'A' exceeds the maximum allowed for any "
