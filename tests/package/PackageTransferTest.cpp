@@ -204,18 +204,24 @@ TEST_F(PackageTransferTest, FailuresLeaveNoRowBehind) {
     EXPECT_EQ(1, Rows(L"strict"));
     EXPECT_TRUE(m_app.m_boxes.empty());
 
-    // A file that exists but cannot be read raises the file exception.
-    if (::geteuid() != 0) {
-        ASSERT_EQ(0, ::chmod(m_dir.File("f.bin").c_str(), 0));
+    // A name that exists but cannot be read as a file raises the file exception, after the
+    // new row was begun: the row goes nowhere. A folder fails to read even for root; a file
+    // without read permission only for others.
+    ::mkdir(m_dir.File("folder.bin").c_str(), 0700);
+    std::vector<std::string> unreadable = {m_dir.File("folder.bin")};
+    if (::geteuid() != 0 && ::chmod(m_dir.File("f.bin").c_str(), 0) == 0)
+        unreadable.push_back(m_dir.File("f.bin"));
+    for (const std::string& path : unreadable) {
         bool bRaised = false;
         try {
-            Put(m_dir.File("f.bin"));
+            Put(path);
         } catch (CFileException* e) {
             bRaised = true;
             e->Delete();
         }
-        EXPECT_TRUE(bRaised);
+        EXPECT_TRUE(bRaised) << path;
     }
+    EXPECT_TRUE(m_app.m_boxes.empty());
     EXPECT_EQ(0, Rows());
 }
 
