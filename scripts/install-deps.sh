@@ -11,6 +11,7 @@ packages=(
   pkg-config
   libgtest-dev
   libsqlite3-dev
+  libicu-dev
   unixodbc-dev
   odbc-postgresql
   libsqliteodbc

@@ -172,6 +172,8 @@ bool SqlParseCollation(const std::wstring& strName, CSqlCollation* pCollation) {
         return false;
     if (!c.bBinary && !(bCase && bAccent))
         return false;
+    if (!c.bBinary)
+        c.eHanOrder = SqlHanOrderOfCollation(strName);
     *pCollation = c;
     return true;
 }
@@ -214,8 +216,10 @@ int SqlCollationCompare(const CSqlCollation& coll, const unsigned char* a, int n
     if (coll.bBinary)
         return Level(ua, la, ub, lb, [](unsigned c) { return c; });
     bool bWide = coll.bWidthSensitive;
-    int r =
-        Level(ua, la, ub, lb, [bWide](unsigned c) { return Base(Lower(bWide ? c : Narrow(c))); });
+    SqlHanOrder eHan = coll.eHanOrder;
+    int r = Level(ua, la, ub, lb, [bWide, eHan](unsigned c) {
+        return SqlHanKey(eHan, Base(Lower(bWide ? c : Narrow(c))));
+    });
     if (r != 0 || !coll.bAccentSensitive)
         return r;
     r = Level(ua, la, ub, lb, [bWide](unsigned c) { return Lower(bWide ? c : Narrow(c)); });

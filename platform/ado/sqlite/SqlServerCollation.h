@@ -1,18 +1,22 @@
 // SQL Server's collations as SQLite collating sequences of the same names. Comparisons ignore
 // trailing blanks (as SQL Server pads the shorter text), follow the name's case and accent
 // sensitivity for all of Unicode's letters, ignore width unless the name asks for it, and
-// order accented Latin letters after their base letter.
+// order accented Latin letters after their base letter. The Chinese collations order Han
+// characters by pinyin, strokes or bopomofo, as their names say.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <string>
 
+#include "platform/ado/sqlite/SqlServerHanOrder.h"
+
 struct CSqlCollation {
     bool bCaseSensitive = false;
     bool bAccentSensitive = true;
     bool bWidthSensitive = false;
     bool bBinary = false; // _BIN, _BIN2: code point order
+    SqlHanOrder eHanOrder = SqlHanOrder::CodePoint;
 };
 
 // Reads a collation name such as Latin1_General_CI_AS, SQL_Latin1_General_CP1_CS_AS or

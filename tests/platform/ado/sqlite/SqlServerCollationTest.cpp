@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "SqlServerScriptSupport.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
 #include "platform/win/TextEncoding.h"
 
@@ -141,4 +142,77 @@ TEST(SqlServerCollation, CaseChangesForAllLetters) {
     };
     EXPECT_EQ(L"ÄRGER ΣΟΦΙΑ МОСКВА 中文 123", change(L"Ärger σοφια Москва 中文 123", true));
     EXPECT_EQ(L"ärger σοφια москва", change(L"ÄRGER ΣΟΦΙΑ МОСКВА", false));
+}
+
+TEST(SqlServerCollation, ChineseCollationsOrderHanByPinyinStrokesOrBopomofo) {
+    // 阿 a, 爸 ba, 李 li, 人 ren, 王 wang, 一 yi, 张 zhang, 赵 zhao, 中 zhong: code-point order
+    // is none of SQL Server's Chinese orders.
+    const std::vector<std::wstring> han = {L"中", L"张", L"李", L"爸", L"王",
+                                           L"赵", L"阿", L"一", L"人"};
+    auto sorted = [&](const wchar_t* pszCollation, std::vector<std::wstring> words) {
+        const CSqlCollation c = Named(pszCollation);
+        std::sort(words.begin(), words.end(), [&](const std::wstring& x, const std::wstring& y) {
+            return Compare(c, x, y) < 0;
+        });
+        return words;
+    };
+    const std::vector<std::wstring> pinyin = {L"阿", L"爸", L"李", L"人", L"王",
+                                              L"一", L"张", L"赵", L"中"};
+    EXPECT_EQ(pinyin, sorted(L"Chinese_PRC_CI_AS", han));
+    EXPECT_EQ(pinyin, sorted(L"Chinese_Simplified_Pinyin_100_CS_AS", han));
+    // By stroke count: 一 1, 人 2, 中 and 王 4, 张, 李 and 阿 7, 爸 8, 赵 9.
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"一", L"人", L"中", L"王", L"张", L"李", L"爸", L"阿", L"赵"}),
+        sorted(L"Chinese_PRC_Stroke_CI_AS", han));
+    EXPECT_EQ(sorted(L"Chinese_PRC_Stroke_CI_AS", han),
+              sorted(L"Chinese_Taiwan_Stroke_CI_AS", han));
+    EXPECT_EQ(
+        (std::vector<std::wstring>{L"爸", L"李", L"赵", L"张", L"中", L"人", L"阿", L"一", L"王"}),
+        sorted(L"Chinese_Taiwan_Bopomofo_CI_AS", han));
+    // Binary and non-Chinese collations keep code points.
+    const std::vector<std::wstring> byCodePoint = {L"一", L"中", L"人", L"张", L"李",
+                                                   L"爸", L"王", L"赵", L"阿"};
+    EXPECT_EQ(byCodePoint, sorted(L"Chinese_PRC_BIN2", han));
+    EXPECT_EQ(byCodePoint, sorted(L"Latin1_General_CI_AS", han));
+
+    // Latin text comes first; names compare character by character; case and padding rules
+    // stay; the order is total over mixed text.
+    const CSqlCollation prc = Named(L"Chinese_PRC_CI_AS");
+    EXPECT_LT(Compare(prc, L"Zoe", L"阿"), 0);
+    EXPECT_LT(Compare(prc, L"李四", L"张三"), 0);
+    EXPECT_LT(Compare(prc, L"张三", L"张伟"), 0);
+    EXPECT_EQ(0, Compare(prc, L"王Ab  ", L"王aB"));
+    EXPECT_NE(0, Compare(prc, L"中", L"丒"));
+    std::vector<std::wstring> mixed = han;
+    for (const wchar_t* psz : {L"a", L"Z", L"é", L"张a", L"张", L"𠀀", L"ㄅ", L"10"})
+        mixed.push_back(psz);
+    for (const std::wstring& a : mixed)
+        for (const std::wstring& b : mixed) {
+            int ab = Compare(prc, a, b);
+            EXPECT_EQ(ab, -Compare(prc, b, a)) << WinWideToUtf8(a + L"|" + b);
+            for (const std::wstring& c : mixed)
+                if (ab <= 0 && Compare(prc, b, c) <= 0) {
+                    EXPECT_LE(Compare(prc, a, c), 0) << WinWideToUtf8(a + b + c);
+                }
+        }
+}
+
+TEST_F(SqlServerScript, ChineseColumnsSortByPinyin) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE Staff (Name nvarchar(20) COLLATE Chinese_PRC_CI_AS PRIMARY KEY, "
+             L"Plain nvarchar(20))"},
+            {L"INSERT INTO Staff VALUES (N'张伟', N'张伟'); INSERT INTO Staff VALUES (N'李娜', "
+             L"N'李娜'); INSERT INTO Staff VALUES (N'王芳', N'王芳'); INSERT INTO Staff "
+             L"VALUES (N'Anna', N'Anna')"},
+            {L"SELECT Name FROM Staff ORDER BY Name", {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
+            // The index the key made agrees with the order.
+            {L"SELECT Name FROM Staff WHERE Name > N'王' ORDER BY Name", {{L"王芳"}, {L"张伟"}}},
+            // The default collation keeps code-point order for Han characters.
+            {L"SELECT Plain FROM Staff ORDER BY Plain",
+             {{L"Anna"}, {L"张伟"}, {L"李娜"}, {L"王芳"}}},
+            {L"SELECT Plain FROM Staff ORDER BY Plain COLLATE Chinese_PRC_CI_AS",
+             {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
+        });
 }
