@@ -132,15 +132,26 @@ int CompareDates(void*, int na, const void* a, int nb, const void* b) {
 }
 
 void Needed(void*, sqlite3* pDb, int, const char* pszName) {
-    CSqlCollation c;
-    if (SqlParseCollation(WinUtf8ToWide(pszName), &c))
-        sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, new CSqlCollation(c), &Compare,
-                                    &Destroy);
-    else if (strcasecmp(pszName, kSqlDateCollation) == 0)
-        sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, nullptr, &CompareDates, nullptr);
+    CSqlCollationEntry entry;
+    if (SqlCollationEntryFor(pszName, &entry))
+        sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, entry.pArg, entry.pfnCompare,
+                                    entry.pfnDestroy);
 }
 
 } // namespace
+
+bool SqlCollationEntryFor(const char* pszName, CSqlCollationEntry* pEntry) {
+    CSqlCollation c;
+    if (SqlParseCollation(WinUtf8ToWide(pszName), &c)) {
+        *pEntry = {new CSqlCollation(c), &Compare, &Destroy};
+        return true;
+    }
+    if (strcasecmp(pszName, kSqlDateCollation) == 0) {
+        *pEntry = {nullptr, &CompareDates, nullptr};
+        return true;
+    }
+    return false;
+}
 
 bool SqlParseCollation(const std::wstring& strName, CSqlCollation* pCollation) {
     std::vector<std::wstring> parts;

@@ -38,5 +38,17 @@ std::string SqlChangeCase(const unsigned char* p, int n, bool bUpper);
 // The collation of date and time columns: they compare as times, not as texts.
 extern const char kSqlDateCollation[];
 
+// What SQLite needs to register one of these collations: the comparison, its argument and
+// the argument's destructor (may be null).
+struct CSqlCollationEntry {
+    void* pArg = nullptr;
+    int (*pfnCompare)(void*, int, const void*, int, const void*) = nullptr;
+    void (*pfnDestroy)(void*) = nullptr;
+};
+
+// The entry for a collation SQLite asks for by name; false when the name is none of ours.
+// The caller hands pEntry->pArg to SQLite, which destroys it.
+bool SqlCollationEntryFor(const char* pszName, CSqlCollationEntry* pEntry);
+
 // Makes every SQL Server collation that statements and the schema name available on demand.
 void SqlRegisterCollations(sqlite3* pDb);
