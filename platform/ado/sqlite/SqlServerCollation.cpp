@@ -131,26 +131,15 @@ int CompareDates(void*, int na, const void* a, int nb, const void* b) {
     return sa < sb ? -1 : 1;
 }
 
-void Needed(void*, sqlite3* pDb, int, const char* pszName) {
-    CSqlCollationEntry entry;
-    if (SqlCollationEntryFor(pszName, &entry))
-        sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, entry.pArg, entry.pfnCompare,
-                                    entry.pfnDestroy);
-}
-
 } // namespace
 
-bool SqlCollationEntryFor(const char* pszName, CSqlCollationEntry* pEntry) {
+void SqlCollationNeeded(void* pCreate, sqlite3* pDb, int, const char* pszName) {
+    SqlCreateCollation* pfnCreate = reinterpret_cast<SqlCreateCollation*>(pCreate);
     CSqlCollation c;
-    if (SqlParseCollation(WinUtf8ToWide(pszName), &c)) {
-        *pEntry = {new CSqlCollation(c), &Compare, &Destroy};
-        return true;
-    }
-    if (strcasecmp(pszName, kSqlDateCollation) == 0) {
-        *pEntry = {nullptr, &CompareDates, nullptr};
-        return true;
-    }
-    return false;
+    if (SqlParseCollation(WinUtf8ToWide(pszName), &c))
+        pfnCreate(pDb, pszName, SQLITE_UTF8, new CSqlCollation(c), &Compare, &Destroy);
+    else if (strcasecmp(pszName, kSqlDateCollation) == 0)
+        pfnCreate(pDb, pszName, SQLITE_UTF8, nullptr, &CompareDates, nullptr);
 }
 
 bool SqlParseCollation(const std::wstring& strName, CSqlCollation* pCollation) {
@@ -363,5 +352,6 @@ std::string SqlChangeCase(const unsigned char* p, int n, bool bUpper) {
 }
 
 void SqlRegisterCollations(sqlite3* pDb) {
-    sqlite3_collation_needed(pDb, nullptr, &Needed);
+    sqlite3_collation_needed(pDb, reinterpret_cast<void*>(&sqlite3_create_collation_v2),
+                             &SqlCollationNeeded);
 }

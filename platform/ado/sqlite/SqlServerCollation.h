@@ -38,17 +38,12 @@ std::string SqlChangeCase(const unsigned char* p, int n, bool bUpper);
 // The collation of date and time columns: they compare as times, not as texts.
 extern const char kSqlDateCollation[];
 
-// What SQLite needs to register one of these collations: the comparison, its argument and
-// the argument's destructor (may be null).
-struct CSqlCollationEntry {
-    void* pArg = nullptr;
-    int (*pfnCompare)(void*, int, const void*, int, const void*) = nullptr;
-    void (*pfnDestroy)(void*) = nullptr;
-};
-
-// The entry for a collation SQLite asks for by name; false when the name is none of ours.
-// The caller hands pEntry->pArg to SQLite, which destroys it.
-bool SqlCollationEntryFor(const char* pszName, CSqlCollationEntry* pEntry);
+// SQLite's collation-needed callback for these collations. pCreate is the program's
+// sqlite3_create_collation_v2 (a loadable extension passes the loading SQLite's own), as a
+// SqlCreateCollation*.
+typedef int SqlCreateCollation(sqlite3*, const char*, int, void*,
+                               int (*)(void*, int, const void*, int, const void*), void (*)(void*));
+void SqlCollationNeeded(void* pCreate, sqlite3* pDb, int nEncoding, const char* pszName);
 
 // Makes every SQL Server collation that statements and the schema name available on demand.
 void SqlRegisterCollations(sqlite3* pDb);

@@ -8,20 +8,10 @@
 
 SQLITE_EXTENSION_INIT1
 
-namespace {
-
-void Needed(void*, sqlite3* pDb, int, const char* pszName) {
-    CSqlCollationEntry entry;
-    if (SqlCollationEntryFor(pszName, &entry))
-        sqlite3_create_collation_v2(pDb, pszName, SQLITE_UTF8, entry.pArg, entry.pfnCompare,
-                                    entry.pfnDestroy);
-}
-
-} // namespace
-
 // The entry point SQLite derives from the file's name (zqk_sqlite_collations).
 extern "C" __attribute__((visibility("default"))) int
 sqlite3_zqksqlitecollations_init(sqlite3* pDb, char**, const sqlite3_api_routines* pApi) {
     SQLITE_EXTENSION_INIT2(pApi);
-    return sqlite3_collation_needed(pDb, nullptr, &Needed);
+    return sqlite3_collation_needed(pDb, reinterpret_cast<void*>(pApi->create_collation_v2),
+                                    &SqlCollationNeeded);
 }
