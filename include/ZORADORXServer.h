@@ -73,6 +73,18 @@ public:
 
     // Query readers. nRows and nCols are 32-bit, as the interface counts them.
     virtual int GetSelData(const wchar_t* lpszSQL, _variant_t& varData, LONG& nRows, LONG& nCols);
+    // The same for counts kept in the host's own long (64-bit on this platform): not a virtual
+    // operation, it forwards to the one above. The counts are 32-bit values; a count the call
+    // leaves untouched keeps the caller's value, whatever it is.
+    int GetSelData(const wchar_t* lpszSQL, _variant_t& varData, long& nRows, long& nCols) {
+        LONG nR = static_cast<LONG>(nRows), nC = static_cast<LONG>(nCols);
+        const int nResult = GetSelData(lpszSQL, varData, nR, nC);
+        if (nR != static_cast<LONG>(nRows) || nRows == static_cast<LONG>(nRows))
+            nRows = nR;
+        if (nC != static_cast<LONG>(nCols) || nCols == static_cast<LONG>(nCols))
+            nCols = nC;
+        return nResult;
+    }
     virtual int GetSelData(const wchar_t* lpszSQL, CMapStringToString& map);
     virtual int GetSelData(const wchar_t* lpszSQL, CZORValueTable& table, int nStart, int nEnd,
                            int bSetLable);

@@ -118,6 +118,27 @@ TEST(VariantReader, WholeResultAsArray) {
     EXPECT_STREQ(L"two", element(0, 0).bstrVal);
 }
 
+TEST(VariantReader, CountsInTheHostsOwnLong) {
+    RecordingApp app;
+    CZORADORXServer server;
+    OpenMemoryDatabase(server);
+    ASSERT_EQ(1, server.ExecuteSQL(L"CREATE TABLE g(a int, b int)"));
+    ASSERT_EQ(1, server.ExecuteSQL(L"INSERT INTO g VALUES (1, 2), (3, 4), (5, 6)"));
+    _variant_t var;
+    long nRows = 1L << 40, nCols = -(1L << 40);
+    // Nothing read: the caller's values stay, even those no 32-bit count can hold.
+    EXPECT_EQ(0, server.GetSelData(L"SELECT a FROM g WHERE a > 9", var, nRows, nCols));
+    EXPECT_EQ(1L << 40, nRows);
+    EXPECT_EQ(-(1L << 40), nCols);
+    EXPECT_EQ(-1, server.GetSelData(nullptr, var, nRows, nCols));
+    EXPECT_EQ(1L << 40, nRows);
+    EXPECT_EQ(1, server.GetSelData(L"SELECT a, b FROM g", var, nRows, nCols));
+    EXPECT_EQ(3, nRows);
+    EXPECT_EQ(2, nCols);
+    EXPECT_EQ(VT_ARRAY | VT_VARIANT, var.vt);
+    EXPECT_TRUE(app.m_boxes.empty());
+}
+
 TEST(IsSelEmpty, Results) {
     RecordingApp app;
     CZORADORXServer server;
