@@ -166,7 +166,8 @@ public:
     }
 
 private:
-    // Tokens that end an expression at this level; LEFT and RIGHT before "(" are functions.
+    // Tokens that end an expression at this level; LEFT, RIGHT and ISNULL (SQLite's postfix
+    // operator, SQL Server's function) before "(" are functions.
     static bool IsBoundary(const CSqlToken& t, const Item* pNext) {
         if (t.nKind == SqlTok::kPunct)
             return !(t.strText == L"+" || t.strText == L"-" || t.strText == L"*" ||
@@ -175,7 +176,8 @@ private:
                      t.strText == L".");
         if (t.nKind != SqlTok::kWord || !IsOneOf(t, kBoundaryWords))
             return false;
-        if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && pNext && pNext->bGroup)
+        if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT") || SqlIs(t, L"ISNULL")) && pNext &&
+            pNext->bGroup)
             return false;
         return true;
     }

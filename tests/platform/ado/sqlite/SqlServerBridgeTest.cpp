@@ -381,3 +381,13 @@ TEST(SqlServerBridge, WritesTablesWithSqlServersRules) {
                      L"Cannot insert explicit value for identity column in table 'T' when "
                      L"IDENTITY_INSERT is set to OFF."}});
 }
+
+TEST(SqlServerBridge, IsNullCallsTakePartInPlus) {
+    ExpectTranslations({
+        {L"SELECT ISNULL(a, '-') + 'x' AS v", L"SELECT zqk_add(ifnull(a, '-') , 'x') AS v"},
+        {L"SELECT a + ISNULL(b, '-') + '>' AS v",
+         L"SELECT zqk_add(zqk_add(a , ifnull(b, '-') ), '>') AS v"},
+        // SQLite's own postfix ISNULL still ends the expression.
+        {L"SELECT a + 1 ISNULL", L"SELECT zqk_add(a , 1) ISNULL"},
+    });
+}
