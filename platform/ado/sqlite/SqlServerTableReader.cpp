@@ -409,8 +409,7 @@ bool CSqlTableReader::ReadConstraint(size_t nBegin, size_t nEnd, CSqlTableDef* p
         ColumnList(c, &cols, &names);
         SkipStorage(c);
         text = named + L"UNIQUE " + cols;
-        if (names.size() == 1)
-            pDef->uniqueColumns.push_back(names[0]);
+        pDef->uniqueKeys.push_back(names);
     } else if (c.Accept(L"CHECK")) {
         if (c.Accept(L"NOT") && !(c.Accept(L"FOR") && c.Accept(L"REPLICATION")))
             m_bUnknown = true;

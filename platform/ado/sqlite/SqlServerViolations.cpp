@@ -1,0 +1,583 @@
+#include "platform/ado/sqlite/SqlServerViolations.h"
+
+#include <cwchar>
+
+#include "platform/ado/sqlite/SqlServerTable.h"
+#include "platform/ado/sqlite/SqlTokens.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+const wchar_t kUniqueNull[] = L"unique_null:";
+
+bool Same(const std::wstring& a, const std::wstring& b) {
+    return wcscasecmp(a.c_str(), b.c_str()) == 0;
+}
+
+bool SameList(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!Same(a[i], b[i]))
+            return false;
+    return true;
+}
+
+std::wstring Text(sqlite3_stmt* p, int n) {
+    const unsigned char* psz = sqlite3_column_text(p, n);
+    return psz ? WinUtf8ToWide(reinterpret_cast<const char*>(psz)) : std::wstring();
+}
+
+// A stable hash of a constraint's table, kind and parts: generated names stay the same each
+// time the definition is read.
+unsigned long long Hash(const std::wstring& s) {
+    unsigned long long h = 1469598103934665603ULL;
+    for (wchar_t c : SqlLower(s)) {
+        h ^= static_cast<unsigned long long>(c);
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+
+std::wstring Hex(unsigned long long n, int nDigits) {
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring s(static_cast<size_t>(nDigits), L'0');
+    for (int i = nDigits - 1; i >= 0; --i, n >>= 4)
+        s[static_cast<size_t>(i)] = kDigits[n & 15];
+    return s;
+}
+
+std::wstring Cut(const std::wstring& s, size_t n) {
+    return s.substr(0, n);
+}
+
+// SQL Server's names for constraints declared without one: PK__Table__<16 hex digits>,
+// CK__Table__Colum__<8 hex digits>.
+std::wstring Generated(const std::wstring& strTable, const CSqlConstraint& c) {
+    std::wstring key = strTable + L"|" + std::to_wstring(c.nKind) + L"|" + c.strCheck;
+    for (const std::wstring& col : c.columns)
+        key += L"|" + col;
+    unsigned long long h = Hash(key);
+    switch (c.nKind) {
+    case CSqlConstraint::kPrimaryKey:
+        return L"PK__" + Cut(strTable, 8) + L"__" + Hex(h, 16);
+    case CSqlConstraint::kUnique:
+        return L"UQ__" + Cut(strTable, 8) + L"__" + Hex(h, 16);
+    default: {
+        std::wstring s = c.nKind == CSqlConstraint::kCheck ? L"CK__" : L"FK__";
+        s += Cut(strTable, 9) + L"__";
+        if (c.columns.size() == 1)
+            s += Cut(c.columns[0], 5) + L"__";
+        return s + Hex(h, 8);
+    }
+    }
+}
+
+// Reads the items of a stored CREATE TABLE.
+class CConstraintReader {
+public:
+    CConstraintReader(const std::wstring& strSql, const CSqlTokens& tokens)
+        : m_sql(strSql), m_t(tokens) {}
+
+    void Read(std::vector<CSqlConstraint>* pOut) {
+        size_t i = 0;
+        while (i < m_t.size() && !SqlIsPunct(m_t[i], L"("))
+            ++i;
+        size_t nEnd = Close(i);
+        std::vector<std::wstring> columns;
+        for (size_t nItem = i + 1; nItem < nEnd;) {
+            size_t nStop = nItem;
+            int nDepth = 0;
+            for (; nStop < nEnd; ++nStop) {
+                if (SqlIsPunct(m_t[nStop], L"("))
+                    ++nDepth;
+                else if (SqlIsPunct(m_t[nStop], L")"))
+                    --nDepth;
+                else if (nDepth == 0 && SqlIsPunct(m_t[nStop], L","))
+                    break;
+            }
+            Item(nItem, nStop, &columns, pOut);
+            nItem = nStop + 1;
+        }
+        // A CHECK's columns are the table's columns its expression names.
+        for (CSqlConstraint& c : *pOut) {
+            if (c.nKind != CSqlConstraint::kCheck || !c.columns.empty())
+                continue;
+            for (const std::wstring& col : columns)
+                if (Names(c, col))
+                    c.columns.push_back(col);
+        }
+    }
+
+private:
+    // The ")" that closes the "(" at i.
+    size_t Close(size_t i) const {
+        int nDepth = 0;
+        for (; i < m_t.size(); ++i) {
+            if (SqlIsPunct(m_t[i], L"("))
+                ++nDepth;
+            else if (SqlIsPunct(m_t[i], L")") && --nDepth == 0)
+                return i;
+        }
+        return m_t.size();
+    }
+
+    // The names of a list "(a ASC, b)", the cursor after it.
+    std::vector<std::wstring> List(CSqlCursor& c) const {
+        std::vector<std::wstring> names;
+        if (!c.IsPunct(L"("))
+            return names;
+        size_t nClose = Close(c.Pos());
+        bool bFirst = true;
+        for (c.Advance(); !c.AtEnd() && c.Pos() < nClose; c.Step()) {
+            if (c.IsPunct(L",")) {
+                bFirst = true;
+                continue;
+            }
+            if (bFirst && SqlIsNamePart(c.Peek()))
+                names.push_back(SqlNameOf(c.Peek()));
+            bFirst = false;
+        }
+        c.Seek(nClose + 1);
+        return names;
+    }
+
+    // The source text inside the group at the cursor, the cursor after it.
+    std::wstring Inside(CSqlCursor& c) const {
+        size_t nOpen = c.Pos(), nClose = Close(nOpen);
+        c.Seek(nClose + 1);
+        size_t b = nOpen + 1, e = nClose;
+        while (b < e && SqlIsBlank(m_t[b]))
+            ++b;
+        while (e > b && SqlIsBlank(m_t[e - 1]))
+            --e;
+        if (b >= e)
+            return std::wstring();
+        // Tokens lie end to end, so the next one's start ends the last (a national literal's
+        // token text leaves out its N).
+        size_t nFrom = m_t[b].nOffset;
+        size_t nTo = e < m_t.size() ? m_t[e].nOffset : m_sql.size();
+        return m_sql.substr(nFrom, nTo - nFrom);
+    }
+
+    bool Names(const CSqlConstraint& c, const std::wstring& strColumn) const {
+        CSqlTokens tokens;
+        if (!SqlTokenize(c.strCheck, &tokens))
+            return false;
+        for (const CSqlToken& t : tokens)
+            if ((t.nKind == SqlTok::kWord || t.nKind == SqlTok::kQuoted) &&
+                Same(SqlNameOf(t), strColumn))
+                return true;
+        return false;
+    }
+
+    // One constraint from its kind keyword; a column's own names that column.
+    bool Constraint(CSqlCursor& c, const std::wstring& strName, const std::wstring& strColumn,
+                    std::vector<CSqlConstraint>* pOut) const {
+        CSqlConstraint k;
+        k.strName = strName;
+        if (c.Accept(L"PRIMARY")) {
+            c.Accept(L"KEY");
+            k.nKind = CSqlConstraint::kPrimaryKey;
+        } else if (c.Accept(L"UNIQUE")) {
+            k.nKind = CSqlConstraint::kUnique;
+        } else if (c.IsWord(L"CHECK") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
+            c.Advance();
+            k.nKind = CSqlConstraint::kCheck;
+            k.strCheck = Inside(c);
+            if (!strColumn.empty())
+                k.columns.push_back(strColumn);
+        } else if (c.Accept(L"FOREIGN") || c.IsWord(L"REFERENCES")) {
+            k.nKind = CSqlConstraint::kForeignKey;
+            c.Accept(L"KEY");
+        } else {
+            return false;
+        }
+        if (k.nKind == CSqlConstraint::kPrimaryKey || k.nKind == CSqlConstraint::kUnique ||
+            k.nKind == CSqlConstraint::kForeignKey) {
+            k.columns = strColumn.empty() ? List(c) : std::vector<std::wstring>{strColumn};
+        }
+        if (k.nKind == CSqlConstraint::kForeignKey) {
+            if (!c.Accept(L"REFERENCES") || c.AtEnd())
+                return true;
+            // "schema"."table": the last part names it.
+            while (!c.AtEnd() && SqlIsNamePart(c.Peek())) {
+                k.strReferenced = SqlNameOf(c.Peek());
+                c.Advance();
+                if (!c.AcceptPunct(L"."))
+                    break;
+            }
+            k.referencedColumns = List(c);
+        }
+        if (k.strName.compare(0, wcslen(kSqlRulePrefix), kSqlRulePrefix) != 0)
+            pOut->push_back(k);
+        return true;
+    }
+
+    void Item(size_t nBegin, size_t nEnd, std::vector<std::wstring>* pColumns,
+              std::vector<CSqlConstraint>* pOut) const {
+        CSqlCursor c(m_t, nBegin, nEnd);
+        if (c.AtEnd())
+            return;
+        std::wstring column;
+        bool bTable = SqlIsOneOf(c.Peek(), {L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"FOREIGN"}) ||
+                      (SqlIs(c.Peek(), L"CHECK") && c.PeekNext() &&
+                       SqlIsPunct(*c.PeekNext(), L"("));
+        if (!bTable) {
+            column = SqlNameOf(c.Peek());
+            pColumns->push_back(column);
+            c.Advance();
+        }
+        std::wstring name;
+        while (!c.AtEnd()) {
+            if (c.Accept(L"CONSTRAINT")) {
+                if (!c.AtEnd())
+                    name = SqlNameOf(c.Peek());
+                c.Advance();
+                continue;
+            }
+            if (Constraint(c, name, column, pOut)) {
+                name.clear();
+                continue;
+            }
+            c.Step();
+        }
+    }
+
+    const std::wstring& m_sql;
+    const CSqlTokens& m_t;
+};
+
+// The table's stored definition, in the main database or the temporary one.
+bool StoredTable(sqlite3* pDb, const std::wstring& strTable, std::wstring* pstrName,
+                 std::wstring* pstrSql) {
+    for (const char* pszSchema : {"main", "temp"}) {
+        sqlite3_stmt* p = nullptr;
+        std::string sql = std::string("SELECT name, sql FROM ") + pszSchema +
+                          ".sqlite_schema WHERE type = 'table' AND name = ?1 COLLATE NOCASE";
+        bool bFound = false;
+        if (sqlite3_prepare_v2(pDb, sql.c_str(), -1, &p, nullptr) == SQLITE_OK) {
+            std::string name = WinWideToUtf8(strTable);
+            sqlite3_bind_text(p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+            if (sqlite3_step(p) == SQLITE_ROW) {
+                *pstrName = Text(p, 0);
+                *pstrSql = Text(p, 1);
+                bFound = true;
+            }
+        }
+        sqlite3_finalize(p);
+        if (bFound)
+            return true;
+    }
+    return false;
+}
+
+std::vector<CSqlConstraint> Constraints(sqlite3* pDb, const std::wstring& strTable,
+                                        std::wstring* pstrStored) {
+    std::wstring sql;
+    *pstrStored = strTable;
+    if (!StoredTable(pDb, strTable, pstrStored, &sql))
+        return {};
+    return SqlTableConstraints(*pstrStored, sql);
+}
+
+// Runs a query of text results, one vector of cells a row.
+std::vector<std::vector<std::wstring>> Rows(sqlite3* pDb, const std::string& strSql,
+                                            const std::wstring& strParam) {
+    std::vector<std::vector<std::wstring>> rows;
+    sqlite3_stmt* p = nullptr;
+    if (sqlite3_prepare_v2(pDb, strSql.c_str(), -1, &p, nullptr) == SQLITE_OK) {
+        std::string param = WinWideToUtf8(strParam);
+        sqlite3_bind_text(p, 1, param.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(p) == SQLITE_ROW) {
+            rows.emplace_back();
+            for (int i = 0; i < sqlite3_column_count(p); ++i)
+                rows.back().push_back(Text(p, i));
+        }
+    }
+    sqlite3_finalize(p);
+    return rows;
+}
+
+// The unique index SQLite made or was given for a table's columns: its name and origin
+// ("pk", "u" for a UNIQUE constraint, "c" for CREATE INDEX).
+bool UniqueIndex(sqlite3* pDb, const std::wstring& strTable,
+                 const std::vector<std::wstring>& columns, std::wstring* pstrName,
+                 std::wstring* pstrOrigin) {
+    for (const auto& index : Rows(pDb,
+                                  "SELECT name, origin FROM pragma_index_list(?1) WHERE "
+                                  "\"unique\" AND NOT partial",
+                                  strTable)) {
+        std::vector<std::wstring> names;
+        for (const auto& col :
+             Rows(pDb, "SELECT name FROM pragma_index_info(?1) ORDER BY seqno", index[0]))
+            names.push_back(col[0]);
+        if (SameList(names, columns)) {
+            *pstrName = index[0];
+            *pstrOrigin = index[1];
+            return true;
+        }
+    }
+    return false;
+}
+
+const wchar_t* VerbWord(SqlVerb nVerb) {
+    return nVerb == SqlVerb::kUpdate ? L"UPDATE" : nVerb == SqlVerb::kDelete ? L"DELETE" : L"INSERT";
+}
+
+std::wstring Object(const std::wstring& strTable) {
+    return SqlMessageTableName(CSqlObjectName{L"main", strTable, std::wstring()});
+}
+
+// 2627 or 2601 for a duplicate in a table's columns.
+bool Duplicate(sqlite3* pDb, const std::wstring& strTable, const std::vector<std::wstring>& columns,
+               bool bPrimary, CSqlViolation* pOut) {
+    std::wstring stored;
+    std::vector<CSqlConstraint> constraints = Constraints(pDb, strTable, &stored);
+    for (const CSqlConstraint& c : constraints) {
+        bool bKey = c.nKind == CSqlConstraint::kPrimaryKey;
+        if ((bKey || (!bPrimary && c.nKind == CSqlConstraint::kUnique)) &&
+            SameList(c.columns, columns)) {
+            pOut->nNumber = 2627;
+            pOut->strText = std::wstring(L"Violation of ") +
+                            (bKey ? L"PRIMARY KEY" : L"UNIQUE KEY") + L" constraint '" +
+                            c.strName + L"'. Cannot insert duplicate key in object '" +
+                            Object(stored) + L"'.";
+            return true;
+        }
+    }
+    std::wstring index, origin;
+    if (!UniqueIndex(pDb, stored, columns, &index, &origin) || origin != L"c")
+        return false;
+    pOut->nNumber = 2601;
+    pOut->strText = L"Cannot insert duplicate key row in object '" + Object(stored) +
+                    L"' with unique index '" + index + L"'.";
+    return true;
+}
+
+// "T.a, T.b" as a table and its columns.
+bool TableColumns(const std::wstring& strList, std::wstring* pstrTable,
+                  std::vector<std::wstring>* pColumns) {
+    size_t nDot = strList.find(L'.');
+    if (nDot == std::wstring::npos)
+        return false;
+    *pstrTable = strList.substr(0, nDot);
+    const std::wstring prefix = *pstrTable + L".";
+    for (size_t i = 0; i < strList.size();) {
+        size_t nComma = strList.find(L", ", i);
+        std::wstring part =
+            strList.substr(i, nComma == std::wstring::npos ? std::wstring::npos : nComma - i);
+        if (part.compare(0, prefix.size(), prefix) != 0)
+            return false;
+        pColumns->push_back(part.substr(prefix.size()));
+        i = nComma == std::wstring::npos ? strList.size() : nComma + 2;
+    }
+    return true;
+}
+
+bool Unique(sqlite3* pDb, int rc, const std::wstring& strWhat, CSqlViolation* pOut) {
+    std::wstring table;
+    std::vector<std::wstring> columns;
+    const std::wstring indexHead = L"index '";
+    if (strWhat.compare(0, indexHead.size(), indexHead) == 0) {
+        std::wstring index = strWhat.substr(indexHead.size());
+        if (!index.empty() && index.back() == L'\'')
+            index.pop_back();
+        auto owner = Rows(pDb,
+                          "SELECT tbl_name FROM sqlite_schema WHERE type = 'index' AND name = ?1 "
+                          "UNION ALL SELECT tbl_name FROM sqlite_temp_schema WHERE type = "
+                          "'index' AND name = ?1",
+                          index);
+        if (owner.empty())
+            return false;
+        table = owner[0][0];
+        const std::wstring nullHead = std::wstring(kSqlRulePrefix) + kUniqueNull;
+        if (index.compare(0, nullHead.size(), nullHead) == 0) {
+            // The NULL rule of a unique index speaks for that index.
+            std::wstring of = index.substr(nullHead.size());
+            if (!Rows(pDb,
+                      "SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?1 UNION ALL "
+                      "SELECT 1 FROM sqlite_temp_schema WHERE type = 'index' AND name = ?1",
+                      of)
+                     .empty())
+                index = of;
+        }
+        const std::wstring keyHead = nullHead + table + L".";
+        if (index.compare(0, keyHead.size(), keyHead) != 0) {
+            pOut->nNumber = 2601;
+            pOut->strText = L"Cannot insert duplicate key row in object '" + Object(table) +
+                            L"' with unique index '" + index + L"'.";
+            return true;
+        }
+        // The index that makes NULLs equal stands for its constraint or index.
+        std::wstring list = index.substr(keyHead.size());
+        for (size_t i = 0; i <= list.size();) {
+            size_t nComma = list.find(L',', i);
+            if (nComma == std::wstring::npos)
+                nComma = list.size();
+            columns.push_back(list.substr(i, nComma - i));
+            i = nComma + 1;
+        }
+    } else if (!TableColumns(strWhat, &table, &columns)) {
+        return false;
+    }
+    return Duplicate(pDb, table, columns, rc == SQLITE_CONSTRAINT_PRIMARYKEY, pOut);
+}
+
+bool Check(sqlite3* pDb, const std::wstring& strWhat, SqlVerb nVerb,
+           const std::wstring& strCatalog, CSqlViolation* pOut) {
+    // Constraint names are the schema's, so the name (or an unnamed one's text) finds its table.
+    for (const char* pszSchema : {"sqlite_schema", "sqlite_temp_schema"}) {
+        for (const auto& row :
+             Rows(pDb, std::string("SELECT name, sql FROM ") + pszSchema + " WHERE type = 'table'",
+                  std::wstring())) {
+            for (const CSqlConstraint& c : SqlTableConstraints(row[0], row[1])) {
+                if (c.nKind != CSqlConstraint::kCheck ||
+                    !(Same(c.strName, strWhat) || c.strCheck == strWhat))
+                    continue;
+                pOut->nNumber = 547;
+                pOut->strText = std::wstring(L"The ") + VerbWord(nVerb) +
+                                L" statement conflicted with the CHECK constraint \"" + c.strName +
+                                L"\". The conflict occurred in database \"" + strCatalog +
+                                L"\", table \"" + Object(row[0]) + L"\"" +
+                                (c.columns.size() == 1 ? L", column '" + c.columns[0] + L"'."
+                                                       : std::wstring(L"."));
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool Foreign(sqlite3* pDb, SqlVerb nVerb, const std::wstring& strCatalog,
+             const CSqlForeignKeyFailure& f, CSqlViolation* pOut) {
+    std::wstring child, parent;
+    const CSqlConstraint* pKey = nullptr;
+    std::vector<CSqlConstraint> constraints = Constraints(pDb, f.strTable, &child);
+    for (const CSqlConstraint& c : constraints)
+        if (c.nKind == CSqlConstraint::kForeignKey && SameList(c.columns, f.columns))
+            pKey = &c;
+    if (pKey == nullptr)
+        return false;
+    std::vector<std::wstring> referenced = pKey->referencedColumns;
+    std::vector<CSqlConstraint> parentConstraints = Constraints(pDb, f.strParent, &parent);
+    if (referenced.empty())
+        for (const CSqlConstraint& c : parentConstraints)
+            if (c.nKind == CSqlConstraint::kPrimaryKey)
+                referenced = c.columns;
+    const std::vector<std::wstring>& named = f.bReferenced ? pKey->columns : referenced;
+    pOut->nNumber = 547;
+    pOut->strText = std::wstring(L"The ") + VerbWord(nVerb) + L" statement conflicted with the " +
+                    (f.bReferenced ? L"REFERENCE" : L"FOREIGN KEY") + L" constraint \"" +
+                    pKey->strName + L"\". The conflict occurred in database \"" + strCatalog +
+                    L"\", table \"" + Object(f.bReferenced ? child : parent) + L"\"" +
+                    (named.size() == 1 ? L", column '" + named[0] + L"'." : std::wstring(L"."));
+    return true;
+}
+
+} // namespace
+
+std::vector<CSqlConstraint> SqlTableConstraints(const std::wstring& strTable,
+                                                const std::wstring& strSql) {
+    std::vector<CSqlConstraint> constraints;
+    CSqlTokens tokens;
+    if (!SqlTokenize(strSql, &tokens))
+        return constraints;
+    CConstraintReader(strSql, tokens).Read(&constraints);
+    for (CSqlConstraint& c : constraints)
+        if (c.strName.empty())
+            c.strName = Generated(strTable, c);
+    return constraints;
+}
+
+std::wstring SqlUniqueNullNameOfIndex(const std::wstring& strIndex) {
+    return std::wstring(kSqlRulePrefix) + kUniqueNull + strIndex;
+}
+
+std::wstring SqlUniqueNullName(const std::wstring& strTable,
+                               const std::vector<std::wstring>& columns) {
+    std::wstring name = std::wstring(kSqlRulePrefix) + kUniqueNull + strTable + L".";
+    for (size_t i = 0; i < columns.size(); ++i)
+        name += (i ? L"," : L"") + columns[i];
+    return name;
+}
+
+bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage, SqlVerb nVerb,
+                        const std::wstring& strCatalog, const CSqlForeignKeyFailure* pForeign,
+                        CSqlViolation* pOut) {
+    auto after = [&](const wchar_t* pszHead, std::wstring* pstrRest) {
+        size_t n = wcslen(pszHead);
+        if (strMessage.compare(0, n, pszHead) != 0)
+            return false;
+        *pstrRest = strMessage.substr(n);
+        return true;
+    };
+    std::wstring rest;
+    switch (rc) {
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+        return after(L"UNIQUE constraint failed: ", &rest) && Unique(pDb, rc, rest, pOut);
+    case SQLITE_CONSTRAINT_NOTNULL: {
+        std::wstring table;
+        std::vector<std::wstring> columns;
+        if (!after(L"NOT NULL constraint failed: ", &rest) ||
+            !TableColumns(rest, &table, &columns) || columns.size() != 1)
+            return false;
+        std::wstring stored, sql;
+        if (!StoredTable(pDb, table, &stored, &sql))
+            stored = table;
+        pOut->nNumber = 515;
+        pOut->strText = L"Cannot insert the value NULL into column '" + columns[0] +
+                        L"', table '" + strCatalog + L"." + Object(stored) +
+                        L"'; column does not allow nulls. " +
+                        (nVerb == SqlVerb::kUpdate ? L"UPDATE" : L"INSERT") + L" fails.";
+        return true;
+    }
+    case SQLITE_CONSTRAINT_CHECK:
+        return after(L"CHECK constraint failed: ", &rest) &&
+               Check(pDb, rest, nVerb, strCatalog, pOut);
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return pForeign && Foreign(pDb, nVerb, strCatalog, *pForeign, pOut);
+    default:
+        return false;
+    }
+}
+
+SqlErrorReach SqlServerErrorReach(long nNumber) {
+    switch (nNumber) {
+    case 2627: // duplicate key
+    case 2601:
+    case 515: // NULL into a NOT NULL column
+    case 547: // CHECK, FOREIGN KEY
+    case 8152: // truncation
+    case 8115: // arithmetic overflow
+    case 8134: // divide by zero
+        return SqlErrorReach::kStatement;
+    case 241: // conversions
+    case 245:
+    case 8114:
+    case 8169:
+        return SqlErrorReach::kTransaction;
+    default:
+        return SqlErrorReach::kBatch;
+    }
+}
+
+long SqlServerNumberOf(const std::wstring& strText) {
+    static const struct {
+        const wchar_t* pszHead;
+        long nNumber;
+    } kTexts[] = {
+        {L"Conversion failed when converting date and/or time", 241},
+        {L"Conversion failed when converting from a character string to uniqueidentifier", 8169},
+        {L"Conversion failed when converting the ", 245},
+        {L"Error converting data type ", 8114},
+        {L"Arithmetic overflow error ", 8115},
+        {L"Divide by zero error encountered.", 8134},
+        {L"String or binary data would be truncated.", 8152},
+    };
+    for (const auto& t : kTexts)
+        if (strText.compare(0, wcslen(t.pszHead), t.pszHead) == 0)
+            return t.nNumber;
+    return 0;
+}

@@ -1,0 +1,66 @@
+// SQL Server's errors for what fails as statements run: how far each reaches in a batch, and
+// SQL Server's messages for the constraint violations SQLite reports: the constraint named as
+// its definition declares it (or as SQL Server names one that has no declared name), the table
+// as "dbo.T", the statement's verb, SQL Server's error number. Stateless; each call reads the
+// schema of the connection it is given, on the caller's thread.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+// The statement a violation happened in, as SQL Server's messages name it.
+enum class SqlVerb { kInsert, kUpdate, kDelete };
+
+// A constraint of a table as its stored definition declares it.
+struct CSqlConstraint {
+    enum Kind { kPrimaryKey, kUnique, kCheck, kForeignKey } nKind = kCheck;
+    std::wstring strName;              // as declared, or generated in SQL Server's pattern
+    std::vector<std::wstring> columns; // key or referencing columns; a CHECK's columns
+    std::wstring strCheck;             // a CHECK's expression as stored
+    std::wstring strReferenced;        // a FOREIGN KEY's referenced table ...
+    std::vector<std::wstring> referencedColumns; // ... and columns, empty for its key
+};
+
+// The constraints in a table's stored CREATE TABLE text, the bridge's own rules left out.
+std::vector<CSqlConstraint> SqlTableConstraints(const std::wstring& strTable,
+                                                const std::wstring& strSql);
+
+// The foreign key a failed statement broke, as the provider finds it by running the statement
+// again with the check deferred.
+struct CSqlForeignKeyFailure {
+    std::wstring strTable;             // the referencing table
+    std::vector<std::wstring> columns; // its referencing columns
+    std::wstring strParent;            // the referenced table
+    bool bReferenced = false; // the statement changed the referenced rows, not the referencing
+};
+
+// What a violation becomes.
+struct CSqlViolation {
+    std::wstring strText;
+    long nNumber = 0;
+};
+
+// SQL Server's message for SQLite's report of a violated constraint (extended result code and
+// message); false when the report is none of those. The database name is the connection's.
+bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage, SqlVerb nVerb,
+                        const std::wstring& strCatalog, const CSqlForeignKeyFailure* pForeign,
+                        CSqlViolation* pOut);
+
+// The names of the indexes that make NULLs of unique columns equal to each other, as SQL
+// Server has them: a UNIQUE constraint's "zqk_unique_null:T.a,b", a unique index's
+// "zqk_unique_null:IX".
+std::wstring SqlUniqueNullName(const std::wstring& strTable,
+                               const std::vector<std::wstring>& columns);
+std::wstring SqlUniqueNullNameOfIndex(const std::wstring& strIndex);
+
+// Where an error came from: the bridge's translation, which SQL Server would meet compiling the
+// statement, or the statement's run.
+enum class SqlErrorOrigin { kCompile, kRun };
+// How far one of SQL Server's run-time errors reaches with XACT_ABORT OFF: the statement only
+// (the batch goes on), the batch, or the batch and the open transaction (conversion failures).
+enum class SqlErrorReach { kStatement, kBatch, kTransaction };
+SqlErrorReach SqlServerErrorReach(long nNumber);
+// SQL Server's number for one of its texts the embedded functions raise; 0 for another text.
+long SqlServerNumberOf(const std::wstring& strText);

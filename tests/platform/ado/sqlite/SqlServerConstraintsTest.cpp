@@ -1,0 +1,120 @@
+// Constraint violations as SQL Server reports them: each kind's text and number (@@ERROR
+// after the failed batch), the constraint's declared or generated name, the statement's verb,
+// and the rule that NULLs of a unique key equal each other.
+#include "SqlServerScriptSupport.h"
+
+namespace {
+
+std::wstring Conflict(const std::wstring& strVerb, const std::wstring& strKind,
+                      const std::wstring& strName, const std::wstring& strTable,
+                      const std::wstring& strColumn) {
+    return L"The " + strVerb + L" statement conflicted with the " + strKind + L" constraint \"" +
+           strName + L"\". The conflict occurred in database \"Shop\", table \"dbo." + strTable +
+           L"\"" + (strColumn.empty() ? L"." : L", column '" + strColumn + L"'.");
+}
+
+} // namespace
+
+TEST_F(SqlServerScript, DuplicateKeysNameTheirConstraintOrIndex) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE Dept (ID int CONSTRAINT [PK_Dept] PRIMARY KEY, Code char(4) UNIQUE, "
+             L"Name varchar(20), Floor int, Phone int, CONSTRAINT UQ_Dept_Name UNIQUE (Name, "
+             L"Floor))"},
+            {L"CREATE UNIQUE INDEX IX_Dept_Phone ON Dept (Phone)"},
+            {L"INSERT INTO Dept VALUES (1, 'ab', 'x', 1, 10)"},
+            Fails(L"INSERT INTO Dept VALUES (1, 'cd', 'y', 2, 20)",
+                  L"Violation of PRIMARY KEY constraint 'PK_Dept'. Cannot insert duplicate key "
+                  L"in object 'dbo.Dept'."),
+            {L"SELECT @@ERROR", {{L"2627"}}},
+            // No declared name: SQL Server's pattern, the same each time.
+            Fails(L"INSERT INTO Dept VALUES (2, 'AB', 'y', 2, 20)",
+                  L"Violation of UNIQUE KEY constraint 'UQ__Dept__8ED0B76BB9AFA40A'. Cannot "
+                  L"insert duplicate key in object 'dbo.Dept'."),
+            Fails(L"UPDATE Dept SET Code = 'ab ' WHERE ID = 1; INSERT INTO Dept VALUES (2, "
+                  L"'ab', 'y', 2, 20)",
+                  L"Violation of UNIQUE KEY constraint 'UQ__Dept__8ED0B76BB9AFA40A'. Cannot "
+                  L"insert duplicate key in object 'dbo.Dept'."),
+            Fails(L"INSERT INTO Dept VALUES (3, 'ef', 'X', 1, 30)",
+                  L"Violation of UNIQUE KEY constraint 'UQ_Dept_Name'. Cannot insert duplicate "
+                  L"key in object 'dbo.Dept'."),
+            Fails(L"INSERT INTO Dept VALUES (3, 'ef', 'z', 1, 10)",
+                  L"Cannot insert duplicate key row in object 'dbo.Dept' with unique index "
+                  L"'IX_Dept_Phone'."),
+            {L"SELECT @@ERROR", {{L"2601"}}},
+            // SQLite's own definitions are named as SQL Server would name them.
+            {L"CREATE TABLE Plain (id integer PRIMARY KEY, tag text)"},
+            {L"INSERT INTO Plain VALUES (1, 'a')"},
+            Fails(L"INSERT INTO Plain VALUES (1, 'b')",
+                  L"Violation of PRIMARY KEY constraint 'PK__Plain__4F73E45009D90784'. Cannot "
+                  L"insert duplicate key in object 'dbo.Plain'."),
+        });
+}
+
+TEST_F(SqlServerScript, NullsChecksAndForeignKeysNameStatementAndColumn) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE Team (ID int PRIMARY KEY, Name varchar(10) NOT NULL)"},
+            {L"CREATE TABLE Player (ID int PRIMARY KEY, Team int CONSTRAINT FK_Player_Team "
+             L"REFERENCES Team (ID), Age int CHECK (Age >= 16), Rank int, Score int, "
+             L"CONSTRAINT CK_Player_Order CHECK (Rank <= Score))"},
+            {L"INSERT INTO Team VALUES (1, 'a')"},
+            Fails(L"INSERT INTO Team VALUES (2, NULL)",
+                  L"Cannot insert the value NULL into column 'Name', table 'Shop.dbo.Team'; "
+                  L"column does not allow nulls. INSERT fails."),
+            {L"SELECT @@ERROR", {{L"515"}}},
+            Fails(L"UPDATE Team SET Name = NULL",
+                  L"Cannot insert the value NULL into column 'Name', table 'Shop.dbo.Team'; "
+                  L"column does not allow nulls. UPDATE fails."),
+            Fails(L"INSERT INTO Player VALUES (1, 1, 15, 1, 2)",
+                  Conflict(L"INSERT", L"CHECK", L"CK__Player__Age__DB02A68C", L"Player", L"Age")),
+            {L"SELECT @@ERROR", {{L"547"}}},
+            {L"INSERT INTO Player VALUES (1, 1, 16, 1, 2)"},
+            // A constraint over two columns names none.
+            Fails(L"UPDATE Player SET Rank = 3",
+                  Conflict(L"UPDATE", L"CHECK", L"CK_Player_Order", L"Player", L"")),
+            Fails(L"INSERT INTO Player VALUES (2, 9, 20, 1, 2)",
+                  Conflict(L"INSERT", L"FOREIGN KEY", L"FK_Player_Team", L"Team", L"ID")),
+            Fails(L"UPDATE Player SET Team = 9",
+                  Conflict(L"UPDATE", L"FOREIGN KEY", L"FK_Player_Team", L"Team", L"ID")),
+            Fails(L"DELETE FROM Team",
+                  Conflict(L"DELETE", L"REFERENCE", L"FK_Player_Team", L"Player", L"Team")),
+            Fails(L"UPDATE Team SET ID = 5",
+                  Conflict(L"UPDATE", L"REFERENCE", L"FK_Player_Team", L"Player", L"Team")),
+            {L"SELECT t.ID, p.ID, p.Team FROM Team t JOIN Player p ON p.Team = t.ID",
+             {{L"1", L"1", L"1"}}},
+        });
+}
+
+TEST_F(SqlServerScript, NullsOfUniqueKeysAreEqual) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE Slot (Room int, Day int, Tag varchar(5), CONSTRAINT UQ_Slot UNIQUE "
+             L"(Room, Day))"},
+            {L"CREATE UNIQUE INDEX IX_Slot_Tag ON Slot (Tag, Room)"},
+            {L"INSERT INTO Slot VALUES (1, NULL, 'a'); INSERT INTO Slot VALUES (NULL, NULL, "
+             L"'b'); INSERT INTO Slot VALUES (1, 2, NULL)"},
+            // Keys with NULLs in other places, or other values, are other keys.
+            {L"INSERT INTO Slot VALUES (NULL, 1, 'c'); INSERT INTO Slot VALUES (2, NULL, 'd')"},
+            Fails(L"INSERT INTO Slot VALUES (1, NULL, 'e')",
+                  L"Violation of UNIQUE KEY constraint 'UQ_Slot'. Cannot insert duplicate key in "
+                  L"object 'dbo.Slot'."),
+            Fails(L"INSERT INTO Slot VALUES (NULL, NULL, 'e')",
+                  L"Violation of UNIQUE KEY constraint 'UQ_Slot'. Cannot insert duplicate key in "
+                  L"object 'dbo.Slot'."),
+            // The index compares text as the column's collation does.
+            {L"INSERT INTO Slot VALUES (3, 3, NULL)"},
+            Fails(L"INSERT INTO Slot VALUES (3, 4, NULL)",
+                  L"Cannot insert duplicate key row in object 'dbo.Slot' with unique index "
+                  L"'IX_Slot_Tag'."),
+            Fails(L"UPDATE Slot SET Tag = 'C' WHERE Tag = 'b'",
+                  L"Cannot insert duplicate key row in object 'dbo.Slot' with unique index "
+                  L"'IX_Slot_Tag'."),
+            {L"DROP INDEX IX_Slot_Tag ON Slot"},
+            {L"INSERT INTO Slot VALUES (3, 5, NULL)"},
+            {L"SELECT COUNT(*) FROM Slot", {{L"7"}}},
+        });
+}
