@@ -347,9 +347,9 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
             const CSqlColumnDef* pColumn = bKnown ? pDef->Find(k) : nullptr;
             columns.push_back({k, pColumn ? SqlColumnCollation(*pColumn) : std::wstring()});
         }
-        pOut->statements.push_back(SqlUniqueNullIndex(table.strSchema,
-                                                      SqlUniqueNullNameOfIndex(SqlNameOf(m_t[nIndex])),
-                                                      table.strName, columns));
+        pOut->statements.push_back(
+            SqlUniqueNullIndex(table.strSchema, SqlUniqueNullNameOfIndex(SqlNameOf(m_t[nIndex])),
+                               table.strName, columns));
         pOut->bAtomic = true;
     }
     return true;

@@ -47,7 +47,7 @@ struct CSqlTableDef {
     std::wstring strPrimaryName;                    // its CONSTRAINT name, quoted, or empty
     std::vector<std::wstring> indexes;              // CREATE INDEX for inline INDEX definitions
     std::vector<std::vector<std::wstring>> uniqueKeys; // columns of UNIQUE table constraints
-    std::wstring strOptions;                 // WITHOUT ROWID, STRICT
+    std::wstring strOptions;                           // WITHOUT ROWID, STRICT
     bool bTemp = false;
     std::wstring strCreated; // the creation-time marker of a stored definition, kept on rebuilds
 

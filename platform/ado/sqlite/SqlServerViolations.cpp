@@ -220,9 +220,9 @@ private:
         if (c.AtEnd())
             return;
         std::wstring column;
-        bool bTable = SqlIsOneOf(c.Peek(), {L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"FOREIGN"}) ||
-                      (SqlIs(c.Peek(), L"CHECK") && c.PeekNext() &&
-                       SqlIsPunct(*c.PeekNext(), L"("));
+        bool bTable =
+            SqlIsOneOf(c.Peek(), {L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"FOREIGN"}) ||
+            (SqlIs(c.Peek(), L"CHECK") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"("));
         if (!bTable) {
             column = SqlNameOf(c.Peek());
             pColumns->push_back(column);
@@ -322,16 +322,132 @@ bool UniqueIndex(sqlite3* pDb, const std::wstring& strTable,
 }
 
 const wchar_t* VerbWord(SqlVerb nVerb) {
-    return nVerb == SqlVerb::kUpdate ? L"UPDATE" : nVerb == SqlVerb::kDelete ? L"DELETE" : L"INSERT";
+    return nVerb == SqlVerb::kUpdate   ? L"UPDATE"
+           : nVerb == SqlVerb::kDelete ? L"DELETE"
+                                       : L"INSERT";
 }
 
 std::wstring Object(const std::wstring& strTable) {
     return SqlMessageTableName(CSqlObjectName{L"main", strTable, std::wstring()});
 }
 
-// 2627 or 2601 for a duplicate in a table's columns.
+// The items of a parenthesised list at the cursor, each its token range; the cursor after it.
+std::vector<std::pair<size_t, size_t>> Items(CSqlCursor& c) {
+    std::vector<std::pair<size_t, size_t>> items;
+    if (!c.IsPunct(L"("))
+        return items;
+    size_t nStart = c.Pos() + 1;
+    c.Advance();
+    while (!c.AtEnd() && !c.IsPunct(L")")) {
+        if (c.IsPunct(L",")) {
+            items.push_back({nStart, c.Pos()});
+            nStart = c.Pos() + 1;
+        }
+        c.Step();
+    }
+    items.push_back({nStart, c.Pos()});
+    c.Advance();
+    return items;
+}
+
+// A literal value of an integer or variable-length text column, as SQL Server shows it in a
+// duplicate key; false for anything else, whose shown form this system cannot vouch for.
+bool ShownValue(const CSqlTokens& t, std::pair<size_t, size_t> item, const std::wstring& strType,
+                std::wstring* pOut) {
+    std::wstring type = SqlLower(strType.substr(0, strType.find(L'(')));
+    CSqlCursor c(t, item.first, item.second);
+    if (c.AtEnd())
+        return false;
+    // The bridge's conversion to the column's own type leaves a plain ASCII value as it is.
+    if (c.IsWord(L"zqk_convert") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
+        c.Advance();
+        std::vector<std::pair<size_t, size_t>> args = Items(c);
+        if (!c.AtEnd() || args.size() != 2 || !ShownValue(t, args[0], strType, pOut))
+            return false;
+        for (wchar_t ch : *pOut)
+            if (ch < 0x20 || ch > 0x7E)
+                return false;
+        return true;
+    }
+    std::wstring sign = c.AcceptPunct(L"-") ? L"-" : L"";
+    if (c.AtEnd())
+        return false;
+    const CSqlToken& v = c.Peek();
+    c.Advance();
+    if (!c.AtEnd())
+        return false;
+    bool bInteger = type == L"int" || type == L"bigint" || type == L"smallint" ||
+                    type == L"tinyint" || type == L"integer";
+    if (bInteger && v.nKind == SqlTok::kNumber &&
+        v.strText.find_first_not_of(L"0123456789") == std::wstring::npos) {
+        size_t nFirst = v.strText.find_first_not_of(L'0');
+        *pOut = sign + (nFirst == std::wstring::npos ? L"0" : v.strText.substr(nFirst));
+        if (*pOut == L"-0")
+            *pOut = L"0";
+        return true;
+    }
+    if ((type == L"varchar" || type == L"nvarchar") && sign.empty() &&
+        (v.nKind == SqlTok::kString || v.nKind == SqlTok::kNString)) {
+        *pOut = SqlStringValue(v);
+        return true;
+    }
+    return false;
+}
+
+// The key of the one row an INSERT ... VALUES of literals writes, as SQL Server shows it in
+// "The duplicate key value is (...)"; false when the statement is none such.
+bool InsertedKey(sqlite3* pDb, const std::wstring& strStatement, const std::wstring& strTable,
+                 const std::vector<std::wstring>& key, std::wstring* pOut) {
+    CSqlTokens t;
+    if (!SqlTokenize(strStatement, &t))
+        return false;
+    CSqlCursor c(t, 0, t.size());
+    if (!c.Accept(L"INSERT") || !c.Accept(L"INTO"))
+        return false;
+    while (!c.AtEnd() && SqlIsNamePart(c.Peek())) {
+        c.Advance();
+        if (!c.AcceptPunct(L"."))
+            break;
+    }
+    std::vector<std::wstring> names;
+    for (const auto& item : Items(c)) {
+        CSqlCursor n(t, item.first, item.second);
+        if (n.AtEnd() || !SqlIsNamePart(n.Peek()))
+            return false;
+        names.push_back(SqlNameOf(n.Peek()));
+    }
+    if (!c.Accept(L"VALUES"))
+        return false;
+    std::vector<std::pair<size_t, size_t>> values = Items(c);
+    c.AcceptPunct(L";");
+    if (!c.AtEnd())
+        return false; // several rows: which one failed is not known
+    auto columns = Rows(pDb, "SELECT name, type FROM pragma_table_info(?1)", strTable);
+    if (names.empty())
+        for (const auto& col : columns)
+            names.push_back(col[0]);
+    if (names.size() != values.size())
+        return false;
+    pOut->clear();
+    for (const std::wstring& k : key) {
+        size_t i = 0, j = 0;
+        while (i < names.size() && !Same(names[i], k))
+            ++i;
+        while (j < columns.size() && !Same(columns[j][0], k))
+            ++j;
+        std::wstring shown;
+        if (i == names.size() || j == columns.size() ||
+            !ShownValue(t, values[i], columns[j][1], &shown))
+            return false;
+        *pOut += (pOut->empty() ? L"" : L", ") + shown;
+    }
+    return true;
+}
+
+// 2627 or 2601 for a duplicate in a table's columns, with the duplicate key when the statement
+// shows it.
 bool Duplicate(sqlite3* pDb, const std::wstring& strTable, const std::vector<std::wstring>& columns,
-               bool bPrimary, CSqlViolation* pOut) {
+               bool bPrimary, const std::wstring& strStatement, CSqlViolation* pOut) {
     std::wstring stored;
     std::vector<CSqlConstraint> constraints = Constraints(pDb, strTable, &stored);
     for (const CSqlConstraint& c : constraints) {
@@ -340,18 +456,22 @@ bool Duplicate(sqlite3* pDb, const std::wstring& strTable, const std::vector<std
             SameList(c.columns, columns)) {
             pOut->nNumber = 2627;
             pOut->strText = std::wstring(L"Violation of ") +
-                            (bKey ? L"PRIMARY KEY" : L"UNIQUE KEY") + L" constraint '" +
-                            c.strName + L"'. Cannot insert duplicate key in object '" +
-                            Object(stored) + L"'.";
-            return true;
+                            (bKey ? L"PRIMARY KEY" : L"UNIQUE KEY") + L" constraint '" + c.strName +
+                            L"'. Cannot insert duplicate key in object '" + Object(stored) + L"'.";
+            break;
         }
     }
-    std::wstring index, origin;
-    if (!UniqueIndex(pDb, stored, columns, &index, &origin) || origin != L"c")
-        return false;
-    pOut->nNumber = 2601;
-    pOut->strText = L"Cannot insert duplicate key row in object '" + Object(stored) +
-                    L"' with unique index '" + index + L"'.";
+    if (pOut->nNumber == 0) {
+        std::wstring index, origin;
+        if (!UniqueIndex(pDb, stored, columns, &index, &origin) || origin != L"c")
+            return false;
+        pOut->nNumber = 2601;
+        pOut->strText = L"Cannot insert duplicate key row in object '" + Object(stored) +
+                        L"' with unique index '" + index + L"'.";
+    }
+    std::wstring value;
+    if (InsertedKey(pDb, strStatement, stored, columns, &value))
+        pOut->strText += L" The duplicate key value is (" + value + L").";
     return true;
 }
 
@@ -375,7 +495,8 @@ bool TableColumns(const std::wstring& strList, std::wstring* pstrTable,
     return true;
 }
 
-bool Unique(sqlite3* pDb, int rc, const std::wstring& strWhat, CSqlViolation* pOut) {
+bool Unique(sqlite3* pDb, int rc, const std::wstring& strWhat, const std::wstring& strStatement,
+            CSqlViolation* pOut) {
     std::wstring table;
     std::vector<std::wstring> columns;
     const std::wstring indexHead = L"index '";
@@ -421,11 +542,11 @@ bool Unique(sqlite3* pDb, int rc, const std::wstring& strWhat, CSqlViolation* pO
     } else if (!TableColumns(strWhat, &table, &columns)) {
         return false;
     }
-    return Duplicate(pDb, table, columns, rc == SQLITE_CONSTRAINT_PRIMARYKEY, pOut);
+    return Duplicate(pDb, table, columns, rc == SQLITE_CONSTRAINT_PRIMARYKEY, strStatement, pOut);
 }
 
-bool Check(sqlite3* pDb, const std::wstring& strWhat, SqlVerb nVerb,
-           const std::wstring& strCatalog, CSqlViolation* pOut) {
+bool Check(sqlite3* pDb, const std::wstring& strWhat, SqlVerb nVerb, const std::wstring& strCatalog,
+           CSqlViolation* pOut) {
     // Constraint names are the schema's, so the name (or an unnamed one's text) finds its table.
     for (const char* pszSchema : {"sqlite_schema", "sqlite_temp_schema"}) {
         for (const auto& row :
@@ -502,7 +623,8 @@ std::wstring SqlUniqueNullName(const std::wstring& strTable,
     return name;
 }
 
-bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage, SqlVerb nVerb,
+bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage,
+                        const std::wstring& strStatement, SqlVerb nVerb,
                         const std::wstring& strCatalog, const CSqlForeignKeyFailure* pForeign,
                         CSqlViolation* pOut) {
     auto after = [&](const wchar_t* pszHead, std::wstring* pstrRest) {
@@ -516,7 +638,8 @@ bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage, Sq
     switch (rc) {
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_UNIQUE:
-        return after(L"UNIQUE constraint failed: ", &rest) && Unique(pDb, rc, rest, pOut);
+        return after(L"UNIQUE constraint failed: ", &rest) &&
+               Unique(pDb, rc, rest, strStatement, pOut);
     case SQLITE_CONSTRAINT_NOTNULL: {
         std::wstring table;
         std::vector<std::wstring> columns;
@@ -527,9 +650,8 @@ bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage, Sq
         if (!StoredTable(pDb, table, &stored, &sql))
             stored = table;
         pOut->nNumber = 515;
-        pOut->strText = L"Cannot insert the value NULL into column '" + columns[0] +
-                        L"', table '" + strCatalog + L"." + Object(stored) +
-                        L"'; column does not allow nulls. " +
+        pOut->strText = L"Cannot insert the value NULL into column '" + columns[0] + L"', table '" +
+                        strCatalog + L"." + Object(stored) + L"'; column does not allow nulls. " +
                         (nVerb == SqlVerb::kUpdate ? L"UPDATE" : L"INSERT") + L" fails.";
         return true;
     }
@@ -547,8 +669,8 @@ SqlErrorReach SqlServerErrorReach(long nNumber) {
     switch (nNumber) {
     case 2627: // duplicate key
     case 2601:
-    case 515: // NULL into a NOT NULL column
-    case 547: // CHECK, FOREIGN KEY
+    case 515:  // NULL into a NOT NULL column
+    case 547:  // CHECK, FOREIGN KEY
     case 8152: // truncation
     case 8115: // arithmetic overflow
     case 8134: // divide by zero

@@ -43,8 +43,10 @@ struct CSqlViolation {
 };
 
 // SQL Server's message for SQLite's report of a violated constraint (extended result code and
-// message); false when the report is none of those. The database name is the connection's.
-bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage, SqlVerb nVerb,
+// message) in a statement (SQLite's text); false when the report is none of those. The database
+// name is the connection's.
+bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage,
+                        const std::wstring& strStatement, SqlVerb nVerb,
                         const std::wstring& strCatalog, const CSqlForeignKeyFailure* pForeign,
                         CSqlViolation* pOut);
 

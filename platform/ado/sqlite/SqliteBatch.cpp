@@ -113,7 +113,8 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         HRESULT hr = S_OK;
         if (t.nAction == CSqlTranslation::kDeclare || t.nAction == CSqlTranslation::kAssign)
             hr = RunAssignment(t, variables, &e);
-        else if (t.nAction >= CSqlTranslation::kBeginTran && t.nAction <= CSqlTranslation::kSaveTran)
+        else if (t.nAction >= CSqlTranslation::kBeginTran &&
+                 t.nAction <= CSqlTranslation::kSaveTran)
             hr = RunTransaction(t, &e);
         else
             hr = RunTranslation(t, isLast(pc), variables, ppCursor, &nStatement, &e);

@@ -68,8 +68,8 @@ std::set<std::wstring> Broken(sqlite3* pDb) {
 
 bool CSqliteProvider::FindBrokenForeignKey(sqlite3_stmt* pStmt, CSqlForeignKeyFailure* pOut) {
     std::set<std::wstring> before = Broken(m_pDb);
-    if (sqlite3_exec(m_pDb, "SAVEPOINT zqk_probe; PRAGMA defer_foreign_keys = ON", nullptr,
-                     nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_exec(m_pDb, "SAVEPOINT zqk_probe; PRAGMA defer_foreign_keys = ON", nullptr, nullptr,
+                     nullptr) != SQLITE_OK)
         return false;
     sqlite3_reset(pStmt);
     int rc = sqlite3_step(pStmt);
@@ -115,8 +115,9 @@ CAdoError CSqliteProvider::StatementError(int rc, sqlite3_stmt* pStmt) {
     foreign.bReferenced = target.nVerb == SqlVerb::kDelete ||
                           wcscasecmp(target.strTable.c_str(), foreign.strTable.c_str()) != 0;
     CSqlViolation v;
-    if (!SqlServerViolation(m_pDb, rc, message, target.nVerb, m_strCatalog,
-                            bForeign ? &foreign : nullptr, &v))
+    const char* pszSql = sqlite3_sql(pStmt);
+    if (!SqlServerViolation(m_pDb, rc, message, WinUtf8ToWide(pszSql ? pszSql : ""), target.nVerb,
+                            m_strCatalog, bForeign ? &foreign : nullptr, &v))
         return error;
     return CAdoError::Make(DB_E_INTEGRITYVIOLATION, v.strText, error.strSource, v.nNumber);
 }

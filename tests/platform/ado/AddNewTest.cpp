@@ -88,7 +88,9 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"qty")->PutValue(_variant_t(1));
     AdoRaised r;
     EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
-    EXPECT_EQ(L"NOT NULL constraint failed: f.name", r.description);
+    EXPECT_EQ(L"Cannot insert the value NULL into column 'name', table 'main.dbo.f'; column does "
+              L"not allow nulls. INSERT fails.",
+              r.description);
     EXPECT_EQ(0, Count());
 
     pRs->AddNew();
@@ -98,7 +100,9 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"name")->PutValue(L"x");
     pFields->GetItem(L"qty")->PutValue(_variant_t(2));
     EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
-    EXPECT_EQ(L"UNIQUE constraint failed: f.name", r.description);
+    EXPECT_EQ(L"Violation of UNIQUE KEY constraint 'UQ__f__92CCD75E2B745973'. Cannot insert "
+              L"duplicate key in object 'dbo.f'.",
+              r.description);
     EXPECT_EQ(1, Count());
     EXPECT_EQ(7, Query(L"SELECT qty FROM f")->GetFields()->GetItem(0)->GetValue().lVal);
 
@@ -158,9 +162,9 @@ TEST_F(AddNewTest, ChunksReadBackExactlyWhileAddingAndAfterUpdate) {
     pRs->Update();
     EXPECT_EQ(std::vector<BYTE>({1, 2, 3}),
               AdoBytesOf(Query(L"SELECT data FROM f WHERE name = 'replaced'")
-                          ->GetFields()
-                          ->GetItem(0)
-                          ->GetValue()));
+                             ->GetFields()
+                             ->GetItem(0)
+                             ->GetValue()));
 }
 
 TEST_F(AddNewTest, GetChunkGivesTheWholeValueOrPiecesInOrder) {

@@ -60,9 +60,17 @@ TEST_F(SqlServerScript, TransactionsNestAsSqlServers) {
         });
 }
 
+namespace {
+
+std::wstring DuplicateK(const wchar_t* pszKey) {
+    return std::wstring(L"Violation of PRIMARY KEY constraint 'PK_K'. Cannot insert duplicate key "
+                        L"in object 'dbo.K'. The duplicate key value is (") +
+           pszKey + L").";
+}
+
+} // namespace
+
 TEST_F(SqlServerScript, ErrorsEndTheirStatementOrTheBatchAsSqlServers) {
-    const std::wstring dup = L"Violation of PRIMARY KEY constraint 'PK_K'. Cannot insert "
-                             L"duplicate key in object 'dbo.K'.";
     RunScript(
         m_pConn,
         {
@@ -73,7 +81,7 @@ TEST_F(SqlServerScript, ErrorsEndTheirStatementOrTheBatchAsSqlServers) {
             Fails(L"INSERT INTO K VALUES (1, 'a')\nINSERT INTO K VALUES (1, 'b')\n"
                   L"INSERT INTO Log VALUES (1, @@ERROR)\nINSERT INTO Log VALUES (2, @@ERROR)\n"
                   L"INSERT INTO K VALUES (2, 'c')",
-                  dup),
+                  DuplicateK(L"1")),
             {L"SELECT Step, Err FROM Log ORDER BY Step", {{L"1", L"2627"}, {L"2", L"0"}}},
             {L"SELECT ID, Name FROM K ORDER BY ID", {{L"1", L"a"}, {L"2", L"c"}}},
             // Truncation too; the first error is the batch's, even when rows follow.
@@ -91,34 +99,33 @@ TEST_F(SqlServerScript, ErrorsEndTheirStatementOrTheBatchAsSqlServers) {
             // The usual check after a statement rolls back; the transaction stayed open for it.
             Fails(L"BEGIN TRAN INSERT INTO K VALUES (7, 'g') INSERT INTO K VALUES (1, 'h') IF "
                   L"@@ERROR <> 0 ROLLBACK ELSE COMMIT",
-                  dup),
+                  DuplicateK(L"1")),
             {L"SELECT COUNT(*), @@TRANCOUNT FROM K WHERE ID = 7", {{L"0", L"0"}}},
-            Fails(L"BEGIN TRAN INSERT INTO K VALUES (8, 'i') INSERT INTO K VALUES (1, 'j')", dup),
+            Fails(L"BEGIN TRAN INSERT INTO K VALUES (8, 'i') INSERT INTO K VALUES (1, 'j')",
+                  DuplicateK(L"1")),
             {L"SELECT @@TRANCOUNT", {{L"1"}}},
             {L"COMMIT SELECT COUNT(*) FROM K WHERE ID = 8", {{L"1"}}},
         });
 }
 
 TEST_F(SqlServerScript, XactAbortEndsBatchAndTransaction) {
-    const std::wstring dup = L"Violation of PRIMARY KEY constraint 'PK_K'. Cannot insert "
-                             L"duplicate key in object 'dbo.K'.";
     RunScript(m_pConn,
               {
                   {L"CREATE TABLE K (ID int CONSTRAINT PK_K PRIMARY KEY)"},
                   {L"SET XACT_ABORT ON"},
                   Fails(L"BEGIN TRAN INSERT INTO K VALUES (1) INSERT INTO K VALUES (1) INSERT "
                         L"INTO K VALUES (2) COMMIT",
-                        dup),
+                        DuplicateK(L"1")),
                   {L"SELECT COUNT(*), @@TRANCOUNT FROM K", {{L"0", L"0"}}},
                   // Outside a transaction the batch still stops.
                   Fails(L"INSERT INTO K VALUES (3) INSERT INTO K VALUES (3) INSERT INTO K "
                         L"VALUES (4)",
-                        dup),
+                        DuplicateK(L"3")),
                   {L"SELECT ID FROM K", {{L"3"}}},
                   // The setting lasts until it is turned off.
                   {L"SET XACT_ABORT OFF"},
                   Fails(L"BEGIN TRAN INSERT INTO K VALUES (3) INSERT INTO K VALUES (5) COMMIT",
-                        dup),
+                        DuplicateK(L"3")),
                   {L"SELECT COUNT(*), @@TRANCOUNT FROM K", {{L"2", L"0"}}},
               });
 }

@@ -26,9 +26,10 @@ TEST_F(SqlServerScript, DuplicateKeysNameTheirConstraintOrIndex) {
             {L"INSERT INTO Dept VALUES (1, 'ab', 'x', 1, 10)"},
             Fails(L"INSERT INTO Dept VALUES (1, 'cd', 'y', 2, 20)",
                   L"Violation of PRIMARY KEY constraint 'PK_Dept'. Cannot insert duplicate key "
-                  L"in object 'dbo.Dept'."),
+                  L"in object 'dbo.Dept'. The duplicate key value is (1)."),
             {L"SELECT @@ERROR", {{L"2627"}}},
-            // No declared name: SQL Server's pattern, the same each time.
+            // No declared name: SQL Server's pattern, the same each time. A char column's
+            // value is not shown: SQL Server shows it padded or not as the setting says.
             Fails(L"INSERT INTO Dept VALUES (2, 'AB', 'y', 2, 20)",
                   L"Violation of UNIQUE KEY constraint 'UQ__Dept__8ED0B76BB9AFA40A'. Cannot "
                   L"insert duplicate key in object 'dbo.Dept'."),
@@ -38,8 +39,12 @@ TEST_F(SqlServerScript, DuplicateKeysNameTheirConstraintOrIndex) {
                   L"insert duplicate key in object 'dbo.Dept'."),
             Fails(L"INSERT INTO Dept VALUES (3, 'ef', 'X', 1, 30)",
                   L"Violation of UNIQUE KEY constraint 'UQ_Dept_Name'. Cannot insert duplicate "
-                  L"key in object 'dbo.Dept'."),
+                  L"key in object 'dbo.Dept'. The duplicate key value is (X, 1)."),
             Fails(L"INSERT INTO Dept VALUES (3, 'ef', 'z', 1, 10)",
+                  L"Cannot insert duplicate key row in object 'dbo.Dept' with unique index "
+                  L"'IX_Dept_Phone'. The duplicate key value is (10)."),
+            // Where the row is not the statement's own literals, the value is left out.
+            Fails(L"INSERT INTO Dept SELECT 4, 'gh', 'w', 4, 10",
                   L"Cannot insert duplicate key row in object 'dbo.Dept' with unique index "
                   L"'IX_Dept_Phone'."),
             {L"SELECT @@ERROR", {{L"2601"}}},
@@ -48,7 +53,7 @@ TEST_F(SqlServerScript, DuplicateKeysNameTheirConstraintOrIndex) {
             {L"INSERT INTO Plain VALUES (1, 'a')"},
             Fails(L"INSERT INTO Plain VALUES (1, 'b')",
                   L"Violation of PRIMARY KEY constraint 'PK__Plain__4F73E45009D90784'. Cannot "
-                  L"insert duplicate key in object 'dbo.Plain'."),
+                  L"insert duplicate key in object 'dbo.Plain'. The duplicate key value is (1)."),
         });
 }
 
