@@ -1,7 +1,7 @@
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
-#include "platform/ado/sqlite/SqlServerViolations.h"
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
-#include "platform/ado/sqlite/SqlServerViolations.h"
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 #include "platform/win/TextEncoding.h"
 
 const wchar_t kSqlRulePrefix[] = L"zqk_";

@@ -10,22 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerConstraints.h"
+
 // The statement a violation happened in, as SQL Server's messages name it.
 enum class SqlVerb { kInsert, kUpdate, kDelete };
-
-// A constraint of a table as its stored definition declares it.
-struct CSqlConstraint {
-    enum Kind { kPrimaryKey, kUnique, kCheck, kForeignKey } nKind = kCheck;
-    std::wstring strName;              // as declared, or generated in SQL Server's pattern
-    std::vector<std::wstring> columns; // key or referencing columns; a CHECK's columns
-    std::wstring strCheck;             // a CHECK's expression as stored
-    std::wstring strReferenced;        // a FOREIGN KEY's referenced table ...
-    std::vector<std::wstring> referencedColumns; // ... and columns, empty for its key
-};
-
-// The constraints in a table's stored CREATE TABLE text, the bridge's own rules left out.
-std::vector<CSqlConstraint> SqlTableConstraints(const std::wstring& strTable,
-                                                const std::wstring& strSql);
 
 // The foreign key a failed statement broke, as the provider finds it by running the statement
 // again with the check deferred.
@@ -49,13 +37,6 @@ bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage,
                         const std::wstring& strStatement, SqlVerb nVerb,
                         const std::wstring& strCatalog, const CSqlForeignKeyFailure* pForeign,
                         CSqlViolation* pOut);
-
-// The names of the indexes that make NULLs of unique columns equal to each other, as SQL
-// Server has them: a UNIQUE constraint's "zqk_unique_null:T.a,b", a unique index's
-// "zqk_unique_null:IX".
-std::wstring SqlUniqueNullName(const std::wstring& strTable,
-                               const std::vector<std::wstring>& columns);
-std::wstring SqlUniqueNullNameOfIndex(const std::wstring& strIndex);
 
 // Where an error came from: the bridge's translation, which SQL Server would meet compiling the
 // statement, or the statement's run.
