@@ -39,18 +39,20 @@ std::wstring Cut(const std::wstring& s, size_t n) {
 // SQL Server's names for constraints declared without one: PK__Table__<16 hex digits>,
 // CK__Table__Colum__<8 hex digits>.
 std::wstring Generated(const std::wstring& strTable, const CSqlConstraint& c) {
+    // Another owner's table ("sa.T") is named by its own name.
+    const std::wstring table = strTable.substr(strTable.rfind(L'.') + 1);
     std::wstring key = strTable + L"|" + std::to_wstring(c.nKind) + L"|" + c.strCheck;
     for (const std::wstring& col : c.columns)
         key += L"|" + col;
     unsigned long long h = Hash(key);
     switch (c.nKind) {
     case CSqlConstraint::kPrimaryKey:
-        return L"PK__" + Cut(strTable, 8) + L"__" + Hex(h, 16);
+        return L"PK__" + Cut(table, 8) + L"__" + Hex(h, 16);
     case CSqlConstraint::kUnique:
-        return L"UQ__" + Cut(strTable, 8) + L"__" + Hex(h, 16);
+        return L"UQ__" + Cut(table, 8) + L"__" + Hex(h, 16);
     default: {
         std::wstring s = c.nKind == CSqlConstraint::kCheck ? L"CK__" : L"FK__";
-        s += Cut(strTable, 9) + L"__";
+        s += Cut(table, 9) + L"__";
         if (c.columns.size() == 1)
             s += Cut(c.columns[0], 5) + L"__";
         return s + Hex(h, 8);

@@ -243,13 +243,14 @@ bool Duplicate(sqlite3* pDb, const std::wstring& strTable, const std::vector<std
     return true;
 }
 
-// "T.a, T.b" as a table and its columns.
+// "T.a, T.b" as a table and its columns; an owner's table keeps its dot ("sa.T.a").
 bool TableColumns(const std::wstring& strList, std::wstring* pstrTable,
                   std::vector<std::wstring>* pColumns) {
-    size_t nDot = strList.find(L'.');
+    std::wstring first = strList.substr(0, strList.find(L", "));
+    size_t nDot = first.rfind(L'.');
     if (nDot == std::wstring::npos)
         return false;
-    *pstrTable = strList.substr(0, nDot);
+    *pstrTable = first.substr(0, nDot);
     const std::wstring prefix = *pstrTable + L".";
     for (size_t i = 0; i < strList.size();) {
         size_t nComma = strList.find(L", ", i);

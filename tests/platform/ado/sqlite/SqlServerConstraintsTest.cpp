@@ -3,6 +3,8 @@
 // and the rule that NULLs of a unique key equal each other.
 #include "SqlServerScriptSupport.h"
 
+#include "platform/ado/sqlite/SqlServerConstraints.h"
+
 namespace {
 
 std::wstring Conflict(const std::wstring& strVerb, const std::wstring& strKind,
@@ -48,6 +50,11 @@ TEST_F(SqlServerScript, DuplicateKeysNameTheirConstraintOrIndex) {
                   L"Cannot insert duplicate key row in object 'dbo.Dept' with unique index "
                   L"'IX_Dept_Phone'."),
             {L"SELECT @@ERROR", {{L"2601"}}},
+            // Another owner's table is named with its owner.
+            {L"CREATE TABLE sa.Acct (ID int PRIMARY KEY)"},
+            Fails(L"INSERT INTO sa.Acct VALUES (5); INSERT INTO sa.Acct VALUES (5)",
+                  L"Violation of PRIMARY KEY constraint 'PK__Acct__2B2ADAC21BABF8E5'. Cannot "
+                  L"insert duplicate key in object 'sa.Acct'. The duplicate key value is (5)."),
             // SQLite's own definitions are named as SQL Server would name them.
             {L"CREATE TABLE Plain (id integer PRIMARY KEY, tag text)"},
             {L"INSERT INTO Plain VALUES (1, 'a')"},
@@ -122,4 +129,53 @@ TEST_F(SqlServerScript, NullsOfUniqueKeysAreEqual) {
             {L"INSERT INTO Slot VALUES (3, 5, NULL)"},
             {L"SELECT COUNT(*) FROM Slot", {{L"7"}}},
         });
+}
+
+TEST(SqlServerConstraints, StoredDefinitionsNameTheirConstraints) {
+    std::vector<CSqlConstraint> c = SqlTableConstraints(
+        L"Ord",
+        L"CREATE TABLE \"Ord\" /*created*/ (\"ID\" int NOT NULL CONSTRAINT \"PK_Ord\" PRIMARY KEY, "
+        L"[Cust] int REFERENCES \"Cust\", \"Qty\" int CONSTRAINT \"zqk_range:int\" CHECK (\"Qty\" "
+        L"BETWEEN 1 AND 9) CHECK ((Qty) > (0)), Code varchar(9) DEFAULT ('x,y'), "
+        L"CONSTRAINT UQ_Ord UNIQUE (Code DESC, [Cust]), CHECK (Code <> 'Qty' OR Cust > 1), "
+        L"FOREIGN KEY (Code, Cust) REFERENCES main.Pair (A, B))");
+    ASSERT_EQ(6u, c.size());
+    EXPECT_EQ(CSqlConstraint::kPrimaryKey, c[0].nKind);
+    EXPECT_EQ(L"PK_Ord", c[0].strName);
+    EXPECT_EQ((std::vector<std::wstring>{L"ID"}), c[0].columns);
+    // A column's REFERENCES without columns refers to the other table's key.
+    EXPECT_EQ(CSqlConstraint::kForeignKey, c[1].nKind);
+    EXPECT_EQ((std::vector<std::wstring>{L"Cust"}), c[1].columns);
+    EXPECT_EQ(L"Cust", c[1].strReferenced);
+    EXPECT_TRUE(c[1].referencedColumns.empty());
+    // The bridge's own rules are no constraints of the table; a CHECK keeps its text.
+    EXPECT_EQ(CSqlConstraint::kCheck, c[2].nKind);
+    EXPECT_EQ(L"(Qty) > (0)", c[2].strCheck);
+    EXPECT_EQ((std::vector<std::wstring>{L"Qty"}), c[2].columns);
+    EXPECT_EQ(L"UQ_Ord", c[3].strName);
+    EXPECT_EQ((std::vector<std::wstring>{L"Code", L"Cust"}), c[3].columns);
+    // A table's CHECK names the columns its expression names, not those in its literals.
+    EXPECT_EQ((std::vector<std::wstring>{L"Cust", L"Code"}), c[4].columns);
+    EXPECT_EQ((std::vector<std::wstring>{L"Code", L"Cust"}), c[5].columns);
+    EXPECT_EQ(L"Pair", c[5].strReferenced);
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"B"}), c[5].referencedColumns);
+    // Names made for constraints without one follow SQL Server's pattern and stay the same.
+    std::vector<CSqlConstraint> again = SqlTableConstraints(
+        L"Ord", L"CREATE TABLE Ord (Cust int REFERENCES Cust, Qty int CHECK ((Qty) > (0)), Code "
+                L"varchar(9), CHECK (Code <> 'Qty' OR Cust > 1), FOREIGN KEY (Code, Cust) "
+                L"REFERENCES main.Pair (A, B))");
+    ASSERT_EQ(4u, again.size());
+    EXPECT_EQ(c[1].strName, again[0].strName);
+    EXPECT_EQ(c[2].strName, again[1].strName);
+    EXPECT_EQ(c[4].strName, again[2].strName);
+    EXPECT_EQ(c[5].strName, again[3].strName);
+    EXPECT_EQ(0u, c[1].strName.find(L"FK__Ord__Cust__"));
+    EXPECT_EQ(23u, c[1].strName.size());
+    EXPECT_EQ(0u, c[2].strName.find(L"CK__Ord__Qty__"));
+    EXPECT_EQ(0u, c[4].strName.find(L"CK__Ord__"));
+    EXPECT_EQ(17u, c[4].strName.size());
+    EXPECT_NE(c[1].strName, c[5].strName);
+    EXPECT_EQ(0u,
+              SqlTableConstraints(L"Customers", L"CREATE TABLE Customers (ID int PRIMARY KEY)")[0]
+                  .strName.find(L"PK__Customer__"));
 }
