@@ -122,6 +122,12 @@ TEST_F(SqlServerScript, XactAbortEndsBatchAndTransaction) {
                         L"VALUES (4)",
                         DuplicateK(L"3")),
                   {L"SELECT ID FROM K", {{L"3"}}},
+                  // A value too long for its column is a run-time error too.
+                  {L"CREATE TABLE N (V varchar(2))"},
+                  Fails(L"BEGIN TRAN INSERT INTO N VALUES ('a') INSERT INTO N VALUES ('abc') "
+                        L"INSERT INTO N VALUES ('b')",
+                        L"String or binary data would be truncated."),
+                  {L"SELECT COUNT(*), @@TRANCOUNT FROM N", {{L"0", L"0"}}},
                   // The setting lasts until it is turned off.
                   {L"SET XACT_ABORT OFF"},
                   Fails(L"BEGIN TRAN INSERT INTO K VALUES (3) INSERT INTO K VALUES (5) COMMIT",
