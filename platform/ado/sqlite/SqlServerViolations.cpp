@@ -417,6 +417,9 @@ SqlErrorReach SqlServerErrorReach(long nNumber) {
     case 8152: // truncation
     case 8115: // arithmetic overflow
     case 8134: // divide by zero
+    case 3902: // COMMIT, ROLLBACK or SAVE TRAN without a transaction
+    case 3903:
+    case 628:
         return SqlErrorReach::kStatement;
     case 241: // conversions
     case 245:
@@ -440,6 +443,9 @@ long SqlServerNumberOf(const std::wstring& strText) {
         {L"Arithmetic overflow error ", 8115},
         {L"Divide by zero error encountered.", 8134},
         {L"String or binary data would be truncated.", 8152},
+        {L"The COMMIT TRANSACTION request has no corresponding BEGIN", 3902},
+        {L"The ROLLBACK TRANSACTION request has no corresponding BEGIN", 3903},
+        {L"Cannot issue SAVE TRANSACTION when there is no active transaction.", 628},
     };
     for (const auto& t : kTexts)
         if (strText.compare(0, wcslen(t.pszHead), t.pszHead) == 0)

@@ -57,8 +57,8 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         SqlErrorReach nReach = e.hr == DB_E_INTEGRITYVIOLATION
                                    ? SqlErrorReach::kStatement
                                    : SqlServerErrorReach(e.nNativeError);
-        if ((nOrigin == SqlErrorOrigin::kRun && m_bXactAbort) ||
-            nReach == SqlErrorReach::kTransaction)
+        bool bRunTime = nOrigin == SqlErrorOrigin::kRun || nReach != SqlErrorReach::kBatch;
+        if ((bRunTime && m_bXactAbort) || nReach == SqlErrorReach::kTransaction)
             RollbackOpenTransaction();
         if (nReach == SqlErrorReach::kStatement && !m_bXactAbort) {
             if (SUCCEEDED(first.hr))

@@ -105,6 +105,10 @@ TEST_F(SqlServerScript, ErrorsEndTheirStatementOrTheBatchAsSqlServers) {
                   DuplicateK(L"1")),
             {L"SELECT @@TRANCOUNT", {{L"1"}}},
             {L"COMMIT SELECT COUNT(*) FROM K WHERE ID = 8", {{L"1"}}},
+            // A COMMIT without a transaction ends its statement only.
+            Fails(L"COMMIT INSERT INTO Log VALUES (6, @@ERROR)",
+                  L"The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."),
+            {L"SELECT Err FROM Log WHERE Step = 6", {{L"3902"}}},
         });
 }
 
