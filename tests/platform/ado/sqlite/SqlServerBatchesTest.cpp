@@ -96,6 +96,10 @@ TEST_F(SqlServerScript, ErrorsEndTheirStatementOrTheBatchAsSqlServers) {
                   L"(5, 0)",
                   L"no such table: Missing"),
             {L"SELECT Step FROM Log", {{L"4"}}},
+            // A conversion failure also rolls back the transaction it happens in.
+            Fails(L"BEGIN TRAN INSERT INTO Log VALUES (9, 0) DECLARE @n int SET @n = 'x'",
+                  L"Conversion failed when converting the varchar value 'x' to data type int."),
+            {L"SELECT COUNT(*), @@TRANCOUNT FROM Log WHERE Step = 9", {{L"0", L"0"}}},
             // The usual check after a statement rolls back; the transaction stayed open for it.
             Fails(L"BEGIN TRAN INSERT INTO K VALUES (7, 'g') INSERT INTO K VALUES (1, 'h') IF "
                   L"@@ERROR <> 0 ROLLBACK ELSE COMMIT",
