@@ -67,25 +67,12 @@ public:
         : m_sql(strSql), m_t(tokens) {}
 
     void Read(std::vector<CSqlConstraint>* pOut) {
-        size_t i = 0;
-        while (i < m_t.size() && !SqlIsPunct(m_t[i], L"("))
-            ++i;
-        size_t nEnd = Close(i);
+        CSqlCursor c(m_t, 0, m_t.size());
+        while (!c.AtEnd() && !c.IsPunct(L"("))
+            c.Advance();
         std::vector<std::wstring> columns;
-        for (size_t nItem = i + 1; nItem < nEnd;) {
-            size_t nStop = nItem;
-            int nDepth = 0;
-            for (; nStop < nEnd; ++nStop) {
-                if (SqlIsPunct(m_t[nStop], L"("))
-                    ++nDepth;
-                else if (SqlIsPunct(m_t[nStop], L")"))
-                    --nDepth;
-                else if (nDepth == 0 && SqlIsPunct(m_t[nStop], L","))
-                    break;
-            }
-            Item(nItem, nStop, &columns, pOut);
-            nItem = nStop + 1;
-        }
+        for (const auto& item : SqlListItems(c))
+            Item(item.first, item.second, &columns, pOut);
         // A CHECK's columns are the table's columns its expression names.
         for (CSqlConstraint& c : *pOut) {
             if (c.nKind != CSqlConstraint::kCheck || !c.columns.empty())
@@ -235,6 +222,24 @@ private:
     const CSqlTokens& m_t;
 };
 } // namespace
+
+std::vector<std::pair<size_t, size_t>> SqlListItems(CSqlCursor& c) {
+    std::vector<std::pair<size_t, size_t>> items;
+    if (!c.IsPunct(L"("))
+        return items;
+    size_t nStart = c.Pos() + 1;
+    c.Advance();
+    while (!c.AtEnd() && !c.IsPunct(L")")) {
+        if (c.IsPunct(L",")) {
+            items.push_back({nStart, c.Pos()});
+            nStart = c.Pos() + 1;
+        }
+        c.Step();
+    }
+    items.push_back({nStart, c.Pos()});
+    c.Advance();
+    return items;
+}
 
 bool SqlSameNames(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
     if (a.size() != b.size())

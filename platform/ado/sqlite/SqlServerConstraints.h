@@ -4,7 +4,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/ado/sqlite/SqlTokens.h"
 
 // A constraint of a table as its stored definition declares it.
 struct CSqlConstraint {
@@ -19,6 +22,10 @@ struct CSqlConstraint {
 // The constraints in a table's stored CREATE TABLE text, the bridge's own rules left out.
 std::vector<CSqlConstraint> SqlTableConstraints(const std::wstring& strTable,
                                                 const std::wstring& strSql);
+
+// The items of the parenthesised list at the cursor, each as its range of tokens; the cursor
+// after the list.
+std::vector<std::pair<size_t, size_t>> SqlListItems(CSqlCursor& c);
 
 // Two lists of names, equal without regard to case.
 bool SqlSameNames(const std::vector<std::wstring>& a, const std::vector<std::wstring>& b);

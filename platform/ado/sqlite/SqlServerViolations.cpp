@@ -99,25 +99,6 @@ std::wstring Object(const std::wstring& strTable) {
     return SqlMessageTableName(CSqlObjectName{L"main", strTable, std::wstring()});
 }
 
-// The items of a parenthesised list at the cursor, each its token range; the cursor after it.
-std::vector<std::pair<size_t, size_t>> Items(CSqlCursor& c) {
-    std::vector<std::pair<size_t, size_t>> items;
-    if (!c.IsPunct(L"("))
-        return items;
-    size_t nStart = c.Pos() + 1;
-    c.Advance();
-    while (!c.AtEnd() && !c.IsPunct(L")")) {
-        if (c.IsPunct(L",")) {
-            items.push_back({nStart, c.Pos()});
-            nStart = c.Pos() + 1;
-        }
-        c.Step();
-    }
-    items.push_back({nStart, c.Pos()});
-    c.Advance();
-    return items;
-}
-
 // A literal value of an integer or variable-length text column, as SQL Server shows it in a
 // duplicate key; false for anything else, whose shown form this system cannot vouch for.
 bool ShownValue(const CSqlTokens& t, std::pair<size_t, size_t> item, const std::wstring& strType,
@@ -129,7 +110,7 @@ bool ShownValue(const CSqlTokens& t, std::pair<size_t, size_t> item, const std::
     // The bridge's conversion to the column's own type leaves a plain ASCII value as it is.
     if (c.IsWord(L"zqk_convert") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
         c.Advance();
-        std::vector<std::pair<size_t, size_t>> args = Items(c);
+        std::vector<std::pair<size_t, size_t>> args = SqlListItems(c);
         if (!c.AtEnd() || args.size() != 2 || !ShownValue(t, args[0], strType, pOut))
             return false;
         for (wchar_t ch : *pOut)
@@ -178,7 +159,7 @@ bool InsertedKey(sqlite3* pDb, const std::wstring& strStatement, const std::wstr
             break;
     }
     std::vector<std::wstring> names;
-    for (const auto& item : Items(c)) {
+    for (const auto& item : SqlListItems(c)) {
         CSqlCursor n(t, item.first, item.second);
         if (n.AtEnd() || !SqlIsNamePart(n.Peek()))
             return false;
@@ -186,7 +167,7 @@ bool InsertedKey(sqlite3* pDb, const std::wstring& strStatement, const std::wstr
     }
     if (!c.Accept(L"VALUES"))
         return false;
-    std::vector<std::pair<size_t, size_t>> values = Items(c);
+    std::vector<std::pair<size_t, size_t>> values = SqlListItems(c);
     c.AcceptPunct(L";");
     if (!c.AtEnd())
         return false; // several rows: which one failed is not known
