@@ -67,11 +67,11 @@ public:
         : m_sql(strSql), m_t(tokens) {}
 
     void Read(std::vector<CSqlConstraint>* pOut) {
-        CSqlCursor c(m_t, 0, m_t.size());
-        while (!c.AtEnd() && !c.IsPunct(L"("))
-            c.Advance();
+        CSqlCursor cursor(m_t, 0, m_t.size());
+        while (!cursor.AtEnd() && !cursor.IsPunct(L"("))
+            cursor.Advance();
         std::vector<std::wstring> columns;
-        for (const auto& item : SqlListItems(c))
+        for (const auto& item : SqlListItems(cursor))
             Item(item.first, item.second, &columns, pOut);
         // A CHECK's columns are the table's columns its expression names.
         for (CSqlConstraint& c : *pOut) {
@@ -99,20 +99,11 @@ private:
     // The names of a list "(a ASC, b)", the cursor after it.
     std::vector<std::wstring> List(CSqlCursor& c) const {
         std::vector<std::wstring> names;
-        if (!c.IsPunct(L"("))
-            return names;
-        size_t nClose = Close(c.Pos());
-        bool bFirst = true;
-        for (c.Advance(); !c.AtEnd() && c.Pos() < nClose; c.Step()) {
-            if (c.IsPunct(L",")) {
-                bFirst = true;
-                continue;
-            }
-            if (bFirst && SqlIsNamePart(c.Peek()))
-                names.push_back(SqlNameOf(c.Peek()));
-            bFirst = false;
+        for (const auto& item : SqlListItems(c)) {
+            CSqlCursor name(m_t, item.first, item.second);
+            if (!name.AtEnd() && SqlIsNamePart(name.Peek()))
+                names.push_back(SqlNameOf(name.Peek()));
         }
-        c.Seek(nClose + 1);
         return names;
     }
 
@@ -210,17 +201,17 @@ private:
                 c.Advance();
                 continue;
             }
-            if (Constraint(c, name, column, pOut)) {
-                name.clear();
-                continue;
-            }
-            c.Step();
+            bool bConstraint = Constraint(c, name, column, pOut);
+            name.clear(); // a name belongs to the constraint right after it
+            if (!bConstraint)
+                c.Step();
         }
     }
 
     const std::wstring& m_sql;
     const CSqlTokens& m_t;
 };
+
 } // namespace
 
 std::vector<std::pair<size_t, size_t>> SqlListItems(CSqlCursor& c) {

@@ -136,10 +136,11 @@ TEST(SqlServerConstraints, StoredDefinitionsNameTheirConstraints) {
         L"Ord",
         L"CREATE TABLE \"Ord\" /*created*/ (\"ID\" int NOT NULL CONSTRAINT \"PK_Ord\" PRIMARY KEY, "
         L"[Cust] int REFERENCES \"Cust\", \"Qty\" int CONSTRAINT \"zqk_range:int\" CHECK (\"Qty\" "
-        L"BETWEEN 1 AND 9) CHECK ((Qty) > (0)), Code varchar(9) DEFAULT ('x,y'), "
+        L"BETWEEN 1 AND 9) CHECK ((Qty) > (0)), Code varchar(9) CONSTRAINT DF_Code DEFAULT "
+        L"('x,y') UNIQUE, "
         L"CONSTRAINT UQ_Ord UNIQUE (Code DESC, [Cust]), CHECK (Code <> 'Qty' OR Cust > 1), "
         L"FOREIGN KEY (Code, Cust) REFERENCES main.Pair (A, B))");
-    ASSERT_EQ(6u, c.size());
+    ASSERT_EQ(7u, c.size());
     EXPECT_EQ(CSqlConstraint::kPrimaryKey, c[0].nKind);
     EXPECT_EQ(L"PK_Ord", c[0].strName);
     EXPECT_EQ((std::vector<std::wstring>{L"ID"}), c[0].columns);
@@ -152,6 +153,10 @@ TEST(SqlServerConstraints, StoredDefinitionsNameTheirConstraints) {
     EXPECT_EQ(CSqlConstraint::kCheck, c[2].nKind);
     EXPECT_EQ(L"(Qty) > (0)", c[2].strCheck);
     EXPECT_EQ((std::vector<std::wstring>{L"Qty"}), c[2].columns);
+    // A DEFAULT's name is not the next constraint's.
+    EXPECT_EQ(0u, c[3].strName.find(L"UQ__Ord__"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Code"}), c[3].columns);
+    c.erase(c.begin() + 3);
     EXPECT_EQ(L"UQ_Ord", c[3].strName);
     EXPECT_EQ((std::vector<std::wstring>{L"Code", L"Cust"}), c[3].columns);
     // A table's CHECK names the columns its expression names, not those in its literals.
