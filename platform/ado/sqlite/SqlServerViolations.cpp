@@ -16,6 +16,7 @@ std::wstring Text(sqlite3_stmt* p, int n) {
     const unsigned char* psz = sqlite3_column_text(p, n);
     return psz ? WinUtf8ToWide(reinterpret_cast<const char*>(psz)) : std::wstring();
 }
+
 // The table's stored definition, in the main database or the temporary one.
 bool StoredTable(sqlite3* pDb, const std::wstring& strTable, std::wstring* pstrName,
                  std::wstring* pstrSql) {
@@ -99,8 +100,8 @@ std::wstring Object(const std::wstring& strTable) {
     return SqlMessageTableName(CSqlObjectName{L"main", strTable, std::wstring()});
 }
 
-// A literal value of an integer or variable-length text column, as SQL Server shows it in a
-// duplicate key; false for anything else, whose shown form this system cannot vouch for.
+// A literal value of an integer or variable-length text column, or NULL, as SQL Server shows
+// it in a duplicate key; false for anything else, whose shown form this system cannot vouch for.
 bool ShownValue(const CSqlTokens& t, std::pair<size_t, size_t> item, const std::wstring& strType,
                 std::wstring* pOut) {
     std::wstring type = SqlLower(strType.substr(0, strType.find(L'(')));
@@ -116,6 +117,10 @@ bool ShownValue(const CSqlTokens& t, std::pair<size_t, size_t> item, const std::
         for (wchar_t ch : *pOut)
             if (ch < 0x20 || ch > 0x7E)
                 return false;
+        return true;
+    }
+    if (c.IsWord(L"NULL") && !c.PeekNext()) {
+        *pOut = L"<NULL>";
         return true;
     }
     std::wstring sign = c.AcceptPunct(L"-") ? L"-" : L"";
@@ -263,31 +268,28 @@ bool Unique(sqlite3* pDb, int rc, const std::wstring& strWhat, const std::wstrin
             return false;
         table = owner[0][0];
         const std::wstring nullHead = SqlUniqueNullNameOfIndex(std::wstring());
-        if (index.compare(0, nullHead.size(), nullHead) == 0) {
-            // The NULL rule of a unique index speaks for that index.
-            std::wstring of = index.substr(nullHead.size());
-            if (!Rows(pDb,
-                      "SELECT 1 FROM sqlite_schema WHERE type = 'index' AND name = ?1 UNION ALL "
-                      "SELECT 1 FROM sqlite_temp_schema WHERE type = 'index' AND name = ?1",
-                      of)
-                     .empty())
-                index = of;
-        }
         const std::wstring keyHead = nullHead + table + L".";
-        if (index.compare(0, keyHead.size(), keyHead) != 0) {
+        std::string indexColumns = "SELECT name FROM pragma_index_info(?1) ORDER BY seqno";
+        if (index.compare(0, keyHead.size(), keyHead) == 0) {
+            // The NULL rule of a UNIQUE constraint, which its name lists the columns of.
+            std::wstring list = index.substr(keyHead.size());
+            for (size_t i = 0; i <= list.size();) {
+                size_t nComma = list.find(L',', i);
+                if (nComma == std::wstring::npos)
+                    nComma = list.size();
+                columns.push_back(list.substr(i, nComma - i));
+                i = nComma + 1;
+            }
+        } else if (index.compare(0, nullHead.size(), nullHead) == 0) {
+            // The NULL rule of a unique index speaks for that index.
+            for (const auto& col : Rows(pDb, indexColumns, index.substr(nullHead.size())))
+                columns.push_back(col[0]);
+        }
+        if (columns.empty()) { // an index on expressions
             pOut->nNumber = 2601;
             pOut->strText = L"Cannot insert duplicate key row in object '" + Object(table) +
                             L"' with unique index '" + index + L"'.";
             return true;
-        }
-        // The index that makes NULLs equal stands for its constraint or index.
-        std::wstring list = index.substr(keyHead.size());
-        for (size_t i = 0; i <= list.size();) {
-            size_t nComma = list.find(L',', i);
-            if (nComma == std::wstring::npos)
-                nComma = list.size();
-            columns.push_back(list.substr(i, nComma - i));
-            i = nComma + 1;
         }
     } else if (!TableColumns(strWhat, &table, &columns)) {
         return false;
@@ -345,6 +347,7 @@ bool Foreign(sqlite3* pDb, SqlVerb nVerb, const std::wstring& strCatalog,
                     (named.size() == 1 ? L", column '" + named[0] + L"'." : std::wstring(L"."));
     return true;
 }
+
 } // namespace
 
 bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage,

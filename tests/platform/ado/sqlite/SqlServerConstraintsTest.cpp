@@ -113,15 +113,15 @@ TEST_F(SqlServerScript, NullsOfUniqueKeysAreEqual) {
             {L"INSERT INTO Slot VALUES (NULL, 1, 'c'); INSERT INTO Slot VALUES (2, NULL, 'd')"},
             Fails(L"INSERT INTO Slot VALUES (1, NULL, 'e')",
                   L"Violation of UNIQUE KEY constraint 'UQ_Slot'. Cannot insert duplicate key in "
-                  L"object 'dbo.Slot'."),
+                  L"object 'dbo.Slot'. The duplicate key value is (1, <NULL>)."),
             Fails(L"INSERT INTO Slot VALUES (NULL, NULL, 'e')",
                   L"Violation of UNIQUE KEY constraint 'UQ_Slot'. Cannot insert duplicate key in "
-                  L"object 'dbo.Slot'."),
+                  L"object 'dbo.Slot'. The duplicate key value is (<NULL>, <NULL>)."),
             // The index compares text as the column's collation does.
             {L"INSERT INTO Slot VALUES (3, 3, NULL)"},
             Fails(L"INSERT INTO Slot VALUES (3, 4, NULL)",
                   L"Cannot insert duplicate key row in object 'dbo.Slot' with unique index "
-                  L"'IX_Slot_Tag'."),
+                  L"'IX_Slot_Tag'. The duplicate key value is (<NULL>, 3)."),
             Fails(L"UPDATE Slot SET Tag = 'C' WHERE Tag = 'b'",
                   L"Cannot insert duplicate key row in object 'dbo.Slot' with unique index "
                   L"'IX_Slot_Tag'."),

@@ -30,10 +30,11 @@ TEST_F(SqlServerScript, KeysRefuseNullAndDuplicates) {
             {L"INSERT INTO Mail VALUES (NULL, 'a@x'); INSERT INTO Mail VALUES (1, NULL)"},
             Fails(L"INSERT INTO Mail VALUES (NULL, 'b@x')",
                   L"Violation of UNIQUE KEY constraint 'UQ__Mail__CFA15A21B0E42E14'. Cannot "
-                  L"insert duplicate key in object 'dbo.Mail'."),
+                  L"insert duplicate key in object 'dbo.Mail'. The duplicate key value is "
+                  L"(<NULL>)."),
             Fails(L"INSERT INTO Mail VALUES (2, NULL)",
                   L"Violation of UNIQUE KEY constraint 'UQ_Addr'. Cannot insert duplicate key in "
-                  L"object 'dbo.Mail'."),
+                  L"object 'dbo.Mail'. The duplicate key value is (<NULL>)."),
             Fails(L"INSERT INTO Mail VALUES (3, 'A@X')",
                   L"Violation of UNIQUE KEY constraint 'UQ_Addr'. Cannot insert duplicate key in "
                   L"object 'dbo.Mail'. The duplicate key value is (A@X)."),
