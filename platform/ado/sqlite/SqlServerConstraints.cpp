@@ -60,7 +60,7 @@ std::wstring Generated(const std::wstring& strTable, const CSqlConstraint& c) {
     }
 }
 
-// Reads the items of a stored CREATE TABLE.
+// Reads the items of a stored CREATE TABLE; one reader serves one definition on one thread.
 class CConstraintReader {
 public:
     CConstraintReader(const std::wstring& strSql, const CSqlTokens& tokens)
