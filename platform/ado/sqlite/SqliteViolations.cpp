@@ -1,6 +1,7 @@
 // A failed statement's error as SQL Server gives it: a violated constraint named, with the
 // statement's verb and the tables involved; a broken foreign key found by running the
 // statement again with the check deferred, then undoing it.
+#include <cstdlib>
 #include <set>
 
 #include "platform/ado/sqlite/SqlServerViolations.h"
@@ -109,13 +110,13 @@ CAdoError CSqliteProvider::StatementError(int rc, sqlite3_stmt* pStmt) {
     if ((rc & 0xFF) != SQLITE_CONSTRAINT || pStmt == nullptr)
         return error;
     std::wstring message = WinUtf8ToWide(sqlite3_errmsg(m_pDb));
-    CTarget target = TargetOf(sqlite3_sql(pStmt));
+    const char* pszSql = sqlite3_sql(pStmt);
+    CTarget target = TargetOf(pszSql);
     CSqlForeignKeyFailure foreign;
     bool bForeign = rc == SQLITE_CONSTRAINT_FOREIGNKEY && FindBrokenForeignKey(pStmt, &foreign);
     foreign.bReferenced = target.nVerb == SqlVerb::kDelete ||
                           wcscasecmp(target.strTable.c_str(), foreign.strTable.c_str()) != 0;
     CSqlViolation v;
-    const char* pszSql = sqlite3_sql(pStmt);
     if (!SqlServerViolation(m_pDb, rc, message, WinUtf8ToWide(pszSql ? pszSql : ""), target.nVerb,
                             m_strCatalog, bForeign ? &foreign : nullptr, &v))
         return error;
