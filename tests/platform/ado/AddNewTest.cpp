@@ -111,6 +111,18 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"name")->PutValue(L"y");
     pRs->Update();
     EXPECT_EQ(2, Count());
+
+    // A row that refers to no row names the key it breaks.
+    Exec(L"CREATE TABLE g(id integer PRIMARY KEY, f int REFERENCES f (id))");
+    _RecordsetPtr pChild = OpenTable(adLockOptimistic, adCmdTable, L"g");
+    pChild->AddNew();
+    pChild->GetFields()->GetItem(L"f")->PutValue(_variant_t(99));
+    EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pChild->Update(); })).hr);
+    EXPECT_EQ(
+        L"The INSERT statement conflicted with the FOREIGN KEY constraint \"FK__g__f__324406ED\". "
+        L"The conflict occurred in database \"main\", table \"dbo.f\", column 'id'.",
+        r.description);
+    EXPECT_EQ(0, Query(L"SELECT count(*) FROM g")->GetFields()->GetItem(0)->GetValue().lVal);
 }
 
 TEST_F(AddNewTest, AddingNeedsAnUpdatableTable) {
