@@ -73,6 +73,8 @@ bool CSqlStatementTranslator::Rebuild(const CSqlTableDef& before, CSqlTableDef a
     s.push_back(L"PRAGMA legacy_alter_table = OFF");
     for (const std::wstring& d : dependents)
         s.push_back(d);
+    // ... and a unique key the change added gets its NULL rule.
+    SqlUniqueNullIndexes(after, before.name.strName, &s);
     pOut->bAtomic = true;
     pOut->bForeignKeysOff = true;
     return true;

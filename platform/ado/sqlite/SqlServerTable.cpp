@@ -300,6 +300,12 @@ bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
                                Number(pIdentity->nSeed - 1) + L")");
     for (const std::wstring& index : def.indexes)
         pStatements->push_back(index);
+    SqlUniqueNullIndexes(def, def.name.strName, pStatements);
+    return true;
+}
+
+void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,
+                          std::vector<std::wstring>* pStatements) {
     // A UNIQUE key takes one NULL (or one key with the same NULLs) at most, as on SQL Server:
     // SQLite lets any number in.
     std::vector<std::vector<std::wstring>> unique = def.uniqueKeys;
@@ -313,11 +319,9 @@ bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
             const CSqlColumnDef* pColumn = def.Find(name);
             columns.push_back({name, pColumn ? SqlColumnCollation(*pColumn) : std::wstring()});
         }
-        pStatements->push_back(SqlUniqueNullIndex(def.name.strSchema,
-                                                  SqlUniqueNullName(def.name.strName, key),
-                                                  def.name.strName, columns));
+        pStatements->push_back(SqlUniqueNullIndex(
+            def.name.strSchema, SqlUniqueNullName(strTable, key), strTable, columns));
     }
-    return true;
 }
 
 std::wstring SqlRuleMessage(const std::wstring& strMessage, long* pnNumber) {

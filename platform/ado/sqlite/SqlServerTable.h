@@ -112,6 +112,9 @@ struct CSqlKeyColumn {
 std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstring& strName,
                                 const std::wstring& strTable,
                                 const std::vector<CSqlKeyColumn>& columns);
+// Those indexes for each unique key of a table definition, the table called strTable.
+void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,
+                          std::vector<std::wstring>* pStatements);
 // One column as SQLite declares it (for ALTER TABLE ADD COLUMN as well).
 std::wstring SqlWriteColumn(const CSqlColumnDef& column);
 // SQL Server's message (and number) for SQLite's report that one of the rules failed

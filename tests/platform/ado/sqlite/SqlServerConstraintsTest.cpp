@@ -125,6 +125,17 @@ TEST_F(SqlServerScript, NullsOfUniqueKeysAreEqual) {
             Fails(L"UPDATE Slot SET Tag = 'C' WHERE Tag = 'b'",
                   L"Cannot insert duplicate key row in object 'dbo.Slot' with unique index "
                   L"'IX_Slot_Tag'."),
+            // A key added later keeps the rule, also when the table is rebuilt again.
+            {L"CREATE TABLE Pair (A int, B varchar(3))"},
+            {L"ALTER TABLE Pair ADD CONSTRAINT UQ_Pair UNIQUE (A, B)"},
+            {L"ALTER TABLE Pair ADD C int NOT NULL DEFAULT 0"},
+            {L"INSERT INTO Pair (A, B) VALUES (1, NULL); INSERT INTO Pair (A, B) VALUES (1, 'x')"},
+            Fails(L"INSERT INTO Pair (A, B) VALUES (1, NULL)",
+                  L"Violation of UNIQUE KEY constraint 'UQ_Pair'. Cannot insert duplicate key in "
+                  L"object 'dbo.Pair'. The duplicate key value is (1, <NULL>)."),
+            Fails(L"INSERT INTO Pair (A, B) VALUES (1, 'X')",
+                  L"Violation of UNIQUE KEY constraint 'UQ_Pair'. Cannot insert duplicate key in "
+                  L"object 'dbo.Pair'. The duplicate key value is (1, X)."),
             {L"DROP INDEX IX_Slot_Tag ON Slot"},
             {L"INSERT INTO Slot VALUES (3, 5, NULL)"},
             {L"SELECT COUNT(*) FROM Slot", {{L"7"}}},
