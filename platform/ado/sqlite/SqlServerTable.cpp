@@ -300,27 +300,24 @@ bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
                                Number(pIdentity->nSeed - 1) + L")");
     for (const std::wstring& index : def.indexes)
         pStatements->push_back(index);
-    SqlUniqueNullIndexes(def, def.name.strName, pStatements);
+    SqlUniqueNullIndexes(def, def.name.strName, sql, pStatements);
     return true;
 }
 
 void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,
-                          std::vector<std::wstring>* pStatements) {
+                          const std::wstring& strCreate, std::vector<std::wstring>* pStatements) {
     // A UNIQUE key takes one NULL (or one key with the same NULLs) at most, as on SQL Server:
     // SQLite lets any number in.
-    std::vector<std::vector<std::wstring>> unique = def.uniqueKeys;
-    for (const CSqlColumnDef& col : def.columns)
-        for (const std::wstring& clause : col.clauses)
-            if (clause.size() >= 6 && clause.compare(clause.size() - 6, 6, L"UNIQUE") == 0)
-                unique.push_back({col.strName});
-    for (const std::vector<std::wstring>& key : unique) {
+    for (const CSqlConstraint& key : SqlTableConstraints(strTable, strCreate)) {
+        if (key.nKind != CSqlConstraint::kUnique)
+            continue;
         std::vector<CSqlKeyColumn> columns;
-        for (const std::wstring& name : key) {
+        for (const std::wstring& name : key.columns) {
             const CSqlColumnDef* pColumn = def.Find(name);
             columns.push_back({name, pColumn ? SqlColumnCollation(*pColumn) : std::wstring()});
         }
         pStatements->push_back(SqlUniqueNullIndex(
-            def.name.strSchema, SqlUniqueNullName(strTable, key), strTable, columns));
+            def.name.strSchema, SqlUniqueNullName(strTable, key.columns), strTable, columns));
     }
 }
 

@@ -46,8 +46,7 @@ struct CSqlTableDef {
     size_t nPrimaryConstraint = std::wstring::npos; // its index in constraints
     std::wstring strPrimaryName;                    // its CONSTRAINT name, quoted, or empty
     std::vector<std::wstring> indexes;              // CREATE INDEX for inline INDEX definitions
-    std::vector<std::vector<std::wstring>> uniqueKeys; // columns of UNIQUE table constraints
-    std::wstring strOptions;                           // WITHOUT ROWID, STRICT
+    std::wstring strOptions;                        // WITHOUT ROWID, STRICT
     bool bTemp = false;
     std::wstring strCreated; // the creation-time marker of a stored definition, kept on rebuilds
 
@@ -112,9 +111,10 @@ struct CSqlKeyColumn {
 std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstring& strName,
                                 const std::wstring& strTable,
                                 const std::vector<CSqlKeyColumn>& columns);
-// Those indexes for each unique key of a table definition, the table called strTable.
+// Those indexes for each UNIQUE constraint of a table's CREATE TABLE text, the table called
+// strTable.
 void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,
-                          std::vector<std::wstring>* pStatements);
+                          const std::wstring& strCreate, std::vector<std::wstring>* pStatements);
 // One column as SQLite declares it (for ALTER TABLE ADD COLUMN as well).
 std::wstring SqlWriteColumn(const CSqlColumnDef& column);
 // SQL Server's message (and number) for SQLite's report that one of the rules failed

@@ -136,6 +136,9 @@ TEST_F(SqlServerScript, NullsOfUniqueKeysAreEqual) {
             Fails(L"INSERT INTO Pair (A, B) VALUES (1, 'X')",
                   L"Violation of UNIQUE KEY constraint 'UQ_Pair'. Cannot insert duplicate key in "
                   L"object 'dbo.Pair'. The duplicate key value is (1, X)."),
+            // ... and loses it with the key.
+            {L"ALTER TABLE Pair DROP CONSTRAINT UQ_Pair"},
+            {L"INSERT INTO Pair (A, B) VALUES (1, NULL)"},
             {L"DROP INDEX IX_Slot_Tag ON Slot"},
             {L"INSERT INTO Slot VALUES (3, 5, NULL)"},
             {L"SELECT COUNT(*) FROM Slot", {{L"7"}}},
