@@ -44,6 +44,7 @@ enum class SqlErrorOrigin { kCompile, kRun };
 // How far one of SQL Server's run-time errors reaches with XACT_ABORT OFF: the statement only
 // (the batch goes on), the batch, or the batch and the open transaction (conversion failures).
 enum class SqlErrorReach { kStatement, kBatch, kTransaction };
+// The reach of one of SQL Server's errors by its number; kBatch for any other.
 SqlErrorReach SqlServerErrorReach(long nNumber);
 // SQL Server's number for one of its texts the embedded functions raise; 0 for another text.
 long SqlServerNumberOf(const std::wstring& strText);
