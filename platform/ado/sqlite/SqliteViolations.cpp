@@ -69,6 +69,14 @@ std::set<std::wstring> Broken(sqlite3* pDb) {
 
 bool CSqliteProvider::FindBrokenForeignKey(sqlite3_stmt* pStmt, CSqlForeignKeyFailure* pOut) {
     std::set<std::wstring> before = Broken(m_pDb);
+    // The connection's own setting comes back afterwards.
+    bool bDeferred = false;
+    sqlite3_stmt* pSetting = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, "PRAGMA defer_foreign_keys", -1, &pSetting, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(pSetting) == SQLITE_ROW)
+        bDeferred = sqlite3_column_int(pSetting, 0) != 0;
+    sqlite3_finalize(pSetting);
     if (sqlite3_exec(m_pDb, "SAVEPOINT zqk_probe; PRAGMA defer_foreign_keys = ON", nullptr, nullptr,
                      nullptr) != SQLITE_OK)
         return false;
@@ -78,7 +86,10 @@ bool CSqliteProvider::FindBrokenForeignKey(sqlite3_stmt* pStmt, CSqlForeignKeyFa
         rc = sqlite3_step(pStmt);
     std::set<std::wstring> after = rc == SQLITE_DONE ? Broken(m_pDb) : before;
     sqlite3_reset(pStmt);
-    sqlite3_exec(m_pDb, "PRAGMA defer_foreign_keys = OFF; ROLLBACK TO zqk_probe; RELEASE zqk_probe",
+    sqlite3_exec(m_pDb,
+                 bDeferred ? "ROLLBACK TO zqk_probe; RELEASE zqk_probe"
+                           : "PRAGMA defer_foreign_keys = OFF; ROLLBACK TO zqk_probe; RELEASE "
+                             "zqk_probe",
                  nullptr, nullptr, nullptr);
     for (const std::wstring& row : after) {
         if (before.count(row))
