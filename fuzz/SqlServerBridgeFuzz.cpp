@@ -1,7 +1,10 @@
 // Fuzz target: SQL text from outside through the SQL Server bridge (splitting, statement and
-// table translation), declared column types through the type reader, and texts through the
-// collations and LIKE. Any input must end in a translation or a refusal, never a crash; a
-// refusal for an unknown database must say which; a collation must order consistently.
+// table translation), declared column types through the type reader, texts through the
+// collations and LIKE, stored table definitions through the constraint reader, and short texts
+// run as batches on an embedded database with keys, checks and foreign keys. Any input must end
+// in a translation or a refusal, never a crash; a refusal for an unknown database must say
+// which; a collation must order consistently; every constraint has a name; a batch that fails
+// says why and leaves its connection usable.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,7 +12,9 @@
 
 #include "platform/ado/sqlite/SqlServerBridge.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
+#include "platform/ado/sqlite/SqliteProvider.h"
 #include "platform/win/TextEncoding.h"
 
 namespace {
@@ -55,6 +60,36 @@ void Check(bool bHolds) {
         std::abort();
 }
 
+// Runs a text as one batch on an embedded database inside a transaction that is then undone,
+// so that each input meets the same tables.
+void RunBatch(const std::wstring& strText) {
+    static CSqliteProvider* pDb = [] {
+        auto* p = new CSqliteProvider;
+        CAdoError e;
+        std::unique_ptr<CAdoCursor> cursor;
+        LONG n = 0;
+        Check(SUCCEEDED(p->Open({{L"data source", L":memory:"}, {L"initial catalog", L"db"}},
+                                adModeUnknown, &e)));
+        Check(SUCCEEDED(p->Execute(
+            L"CREATE TABLE P (ID int PRIMARY KEY, Name varchar(5) UNIQUE)\n"
+            L"CREATE TABLE C (ID int IDENTITY PRIMARY KEY, P int CONSTRAINT FK_C REFERENCES P, "
+            L"Q int CHECK (Q > 0), CONSTRAINT UQ_C UNIQUE (P, Q))\n"
+            L"CREATE UNIQUE INDEX IX_P ON P (Name, ID)\nINSERT INTO P VALUES (1, 'a')",
+            &cursor, &n, &e)));
+        return p;
+    }();
+    CAdoError e;
+    std::unique_ptr<CAdoCursor> cursor;
+    LONG n = 0;
+    bool bOwn = SUCCEEDED(pDb->BeginTrans(&e));
+    if (FAILED(pDb->Execute(strText, &cursor, &n, &e)))
+        Check(!e.strDescription.empty());
+    cursor.reset();
+    if (bOwn)
+        pDb->RollbackTrans(&e); // fails when the batch ended the transaction itself
+    Check(SUCCEEDED(pDb->Execute(L"SET XACT_ABORT OFF", &cursor, &n, &e)));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -83,6 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (b.size() < 64) // a pattern of many %s takes long by design
         SqlLikeMatch(pa, na, pb, nb, '\\');
+
+    // A stored definition may come from any database file.
+    for (const CSqlConstraint& c : SqlTableConstraints(L"T", WinUtf8ToWide(bytes)))
+        Check(!c.strName.empty());
+    if (size < 2048)
+        RunBatch(WinUtf8ToWide(bytes));
 
     static CFuzzSchema schema;
     static const CSqlServerBridge bridge(schema);

@@ -120,7 +120,9 @@ TEST(Execution, RejectedStatementIsReportedOnceAndTheConnectionStays) {
     EXPECT_EQ(0, server.ExecuteSQL(L"INSERT INTO t VALUES (1)"));
     ASSERT_EQ(2u, app.m_boxes.size());
     ExpectBox(app.m_boxes[1],
-              Report(L"80040e2f", DB_E_INTEGRITYVIOLATION, L"UNIQUE constraint failed: t.id"));
+              Report(L"80040e2f", DB_E_INTEGRITYVIOLATION,
+                     L"Violation of PRIMARY KEY constraint 'PK__t__1792196CDCA8A574'. Cannot "
+                     L"insert duplicate key in object 'dbo.t'. The duplicate key value is (1)."));
     EXPECT_STREQ(L"1", FirstCell(server, L"SELECT COUNT(*) FROM t"));
 }
 

@@ -4,6 +4,8 @@
 // copied, the old one dropped and the new one renamed, its indexes and triggers made again.
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
+#include "platform/ado/sqlite/SqlServerConstraints.h"
+
 namespace {
 
 const wchar_t kRebuilt[] = L"zqk_rebuilt";
@@ -71,8 +73,12 @@ bool CSqlStatementTranslator::Rebuild(const CSqlTableDef& before, CSqlTableDef a
     s.push_back(L"ALTER TABLE " + after.name.strSql + L" RENAME TO " +
                 SqlQuoteName(before.name.strName));
     s.push_back(L"PRAGMA legacy_alter_table = OFF");
+    // The NULL rules of the UNIQUE constraints are those of the new definition.
+    const std::wstring rules = L"\"" + SqlUniqueNullName(before.name.strName, {});
     for (const std::wstring& d : dependents)
-        s.push_back(d);
+        if (d.find(rules) == std::wstring::npos)
+            s.push_back(d);
+    SqlUniqueNullIndexes(after, before.name.strName, create[0], &s);
     pOut->bAtomic = true;
     pOut->bForeignKeysOff = true;
     return true;

@@ -107,6 +107,9 @@ bool CSqlStatementTranslator::Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBrid
                 SqlRefusal(L"SET " + std::wstring(pOption->pszName) + L" " + value + kNotSupported);
             return false;
         }
+        if (SqlIs(*p, L"XACT_ABORT")) // the provider keeps it for the connection
+            pOut->nAction = SqlEqualNoCase(value, L"ON") ? CSqlTranslation::kXactAbortOn
+                                                         : CSqlTranslation::kXactAbortOff;
     }
     return true;
 }

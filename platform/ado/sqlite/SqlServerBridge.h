@@ -81,6 +81,8 @@ struct CSqlTranslation {
         kCommitTran,
         kRollbackTran,
         kSaveTran,
+        kXactAbortOn, // SET XACT_ABORT ON and OFF
+        kXactAbortOff,
     } nAction = kNone;
     std::vector<CSqlVariable> variables;
     std::wstring strSchema, strTable; // the table the action or an INSERT is for; a savepoint

@@ -1,6 +1,7 @@
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 
 namespace {
 
@@ -262,6 +263,26 @@ bool CSqlStatementTranslator::CreateTable(CSqlCursor& c, bool bTemp, CSqlTransla
     return true;
 }
 
+namespace {
+
+// The columns of an index's key "a ASC, b"; empty when the key has expressions.
+std::vector<std::wstring> KeyColumns(const CSqlTokens& tokens, size_t nBegin, size_t nEnd) {
+    std::vector<std::wstring> names;
+    CSqlCursor c(tokens, nBegin, nEnd);
+    while (!c.AtEnd()) {
+        if (!SqlIsNamePart(c.Peek()))
+            return {};
+        names.push_back(SqlNameOf(c.Peek()));
+        c.Advance();
+        c.Accept(L"ASC") || c.Accept(L"DESC");
+        if (!c.AtEnd() && !c.AcceptPunct(L","))
+            return {};
+    }
+    return names;
+}
+
+} // namespace
+
 bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
                                           CSqlBridgeError* pError) {
     bool bUnique = c.Accept(L"UNIQUE");
@@ -274,6 +295,7 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
     // SQLite's own spelling "schema.index" goes to SQLite as written.
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || (c.PeekNext() && SqlIsPunct(*c.PeekNext(), L".")))
         return Generic(pOut, pError);
+    size_t nIndex = c.Pos();
     std::wstring index = c.Peek().strText;
     c.Advance();
     if (!c.Accept(L"ON") || c.AtEnd())
@@ -285,6 +307,7 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
         return Generic(pOut, pError);
     size_t nCols = c.Pos();
     c.SkipGroup();
+    std::vector<std::wstring> keys = KeyColumns(m_t, nCols + 1, c.Pos() - 1);
     std::wstring cols;
     if (!Rewrite(nCols, c.Pos(), &cols, pError))
         return false;
@@ -315,6 +338,20 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
     pOut->statements.push_back(std::wstring(L"CREATE ") + (bUnique ? L"UNIQUE " : L"") + L"INDEX " +
                                (bIfNotExists ? L"IF NOT EXISTS " : L"") + schema + index + L" ON " +
                                SqlQuoteName(table.strName) + L" " + cols + where);
+    // The key's NULLs equal each other, as on SQL Server; a filtered index keeps SQLite's rule.
+    if (bUnique && where.empty() && !keys.empty()) {
+        const CSqlTableDef* pDef = nullptr;
+        bool bKnown = LoadTable(table, &pDef);
+        std::vector<CSqlKeyColumn> columns;
+        for (const std::wstring& k : keys) {
+            const CSqlColumnDef* pColumn = bKnown ? pDef->Find(k) : nullptr;
+            columns.push_back({k, pColumn ? SqlColumnCollation(*pColumn) : std::wstring()});
+        }
+        pOut->statements.push_back(
+            SqlUniqueNullIndex(table.strSchema, SqlUniqueNullNameOfIndex(SqlNameOf(m_t[nIndex])),
+                               table.strName, columns));
+        pOut->bAtomic = true;
+    }
     return true;
 }
 
@@ -359,6 +396,11 @@ bool CSqlStatementTranslator::Drop(CSqlCursor& c, CSqlTranslation* pOut, CSqlBri
                 schema = L"temp.";
             }
             pOut->statements.push_back(head + schema + SqlQuoteName(SqlNameOf(*parts.back())));
+            // ... and the NULL rule of a unique index with it.
+            pOut->statements.push_back(
+                L"DROP INDEX IF EXISTS " + schema +
+                SqlQuoteName(SqlUniqueNullNameOfIndex(SqlNameOf(*parts.back()))));
+            pOut->bAtomic = true;
         } else {
             CSqlObjectName name;
             if (!NameAt(c, &name, pError))

@@ -4,6 +4,7 @@
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 #include "platform/win/TextEncoding.h"
 
 const wchar_t kSqlRulePrefix[] = L"zqk_";
@@ -73,6 +74,39 @@ std::wstring SqlMessageTableName(const CSqlObjectName& name) {
     return name.strName.find(L'.') == std::wstring::npos ? L"dbo." + name.strName : name.strName;
 }
 
+std::wstring SqlColumnCollation(const CSqlColumnDef& col) {
+    const CSqlDeclaredType& t = col.type;
+    if (!col.strCollation.empty() || !col.bServerType || col.bIdentity)
+        return col.strCollation;
+    if (t.pRow->nClass == SqlTypeClass::kChar || t.pRow->nClass == SqlTypeClass::kNChar)
+        return kSqlDefaultCollation;
+    if (t.pRow->nClass == SqlTypeClass::kGuid)
+        return L"NOCASE"; // hexadecimal digits in either case
+    if (t.pRow->nClass == SqlTypeClass::kDate)
+        return WinUtf8ToWide(kSqlDateCollation);
+    return std::wstring();
+}
+
+std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstring& strName,
+                                const std::wstring& strTable,
+                                const std::vector<CSqlKeyColumn>& columns) {
+    std::wstring sql = L"CREATE UNIQUE INDEX IF NOT EXISTS " +
+                       (strSchema == L"main" ? L"" : SqlQuoteName(strSchema) + L".") +
+                       SqlQuoteName(strName) + L" ON " + SqlQuoteName(strTable) + L" (";
+    std::wstring where;
+    for (const CSqlKeyColumn& k : columns) {
+        std::wstring q = SqlQuoteName(k.strName);
+        where += (where.empty() ? L"" : L" OR ") + q + L" IS NULL";
+        sql += (&k == &columns.front() ? L"(" : L", (") + q + L" IS NULL)";
+        // Several columns: a key with NULLs is the same key where its other values compare
+        // equal, as the column's collation compares them.
+        if (columns.size() > 1)
+            sql += L", ifnull(" + q + L", 0)" +
+                   (k.strCollation.empty() ? L"" : L" COLLATE " + k.strCollation);
+    }
+    return sql + L") WHERE " + where;
+}
+
 std::wstring SqlWriteColumn(const CSqlColumnDef& col) {
     std::wstring s = col.strNameSql;
     const CSqlDeclaredType& t = col.type;
@@ -85,15 +119,7 @@ std::wstring SqlWriteColumn(const CSqlColumnDef& col) {
         s += L" " + col.strTypeText;
     if (col.nNull == CSqlColumnDef::kNotNull)
         s += L" NOT NULL";
-    std::wstring collation = col.strCollation;
-    if (collation.empty() && col.bServerType && !col.bIdentity) {
-        if (t.pRow->nClass == SqlTypeClass::kChar || t.pRow->nClass == SqlTypeClass::kNChar)
-            collation = kSqlDefaultCollation;
-        else if (t.pRow->nClass == SqlTypeClass::kGuid)
-            collation = L"NOCASE"; // hexadecimal digits in either case
-        else if (t.pRow->nClass == SqlTypeClass::kDate)
-            collation = WinUtf8ToWide(kSqlDateCollation);
-    }
+    std::wstring collation = SqlColumnCollation(col);
     if (!collation.empty())
         s += L" COLLATE " + collation;
     if (col.bPrimaryKey) {
@@ -274,22 +300,25 @@ bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
                                Number(pIdentity->nSeed - 1) + L")");
     for (const std::wstring& index : def.indexes)
         pStatements->push_back(index);
-    // A UNIQUE column takes one NULL at most, as on SQL Server: SQLite lets any number in.
-    std::vector<std::wstring> unique = def.uniqueColumns;
-    for (const CSqlColumnDef& col : def.columns)
-        for (const std::wstring& clause : col.clauses)
-            if (clause.size() >= 6 && clause.compare(clause.size() - 6, 6, L"UNIQUE") == 0)
-                unique.push_back(col.strName);
-    std::wstring schema =
-        def.name.strSchema == L"main" ? L"" : SqlQuoteName(def.name.strSchema) + L".";
-    for (const std::wstring& column : unique)
-        pStatements->push_back(L"CREATE UNIQUE INDEX " + schema +
-                               SqlQuoteName(std::wstring(kSqlRulePrefix) + L"unique_null:" +
-                                            def.name.strName + L"." + column) +
-                               L" ON " + SqlQuoteName(def.name.strName) + L" ((" +
-                               SqlQuoteName(column) + L" IS NULL)) WHERE " + SqlQuoteName(column) +
-                               L" IS NULL");
+    SqlUniqueNullIndexes(def, def.name.strName, sql, pStatements);
     return true;
+}
+
+void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,
+                          const std::wstring& strCreate, std::vector<std::wstring>* pStatements) {
+    // A UNIQUE key takes one NULL (or one key with the same NULLs) at most, as on SQL Server:
+    // SQLite lets any number in.
+    for (const CSqlConstraint& key : SqlTableConstraints(strTable, strCreate)) {
+        if (key.nKind != CSqlConstraint::kUnique)
+            continue;
+        std::vector<CSqlKeyColumn> columns;
+        for (const std::wstring& name : key.columns) {
+            const CSqlColumnDef* pColumn = def.Find(name);
+            columns.push_back({name, pColumn ? SqlColumnCollation(*pColumn) : std::wstring()});
+        }
+        pStatements->push_back(SqlUniqueNullIndex(
+            def.name.strSchema, SqlUniqueNullName(strTable, key.columns), strTable, columns));
+    }
 }
 
 std::wstring SqlRuleMessage(const std::wstring& strMessage, long* pnNumber) {

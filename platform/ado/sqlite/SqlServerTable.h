@@ -46,8 +46,7 @@ struct CSqlTableDef {
     size_t nPrimaryConstraint = std::wstring::npos; // its index in constraints
     std::wstring strPrimaryName;                    // its CONSTRAINT name, quoted, or empty
     std::vector<std::wstring> indexes;              // CREATE INDEX for inline INDEX definitions
-    std::vector<std::wstring> uniqueColumns; // columns of one-column UNIQUE table constraints
-    std::wstring strOptions;                 // WITHOUT ROWID, STRICT
+    std::wstring strOptions;                        // WITHOUT ROWID, STRICT
     bool bTemp = false;
     std::wstring strCreated; // the creation-time marker of a stored definition, kept on rebuilds
 
@@ -100,6 +99,22 @@ private:
 // creation time as a comment, which the catalogue reads.
 bool SqlWriteTable(CSqlTableDef& def, std::vector<std::wstring>* pStatements,
                    CSqlBridgeError* pError);
+// The collation a column's values compare with: its own, or its type's default.
+std::wstring SqlColumnCollation(const CSqlColumnDef& column);
+// A column of a unique key, with the collation its values compare with.
+struct CSqlKeyColumn {
+    std::wstring strName;
+    std::wstring strCollation;
+};
+// The index that makes the NULLs of a unique key's columns equal, as SQL Server has them:
+// SQLite's own unique indexes take any number of keys with NULLs.
+std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstring& strName,
+                                const std::wstring& strTable,
+                                const std::vector<CSqlKeyColumn>& columns);
+// Those indexes for each UNIQUE constraint of a table's CREATE TABLE text, the table called
+// strTable.
+void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,
+                          const std::wstring& strCreate, std::vector<std::wstring>* pStatements);
 // One column as SQLite declares it (for ALTER TABLE ADD COLUMN as well).
 std::wstring SqlWriteColumn(const CSqlColumnDef& column);
 // SQL Server's message (and number) for SQLite's report that one of the rules failed

@@ -405,12 +405,9 @@ bool CSqlTableReader::ReadConstraint(size_t nBegin, size_t nEnd, CSqlTableDef* p
     } else if (c.Accept(L"UNIQUE")) {
         SkipStorage(c);
         std::wstring cols;
-        std::vector<std::wstring> names;
-        ColumnList(c, &cols, &names);
+        ColumnList(c, &cols, nullptr);
         SkipStorage(c);
         text = named + L"UNIQUE " + cols;
-        if (names.size() == 1)
-            pDef->uniqueColumns.push_back(names[0]);
     } else if (c.Accept(L"CHECK")) {
         if (c.Accept(L"NOT") && !(c.Accept(L"FOR") && c.Accept(L"REPLICATION")))
             m_bUnknown = true;

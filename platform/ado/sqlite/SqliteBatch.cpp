@@ -46,6 +46,28 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
     };
     sqlite3_int64 nChanged = 0;
     CSqlBatchVariables variables; // a batch's variables live as long as the batch
+    CAdoError first;              // the first error that ended only its statement
+    // A step failed: true when the batch goes on with the next one, as after SQL Server's
+    // statement-terminating errors; otherwise the batch ends with the first error.
+    auto failed = [&](const CAdoError& e, SqlErrorOrigin nOrigin) {
+        m_session.nError = e.nNativeError;
+        m_session.nRowCount = 0;
+        // Every constraint violation ends only its statement, also one SQLite words. A value
+        // the bridge converts while it translates fails as it would at run time.
+        SqlErrorReach nReach = e.hr == DB_E_INTEGRITYVIOLATION
+                                   ? SqlErrorReach::kStatement
+                                   : SqlServerErrorReach(e.nNativeError);
+        bool bRunTime = nOrigin == SqlErrorOrigin::kRun || nReach != SqlErrorReach::kBatch;
+        if ((bRunTime && m_bXactAbort) || nReach == SqlErrorReach::kTransaction)
+            RollbackOpenTransaction();
+        if (nReach == SqlErrorReach::kStatement && !m_bXactAbort) {
+            if (SUCCEEDED(first.hr))
+                first = e;
+            return true;
+        }
+        *pError = FAILED(first.hr) ? first : e;
+        return false;
+    };
     for (size_t pc = 0; pc < steps.size();) {
         const CSqlStep& step = steps[pc];
         if (step.nKind == CSqlStep::kJump) {
@@ -54,20 +76,28 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         }
         CSqlTranslation t;
         if (!m_pBridge->TranslateStep(batch, step, &t, &refusal)) {
-            *pError = Refused(refusal);
+            ++pc;
+            if (failed(Refused(refusal), SqlErrorOrigin::kCompile))
+                continue;
             return pError->hr;
         }
         if (t.bTestOnly) {
             CSqlitePrepared test;
-            if (FAILED(Prepare(WinWideToUtf8(t.statements[0]).c_str(), variables, &test.m_p,
-                               nullptr, pError)))
-                return pError->hr;
-            int rc = sqlite3_step(test.m_p);
+            CAdoError e;
+            int rc = SQLITE_ERROR;
+            if (SUCCEEDED(Prepare(WinWideToUtf8(t.statements[0]).c_str(), variables, &test.m_p,
+                                  nullptr, &e)))
+                rc = sqlite3_step(test.m_p);
             if (rc != SQLITE_ROW) {
-                *pError = Error(rc);
+                // A condition that fails counts as false.
+                if (failed(test.m_p ? Error(rc) : e, SqlErrorOrigin::kRun)) {
+                    pc = step.nTarget;
+                    continue;
+                }
                 return pError->hr;
             }
             pc = sqlite3_column_int(test.m_p, 0) ? pc + 1 : step.nTarget;
+            m_session.nError = 0;
             continue;
         }
         std::wstring key = Lower(t.strSchema + L"." + t.strTable);
@@ -75,33 +105,52 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             m_session.identityInsert.insert(key);
         else if (t.nAction == CSqlTranslation::kIdentityInsertOff)
             m_session.identityInsert.erase(key);
-        if (t.nAction == CSqlTranslation::kDeclare || t.nAction == CSqlTranslation::kAssign) {
-            if (FAILED(RunAssignment(t, variables, pError)))
-                return pError->hr;
-            ++pc;
-            continue;
-        }
-        if (t.nAction >= CSqlTranslation::kBeginTran) {
-            if (FAILED(RunTransaction(t, pError)))
-                return pError->hr;
-            ++pc;
-            continue;
-        }
+        else if (t.nAction == CSqlTranslation::kXactAbortOn ||
+                 t.nAction == CSqlTranslation::kXactAbortOff)
+            m_bXactAbort = t.nAction == CSqlTranslation::kXactAbortOn;
+        CAdoError e;
         sqlite3_int64 nStatement = 0;
-        HRESULT hr = RunTranslation(t, isLast(pc), variables, ppCursor, &nStatement, pError);
-        if (FAILED(hr))
-            return hr;
-        if (*ppCursor)
-            return S_OK;
+        HRESULT hr = S_OK;
+        if (t.nAction == CSqlTranslation::kDeclare || t.nAction == CSqlTranslation::kAssign)
+            hr = RunAssignment(t, variables, &e);
+        else if (t.nAction >= CSqlTranslation::kBeginTran &&
+                 t.nAction <= CSqlTranslation::kSaveTran)
+            hr = RunTransaction(t, &e);
+        else
+            hr = RunTranslation(t, isLast(pc), variables, ppCursor, &nStatement, &e);
+        ++pc;
+        if (FAILED(hr)) {
+            if (failed(e, SqlErrorOrigin::kRun))
+                continue;
+            return pError->hr;
+        }
+        if (*ppCursor) {
+            // The rows are read later: @@ERROR in them is still the previous statement's.
+            if (SUCCEEDED(first.hr))
+                return S_OK;
+            ppCursor->reset(); // the batch's error is what the caller gets
+            break;
+        }
+        m_session.nError = 0;
         nChanged += nStatement;
         if (t.bIdentityTarget && nStatement > 0) {
             m_session.bIdentity = m_session.bScopeIdentity = true;
             m_session.nIdentity = m_session.nScopeIdentity = sqlite3_last_insert_rowid(m_pDb);
         }
-        ++pc;
+    }
+    if (FAILED(first.hr)) {
+        *pError = first;
+        return pError->hr;
     }
     *pnAffected = static_cast<LONG>(nChanged);
     return S_OK;
+}
+
+void CSqliteProvider::RollbackOpenTransaction() {
+    m_session.nTranCount = 0;
+    m_session.savepoints.clear();
+    if (!sqlite3_get_autocommit(m_pDb))
+        sqlite3_exec(m_pDb, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 HRESULT CSqliteProvider::Prepare(const char* pszSql, const CSqlBatchVariables& variables,
@@ -278,7 +327,7 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
             while (rc == SQLITE_ROW)
                 rc = sqlite3_step(stmt.m_p);
             if (rc != SQLITE_DONE)
-                return fail(Error(rc));
+                return fail(StatementError(rc, stmt.m_p));
             // Only the statement's own rows count, not those its triggers and cascades change;
             // sqlite3_changes64 keeps its old value across statements that change no rows.
             sqlite3_int64 n =

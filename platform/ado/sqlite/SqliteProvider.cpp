@@ -79,7 +79,7 @@ CSqliteProvider::~CSqliteProvider() {
 }
 
 CAdoError CSqliteProvider::Error(HRESULT hr, const std::wstring& strDescription) const {
-    return CAdoError::Make(hr, strDescription, kSource);
+    return CAdoError::Make(hr, strDescription, kSource, SqlServerNumberOf(strDescription));
 }
 
 CAdoError CSqliteProvider::Error(int rc) const {
@@ -91,6 +91,10 @@ CAdoError CSqliteProvider::Error(int rc) const {
     std::wstring server = SqlRuleMessage(strMessage, &nNative);
     if (!server.empty())
         return CAdoError::Make(DB_E_ERRORSINCOMMAND, server, kSource, nNative);
+    // The functions raise SQL Server's own texts, which carry SQL Server's numbers.
+    nNative = SqlServerNumberOf(strMessage);
+    if (nNative != 0)
+        return CAdoError::Make(hr, strMessage, kSource, nNative);
     // The database's own words for a lock or a full disk do not tell a host what happened.
     int nErrno = m_pDb ? sqlite3_system_errno(m_pDb) : 0;
     if ((rc & 0xFF) == SQLITE_BUSY) {
@@ -140,6 +144,7 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     m_strCatalog = itCatalog != pairs.end() && !itCatalog->second.empty() ? itCatalog->second
                                                                           : DefaultCatalog(strPath);
     m_session = CSqlSession();
+    m_bXactAbort = false;
     // SQL Server always enforces foreign keys; its collations compare text.
     SqlRegisterCollations(pDb);
     rc = SqlRegisterFunctions(pDb, &m_session);
@@ -279,7 +284,7 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
     }
     rc = sqlite3_step(stmt.m_p);
     if (rc != SQLITE_DONE) {
-        *pError = Error(rc);
+        *pError = StatementError(rc, stmt.m_p);
         return pError->hr;
     }
     return S_OK;

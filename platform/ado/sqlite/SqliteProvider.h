@@ -11,6 +11,7 @@
 #include "platform/ado/sqlite/SqlServerBridge.h"
 #include "platform/ado/sqlite/SqliteStatementCache.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
+#include "platform/ado/sqlite/SqlServerViolations.h"
 #include "platform/ado/sqlite/SqliteVariables.h"
 
 class CSqliteProvider : public CAdoProvider, private CSqlServerSchema {
@@ -45,6 +46,8 @@ public:
     // The database's error as a failure: constraint violations, rejected statements.
     CAdoError Error(int rc) const;
     CAdoError Error(HRESULT hr, const std::wstring& strDescription) const;
+    // A failed statement's error: a violated constraint in SQL Server's words and number.
+    CAdoError StatementError(int rc, sqlite3_stmt* pStmt);
 
     // Takes back the statement of a finished result for the next run of its text (finalized
     // when the connection is closed).
@@ -73,6 +76,8 @@ private:
                           CAdoError* pError);
     // BEGIN TRAN, COMMIT, ROLLBACK and SAVE TRAN, with SQL Server's nesting.
     HRESULT RunTransaction(const CSqlTranslation& t, CAdoError* pError);
+    // Ends the open transaction, if any, as an error that reaches it does.
+    void RollbackOpenTransaction();
     // Prepares one statement of a batch, its variables bound.
     HRESULT Prepare(const char* pszSql, const CSqlBatchVariables& variables, sqlite3_stmt** ppStmt,
                     const char** ppszTail, CAdoError* pError);
@@ -80,12 +85,16 @@ private:
     HRESULT ResolveTable(const std::wstring& strTable, std::wstring* pstrSchema,
                          std::wstring* pstrName, CAdoError* pError);
     CAdoError Refused(const CSqlBridgeError& e) const;
+    // The foreign key a statement that failed on one breaks: it runs again with the check
+    // deferred, and is undone.
+    bool FindBrokenForeignKey(sqlite3_stmt* pStmt, CSqlForeignKeyFailure* pOut);
 
     sqlite3* m_pDb = nullptr;
     std::wstring m_strCatalog;
     // When the statement now waiting for another connection's lock was first refused.
     std::chrono::steady_clock::time_point m_busySince;
     CSqlSession m_session;
+    bool m_bXactAbort = false; // SET XACT_ABORT ON: any run-time error ends batch and transaction
     std::unique_ptr<CSqlServerBridge> m_pBridge;
     CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
 };

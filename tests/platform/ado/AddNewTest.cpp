@@ -88,7 +88,9 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"qty")->PutValue(_variant_t(1));
     AdoRaised r;
     EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
-    EXPECT_EQ(L"NOT NULL constraint failed: f.name", r.description);
+    EXPECT_EQ(L"Cannot insert the value NULL into column 'name', table 'main.dbo.f'; column does "
+              L"not allow nulls. INSERT fails.",
+              r.description);
     EXPECT_EQ(0, Count());
 
     pRs->AddNew();
@@ -98,7 +100,9 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"name")->PutValue(L"x");
     pFields->GetItem(L"qty")->PutValue(_variant_t(2));
     EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
-    EXPECT_EQ(L"UNIQUE constraint failed: f.name", r.description);
+    EXPECT_EQ(L"Violation of UNIQUE KEY constraint 'UQ__f__92CCD75E2B745973'. Cannot insert "
+              L"duplicate key in object 'dbo.f'.",
+              r.description);
     EXPECT_EQ(1, Count());
     EXPECT_EQ(7, Query(L"SELECT qty FROM f")->GetFields()->GetItem(0)->GetValue().lVal);
 
@@ -107,6 +111,18 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"name")->PutValue(L"y");
     pRs->Update();
     EXPECT_EQ(2, Count());
+
+    // A row that refers to no row names the key it breaks.
+    Exec(L"CREATE TABLE g(id integer PRIMARY KEY, f int REFERENCES f (id))");
+    _RecordsetPtr pChild = OpenTable(adLockOptimistic, adCmdTable, L"g");
+    pChild->AddNew();
+    pChild->GetFields()->GetItem(L"f")->PutValue(_variant_t(99));
+    EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pChild->Update(); })).hr);
+    EXPECT_EQ(
+        L"The INSERT statement conflicted with the FOREIGN KEY constraint \"FK__g__f__324406ED\". "
+        L"The conflict occurred in database \"main\", table \"dbo.f\", column 'id'.",
+        r.description);
+    EXPECT_EQ(0, Query(L"SELECT count(*) FROM g")->GetFields()->GetItem(0)->GetValue().lVal);
 }
 
 TEST_F(AddNewTest, AddingNeedsAnUpdatableTable) {
@@ -158,9 +174,9 @@ TEST_F(AddNewTest, ChunksReadBackExactlyWhileAddingAndAfterUpdate) {
     pRs->Update();
     EXPECT_EQ(std::vector<BYTE>({1, 2, 3}),
               AdoBytesOf(Query(L"SELECT data FROM f WHERE name = 'replaced'")
-                          ->GetFields()
-                          ->GetItem(0)
-                          ->GetValue()));
+                             ->GetFields()
+                             ->GetItem(0)
+                             ->GetValue()));
 }
 
 TEST_F(AddNewTest, GetChunkGivesTheWholeValueOrPiecesInOrder) {

@@ -98,7 +98,9 @@ TEST_F(Command, ExecuteRunsItsTextOnTheOpenConnection) {
     AdoRaised r = AdoCatch([&] { pCmd->Execute(nullptr, nullptr, adCmdUnknown); });
     EXPECT_EQ(DB_E_INTEGRITYVIOLATION, r.hr);
     EXPECT_EQ(L"SQLite", r.source);
-    EXPECT_EQ(L"UNIQUE constraint failed: t.a", r.description);
+    EXPECT_EQ(L"Violation of UNIQUE KEY constraint 'UQ__t__14E0E74B1E794C6D'. Cannot insert "
+              L"duplicate key in object 'dbo.t'. The duplicate key value is (10).",
+              r.description);
 
     // A closed connection is no connection; reopened, it serves the command again.
     pConn->Close();

@@ -200,13 +200,18 @@ TEST_F(Connection, FailedStatementsReportTheDatabaseText) {
         {L"SELEC nonsense", DB_E_ERRORSINCOMMAND, L"near \"SELEC\": syntax error"},
         {L"SELECT * FROM missing", DB_E_ERRORSINCOMMAND, L"no such table: missing"},
         {L"INSERT INTO t VALUES (1, NULL)", DB_E_INTEGRITYVIOLATION,
-         L"NOT NULL constraint failed: t.name"},
-        // The batch stops at the failing statement; what ran before it stays.
+         L"Cannot insert the value NULL into column 'name', table 'main.dbo.t'; column does not "
+         L"allow nulls. INSERT fails."},
+        // A violated constraint ends its statement only: the batch goes on, and fails with the
+        // first such error when it ends.
         {L"INSERT OR IGNORE INTO t VALUES (1, 'a'); INSERT INTO t VALUES (2, 'a'); INSERT INTO t "
          L"VALUES (3, 'c')",
-         DB_E_INTEGRITYVIOLATION, L"UNIQUE constraint failed: t.name"},
+         DB_E_INTEGRITYVIOLATION,
+         L"Violation of UNIQUE KEY constraint 'UQ__t__84F118907F020A5D'. Cannot insert duplicate "
+         L"key in object 'dbo.t'."},
         {L"INSERT INTO t VALUES (1, 'z')", DB_E_INTEGRITYVIOLATION,
-         L"UNIQUE constraint failed: t.id"},
+         L"Violation of PRIMARY KEY constraint 'PK__t__1792196CDCA8A574'. Cannot insert "
+         L"duplicate key in object 'dbo.t'. The duplicate key value is (1)."},
     };
     for (const auto& c : cases) {
         int nDummy = 0;
@@ -218,7 +223,7 @@ TEST_F(Connection, FailedStatementsReportTheDatabaseText) {
                   Of(AdoCatch([&] { pConn->Execute(c.pszSql, nullptr, adCmdText); })));
         EXPECT_TRUE(AdoNoErrorInfoLeft());
     }
-    EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"1", L"a"}}),
+    EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"1", L"a"}, {L"3", L"c"}}),
               AdoReadRows(pConn->Execute(L"SELECT * FROM t", nullptr, adCmdText)));
     EXPECT_EQ(1u, ComRefCount(pConn));
 }

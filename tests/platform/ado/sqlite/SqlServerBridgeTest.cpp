@@ -373,7 +373,9 @@ TEST(SqlServerBridge, WritesTablesWithSqlServersRules) {
          L"[PRIMARY]",
          L"CREATE INDEX IX ON \"T\" (a DESC) WHERE a > 0"},
         {L"DROP INDEX T.IX; DROP INDEX IX ON db.dbo.T; DROP TABLE IF EXISTS a, dbo.b",
-         L"DROP INDEX \"IX\"; DROP INDEX \"IX\"; DROP TABLE IF EXISTS a; DROP TABLE IF EXISTS [b]"},
+         L"DROP INDEX \"IX\"; DROP INDEX IF EXISTS \"zqk_unique_null:IX\"; DROP INDEX \"IX\"; DROP "
+         L"INDEX IF EXISTS \"zqk_unique_null:IX\"; DROP TABLE IF EXISTS a; DROP TABLE IF EXISTS "
+         L"[b]"},
         {L"INSERT INTO T VALUES (N'x', '5')",
          L"INSERT INTO T (\"Name\", \"Qty\") VALUES ('x', zqk_convert('5', 'int'))"},
     });

@@ -203,7 +203,9 @@ TEST_F(SqlServerScript, AlterTableInSqlServersForms) {
              L"TABLE_NAME = 'A' AND COLUMN_NAME = 'Name'",
              {{L"Name", L"nvarchar", L"NO"}}},
             {L"ALTER TABLE A ADD CONSTRAINT [CK_A_Flag] CHECK ([Flag] >= 0)"},
-            Fails(L"UPDATE A SET Flag = -1", L"CHECK constraint failed: CK_A_Flag"),
+            Fails(L"UPDATE A SET Flag = -1",
+                  L"The UPDATE statement conflicted with the CHECK constraint \"CK_A_Flag\". The "
+                  L"conflict occurred in database \"Shop\", table \"dbo.A\", column 'Flag'."),
             {L"ALTER TABLE A DROP CONSTRAINT [CK_A_Flag]"},
             {L"UPDATE A SET Flag = -1 WHERE ID = 1"},
             {L"ALTER TABLE A DROP COLUMN [Note], [Flag]"},

@@ -12,22 +12,32 @@ TEST_F(SqlServerScript, KeysRefuseNullAndDuplicates) {
             {L"CREATE TABLE Pair (A int NOT NULL, B char(2) NOT NULL, CONSTRAINT "
              L"[PK_Pair] PRIMARY KEY CLUSTERED ([A] ASC, [B] DESC))"},
             Fails(L"INSERT INTO Customer (ID, Name) VALUES (NULL, 'x')",
-                  L"NOT NULL constraint failed: Customer.ID"),
-            Fails(L"INSERT INTO Region VALUES (NULL)", L"NOT NULL constraint failed: Region.Code"),
+                  L"Cannot insert the value NULL into column 'ID', table 'Shop.dbo.Customer'; "
+                  L"column does not allow nulls. INSERT fails."),
+            Fails(L"INSERT INTO Region VALUES (NULL)",
+                  L"Cannot insert the value NULL into column 'Code', table 'Shop.dbo.Region'; "
+                  L"column does not allow nulls. INSERT fails."),
             {L"INSERT INTO Region VALUES ('north')"},
             // The default collation makes 'NORTH ' the same key.
             Fails(L"INSERT INTO Region VALUES ('NORTH ')",
-                  L"UNIQUE constraint failed: Region.Code"),
+                  L"Violation of PRIMARY KEY constraint 'PK__Region__7F636CE04B995C6E'. Cannot "
+                  L"insert duplicate key in object 'dbo.Region'. The duplicate key value is "
+                  L"(NORTH )."),
             {L"INSERT INTO Pair VALUES (1, 'a'); INSERT INTO Pair VALUES (1, 'b')"},
             // UNIQUE takes one NULL at most, and compares as the collation does.
             {L"CREATE TABLE Mail (Box int UNIQUE, Addr varchar(20), CONSTRAINT [UQ_Addr] "
              L"UNIQUE NONCLUSTERED ([Addr]))"},
             {L"INSERT INTO Mail VALUES (NULL, 'a@x'); INSERT INTO Mail VALUES (1, NULL)"},
             Fails(L"INSERT INTO Mail VALUES (NULL, 'b@x')",
-                  L"UNIQUE constraint failed: index 'zqk_unique_null:Mail.Box'"),
+                  L"Violation of UNIQUE KEY constraint 'UQ__Mail__CFA15A21B0E42E14'. Cannot "
+                  L"insert duplicate key in object 'dbo.Mail'. The duplicate key value is "
+                  L"(<NULL>)."),
             Fails(L"INSERT INTO Mail VALUES (2, NULL)",
-                  L"UNIQUE constraint failed: index 'zqk_unique_null:Mail.Addr'"),
-            Fails(L"INSERT INTO Mail VALUES (3, 'A@X')", L"UNIQUE constraint failed: Mail.Addr"),
+                  L"Violation of UNIQUE KEY constraint 'UQ_Addr'. Cannot insert duplicate key in "
+                  L"object 'dbo.Mail'. The duplicate key value is (<NULL>)."),
+            Fails(L"INSERT INTO Mail VALUES (3, 'A@X')",
+                  L"Violation of UNIQUE KEY constraint 'UQ_Addr'. Cannot insert duplicate key in "
+                  L"object 'dbo.Mail'. The duplicate key value is (A@X)."),
             {L"SELECT name, isnullable FROM syscolumns WHERE id = OBJECT_ID('Region') UNION "
              L"ALL SELECT name, isnullable FROM syscolumns WHERE id = OBJECT_ID('Pair')",
              {{L"Code", L"0"}, {L"A", L"0"}, {L"B", L"0"}}},
