@@ -5,10 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
 #include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerDates.h"
 #include "platform/ado/sqlite/SqlServerOperators.h"
+#include "platform/ado/sqlite/SqlServerStrings.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
 
@@ -374,7 +376,9 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         {"zqk_error", 0, &ErrorFn, true},
         {"zqk_trancount", 0, &TranCountFn, true},
     };
-    if (SqlRegisterConvert(pDb) != SQLITE_OK || SqlRegisterDates(pDb) != SQLITE_OK)
+    if (SqlRegisterConvert(pDb) != SQLITE_OK || SqlRegisterDates(pDb) != SQLITE_OK ||
+        SqlRegisterArithmetic(pDb) != SQLITE_OK || SqlRegisterStrings(pDb) != SQLITE_OK ||
+        SqlRegisterFormat(pDb) != SQLITE_OK)
         return SQLITE_ERROR;
     for (const auto& f : functions) {
         int rc = sqlite3_create_function_v2(

@@ -2,7 +2,9 @@
 // helpers, LIKE with its character sets, UPPER and LOWER for all letters, LEFT, RIGHT (which the
 // bridge writes as zqk_left and zqk_right: SQLite reads those words as joins), CHARINDEX and
 // REPLACE under the default collation, SPACE, REPLICATE, @@IDENTITY and SCOPE_IDENTITY(),
-// @@ROWCOUNT, @@TRANCOUNT, @@ERROR.
+// @@ROWCOUNT, @@TRANCOUNT, @@ERROR; with them the conversions, dates, exact quotients and the
+// further string functions of SqlServerConvert.h, SqlServerDates.h, SqlServerArithmetic.h and
+// SqlServerStrings.h.
 #pragma once
 
 #include <sqlite3.h>

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
+
 const wchar_t kSqlAddFunction[] = L"zqk_add";
 const wchar_t kSqlSubtractFunction[] = L"zqk_subtract";
 const wchar_t kSqlDivisorFunction[] = L"zqk_divisor";
@@ -17,6 +19,7 @@ struct Item {
     CSqlTokens tokens;
     bool bGroup = false;
     bool bCase = false;
+    size_t nFrom = 0, nTo = 0; // the source tokens it stands for
     const CSqlToken& First() const { return tokens.front(); }
 };
 
@@ -109,13 +112,14 @@ size_t Closing(const CSqlTokens& in, size_t i, size_t nEnd, bool bCase) {
 
 class Rewriter {
 public:
-    explicit Rewriter(const CSqlTokens& in) : m_in(in) {}
+    Rewriter(const CSqlTokens& in, const CSqlNameTypes& names) : m_in(in), m_names(names) {}
     bool m_bChanged = false;
 
     CSqlTokens Level(size_t lo, size_t hi) {
         std::vector<Item> items;
         for (size_t i = lo; i < hi;) {
             Item it;
+            it.nFrom = i;
             const CSqlToken& t = m_in[i];
             bool bParen = SqlIsPunct(t, L"("), bCase = SqlIs(t, L"CASE");
             size_t j = bParen || bCase ? Closing(m_in, i, hi, bCase) : hi;
@@ -131,6 +135,7 @@ public:
                 it.tokens.push_back(t);
                 ++i;
             }
+            it.nTo = i;
             items.push_back(std::move(it));
         }
         CSqlTokens out;
@@ -273,6 +278,26 @@ private:
         return false;
     }
 
+    // Whether term[0, nOperator) divided by d (or its remainder) is no integer's: then
+    // m_division is the result's type. A side of unknown type counts as an int.
+    bool Fractional(const std::vector<const Item*>& term, size_t nOperator,
+                    const std::vector<const Item*>& d) {
+        if (d.empty() || nOperator == 0)
+            return false;
+        CSqlNumericType a =
+            SqlExpressionType(m_in, term[0]->nFrom, term[nOperator]->nFrom, m_names);
+        CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
+        if (!a.Fractional() && !b.Fractional())
+            return false;
+        CSqlNumericType nInt;
+        nInt.nKind = CSqlNumericType::kInteger;
+        nInt.nPrec = 10;
+        m_division = SqlNumericResult(term[nOperator]->First().strText[0],
+                                      a.nKind == CSqlNumericType::kUnknown ? nInt : a,
+                                      b.nKind == CSqlNumericType::kUnknown ? nInt : b);
+        return true;
+    }
+
     // A term with each divisor checked.
     CSqlTokens Term(const std::vector<const Item*>& term) {
         CSqlTokens out;
@@ -281,6 +306,7 @@ private:
             out.insert(out.end(), it.tokens.begin(), it.tokens.end());
             if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%")))
                 continue;
+            size_t nOperatorAt = out.size() - 1;
             // The divisor: signs, then one operand with its call, dotted parts and COLLATE.
             size_t j = i + 1;
             std::vector<const Item*> d;
@@ -309,7 +335,23 @@ private:
             for (; nBlank < d.size() && IsBlankItem(*d[nBlank]); ++nBlank)
                 out.insert(out.end(), d[nBlank]->tokens.begin(), d[nBlank]->tokens.end());
             d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(nBlank));
-            if (SafeDivisor(d)) {
+            if (Fractional(term, i, d)) {
+                // The quotient of decimals, money or floats, with SQL Server's result type.
+                m_bChanged = true;
+                CSqlTokens call{Synthetic(SqlTok::kWord, IsPunctItem(it, L"/")
+                                                             ? kSqlDivideFunction
+                                                             : kSqlModuloFunction),
+                                Synthetic(SqlTok::kPunct, L"(")};
+                call.insert(call.end(), out.begin(),
+                            out.begin() + static_cast<std::ptrdiff_t>(nOperatorAt));
+                call.push_back(Synthetic(SqlTok::kPunct, L","));
+                Append(&call, d);
+                call.push_back(Synthetic(SqlTok::kPunct, L","));
+                call.push_back(
+                    {SqlTok::kString, SqlQuoteString(m_division.Text()), std::wstring::npos});
+                call.push_back(Synthetic(SqlTok::kPunct, L")"));
+                out.swap(call);
+            } else if (SafeDivisor(d)) {
                 Append(&out, d);
             } else {
                 m_bChanged = true;
@@ -428,18 +470,21 @@ private:
     }
 
     const CSqlTokens& m_in;
+    const CSqlNameTypes& m_names;
+    CSqlNumericType m_division; // the type of the last quotient Fractional saw
 };
 
 } // namespace
 
-bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut) {
+bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                         const CSqlNameTypes& names, CSqlTokens* pOut) {
     bool bAny = false;
     for (size_t i = nBegin; i < nEnd && !bAny; ++i)
         bAny = SqlIsPunct(tokens[i], L"+") || SqlIsPunct(tokens[i], L"-") ||
                SqlIsPunct(tokens[i], L"/") || SqlIsPunct(tokens[i], L"%");
     if (!bAny)
         return false;
-    Rewriter r(tokens);
+    Rewriter r(tokens, names);
     CSqlTokens out = r.Level(nBegin, nEnd);
     if (!r.m_bChanged)
         return false;

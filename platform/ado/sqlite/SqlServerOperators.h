@@ -4,6 +4,7 @@
 // error, not NULL.
 #pragma once
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
 // The function names the rewritten operators call (registered on every connection).
@@ -12,5 +13,6 @@ extern const wchar_t kSqlSubtractFunction[]; // zqk_subtract(a, b): '-' likewise
 extern const wchar_t kSqlDivisorFunction[];  // zqk_divisor(b): b, or the divide-by-zero error
 
 // Rewrites tokens [nBegin, nEnd) into *pOut; false when nothing needed to change (then *pOut
-// is left alone).
-bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut);
+// is left alone). names types the columns and variables beside '/' and '%'.
+bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                         const CSqlNameTypes& names, CSqlTokens* pOut);

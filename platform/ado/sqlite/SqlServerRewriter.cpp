@@ -107,6 +107,7 @@ struct CLevel {
     bool bFrom = false;     // inside a FROM list
     bool bCompound = false; // UNION, EXCEPT or INTERSECT at this level
     bool bHasLimit = false;
+    std::wstring strClose; // written before the level's ")"
     std::wstring strLimit; // TOP n, written as LIMIT n where the level closes
     std::wstring strOffset;
 };
@@ -124,9 +125,10 @@ std::wstring BinaryLiteral(const std::wstring& s) {
 bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                            CSqlBridgeError* pError) {
     CSqlTokens rewritten;
-    if (!m_bOperatorsDone && SqlRewriteOperators(m_tokens, nBegin, nEnd, &rewritten)) {
+    if (!m_bOperatorsDone && SqlRewriteOperators(m_tokens, nBegin, nEnd, NameTypes(), &rewritten)) {
         CSqlRewriter inner(m_schema, rewritten);
         inner.m_bOperatorsDone = true;
+        inner.m_pScope = m_pScope;
         return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
     }
     const CSqlTokens& T = m_tokens;
@@ -211,6 +213,8 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 levels.pop_back();
                 if (!closeLevel(closing, pOut->size()))
                     return false;
+                if (!closing.strClose.empty())
+                    em.Emit(closing.strClose);
                 em.Emit(closing.bLen ? L"))" : L")");
             } else {
                 em.Emit(L")");
@@ -413,7 +417,8 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 em.Emit(s);
                 i = nClose;
             }
-        } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART")) &&
+        } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART") ||
+                    SqlIs(t, L"DATENAME")) &&
                    isAt(i + 1, L"(") && next(nAfter + 1) < nEnd &&
                    T[next(nAfter + 1)].nKind == SqlTok::kWord) {
             // The date part is a word SQL Server reads itself; SQLite gets it as text.
@@ -424,6 +429,13 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             i = nPart;
         } else if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && isAt(i + 1, L"(")) {
             em.Emit(L"zqk_" + SqlLower(t.strText)); // SQLite reads LEFT and RIGHT as joins
+        } else if (SqlIs(t, L"DATALENGTH") && isAt(i + 1, L"(")) {
+            // The bytes depend on the declared type, which SQLite's values do not keep.
+            em.Emit(L"zqk_datalength(");
+            CLevel nl;
+            nl.strClose = L", " + SqlQuoteString(ArgumentType(nAfter, nEnd));
+            levels.push_back(nl);
+            i = nAfter;
         } else if (SqlIs(t, L"ISNULL") && isAt(i + 1, L"(")) {
             em.Emit(L"ifnull");
         } else if (SqlIs(t, L"LEN") && isAt(i + 1, L"(")) {
@@ -555,6 +567,7 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
         type += L"(30)";
     CSqlRewriter sub(m_schema, T);
     sub.m_bOperatorsDone = true;
+    sub.m_pScope = m_pScope;
     std::wstring value, style;
     if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
         return false;

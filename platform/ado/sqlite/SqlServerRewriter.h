@@ -2,9 +2,14 @@
 // dialect into SQLite's: names, builtins, literals, operators, TOP and table hints.
 #pragma once
 
+#include <map>
 #include <string>
+#include <vector>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
+
+struct CSqlColumnDef;
 
 // A table or view name as SQLite knows it.
 struct CSqlObjectName {
@@ -23,7 +28,7 @@ enum class SqlRewriteScope {
 class CSqlRewriter {
 public:
     CSqlRewriter(CSqlServerSchema& schema, const CSqlTokens& tokens)
-        : m_schema(schema), m_tokens(tokens) {}
+        : m_schema(schema), m_tokens(tokens), m_pScope(&tokens) {}
 
     bool Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                  CSqlBridgeError* pError);
@@ -40,9 +45,22 @@ private:
     bool Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut, size_t* pnClose,
                     CSqlBridgeError* pError);
 
+    // The declared type ("nvarchar", "decimal(10,2)") of the one argument in the group that
+    // opens at nOpen: a literal, a conversion, a column or a variable; empty when unknown.
+    std::wstring ArgumentType(size_t nOpen, size_t nEnd);
+    // The types of the columns and variables the statement's batch names, read when first
+    // asked for.
+    CSqlNameTypes NameTypes();
+    // The columns of the tables the batch refers to, by name and alias, and the variables its
+    // DECLAREs give.
+    void ReadNameScope(std::vector<std::vector<CSqlColumnDef>>* pTables,
+                       std::map<std::wstring, size_t>* pByName,
+                       std::map<std::wstring, CSqlDeclaredType>* pVars);
+
     CSqlServerSchema& m_schema;
     const CSqlTokens& m_tokens;
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
+    const CSqlTokens* m_pScope;    // the batch's tokens, where its tables and variables are
 };
 
 // Resolves a database name for a name's first part; the error names the database.

@@ -1,0 +1,201 @@
+// The declared types of the columns and variables a statement names, read from the tables its
+// batch refers to and from the batch's DECLAREs.
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerTable.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+const wchar_t* const kNotAlias[] = {L"WHERE",  L"JOIN",   L"INNER",  L"LEFT",   L"RIGHT", L"FULL",
+                                    L"CROSS",  L"OUTER",  L"ON",     L"SET",    L"GROUP", L"ORDER",
+                                    L"HAVING", L"UNION",  L"WITH",   L"VALUES", L"AS",    L"LIMIT",
+                                    L"FROM",   L"SELECT", L"OUTPUT", L"EXCEPT", L"OPTION"};
+
+struct CNameScope {
+    bool bBuilt = false;
+    std::vector<std::vector<CSqlColumnDef>> tables;
+    std::map<std::wstring, size_t> byName;         // table names and aliases, lower case
+    std::map<std::wstring, CSqlDeclaredType> vars; // variables, lower case with their @
+};
+
+bool Same(const CSqlDeclaredType& a, const CSqlDeclaredType& b) {
+    return a.pRow == b.pRow && a.nPrec == b.nPrec && a.nScale == b.nScale &&
+           a.nLength == b.nLength && a.bMax == b.bMax;
+}
+
+} // namespace
+
+CSqlNameTypes CSqlRewriter::NameTypes() {
+    auto pScope = std::make_shared<CNameScope>();
+    return [this, pScope](const std::wstring& strQualifier, const std::wstring& strName,
+                          CSqlDeclaredType* pType) -> bool {
+        CNameScope& scope = *pScope;
+        if (!scope.bBuilt) {
+            scope.bBuilt = true;
+            ReadNameScope(&scope.tables, &scope.byName, &scope.vars);
+        }
+        if (strName[0] == L'@') {
+            auto it = scope.vars.find(SqlLower(strName));
+            if (it == scope.vars.end())
+                return false;
+            *pType = it->second;
+            return true;
+        }
+        std::vector<size_t> candidates;
+        if (!strQualifier.empty()) {
+            auto it = scope.byName.find(SqlLower(strQualifier));
+            if (it == scope.byName.end())
+                return false;
+            candidates.push_back(it->second);
+        } else {
+            for (size_t n = 0; n < scope.tables.size(); ++n)
+                candidates.push_back(n);
+        }
+        // A column name the tables disagree about has no type here.
+        bool bFound = false;
+        for (size_t n : candidates)
+            for (const CSqlColumnDef& col : scope.tables[n])
+                if (SqlLower(col.strName) == SqlLower(strName)) {
+                    if (bFound && !Same(*pType, col.type))
+                        return false;
+                    *pType = col.type;
+                    bFound = true;
+                }
+        return bFound;
+    };
+}
+
+void CSqlRewriter::ReadNameScope(std::vector<std::vector<CSqlColumnDef>>* pTables,
+                                 std::map<std::wstring, size_t>* pByName,
+                                 std::map<std::wstring, CSqlDeclaredType>* pVars) {
+    const CSqlTokens& T = *m_pScope;
+    CSqlRewriter names(m_schema, T);
+    size_t nEnd = T.size();
+    CSqlCursor c(T, 0, nEnd);
+    bool bList = false; // in a FROM list, where "," brings another table
+    while (!c.AtEnd()) {
+        const CSqlToken& t = c.Peek();
+        if (SqlIs(t, L"DECLARE")) {
+            // DECLARE @a [AS] type [= value], ...
+            c.Advance();
+            while (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && c.Peek().strText[0] == L'@') {
+                std::wstring var = SqlLower(c.Peek().strText);
+                c.Advance();
+                c.Accept(L"AS");
+                if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
+                    break;
+                std::wstring type = SqlNameOf(c.Peek());
+                c.Advance();
+                if (c.IsPunct(L"(")) {
+                    size_t nOpen = c.Pos();
+                    c.SkipGroup();
+                    for (size_t k = nOpen; k < c.Pos(); ++k)
+                        if (!SqlIsBlank(T[k]))
+                            type += T[k].strText;
+                }
+                (*pVars)[var] = SqlServerParseType(type);
+                while (!c.AtEnd() && !c.IsPunct(L",") && !c.IsPunct(L";") &&
+                       !(c.Peek().nKind == SqlTok::kWord && !SqlIs(c.Peek(), L"NULL") &&
+                         c.Peek().strText[0] != L'@' && SqlIsOneOf(c.Peek(), kNotAlias)))
+                    c.Step();
+                if (!c.AcceptPunct(L","))
+                    break;
+            }
+            continue;
+        }
+        bool bTable =
+            SqlIsOneOf(t, {L"FROM", L"JOIN", L"UPDATE", L"INTO"}) || (bList && SqlIsPunct(t, L","));
+        if (SqlIs(t, L"FROM"))
+            bList = true;
+        else if (SqlIsOneOf(t, kNotAlias) || SqlIsPunct(t, L"(") || SqlIsPunct(t, L")"))
+            bList = false;
+        c.Advance();
+        if (!bTable || c.AtEnd() || !SqlIsNamePart(c.Peek()))
+            continue;
+        CSqlObjectName name;
+        size_t nNext = 0;
+        CSqlBridgeError ignored;
+        if (!names.ObjectName(c.Pos(), nEnd, &name, &nNext, &ignored))
+            continue;
+        c.Seek(nNext);
+        std::wstring strStored, strSql;
+        CSqlTokens defTokens;
+        if (!m_schema.TableSql(name.strSchema, name.strName, &strStored, &strSql) ||
+            !SqlTokenize(strSql, &defTokens))
+            continue;
+        CSqlCursor d(defTokens, 0, defTokens.size());
+        d.Accept(L"CREATE");
+        d.Accept(L"TEMP") || d.Accept(L"TEMPORARY");
+        CSqlTableDef def;
+        bool bUnderstood = false;
+        CSqlTableReader reader(m_schema, defTokens);
+        if (!d.Accept(L"TABLE") ||
+            !reader.Read(d.Pos(), defTokens.size(), &def, &bUnderstood, &ignored) || !bUnderstood)
+            continue;
+        size_t nTable = pTables->size();
+        pTables->push_back(def.columns);
+        (*pByName)[SqlLower(strStored)] = nTable;
+        // [AS] alias
+        bool bAs = c.Accept(L"AS");
+        if (!c.AtEnd() && SqlIsNamePart(c.Peek()) && (bAs || !SqlIsOneOf(c.Peek(), kNotAlias))) {
+            (*pByName)[SqlLower(SqlNameOf(c.Peek()))] = nTable;
+            c.Advance();
+        }
+    }
+}
+
+std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
+    const CSqlTokens& T = m_tokens;
+    CSqlCursor c(T, nOpen, nEnd);
+    if (!c.SkipGroup())
+        return std::wstring();
+    size_t nClose = c.Pos() - 1;
+    while (nClose > nOpen && !SqlIsPunct(T[nClose], L")"))
+        --nClose;
+    std::vector<size_t> sig;
+    for (size_t k = nOpen + 1; k < nClose; ++k)
+        if (!SqlIsBlank(T[k]))
+            sig.push_back(k);
+    if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kNString)
+        return L"nvarchar";
+    if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kString)
+        return L"varchar";
+    if (sig.size() >= 2 && (SqlIs(T[sig[0]], L"CAST") || SqlIs(T[sig[0]], L"CONVERT"))) {
+        // CAST(x AS type) or CONVERT(type, x ...): the type's tokens at the group's level
+        bool bCast = SqlIs(T[sig[0]], L"CAST"), bType = !bCast;
+        std::wstring type;
+        int nDepth = 0;
+        for (size_t k = sig[1]; k < nClose; ++k) {
+            nDepth += SqlIsPunct(T[k], L"(") ? 1 : SqlIsPunct(T[k], L")") ? -1 : 0;
+            if (nDepth == 0)
+                break; // the group's own ")"
+            if (k == sig[1] || SqlIsBlank(T[k]))
+                continue;
+            if (nDepth == 1 && (bCast ? SqlIs(T[k], L"AS") : SqlIsPunct(T[k], L","))) {
+                if (!bCast)
+                    break;
+                bType = true;
+                continue;
+            }
+            if (bType)
+                type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
+        }
+        return type;
+    }
+    // name, qualifier.name or @variable
+    bool bName = !sig.empty() && (sig.size() == 1 || sig.size() == 3) && SqlIsNamePart(T[sig[0]]);
+    if (bName && sig.size() == 3)
+        bName = SqlIsPunct(T[sig[1]], L".") && SqlIsNamePart(T[sig[2]]);
+    CSqlDeclaredType type;
+    if (!bName || !NameTypes()(sig.size() == 3 ? SqlNameOf(T[sig[0]]) : std::wstring(),
+                               SqlNameOf(T[sig.back()]), &type))
+        return std::wstring();
+    std::wstring name = WinUtf8ToWide(type.pRow->pszName);
+    if (type.pRow->nAdoType == adNumeric)
+        name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";
+    return name;
+}

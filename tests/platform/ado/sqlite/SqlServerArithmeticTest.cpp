@@ -1,0 +1,79 @@
+// Arithmetic on exact numbers as SQL Server does it: the result types of its precision and
+// scale rules, and quotients of decimals, money and integers through the embedded provider.
+#include "SqlServerScriptSupport.h"
+
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
+
+namespace {
+
+std::wstring ResultOf(wchar_t chOp, const wchar_t* pszA, const wchar_t* pszB) {
+    auto typeOf = [](const wchar_t* p) {
+        return p[0] >= L'0' && p[0] <= L'9' ? CSqlNumericType::OfLiteral(p)
+                                            : CSqlNumericType::Of(SqlServerParseType(p));
+    };
+    return SqlNumericResult(chOp, typeOf(pszA), typeOf(pszB)).Text();
+}
+
+} // namespace
+
+TEST(SqlServerArithmetic, ResultTypesFollowPrecisionAndScaleRules) {
+    // Literals: digits as written, leading zeros aside; an exponent makes a float.
+    EXPECT_EQ(L"decimal(3,2)", CSqlNumericType::OfLiteral(L"2.50").Text());
+    EXPECT_EQ(L"decimal(2,1)", CSqlNumericType::OfLiteral(L"01.0").Text());
+    EXPECT_EQ(L"decimal(1,1)", CSqlNumericType::OfLiteral(L"0.5").Text());
+    EXPECT_EQ(L"float", CSqlNumericType::OfLiteral(L"1e3").Text());
+    EXPECT_EQ(CSqlNumericType::kInteger, CSqlNumericType::OfLiteral(L"42").nKind);
+    EXPECT_EQ(2, CSqlNumericType::OfLiteral(L"42").nPrec);
+    // Division: scale max(6, s1 + p2 + 1); an int column counts ten digits, a literal its own.
+    EXPECT_EQ(L"decimal(21,13)", ResultOf(L'/', L"decimal(10,2)", L"int"));
+    EXPECT_EQ(L"decimal(8,6)", ResultOf(L'/', L"1", L"3.0"));
+    EXPECT_EQ(L"decimal(7,6)", ResultOf(L'/', L"1.0", L"3"));
+    EXPECT_EQ(L"decimal(17,10)", ResultOf(L'/', L"1.0", L"decimal(8,6)"));
+    // Beyond 38 digits a large integral part leaves six decimals, a small one keeps more.
+    EXPECT_EQ(L"decimal(38,6)", ResultOf(L'/', L"decimal(38,10)", L"decimal(38,10)"));
+    EXPECT_EQ(L"decimal(38,18)", ResultOf(L'/', L"decimal(20,2)", L"decimal(20,2)"));
+    EXPECT_EQ(L"decimal(11,4)", ResultOf(L'*', L"decimal(5,2)", L"decimal(5,2)"));
+    EXPECT_EQ(L"decimal(8,3)", ResultOf(L'+', L"decimal(5,2)", L"decimal(7,3)"));
+    EXPECT_EQ(L"decimal(5,2)", ResultOf(L'%', L"decimal(5,2)", L"int"));
+    // Precedence: float over decimal over money over the integers.
+    EXPECT_EQ(L"money", ResultOf(L'/', L"money", L"int"));
+    EXPECT_EQ(L"money", ResultOf(L'*', L"smallmoney", L"money"));
+    EXPECT_EQ(L"decimal(27,10)", ResultOf(L'/', L"money", L"decimal(5,2)"));
+    EXPECT_EQ(L"float", ResultOf(L'/', L"decimal(5,2)", L"real"));
+    EXPECT_EQ(L"bigint", ResultOf(L'/', L"int", L"smallint"));
+    EXPECT_EQ(L"", ResultOf(L'/', L"varchar(5)", L"int"));
+}
+
+TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE Acct (Id int, Price decimal(10,2), Qty int, Fee money, Rate float, "
+             L"Whole numeric(8,0))"},
+            {L"INSERT INTO Acct VALUES (1, 10, 4, 10, 2.5, 9), (2, 7.5, -2, 1, 0.5, -9)"},
+            // Whole numbers in decimal and money columns are stored as integers by SQLite.
+            {L"SELECT Price / Qty, Price / 3, Fee / 3, Whole / 2, Qty / 3, Rate / 2 FROM Acct "
+             L"WHERE Id = 1",
+             {{L"2.5", L"3.333333", L"3.3333", L"4.5", L"1", L"1.25"}}},
+            // int / int truncates toward zero; the scale of a quotient cuts, it does not round.
+            {L"SELECT 7 / 2, -7 / 2, 7 / -2, -7 % 2, 1.0 / 3, 2.0 / 3, 10 / 4.0",
+             {{L"3", L"-3", L"-3", L"-1", L"0.333333", L"0.666666", L"2.5"}}},
+            {L"SELECT CAST(10 AS decimal(10,2)) / 4, CONVERT(money, 10) / 4, "
+             L"CAST(10 AS numeric(5)) / 4, CAST(10 AS int) / 4, (Price * 2) / 8 FROM Acct "
+             L"WHERE Id = 1",
+             {{L"2.5", L"2.5", L"2.5", L"2", L"2.5"}}},
+            // Qualified by aliases or by the table; remainders of decimals keep their fraction.
+            {L"SELECT a.Price / a.Qty, Acct.Whole / 4, a.Price % 4, -a.Whole % 4 FROM Acct a "
+             L"JOIN Acct ON Acct.Id = a.Id WHERE a.Id = 2",
+             {{L"-3.75", L"-2.25", L"3.5", L"1"}}},
+            {L"DECLARE @d decimal(10,0) = 10, @m money = 5; SELECT @d / 4, @m / 2",
+             {{L"2.5", L"2.5"}}},
+            {L"SELECT Price / NULL, NULL / Price FROM Acct WHERE Id = 1", {{L"NULL", L"NULL"}}},
+            Fails(L"SELECT Price / 0 FROM Acct", L"Divide by zero error encountered."),
+            Fails(L"SELECT Price % (Qty - 4) FROM Acct WHERE Id = 1",
+                  L"Divide by zero error encountered."),
+            // Written back to a column, the quotient rounds to the column's scale.
+            {L"UPDATE Acct SET Price = Price / 3 WHERE Id = 1"},
+            {L"SELECT Price FROM Acct WHERE Id = 1", {{L"3.33"}}},
+        });
+}
