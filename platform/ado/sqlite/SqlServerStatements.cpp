@@ -192,6 +192,8 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
         return Insert(c, pOut, pError);
     if (c.IsWord(L"UPDATE"))
         return Update(c, pOut, pError);
+    if (c.IsWord(L"DELETE"))
+        return Delete(c, pOut, pError);
     if (c.Accept(L"SET")) {
         if (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && c.Peek().strText[0] == L'@' &&
             c.Peek().strText.compare(0, 2, L"@@") != 0)

@@ -46,6 +46,17 @@ private:
     bool Truncate(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Insert(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Update(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // DELETE [FROM] target FROM table-list [WHERE ...]: the target is one of the list's tables
+    // (by alias or name) or joins it; SQLite deletes the target's rows the list's query finds.
+    bool Delete(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // The tables of a FROM list in [nBegin, nEnd) (after FROM): each name with its alias.
+    struct CFromTable {
+        CSqlObjectName name;
+        std::wstring strWritten; // the name's last part, as the list writes it
+        std::wstring strAlias;
+    };
+    bool FromTables(size_t nBegin, size_t nEnd, std::vector<CFromTable>* pTables,
+                    CSqlBridgeError* pError);
     // INSERT's VALUES rows, each value converted to its target column's type; false when the
     // rows are not plain value lists (then they are rewritten as they stand).
     bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,

@@ -212,3 +212,46 @@ TEST_F(SqlServerScript, AlterTableInSqlServersForms) {
             {L"INSERT INTO A (Name) VALUES ('four'); SELECT SCOPE_IDENTITY()", {{L"4"}}},
         });
 }
+
+TEST_F(SqlServerScript, DeleteWithJoinsRemovesExactlyTheJoinedRows) {
+    const wchar_t kSetUp[] =
+        L"DELETE FROM T; DELETE FROM U; INSERT INTO T VALUES (1, 'a'), (2, 'b'), (3, 'c'), "
+        L"(4, 'd'); INSERT INTO U VALUES (1, 'x'), (2, 'y'), (3, 'x')";
+    const Rows kAll{{L"1"}, {L"2"}, {L"3"}, {L"4"}};
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE T (Id int PRIMARY KEY, Name varchar(10)); CREATE TABLE U (Id int, "
+             L"Tag varchar(10))"},
+            {kSetUp},
+            {L"DELETE T FROM T JOIN U ON T.Id = U.Id WHERE U.Tag = 'x'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"2"}, {L"4"}}},
+            {L"SELECT @@ROWCOUNT", {{L"2"}}},
+            {kSetUp},
+            {L"DELETE FROM T FROM T INNER JOIN U ON T.Id = U.Id WHERE U.Tag = 'y'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"3"}, {L"4"}}},
+            {kSetUp},
+            // By alias; the other table's alias is not the target.
+            {L"DELETE a FROM dbo.T AS a JOIN U b WITH (NOLOCK) ON a.Id = b.Id WHERE b.Tag = 'x' "
+             L"AND a.Name <> 'c'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"2"}, {L"3"}, {L"4"}}},
+            {kSetUp},
+            // Rows without a partner.
+            {L"DELETE t1 FROM T t1 LEFT JOIN U u1 ON u1.Id = t1.Id WHERE u1.Id IS NULL"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"2"}, {L"3"}}},
+            {kSetUp},
+            // A target outside the list joins it, as in SQL Server's older form.
+            {L"DELETE FROM T FROM U WHERE T.Id = U.Id AND U.Tag = 'y'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"3"}, {L"4"}}},
+            {kSetUp},
+            // A join that finds nothing deletes nothing; plain DELETEs are untouched.
+            {L"DELETE T FROM T JOIN U ON T.Id = U.Id WHERE U.Tag = 'none'"},
+            {L"SELECT Id FROM T ORDER BY Id", kAll},
+            {L"DELETE T WHERE Id = 4; DELETE FROM T WHERE Id = 3"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"2"}}},
+            {L"CREATE TABLE K (Id int PRIMARY KEY) WITHOUT ROWID"},
+            Fails(L"DELETE K FROM K JOIN U ON K.Id = U.Id",
+                  L"DELETE with a FROM list on a table WITHOUT ROWID is not supported by the "
+                  L"embedded database."),
+        });
+}
