@@ -2,6 +2,7 @@
 // INTO.
 #include <cwctype>
 
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 namespace {
@@ -13,15 +14,38 @@ bool IsIdentity(const CSqlTableDef& def, const std::wstring& strColumn) {
 
 // A value written to a column, converted to the column's type as SQL Server converts it:
 // text to numbers and dates (or SQL Server's conversion error), numbers rounded to a decimal's
-// scale or cut to an integer. Strings are left for the column's length rule to refuse.
+// scale or cut to an integer. Strings are left for the column's length rule to refuse; those
+// for char(n) and nchar(n) are padded with blanks to n, as SQL Server stores them.
 std::wstring Converted(const CSqlColumnDef* pColumn, const std::wstring& strValue) {
     if (pColumn == nullptr || !pColumn->bServerType || pColumn->bComputed)
         return strValue;
+    if (SqlIsFixedChar(pColumn->type))
+        return L"zqk_pad(" + strValue + L", " + std::to_wstring(pColumn->type.nLength) + L")";
     SqlTypeClass n = pColumn->type.pRow->nClass;
     if (n != SqlTypeClass::kInteger && n != SqlTypeClass::kBit && n != SqlTypeClass::kExact &&
         n != SqlTypeClass::kFloat && n != SqlTypeClass::kDate)
         return strValue;
     return L"zqk_convert(" + strValue + L", " + SqlQuoteString(pColumn->strTypeText) + L")";
+}
+
+// INSERT ... SELECT into char(n) columns: the query's rows become a WITH table, so that the
+// values for those columns can be padded. *pstrPrefix gets the WITH; the query is returned.
+std::wstring PaddedRows(const std::vector<const CSqlColumnDef*>& targets,
+                        const std::wstring& strQuery, std::wstring* pstrPrefix) {
+    bool bAny = false;
+    for (const CSqlColumnDef* p : targets)
+        bAny = bAny || (p && p->bServerType && SqlIsFixedChar(p->type));
+    if (!bAny)
+        return strQuery;
+    std::wstring names, select;
+    for (size_t n = 0; n < targets.size(); ++n) {
+        std::wstring c = L"zqk_c" + std::to_wstring(n);
+        names += (n ? L", " : L"") + c;
+        bool bPad = targets[n] && SqlIsFixedChar(targets[n]->type);
+        select += (n ? L", " : L"") + (bPad ? Converted(targets[n], c) : c);
+    }
+    *pstrPrefix = L"WITH zqk_rows(" + names + L") AS (" + strQuery + L") ";
+    return L"SELECT " + select + L" FROM zqk_rows";
 }
 
 } // namespace
@@ -168,6 +192,7 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
                 if (!col.bComputed && !(col.bIdentity && !list.empty()))
                     targets.push_back(&col);
     }
+    std::wstring prefix; // a WITH the rows come from
     CSqlCursor values(m_t, nRest, m_nEnd);
     CSqlBridgeError valuesError;
     if (!(pDef && values.IsWord(L"VALUES") && Values(values, targets, &rest, &valuesError))) {
@@ -177,8 +202,10 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
         }
         if (!Rewrite(nRest, m_nEnd, &rest, pError))
             return false;
+        if (pDef && values.IsWord(L"SELECT"))
+            rest = PaddedRows(targets, rest, &prefix);
     }
-    pOut->statements.push_back(L"INSERT INTO " + name.strSql +
+    pOut->statements.push_back(prefix + L"INSERT INTO " + name.strSql +
                                (bList ? L" (" + list + L") " : L" ") + rest + returning);
     return true;
 }

@@ -268,3 +268,34 @@ TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
             Fails(L"SELECT DATEDIFF(day, 'soon', At) FROM D", kNotADate),
         });
 }
+
+TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE C (Code char(5) PRIMARY KEY, Name nchar(4), V varchar(5))"},
+            {L"INSERT INTO C VALUES ('ab', N'中', 'ab')"},
+            {L"SELECT Code, Name, V FROM C", {{L"ab   ", L"中   ", L"ab"}}},
+            // LEN leaves trailing blanks out, DATALENGTH counts them; comparisons ignore them.
+            {L"SELECT LEN(Code), DATALENGTH(Code), LEN(Name), DATALENGTH(Name), DATALENGTH(V), "
+             L"'[' + Code + ']' FROM C WHERE Code = 'AB'",
+             {{L"2", L"5", L"1", L"8", L"2", L"[ab   ]"}}},
+            Fails(L"INSERT INTO C (Code) VALUES ('ab ')", L"UNIQUE constraint failed: C.Code"),
+            Fails(L"INSERT INTO C (Code) VALUES ('toolong')",
+                  L"String or binary data would be truncated."),
+            {L"UPDATE C SET Code = 'x', Name = NULL WHERE V = 'ab'"},
+            {L"INSERT INTO C (Code, Name, V) SELECT 'cd', N'名字', 'cd' UNION ALL SELECT 'e', "
+             L"N'f', NULL"},
+            {L"INSERT INTO C (Code) VALUES (7)"},
+            {L"SELECT Code, Name FROM C ORDER BY Code",
+             {{L"7    ", L"NULL"},
+              {L"cd   ", L"名字  "},
+              {L"e    ", L"f   "},
+              {L"x    ", L"NULL"}}},
+            {L"SELECT '[' + CAST('ab' AS char(4)) + ']', '[' + CAST(N'a' AS nchar(3)) + ']', "
+             L"'[' + CAST('ab' AS varchar(4)) + ']', '[' + CONVERT(char(2), 'abc') + ']'",
+             {{L"[ab  ]", L"[a  ]", L"[ab]", L"[ab]"}}},
+            {L"DECLARE @c char(3) = 'a'; SELECT '[' + @c + ']', DATALENGTH(@c)",
+             {{L"[a  ]", L"3"}}},
+        });
+}
