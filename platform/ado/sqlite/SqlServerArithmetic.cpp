@@ -258,9 +258,14 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             SqlIs(name, L"CAST") ? typeText(nAs + 1, nClose) : typeText(nOpen + 1, nComma);
         return s.empty() ? CSqlNumericType() : CSqlNumericType::Of(SqlServerParseType(s));
     }
-    // Functions whose result has their first argument's type.
-    if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE"}))
-        return CTyper(m_t, nOpen + 1, nComma, m_names).Whole();
+    // Functions whose result has their first argument's type; SUM widens decimals to 38 digits.
+    if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",
+                          L"MAX", L"SUM"})) {
+        CSqlNumericType r = CTyper(m_t, nOpen + 1, nComma, m_names).Whole();
+        if (SqlIs(name, L"SUM") && r.nKind == CSqlNumericType::kDecimal)
+            r.nPrec = kMaxPrecision;
+        return r;
+    }
     return CSqlNumericType();
 }
 

@@ -1,4 +1,4 @@
-// INSERT with SQL Server's identity rules, UPDATE of identities, DELETE with joins, SELECT ...
+// INSERT with SQL Server's identity rules, UPDATE of identities and of joined rows, SELECT ...
 // INTO.
 #include <cwctype>
 
@@ -216,147 +216,80 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP") || c.IsWord(L"OR"))
         return Generic(pOut, pError);
     CSqlObjectName name;
+    size_t nTarget = c.Pos();
     if (!NameAt(c, &name, pError))
         return false;
+    std::wstring written = WrittenName(nTarget, c.Pos());
     if (!c.Accept(L"SET"))
         return Generic(pOut, pError);
-    const CSqlTableDef* pDef = nullptr;
-    if (!LoadTable(name, &pDef))
-        return Generic(pOut, pError);
-    // SET column = value, ...: each value converted to its column's type; an identity refused.
-    std::wstring sets;
+    // SET column = value, ...: the column's token and where its value ends.
+    std::vector<std::pair<size_t, size_t>> items;
     size_t i = c.Pos();
     for (;;) {
         CSqlCursor item(m_t, i, m_nEnd);
         if (item.AtEnd() || !SqlIsNamePart(item.Peek()))
             return Generic(pOut, pError);
-        const CSqlToken& column = item.Peek();
+        size_t nColumn = item.Pos();
         item.Advance();
         if (!item.IsPunct(L"="))
             return Generic(pOut, pError); // alias.column, @v = column = ..., compound operators
-        if (IsIdentity(*pDef, SqlNameOf(column))) {
-            *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
-                                               L"'.");
-            return false;
-        }
         item.Advance();
         size_t nStop = ItemEnd(item.Pos());
-        std::wstring value;
-        if (!m_rewriter.Rewrite(item.Pos(), nStop, SqlRewriteScope::kExpression, &value, pError))
-            return false;
-        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
-                Converted(pDef->Find(SqlNameOf(column)), value);
+        items.emplace_back(nColumn, nStop);
         if (nStop >= m_nEnd || !SqlIsPunct(m_t[nStop], L",")) {
             i = nStop;
             break;
         }
         i = nStop + 1;
     }
+    // A FROM list that names the target joins the target's rows to its other tables.
+    std::vector<CFromTable> tables;
+    const CFromTable* pMatch = nullptr;
+    const CSqlTableDef* pDef = nullptr;
+    if (!FromTarget(i, written, &tables, &pMatch, pError))
+        return false;
+    if (!LoadTable(pMatch ? pMatch->name : name, &pDef))
+        return Generic(pOut, pError);
+    if (pMatch && !RowidTable(*pDef, L"UPDATE", pError))
+        return false;
+    // Each value converted to its column's type; an identity refused. With a joined target the
+    // values come from the join's rows.
+    std::wstring sets, joinedValues;
+    for (size_t n = 0; n < items.size(); ++n) {
+        const CSqlToken& column = m_t[items[n].first];
+        if (IsIdentity(*pDef, SqlNameOf(column))) {
+            *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
+                                               L"'.");
+            return false;
+        }
+        CSqlCursor value(m_t, items[n].first, items[n].second);
+        value.Advance();
+        value.Advance();
+        std::wstring text;
+        if (!m_rewriter.Rewrite(value.Pos(), items[n].second, SqlRewriteScope::kExpression, &text,
+                                pError))
+            return false;
+        if (pMatch) {
+            std::wstring alias = L"zqk_v" + std::to_wstring(n);
+            joinedValues += L", " + text + L" AS " + alias;
+            text = L"zqk_from." + alias;
+        }
+        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
+                Converted(pDef->Find(SqlNameOf(column)), text);
+    }
     std::wstring rest;
     if (!Rewrite(i, m_nEnd, &rest, pError))
         return false;
+    if (pMatch) {
+        pOut->statements.push_back(L"UPDATE " + pDef->name.strSql + L" SET " + sets +
+                                   L" FROM (SELECT " + FromReference(*pMatch) +
+                                   L".rowid AS zqk_rowid" + joinedValues + L" " + rest +
+                                   L") AS zqk_from WHERE " + SqlQuoteName(pDef->name.strName) +
+                                   L".rowid = zqk_from.zqk_rowid");
+        return true;
+    }
     pOut->statements.push_back(L"UPDATE " + name.strSql + L" SET " + sets +
                                (rest.empty() ? L"" : L" " + rest));
-    return true;
-}
-
-bool CSqlStatementTranslator::FromTables(size_t nBegin, size_t nEnd,
-                                         std::vector<CFromTable>* pTables,
-                                         CSqlBridgeError* pError) {
-    static const wchar_t* const kNoAlias[] = {L"ON",    L"JOIN",  L"INNER",  L"LEFT",  L"RIGHT",
-                                              L"FULL",  L"CROSS", L"OUTER",  L"WHERE", L"WITH",
-                                              L"GROUP", L"ORDER", L"OPTION", L"UNION", L"HAVING"};
-    CSqlCursor c(m_t, nBegin, nEnd);
-    bool bTable = true; // a table comes next: after FROM, JOIN and ","
-    while (!c.AtEnd()) {
-        if (!bTable) {
-            bTable = c.IsWord(L"JOIN") || c.IsPunct(L",");
-            c.Step();
-            continue;
-        }
-        bTable = false;
-        CFromTable table;
-        if (c.IsPunct(L"(")) {
-            c.SkipGroup(); // a derived table: only its alias counts
-        } else if (SqlIsNamePart(c.Peek())) {
-            size_t nNext = 0;
-            if (!m_rewriter.ObjectName(c.Pos(), nEnd, &table.name, &nNext, pError))
-                return false;
-            for (size_t k = c.Pos(); k < nNext; ++k)
-                if (SqlIsNamePart(m_t[k]))
-                    table.strWritten = SqlNameOf(m_t[k]);
-            c.Seek(nNext);
-            if (c.IsWord(L"WITH") && c.PeekNext() && SqlIsPunct(*c.PeekNext(), L"(")) {
-                c.Advance(); // table hints
-                c.SkipGroup();
-            }
-        } else {
-            continue;
-        }
-        bool bAs = c.Accept(L"AS");
-        if (!c.AtEnd() && SqlIsNamePart(c.Peek()) && (bAs || !SqlIsOneOf(c.Peek(), kNoAlias))) {
-            table.strAlias = SqlNameOf(c.Peek());
-            c.Advance();
-        }
-        pTables->push_back(table);
-    }
-    return true;
-}
-
-bool CSqlStatementTranslator::Delete(CSqlCursor& c, CSqlTranslation* pOut,
-                                     CSqlBridgeError* pError) {
-    c.Advance();
-    c.Accept(L"FROM");
-    if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP"))
-        return Generic(pOut, pError);
-    CSqlObjectName target;
-    size_t nTarget = c.Pos();
-    if (!NameAt(c, &target, pError))
-        return false;
-    std::wstring written; // the target as the statement names it: an alias or a table
-    for (size_t k = nTarget; k < c.Pos(); ++k)
-        if (SqlIsNamePart(m_t[k]) && !SqlIs(m_t[k], L"WITH"))
-            written = SqlNameOf(m_t[k]);
-    if (!c.IsWord(L"FROM"))
-        return Generic(pOut, pError); // DELETE [FROM] T [WHERE ...]: SQLite's own
-    size_t nFrom = c.Pos();
-    // The list ends where the statement's own WHERE (or OPTION) begins.
-    size_t nListEnd = m_nEnd;
-    int nDepth = 0;
-    for (size_t k = nFrom + 1; k < m_nEnd && nListEnd == m_nEnd; ++k) {
-        nDepth += SqlIsPunct(m_t[k], L"(") ? 1 : SqlIsPunct(m_t[k], L")") ? -1 : 0;
-        if (nDepth == 0 && (SqlIs(m_t[k], L"WHERE") || SqlIs(m_t[k], L"OPTION")))
-            nListEnd = k;
-    }
-    std::vector<CFromTable> tables;
-    if (!FromTables(nFrom + 1, nListEnd, &tables, pError))
-        return false;
-    // The target is the list's table of that alias, else of that name; else it joins the list.
-    const CFromTable* pMatch = nullptr;
-    for (const CFromTable& t : tables)
-        if (!pMatch && SqlLower(t.strAlias) == SqlLower(written))
-            pMatch = &t;
-    for (const CFromTable& t : tables)
-        if (!pMatch && t.strAlias.empty() && SqlLower(t.strWritten) == SqlLower(written))
-            pMatch = &t;
-    const CSqlObjectName& table = pMatch ? pMatch->name : target;
-    const CSqlTableDef* pDef = nullptr;
-    if (LoadTable(table, &pDef) &&
-        SqlLower(pDef->strOptions).find(L"without rowid") != std::wstring::npos) {
-        *pError = SqlRefusal(L"DELETE with a FROM list on a table WITHOUT ROWID is not supported "
-                             L"by the embedded database.");
-        return false;
-    }
-    std::wstring rest; // "FROM list [WHERE ...]", names and hints as a query's
-    if (!Rewrite(nFrom, m_nEnd, &rest, pError))
-        return false;
-    std::wstring ref = SqlQuoteName(pMatch && !pMatch->strAlias.empty() ? pMatch->strAlias
-                                    : pMatch                            ? pMatch->strWritten
-                                                                        : written);
-    if (!pMatch)
-        rest.insert(4, L" " + table.strSql + L","); // after FROM
-    pOut->statements.push_back(L"DELETE FROM " + table.strSql + L" WHERE rowid IN (SELECT " + ref +
-                               L".rowid " + rest + L")");
     return true;
 }
 

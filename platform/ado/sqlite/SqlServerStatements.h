@@ -57,6 +57,17 @@ private:
     };
     bool FromTables(size_t nBegin, size_t nEnd, std::vector<CFromTable>* pTables,
                     CSqlBridgeError* pError);
+    // The list of the FROM at nFrom (if there is one) and its table the target names, by
+    // alias or else by name; *ppMatch null when none does.
+    bool FromTarget(size_t nFrom, const std::wstring& strWritten, std::vector<CFromTable>* pTables,
+                    const CFromTable** ppMatch, CSqlBridgeError* pError);
+    // How the list's query refers to one of its tables.
+    static std::wstring FromReference(const CFromTable& table);
+    // Refuses a joined target without rowids, naming the statement.
+    static bool RowidTable(const CSqlTableDef& def, const wchar_t* pszStatement,
+                           CSqlBridgeError* pError);
+    // The last part of the name in [nBegin, nEnd), before any table hints.
+    std::wstring WrittenName(size_t nBegin, size_t nEnd) const;
     // INSERT's VALUES rows, each value converted to its target column's type; false when the
     // rows are not plain value lists (then they are rewritten as they stand).
     bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,

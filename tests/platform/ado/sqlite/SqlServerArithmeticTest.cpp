@@ -66,6 +66,10 @@ TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
             {L"SELECT a.Price / a.Qty, Acct.Whole / 4, a.Price % 4, -a.Whole % 4 FROM Acct a "
              L"JOIN Acct ON Acct.Id = a.Id WHERE a.Id = 2",
              {{L"-3.75", L"-2.25", L"3.5", L"1"}}},
+            // Sums, minima and maxima keep their column's type.
+            {L"SELECT SUM(Whole) / 4, MAX(Price) / COUNT(*), MIN(Qty) / 4 FROM Acct",
+             {{L"0", L"5", L"0"}}},
+            {L"SELECT SUM(Price) / 4, MAX(Whole) / 2 FROM Acct", {{L"4.375", L"4.5"}}},
             {L"DECLARE @d decimal(10,0) = 10, @m money = 5; SELECT @d / 4, @m / 2",
              {{L"2.5", L"2.5"}}},
             {L"SELECT Price / NULL, NULL / Price FROM Acct WHERE Id = 1", {{L"NULL", L"NULL"}}},

@@ -255,3 +255,33 @@ TEST_F(SqlServerScript, DeleteWithJoinsRemovesExactlyTheJoinedRows) {
                   L"embedded database."),
         });
 }
+
+TEST_F(SqlServerScript, UpdateWithJoinsChangesTheJoinedRows) {
+    const wchar_t kSetUp[] =
+        L"DELETE FROM T; DELETE FROM U; INSERT INTO T VALUES (1, 'a', 0), (2, 'b', 0), (3, 'c', "
+        L"0), (4, 'd', 0); INSERT INTO U VALUES (1, 'x'), (2, 'y'), (3, 'x')";
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE T (Id int PRIMARY KEY, Name varchar(10), Code char(3)); CREATE TABLE U "
+             L"(Id int, Tag varchar(10))"},
+            {kSetUp},
+            {L"UPDATE T SET Name = U.Tag, Code = U.Id FROM T JOIN U ON T.Id = U.Id WHERE "
+             L"U.Tag = 'x'"},
+            {L"SELECT @@ROWCOUNT", {{L"2"}}},
+            {L"SELECT Id, Name, Code FROM T ORDER BY Id",
+             {{L"1", L"x", L"1  "},
+              {L"2", L"b", L"0  "},
+              {L"3", L"x", L"3  "},
+              {L"4", L"d", L"0  "}}},
+            {kSetUp},
+            {L"UPDATE a SET Name = b.Tag + '!' FROM dbo.T a INNER JOIN U AS b ON a.Id = b.Id"},
+            {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y!"}, {L"x!"}, {L"d"}}},
+            {L"UPDATE t1 SET Name = 'none' FROM T t1 LEFT JOIN U u1 ON u1.Id = t1.Id WHERE "
+             L"u1.Id IS NULL"},
+            {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y!"}, {L"x!"}, {L"none"}}},
+            // A list without the target is joined to it by the WHERE, as before.
+            {L"UPDATE T SET Name = U.Tag FROM U WHERE T.Id = U.Id AND U.Tag = 'y'"},
+            {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y"}, {L"x!"}, {L"none"}}},
+        });
+}
