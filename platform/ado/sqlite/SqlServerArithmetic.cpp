@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ado/sqlite/SqlServerFunctions.h"
+
 const wchar_t kSqlDivideFunction[] = L"zqk_divide";
 const wchar_t kSqlModuloFunction[] = L"zqk_modulo";
 
@@ -346,11 +348,7 @@ CSqlNumericType SqlExpressionType(const CSqlTokens& tokens, size_t nBegin, size_
 }
 
 int SqlRegisterArithmetic(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    int rc = sqlite3_create_function_v2(pDb, "zqk_divide", 3, kPure, nullptr, &DivideFn, nullptr,
-                                        nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(pDb, "zqk_modulo", 3, kPure, nullptr, &ModuloFn, nullptr,
-                                        nullptr, nullptr);
-    return rc;
+    const CSqlPureFunction functions[] = {{"zqk_divide", 3, &DivideFn},
+                                          {"zqk_modulo", 3, &ModuloFn}};
+    return SqlRegisterPure(pDb, functions);
 }

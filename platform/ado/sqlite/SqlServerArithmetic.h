@@ -14,7 +14,8 @@
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
-// What an expression's value is, as far as arithmetic cares.
+// What an expression's value is, as far as arithmetic cares. A plain value: copy it freely
+// between threads; the functions below keep no state.
 struct CSqlNumericType {
     enum Kind { kUnknown, kInteger, kDecimal, kMoney, kFloat } nKind = kUnknown;
     int nPrec = 0; // digits; for integers the digits of their type (int 10, a literal its own)

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
 
@@ -324,14 +325,8 @@ void PadFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 } // namespace
 
 int SqlRegisterConvert(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    int rc = sqlite3_create_function_v2(pDb, "zqk_convert", 2, kPure, nullptr, &ConvertFunction,
-                                        nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(pDb, "zqk_pad", 2, kPure, nullptr, &PadFunction, nullptr,
-                                        nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(pDb, "zqk_convert", 3, kPure, nullptr, &ConvertFunction,
-                                        nullptr, nullptr, nullptr);
-    return rc;
+    const CSqlPureFunction functions[] = {{"zqk_convert", 2, &ConvertFunction},
+                                          {"zqk_convert", 3, &ConvertFunction},
+                                          {"zqk_pad", 2, &PadFunction}};
+    return SqlRegisterPure(pDb, functions);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ado/sqlite/SqlServerConvert.h"
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
 
@@ -295,7 +296,8 @@ void EndOfMonth(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         return;
     CParts p;
     Split(date, &p);
-    long long n = argc > 1 ? static_cast<long long>(std::trunc(sqlite3_value_double(argv[1]))) : 0;
+    double dMonths = argc > 1 ? std::trunc(sqlite3_value_double(argv[1])) : 0;
+    long long n = std::fabs(dMonths) < 1e6 ? static_cast<long long>(dMonths) : 1000000;
     long long m = p.y * 12LL + (p.mo - 1) + n + 1; // the first day of the month after
     DATE next;
     if (m < 1753 * 12LL || m > 10000 * 12LL ||
@@ -352,26 +354,15 @@ bool SqlReadDate(sqlite3_value* v, CSqlDateParts* pParts) {
 }
 
 int SqlRegisterDates(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    struct {
-        const char* pszName;
-        int nArgs;
-        void (*fn)(sqlite3_context*, int, sqlite3_value**);
-    } const functions[] = {{"zqk_dateadd", 3, &DateAdd},
-                           {"zqk_datediff", 3, &DateDiff},
-                           {"zqk_datepart", 2, &DatePart},
-                           {"zqk_datename", 2, &DateName},
-                           {"eomonth", 1, &EndOfMonth},
-                           {"eomonth", 2, &EndOfMonth},
-                           {"year", 1, &Year},
-                           {"month", 1, &Month},
-                           {"day", 1, &Day},
-                           {"isdate", 1, &IsDate}};
-    for (const auto& f : functions) {
-        int rc = sqlite3_create_function_v2(pDb, f.pszName, f.nArgs, kPure, nullptr, f.fn, nullptr,
-                                            nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            return rc;
-    }
-    return SQLITE_OK;
+    const CSqlPureFunction functions[] = {{"zqk_dateadd", 3, &DateAdd},
+                                          {"zqk_datediff", 3, &DateDiff},
+                                          {"zqk_datepart", 2, &DatePart},
+                                          {"zqk_datename", 2, &DateName},
+                                          {"eomonth", 1, &EndOfMonth},
+                                          {"eomonth", 2, &EndOfMonth},
+                                          {"year", 1, &Year},
+                                          {"month", 1, &Month},
+                                          {"day", 1, &Day},
+                                          {"isdate", 1, &IsDate}};
+    return SqlRegisterPure(pDb, functions);
 }

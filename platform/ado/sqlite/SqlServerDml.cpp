@@ -216,10 +216,9 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP") || c.IsWord(L"OR"))
         return Generic(pOut, pError);
     CSqlObjectName name;
-    size_t nTarget = c.Pos();
-    if (!NameAt(c, &name, pError))
+    std::wstring written;
+    if (!TargetAt(c, &name, &written, pError))
         return false;
-    std::wstring written = WrittenName(nTarget, c.Pos());
     if (!c.Accept(L"SET"))
         return Generic(pOut, pError);
     // SET column = value, ...: the column's token and where its value ends.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/ado/sqlite/SqlServerDates.h"
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/ado/sqlite/SqlServerStrings.h"
 
 namespace {
@@ -50,7 +51,7 @@ bool CustomNumber(double d, const std::string& f, std::string* pOut) {
     size_t nPoint = f.find('.');
     std::string whole = f.substr(0, nPoint),
                 fraction = nPoint == std::string::npos ? std::string() : f.substr(nPoint + 1);
-    if (fraction.find_first_of(",.") != std::string::npos ||
+    if (fraction.find_first_of(",.") != std::string::npos || fraction.size() > 99 ||
         (!whole.empty() && whole.back() == ','))
         return false; // scaling commas and second points are .NET's, not this subset's
     int nMinWhole = 0, nMinFraction = 0;
@@ -206,11 +207,6 @@ void FormatFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 } // namespace
 
 int SqlRegisterFormat(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    int rc = sqlite3_create_function_v2(pDb, "format", 2, kPure, nullptr, &FormatFn, nullptr,
-                                        nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(pDb, "format", 3, kPure, nullptr, &FormatFn, nullptr,
-                                        nullptr, nullptr);
-    return rc;
+    const CSqlPureFunction functions[] = {{"format", 2, &FormatFn}, {"format", 3, &FormatFn}};
+    return SqlRegisterPure(pDb, functions);
 }

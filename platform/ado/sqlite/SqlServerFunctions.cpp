@@ -347,6 +347,18 @@ void TranCountFn(sqlite3_context* ctx, int, sqlite3_value**) {
 
 } // namespace
 
+int SqlRegisterPure(sqlite3* pDb, const CSqlPureFunction* pFunctions, size_t nCount) {
+    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    for (size_t i = 0; i < nCount; ++i) {
+        const CSqlPureFunction& f = pFunctions[i];
+        int rc = sqlite3_create_function_v2(pDb, f.pszName, f.nArgs, kPure, nullptr, f.fn, nullptr,
+                                            nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    return SQLITE_OK;
+}
+
 int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
     const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     struct {

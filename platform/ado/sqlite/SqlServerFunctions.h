@@ -25,5 +25,18 @@ struct CSqlSession {
     std::set<std::wstring> savepoints;     // SAVE TRAN names of the open transaction
 };
 
+// A function of its arguments alone (deterministic, harmless), for SqlRegisterPure.
+struct CSqlPureFunction {
+    const char* pszName;
+    int nArgs;
+    void (*fn)(sqlite3_context*, int, sqlite3_value**);
+};
+
+// Registers such functions on a connection; SQLite's code of the first that fails.
+int SqlRegisterPure(sqlite3* pDb, const CSqlPureFunction* pFunctions, size_t nCount);
+template <size_t N> int SqlRegisterPure(sqlite3* pDb, const CSqlPureFunction (&functions)[N]) {
+    return SqlRegisterPure(pDb, functions, N);
+}
+
 // Registers the functions; the session must outlive the connection's statements.
 int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession);

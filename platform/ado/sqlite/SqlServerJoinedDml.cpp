@@ -53,10 +53,9 @@ bool CSqlStatementTranslator::Delete(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP"))
         return Generic(pOut, pError);
     CSqlObjectName target;
-    size_t nTarget = c.Pos();
-    if (!NameAt(c, &target, pError))
+    std::wstring written;
+    if (!TargetAt(c, &target, &written, pError))
         return false;
-    std::wstring written = WrittenName(nTarget, c.Pos());
     if (!c.IsWord(L"FROM"))
         return Generic(pOut, pError); // DELETE [FROM] T [WHERE ...]: SQLite's own
     size_t nFrom = c.Pos();
@@ -82,12 +81,16 @@ bool CSqlStatementTranslator::Delete(CSqlCursor& c, CSqlTranslation* pOut,
     return true;
 }
 
-std::wstring CSqlStatementTranslator::WrittenName(size_t nBegin, size_t nEnd) const {
-    std::wstring written;
-    for (size_t k = nBegin; k < nEnd && !SqlIs(m_t[k], L"WITH"); ++k)
+bool CSqlStatementTranslator::TargetAt(CSqlCursor& c, CSqlObjectName* pName,
+                                       std::wstring* pstrWritten, CSqlBridgeError* pError) {
+    size_t nBegin = c.Pos();
+    if (!NameAt(c, pName, pError))
+        return false;
+    pstrWritten->clear();
+    for (size_t k = nBegin; k < c.Pos() && !SqlIs(m_t[k], L"WITH"); ++k)
         if (SqlIsNamePart(m_t[k]))
-            written = SqlNameOf(m_t[k]);
-    return written;
+            *pstrWritten = SqlNameOf(m_t[k]);
+    return true;
 }
 
 bool CSqlStatementTranslator::FromTarget(size_t nFrom, const std::wstring& strWritten,

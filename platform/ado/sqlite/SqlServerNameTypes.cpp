@@ -15,13 +15,6 @@ const wchar_t* const kNotAlias[] = {L"WHERE",  L"JOIN",   L"INNER",  L"LEFT",   
                                     L"HAVING", L"UNION",  L"WITH",   L"VALUES", L"AS",    L"LIMIT",
                                     L"FROM",   L"SELECT", L"OUTPUT", L"EXCEPT", L"OPTION"};
 
-struct CNameScope {
-    bool bBuilt = false;
-    std::vector<std::vector<CSqlColumnDef>> tables;
-    std::map<std::wstring, size_t> byName;         // table names and aliases, lower case
-    std::map<std::wstring, CSqlDeclaredType> vars; // variables, lower case with their @
-};
-
 bool Same(const CSqlDeclaredType& a, const CSqlDeclaredType& b) {
     return a.pRow == b.pRow && a.nPrec == b.nPrec && a.nScale == b.nScale &&
            a.nLength == b.nLength && a.bMax == b.bMax;
@@ -29,15 +22,21 @@ bool Same(const CSqlDeclaredType& a, const CSqlDeclaredType& b) {
 
 } // namespace
 
+struct CSqlNameScope {
+    std::vector<std::vector<CSqlColumnDef>> tables;
+    std::map<std::wstring, size_t> byName;         // table names and aliases, lower case
+    std::map<std::wstring, CSqlDeclaredType> vars; // variables, lower case with their @
+};
+
 CSqlNameTypes CSqlRewriter::NameTypes() {
-    auto pScope = std::make_shared<CNameScope>();
-    return [this, pScope](const std::wstring& strQualifier, const std::wstring& strName,
-                          CSqlDeclaredType* pType) -> bool {
-        CNameScope& scope = *pScope;
-        if (!scope.bBuilt) {
-            scope.bBuilt = true;
-            ReadNameScope(&scope.tables, &scope.byName, &scope.vars);
+    // Only this is captured: most statements never ask, and then nothing is allocated.
+    return [this](const std::wstring& strQualifier, const std::wstring& strName,
+                  CSqlDeclaredType* pType) -> bool {
+        if (!m_pNameScope) {
+            m_pNameScope = std::make_shared<CSqlNameScope>();
+            ReadNameScope(&m_pNameScope->tables, &m_pNameScope->byName, &m_pNameScope->vars);
         }
+        CSqlNameScope& scope = *m_pNameScope;
         if (strName[0] == L'@') {
             auto it = scope.vars.find(SqlLower(strName));
             if (it == scope.vars.end())

@@ -129,6 +129,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         CSqlRewriter inner(m_schema, rewritten);
         inner.m_bOperatorsDone = true;
         inner.m_pScope = m_pScope;
+        inner.m_pNameScope = m_pNameScope;
         return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
     }
     const CSqlTokens& T = m_tokens;
@@ -568,6 +569,7 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
     CSqlRewriter sub(m_schema, T);
     sub.m_bOperatorsDone = true;
     sub.m_pScope = m_pScope;
+    sub.m_pNameScope = m_pNameScope;
     std::wstring value, style;
     if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
         return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "platform/ado/sqlite/SqlServerBridge.h"
 
 struct CSqlColumnDef;
+struct CSqlNameScope;
 
 // A table or view name as SQLite knows it.
 struct CSqlObjectName {
@@ -61,6 +63,7 @@ private:
     const CSqlTokens& m_tokens;
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
     const CSqlTokens* m_pScope;    // the batch's tokens, where its tables and variables are
+    std::shared_ptr<CSqlNameScope> m_pNameScope; // what NameTypes read from them
 };
 
 // Resolves a database name for a name's first part; the error names the database.

@@ -66,8 +66,10 @@ private:
     // Refuses a joined target without rowids, naming the statement.
     static bool RowidTable(const CSqlTableDef& def, const wchar_t* pszStatement,
                            CSqlBridgeError* pError);
-    // The last part of the name in [nBegin, nEnd), before any table hints.
-    std::wstring WrittenName(size_t nBegin, size_t nEnd) const;
+    // NameAt for the target of UPDATE or DELETE, with the name's last part as written: an
+    // alias or a table's name.
+    bool TargetAt(CSqlCursor& c, CSqlObjectName* pName, std::wstring* pstrWritten,
+                  CSqlBridgeError* pError);
     // INSERT's VALUES rows, each value converted to its target column's type; false when the
     // rows are not plain value lists (then they are rewritten as they stand).
     bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,

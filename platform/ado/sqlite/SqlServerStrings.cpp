@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/win/TextEncoding.h"
 
@@ -68,7 +69,7 @@ std::string SqlFixed(double d, int nDecimals) {
     double dScale = std::pow(10.0, nDecimals);
     if (std::fabs(d * dScale) < 1e15)
         d = std::round(d * dScale) / dScale;
-    char sz[400];
+    char sz[512]; // the largest double's 309 digits and 99 decimals
     snprintf(sz, sizeof(sz), "%.*f", nDecimals, d);
     std::string s = sz;
     if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos)
@@ -113,17 +114,21 @@ void StrFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 void PatIndexFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (AnyNull(2, argv))
         return;
-    std::wstring pattern = Wide(argv[0]), text = Wide(argv[1]);
-    bool bAnywhere = !pattern.empty() && pattern[0] == L'%';
-    std::string rest = WinWideToUtf8(bAnywhere ? pattern.substr(1) : pattern);
-    const auto* pRest = reinterpret_cast<const unsigned char*>(rest.data());
-    for (size_t n = 0; n <= text.size(); ++n) {
-        std::string tail = WinWideToUtf8(text.substr(n));
-        // The match must take a character: "%" alone finds nothing in an empty rest.
-        if (n < text.size() &&
-            SqlLikeMatch(reinterpret_cast<const unsigned char*>(tail.data()),
-                         static_cast<int>(tail.size()), pRest, static_cast<int>(rest.size()), 0)) {
-            sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(n) + 1);
+    const auto* pPattern = sqlite3_value_text(argv[0]);
+    int nPattern = sqlite3_value_bytes(argv[0]);
+    bool bAnywhere = nPattern > 0 && pPattern[0] == '%';
+    if (bAnywhere)
+        ++pPattern, --nPattern;
+    const auto* pText = sqlite3_value_text(argv[1]);
+    int nText = sqlite3_value_bytes(argv[1]);
+    // Each character's start in turn (not a UTF-8 continuation byte), counted from 1.
+    sqlite3_int64 nChar = 0;
+    for (int n = 0; n < nText; ++n) {
+        if ((pText[n] & 0xC0) == 0x80)
+            continue;
+        ++nChar;
+        if (SqlLikeMatch(pText + n, nText - n, pPattern, nPattern, 0)) {
+            sqlite3_result_int64(ctx, nChar);
             return;
         }
         if (!bAnywhere)
@@ -177,19 +182,8 @@ void DataLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 } // namespace
 
 int SqlRegisterStrings(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    struct {
-        const char* pszName;
-        int nArgs;
-        void (*fn)(sqlite3_context*, int, sqlite3_value**);
-    } const functions[] = {{"stuff", 4, &StuffFn},       {"str", 1, &StrFn},
-                           {"str", 2, &StrFn},           {"str", 3, &StrFn},
-                           {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn}};
-    for (const auto& f : functions) {
-        int rc = sqlite3_create_function_v2(pDb, f.pszName, f.nArgs, kPure, nullptr, f.fn, nullptr,
-                                            nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            return rc;
-    }
-    return SQLITE_OK;
+    const CSqlPureFunction functions[] = {
+        {"stuff", 4, &StuffFn}, {"str", 1, &StrFn},           {"str", 2, &StrFn},
+        {"str", 3, &StrFn},     {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn}};
+    return SqlRegisterPure(pDb, functions);
 }

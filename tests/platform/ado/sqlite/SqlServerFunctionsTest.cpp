@@ -25,6 +25,8 @@ TEST_F(SqlServerScript, DateNameAndEndOfMonth) {
              L"EOMONTH(NULL), EOMONTH(At, NULL) FROM D",
              {{L"2024-12-31", L"2024-02-29", L"2023-02-28", L"2024-04-30", L"2024-02-29",
                L"2026-01-31", L"NULL", L"NULL"}}},
+            Fails(L"SELECT EOMONTH('2024-01-01', 1e300)",
+                  L"Adding a value to a 'date' column caused an overflow."),
             Fails(L"SELECT EOMONTH('soon')",
                   L"Conversion failed when converting date and/or time from character string."),
         });
@@ -50,8 +52,9 @@ TEST_F(SqlServerScript, StuffStrAndPatIndex) {
                  L"), PATINDEX('%ENSURE%', " + kSentence + L"), PATINDEX('%[^ a-z]%', " +
                  kSentence + L"), PATINDEX('Pl%', " + kSentence +
                  L"), PATINDEX('abc', 'xabc'), "
-                 L"PATINDEX('%z%', 'abc'), PATINDEX(NULL, 'abc'), PATINDEX('%b%', NULL)",
-             {{L"3", L"8", L"8", L"33", L"1", L"0", L"0", L"NULL", L"NULL"}}},
+                 L"PATINDEX('%z%', 'abc'), PATINDEX(NULL, 'abc'), PATINDEX('%b%', NULL), "
+                 L"PATINDEX(N'%字%', N'中文名字'), PATINDEX(N'名_', N'名字')",
+             {{L"3", L"8", L"8", L"33", L"1", L"0", L"0", L"NULL", L"NULL", L"4", L"1"}}},
         });
 }
 
