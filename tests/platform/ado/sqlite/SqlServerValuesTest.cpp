@@ -297,5 +297,9 @@ TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
              {{L"[ab  ]", L"[a  ]", L"[ab]", L"[ab]"}}},
             {L"DECLARE @c char(3) = 'a'; SELECT '[' + @c + ']', DATALENGTH(@c)",
              {{L"[a  ]", L"3"}}},
+            // Literal defaults are padded too.
+            {L"CREATE TABLE C2 (Id int, Flag char(3) DEFAULT 'y', N nchar(2) DEFAULT ((N'z')), "
+             L"V varchar(3) DEFAULT 'v'); INSERT INTO C2 (Id) VALUES (1)"},
+            {L"SELECT Flag, N, V FROM C2", {{L"y  ", L"z ", L"v"}}},
         });
 }
