@@ -260,12 +260,20 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             SqlIs(name, L"CAST") ? typeText(nAs + 1, nClose) : typeText(nOpen + 1, nComma);
         return s.empty() ? CSqlNumericType() : CSqlNumericType::Of(SqlServerParseType(s));
     }
-    // Functions whose result has their first argument's type; SUM widens decimals to 38 digits.
+    // Functions whose result has their first argument's type; SUM and AVG widen decimals to 38
+    // digits, AVG to at least 6 decimals.
     if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",
-                          L"MAX", L"SUM"})) {
-        CSqlNumericType r = CTyper(m_t, nOpen + 1, nComma, m_names).Whole();
-        if (SqlIs(name, L"SUM") && r.nKind == CSqlNumericType::kDecimal)
+                          L"MAX", L"SUM", L"AVG"})) {
+        CTyper argument(m_t, nOpen + 1, nComma, m_names);
+        argument.Skip();
+        if (SqlIs(name, L"SUM") || SqlIs(name, L"AVG"))
+            argument.m_i += argument.m_i < nComma && (SqlIs(m_t[argument.m_i], L"DISTINCT") ||
+                                                      SqlIs(m_t[argument.m_i], L"ALL"));
+        CSqlNumericType r = argument.Whole();
+        if ((SqlIs(name, L"SUM") || SqlIs(name, L"AVG")) && r.nKind == CSqlNumericType::kDecimal)
             r.nPrec = kMaxPrecision;
+        if (SqlIs(name, L"AVG") && r.nKind == CSqlNumericType::kDecimal)
+            r.nScale = std::max(r.nScale, kMinDivisionScale);
         return r;
     }
     return CSqlNumericType();
@@ -332,6 +340,21 @@ void Divide(sqlite3_context* ctx, sqlite3_value** argv, bool bModulo) {
     sqlite3_result_double(ctx, r);
 }
 
+// zqk_average(avg(x), 'type'): SQLite's average as SQL Server's AVG gives it for the type of
+// x: integers divide as integers (toward zero), decimals and money are cut to their scale.
+void AverageFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    double d = sqlite3_value_double(argv[0]);
+    const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    CSqlDeclaredType type = SqlServerParseType(pszType ? pszType : "");
+    if (type.pRow->nClass == SqlTypeClass::kInteger)
+        sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(std::trunc(d)));
+    else
+        sqlite3_result_double(ctx,
+                              CutToScale(d, type.pRow->nAdoType == adCurrency ? 4 : type.nScale));
+}
+
 void DivideFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Divide(ctx, argv, false);
 }
@@ -348,7 +371,7 @@ CSqlNumericType SqlExpressionType(const CSqlTokens& tokens, size_t nBegin, size_
 }
 
 int SqlRegisterArithmetic(sqlite3* pDb) {
-    const CSqlPureFunction functions[] = {{"zqk_divide", 3, &DivideFn},
-                                          {"zqk_modulo", 3, &ModuloFn}};
+    const CSqlPureFunction functions[] = {
+        {"zqk_divide", 3, &DivideFn}, {"zqk_modulo", 3, &ModuloFn}, {"zqk_average", 2, &AverageFn}};
     return SqlRegisterPure(pDb, functions);
 }

@@ -1,5 +1,6 @@
 // The declared types of the columns and variables a statement names, read from the tables its
 // batch refers to and from the batch's DECLAREs.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -197,4 +198,29 @@ std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
     if (type.pRow->nAdoType == adNumeric)
         name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";
     return name;
+}
+
+bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEnd,
+                             std::wstring* pstrCall, std::wstring* pstrClose) {
+    if (SqlIs(function, L"DATALENGTH")) {
+        *pstrCall = L"zqk_datalength";
+        *pstrClose = L", " + SqlQuoteString(ArgumentType(nOpen, nEnd));
+        return true;
+    }
+    CSqlCursor c(m_tokens, nOpen, nEnd);
+    if (!c.SkipGroup() || c.IsWord(L"OVER"))
+        return false; // a window's average is left to SQLite
+    size_t nClose = c.Pos() - 1;
+    while (nClose > nOpen && !SqlIsPunct(m_tokens[nClose], L")"))
+        --nClose;
+    CSqlCursor a(m_tokens, nOpen + 1, nClose);
+    size_t nArgument = a.Accept(L"DISTINCT") || a.Accept(L"ALL") ? a.Pos() : nOpen + 1;
+    CSqlNumericType type = SqlExpressionType(m_tokens, nArgument, nClose, NameTypes());
+    if (type.nKind == CSqlNumericType::kDecimal)
+        type.nScale = std::max(type.nScale, 6); // SQL Server's average of decimals: (38, s >= 6)
+    else if (type.nKind != CSqlNumericType::kInteger && type.nKind != CSqlNumericType::kMoney)
+        return false;
+    *pstrCall = L"zqk_average(avg";
+    *pstrClose = L"), " + SqlQuoteString(type.Text());
+    return true;
 }

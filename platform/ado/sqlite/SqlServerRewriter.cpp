@@ -150,6 +150,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
     bool bReadTable = false;          // ... and one that is read (hints may follow it)
     int nHintSpot = 0;                // > 0 just after a table read: its alias and hints may follow
     int nDropDepth = 0;               // > 0 while inside a dropped hint group
+    std::wstring typedCall, typedClose;
 
     // LIMIT for the TOP of a level, written where the level ends.
     auto closeLevel = [&](CLevel& lv, size_t nAt) -> bool {
@@ -430,11 +431,12 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             i = nPart;
         } else if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && isAt(i + 1, L"(")) {
             em.Emit(L"zqk_" + SqlLower(t.strText)); // SQLite reads LEFT and RIGHT as joins
-        } else if (SqlIs(t, L"DATALENGTH") && isAt(i + 1, L"(")) {
-            // The bytes depend on the declared type, which SQLite's values do not keep.
-            em.Emit(L"zqk_datalength(");
+        } else if ((SqlIs(t, L"DATALENGTH") || SqlIs(t, L"AVG")) && isAt(i + 1, L"(") &&
+                   TypedCall(t, nAfter, nEnd, &typedCall, &typedClose)) {
+            // Results that depend on the argument's declared type, which SQLite's values lose.
+            em.Emit(typedCall + L"(");
             CLevel nl;
-            nl.strClose = L", " + SqlQuoteString(ArgumentType(nAfter, nEnd));
+            nl.strClose = typedClose;
             levels.push_back(nl);
             i = nAfter;
         } else if (SqlIs(t, L"ISNULL") && isAt(i + 1, L"(")) {

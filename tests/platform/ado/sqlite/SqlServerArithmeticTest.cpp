@@ -81,3 +81,19 @@ TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
             {L"SELECT Price FROM Acct WHERE Id = 1", {{L"3.33"}}},
         });
 }
+
+TEST_F(SqlServerScript, AveragesKeepTheirArgumentsType) {
+    RunScript(m_pConn,
+              {
+                  {L"CREATE TABLE Av (N int, D decimal(5,2), M money, F float)"},
+                  {L"INSERT INTO Av VALUES (1, 1, 1, 1), (2, 1, 1, 1), (2, 2, 2, 2), (-9, NULL, "
+                   L"NULL, NULL)"},
+                  // An average of integers divides as integers; of decimals it has 6 decimals.
+                  {L"SELECT AVG(N), AVG(D), AVG(M), AVG(F), AVG(DISTINCT D), AVG(N) + 1 FROM Av "
+                   L"WHERE N > 0",
+                   {{L"1", L"1.333333", L"1.3333", L"1.33333333333333", L"1.5", L"2"}}},
+                  {L"SELECT AVG(N), AVG(ALL N), AVG(CAST(N AS float)), AVG(D) / 2 FROM Av",
+                   {{L"-1", L"-1", L"-1", L"0.666666"}}},
+                  {L"SELECT AVG(N) FROM Av WHERE N > 100", {{L"NULL"}}},
+              });
+}
