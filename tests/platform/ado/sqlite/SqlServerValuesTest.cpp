@@ -301,5 +301,8 @@ TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
             {L"CREATE TABLE C2 (Id int, Flag char(3) DEFAULT 'y', N nchar(2) DEFAULT ((N'z')), "
              L"V varchar(3) DEFAULT 'v'); INSERT INTO C2 (Id) VALUES (1)"},
             {L"SELECT Flag, N, V FROM C2", {{L"y  ", L"z ", L"v"}}},
+            // A column that becomes char(n) pads the values it has.
+            {L"ALTER TABLE C2 ALTER COLUMN V char(4)"},
+            {L"SELECT V, DATALENGTH(V) FROM C2", {{L"v   ", L"4"}}},
         });
 }
