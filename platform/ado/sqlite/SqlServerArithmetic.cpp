@@ -260,6 +260,9 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             SqlIs(name, L"CAST") ? typeText(nAs + 1, nClose) : typeText(nOpen + 1, nComma);
         return s.empty() ? CSqlNumericType() : CSqlNumericType::Of(SqlServerParseType(s));
     }
+    if (SqlIsOneOf(name, {L"SQRT", L"SQUARE", L"EXP", L"LOG", L"LOG10", L"PI", L"RAND", L"SIN",
+                          L"COS", L"TAN", L"COT", L"ASIN", L"ACOS", L"ATAN", L"ATN2"}))
+        return Make(CSqlNumericType::kFloat, 53, 0);
     // Functions whose result has their first argument's type; SUM and AVG widen decimals to 38
     // digits, AVG to at least 6 decimals.
     if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",

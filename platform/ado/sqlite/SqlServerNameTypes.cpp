@@ -1,12 +1,13 @@
 // The declared types of the columns and variables a statement names, read from the tables its
 // batch refers to and from the batch's DECLAREs.
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "platform/ado/sqlite/SqlServerRewriter.h"
-#include "platform/ado/sqlite/SqlServerTable.h"
+#include "platform/ado/sqlite/SqlServerStatements.h"
 #include "platform/win/TextEncoding.h"
 
 namespace {
@@ -24,7 +25,8 @@ bool Same(const CSqlDeclaredType& a, const CSqlDeclaredType& b) {
 } // namespace
 
 struct CSqlNameScope {
-    std::vector<std::vector<CSqlColumnDef>> tables;
+    std::vector<const std::vector<CSqlColumnDef>*> tables;
+    std::deque<CSqlTableDef> read;                 // definitions read without a cache
     std::map<std::wstring, size_t> byName;         // table names and aliases, lower case
     std::map<std::wstring, CSqlDeclaredType> vars; // variables, lower case with their @
 };
@@ -35,7 +37,7 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
                   CSqlDeclaredType* pType) -> bool {
         if (!m_pNameScope) {
             m_pNameScope = std::make_shared<CSqlNameScope>();
-            ReadNameScope(&m_pNameScope->tables, &m_pNameScope->byName, &m_pNameScope->vars);
+            ReadNameScope(m_pNameScope.get());
         }
         CSqlNameScope& scope = *m_pNameScope;
         if (strName[0] == L'@') {
@@ -58,7 +60,7 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
         // A column name the tables disagree about has no type here.
         bool bFound = false;
         for (size_t n : candidates)
-            for (const CSqlColumnDef& col : scope.tables[n])
+            for (const CSqlColumnDef& col : *scope.tables[n])
                 if (SqlLower(col.strName) == SqlLower(strName)) {
                     if (bFound && !Same(*pType, col.type))
                         return false;
@@ -69,9 +71,34 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
     };
 }
 
-void CSqlRewriter::ReadNameScope(std::vector<std::vector<CSqlColumnDef>>* pTables,
-                                 std::map<std::wstring, size_t>* pByName,
-                                 std::map<std::wstring, CSqlDeclaredType>* pVars) {
+const CSqlTableDef* CSqlRewriter::ReadTable(const CSqlObjectName& name, CSqlNameScope* pScope) {
+    const CSqlTableDef* pDef = nullptr;
+    if (m_pTableCache)
+        return SqlLoadTable(m_schema, *m_pTableCache, name, &pDef) ? pDef : nullptr;
+    std::wstring strStored, strSql;
+    CSqlTokens tokens;
+    if (!m_schema.TableSql(name.strSchema, name.strName, &strStored, &strSql) ||
+        !SqlTokenize(strSql, &tokens))
+        return nullptr;
+    CSqlCursor c(tokens, 0, tokens.size());
+    c.Accept(L"CREATE");
+    c.Accept(L"TEMP") || c.Accept(L"TEMPORARY");
+    CSqlTableDef def;
+    bool bUnderstood = false;
+    CSqlBridgeError ignored;
+    CSqlTableReader reader(m_schema, tokens);
+    if (!c.Accept(L"TABLE") || !reader.Read(c.Pos(), tokens.size(), &def, &bUnderstood, &ignored) ||
+        !bUnderstood)
+        return nullptr;
+    def.name.strName = strStored;
+    pScope->read.push_back(std::move(def));
+    return &pScope->read.back();
+}
+
+void CSqlRewriter::ReadNameScope(CSqlNameScope* pScope) {
+    auto* pTables = &pScope->tables;
+    auto* pByName = &pScope->byName;
+    auto* pVars = &pScope->vars;
     const CSqlTokens& T = *m_pScope;
     CSqlRewriter names(m_schema, T);
     size_t nEnd = T.size();
@@ -122,23 +149,12 @@ void CSqlRewriter::ReadNameScope(std::vector<std::vector<CSqlColumnDef>>* pTable
         if (!names.ObjectName(c.Pos(), nEnd, &name, &nNext, &ignored))
             continue;
         c.Seek(nNext);
-        std::wstring strStored, strSql;
-        CSqlTokens defTokens;
-        if (!m_schema.TableSql(name.strSchema, name.strName, &strStored, &strSql) ||
-            !SqlTokenize(strSql, &defTokens))
-            continue;
-        CSqlCursor d(defTokens, 0, defTokens.size());
-        d.Accept(L"CREATE");
-        d.Accept(L"TEMP") || d.Accept(L"TEMPORARY");
-        CSqlTableDef def;
-        bool bUnderstood = false;
-        CSqlTableReader reader(m_schema, defTokens);
-        if (!d.Accept(L"TABLE") ||
-            !reader.Read(d.Pos(), defTokens.size(), &def, &bUnderstood, &ignored) || !bUnderstood)
+        const CSqlTableDef* pDef = ReadTable(name, pScope);
+        if (pDef == nullptr)
             continue;
         size_t nTable = pTables->size();
-        pTables->push_back(def.columns);
-        (*pByName)[SqlLower(strStored)] = nTable;
+        pTables->push_back(&pDef->columns);
+        (*pByName)[SqlLower(pDef->name.strName)] = nTable;
         // [AS] alias
         bool bAs = c.Accept(L"AS");
         if (!c.AtEnd() && SqlIsNamePart(c.Peek()) && (bAs || !SqlIsOneOf(c.Peek(), kNotAlias))) {

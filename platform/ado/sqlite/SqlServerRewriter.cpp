@@ -130,6 +130,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         inner.m_bOperatorsDone = true;
         inner.m_pScope = m_pScope;
         inner.m_pNameScope = m_pNameScope;
+        inner.m_pTableCache = m_pTableCache;
         return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
     }
     const CSqlTokens& T = m_tokens;
@@ -572,6 +573,7 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
     sub.m_bOperatorsDone = true;
     sub.m_pScope = m_pScope;
     sub.m_pNameScope = m_pNameScope;
+    sub.m_pTableCache = m_pTableCache;
     std::wstring value, style;
     if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
         return false;

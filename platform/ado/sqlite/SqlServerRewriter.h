@@ -12,6 +12,7 @@
 
 struct CSqlColumnDef;
 struct CSqlNameScope;
+struct CSqlTableDef;
 
 // A table or view name as SQLite knows it.
 struct CSqlObjectName {
@@ -34,6 +35,9 @@ public:
 
     bool Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                  CSqlBridgeError* pError);
+    // Where the table definitions the rewrite needs are read and kept; without one each is
+    // read again.
+    void UseTableCache(CSqlTableCache* pCache) { m_pTableCache = pCache; }
 
     // The object name starting at token i ([db.][owner.]name, db..name, #temp); *pnNext is
     // the token after it. False with *pError for a database the connection does not have or
@@ -60,15 +64,16 @@ private:
     CSqlNameTypes NameTypes();
     // The columns of the tables the batch refers to, by name and alias, and the variables its
     // DECLAREs give.
-    void ReadNameScope(std::vector<std::vector<CSqlColumnDef>>* pTables,
-                       std::map<std::wstring, size_t>* pByName,
-                       std::map<std::wstring, CSqlDeclaredType>* pVars);
+    void ReadNameScope(CSqlNameScope* pScope);
+    // A table's definition, from the cache or read into the scope; null when there is none.
+    const CSqlTableDef* ReadTable(const CSqlObjectName& name, CSqlNameScope* pScope);
 
     CSqlServerSchema& m_schema;
     const CSqlTokens& m_tokens;
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
     const CSqlTokens* m_pScope;    // the batch's tokens, where its tables and variables are
     std::shared_ptr<CSqlNameScope> m_pNameScope; // what NameTypes read from them
+    CSqlTableCache* m_pTableCache = nullptr;
 };
 
 // Resolves a database name for a name's first part; the error names the database.

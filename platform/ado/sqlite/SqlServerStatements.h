@@ -21,6 +21,11 @@ public:
     std::map<std::wstring, std::shared_ptr<Entry>> m_entries;
 };
 
+// The definition of an existing table, read once for each stored text; false when there is
+// none or it cannot be read.
+bool SqlLoadTable(CSqlServerSchema& schema, CSqlTableCache& cache, const CSqlObjectName& name,
+                  const CSqlTableDef** ppDef);
+
 // Refuses, before a batch runs, a statement of a kind the embedded database does not have.
 bool SqlCheckStatement(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                        CSqlBridgeError* pError);
@@ -30,7 +35,9 @@ public:
     CSqlStatementTranslator(CSqlServerSchema& schema, const CSqlTokens& tokens, size_t nBegin,
                             size_t nEnd, CSqlTableCache& cache)
         : m_schema(schema), m_t(tokens), m_nBegin(nBegin), m_nEnd(nEnd), m_cache(cache),
-          m_rewriter(schema, tokens) {}
+          m_rewriter(schema, tokens) {
+        m_rewriter.UseTableCache(&cache);
+    }
 
     bool Translate(CSqlTranslation* pOut, CSqlBridgeError* pError);
 

@@ -73,6 +73,9 @@ TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
             {L"DECLARE @d decimal(10,0) = 10, @m money = 5; SELECT @d / 4, @m / 2",
              {{L"2.5", L"2.5"}}},
             {L"SELECT Price / NULL, NULL / Price FROM Acct WHERE Id = 1", {{L"NULL", L"NULL"}}},
+            // A float beside a decimal makes the quotient a float's, not cut to a scale.
+            {L"SELECT Price / SQRT(16.0) / 3, Price / 3e0 FROM Acct WHERE Id = 1",
+             {{L"0.833333333333333", L"3.33333333333333"}}},
             Fails(L"SELECT Price / 0 FROM Acct", L"Divide by zero error encountered."),
             Fails(L"SELECT Price % (Qty - 4) FROM Acct WHERE Id = 1",
                   L"Divide by zero error encountered."),
