@@ -260,6 +260,15 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             SqlIs(name, L"CAST") ? typeText(nAs + 1, nClose) : typeText(nOpen + 1, nComma);
         return s.empty() ? CSqlNumericType() : CSqlNumericType::Of(SqlServerParseType(s));
     }
+    // A quotient the operator pass already wrote names its type last.
+    if (SqlIs(name, kSqlDivideFunction) || SqlIs(name, kSqlModuloFunction)) {
+        size_t k = nClose;
+        while (k > nOpen && (SqlIsBlank(m_t[k - 1]) || SqlIsPunct(m_t[k - 1], L")")))
+            --k;
+        if (k > nOpen && m_t[k - 1].nKind == SqlTok::kString)
+            return CSqlNumericType::Of(SqlServerParseType(SqlStringValue(m_t[k - 1])));
+        return CSqlNumericType();
+    }
     if (SqlIsOneOf(name, {L"SQRT", L"SQUARE", L"EXP", L"LOG", L"LOG10", L"PI", L"RAND", L"SIN",
                           L"COS", L"TAN", L"COT", L"ASIN", L"ACOS", L"ATAN", L"ATN2"}))
         return Make(CSqlNumericType::kFloat, 53, 0);

@@ -208,8 +208,13 @@ std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
         bName = SqlIsPunct(T[sig[1]], L".") && SqlIsNamePart(T[sig[2]]);
     CSqlDeclaredType type;
     if (!bName || !NameTypes()(sig.size() == 3 ? SqlNameOf(T[sig[0]]) : std::wstring(),
-                               SqlNameOf(T[sig.back()]), &type))
-        return std::wstring();
+                               SqlNameOf(T[sig.back()]), &type)) {
+        // Arithmetic: the type of its result, integers as int or bigint by their digits.
+        CSqlNumericType n = SqlExpressionType(T, nOpen + 1, nClose, NameTypes());
+        if (n.nKind == CSqlNumericType::kInteger)
+            return n.nPrec > 10 ? L"bigint" : L"int";
+        return n.Text();
+    }
     std::wstring name = WinUtf8ToWide(type.pRow->pszName);
     if (type.pRow->nAdoType == adNumeric)
         name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";

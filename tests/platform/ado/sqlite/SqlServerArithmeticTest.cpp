@@ -44,6 +44,51 @@ TEST(SqlServerArithmetic, ResultTypesFollowPrecisionAndScaleRules) {
     EXPECT_EQ(L"", ResultOf(L'/', L"varchar(5)", L"int"));
 }
 
+TEST(SqlServerArithmetic, ExpressionsAreTypedFromTheirParts) {
+    // Columns: Price decimal(10,2) in t, Qty int in t and u, Note varchar in u; Code is in both
+    // tables with different types, so unqualified it has none.
+    CSqlNameTypes names = [](const std::wstring& q, const std::wstring& n, CSqlDeclaredType* p) {
+        std::wstring key = SqlLower(q) + L"." + SqlLower(n);
+        const wchar_t* pszType =
+            key == L".price" || key == L"t.price" ? L"decimal(10,2)"
+            : key == L".qty" || key == L"t.qty" || key == L"u.qty" || key == L".@n" ? L"int"
+            : key == L"t.code"                                                      ? L"money"
+            : key == L"u.code"                                                      ? L"bigint"
+            : key == L".note"                                                       ? L"varchar(10)"
+                                                                                    : nullptr;
+        if (pszType)
+            *p = SqlServerParseType(pszType);
+        return pszType != nullptr;
+    };
+    auto typeOf = [&](const wchar_t* pszExpression) {
+        CSqlTokens tokens;
+        EXPECT_TRUE(SqlTokenize(pszExpression, &tokens));
+        return SqlExpressionType(tokens, 0, tokens.size(), names).Text();
+    };
+    EXPECT_EQ(L"decimal(10,2)", typeOf(L"Price"));
+    EXPECT_EQ(L"decimal(10,2)", typeOf(L"-t.Price"));
+    EXPECT_EQ(L"decimal(21,2)", typeOf(L"(Price * Qty)"));
+    EXPECT_EQ(L"decimal(21,13)", typeOf(L"Price / u.Qty"));
+    EXPECT_EQ(L"bigint", typeOf(L"Qty + @n * 2"));
+    EXPECT_EQ(L"money", typeOf(L"[t].[Code] / 3"));
+    EXPECT_EQ(L"bigint", typeOf(L"u.Code % 7"));
+    EXPECT_EQ(L"", typeOf(L"Code"));
+    EXPECT_EQ(L"", typeOf(L"Note / 2"));
+    EXPECT_EQ(L"", typeOf(L"Unknown * 2"));
+    EXPECT_EQ(L"", typeOf(L"CASE WHEN Qty > 0 THEN Price END"));
+    EXPECT_EQ(L"", typeOf(L"Price > 2"));
+    // Conversions name their type; some functions keep or widen their argument's.
+    EXPECT_EQ(L"decimal(5,1)", typeOf(L"CAST(Qty AS decimal(5, 1))"));
+    EXPECT_EQ(L"money", typeOf(L"CONVERT(money, Note)"));
+    EXPECT_EQ(L"float", typeOf(L"CONVERT(float, Qty, 0)"));
+    EXPECT_EQ(L"decimal(10,2)", typeOf(L"ABS(ISNULL(Price, 0))"));
+    EXPECT_EQ(L"decimal(38,2)", typeOf(L"SUM(DISTINCT Price)"));
+    EXPECT_EQ(L"decimal(38,6)", typeOf(L"AVG(Price)"));
+    EXPECT_EQ(L"bigint", typeOf(L"MAX(Qty)"));
+    EXPECT_EQ(L"float", typeOf(L"SQRT(Qty)"));
+    EXPECT_EQ(L"", typeOf(L"LEN(Note)"));
+}
+
 TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
     RunScript(
         m_pConn,

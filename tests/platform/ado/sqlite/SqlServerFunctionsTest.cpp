@@ -47,6 +47,8 @@ TEST_F(SqlServerScript, StuffStrAndPatIndex) {
              L"STR(123.45, 5, 2), STR(NULL), STR(1, -1)",
              {{L"123.45", L" 123.5", L"1234568", L"******", L"         3", L" 123.000", L" -1.3",
                L"123.5", L"NULL", L"NULL"}}},
+            {L"SELECT STR(-123.456, 8, 2), STR(1e10), STR(9999999999.5), STR(0.5, 3, 20)",
+             {{L" -123.46", L"**********", L"**********", L"0.5"}}},
             Fails(L"SELECT STR('abc')", L"Error converting data type varchar to float."),
             {L"SELECT PATINDEX('%ter%', 'interesting data'), PATINDEX('%en_ure%', " + kSentence +
                  L"), PATINDEX('%ENSURE%', " + kSentence + L"), PATINDEX('%[^ a-z]%', " +
@@ -74,6 +76,21 @@ TEST_F(SqlServerScript, DataLengthCountsStoredBytes) {
              L"DATALENGTH(CONVERT(varchar(10), N'ab')), DATALENGTH(NULL), DATALENGTH(N'𝄞')",
              {{L"6", L"3", L"2", L"2", L"NULL", L"4"}}},
             {L"DECLARE @v varchar(20) = 'four'; SELECT DATALENGTH(@v)", {{L"4"}}},
+            // Fixed sizes by type; decimals by their precision.
+            {L"CREATE TABLE S (D9 decimal(9,2), D19 decimal(19,2), D28 numeric(28,2), D38 "
+             L"decimal(38,0), Sm smallmoney, R real, Bt bit, Ti tinyint, Sd smalldatetime, Dd "
+             L"date, G uniqueidentifier)"},
+            {L"INSERT INTO S VALUES (1, 1, 1, 1, 1, 1, 1, 1, '2024-01-01', '2024-01-01', "
+             L"'6F9619FF-8B86-D011-B42D-00C04FC964FF')"},
+            {L"SELECT DATALENGTH(D9), DATALENGTH(D19), DATALENGTH(D28), DATALENGTH(D38), "
+             L"DATALENGTH(Sm), DATALENGTH(R), DATALENGTH(Bt), DATALENGTH(Ti), DATALENGTH(Sd), "
+             L"DATALENGTH(Dd), DATALENGTH(G) FROM S",
+             {{L"5", L"9", L"13", L"17", L"4", L"4", L"1", L"1", L"4", L"3", L"16"}}},
+            // Of arithmetic: its result's type; of other expressions: numbers by their size,
+            // text as nvarchar.
+            {L"SELECT DATALENGTH(1 + 1), DATALENGTH(2.5 * 2), DATALENGTH(D19 / 2), "
+             L"DATALENGTH(ABS(-7)), DATALENGTH(UPPER(N'ab')) FROM S",
+             {{L"4", L"5", L"13", L"4", L"4"}}},
         });
 }
 
@@ -99,6 +116,12 @@ TEST_F(SqlServerScript, FormatTakesItsSubsetOfFormatStrings) {
              {{L"7/31/2016", L"Sunday, July 31, 2016", L"31/07/2016",
                L"Sunday, July 31, 2016 12:00:00 AM", L"2016-07-31 14:05:09.000",
                L"2:05 PM, Jul 16"}}},
+            // Negative numbers, rounding halves away from zero, money and decimal columns.
+            {L"SELECT FORMAT(-0.125, 'P1'), FORMAT(-1234567.5, 'N0'), FORMAT(2.5, 'F0'), "
+             L"FORMAT(-2.5, 'N0'), FORMAT(-1234.5, '#,##0.0'), FORMAT(CAST(1234.5 AS money), "
+             L"'N2'), FORMAT(CAST(-7.25 AS decimal(5,2)), '0.0'), FORMAT(0, 'N')",
+             {{L"-12.5 %", L"-1,234,568", L"3", L"-3", L"-1,234.5", L"1,234.50", L"-7.3",
+               L"0.00"}}},
             // .NET rejects D for a fraction: SQL Server gives NULL, as for a NULL value.
             {L"SELECT FORMAT(1.5, 'D'), FORMAT(NULL, 'N'), FORMAT(1, NULL)",
              {{L"NULL", L"NULL", L"NULL"}}},

@@ -285,3 +285,32 @@ TEST_F(SqlServerScript, UpdateWithJoinsChangesTheJoinedRows) {
             {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y"}, {L"x!"}, {L"none"}}},
         });
 }
+
+TEST_F(SqlServerScript, JoinedDeletesAndUpdatesWorkOnTempTablesSelfJoinsAndTransactions) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE #dup (Id int IDENTITY PRIMARY KEY, Mail varchar(20), Hits int)"},
+            {L"INSERT INTO #dup (Mail, Hits) VALUES ('a@x', 1), ('b@x', 2), ('A@X', 3), "
+             L"('a@x ', 4), ('c@x', 5)"},
+            // The classic removal of duplicates: the later rows of each address, which the
+            // default collation compares without case and trailing blanks.
+            {L"DELETE d FROM #dup d JOIN #dup k ON k.Mail = d.Mail AND k.Id < d.Id"},
+            {L"SELECT Id, Mail FROM #dup ORDER BY Id",
+             {{L"1", L"a@x"}, {L"2", L"b@x"}, {L"5", L"c@x"}}},
+            // Totals from a grouped query joined to the rows they belong to.
+            {L"CREATE TABLE #sum (Mail varchar(20), Total int); INSERT INTO #sum VALUES ('a@x', "
+             L"10), ('a@x', 5), ('c@x', 1)"},
+            {L"DECLARE @bonus int = 100; UPDATE d SET Hits = s.Total + @bonus FROM #dup d JOIN "
+             L"(SELECT Mail, SUM(Total) AS Total FROM #sum GROUP BY Mail) s ON s.Mail = d.Mail"},
+            {L"SELECT Id, Hits FROM #dup ORDER BY Id",
+             {{L"1", L"115"}, {L"2", L"2"}, {L"5", L"101"}}},
+            // A joined delete is undone with its transaction.
+            {L"BEGIN TRAN; DELETE #dup FROM #dup JOIN #sum ON #sum.Mail = #dup.Mail; SELECT "
+             L"COUNT(*) FROM #dup",
+             {{L"1"}}},
+            {L"ROLLBACK; SELECT COUNT(*) FROM #dup", {{L"3"}}},
+            Fails(L"UPDATE d SET Id = 9 FROM #dup d JOIN #sum s ON s.Mail = d.Mail",
+                  L"Cannot update identity column 'Id'."),
+        });
+}
