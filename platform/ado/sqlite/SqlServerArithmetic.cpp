@@ -136,6 +136,20 @@ public:
     CTyper(const CSqlTokens& t, size_t nBegin, size_t nEnd, const CSqlNameTypes& names)
         : m_t(t), m_i(nBegin), m_nEnd(nEnd), m_names(names) {}
 
+    // At a scalar subquery (SELECT x FROM ...), narrows the range to its one expression x.
+    void Subquery() {
+        Skip();
+        if (m_i >= m_nEnd || !SqlIs(m_t[m_i], L"SELECT"))
+            return;
+        size_t nFrom = ++m_i;
+        for (int nDepth = 0; nFrom < m_nEnd; ++nFrom) {
+            nDepth += SqlIsPunct(m_t[nFrom], L"(") ? 1 : SqlIsPunct(m_t[nFrom], L")") ? -1 : 0;
+            if (nDepth == 0 && (SqlIs(m_t[nFrom], L"FROM") || SqlIs(m_t[nFrom], L"WHERE")))
+                break;
+        }
+        m_nEnd = nFrom; // a list of several, DISTINCT, TOP: not one operand, so unknown
+    }
+
     CSqlNumericType Whole() {
         CSqlNumericType r = Sum();
         Skip();
@@ -204,9 +218,10 @@ CSqlNumericType CTyper::Operand() {
     }
     if (SqlIsPunct(t, L"(")) {
         size_t nClose = Close(m_i);
-        CSqlNumericType r = CTyper(m_t, m_i + 1, nClose, m_names).Whole();
+        CTyper inner(m_t, m_i + 1, nClose, m_names);
         m_i = nClose + 1;
-        return r;
+        inner.Subquery();
+        return inner.Whole();
     }
     if (!SqlIsNamePart(t) || SqlIs(t, L"CASE") || SqlIs(t, L"NULL")) {
         m_i = m_nEnd; // not an operand this reads

@@ -22,6 +22,30 @@ bool Same(const CSqlDeclaredType& a, const CSqlDeclaredType& b) {
            a.nLength == b.nLength && a.bMax == b.bMax;
 }
 
+// The type of a computed column: of its expression over the table's other columns.
+bool ComputedType(const CSqlColumnDef& column, const std::vector<CSqlColumnDef>& columns,
+                  CSqlDeclaredType* pType) {
+    CSqlTokens tokens;
+    if (column.clauses.empty() || column.clauses[0].compare(0, 3, L"AS ") != 0 ||
+        !SqlTokenize(column.clauses[0].substr(3), &tokens))
+        return false;
+    CSqlNameTypes own = [&](const std::wstring&, const std::wstring& strName, CSqlDeclaredType* p) {
+        for (const CSqlColumnDef& c : columns)
+            if (c.type.pRow && SqlLower(c.strName) == SqlLower(strName)) {
+                *p = c.type;
+                return true;
+            }
+        return false;
+    };
+    CSqlNumericType n = SqlExpressionType(tokens, 0, tokens.size(), own);
+    if (n.nKind == CSqlNumericType::kUnknown)
+        return false;
+    *pType = SqlServerParseType(n.nKind != CSqlNumericType::kInteger ? n.Text()
+                                : n.nPrec > 10                       ? L"bigint"
+                                                                     : L"int");
+    return true;
+}
+
 } // namespace
 
 struct CSqlNameScope {
@@ -62,9 +86,12 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
         for (size_t n : candidates)
             for (const CSqlColumnDef& col : *scope.tables[n])
                 if (SqlLower(col.strName) == SqlLower(strName)) {
-                    if (bFound && !Same(*pType, col.type))
+                    CSqlDeclaredType type = col.type;
+                    if (type.pRow == nullptr && !ComputedType(col, *scope.tables[n], &type))
                         return false;
-                    *pType = col.type;
+                    if (bFound && !Same(*pType, type))
+                        return false;
+                    *pType = type;
                     bFound = true;
                 }
         return bFound;

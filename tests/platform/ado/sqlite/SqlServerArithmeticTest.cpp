@@ -124,6 +124,20 @@ TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
             Fails(L"SELECT Price / 0 FROM Acct", L"Divide by zero error encountered."),
             Fails(L"SELECT Price % (Qty - 4) FROM Acct WHERE Id = 1",
                   L"Divide by zero error encountered."),
+            // Quotients in conditions, orders, CASE and subqueries; text converts or fails.
+            {L"SELECT Id FROM Acct WHERE Price / Qty > 2", {{L"1"}}},
+            {L"SELECT Id, CASE WHEN Price / 4 = 2.5 THEN 'y' ELSE 'n' END FROM Acct ORDER BY "
+             L"Price / Qty",
+             {{L"2", L"n"}, {L"1", L"y"}}},
+            {L"SELECT (SELECT MAX(Price) FROM Acct) / 4, '10' / Price FROM Acct WHERE Id = 1",
+             {{L"2.5", L"1"}}},
+            Fails(L"SELECT 'x' / Price FROM Acct",
+                  L"Error converting data type varchar to numeric."),
+            // A computed column has its expression's type.
+            {L"CREATE TABLE Cc (P decimal(10,2), Q int, Total AS (P * Q), Twice AS (Q * 2), "
+             L"Label AS ('n' + CAST(Q AS varchar(5)))); INSERT INTO Cc (P, Q) VALUES (10, 3)"},
+            {L"SELECT Total / 4, Twice / 4, P / 4, DATALENGTH(Twice) FROM Cc",
+             {{L"7.5", L"1", L"2.5", L"4"}}},
             // Written back to a column, the quotient rounds to the column's scale.
             {L"UPDATE Acct SET Price = Price / 3 WHERE Id = 1"},
             {L"SELECT Price FROM Acct WHERE Id = 1", {{L"3.33"}}},
