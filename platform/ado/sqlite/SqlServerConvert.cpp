@@ -297,7 +297,8 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
 }
 
 bool SqlIsFixedChar(const CSqlDeclaredType& type) {
-    return !type.bMax && (type.pRow->nAdoType == adChar || type.pRow->nAdoType == adWChar);
+    return type.pRow && !type.bMax &&
+           (type.pRow->nAdoType == adChar || type.pRow->nAdoType == adWChar);
 }
 
 namespace {

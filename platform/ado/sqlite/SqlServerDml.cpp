@@ -41,7 +41,7 @@ std::wstring PaddedRows(const std::vector<const CSqlColumnDef*>& targets,
     for (size_t n = 0; n < targets.size(); ++n) {
         std::wstring c = L"zqk_c" + std::to_wstring(n);
         names += (n ? L", " : L"") + c;
-        bool bPad = targets[n] && SqlIsFixedChar(targets[n]->type);
+        bool bPad = targets[n] && targets[n]->bServerType && SqlIsFixedChar(targets[n]->type);
         select += (n ? L", " : L"") + (bPad ? Converted(targets[n], c) : c);
     }
     *pstrPrefix = L"WITH zqk_rows(" + names + L") AS (" + strQuery + L") ";
