@@ -292,10 +292,29 @@ private:
         CSqlNumericType nInt;
         nInt.nKind = CSqlNumericType::kInteger;
         nInt.nPrec = 10;
-        m_division = SqlNumericResult(term[nOperator]->First().strText[0],
-                                      a.nKind == CSqlNumericType::kUnknown ? nInt : a,
+        wchar_t chOp = term[nOperator]->First().strText[0];
+        m_division = SqlNumericResult(chOp, a.nKind == CSqlNumericType::kUnknown ? nInt : a,
                                       b.nKind == CSqlNumericType::kUnknown ? nInt : b);
+        // SQL Server has no remainder of floats.
+        m_strRefusal.clear();
+        if (chOp == L'%' && m_division.nKind == CSqlNumericType::kFloat)
+            m_strRefusal = L"The data types " + TypeName(a) + L" and " + TypeName(b) +
+                           L" are incompatible in the modulo operator.";
         return true;
+    }
+
+    // A type as SQL Server's messages name it; what is not known is taken for an int.
+    static std::wstring TypeName(const CSqlNumericType& t) {
+        switch (t.nKind) {
+        case CSqlNumericType::kFloat:
+            return L"float";
+        case CSqlNumericType::kDecimal:
+            return L"numeric";
+        case CSqlNumericType::kMoney:
+            return L"money";
+        default:
+            return t.nPrec > 10 ? L"bigint" : L"int";
+        }
     }
 
     // A term with each divisor checked.
@@ -350,6 +369,11 @@ private:
                 call.push_back(
                     {SqlTok::kString, SqlQuoteString(m_division.Text()), std::wstring::npos});
                 call.push_back(Synthetic(SqlTok::kPunct, L")"));
+                if (!m_strRefusal.empty())
+                    call = {Synthetic(SqlTok::kWord, L"zqk_raise"),
+                            Synthetic(SqlTok::kPunct, L"("),
+                            {SqlTok::kString, SqlQuoteString(m_strRefusal), std::wstring::npos},
+                            Synthetic(SqlTok::kPunct, L")")};
                 out.swap(call);
             } else if (SafeDivisor(d)) {
                 Append(&out, d);
@@ -472,6 +496,7 @@ private:
     const CSqlTokens& m_in;
     const CSqlNameTypes& m_names;
     CSqlNumericType m_division; // the type of the last quotient Fractional saw
+    std::wstring m_strRefusal;  // ... and SQL Server's error for it, if it has one
 };
 
 } // namespace

@@ -133,6 +133,10 @@ TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
              {{L"2.5", L"1"}}},
             Fails(L"SELECT 'x' / Price FROM Acct",
                   L"Error converting data type varchar to numeric."),
+            Fails(L"SELECT Rate % 2 FROM Acct",
+                  L"The data types float and int are incompatible in the modulo operator."),
+            Fails(L"SELECT Price % CAST(2 AS real) FROM Acct",
+                  L"The data types numeric and float are incompatible in the modulo operator."),
             // A computed column has its expression's type.
             {L"CREATE TABLE Cc (P decimal(10,2), Q int, Total AS (P * Q), Twice AS (Q * 2), "
              L"Label AS ('n' + CAST(Q AS varchar(5)))); INSERT INTO Cc (P, Q) VALUES (10, 3)"},
