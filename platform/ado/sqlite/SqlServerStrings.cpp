@@ -1,8 +1,10 @@
 #include "platform/ado/sqlite/SqlServerStrings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "platform/ado/sqlite/SqlServerCollation.h"
@@ -64,17 +66,42 @@ bool Number(sqlite3_value* v, double* pd) {
 
 } // namespace
 
-// printf alone would round halves to even.
+// The number's 15 significant digits, as SQL Server and .NET print a float, rounded to the
+// decimals at the decimal digits (printf would show the binary value's further digits and
+// round its halves to even).
 std::string SqlFixed(double d, int nDecimals) {
-    double dScale = std::pow(10.0, nDecimals);
-    if (std::fabs(d * dScale) < 1e15)
-        d = std::round(d * dScale) / dScale;
-    char sz[512]; // the largest double's 309 digits and 99 decimals
-    snprintf(sz, sizeof(sz), "%.*f", nDecimals, d);
-    std::string s = sz;
-    if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos)
-        s.erase(0, 1);
-    return s;
+    if (!std::isfinite(d))
+        return std::to_string(d);
+    char sz[32];
+    snprintf(sz, sizeof(sz), "%.14e", std::fabs(d)); // "d.dddddddddddddde+xx"
+    std::string digits = std::string(1, sz[0]) + std::string(sz + 2, 14);
+    int nWhole = std::atoi(std::strchr(sz, 'e') + 1) + 1; // digits before the point
+    int nKeep = nWhole + nDecimals;                       // digits of value * 10^decimals
+    std::string kept;
+    bool bUp = false;
+    if (nKeep >= static_cast<int>(digits.size())) {
+        kept = digits + std::string(static_cast<size_t>(nKeep) - digits.size(), '0');
+    } else if (nKeep >= 0) {
+        kept = digits.substr(0, static_cast<size_t>(nKeep));
+        bUp = digits[static_cast<size_t>(nKeep)] >= '5';
+    }
+    if (bUp) {
+        int k = static_cast<int>(kept.size()) - 1;
+        for (; k >= 0 && kept[static_cast<size_t>(k)] == '9'; --k)
+            kept[static_cast<size_t>(k)] = '0';
+        if (k >= 0)
+            ++kept[static_cast<size_t>(k)];
+        else
+            kept.insert(0, "1");
+    }
+    size_t nFraction = static_cast<size_t>(nDecimals);
+    if (kept.size() <= nFraction)
+        kept.insert(0, nFraction + 1 - kept.size(), '0');
+    std::string whole = kept.substr(0, kept.size() - nFraction);
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
+    std::string r = whole + (nFraction ? "." + kept.substr(kept.size() - nFraction) : "");
+    bool bZero = r.find_first_not_of("0.") == std::string::npos;
+    return d < 0 && !bZero ? "-" + r : r;
 }
 
 namespace {

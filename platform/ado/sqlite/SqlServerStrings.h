@@ -7,7 +7,8 @@
 
 #include <string>
 
-// A number with a number of decimals, halves rounded away from zero, without "-0".
+// A number's 15 significant digits with a number of decimals, halves rounded away from zero,
+// without "-0".
 std::string SqlFixed(double d, int nDecimals);
 
 // The functions of SqlServerStrings.cpp on a connection.

@@ -47,8 +47,9 @@ TEST_F(SqlServerScript, StuffStrAndPatIndex) {
              L"STR(123.45, 5, 2), STR(NULL), STR(1, -1)",
              {{L"123.45", L" 123.5", L"1234568", L"******", L"         3", L" 123.000", L" -1.3",
                L"123.5", L"NULL", L"NULL"}}},
-            {L"SELECT STR(-123.456, 8, 2), STR(1e10), STR(9999999999.5), STR(0.5, 3, 20)",
-             {{L" -123.46", L"**********", L"**********", L"0.5"}}},
+            {L"SELECT STR(-123.456, 8, 2), STR(1e10), STR(9999999999.5), STR(0.5, 3, 20), "
+             L"STR(0.1, 20, 16)",
+             {{L" -123.46", L"**********", L"**********", L"0.5", L"  0.1000000000000000"}}},
             Fails(L"SELECT STR('abc')", L"Error converting data type varchar to float."),
             {L"SELECT PATINDEX('%ter%', 'interesting data'), PATINDEX('%en_ure%', " + kSentence +
                  L"), PATINDEX('%ENSURE%', " + kSentence + L"), PATINDEX('%[^ a-z]%', " +
@@ -122,6 +123,11 @@ TEST_F(SqlServerScript, FormatTakesItsSubsetOfFormatStrings) {
              L"'N2'), FORMAT(CAST(-7.25 AS decimal(5,2)), '0.0'), FORMAT(0, 'N')",
              {{L"-12.5 %", L"-1,234,568", L"3", L"-3", L"-1,234.5", L"1,234.50", L"-7.3",
                L"0.00"}}},
+            // A float has 15 significant digits, whatever the decimals asked for.
+            {L"SELECT FORMAT(CAST(0.1 AS float), 'N20'), FORMAT(1e20, 'N0'), "
+             L"FORMAT(123456789.123456789, 'F6'), FORMAT(0.000001234, 'N8'), FORMAT(0.5, 'N0')",
+             {{L"0.10000000000000000000", L"100,000,000,000,000,000,000", L"123456789.123457",
+               L"0.00000123", L"1"}}},
             // .NET rejects D for a fraction: SQL Server gives NULL, as for a NULL value.
             {L"SELECT FORMAT(1.5, 'D'), FORMAT(NULL, 'N'), FORMAT(1, NULL)",
              {{L"NULL", L"NULL", L"NULL"}}},
