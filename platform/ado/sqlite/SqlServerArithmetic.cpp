@@ -92,7 +92,7 @@ std::wstring CSqlNumericType::Text() const {
     case kFloat:
         return L"float";
     case kInteger:
-        return L"bigint";
+        return nPrec > 10 ? L"bigint" : L"int";
     default:
         return std::wstring();
     }

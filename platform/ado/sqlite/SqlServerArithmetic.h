@@ -24,7 +24,8 @@ struct CSqlNumericType {
     static CSqlNumericType Of(const CSqlDeclaredType& type);
     // A number as written: 7 is an integer of one digit, 2.50 decimal(3,2), 1e3 a float.
     static CSqlNumericType OfLiteral(const std::wstring& strNumber);
-    // The type as zqk_divide takes it: "decimal(21,13)", "money", "float".
+    // The type as SQL Server names it: "decimal(21,13)", "money", "float", "int", "bigint";
+    // empty when unknown.
     std::wstring Text() const;
     bool Fractional() const { return nKind == kDecimal || nKind == kMoney || nKind == kFloat; }
 };

@@ -40,9 +40,7 @@ bool ComputedType(const CSqlColumnDef& column, const std::vector<CSqlColumnDef>&
     CSqlNumericType n = SqlExpressionType(tokens, 0, tokens.size(), own);
     if (n.nKind == CSqlNumericType::kUnknown)
         return false;
-    *pType = SqlServerParseType(n.nKind != CSqlNumericType::kInteger ? n.Text()
-                                : n.nPrec > 10                       ? L"bigint"
-                                                                     : L"int");
+    *pType = SqlServerParseType(n.Text());
     return true;
 }
 
@@ -237,10 +235,7 @@ std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
     if (!bName || !NameTypes()(sig.size() == 3 ? SqlNameOf(T[sig[0]]) : std::wstring(),
                                SqlNameOf(T[sig.back()]), &type)) {
         // Arithmetic: the type of its result, integers as int or bigint by their digits.
-        CSqlNumericType n = SqlExpressionType(T, nOpen + 1, nClose, NameTypes());
-        if (n.nKind == CSqlNumericType::kInteger)
-            return n.nPrec > 10 ? L"bigint" : L"int";
-        return n.Text();
+        return SqlExpressionType(T, nOpen + 1, nClose, NameTypes()).Text();
     }
     std::wstring name = WinUtf8ToWide(type.pRow->pszName);
     if (type.pRow->nAdoType == adNumeric)

@@ -310,10 +310,10 @@ private:
             return L"float";
         case CSqlNumericType::kDecimal:
             return L"numeric";
-        case CSqlNumericType::kMoney:
-            return L"money";
+        case CSqlNumericType::kUnknown:
+            return L"int";
         default:
-            return t.nPrec > 10 ? L"bigint" : L"int";
+            return t.Text();
         }
     }
 

@@ -40,7 +40,8 @@ TEST(SqlServerArithmetic, ResultTypesFollowPrecisionAndScaleRules) {
     EXPECT_EQ(L"money", ResultOf(L'*', L"smallmoney", L"money"));
     EXPECT_EQ(L"decimal(27,10)", ResultOf(L'/', L"money", L"decimal(5,2)"));
     EXPECT_EQ(L"float", ResultOf(L'/', L"decimal(5,2)", L"real"));
-    EXPECT_EQ(L"bigint", ResultOf(L'/', L"int", L"smallint"));
+    EXPECT_EQ(L"int", ResultOf(L'/', L"int", L"smallint"));
+    EXPECT_EQ(L"bigint", ResultOf(L'*', L"bigint", L"tinyint"));
     EXPECT_EQ(L"", ResultOf(L'/', L"varchar(5)", L"int"));
 }
 
@@ -69,7 +70,7 @@ TEST(SqlServerArithmetic, ExpressionsAreTypedFromTheirParts) {
     EXPECT_EQ(L"decimal(10,2)", typeOf(L"-t.Price"));
     EXPECT_EQ(L"decimal(21,2)", typeOf(L"(Price * Qty)"));
     EXPECT_EQ(L"decimal(21,13)", typeOf(L"Price / u.Qty"));
-    EXPECT_EQ(L"bigint", typeOf(L"Qty + @n * 2"));
+    EXPECT_EQ(L"int", typeOf(L"Qty + @n * 2"));
     EXPECT_EQ(L"money", typeOf(L"[t].[Code] / 3"));
     EXPECT_EQ(L"bigint", typeOf(L"u.Code % 7"));
     EXPECT_EQ(L"", typeOf(L"Code"));
@@ -84,7 +85,7 @@ TEST(SqlServerArithmetic, ExpressionsAreTypedFromTheirParts) {
     EXPECT_EQ(L"decimal(10,2)", typeOf(L"ABS(ISNULL(Price, 0))"));
     EXPECT_EQ(L"decimal(38,2)", typeOf(L"SUM(DISTINCT Price)"));
     EXPECT_EQ(L"decimal(38,6)", typeOf(L"AVG(Price)"));
-    EXPECT_EQ(L"bigint", typeOf(L"MAX(Qty)"));
+    EXPECT_EQ(L"int", typeOf(L"MAX(Qty)"));
     EXPECT_EQ(L"float", typeOf(L"SQRT(Qty)"));
     EXPECT_EQ(L"", typeOf(L"LEN(Note)"));
 }
