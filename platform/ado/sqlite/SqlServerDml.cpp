@@ -221,8 +221,11 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
         return false;
     if (!c.Accept(L"SET"))
         return Generic(pOut, pError);
-    // SET column = value, ...: the column's token and where its value ends.
-    std::vector<std::pair<size_t, size_t>> items;
+    // SET [target.]column = value, ...: the column's token and where its value lies.
+    struct CItem {
+        size_t nColumn, nValue, nStop;
+    };
+    std::vector<CItem> items;
     size_t i = c.Pos();
     for (;;) {
         CSqlCursor item(m_t, i, m_nEnd);
@@ -230,11 +233,23 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
             return Generic(pOut, pError);
         size_t nColumn = item.Pos();
         item.Advance();
+        if (item.IsPunct(L".") && item.PeekNext() && SqlIsNamePart(*item.PeekNext())) {
+            // The target's alias or name: SQLite's SET takes the column alone.
+            if (SqlLower(SqlNameOf(m_t[nColumn])) != SqlLower(written)) {
+                *pError = SqlServerError(
+                    4104, L"The multi-part identifier \"" + SqlNameOf(m_t[nColumn]) + L"." +
+                              SqlNameOf(*item.PeekNext()) + L"\" could not be bound.");
+                return false;
+            }
+            item.Advance();
+            nColumn = item.Pos();
+            item.Advance();
+        }
         if (!item.IsPunct(L"="))
-            return Generic(pOut, pError); // alias.column, @v = column = ..., compound operators
+            return Generic(pOut, pError); // @v = column = ..., compound operators
         item.Advance();
         size_t nStop = ItemEnd(item.Pos());
-        items.emplace_back(nColumn, nStop);
+        items.push_back({nColumn, item.Pos(), nStop});
         if (nStop >= m_nEnd || !SqlIsPunct(m_t[nStop], L",")) {
             i = nStop;
             break;
@@ -255,18 +270,15 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     // values come from the join's rows.
     std::wstring sets, joinedValues;
     for (size_t n = 0; n < items.size(); ++n) {
-        const CSqlToken& column = m_t[items[n].first];
+        const CSqlToken& column = m_t[items[n].nColumn];
         if (IsIdentity(*pDef, SqlNameOf(column))) {
             *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
                                                L"'.");
             return false;
         }
-        CSqlCursor value(m_t, items[n].first, items[n].second);
-        value.Advance();
-        value.Advance();
         std::wstring text;
-        if (!m_rewriter.Rewrite(value.Pos(), items[n].second, SqlRewriteScope::kExpression, &text,
-                                pError))
+        if (!m_rewriter.Rewrite(items[n].nValue, items[n].nStop, SqlRewriteScope::kExpression,
+                                &text, pError))
             return false;
         if (pMatch) {
             std::wstring alias = L"zqk_v" + std::to_wstring(n);

@@ -280,6 +280,13 @@ TEST_F(SqlServerScript, UpdateWithJoinsChangesTheJoinedRows) {
             {L"UPDATE t1 SET Name = 'none' FROM T t1 LEFT JOIN U u1 ON u1.Id = t1.Id WHERE "
              L"u1.Id IS NULL"},
             {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y!"}, {L"x!"}, {L"none"}}},
+            // SET may name the target's columns through its alias or name.
+            {L"UPDATE a SET a.Name = b.Tag, Code = 'q' FROM T a JOIN U b ON a.Id = b.Id WHERE "
+             L"b.Id = 2; UPDATE T SET T.Code = 'r' WHERE Id = 4"},
+            {L"SELECT Name, Code FROM T WHERE Id IN (2, 4) ORDER BY Id",
+             {{L"y", L"q  "}, {L"none", L"r  "}}},
+            Fails(L"UPDATE a SET b.Tag = 'z' FROM T a JOIN U b ON a.Id = b.Id",
+                  L"The multi-part identifier \"b.Tag\" could not be bound."),
             // A list without the target is joined to it by the WHERE, as before.
             {L"UPDATE T SET Name = U.Tag FROM U WHERE T.Id = U.Id AND U.Tag = 'y'"},
             {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y"}, {L"x!"}, {L"none"}}},
