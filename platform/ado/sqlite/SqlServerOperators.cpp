@@ -317,16 +317,29 @@ private:
         }
     }
 
+    // Whether term[0, nOperator) times d is money times money.
+    bool MoneyProduct(const std::vector<const Item*>& term, size_t nOperator,
+                      const std::vector<const Item*>& d) {
+        if (d.empty())
+            return false;
+        CSqlNumericType a =
+            SqlExpressionType(m_in, term[0]->nFrom, term[nOperator]->nFrom, m_names);
+        CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
+        return a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney;
+    }
+
     // A term with each divisor checked.
     CSqlTokens Term(const std::vector<const Item*>& term) {
         CSqlTokens out;
         for (size_t i = 0; i < term.size(); ++i) {
             const Item& it = *term[i];
             out.insert(out.end(), it.tokens.begin(), it.tokens.end());
-            if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%")))
+            bool bProduct = IsPunctItem(it, L"*") && i > 0;
+            if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%") || bProduct))
                 continue;
             size_t nOperatorAt = out.size() - 1;
-            // The divisor: signs, then one operand with its call, dotted parts and COLLATE.
+            // The divisor (or factor): signs, then one operand with its call, dotted parts and
+            // COLLATE.
             size_t j = i + 1;
             std::vector<const Item*> d;
             while (j < term.size() && (IsBlankItem(*term[j]) || IsPunctItem(*term[j], L"-") ||
@@ -354,7 +367,22 @@ private:
             for (; nBlank < d.size() && IsBlankItem(*d[nBlank]); ++nBlank)
                 out.insert(out.end(), d[nBlank]->tokens.begin(), d[nBlank]->tokens.end());
             d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(nBlank));
-            if (Fractional(term, i, d)) {
+            if (bProduct) {
+                // Money times money keeps four decimals, rounded.
+                if (MoneyProduct(term, i, d)) {
+                    m_bChanged = true;
+                    CSqlTokens call{Synthetic(SqlTok::kWord, L"zqk_convert"),
+                                    Synthetic(SqlTok::kPunct, L"(")};
+                    call.insert(call.end(), out.begin(), out.end());
+                    Append(&call, d);
+                    call.push_back(Synthetic(SqlTok::kPunct, L","));
+                    call.push_back(Synthetic(SqlTok::kString, L"'money'"));
+                    call.push_back(Synthetic(SqlTok::kPunct, L")"));
+                    out.swap(call);
+                } else {
+                    Append(&out, d);
+                }
+            } else if (Fractional(term, i, d)) {
                 // The quotient of decimals, money or floats, with SQL Server's result type.
                 m_bChanged = true;
                 CSqlTokens call{Synthetic(SqlTok::kWord, IsPunctItem(it, L"/")
@@ -430,7 +458,8 @@ private:
                 continue;
             }
             terms.back().push_back(&it);
-            if (IsPunctItem(it, L"/") || IsPunctItem(it, L"%"))
+            if (IsPunctItem(it, L"/") || IsPunctItem(it, L"%") ||
+                (IsPunctItem(it, L"*") && !bWantOperand))
                 bNeedsWork = true;
             bool bOperator = IsPunctItem(it, L"*") || IsPunctItem(it, L"/") ||
                              IsPunctItem(it, L"%") || IsPunctItem(it, L".") || bAdditive ||
@@ -504,9 +533,17 @@ private:
 bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                          const CSqlNameTypes& names, CSqlTokens* pOut) {
     bool bAny = false;
-    for (size_t i = nBegin; i < nEnd && !bAny; ++i)
-        bAny = SqlIsPunct(tokens[i], L"+") || SqlIsPunct(tokens[i], L"-") ||
-               SqlIsPunct(tokens[i], L"/") || SqlIsPunct(tokens[i], L"%");
+    const CSqlToken* pPrev = nullptr; // a '*' after these is a star, not a product
+    for (size_t i = nBegin; i < nEnd && !bAny; ++i) {
+        const CSqlToken& t = tokens[i];
+        bAny = SqlIsPunct(t, L"+") || SqlIsPunct(t, L"-") || SqlIsPunct(t, L"/") ||
+               SqlIsPunct(t, L"%") ||
+               (SqlIsPunct(t, L"*") && pPrev && !SqlIsPunct(*pPrev, L"(") &&
+                !SqlIsPunct(*pPrev, L",") && !SqlIsPunct(*pPrev, L".") &&
+                !SqlIsOneOf(*pPrev, {L"SELECT", L"DISTINCT", L"ALL"}));
+        if (!SqlIsBlank(t))
+            pPrev = &t;
+    }
     if (!bAny)
         return false;
     Rewriter r(tokens, names);

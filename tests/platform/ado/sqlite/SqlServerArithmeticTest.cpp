@@ -118,6 +118,10 @@ TEST_F(SqlServerScript, QuotientsOfDecimalsAndMoneyAreNotIntegerDivisions) {
             {L"SELECT SUM(Price) / 4, MAX(Whole) / 2 FROM Acct", {{L"4.375", L"4.5"}}},
             {L"DECLARE @d decimal(10,0) = 10, @m money = 5; SELECT @d / 4, @m / 2",
              {{L"2.5", L"2.5"}}},
+            // Money times money keeps four decimals, rounded; money quotients are cut.
+            {L"DECLARE @a money = 18.4172, @b money = 1.1562; SELECT @a * @b, @b / @a, "
+             L"CONVERT(money, 100) / CONVERT(money, 339) * 10000, @a * 2, COUNT(*) * 2 FROM Acct",
+             {{L"21.294", L"0.0627", L"2949", L"36.8344", L"4"}}},
             {L"SELECT Price / NULL, NULL / Price FROM Acct WHERE Id = 1", {{L"NULL", L"NULL"}}},
             // A float beside a decimal makes the quotient a float's, not cut to a scale.
             {L"SELECT Price / SQRT(16.0) / 3, Price / 3e0 FROM Acct WHERE Id = 1",
