@@ -3,7 +3,8 @@
 // and SQLite would divide it as one. The bridge types each side of a division before it runs
 // (literals, CAST and CONVERT, columns, variables) and writes zqk_divide(a, b, 'type') where
 // the result is not an integer's; that function divides and cuts the quotient to the scale
-// SQL Server's rules give the result.
+// SQL Server's rules give the result. Money times money is rounded to money's four decimals,
+// and AVG of integers, decimals and money becomes zqk_average(avg(x), 'type').
 #pragma once
 
 #include <sqlite3.h>
@@ -44,7 +45,8 @@ typedef std::function<bool(const std::wstring& strQualifier, const std::wstring&
 CSqlNumericType SqlExpressionType(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                                   const CSqlNameTypes& names);
 
-// zqk_divide(a, b, 'type') and zqk_modulo(a, b, 'type') on a connection.
+// zqk_divide(a, b, 'type'), zqk_modulo(a, b, 'type') and zqk_average(avg, 'type') on a
+// connection.
 extern const wchar_t kSqlDivideFunction[];
 extern const wchar_t kSqlModuloFunction[];
 int SqlRegisterArithmetic(sqlite3* pDb);

@@ -2,15 +2,12 @@
 // dialect into SQLite's: names, builtins, literals, operators, TOP and table hints.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
 
-struct CSqlColumnDef;
 struct CSqlNameScope;
 struct CSqlTableDef;
 
@@ -28,6 +25,8 @@ enum class SqlRewriteScope {
     kExpression, // a part of one (a default, a condition)
 };
 
+// A rewriter belongs to the thread translating its statement; it keeps what it reads of the
+// schema for that statement.
 class CSqlRewriter {
 public:
     CSqlRewriter(CSqlServerSchema& schema, const CSqlTokens& tokens)
