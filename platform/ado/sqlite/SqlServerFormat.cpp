@@ -107,7 +107,7 @@ bool FormatNumber(double d, const std::string& f, std::string* pOut, bool* pbNul
         return true;
     }
     default:
-        return false; // C, E, G, X, R ...: culture or .NET specific
+        return false; // C, E, G, X, R ...: they follow a culture or .NET itself
     }
 }
 
