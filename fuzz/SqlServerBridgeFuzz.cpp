@@ -20,7 +20,7 @@
 namespace {
 
 // "db" (also spelled "shop-2024") is the connection's database, "arch" an attached one;
-// table T has an identity.
+// table T has an identity, table P decimals, money, char and computed columns.
 class CFuzzSchema : public CSqlServerSchema {
 public:
     CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) override {
@@ -41,13 +41,26 @@ public:
     }
     bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
                   std::wstring* pstrName, std::wstring* pstrSql) override {
-        if (strSchema != L"main" || wcscasecmp(strTable.c_str(), L"T") != 0)
+        if (strSchema != L"main")
             return false;
-        *pstrName = L"T";
-        *pstrSql = L"CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
-                   L"\"zqk_identity:int:5:1\" CHECK (1), [Name] nvarchar(20) COLLATE "
-                   L"SQL_Latin1_General_CP1_CI_AS, [Qty] int)";
-        return true;
+        if (wcscasecmp(strTable.c_str(), L"T") == 0) {
+            *pstrName = L"T";
+            *pstrSql =
+                L"CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
+                L"\"zqk_identity:int:5:1\" CHECK (1), [Name] nvarchar(20) COLLATE "
+                L"SQL_Latin1_General_CP1_CI_AS, [Qty] int)";
+            return true;
+        }
+        // P: exact numbers, fixed-length text and computed columns, which arithmetic, DATALENGTH
+        // and padding read.
+        if (wcscasecmp(strTable.c_str(), L"P") == 0) {
+            *pstrName = L"P";
+            *pstrSql = L"CREATE TABLE P ([Price] decimal(10,2), [Fee] money, [Code] char(4) "
+                       L"COLLATE SQL_Latin1_General_CP1_CI_AS DEFAULT ('a   '), [Qty] int, "
+                       L"[Total] AS ([Price] * [Qty]), [Tag] AS (zqk_add([Code], [Qty])))";
+            return true;
+        }
+        return false;
     }
     std::vector<std::wstring> TableDependents(const std::wstring&, const std::wstring&) override {
         return {};

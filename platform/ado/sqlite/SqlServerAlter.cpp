@@ -2,6 +2,7 @@
 // meaning (a changed column, added constraints and defaults, columns that existing rows must
 // not see the default of) rebuilds the table: a new table of the changed definition, the rows
 // copied, the old one dropped and the new one renamed, its indexes and triggers made again.
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 #include "platform/ado/sqlite/SqlServerConstraints.h"
@@ -186,6 +187,12 @@ bool CSqlStatementTranslator::AlterTable(CSqlCursor& c, CSqlTranslation* pOut,
             col.nNull = CSqlColumnDef::kNull;
         col.clauses.insert(col.clauses.begin(), pOld->clauses.begin(), pOld->clauses.end());
         *pOld = col;
+        // Values of a column that becomes char(n) are padded, as SQL Server stores them.
+        for (size_t k = 0; k < copied.size(); ++k)
+            if (col.bServerType && SqlIsFixedChar(col.type) &&
+                SqlLower(copied[k]) == SqlLower(col.strName))
+                sources[k] =
+                    L"zqk_pad(" + sources[k] + L", " + std::to_wstring(col.type.nLength) + L")";
         c.Seek(m_nEnd);
         bRebuild = true;
     } else if (c.Accept(L"ADD")) {

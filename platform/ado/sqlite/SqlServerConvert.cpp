@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
 
@@ -281,10 +282,13 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         v.nClass = SQLITE_TEXT;
         if (type.bMax || row.nLength != 0)
             return true;
-        // What does not fit is cut off, without an error.
+        // What does not fit is cut off, without an error; char and nchar pad with blanks.
         std::wstring w = WinUtf8ToWide(v.s);
-        if (w.size() > static_cast<size_t>(type.nLength))
-            v.s = WinWideToUtf8(w.substr(0, static_cast<size_t>(type.nLength)));
+        size_t nLength = static_cast<size_t>(type.nLength);
+        if (w.size() > nLength)
+            v.s = WinWideToUtf8(w.substr(0, nLength));
+        else if (SqlIsFixedChar(type) && w.size() < nLength)
+            v.s.append(nLength - w.size(), ' ');
         return true;
     }
     default:
@@ -292,12 +296,38 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
     }
 }
 
+bool SqlIsFixedChar(const CSqlDeclaredType& type) {
+    return type.pRow && !type.bMax &&
+           (type.pRow->nAdoType == adChar || type.pRow->nAdoType == adWChar);
+}
+
+namespace {
+
+// zqk_pad(value, n): a value written to a char(n) or nchar(n) column, as text padded with
+// blanks to n characters. A longer text stays as it is, for the column's length rule to refuse.
+void PadFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    CSqlValue v = CSqlValue::Of(argv[0]);
+    if (v.nClass == SQLITE_NULL || v.nClass == SQLITE_BLOB) {
+        v.Result(ctx);
+        return;
+    }
+    if (v.nClass == SQLITE_INTEGER)
+        v.s = std::to_string(v.n);
+    else if (v.nClass == SQLITE_FLOAT)
+        v.s = NumberText(v.d);
+    v.nClass = SQLITE_TEXT;
+    size_t nChars = WinUtf8WideLength(v.s.data(), v.s.size());
+    sqlite3_int64 n = sqlite3_value_int64(argv[1]);
+    if (n > 0 && nChars < static_cast<size_t>(n))
+        v.s.append(static_cast<size_t>(n) - nChars, ' ');
+    v.Result(ctx);
+}
+
+} // namespace
+
 int SqlRegisterConvert(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    int rc = sqlite3_create_function_v2(pDb, "zqk_convert", 2, kPure, nullptr, &ConvertFunction,
-                                        nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(pDb, "zqk_convert", 3, kPure, nullptr, &ConvertFunction,
-                                        nullptr, nullptr, nullptr);
-    return rc;
+    const CSqlPureFunction functions[] = {{"zqk_convert", 2, &ConvertFunction},
+                                          {"zqk_convert", 3, &ConvertFunction},
+                                          {"zqk_pad", 2, &PadFunction}};
+    return SqlRegisterPure(pDb, functions);
 }

@@ -1,7 +1,7 @@
 // Values converted to a SQL Server type as SQL Server converts them: for CAST and CONVERT
 // (registered as zqk_convert(value, type[, style])) and for assignments to batch variables.
 // Text that is no number fails instead of becoming 0; a date text becomes a date; a string is
-// cut to its declared length; decimals round to their scale.
+// cut to its declared length (char and nchar padded to it); decimals round to their scale.
 #pragma once
 
 #include <sqlite3.h>
@@ -33,5 +33,9 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
 // 1900-01-01).
 bool SqlParseDate(const std::string& strText, double* pDate);
 
-// The conversion of CAST and CONVERT on a connection.
+// Whether values of the type are padded with blanks to its length (char(n), nchar(n)).
+bool SqlIsFixedChar(const CSqlDeclaredType& type);
+
+// The conversion of CAST and CONVERT, and zqk_pad(value, n) for char(n) columns, on a
+// connection.
 int SqlRegisterConvert(sqlite3* pDb);

@@ -6,8 +6,15 @@
 #include <string>
 
 #include "platform/ado/sqlite/SqlServerConvert.h"
+#include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
+
+const char* const kSqlMonthNames[12] = {"January",   "February", "March",    "April",
+                                        "May",       "June",     "July",     "August",
+                                        "September", "October",  "November", "December"};
+const char* const kSqlDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                     "Thursday", "Friday", "Saturday"};
 
 namespace {
 
@@ -261,6 +268,47 @@ void DatePart(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Part_(ctx, argv[0], Part::kNone, argv[1]);
 }
 
+// DATENAME(part, date): the part as text; months and weekdays by their us_english names.
+void DateName(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return;
+    Part part;
+    DATE date;
+    bool bDateOnly;
+    if (!PartArgument(ctx, argv[0], &part) || !DateArgument(ctx, argv[1], &date, &bDateOnly))
+        return;
+    CParts p;
+    Split(date, &p);
+    std::string s = part == Part::kMonth     ? kSqlMonthNames[p.mo - 1]
+                    : part == Part::kWeekday ? kSqlDayNames[Weekday(p.nDay)]
+                                             : std::to_string(PartValue(p, part));
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+// EOMONTH(date[, months]): the last day of the date's month, moved by whole months first.
+void EndOfMonth(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL ||
+        (argc > 1 && sqlite3_value_type(argv[1]) == SQLITE_NULL))
+        return;
+    DATE date;
+    bool bDateOnly;
+    if (!DateArgument(ctx, argv[0], &date, &bDateOnly))
+        return;
+    CParts p;
+    Split(date, &p);
+    double dMonths = argc > 1 ? std::trunc(sqlite3_value_double(argv[1])) : 0;
+    long long n = std::fabs(dMonths) < 1e6 ? static_cast<long long>(dMonths) : 1000000;
+    long long m = p.y * 12LL + (p.mo - 1) + n + 1; // the first day of the month after
+    DATE next;
+    if (m < 1753 * 12LL || m > 10000 * 12LL ||
+        !ZqkDateFromParts(static_cast<int>(m / 12), static_cast<int>(m % 12) + 1, 1, 0, 0, 0,
+                          &next)) {
+        sqlite3_result_error(ctx, "Adding a value to a 'date' column caused an overflow.", -1);
+        return;
+    }
+    ResultDate(ctx, next - 1, true);
+}
+
 void Year(sqlite3_context* ctx, int, sqlite3_value** argv) {
     Part_(ctx, nullptr, Part::kYear, argv[0]);
 }
@@ -285,21 +333,36 @@ void IsDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 } // namespace
 
+bool SqlReadDate(sqlite3_value* v, CSqlDateParts* pParts) {
+    CSqlValue value = CSqlValue::Of(v);
+    std::wstring error;
+    DATE date;
+    CParts p;
+    if (value.nClass == SQLITE_NULL || value.nClass == SQLITE_BLOB ||
+        !SqlConvert(SqlServerParseType("datetime"), 0, &value, &error) ||
+        !ZqkDateFromText(value.s.data(), value.s.size(), &date) || !Split(date, &p))
+        return false;
+    pParts->y = p.y;
+    pParts->mo = p.mo;
+    pParts->d = p.d;
+    pParts->h = p.h;
+    pParts->mi = p.mi;
+    pParts->s = p.s;
+    pParts->ms = p.ms;
+    pParts->nWeekday = Weekday(p.nDay);
+    return true;
+}
+
 int SqlRegisterDates(sqlite3* pDb) {
-    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    struct {
-        const char* pszName;
-        int nArgs;
-        void (*fn)(sqlite3_context*, int, sqlite3_value**);
-    } const functions[] = {{"zqk_dateadd", 3, &DateAdd},   {"zqk_datediff", 3, &DateDiff},
-                           {"zqk_datepart", 2, &DatePart}, {"year", 1, &Year},
-                           {"month", 1, &Month},           {"day", 1, &Day},
-                           {"isdate", 1, &IsDate}};
-    for (const auto& f : functions) {
-        int rc = sqlite3_create_function_v2(pDb, f.pszName, f.nArgs, kPure, nullptr, f.fn, nullptr,
-                                            nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            return rc;
-    }
-    return SQLITE_OK;
+    const CSqlPureFunction functions[] = {{"zqk_dateadd", 3, &DateAdd},
+                                          {"zqk_datediff", 3, &DateDiff},
+                                          {"zqk_datepart", 2, &DatePart},
+                                          {"zqk_datename", 2, &DateName},
+                                          {"eomonth", 1, &EndOfMonth},
+                                          {"eomonth", 2, &EndOfMonth},
+                                          {"year", 1, &Year},
+                                          {"month", 1, &Month},
+                                          {"day", 1, &Day},
+                                          {"isdate", 1, &IsDate}};
+    return SqlRegisterPure(pDb, functions);
 }

@@ -1,6 +1,8 @@
-// INSERT with SQL Server's identity rules, UPDATE of identities, SELECT ... INTO.
+// INSERT with SQL Server's identity rules, UPDATE of identities and of joined rows, SELECT ...
+// INTO.
 #include <cwctype>
 
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 namespace {
@@ -12,15 +14,38 @@ bool IsIdentity(const CSqlTableDef& def, const std::wstring& strColumn) {
 
 // A value written to a column, converted to the column's type as SQL Server converts it:
 // text to numbers and dates (or SQL Server's conversion error), numbers rounded to a decimal's
-// scale or cut to an integer. Strings are left for the column's length rule to refuse.
+// scale or cut to an integer. Strings are left for the column's length rule to refuse; those
+// for char(n) and nchar(n) are padded with blanks to n, as SQL Server stores them.
 std::wstring Converted(const CSqlColumnDef* pColumn, const std::wstring& strValue) {
     if (pColumn == nullptr || !pColumn->bServerType || pColumn->bComputed)
         return strValue;
+    if (SqlIsFixedChar(pColumn->type))
+        return L"zqk_pad(" + strValue + L", " + std::to_wstring(pColumn->type.nLength) + L")";
     SqlTypeClass n = pColumn->type.pRow->nClass;
     if (n != SqlTypeClass::kInteger && n != SqlTypeClass::kBit && n != SqlTypeClass::kExact &&
         n != SqlTypeClass::kFloat && n != SqlTypeClass::kDate)
         return strValue;
     return L"zqk_convert(" + strValue + L", " + SqlQuoteString(pColumn->strTypeText) + L")";
+}
+
+// INSERT ... SELECT into char(n) columns: the query's rows become a WITH table, so that the
+// values for those columns can be padded. *pstrPrefix gets the WITH; the query is returned.
+std::wstring PaddedRows(const std::vector<const CSqlColumnDef*>& targets,
+                        const std::wstring& strQuery, std::wstring* pstrPrefix) {
+    bool bAny = false;
+    for (const CSqlColumnDef* p : targets)
+        bAny = bAny || (p && p->bServerType && SqlIsFixedChar(p->type));
+    if (!bAny)
+        return strQuery;
+    std::wstring names, select;
+    for (size_t n = 0; n < targets.size(); ++n) {
+        std::wstring c = L"zqk_c" + std::to_wstring(n);
+        names += (n ? L", " : L"") + c;
+        bool bPad = targets[n] && targets[n]->bServerType && SqlIsFixedChar(targets[n]->type);
+        select += (n ? L", " : L"") + (bPad ? Converted(targets[n], c) : c);
+    }
+    *pstrPrefix = L"WITH zqk_rows(" + names + L") AS (" + strQuery + L") ";
+    return L"SELECT " + select + L" FROM zqk_rows";
 }
 
 } // namespace
@@ -167,6 +192,7 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
                 if (!col.bComputed && !(col.bIdentity && !list.empty()))
                     targets.push_back(&col);
     }
+    std::wstring prefix; // a WITH the rows come from
     CSqlCursor values(m_t, nRest, m_nEnd);
     CSqlBridgeError valuesError;
     if (!(pDef && values.IsWord(L"VALUES") && Values(values, targets, &rest, &valuesError))) {
@@ -176,8 +202,10 @@ bool CSqlStatementTranslator::Insert(CSqlCursor& c, CSqlTranslation* pOut,
         }
         if (!Rewrite(nRest, m_nEnd, &rest, pError))
             return false;
+        if (pDef && values.IsWord(L"SELECT"))
+            rest = PaddedRows(targets, rest, &prefix);
     }
-    pOut->statements.push_back(L"INSERT INTO " + name.strSql +
+    pOut->statements.push_back(prefix + L"INSERT INTO " + name.strSql +
                                (bList ? L" (" + list + L") " : L" ") + rest + returning);
     return true;
 }
@@ -188,45 +216,89 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     if (c.AtEnd() || !SqlIsNamePart(c.Peek()) || c.IsWord(L"TOP") || c.IsWord(L"OR"))
         return Generic(pOut, pError);
     CSqlObjectName name;
-    if (!NameAt(c, &name, pError))
+    std::wstring written;
+    if (!TargetAt(c, &name, &written, pError))
         return false;
     if (!c.Accept(L"SET"))
         return Generic(pOut, pError);
-    const CSqlTableDef* pDef = nullptr;
-    if (!LoadTable(name, &pDef))
-        return Generic(pOut, pError);
-    // SET column = value, ...: each value converted to its column's type; an identity refused.
-    std::wstring sets;
+    // SET [target.]column = value, ...: the column's token and where its value lies.
+    struct CItem {
+        size_t nColumn, nValue, nStop;
+    };
+    std::vector<CItem> items;
     size_t i = c.Pos();
     for (;;) {
         CSqlCursor item(m_t, i, m_nEnd);
         if (item.AtEnd() || !SqlIsNamePart(item.Peek()))
             return Generic(pOut, pError);
-        const CSqlToken& column = item.Peek();
+        size_t nColumn = item.Pos();
         item.Advance();
-        if (!item.IsPunct(L"="))
-            return Generic(pOut, pError); // alias.column, @v = column = ..., compound operators
-        if (IsIdentity(*pDef, SqlNameOf(column))) {
-            *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
-                                               L"'.");
-            return false;
+        if (item.IsPunct(L".") && item.PeekNext() && SqlIsNamePart(*item.PeekNext())) {
+            // The target's alias or name: SQLite's SET takes the column alone.
+            if (SqlLower(SqlNameOf(m_t[nColumn])) != SqlLower(written)) {
+                *pError = SqlServerError(
+                    4104, L"The multi-part identifier \"" + SqlNameOf(m_t[nColumn]) + L"." +
+                              SqlNameOf(*item.PeekNext()) + L"\" could not be bound.");
+                return false;
+            }
+            item.Advance();
+            nColumn = item.Pos();
+            item.Advance();
         }
+        if (!item.IsPunct(L"="))
+            return Generic(pOut, pError); // @v = column = ..., compound operators
         item.Advance();
         size_t nStop = ItemEnd(item.Pos());
-        std::wstring value;
-        if (!m_rewriter.Rewrite(item.Pos(), nStop, SqlRewriteScope::kExpression, &value, pError))
-            return false;
-        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
-                Converted(pDef->Find(SqlNameOf(column)), value);
+        items.push_back({nColumn, item.Pos(), nStop});
         if (nStop >= m_nEnd || !SqlIsPunct(m_t[nStop], L",")) {
             i = nStop;
             break;
         }
         i = nStop + 1;
     }
+    // A FROM list that names the target joins the target's rows to its other tables.
+    std::vector<CFromTable> tables;
+    const CFromTable* pMatch = nullptr;
+    const CSqlTableDef* pDef = nullptr;
+    if (!FromTarget(i, written, &tables, &pMatch, pError))
+        return false;
+    if (!LoadTable(pMatch ? pMatch->name : name, &pDef))
+        return Generic(pOut, pError);
+    if (pMatch && !RowidTable(*pDef, L"UPDATE", pError))
+        return false;
+    // Each value converted to its column's type; an identity refused. With a joined target the
+    // values come from the join's rows.
+    std::wstring sets, joinedValues;
+    for (size_t n = 0; n < items.size(); ++n) {
+        const CSqlToken& column = m_t[items[n].nColumn];
+        if (IsIdentity(*pDef, SqlNameOf(column))) {
+            *pError = SqlServerError(8102, L"Cannot update identity column '" + SqlNameOf(column) +
+                                               L"'.");
+            return false;
+        }
+        std::wstring text;
+        if (!m_rewriter.Rewrite(items[n].nValue, items[n].nStop, SqlRewriteScope::kExpression,
+                                &text, pError))
+            return false;
+        if (pMatch) {
+            std::wstring alias = L"zqk_v" + std::to_wstring(n);
+            joinedValues += L", " + text + L" AS " + alias;
+            text = L"zqk_from." + alias;
+        }
+        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
+                Converted(pDef->Find(SqlNameOf(column)), text);
+    }
     std::wstring rest;
     if (!Rewrite(i, m_nEnd, &rest, pError))
         return false;
+    if (pMatch) {
+        pOut->statements.push_back(L"UPDATE " + pDef->name.strSql + L" SET " + sets +
+                                   L" FROM (SELECT " + FromReference(*pMatch) +
+                                   L".rowid AS zqk_rowid" + joinedValues + L" " + rest +
+                                   L") AS zqk_from WHERE " + SqlQuoteName(pDef->name.strName) +
+                                   L".rowid = zqk_from.zqk_rowid");
+        return true;
+    }
     pOut->statements.push_back(L"UPDATE " + name.strSql + L" SET " + sets +
                                (rest.empty() ? L"" : L" " + rest));
     return true;

@@ -5,10 +5,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
 #include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerDates.h"
 #include "platform/ado/sqlite/SqlServerOperators.h"
+#include "platform/ado/sqlite/SqlServerStrings.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
 
@@ -345,6 +347,18 @@ void TranCountFn(sqlite3_context* ctx, int, sqlite3_value**) {
 
 } // namespace
 
+int SqlRegisterPure(sqlite3* pDb, const CSqlPureFunction* pFunctions, size_t nCount) {
+    const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    for (size_t i = 0; i < nCount; ++i) {
+        const CSqlPureFunction& f = pFunctions[i];
+        int rc = sqlite3_create_function_v2(pDb, f.pszName, f.nArgs, kPure, nullptr, f.fn, nullptr,
+                                            nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    return SQLITE_OK;
+}
+
 int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
     const int kPure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     struct {
@@ -374,7 +388,9 @@ int SqlRegisterFunctions(sqlite3* pDb, CSqlSession* pSession) {
         {"zqk_error", 0, &ErrorFn, true},
         {"zqk_trancount", 0, &TranCountFn, true},
     };
-    if (SqlRegisterConvert(pDb) != SQLITE_OK || SqlRegisterDates(pDb) != SQLITE_OK)
+    if (SqlRegisterConvert(pDb) != SQLITE_OK || SqlRegisterDates(pDb) != SQLITE_OK ||
+        SqlRegisterArithmetic(pDb) != SQLITE_OK || SqlRegisterStrings(pDb) != SQLITE_OK ||
+        SqlRegisterFormat(pDb) != SQLITE_OK)
         return SQLITE_ERROR;
     for (const auto& f : functions) {
         int rc = sqlite3_create_function_v2(

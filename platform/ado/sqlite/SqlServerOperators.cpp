@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
+
 const wchar_t kSqlAddFunction[] = L"zqk_add";
 const wchar_t kSqlSubtractFunction[] = L"zqk_subtract";
 const wchar_t kSqlDivisorFunction[] = L"zqk_divisor";
@@ -17,6 +19,7 @@ struct Item {
     CSqlTokens tokens;
     bool bGroup = false;
     bool bCase = false;
+    size_t nFrom = 0, nTo = 0; // the source tokens it stands for
     const CSqlToken& First() const { return tokens.front(); }
 };
 
@@ -109,13 +112,14 @@ size_t Closing(const CSqlTokens& in, size_t i, size_t nEnd, bool bCase) {
 
 class Rewriter {
 public:
-    explicit Rewriter(const CSqlTokens& in) : m_in(in) {}
+    Rewriter(const CSqlTokens& in, const CSqlNameTypes& names) : m_in(in), m_names(names) {}
     bool m_bChanged = false;
 
     CSqlTokens Level(size_t lo, size_t hi) {
         std::vector<Item> items;
         for (size_t i = lo; i < hi;) {
             Item it;
+            it.nFrom = i;
             const CSqlToken& t = m_in[i];
             bool bParen = SqlIsPunct(t, L"("), bCase = SqlIs(t, L"CASE");
             size_t j = bParen || bCase ? Closing(m_in, i, hi, bCase) : hi;
@@ -131,6 +135,7 @@ public:
                 it.tokens.push_back(t);
                 ++i;
             }
+            it.nTo = i;
             items.push_back(std::move(it));
         }
         CSqlTokens out;
@@ -275,15 +280,68 @@ private:
         return false;
     }
 
+    // Whether term[0, nOperator) divided by d (or its remainder) is no integer's: then
+    // m_division is the result's type. A side of unknown type counts as an int.
+    bool Fractional(const std::vector<const Item*>& term, size_t nOperator,
+                    const std::vector<const Item*>& d) {
+        if (d.empty() || nOperator == 0)
+            return false;
+        CSqlNumericType a =
+            SqlExpressionType(m_in, term[0]->nFrom, term[nOperator]->nFrom, m_names);
+        CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
+        if (!a.Fractional() && !b.Fractional())
+            return false;
+        CSqlNumericType nInt;
+        nInt.nKind = CSqlNumericType::kInteger;
+        nInt.nPrec = 10;
+        wchar_t chOp = term[nOperator]->First().strText[0];
+        m_division = SqlNumericResult(chOp, a.nKind == CSqlNumericType::kUnknown ? nInt : a,
+                                      b.nKind == CSqlNumericType::kUnknown ? nInt : b);
+        // SQL Server has no remainder of floats.
+        m_strRefusal.clear();
+        if (chOp == L'%' && m_division.nKind == CSqlNumericType::kFloat)
+            m_strRefusal = L"The data types " + TypeName(a) + L" and " + TypeName(b) +
+                           L" are incompatible in the modulo operator.";
+        return true;
+    }
+
+    // A type as SQL Server's messages name it; what is not known is taken for an int.
+    static std::wstring TypeName(const CSqlNumericType& t) {
+        switch (t.nKind) {
+        case CSqlNumericType::kFloat:
+            return L"float";
+        case CSqlNumericType::kDecimal:
+            return L"numeric";
+        case CSqlNumericType::kUnknown:
+            return L"int";
+        default:
+            return t.Text();
+        }
+    }
+
+    // Whether term[0, nOperator) times d is money times money.
+    bool MoneyProduct(const std::vector<const Item*>& term, size_t nOperator,
+                      const std::vector<const Item*>& d) {
+        if (d.empty())
+            return false;
+        CSqlNumericType a =
+            SqlExpressionType(m_in, term[0]->nFrom, term[nOperator]->nFrom, m_names);
+        CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
+        return a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney;
+    }
+
     // A term with each divisor checked.
     CSqlTokens Term(const std::vector<const Item*>& term) {
         CSqlTokens out;
         for (size_t i = 0; i < term.size(); ++i) {
             const Item& it = *term[i];
             out.insert(out.end(), it.tokens.begin(), it.tokens.end());
-            if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%")))
+            bool bProduct = IsPunctItem(it, L"*") && i > 0;
+            if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%") || bProduct))
                 continue;
-            // The divisor: signs, then one operand with its call, dotted parts and COLLATE.
+            size_t nOperatorAt = out.size() - 1;
+            // The divisor (or factor): signs, then one operand with its call, dotted parts and
+            // COLLATE.
             size_t j = i + 1;
             std::vector<const Item*> d;
             while (j < term.size() && (IsBlankItem(*term[j]) || IsPunctItem(*term[j], L"-") ||
@@ -311,7 +369,43 @@ private:
             for (; nBlank < d.size() && IsBlankItem(*d[nBlank]); ++nBlank)
                 out.insert(out.end(), d[nBlank]->tokens.begin(), d[nBlank]->tokens.end());
             d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(nBlank));
-            if (SafeDivisor(d)) {
+            if (bProduct) {
+                // Money times money keeps four decimals, rounded.
+                if (MoneyProduct(term, i, d)) {
+                    m_bChanged = true;
+                    CSqlTokens call{Synthetic(SqlTok::kWord, L"zqk_convert"),
+                                    Synthetic(SqlTok::kPunct, L"(")};
+                    call.insert(call.end(), out.begin(), out.end());
+                    Append(&call, d);
+                    call.push_back(Synthetic(SqlTok::kPunct, L","));
+                    call.push_back(Synthetic(SqlTok::kString, L"'money'"));
+                    call.push_back(Synthetic(SqlTok::kPunct, L")"));
+                    out.swap(call);
+                } else {
+                    Append(&out, d);
+                }
+            } else if (Fractional(term, i, d)) {
+                // The quotient of decimals, money or floats, with SQL Server's result type.
+                m_bChanged = true;
+                CSqlTokens call{Synthetic(SqlTok::kWord, IsPunctItem(it, L"/")
+                                                             ? kSqlDivideFunction
+                                                             : kSqlModuloFunction),
+                                Synthetic(SqlTok::kPunct, L"(")};
+                call.insert(call.end(), out.begin(),
+                            out.begin() + static_cast<std::ptrdiff_t>(nOperatorAt));
+                call.push_back(Synthetic(SqlTok::kPunct, L","));
+                Append(&call, d);
+                call.push_back(Synthetic(SqlTok::kPunct, L","));
+                call.push_back(
+                    {SqlTok::kString, SqlQuoteString(m_division.Text()), std::wstring::npos});
+                call.push_back(Synthetic(SqlTok::kPunct, L")"));
+                if (!m_strRefusal.empty())
+                    call = {Synthetic(SqlTok::kWord, L"zqk_raise"),
+                            Synthetic(SqlTok::kPunct, L"("),
+                            {SqlTok::kString, SqlQuoteString(m_strRefusal), std::wstring::npos},
+                            Synthetic(SqlTok::kPunct, L")")};
+                out.swap(call);
+            } else if (SafeDivisor(d)) {
                 Append(&out, d);
             } else {
                 m_bChanged = true;
@@ -366,7 +460,8 @@ private:
                 continue;
             }
             terms.back().push_back(&it);
-            if (IsPunctItem(it, L"/") || IsPunctItem(it, L"%"))
+            if (IsPunctItem(it, L"/") || IsPunctItem(it, L"%") ||
+                (IsPunctItem(it, L"*") && !bWantOperand))
                 bNeedsWork = true;
             bool bOperator = IsPunctItem(it, L"*") || IsPunctItem(it, L"/") ||
                              IsPunctItem(it, L"%") || IsPunctItem(it, L".") || bAdditive ||
@@ -430,18 +525,30 @@ private:
     }
 
     const CSqlTokens& m_in;
+    const CSqlNameTypes& m_names;
+    CSqlNumericType m_division; // the type of the last quotient Fractional saw
+    std::wstring m_strRefusal;  // ... and SQL Server's error for it, if it has one
 };
 
 } // namespace
 
-bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut) {
+bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                         const CSqlNameTypes& names, CSqlTokens* pOut) {
     bool bAny = false;
-    for (size_t i = nBegin; i < nEnd && !bAny; ++i)
-        bAny = SqlIsPunct(tokens[i], L"+") || SqlIsPunct(tokens[i], L"-") ||
-               SqlIsPunct(tokens[i], L"/") || SqlIsPunct(tokens[i], L"%");
+    const CSqlToken* pPrev = nullptr; // a '*' after these is a star, not a product
+    for (size_t i = nBegin; i < nEnd && !bAny; ++i) {
+        const CSqlToken& t = tokens[i];
+        bAny = SqlIsPunct(t, L"+") || SqlIsPunct(t, L"-") || SqlIsPunct(t, L"/") ||
+               SqlIsPunct(t, L"%") ||
+               (SqlIsPunct(t, L"*") && pPrev && !SqlIsPunct(*pPrev, L"(") &&
+                !SqlIsPunct(*pPrev, L",") && !SqlIsPunct(*pPrev, L".") &&
+                !SqlIsOneOf(*pPrev, {L"SELECT", L"DISTINCT", L"ALL"}));
+        if (!SqlIsBlank(t))
+            pPrev = &t;
+    }
     if (!bAny)
         return false;
-    Rewriter r(tokens);
+    Rewriter r(tokens, names);
     CSqlTokens out = r.Level(nBegin, nEnd);
     if (!r.m_bChanged)
         return false;

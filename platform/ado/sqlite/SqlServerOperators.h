@@ -1,9 +1,11 @@
 // SQL Server's meaning of the arithmetic operators on SQLite. '+' joins strings and adds
 // numbers; between a string and a number the string is converted, and fails when it is no
 // number. A date and time plus or minus a number moves by days. Dividing by zero is an
-// error, not NULL.
+// error, not NULL. Quotients, remainders and money products take SQL Server's result types
+// (SqlServerArithmetic.h).
 #pragma once
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
 // The function names the rewritten operators call (registered on every connection).
@@ -12,5 +14,6 @@ extern const wchar_t kSqlSubtractFunction[]; // zqk_subtract(a, b): '-' likewise
 extern const wchar_t kSqlDivisorFunction[];  // zqk_divisor(b): b, or the divide-by-zero error
 
 // Rewrites tokens [nBegin, nEnd) into *pOut; false when nothing needed to change (then *pOut
-// is left alone).
-bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd, CSqlTokens* pOut);
+// is left alone). names types the columns and variables beside '/', '%' and '*'.
+bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                         const CSqlNameTypes& names, CSqlTokens* pOut);

@@ -107,6 +107,7 @@ struct CLevel {
     bool bFrom = false;     // inside a FROM list
     bool bCompound = false; // UNION, EXCEPT or INTERSECT at this level
     bool bHasLimit = false;
+    std::wstring strClose; // written before the level's ")"
     std::wstring strLimit; // TOP n, written as LIMIT n where the level closes
     std::wstring strOffset;
 };
@@ -124,9 +125,12 @@ std::wstring BinaryLiteral(const std::wstring& s) {
 bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                            CSqlBridgeError* pError) {
     CSqlTokens rewritten;
-    if (!m_bOperatorsDone && SqlRewriteOperators(m_tokens, nBegin, nEnd, &rewritten)) {
+    if (!m_bOperatorsDone && SqlRewriteOperators(m_tokens, nBegin, nEnd, NameTypes(), &rewritten)) {
         CSqlRewriter inner(m_schema, rewritten);
         inner.m_bOperatorsDone = true;
+        inner.m_pScope = m_pScope;
+        inner.m_pNameScope = m_pNameScope;
+        inner.m_pTableCache = m_pTableCache;
         return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
     }
     const CSqlTokens& T = m_tokens;
@@ -147,6 +151,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
     bool bReadTable = false;          // ... and one that is read (hints may follow it)
     int nHintSpot = 0;                // > 0 just after a table read: its alias and hints may follow
     int nDropDepth = 0;               // > 0 while inside a dropped hint group
+    std::wstring typedCall, typedClose;
 
     // LIMIT for the TOP of a level, written where the level ends.
     auto closeLevel = [&](CLevel& lv, size_t nAt) -> bool {
@@ -211,6 +216,8 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 levels.pop_back();
                 if (!closeLevel(closing, pOut->size()))
                     return false;
+                if (!closing.strClose.empty())
+                    em.Emit(closing.strClose);
                 em.Emit(closing.bLen ? L"))" : L")");
             } else {
                 em.Emit(L")");
@@ -413,7 +420,8 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 em.Emit(s);
                 i = nClose;
             }
-        } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART")) &&
+        } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART") ||
+                    SqlIs(t, L"DATENAME")) &&
                    isAt(i + 1, L"(") && next(nAfter + 1) < nEnd &&
                    T[next(nAfter + 1)].nKind == SqlTok::kWord) {
             // The date part is a word SQL Server reads itself; SQLite gets it as text.
@@ -424,6 +432,14 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             i = nPart;
         } else if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && isAt(i + 1, L"(")) {
             em.Emit(L"zqk_" + SqlLower(t.strText)); // SQLite reads LEFT and RIGHT as joins
+        } else if ((SqlIs(t, L"DATALENGTH") || SqlIs(t, L"AVG")) && isAt(i + 1, L"(") &&
+                   TypedCall(t, nAfter, nEnd, &typedCall, &typedClose)) {
+            // Results that depend on the argument's declared type, which SQLite's values lose.
+            em.Emit(typedCall + L"(");
+            CLevel nl;
+            nl.strClose = typedClose;
+            levels.push_back(nl);
+            i = nAfter;
         } else if (SqlIs(t, L"ISNULL") && isAt(i + 1, L"(")) {
             em.Emit(L"ifnull");
         } else if (SqlIs(t, L"LEN") && isAt(i + 1, L"(")) {
@@ -555,6 +571,9 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
         type += L"(30)";
     CSqlRewriter sub(m_schema, T);
     sub.m_bOperatorsDone = true;
+    sub.m_pScope = m_pScope;
+    sub.m_pNameScope = m_pNameScope;
+    sub.m_pTableCache = m_pTableCache;
     std::wstring value, style;
     if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
         return false;

@@ -2,9 +2,14 @@
 // dialect into SQLite's: names, builtins, literals, operators, TOP and table hints.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
+
+struct CSqlNameScope;
+struct CSqlTableDef;
 
 // A table or view name as SQLite knows it.
 struct CSqlObjectName {
@@ -20,13 +25,18 @@ enum class SqlRewriteScope {
     kExpression, // a part of one (a default, a condition)
 };
 
+// A rewriter belongs to the thread translating its statement; it keeps what it reads of the
+// schema for that statement.
 class CSqlRewriter {
 public:
     CSqlRewriter(CSqlServerSchema& schema, const CSqlTokens& tokens)
-        : m_schema(schema), m_tokens(tokens) {}
+        : m_schema(schema), m_tokens(tokens), m_pScope(&tokens) {}
 
     bool Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                  CSqlBridgeError* pError);
+    // Where the table definitions the rewrite needs are read and kept; without one each is
+    // read again.
+    void UseTableCache(CSqlTableCache* pCache) { m_pTableCache = pCache; }
 
     // The object name starting at token i ([db.][owner.]name, db..name, #temp); *pnNext is
     // the token after it. False with *pError for a database the connection does not have or
@@ -40,9 +50,29 @@ private:
     bool Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut, size_t* pnClose,
                     CSqlBridgeError* pError);
 
+    // The declared type ("nvarchar", "decimal(10,2)") of the one argument in the group that
+    // opens at nOpen: a literal, a conversion, a column or a variable; empty when unknown.
+    std::wstring ArgumentType(size_t nOpen, size_t nEnd);
+    // DATALENGTH(x) as zqk_datalength(x, 'type'); AVG(x) of integers, decimals and money as
+    // zqk_average(avg(x), 'type'): the call written for the function and what its group
+    // closes with. False for a call left as it is (AVG OVER, of floats or of what is unknown).
+    bool TypedCall(const CSqlToken& function, size_t nOpen, size_t nEnd, std::wstring* pstrCall,
+                   std::wstring* pstrClose);
+    // The types of the columns and variables the statement's batch names, read when first
+    // asked for.
+    CSqlNameTypes NameTypes();
+    // The columns of the tables the batch refers to, by name and alias, and the variables its
+    // DECLAREs give.
+    void ReadNameScope(CSqlNameScope* pScope);
+    // A table's definition, from the cache or read into the scope; null when there is none.
+    const CSqlTableDef* ReadTable(const CSqlObjectName& name, CSqlNameScope* pScope);
+
     CSqlServerSchema& m_schema;
     const CSqlTokens& m_tokens;
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
+    const CSqlTokens* m_pScope;    // the batch's tokens, where its tables and variables are
+    std::shared_ptr<CSqlNameScope> m_pNameScope; // what NameTypes read from them
+    CSqlTableCache* m_pTableCache = nullptr;
 };
 
 // Resolves a database name for a name's first part; the error names the database.

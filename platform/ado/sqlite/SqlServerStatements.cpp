@@ -128,12 +128,13 @@ bool CSqlStatementTranslator::Generic(CSqlTranslation* pOut, CSqlBridgeError* pE
     return true;
 }
 
-bool CSqlStatementTranslator::LoadTable(const CSqlObjectName& name, const CSqlTableDef** ppDef) {
+bool SqlLoadTable(CSqlServerSchema& schema, CSqlTableCache& cache, const CSqlObjectName& name,
+                  const CSqlTableDef** ppDef) {
     std::wstring strStored, strSql;
-    if (!m_schema.TableSql(name.strSchema, name.strName, &strStored, &strSql))
+    if (!schema.TableSql(name.strSchema, name.strName, &strStored, &strSql))
         return false;
     std::wstring key = name.strSchema + L"." + SqlLower(strStored);
-    std::shared_ptr<CSqlTableCache::Entry>& pEntry = m_cache.m_entries[key];
+    std::shared_ptr<CSqlTableCache::Entry>& pEntry = cache.m_entries[key];
     if (!pEntry || pEntry->strSql != strSql) {
         pEntry = std::make_shared<CSqlTableCache::Entry>();
         pEntry->strSql = strSql;
@@ -143,7 +144,7 @@ bool CSqlStatementTranslator::LoadTable(const CSqlObjectName& name, const CSqlTa
             c.Accept(L"TEMP") || c.Accept(L"TEMPORARY");
             if (c.Accept(L"TABLE")) {
                 // The stored text names the table without its schema.
-                CSqlTableReader reader(m_schema, pEntry->tokens);
+                CSqlTableReader reader(schema, pEntry->tokens);
                 CSqlBridgeError e;
                 bool bUnderstood = false;
                 pEntry->bRead =
@@ -161,6 +162,10 @@ bool CSqlStatementTranslator::LoadTable(const CSqlObjectName& name, const CSqlTa
         return false;
     *ppDef = &pEntry->def;
     return true;
+}
+
+bool CSqlStatementTranslator::LoadTable(const CSqlObjectName& name, const CSqlTableDef** ppDef) {
+    return SqlLoadTable(m_schema, m_cache, name, ppDef);
 }
 
 bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* pError) {
@@ -193,6 +198,8 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
         return Insert(c, pOut, pError);
     if (c.IsWord(L"UPDATE"))
         return Update(c, pOut, pError);
+    if (c.IsWord(L"DELETE"))
+        return Delete(c, pOut, pError);
     if (c.Accept(L"SET")) {
         if (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && c.Peek().strText[0] == L'@' &&
             c.Peek().strText.compare(0, 2, L"@@") != 0)

@@ -21,6 +21,11 @@ public:
     std::map<std::wstring, std::shared_ptr<Entry>> m_entries;
 };
 
+// The definition of an existing table, read once for each stored text; false when there is
+// none or it cannot be read.
+bool SqlLoadTable(CSqlServerSchema& schema, CSqlTableCache& cache, const CSqlObjectName& name,
+                  const CSqlTableDef** ppDef);
+
 // Refuses, before a batch runs, a statement of a kind the embedded database does not have.
 bool SqlCheckStatement(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                        CSqlBridgeError* pError);
@@ -30,7 +35,9 @@ public:
     CSqlStatementTranslator(CSqlServerSchema& schema, const CSqlTokens& tokens, size_t nBegin,
                             size_t nEnd, CSqlTableCache& cache)
         : m_schema(schema), m_t(tokens), m_nBegin(nBegin), m_nEnd(nEnd), m_cache(cache),
-          m_rewriter(schema, tokens) {}
+          m_rewriter(schema, tokens) {
+        m_rewriter.UseTableCache(&cache);
+    }
 
     bool Translate(CSqlTranslation* pOut, CSqlBridgeError* pError);
 
@@ -46,6 +53,30 @@ private:
     bool Truncate(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Insert(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Update(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // DELETE [FROM] target FROM table-list [WHERE ...]: the target is one of the list's tables
+    // (by alias or name) or joins it; SQLite deletes the target's rows the list's query finds.
+    bool Delete(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // The tables of a FROM list in [nBegin, nEnd) (after FROM): each name with its alias.
+    struct CFromTable {
+        CSqlObjectName name;
+        std::wstring strWritten; // the name's last part, as the list writes it
+        std::wstring strAlias;
+    };
+    bool FromTables(size_t nBegin, size_t nEnd, std::vector<CFromTable>* pTables,
+                    CSqlBridgeError* pError);
+    // The list of the FROM at nFrom (if there is one) and its table the target names, by
+    // alias or else by name; *ppMatch null when none does.
+    bool FromTarget(size_t nFrom, const std::wstring& strWritten, std::vector<CFromTable>* pTables,
+                    const CFromTable** ppMatch, CSqlBridgeError* pError);
+    // How the list's query refers to one of its tables.
+    static std::wstring FromReference(const CFromTable& table);
+    // Refuses a joined target without rowids, naming the statement.
+    static bool RowidTable(const CSqlTableDef& def, const wchar_t* pszStatement,
+                           CSqlBridgeError* pError);
+    // NameAt for the target of UPDATE or DELETE, with the name's last part as written: an
+    // alias or a table's name.
+    bool TargetAt(CSqlCursor& c, CSqlObjectName* pName, std::wstring* pstrWritten,
+                  CSqlBridgeError* pError);
     // INSERT's VALUES rows, each value converted to its target column's type; false when the
     // rows are not plain value lists (then they are rewritten as they stand).
     bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,

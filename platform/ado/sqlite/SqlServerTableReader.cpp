@@ -3,6 +3,7 @@
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerCollation.h"
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerTable.h"
 #include "platform/win/TextEncoding.h"
 
@@ -203,6 +204,32 @@ bool CSqlTableReader::ReadType(CSqlCursor& c, CSqlColumnDef* pColumn, CSqlBridge
     return true;
 }
 
+namespace {
+
+// A literal default of a char(n) or nchar(n) column, padded with blanks to n as the values
+// written to it are. Kept a literal, so that other SQLite tools can fill the default too.
+void PadDefault(const CSqlColumnDef& column, std::wstring* pExpr) {
+    CSqlTokens tokens;
+    if (!column.bHasType || !SqlIsFixedChar(column.type) || !SqlTokenize(*pExpr, &tokens))
+        return;
+    const CSqlToken* pLiteral = nullptr;
+    for (const CSqlToken& t : tokens) {
+        if (SqlIsBlank(t) || SqlIsPunct(t, L"(") || SqlIsPunct(t, L")"))
+            continue; // ('y') and (('y')) as SQL Server's scripts write them
+        if (pLiteral || (t.nKind != SqlTok::kString && t.nKind != SqlTok::kNString))
+            return;
+        pLiteral = &t;
+    }
+    if (pLiteral == nullptr)
+        return;
+    std::wstring value = SqlStringValue(*pLiteral);
+    if (value.size() < static_cast<size_t>(column.type.nLength))
+        value.append(static_cast<size_t>(column.type.nLength) - value.size(), L' ');
+    *pExpr = SqlQuoteString(value);
+}
+
+} // namespace
+
 bool CSqlTableReader::ReadColumn(size_t nBegin, size_t nEnd, const CSqlTableDef& def,
                                  CSqlColumnDef* pColumn, CSqlBridgeError* pError) {
     CSqlCursor c(m_tokens, nBegin, nEnd);
@@ -253,6 +280,7 @@ bool CSqlTableReader::ReadColumn(size_t nBegin, size_t nEnd, const CSqlTableDef&
             std::wstring expr;
             if (!Expression(c, &expr, pError))
                 return false;
+            PadDefault(*pColumn, &expr);
             pColumn->clauses.push_back(named + L"DEFAULT (" + expr + L")");
         } else if (c.Accept(L"IDENTITY")) {
             pColumn->bIdentity = true;

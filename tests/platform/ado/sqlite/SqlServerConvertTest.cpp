@@ -130,6 +130,8 @@ TEST(SqlServerConvert, StringsAreCutToTheirLengthInCharacters) {
     EXPECT_EQ(L"abc", Convert(Text(L"abcdef"), L"char(3)"));
     EXPECT_EQ(L"abcdef", Convert(Text(L"abcdef"), L"varchar(max)"));
     EXPECT_EQ(L"12.5", Convert(Real(12.5), L"varchar(10)"));
-    EXPECT_EQ(L"-3", Convert(Integer(-3), L"nchar(5)"));
+    EXPECT_EQ(L"-3   ", Convert(Integer(-3), L"nchar(5)")); // char and nchar pad
+    EXPECT_EQ(L"ab  ", Convert(Text(L"ab"), L"char(4)"));
+    EXPECT_EQ(L"ab", Convert(Text(L"ab"), L"varchar(4)"));
     EXPECT_EQ(L"2024-03-05", Convert(Text(L"2024-03-05 10:11:12"), L"varchar(10)"));
 }

@@ -214,3 +214,112 @@ TEST_F(SqlServerScript, AlterTableInSqlServersForms) {
             {L"INSERT INTO A (Name) VALUES ('four'); SELECT SCOPE_IDENTITY()", {{L"4"}}},
         });
 }
+
+TEST_F(SqlServerScript, DeleteWithJoinsRemovesExactlyTheJoinedRows) {
+    const wchar_t kSetUp[] =
+        L"DELETE FROM T; DELETE FROM U; INSERT INTO T VALUES (1, 'a'), (2, 'b'), (3, 'c'), "
+        L"(4, 'd'); INSERT INTO U VALUES (1, 'x'), (2, 'y'), (3, 'x')";
+    const Rows kAll{{L"1"}, {L"2"}, {L"3"}, {L"4"}};
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE T (Id int PRIMARY KEY, Name varchar(10)); CREATE TABLE U (Id int, "
+             L"Tag varchar(10))"},
+            {kSetUp},
+            {L"DELETE T FROM T JOIN U ON T.Id = U.Id WHERE U.Tag = 'x'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"2"}, {L"4"}}},
+            {L"SELECT @@ROWCOUNT", {{L"2"}}},
+            {kSetUp},
+            {L"DELETE FROM T FROM T INNER JOIN U ON T.Id = U.Id WHERE U.Tag = 'y'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"3"}, {L"4"}}},
+            {kSetUp},
+            // By alias; the other table's alias is not the target.
+            {L"DELETE a FROM dbo.T AS a JOIN U b WITH (NOLOCK) ON a.Id = b.Id WHERE b.Tag = 'x' "
+             L"AND a.Name <> 'c'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"2"}, {L"3"}, {L"4"}}},
+            {kSetUp},
+            // Rows without a partner.
+            {L"DELETE t1 FROM T t1 LEFT JOIN U u1 ON u1.Id = t1.Id WHERE u1.Id IS NULL"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"2"}, {L"3"}}},
+            {kSetUp},
+            // A target outside the list joins it, as in SQL Server's older form.
+            {L"DELETE FROM T FROM U WHERE T.Id = U.Id AND U.Tag = 'y'"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"3"}, {L"4"}}},
+            {kSetUp},
+            // A join that finds nothing deletes nothing; plain DELETEs are untouched.
+            {L"DELETE T FROM T JOIN U ON T.Id = U.Id WHERE U.Tag = 'none'"},
+            {L"SELECT Id FROM T ORDER BY Id", kAll},
+            {L"DELETE T WHERE Id = 4; DELETE FROM T WHERE Id = 3"},
+            {L"SELECT Id FROM T ORDER BY Id", {{L"1"}, {L"2"}}},
+            {L"CREATE TABLE K (Id int PRIMARY KEY) WITHOUT ROWID"},
+            Fails(L"DELETE K FROM K JOIN U ON K.Id = U.Id",
+                  L"DELETE with a FROM list on a table WITHOUT ROWID is not supported by the "
+                  L"embedded database."),
+        });
+}
+
+TEST_F(SqlServerScript, UpdateWithJoinsChangesTheJoinedRows) {
+    const wchar_t kSetUp[] =
+        L"DELETE FROM T; DELETE FROM U; INSERT INTO T VALUES (1, 'a', 0), (2, 'b', 0), (3, 'c', "
+        L"0), (4, 'd', 0); INSERT INTO U VALUES (1, 'x'), (2, 'y'), (3, 'x')";
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE T (Id int PRIMARY KEY, Name varchar(10), Code char(3)); CREATE TABLE U "
+             L"(Id int, Tag varchar(10))"},
+            {kSetUp},
+            {L"UPDATE T SET Name = U.Tag, Code = U.Id FROM T JOIN U ON T.Id = U.Id WHERE "
+             L"U.Tag = 'x'"},
+            {L"SELECT @@ROWCOUNT", {{L"2"}}},
+            {L"SELECT Id, Name, Code FROM T ORDER BY Id",
+             {{L"1", L"x", L"1  "},
+              {L"2", L"b", L"0  "},
+              {L"3", L"x", L"3  "},
+              {L"4", L"d", L"0  "}}},
+            {kSetUp},
+            {L"UPDATE a SET Name = b.Tag + '!' FROM dbo.T a INNER JOIN U AS b ON a.Id = b.Id"},
+            {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y!"}, {L"x!"}, {L"d"}}},
+            {L"UPDATE t1 SET Name = 'none' FROM T t1 LEFT JOIN U u1 ON u1.Id = t1.Id WHERE "
+             L"u1.Id IS NULL"},
+            {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y!"}, {L"x!"}, {L"none"}}},
+            // SET may name the target's columns through its alias or name.
+            {L"UPDATE a SET a.Name = b.Tag, Code = 'q' FROM T a JOIN U b ON a.Id = b.Id WHERE "
+             L"b.Id = 2; UPDATE T SET T.Code = 'r' WHERE Id = 4"},
+            {L"SELECT Name, Code FROM T WHERE Id IN (2, 4) ORDER BY Id",
+             {{L"y", L"q  "}, {L"none", L"r  "}}},
+            Fails(L"UPDATE a SET b.Tag = 'z' FROM T a JOIN U b ON a.Id = b.Id",
+                  L"The multi-part identifier \"b.Tag\" could not be bound."),
+            // A list without the target is joined to it by the WHERE, as before.
+            {L"UPDATE T SET Name = U.Tag FROM U WHERE T.Id = U.Id AND U.Tag = 'y'"},
+            {L"SELECT Name FROM T ORDER BY Id", {{L"x!"}, {L"y"}, {L"x!"}, {L"none"}}},
+        });
+}
+
+TEST_F(SqlServerScript, JoinedDeletesAndUpdatesWorkOnTempTablesSelfJoinsAndTransactions) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE #dup (Id int IDENTITY PRIMARY KEY, Mail varchar(20), Hits int)"},
+            {L"INSERT INTO #dup (Mail, Hits) VALUES ('a@x', 1), ('b@x', 2), ('A@X', 3), "
+             L"('a@x ', 4), ('c@x', 5)"},
+            // The classic removal of duplicates: the later rows of each address, which the
+            // default collation compares without case and trailing blanks.
+            {L"DELETE d FROM #dup d JOIN #dup k ON k.Mail = d.Mail AND k.Id < d.Id"},
+            {L"SELECT Id, Mail FROM #dup ORDER BY Id",
+             {{L"1", L"a@x"}, {L"2", L"b@x"}, {L"5", L"c@x"}}},
+            // Totals from a grouped query joined to the rows they belong to.
+            {L"CREATE TABLE #sum (Mail varchar(20), Total int); INSERT INTO #sum VALUES ('a@x', "
+             L"10), ('a@x', 5), ('c@x', 1)"},
+            {L"DECLARE @bonus int = 100; UPDATE d SET Hits = s.Total + @bonus FROM #dup d JOIN "
+             L"(SELECT Mail, SUM(Total) AS Total FROM #sum GROUP BY Mail) s ON s.Mail = d.Mail"},
+            {L"SELECT Id, Hits FROM #dup ORDER BY Id",
+             {{L"1", L"115"}, {L"2", L"2"}, {L"5", L"101"}}},
+            // A joined delete is undone with its transaction.
+            {L"BEGIN TRAN; DELETE #dup FROM #dup JOIN #sum ON #sum.Mail = #dup.Mail; SELECT "
+             L"COUNT(*) FROM #dup",
+             {{L"1"}}},
+            {L"ROLLBACK; SELECT COUNT(*) FROM #dup", {{L"3"}}},
+            Fails(L"UPDATE d SET Id = 9 FROM #dup d JOIN #sum s ON s.Mail = d.Mail",
+                  L"Cannot update identity column 'Id'."),
+        });
+}

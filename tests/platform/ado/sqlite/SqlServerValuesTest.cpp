@@ -278,3 +278,41 @@ TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
             Fails(L"SELECT DATEDIFF(day, 'soon', At) FROM D", kNotADate),
         });
 }
+
+TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE C (Code char(5) PRIMARY KEY, Name nchar(4), V varchar(5))"},
+            {L"INSERT INTO C VALUES ('ab', N'中', 'ab')"},
+            {L"SELECT Code, Name, V FROM C", {{L"ab   ", L"中   ", L"ab"}}},
+            // LEN leaves trailing blanks out, DATALENGTH counts them; comparisons ignore them.
+            {L"SELECT LEN(Code), DATALENGTH(Code), LEN(Name), DATALENGTH(Name), DATALENGTH(V), "
+             L"'[' + Code + ']' FROM C WHERE Code = 'AB'",
+             {{L"2", L"5", L"1", L"8", L"2", L"[ab   ]"}}},
+            Fails(L"INSERT INTO C (Code) VALUES ('ab ')", L"UNIQUE constraint failed: C.Code"),
+            Fails(L"INSERT INTO C (Code) VALUES ('toolong')",
+                  L"String or binary data would be truncated."),
+            {L"UPDATE C SET Code = 'x', Name = NULL WHERE V = 'ab'"},
+            {L"INSERT INTO C (Code, Name, V) SELECT 'cd', N'名字', 'cd' UNION ALL SELECT 'e', "
+             L"N'f', NULL"},
+            {L"INSERT INTO C (Code) VALUES (7)"},
+            {L"SELECT Code, Name FROM C ORDER BY Code",
+             {{L"7    ", L"NULL"},
+              {L"cd   ", L"名字  "},
+              {L"e    ", L"f   "},
+              {L"x    ", L"NULL"}}},
+            {L"SELECT '[' + CAST('ab' AS char(4)) + ']', '[' + CAST(N'a' AS nchar(3)) + ']', "
+             L"'[' + CAST('ab' AS varchar(4)) + ']', '[' + CONVERT(char(2), 'abc') + ']'",
+             {{L"[ab  ]", L"[a  ]", L"[ab]", L"[ab]"}}},
+            {L"DECLARE @c char(3) = 'a'; SELECT '[' + @c + ']', DATALENGTH(@c)",
+             {{L"[a  ]", L"3"}}},
+            // Literal defaults are padded too.
+            {L"CREATE TABLE C2 (Id int, Flag char(3) DEFAULT 'y', N nchar(2) DEFAULT ((N'z')), "
+             L"V varchar(3) DEFAULT 'v'); INSERT INTO C2 (Id) VALUES (1)"},
+            {L"SELECT Flag, N, V FROM C2", {{L"y  ", L"z ", L"v"}}},
+            // A column that becomes char(n) pads the values it has.
+            {L"ALTER TABLE C2 ALTER COLUMN V char(4)"},
+            {L"SELECT V, DATALENGTH(V) FROM C2", {{L"v   ", L"4"}}},
+        });
+}

@@ -1,0 +1,5 @@
+DELETE t FROM dbo.T AS t INNER JOIN #w w WITH (NOLOCK) ON w.a = t.ID WHERE w.a > 1
+DELETE FROM T FROM T LEFT JOIN #w ON #w.a = T.ID WHERE #w.a IS NULL
+DELETE FROM T FROM #w WHERE T.ID = #w.a
+UPDATE x SET Name = w.a + 1, Qty = (SELECT COUNT(*) FROM #w) FROM T x JOIN #w w ON w.a = x.ID
+UPDATE T SET Name = N'n' FROM T, #w WHERE T.ID = #w.a

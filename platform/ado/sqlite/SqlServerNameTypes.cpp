@@ -1,0 +1,269 @@
+// The declared types of the columns and variables a statement names, read from the tables its
+// batch refers to and from the batch's DECLAREs.
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerStatements.h"
+#include "platform/win/TextEncoding.h"
+
+namespace {
+
+const wchar_t* const kNotAlias[] = {L"WHERE",  L"JOIN",   L"INNER",  L"LEFT",   L"RIGHT", L"FULL",
+                                    L"CROSS",  L"OUTER",  L"ON",     L"SET",    L"GROUP", L"ORDER",
+                                    L"HAVING", L"UNION",  L"WITH",   L"VALUES", L"AS",    L"LIMIT",
+                                    L"FROM",   L"SELECT", L"OUTPUT", L"EXCEPT", L"OPTION"};
+
+bool Same(const CSqlDeclaredType& a, const CSqlDeclaredType& b) {
+    return a.pRow == b.pRow && a.nPrec == b.nPrec && a.nScale == b.nScale &&
+           a.nLength == b.nLength && a.bMax == b.bMax;
+}
+
+// The type of a computed column: of its expression over the table's other columns.
+bool ComputedType(const CSqlColumnDef& column, const std::vector<CSqlColumnDef>& columns,
+                  CSqlDeclaredType* pType) {
+    CSqlTokens tokens;
+    if (column.clauses.empty() || column.clauses[0].compare(0, 3, L"AS ") != 0 ||
+        !SqlTokenize(column.clauses[0].substr(3), &tokens))
+        return false;
+    CSqlNameTypes own = [&](const std::wstring&, const std::wstring& strName, CSqlDeclaredType* p) {
+        for (const CSqlColumnDef& c : columns)
+            if (c.type.pRow && SqlLower(c.strName) == SqlLower(strName)) {
+                *p = c.type;
+                return true;
+            }
+        return false;
+    };
+    CSqlNumericType n = SqlExpressionType(tokens, 0, tokens.size(), own);
+    if (n.nKind == CSqlNumericType::kUnknown)
+        return false;
+    *pType = SqlServerParseType(n.Text());
+    return true;
+}
+
+} // namespace
+
+struct CSqlNameScope {
+    std::vector<const std::vector<CSqlColumnDef>*> tables;
+    std::deque<CSqlTableDef> read;                 // definitions read without a cache
+    std::map<std::wstring, size_t> byName;         // table names and aliases, lower case
+    std::map<std::wstring, CSqlDeclaredType> vars; // variables, lower case with their @
+};
+
+CSqlNameTypes CSqlRewriter::NameTypes() {
+    // Only this is captured: most statements never ask, and then nothing is allocated.
+    return [this](const std::wstring& strQualifier, const std::wstring& strName,
+                  CSqlDeclaredType* pType) -> bool {
+        if (!m_pNameScope) {
+            m_pNameScope = std::make_shared<CSqlNameScope>();
+            ReadNameScope(m_pNameScope.get());
+        }
+        CSqlNameScope& scope = *m_pNameScope;
+        if (strName[0] == L'@') {
+            auto it = scope.vars.find(SqlLower(strName));
+            if (it == scope.vars.end())
+                return false;
+            *pType = it->second;
+            return true;
+        }
+        std::vector<size_t> candidates;
+        if (!strQualifier.empty()) {
+            auto it = scope.byName.find(SqlLower(strQualifier));
+            if (it == scope.byName.end())
+                return false;
+            candidates.push_back(it->second);
+        } else {
+            for (size_t n = 0; n < scope.tables.size(); ++n)
+                candidates.push_back(n);
+        }
+        // A column name the tables disagree about has no type here.
+        bool bFound = false;
+        for (size_t n : candidates)
+            for (const CSqlColumnDef& col : *scope.tables[n])
+                if (SqlLower(col.strName) == SqlLower(strName)) {
+                    CSqlDeclaredType type = col.type;
+                    if (type.pRow == nullptr && !ComputedType(col, *scope.tables[n], &type))
+                        return false;
+                    if (bFound && !Same(*pType, type))
+                        return false;
+                    *pType = type;
+                    bFound = true;
+                }
+        return bFound;
+    };
+}
+
+const CSqlTableDef* CSqlRewriter::ReadTable(const CSqlObjectName& name, CSqlNameScope* pScope) {
+    const CSqlTableDef* pDef = nullptr;
+    if (m_pTableCache)
+        return SqlLoadTable(m_schema, *m_pTableCache, name, &pDef) ? pDef : nullptr;
+    std::wstring strStored, strSql;
+    CSqlTokens tokens;
+    if (!m_schema.TableSql(name.strSchema, name.strName, &strStored, &strSql) ||
+        !SqlTokenize(strSql, &tokens))
+        return nullptr;
+    CSqlCursor c(tokens, 0, tokens.size());
+    c.Accept(L"CREATE");
+    c.Accept(L"TEMP") || c.Accept(L"TEMPORARY");
+    CSqlTableDef def;
+    bool bUnderstood = false;
+    CSqlBridgeError ignored;
+    CSqlTableReader reader(m_schema, tokens);
+    if (!c.Accept(L"TABLE") || !reader.Read(c.Pos(), tokens.size(), &def, &bUnderstood, &ignored) ||
+        !bUnderstood)
+        return nullptr;
+    def.name.strName = strStored;
+    pScope->read.push_back(std::move(def));
+    return &pScope->read.back();
+}
+
+void CSqlRewriter::ReadNameScope(CSqlNameScope* pScope) {
+    auto* pTables = &pScope->tables;
+    auto* pByName = &pScope->byName;
+    auto* pVars = &pScope->vars;
+    const CSqlTokens& T = *m_pScope;
+    CSqlRewriter names(m_schema, T);
+    size_t nEnd = T.size();
+    CSqlCursor c(T, 0, nEnd);
+    bool bList = false; // in a FROM list, where "," brings another table
+    while (!c.AtEnd()) {
+        const CSqlToken& t = c.Peek();
+        if (SqlIs(t, L"DECLARE")) {
+            // DECLARE @a [AS] type [= value], ...
+            c.Advance();
+            while (!c.AtEnd() && c.Peek().nKind == SqlTok::kWord && c.Peek().strText[0] == L'@') {
+                std::wstring var = SqlLower(c.Peek().strText);
+                c.Advance();
+                c.Accept(L"AS");
+                if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
+                    break;
+                std::wstring type = SqlNameOf(c.Peek());
+                c.Advance();
+                if (c.IsPunct(L"(")) {
+                    size_t nOpen = c.Pos();
+                    c.SkipGroup();
+                    for (size_t k = nOpen; k < c.Pos(); ++k)
+                        if (!SqlIsBlank(T[k]))
+                            type += T[k].strText;
+                }
+                (*pVars)[var] = SqlServerParseType(type);
+                while (!c.AtEnd() && !c.IsPunct(L",") && !c.IsPunct(L";") &&
+                       !(c.Peek().nKind == SqlTok::kWord && !SqlIs(c.Peek(), L"NULL") &&
+                         c.Peek().strText[0] != L'@' && SqlIsOneOf(c.Peek(), kNotAlias)))
+                    c.Step();
+                if (!c.AcceptPunct(L","))
+                    break;
+            }
+            continue;
+        }
+        bool bTable =
+            SqlIsOneOf(t, {L"FROM", L"JOIN", L"UPDATE", L"INTO"}) || (bList && SqlIsPunct(t, L","));
+        if (SqlIs(t, L"FROM"))
+            bList = true;
+        else if (SqlIsOneOf(t, kNotAlias) || SqlIsPunct(t, L"(") || SqlIsPunct(t, L")"))
+            bList = false;
+        c.Advance();
+        if (!bTable || c.AtEnd() || !SqlIsNamePart(c.Peek()))
+            continue;
+        CSqlObjectName name;
+        size_t nNext = 0;
+        CSqlBridgeError ignored;
+        if (!names.ObjectName(c.Pos(), nEnd, &name, &nNext, &ignored))
+            continue;
+        c.Seek(nNext);
+        const CSqlTableDef* pDef = ReadTable(name, pScope);
+        if (pDef == nullptr)
+            continue;
+        size_t nTable = pTables->size();
+        pTables->push_back(&pDef->columns);
+        (*pByName)[SqlLower(pDef->name.strName)] = nTable;
+        // [AS] alias
+        bool bAs = c.Accept(L"AS");
+        if (!c.AtEnd() && SqlIsNamePart(c.Peek()) && (bAs || !SqlIsOneOf(c.Peek(), kNotAlias))) {
+            (*pByName)[SqlLower(SqlNameOf(c.Peek()))] = nTable;
+            c.Advance();
+        }
+    }
+}
+
+std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
+    const CSqlTokens& T = m_tokens;
+    CSqlCursor c(T, nOpen, nEnd);
+    if (!c.SkipGroup())
+        return std::wstring();
+    size_t nClose = c.Pos() - 1;
+    while (nClose > nOpen && !SqlIsPunct(T[nClose], L")"))
+        --nClose;
+    std::vector<size_t> sig;
+    for (size_t k = nOpen + 1; k < nClose; ++k)
+        if (!SqlIsBlank(T[k]))
+            sig.push_back(k);
+    if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kNString)
+        return L"nvarchar";
+    if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kString)
+        return L"varchar";
+    if (sig.size() >= 2 && (SqlIs(T[sig[0]], L"CAST") || SqlIs(T[sig[0]], L"CONVERT"))) {
+        // CAST(x AS type) or CONVERT(type, x ...): the type's tokens at the group's level
+        bool bCast = SqlIs(T[sig[0]], L"CAST"), bType = !bCast;
+        std::wstring type;
+        int nDepth = 0;
+        for (size_t k = sig[1]; k < nClose; ++k) {
+            nDepth += SqlIsPunct(T[k], L"(") ? 1 : SqlIsPunct(T[k], L")") ? -1 : 0;
+            if (nDepth == 0)
+                break; // the group's own ")"
+            if (k == sig[1] || SqlIsBlank(T[k]))
+                continue;
+            if (nDepth == 1 && (bCast ? SqlIs(T[k], L"AS") : SqlIsPunct(T[k], L","))) {
+                if (!bCast)
+                    break;
+                bType = true;
+                continue;
+            }
+            if (bType)
+                type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
+        }
+        return type;
+    }
+    // name, qualifier.name or @variable
+    bool bName = !sig.empty() && (sig.size() == 1 || sig.size() == 3) && SqlIsNamePart(T[sig[0]]);
+    if (bName && sig.size() == 3)
+        bName = SqlIsPunct(T[sig[1]], L".") && SqlIsNamePart(T[sig[2]]);
+    CSqlDeclaredType type;
+    if (!bName || !NameTypes()(sig.size() == 3 ? SqlNameOf(T[sig[0]]) : std::wstring(),
+                               SqlNameOf(T[sig.back()]), &type)) {
+        // Arithmetic: the type of its result, integers as int or bigint by their digits.
+        return SqlExpressionType(T, nOpen + 1, nClose, NameTypes()).Text();
+    }
+    std::wstring name = WinUtf8ToWide(type.pRow->pszName);
+    if (type.pRow->nAdoType == adNumeric)
+        name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";
+    return name;
+}
+
+bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEnd,
+                             std::wstring* pstrCall, std::wstring* pstrClose) {
+    if (SqlIs(function, L"DATALENGTH")) {
+        *pstrCall = L"zqk_datalength";
+        *pstrClose = L", " + SqlQuoteString(ArgumentType(nOpen, nEnd));
+        return true;
+    }
+    CSqlCursor c(m_tokens, nOpen, nEnd);
+    if (!c.SkipGroup() || c.IsWord(L"OVER"))
+        return false; // a window's average is left to SQLite
+    size_t nClose = c.Pos() - 1;
+    while (nClose > nOpen && !SqlIsPunct(m_tokens[nClose], L")"))
+        --nClose;
+    CSqlCursor a(m_tokens, nOpen + 1, nClose);
+    size_t nArgument = a.Accept(L"DISTINCT") || a.Accept(L"ALL") ? a.Pos() : nOpen + 1;
+    CSqlNumericType type = SqlExpressionType(m_tokens, nArgument, nClose, NameTypes());
+    if (type.nKind == CSqlNumericType::kDecimal)
+        type.nScale = std::max(type.nScale, 6); // SQL Server's average of decimals: (38, s >= 6)
+    else if (type.nKind != CSqlNumericType::kInteger && type.nKind != CSqlNumericType::kMoney)
+        return false;
+    *pstrCall = L"zqk_average(avg";
+    *pstrClose = L"), " + SqlQuoteString(type.Text());
+    return true;
+}
