@@ -290,7 +290,9 @@ TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
             {L"SELECT LEN(Code), DATALENGTH(Code), LEN(Name), DATALENGTH(Name), DATALENGTH(V), "
              L"'[' + Code + ']' FROM C WHERE Code = 'AB'",
              {{L"2", L"5", L"1", L"8", L"2", L"[ab   ]"}}},
-            Fails(L"INSERT INTO C (Code) VALUES ('ab ')", L"UNIQUE constraint failed: C.Code"),
+            Fails(L"INSERT INTO C (Code) VALUES ('ab ')",
+                  L"Violation of PRIMARY KEY constraint 'PK__C__45CA1A83A9704431'. Cannot insert "
+                  L"duplicate key in object 'dbo.C'."),
             Fails(L"INSERT INTO C (Code) VALUES ('toolong')",
                   L"String or binary data would be truncated."),
             {L"UPDATE C SET Code = 'x', Name = NULL WHERE V = 'ab'"},
