@@ -2,6 +2,7 @@
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerConstraints.h"
+#include "platform/ado/sqlite/SqlServerSelectList.h"
 
 namespace {
 
@@ -241,6 +242,18 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
                 break;
             else if (nDepth == 0 && SqlIs(m_t[i], L"INTO"))
                 return SelectInto(i, pOut, pError);
+        }
+        // The whole batch is copied, so that its tables and variables stay in view.
+        CSqlTokens named;
+        size_t nNamedEnd = 0;
+        if (SqlNameSelectItems(m_t, c.Pos(), m_nEnd, &named, &nNamedEnd)) {
+            CSqlRewriter sub(m_schema, named);
+            sub.UseTableCache(&m_cache);
+            std::wstring s;
+            if (!sub.Rewrite(m_nBegin, nNamedEnd, SqlRewriteScope::kStatement, &s, pError))
+                return false;
+            pOut->statements.push_back(s);
+            return true;
         }
     }
     return Generic(pOut, pError);

@@ -176,34 +176,46 @@ TEST(SqlServerBridge, RefusesDatabasesTheConnectionDoesNotHave) {
 TEST(SqlServerBridge, TranslatesBuiltinsAndLiterals) {
     ExpectTranslations({
         {L"SELECT GETDATE(), getdate ( /* now */ ), GETUTCDATE(), current_timestamp",
-         L"SELECT datetime('now','localtime'), datetime('now','localtime'), datetime('now'), "
+         L"SELECT datetime('now','localtime') AS \"GETDATE()\", datetime('now','localtime') AS "
+         L"\"getdate ( /* now */ )\", datetime('now') AS \"GETUTCDATE()\", "
          L"datetime('now','localtime')"},
         {L"SELECT 'GETDATE()', [GETDATE], \"CURRENT_TIMESTAMP\", GETDATE",
          L"SELECT 'GETDATE()', [GETDATE], \"CURRENT_TIMESTAMP\", GETDATE"},
         {L"SELECT N'abc', n'it''s', N'', N'Grüße 日本 \U0001F600'",
-         L"SELECT 'abc', 'it''s', '', 'Grüße 日本 \U0001F600'"},
+         L"SELECT 'abc' AS \"N'abc'\", 'it''s' AS \"N'it''s'\", '' AS \"N''\", 'Grüße 日本 "
+         L"\U0001F600' AS \"N'Grüße 日本 \U0001F600'\""},
         {L"WHERE a IN (N'x',N'y') AND COLUMN_N='z'", L"WHERE a IN ('x','y') AND COLUMN_N='z'"},
         // Literals or quoted names side by side must stay two, not merge into one.
         {L"SELECT 'a'N'b'", L"SELECT 'a' 'b'"},
-        {L"SELECT dbo.T]", L"SELECT [T] ]"},
+        {L"SELECT dbo.T]", L"SELECT [T] ] AS \"dbo.T]\""},
         {L"SELECT ISNULL(a, 'x'), LEN(a), len (b) FROM t",
-         L"SELECT ifnull(a, 'x'), length(rtrim(a)), length(rtrim(b)) FROM t"},
+         L"SELECT ifnull(a, 'x') AS \"ISNULL(a, 'x')\", length(rtrim(a)) AS \"LEN(a)\", "
+         L"length(rtrim(b)) AS \"len (b)\" FROM t"},
         {L"SELECT LEN(ISNULL(a, (b + 'c'))) * 2",
-         L"SELECT length(rtrim(ifnull(a, (zqk_add(b , 'c'))))) * 2"},
+         L"SELECT length(rtrim(ifnull(a, (zqk_add(b , 'c'))))) * 2 AS \"LEN(ISNULL(a, (b + "
+         L"'c'))) * 2\""},
         {L"SELECT LEN(LEN(a)), LEN('x)')",
-         L"SELECT length(rtrim(length(rtrim(a)))), length(rtrim('x)'))"},
+         L"SELECT length(rtrim(length(rtrim(a)))) AS \"LEN(LEN(a))\", length(rtrim('x)')) AS "
+         L"\"LEN('x)')\""},
         // Only calls of the builtins are translated, not those of qualified names.
         {L"SELECT dbo.LEN(a), dbo.ISNULL(a, b), x.GETDATE() FROM t",
-         L"SELECT [LEN](a), [ISNULL](a, b), x.GETDATE() FROM t"},
+         L"SELECT [LEN](a) AS \"dbo.LEN(a)\", [ISNULL](a, b) AS \"dbo.ISNULL(a, b)\", x.GETDATE() "
+         L"AS \"x.GETDATE()\" FROM t"},
         {L"SELECT CAST(a AS nvarchar(max)), 'varchar(max)', [nvarchar](max)",
-         L"SELECT zqk_convert(a, 'nvarchar(max)'), 'varchar(max)', [nvarchar](max)"},
+         L"SELECT zqk_convert(a, 'nvarchar(max)') AS \"CAST(a AS nvarchar(max))\", "
+         L"'varchar(max)', [nvarchar](max) AS \"[nvarchar](max)\""},
         {L"SELECT @@IDENTITY, SCOPE_IDENTITY(), @@ROWCOUNT, @@TRANCOUNT",
-         L"SELECT zqk_identity(), zqk_scope_identity(), zqk_rowcount(), zqk_trancount()"},
-        {L"SELECT 0x0102, 0xA, a !< 2", L"SELECT X'0102', X'0A', a >= 2"},
+         L"SELECT zqk_identity() AS \"@@IDENTITY\", zqk_scope_identity() AS "
+         L"\"SCOPE_IDENTITY()\", zqk_rowcount() AS \"@@ROWCOUNT\", zqk_trancount() AS "
+         L"\"@@TRANCOUNT\""},
+        {L"SELECT 0x0102, 0xA, a !< 2",
+         L"SELECT X'0102' AS \"0x0102\", X'0A' AS \"0xA\", a >= 2 AS \"a !< 2\""},
         {L"SELECT OBJECT_ID(N'[dbo].[T]', 'U'), OBJECT_ID('tempdb..#t'), OBJECT_ID('other..T')",
          L"SELECT (SELECT rowid FROM \"main\".sqlite_schema WHERE name = 'T' COLLATE NOCASE AND "
-         L"type = 'table'), (SELECT rowid FROM \"temp\".sqlite_schema WHERE name = '#t' COLLATE "
-         L"NOCASE AND type IN ('table','view','trigger')), NULL"},
+         L"type = 'table') AS \"OBJECT_ID(N'[dbo].[T]', 'U')\", (SELECT rowid FROM "
+         L"\"temp\".sqlite_schema WHERE name = '#t' COLLATE NOCASE AND type IN "
+         L"('table','view','trigger')) AS \"OBJECT_ID('tempdb..#t')\", NULL AS "
+         L"\"OBJECT_ID('other..T')\""},
     });
     EXPECT_EQ(L"OBJECT_ID and COL_LENGTH are supported only with literal names.",
               Translate(L"SELECT OBJECT_ID(name) FROM t").strText);
@@ -213,17 +225,20 @@ TEST(SqlServerBridge, GivesPlusAndDivisionSqlServersMeaning) {
     ExpectTranslations({
         // Strings join, numbers add; where the types are not known the function decides.
         {L"SELECT 'a' + 'b', N'x' + 'y' + 'z', 1 + 2, a + 1, a + b * 2 AS n FROM t",
-         L"SELECT ('a' || 'b'), (('x' || 'y' )|| 'z'), 1 + 2, zqk_add(a , 1), zqk_add(a , b * 2) "
-         L"AS n FROM t"},
+         L"SELECT ('a' || 'b') AS \"'a' + 'b'\", (('x' || 'y' )|| 'z') AS \"N'x' + 'y' + 'z'\", "
+         L"1 + 2 AS \"1 + 2\", zqk_add(a , 1) AS \"a + 1\", zqk_add(a , b * 2) AS n FROM t"},
         {L"SELECT UPPER(a) + ' ' + CAST(n AS varchar(5)), - 1 + a",
-         L"SELECT ((UPPER(a) || ' ' )|| zqk_convert(n, 'varchar(5)')), zqk_add(- 1 , a)"},
-        {L"SELECT a - b + c", L"SELECT zqk_add(zqk_subtract(a , b ), c)"},
+         L"SELECT ((UPPER(a) || ' ' )|| zqk_convert(n, 'varchar(5)')) AS \"UPPER(a) + ' ' + "
+         L"CAST(n AS varchar(5))\", zqk_add(- 1 , a) AS \"- 1 + a\""},
+        {L"SELECT a - b + c", L"SELECT zqk_add(zqk_subtract(a , b ), c) AS \"a - b + c\""},
         {L"SELECT CASE WHEN a + 'x' = 'yx' THEN 1 END FROM t WHERE b + 1 > 2",
-         L"SELECT CASE WHEN zqk_add(a , 'x') = 'yx' THEN 1 END FROM t WHERE zqk_add(b , 1) > 2"},
+         L"SELECT CASE WHEN zqk_add(a , 'x') = 'yx' THEN 1 END AS \"CASE WHEN a + 'x' = 'yx' "
+         L"THEN 1 END\" FROM t WHERE zqk_add(b , 1) > 2"},
         {L"SELECT a / b, a % (b - 1), a / 2, a / 0, T.* FROM T",
-         L"SELECT a / zqk_divisor(b), a % zqk_divisor((zqk_subtract(b , 1))), a / 2, a / "
-         L"zqk_divisor(0), T.* FROM T"},
-        {L"SELECT COUNT(*) * 2, '+' FROM t", L"SELECT COUNT(*) * 2, '+' FROM t"},
+         L"SELECT a / zqk_divisor(b) AS \"a / b\", a % zqk_divisor((zqk_subtract(b , 1))) AS "
+         L"\"a % (b - 1)\", a / 2 AS \"a / 2\", a / zqk_divisor(0) AS \"a / 0\", T.* FROM T"},
+        {L"SELECT COUNT(*) * 2, '+' FROM t",
+         L"SELECT COUNT(*) * 2 AS \"COUNT(*) * 2\", '+' FROM t"},
     });
 }
 

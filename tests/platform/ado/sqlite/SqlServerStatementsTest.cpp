@@ -323,3 +323,35 @@ TEST_F(SqlServerScript, JoinedDeletesAndUpdatesWorkOnTempTablesSelfJoinsAndTrans
                   L"Cannot update identity column 'Id'."),
         });
 }
+
+TEST_F(SqlServerScript, ResultColumnsAreNamedAsWritten) {
+    auto names = [&](const wchar_t* pszSql) {
+        std::vector<std::wstring> out;
+        _RecordsetPtr pRs = m_pConn->Execute(pszSql, nullptr, adCmdText);
+        for (LONG i = 0; i < pRs->GetFields()->GetCount(); ++i)
+            out.push_back(static_cast<const wchar_t*>(pRs->GetFields()->GetItem(i)->GetName()));
+        return out;
+    };
+    RunScript(m_pConn, {{L"CREATE TABLE T (A int, [B c] nvarchar(5))"},
+                        {L"INSERT INTO T VALUES (7, N'x')"}});
+    typedef std::vector<std::wstring> Names;
+    // Expressions keep the text the host wrote, not the embedded database's translation.
+    EXPECT_EQ((Names{L"ISNULL(A, 0)", L"LEN([B c])", L"CAST(A AS varchar(9))", L"GETDATE()",
+                     L"@@ROWCOUNT", L"A + 1", L"N'x' + [B c]"}),
+              names(L"SELECT ISNULL(A, 0), LEN([B c]), CAST(A AS varchar(9)), GETDATE(), "
+                    L"@@ROWCOUNT, A + 1, N'x' + [B c] FROM T"));
+    // Columns, stars, aliases of every form, literals.
+    EXPECT_EQ((Names{L"A", L"B c", L"A", L"B c", L"n", L"m", L"k", L"q r", L"s", L"1", L"'x'"}),
+              names(L"SELECT A, [B c], t.*, COUNT(*) n, 2 AS m, k = A * 2, [q r] = 3, 's' = 4, "
+                    L"1, 'x' FROM T t GROUP BY A, [B c]"));
+    EXPECT_EQ((Names{L"Total", L"A"}), names(L"SELECT TOP 1 Total = A / 2, A FROM T ORDER BY A"));
+    // The alias = expression form gives the expression's value, not a comparison.
+    RunScript(m_pConn,
+              {{L"SELECT Twice = A * 2, Same = A FROM T", {{L"14", L"7"}}},
+               {L"SELECT CASE WHEN A > 1 THEN 'big' END, A COLLATE Latin1_General_CS_AS FROM T",
+                {{L"big", L"7"}}},
+               {L"DECLARE @d decimal(10, 2) = 1; SELECT @d / 4", {{L"0.25"}}}});
+    EXPECT_EQ((Names{L"CASE WHEN A > 1 THEN 'big' END", L"A COLLATE Latin1_General_CS_AS"}),
+              names(L"SELECT CASE WHEN A > 1 THEN 'big' END, A COLLATE Latin1_General_CS_AS "
+                    L"FROM T"));
+}
