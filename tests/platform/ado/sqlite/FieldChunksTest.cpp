@@ -35,13 +35,7 @@ protected:
     _RecordsetPtr Query(const std::wstring& sql) {
         return m_pConn->Execute(sql.c_str(), nullptr, adCmdText);
     }
-    _RecordsetPtr OpenTable() {
-        _RecordsetPtr pRs;
-        EXPECT_EQ(S_OK, pRs.CreateInstance(L"ADODB.Recordset"));
-        pRs->Open(L"f", _variant_t(static_cast<IDispatch*>(m_pConn.GetInterfacePtr())),
-                  adOpenKeyset, adLockOptimistic, adCmdTable);
-        return pRs;
-    }
+    _RecordsetPtr OpenTable() { return OpenForAdding(m_pConn, L"f"); }
     static IZqkFieldChunksPtr Chunks(Field* pField) {
         IZqkFieldChunks* p = nullptr;
         EXPECT_EQ(S_OK,
