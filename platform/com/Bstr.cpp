@@ -25,6 +25,14 @@ size_t BlockBytes(size_t nChars) {
 // tells its block's size when it is freed, on whichever thread. The sanitizers see every
 // string's own allocation instead, to catch use after free.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZQK_BSTR_EACH_OWN_BLOCK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) ||                         \
+    __has_feature(memory_sanitizer)
+#define ZQK_BSTR_EACH_OWN_BLOCK 1
+#endif
+#endif
+#ifdef ZQK_BSTR_EACH_OWN_BLOCK
 constexpr bool kCacheBlocks = false;
 #else
 constexpr bool kCacheBlocks = true;
