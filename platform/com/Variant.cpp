@@ -639,7 +639,30 @@ template <typename Ch> bool ParseDateText(const Ch* p, const Ch* e, DATE* pDate)
 
 } // namespace
 
+namespace {
+
+// The two digits at p, or -1.
+inline int TwoDigits(const char* p) {
+    unsigned a = static_cast<unsigned>(p[0] - '0'), b = static_cast<unsigned>(p[1] - '0');
+    return a <= 9 && b <= 9 ? static_cast<int>(a * 10 + b) : -1;
+}
+
+} // namespace
+
 bool ZqkDateFromText(const char* pUtf8, size_t nBytes, DATE* pDate) {
+    // The form nearly every stored date has, "YYYY-MM-DD HH:MM:SS": its fields read straight
+    // away, as the parse below reads them (nothing to trim, no fraction).
+    if (nBytes == 19 && pUtf8[4] == '-' && pUtf8[7] == '-' && pUtf8[10] == ' ' &&
+        pUtf8[13] == ':' && pUtf8[16] == ':') {
+        int nCentury = TwoDigits(pUtf8), nYear = TwoDigits(pUtf8 + 2);
+        int nMonth = TwoDigits(pUtf8 + 5), nDay = TwoDigits(pUtf8 + 8);
+        int nHour = TwoDigits(pUtf8 + 11), nMinute = TwoDigits(pUtf8 + 14);
+        int nSecond = TwoDigits(pUtf8 + 17);
+        if (nCentury >= 0 && nYear >= 0 && nMonth >= 0 && nDay >= 0 && nHour >= 0 && nMinute >= 0 &&
+            nSecond >= 0)
+            return ZqkDateFromParts(nCentury * 100 + nYear, nMonth, nDay, nHour, nMinute, nSecond,
+                                    pDate);
+    }
     // As the text converted to a BSTR would parse: up to the first NUL.
     const char* e = static_cast<const char*>(std::memchr(pUtf8, 0, nBytes));
     if (e == nullptr)
@@ -987,6 +1010,20 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
         if (pvarSrc->vt != vt)
             return DISP_E_TYPEMISMATCH;
         return pvargDest == pvarSrc ? S_OK : VariantCopy(pvargDest, pvarSrc);
+    }
+    if (pvarSrc->vt == VT_BSTR && vt == VT_BSTR) {
+        // Text to text, as every string cell read as text comes: a copy (a null string stays
+        // null), then the destination given up, which may be the source.
+        BSTR bstrCopy = nullptr;
+        if (pvarSrc->bstrVal) {
+            bstrCopy = SysAllocStringLen(pvarSrc->bstrVal, SysStringLen(pvarSrc->bstrVal));
+            if (bstrCopy == nullptr)
+                return E_OUTOFMEMORY;
+        }
+        VariantClear(pvargDest);
+        pvargDest->vt = VT_BSTR;
+        pvargDest->bstrVal = bstrCopy;
+        return S_OK;
     }
     VARIANT src;
     HRESULT hr = ZqkVariantDereference(pvarSrc, &src);

@@ -124,6 +124,25 @@ TEST(VariantChangeType, ReadsThroughReferencesAndConvertsInPlace) {
     ASSERT_EQ(S_OK, VariantChangeType(&v, &v, 0, VT_R8));
     EXPECT_EQ(VT_R8, v.vt);
     EXPECT_EQ(5.0, v.dblVal);
+
+    // Text to text is a copy of its own, embedded NULs and all; a null string stays null; in
+    // place, the old string is given up; a destination holding a string gives it up.
+    BSTR text = SysAllocStringLen(L"a\0b c", 5);
+    VARIANT src = V(VT_BSTR, text), dest = V(VT_BSTR, SysAllocString(L"old"));
+    ASSERT_EQ(S_OK, VariantChangeType(&dest, &src, 0, VT_BSTR));
+    ASSERT_EQ(VT_BSTR, dest.vt);
+    EXPECT_NE(text, dest.bstrVal);
+    ASSERT_EQ(5u, SysStringLen(dest.bstrVal));
+    EXPECT_EQ(0, wmemcmp(L"a\0b c", dest.bstrVal, 5));
+    ASSERT_EQ(S_OK, VariantChangeType(&src, &src, 0, VT_BSTR));
+    ASSERT_EQ(VT_BSTR, src.vt);
+    EXPECT_EQ(0, wmemcmp(L"a\0b c", src.bstrVal, 5));
+    VariantClear(&src);
+    VariantClear(&dest);
+    VARIANT null = V(VT_BSTR, static_cast<BSTR>(nullptr));
+    ASSERT_EQ(S_OK, VariantChangeType(&dest, &null, 0, VT_BSTR));
+    EXPECT_EQ(VT_BSTR, dest.vt);
+    EXPECT_EQ(nullptr, dest.bstrVal);
 }
 
 TEST(VariantChangeType, NumbersTextAndDatesConvert) {
