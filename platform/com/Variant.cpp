@@ -453,39 +453,9 @@ void ScaledText(bool bNegative, uint128 m, int nScale, CText* t) {
     t->n += nScaleU;
 }
 
-// "%.15G" of a normal double whose shortest round-trip form has at most 15 digits: rounding
-// to 15 digits gives those same digits (the double's own error is far below half a unit of
-// the 15th digit), so only the layout is left to do. False when the general path must decide.
-bool ShortRealText(double d, CText* t) {
-    if (!std::isnormal(d))
-        return false;
-    char sz[40];
-    std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, d, std::chars_format::scientific);
-    if (r.ec != std::errc())
-        return false;
-    // sz: [-]d[.ddd]e(+|-)xx
-    const char* p = sz;
-    bool bNegative = *p == '-';
-    if (bNegative)
-        ++p;
-    char digits[20];
-    int nDigits = 0;
-    for (; p < r.ptr && *p != 'e'; ++p)
-        if (*p != '.') {
-            if (nDigits == 15)
-                return false;
-            digits[nDigits++] = *p;
-        }
-    if (p == r.ptr)
-        return false;
-    ++p;
-    bool bNegativeExponent = *p == '-';
-    int nExponent = 0;
-    for (++p; p < r.ptr; ++p)
-        nExponent = nExponent * 10 + (*p - '0');
-    if (bNegativeExponent)
-        nExponent = -nExponent;
-
+// "%.15G" laid out from the significant digits (at most 15, the last not 0 unless alone) and
+// the decimal exponent of the first.
+void LayOutReal(bool bNegative, const char* digits, int nDigits, int nExponent, CText* t) {
     if (bNegative)
         t->Put('-');
     if (nExponent < -4 || nExponent >= 15) {
@@ -518,6 +488,69 @@ bool ShortRealText(double d, CText* t) {
                 t->Put(digits[i]);
         }
     }
+}
+
+// "%.15G" of a double that is a whole number of hundredths below 10^15 (amounts, prices): the
+// hundredths convert to it, and no other decimal of two places or fewer lies within its
+// rounding interval (far narrower than a hundredth), so they are its shortest form, which
+// "%.15G" gives (see ShortRealText). False for any other double.
+bool HundredthsRealText(double d, CText* t) {
+    const double kLimit = 1e15;
+    double dScaled = d * 100;
+    if (!(dScaled > -kLimit && dScaled < kLimit) || d == 0)
+        return false;
+    long long nHundredths = std::llround(dScaled);
+    if (static_cast<double>(nHundredths) / 100 != d)
+        return false;
+    bool bNegative = nHundredths < 0;
+    unsigned long long n = bNegative ? 0ull - static_cast<unsigned long long>(nHundredths)
+                                     : static_cast<unsigned long long>(nHundredths);
+    char buf[24];
+    char* e = buf + sizeof buf;
+    char* p = e;
+    for (; n != 0; n /= 10)
+        *--p = static_cast<char>('0' + n % 10);
+    int nDigits = static_cast<int>(e - p);
+    int nExponent = nDigits - 3; // of the first digit, the last two being hundredths
+    while (nDigits > 1 && p[nDigits - 1] == '0')
+        --nDigits;
+    LayOutReal(bNegative, p, nDigits, nExponent, t);
+    return true;
+}
+
+// "%.15G" of a normal double whose shortest round-trip form has at most 15 digits: rounding
+// to 15 digits gives those same digits (the double's own error is far below half a unit of
+// the 15th digit), so only the layout is left to do. False when the general path must decide.
+bool ShortRealText(double d, CText* t) {
+    if (!std::isnormal(d))
+        return false;
+    char sz[40];
+    std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, d, std::chars_format::scientific);
+    if (r.ec != std::errc())
+        return false;
+    // sz: [-]d[.ddd]e(+|-)xx
+    const char* p = sz;
+    bool bNegative = *p == '-';
+    if (bNegative)
+        ++p;
+    char digits[20];
+    int nDigits = 0;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') {
+            if (nDigits == 15)
+                return false;
+            digits[nDigits++] = *p;
+        }
+    if (p == r.ptr)
+        return false;
+    ++p;
+    bool bNegativeExponent = *p == '-';
+    int nExponent = 0;
+    for (++p; p < r.ptr; ++p)
+        nExponent = nExponent * 10 + (*p - '0');
+    if (bNegativeExponent)
+        nExponent = -nExponent;
+    LayOutReal(bNegative, digits, nDigits, nExponent, t);
     return true;
 }
 
@@ -527,7 +560,7 @@ void RealText(double d, int nDigits, CText* t) {
         t->Put('0');
         return;
     }
-    if (nDigits == 15 && ShortRealText(d, t))
+    if (nDigits == 15 && (HundredthsRealText(d, t) || ShortRealText(d, t)))
         return;
     std::to_chars_result r =
         std::to_chars(t->sz, t->sz + sizeof t->sz, d, std::chars_format::general, nDigits);
