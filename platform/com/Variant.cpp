@@ -61,7 +61,7 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
             pvargSrc->punkVal->AddRef();
         }
     }
-    HRESULT hr = VariantClear(pvargDest);
+    HRESULT hr = ZqkVariantClearInline(pvargDest);
     if (FAILED(hr)) {
         VariantClear(&copy);
         return hr;
@@ -1053,7 +1053,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
             if (bstrCopy == nullptr)
                 return E_OUTOFMEMORY;
         }
-        VariantClear(pvargDest);
+        ZqkVariantClearInline(pvargDest);
         pvargDest->vt = VT_BSTR;
         pvargDest->bstrVal = bstrCopy;
         return S_OK;
@@ -1071,7 +1071,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
     }
     if (FAILED(hr))
         return hr;
-    VariantClear(pvargDest); // may be the source, which is no longer needed
+    ZqkVariantClearInline(pvargDest); // may be the source, which is no longer needed
     *pvargDest = result;
     return S_OK;
 }
