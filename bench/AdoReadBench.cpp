@@ -22,10 +22,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "BenchCom.h"
 #include "BenchTable.h"
 #include "platform/ado/AdoInterfaces.h"
 
@@ -164,50 +164,28 @@ bool Same(const CSink& ado, const CSink& raw) {
     return false;
 }
 
-struct COptions {
-    int nRows = 200000;
-    int nRounds = 7;
+struct COptions : CTableOptions {
     bool bSlots = true;
     std::string strOnly;
-    std::string strDb;
 };
 
 COptions ParseOptions(int argc, char** argv) {
-    COptions o;
-    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+    COptions o = ParseTableOptions<COptions>(
+        argc, argv, [](COptions& o, const std::string& a, const std::string& v) {
+            if (a == "--sink" && (v == "slots" || v == "scratch"))
+                o.bSlots = v == "slots";
+            else if (a == "--only" && (v == "ado" || v == "raw"))
+                o.strOnly = v;
+            else
+                return false;
             return true;
-        if (a == "--sink" && (v == "slots" || v == "scratch"))
-            o.bSlots = v == "slots";
-        else if (a == "--only" && (v == "ado" || v == "raw"))
-            o.strOnly = v;
-        else if (a == "--db")
-            o.strDb = v;
-        else
-            return false;
-        return true;
-    });
-    if (o.nRows <= 0 || o.nRounds <= 0)
-        Die("rows and rounds must be positive");
+        });
     return o;
 }
 
 int Run(const COptions& o) {
-    std::string strPath = o.strDb;
-    CTemporaryFile temporary;
-    bool bBuild = strPath.empty() || !std::filesystem::exists(strPath);
-    if (strPath.empty()) {
-        strPath = (std::filesystem::temp_directory_path() /
-                   ("zqk_bench_ado_read." + std::to_string(getpid()) + ".sqlite"))
-                      .string();
-        temporary.strPath = strPath;
-    }
-    if (bBuild) {
-        Clock::time_point t0 = Clock::now();
-        BuildTable(strPath, o.nRows);
-        std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", o.nRows, kColumns,
-                    strPath.c_str(), std::chrono::duration<double>(Clock::now() - t0).count());
-    }
+    CTableFile table(o.strDb, o.nRows);
+    const std::string& strPath = table.strPath;
     {
         sqlite3* pDb = nullptr;
         if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
@@ -222,7 +200,7 @@ int Run(const COptions& o) {
         pConn->Open(strConnection.c_str(), L"", L"", -1); // no open options
 
         size_t nCells = static_cast<size_t>(o.nRows) * kColumns;
-        if (!bBuild) // a file from an earlier run: count its rows for the slots
+        if (!table.bBuilt) // a file from an earlier run: count its rows for the slots
             nCells = static_cast<size_t>(CountRows(pDb)) * kColumns;
         CSink adoSink(o.bSlots, nCells), rawSink(o.bSlots, nCells);
         bool bAdo = o.strOnly != "raw", bRaw = o.strOnly != "ado";
@@ -238,17 +216,9 @@ int Run(const COptions& o) {
         std::vector<double> ado, raw, ratio;
         for (int r = 0; r < o.nRounds; ++r) {
             double tAdo = 0, tRaw = 0;
-            if (r % 2 == 0) {
-                if (bAdo)
-                    tAdo = ReadAdo(pConn, adoSink);
-                if (bRaw)
-                    tRaw = ReadRaw(pDb, rawSink);
-            } else {
-                if (bRaw)
-                    tRaw = ReadRaw(pDb, rawSink);
-                if (bAdo)
-                    tAdo = ReadAdo(pConn, adoSink);
-            }
+            RunRound(
+                r, bAdo, bRaw, [&] { tAdo = ReadAdo(pConn, adoSink); },
+                [&] { tRaw = ReadRaw(pDb, rawSink); });
             if (bAdo && bRaw) {
                 if (!Same(adoSink, rawSink))
                     return 1;
@@ -272,10 +242,9 @@ int Run(const COptions& o) {
             std::printf("raw median: %8.1f ms  (%.0f ns/cell)\n", Median(raw) * 1e3,
                         Median(raw) * 1e9 / dCells);
         if (bAdo && bRaw) {
-            double dRatio = Median(ratio);
-            std::printf(
-                "ratio ado/raw: median of rounds %.2f, of medians %.2f (goal: at most 1.30)\n",
-                dRatio, Median(ado) / Median(raw));
+            std::printf("ado/raw ");
+            PrintRatio(ratio, ado, raw, 1.30);
+            std::printf("\n");
         }
         pConn->Close();
         sqlite3_close(pDb);
@@ -290,18 +259,5 @@ int main(int argc, char** argv) {
     g_pszProgram = "zqk_bench_ado_read";
     NoteBuild();
     COptions o = ParseOptions(argc, argv);
-    CoInitialize(nullptr);
-    int nResult = 0;
-    try {
-        nResult = Run(o);
-    } catch (_com_error& e) {
-        _bstr_t description = e.Description();
-        std::fprintf(
-            stderr, "zqk_bench_ado_read: data-access error %08x: %s\n",
-            static_cast<unsigned>(e.Error()),
-            Narrow(description.length() ? static_cast<const wchar_t*>(description) : L"").c_str());
-        nResult = 2;
-    }
-    CoUninitialize();
-    return nResult;
+    return RunWithCom([&] { return Run(o); });
 }

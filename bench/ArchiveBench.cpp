@@ -11,19 +11,18 @@
 // the SQLite C API), with the field names as its label record. Both sides must write the same
 // bytes and load the same strings; otherwise the program exits with status 1.
 //
-//   zqk_bench_archive [--rows N] [--rounds N] [--only lib|raw] [--dir DIR]
+//   zqk_bench_archive [--rows N] [--rounds N] [--only lib|raw] [--dir DIR] [--db FILE]
 //
 // --rows    rows of the table (200000)
 // --rounds  timed rounds; in each, save then load on both sides, the library first in odd
 //           rounds (7)
 // --only    runs one side only (for a profiler); no ratio
 // --dir     works in DIR (kept) instead of a temporary folder
+// --db      reads the table from FILE (built there when it does not exist) instead of DIR's
 
-#include <malloc.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -39,9 +38,7 @@ using namespace bench;
 
 const wchar_t* const kNames[] = {L"id", L"name", L"amount", L"created", L"big", L"code"};
 
-struct COptions {
-    int nRows = 200000;
-    int nRounds = 7;
+struct COptions : CTableOptions {
     std::string strOnly;
     std::string strDir;
 };
@@ -224,20 +221,16 @@ bool SameTable(CZORValueTable& table, const std::vector<std::wstring>& labels, c
 // ---- Driver ---------------------------------------------------------------------------------
 
 COptions ParseOptions(int argc, char** argv) {
-    COptions o;
-    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+    COptions o = ParseTableOptions<COptions>(
+        argc, argv, [](COptions& o, const std::string& a, const std::string& v) {
+            if (a == "--only" && (v == "lib" || v == "raw"))
+                o.strOnly = v;
+            else if (a == "--dir")
+                o.strDir = v;
+            else
+                return false;
             return true;
-        if (a == "--only" && (v == "lib" || v == "raw"))
-            o.strOnly = v;
-        else if (a == "--dir")
-            o.strDir = v;
-        else
-            return false;
-        return true;
-    });
-    if (o.nRows <= 0 || o.nRounds <= 0)
-        Die("rows and rounds must be positive");
+        });
     return o;
 }
 
@@ -270,8 +263,7 @@ CRows ReadRows(const std::string& strDb) {
 int Run(const COptions& o) {
     // As the readers' benchmark: freed memory stays with the process, so that no side waits for
     // the kernel to hand it fresh pages after the warm-up.
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+    KeepHeap();
     std::string strDir = o.strDir;
     bool bTemporary = strDir.empty();
     if (bTemporary) {
@@ -287,10 +279,9 @@ int Run(const COptions& o) {
                 std::filesystem::remove_all(strDir);
         }
     } cleanUp{bTemporary ? strDir : std::string()};
-    std::string strDb = strDir + "/table.sqlite", strLib = strDir + "/lib.bin",
-                strRaw = strDir + "/raw.bin";
-    if (!std::filesystem::exists(strDb))
-        BuildTable(strDb, o.nRows);
+    CTableFile tableFile(o.strDb.empty() ? strDir + "/table.sqlite" : o.strDb, o.nRows);
+    const std::string& strDb = tableFile.strPath;
+    std::string strLib = strDir + "/lib.bin", strRaw = strDir + "/raw.bin";
     std::vector<std::wstring> labels(kNames, kNames + kColumns);
     const CRows rows = ReadRows(strDb);
     CZORValueTable table;
@@ -357,47 +348,25 @@ int Run(const COptions& o) {
     std::printf("file: %ju bytes\n",
                 static_cast<uintmax_t>(std::filesystem::file_size(bLib ? strLib : strRaw)));
 
-    // [direction][clock]
-    std::vector<double> lib[2][2], raw[2][2], ratio[2][2];
+    CSeries series[2]; // save, load
+    for (CSeries& one : series) {
+        one.bLib = bLib;
+        one.bRaw = bRaw;
+    }
     for (int r = 0; r < o.nRounds; ++r) {
         CTimes tLib[2], tRaw[2];
-        if (r % 2 == 0) {
-            if (bLib)
-                fnLib(tLib);
-            if (bRaw)
-                fnRaw(tRaw);
-        } else {
-            if (bRaw)
-                fnRaw(tRaw);
-            if (bLib)
-                fnLib(tLib);
-        }
+        RunRound(
+            r, bLib, bRaw, [&] { fnLib(tLib); }, [&] { fnRaw(tRaw); });
         fnCheck();
         std::printf("round %d:", r + 1);
         for (int d = 0; d < 2; ++d) {
-            for (int c = 0; c < 2; ++c) {
-                lib[d][c].push_back(tLib[d].Get(c));
-                raw[d][c].push_back(tRaw[d].Get(c));
-                if (bLib && bRaw)
-                    ratio[d][c].push_back(tLib[d].Get(c) / tRaw[d].Get(c));
-            }
-            std::printf("  %s lib %6.1f / raw %6.1f ms", d == 0 ? "save" : "load",
-                        tLib[d].dWall * 1e3, tRaw[d].dWall * 1e3);
-            if (bLib && bRaw)
-                std::printf(" = %.2f (cpu %.2f)", ratio[d][0].back(), ratio[d][1].back());
+            series[d].Add(tLib[d], tRaw[d]);
+            series[d].PrintRound(d == 0 ? "save" : "load");
         }
         std::printf("\n");
     }
     for (int d = 0; d < 2; ++d)
-        for (int c = 0; c < 2; ++c) {
-            std::printf("%s %-5s: lib median %7.1f ms  raw median %7.1f ms",
-                        d == 0 ? "save" : "load", c == 0 ? "clock" : "cpu", Median(lib[d][c]) * 1e3,
-                        Median(raw[d][c]) * 1e3);
-            if (bLib && bRaw)
-                std::printf("  ratio: median of rounds %.2f, of medians %.2f (goal: at most 1.50)",
-                            Median(ratio[d][c]), Median(lib[d][c]) / Median(raw[d][c]));
-            std::printf("\n");
-        }
+        series[d].PrintMedians(d == 0 ? "save" : "load", 1e3, "ms", 1.50);
     // The goals are reported, not enforced: a timing is no verdict on a shared machine.
     return 0;
 }

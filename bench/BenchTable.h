@@ -1,16 +1,20 @@
-// What the benchmarks share: the generated table, the SQLite C API side's UTF-8 decoding,
-// medians, the command line and the clean-up of the temporary file. Every benchmark reads the same
-// table, so their numbers can be set side by side.
+// What the benchmarks share: the generated table and its file, the SQLite C API side's UTF-8
+// decoding, medians and ratios, the command line and the heap setting. Every benchmark reads the
+// same table, so their numbers can be set side by side.
 #pragma once
 
+#include <malloc.h>
 #include <sqlite3.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -63,16 +67,54 @@ inline void NoteBuild() {
 #endif
 }
 
-// The options most benchmarks share, "--rows N" and "--rounds N": whether the pair was one.
-inline bool TakeRowsAndRounds(const std::string& a, const std::string& v, int* pnRows,
-                              int* pnRounds) {
-    if (a == "--rows")
-        *pnRows = std::atoi(v.c_str());
-    else if (a == "--rounds")
-        *pnRounds = std::atoi(v.c_str());
-    else
-        return false;
-    return true;
+// The options most benchmarks share: "--rows N", "--rounds N" and "--db FILE" (the table's file,
+// built there when it does not exist). A benchmark's options derive from these.
+struct CTableOptions {
+    int nRows = 200000;
+    int nRounds = 7;
+    std::string strDb;
+
+    // Whether the pair was one of these.
+    bool TakeTableOption(const std::string& a, const std::string& v) {
+        if (a == "--rows")
+            nRows = std::atoi(v.c_str());
+        else if (a == "--rounds")
+            nRounds = std::atoi(v.c_str());
+        else if (a == "--db")
+            strDb = v;
+        else
+            return false;
+        return true;
+    }
+    // Ends the program when a count is not positive.
+    void CheckCounts() const {
+        if (nRows <= 0 || nRounds <= 0)
+            Die("rows and rounds must be positive");
+    }
+};
+
+// One round of the sides that run: the library first in even rounds and raw first in odd ones,
+// so that neither side always runs in the other's wake.
+template <typename Lib, typename Raw>
+void RunRound(int nRound, bool bLib, bool bRaw, Lib fnLib, Raw fnRaw) {
+    if (nRound % 2 == 0) {
+        if (bLib)
+            fnLib();
+        if (bRaw)
+            fnRaw();
+    } else {
+        if (bRaw)
+            fnRaw();
+        if (bLib)
+            fnLib();
+    }
+}
+
+// Keeps the memory the process frees (no mmap, no trimming): page faults cost both sides alike
+// but vary a lot on a shared machine, so a kept heap leaves the code's own cost.
+inline void KeepHeap() {
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
 }
 
 // Walks the command line as "--name value" pairs. fn(name, value) says whether it took the
@@ -84,6 +126,19 @@ template <typename Fn> void ForEachOption(int argc, char** argv, Fn fn) {
         if (!fn(std::string(argv[i]), std::string(argv[i + 1])))
             Die("unknown option", argv[i]);
     }
+}
+
+// The command line into Options (derived from CTableOptions): the shared options, and
+// fnOwn(o, name, value) for the benchmark's own, saying whether it took the pair; the counts
+// checked.
+template <typename Options, typename Fn>
+Options ParseTableOptions(int argc, char** argv, Fn fnOwn) {
+    Options o;
+    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
+        return o.TakeTableOption(a, v) || fnOwn(o, a, v);
+    });
+    o.CheckCounts();
+    return o;
 }
 
 // A small deterministic generator, so that every run reads the same table.
@@ -226,6 +281,84 @@ struct CTemporaryFile {
     ~CTemporaryFile() {
         if (!strPath.empty())
             std::remove(strPath.c_str());
+    }
+};
+
+// The table's file: strDb when given (built there of nRows rows when it does not exist yet),
+// otherwise a temporary one named after the program, built now and removed at the end.
+struct CTableFile {
+    std::string strPath;
+    bool bBuilt = false;
+    CTemporaryFile temporary;
+
+    CTableFile(const std::string& strDb, int nRows) : strPath(strDb) {
+        bBuilt = strPath.empty() || !std::filesystem::exists(strPath);
+        if (strPath.empty()) {
+            strPath = (std::filesystem::temp_directory_path() /
+                       (std::string(g_pszProgram) + "." + std::to_string(getpid()) + ".sqlite"))
+                          .string();
+            temporary.strPath = strPath;
+        }
+        if (bBuilt) {
+            Clock::time_point t0 = Clock::now();
+            BuildTable(strPath, nRows);
+            std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", nRows, kColumns,
+                        strPath.c_str(), Seconds(t0));
+        }
+    }
+};
+
+// "ratio: median of rounds R, of medians M (goal: at most G) met", one side against the other:
+// R from the rounds' own ratios, M from the two sides' medians; the goal (none when not
+// positive) is judged on R.
+inline void PrintRatio(const std::vector<double>& ratios, const std::vector<double>& lib,
+                       const std::vector<double>& raw, double dGoal) {
+    double dRounds = Median(ratios);
+    std::printf("ratio: median of rounds %.3f, of medians %.3f", dRounds,
+                Median(lib) / Median(raw));
+    if (dGoal > 0)
+        std::printf(" (goal: at most %.2f) %s", dGoal, dRounds <= dGoal ? "met" : "NOT MET");
+}
+
+// One measure over the rounds on both clocks (CTimes::Get: 0 the wall clock, 1 processor time):
+// each side's times and, where both sides run, each round's ratio.
+struct CSeries {
+    bool bLib = true, bRaw = true;
+    std::vector<double> lib[2], raw[2], ratio[2];
+
+    void Add(const CTimes& tLib, const CTimes& tRaw) {
+        for (int c = 0; c < 2; ++c) {
+            lib[c].push_back(tLib.Get(c));
+            raw[c].push_back(tRaw.Get(c));
+            if (bLib && bRaw)
+                ratio[c].push_back(tLib.Get(c) / tRaw.Get(c));
+        }
+    }
+    // The round added last: "  NAME lib X / raw Y ms = R (cpu C)", or the side that ran alone.
+    void PrintRound(const char* pszName) const {
+        if (bLib && bRaw)
+            std::printf("  %s lib %6.1f / raw %6.1f ms = %.2f (cpu %.2f)", pszName,
+                        lib[0].back() * 1e3, raw[0].back() * 1e3, ratio[0].back(), ratio[1].back());
+        else
+            std::printf("  %s %s %6.1f ms (cpu %6.1f)", pszName, bLib ? "lib" : "raw",
+                        (bLib ? lib : raw)[0].back() * 1e3, (bLib ? lib : raw)[1].back() * 1e3);
+    }
+    // A line per clock: "NAME wall: lib median X UNIT  raw median Y UNIT  ratio: ...", the times
+    // multiplied by dScale to be in UNIT.
+    void PrintMedians(const char* pszName, double dScale, const char* pszUnit, double dGoal) const {
+        static const char* const kClocks[] = {"wall", "cpu "};
+        for (int c = 0; c < 2; ++c) {
+            std::printf("%s %s:", pszName, kClocks[c]);
+            if (bLib)
+                std::printf("  lib median %7.2f %s", Median(lib[c]) * dScale, pszUnit);
+            if (bRaw)
+                std::printf("  raw median %7.2f %s", Median(raw[c]) * dScale, pszUnit);
+            if (bLib && bRaw) {
+                std::printf("  ");
+                PrintRatio(ratio[c], lib[c], raw[c], dGoal);
+            }
+            std::printf("\n");
+        }
     }
 };
 

@@ -20,9 +20,7 @@
 //            generated and kept
 
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,34 +31,27 @@ namespace {
 
 using namespace bench;
 
-struct COptions {
-    int nRows = 200000;
+struct COptions : CTableOptions {
     int nLookups = 20000;
     int nKeys = 0;
-    int nRounds = 7;
     std::string strOnly;
-    std::string strDb;
 };
 
 COptions ParseOptions(int argc, char** argv) {
-    COptions o;
-    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+    COptions o = ParseTableOptions<COptions>(
+        argc, argv, [](COptions& o, const std::string& a, const std::string& v) {
+            if (a == "--lookups")
+                o.nLookups = std::atoi(v.c_str());
+            else if (a == "--keys")
+                o.nKeys = std::atoi(v.c_str());
+            else if (a == "--only" && (v == "lib" || v == "raw"))
+                o.strOnly = v;
+            else
+                return false;
             return true;
-        if (a == "--lookups")
-            o.nLookups = std::atoi(v.c_str());
-        else if (a == "--keys")
-            o.nKeys = std::atoi(v.c_str());
-        else if (a == "--only" && (v == "lib" || v == "raw"))
-            o.strOnly = v;
-        else if (a == "--db")
-            o.strDb = v;
-        else
-            return false;
-        return true;
-    });
-    if (o.nRows <= 0 || o.nLookups <= 0 || o.nKeys < 0 || o.nRounds <= 0)
-        Die("rows, lookups and rounds must be positive");
+        });
+    if (o.nLookups <= 0 || o.nKeys < 0)
+        Die("lookups must be positive and keys not negative");
     return o;
 }
 
@@ -96,16 +87,8 @@ CTimes LookUpLib(CZORADORXServer& server, const std::vector<std::wstring>& texts
 }
 
 int Run(const COptions& o) {
-    std::string strPath = o.strDb;
-    CTemporaryFile temporary;
-    if (strPath.empty()) {
-        strPath = (std::filesystem::temp_directory_path() /
-                   ("zqk_bench_lookup." + std::to_string(getpid()) + ".sqlite"))
-                      .string();
-        temporary.strPath = strPath;
-    }
-    if (!std::filesystem::exists(strPath))
-        BuildTable(strPath, o.nRows);
+    CTableFile table(o.strDb, o.nRows);
+    const std::string& strPath = table.strPath;
     sqlite3* pDb = nullptr;
     if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
         Die("cannot open", strPath.c_str());
@@ -149,43 +132,21 @@ int Run(const COptions& o) {
         LookUpRaw(pDb, rawTexts, rawResults);
     fnCheck();
 
-    std::vector<double> lib[2], raw[2], ratio[2];
+    CSeries series;
+    series.bLib = bLib;
+    series.bRaw = bRaw;
     for (int r = 0; r < o.nRounds; ++r) {
         CTimes tLib, tRaw;
-        if (r % 2 == 0) {
-            if (bLib)
-                tLib = LookUpLib(server, libTexts, libResults);
-            if (bRaw)
-                tRaw = LookUpRaw(pDb, rawTexts, rawResults);
-        } else {
-            if (bRaw)
-                tRaw = LookUpRaw(pDb, rawTexts, rawResults);
-            if (bLib)
-                tLib = LookUpLib(server, libTexts, libResults);
-        }
+        RunRound(
+            r, bLib, bRaw, [&] { tLib = LookUpLib(server, libTexts, libResults); },
+            [&] { tRaw = LookUpRaw(pDb, rawTexts, rawResults); });
         fnCheck();
-        for (int c = 0; c < 2; ++c) {
-            lib[c].push_back(tLib.Get(c));
-            raw[c].push_back(tRaw.Get(c));
-            if (bLib && bRaw)
-                ratio[c].push_back(tLib.Get(c) / tRaw.Get(c));
-        }
-        std::printf("round %d: lib %7.1f ms  raw %7.1f ms", r + 1, tLib.dWall * 1e3,
-                    tRaw.dWall * 1e3);
-        if (bLib && bRaw)
-            std::printf("  = %.2f (cpu %.2f)", ratio[0].back(), ratio[1].back());
+        series.Add(tLib, tRaw);
+        std::printf("round %d:", r + 1);
+        series.PrintRound("lookups");
         std::printf("\n");
     }
-    double dLookups = o.nLookups;
-    for (int c = 0; c < 2; ++c) {
-        std::printf("%-5s: lib median %6.2f us/lookup  raw median %6.2f us/lookup",
-                    c == 0 ? "clock" : "cpu", Median(lib[c]) * 1e6 / dLookups,
-                    Median(raw[c]) * 1e6 / dLookups);
-        if (bLib && bRaw)
-            std::printf("  ratio: median of rounds %.2f, of medians %.2f (goal: at most 1.10)",
-                        Median(ratio[c]), Median(lib[c]) / Median(raw[c]));
-        std::printf("\n");
-    }
+    series.PrintMedians("us/lookup", 1e6 / o.nLookups, "us", 1.10);
     sqlite3_close(pDb);
     // The goal is reported, not enforced: a timing is no verdict on a shared machine.
     return 0;

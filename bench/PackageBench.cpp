@@ -35,13 +35,11 @@
 //           defaults, as a host would.
 // --dir     works in DIR (kept) instead of a temporary folder
 
-#include <malloc.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -49,6 +47,7 @@
 #include <vector>
 
 #include "BenchProcess.h"
+#include "BenchCom.h"
 #include "BenchTable.h"
 #include "zqk_vododuvod.h"
 
@@ -529,53 +528,25 @@ int Run(const COptions& o) {
                 fnTimed(d, false);
         }
 
-        // [direction][clock: wall, cpu]
-        std::vector<double> libs[kDirectionCount][2], raws[kDirectionCount][2],
-            ratios[kDirectionCount][2];
+        CSeries series[kDirectionCount];
+        for (CSeries& one : series) {
+            one.bLib = bLib;
+            one.bRaw = bRaw;
+        }
         for (int nRound = 0; nRound < o.nRounds; ++nRound) {
             std::printf("round %d:", nRound + 1);
-            bool bLibFirst = nRound % 2 == 0;
             for (int d : directions) {
                 CTimes tLib, tRaw;
-                if (bLibFirst && bLib)
-                    tLib = fnTimed(d, true);
-                if (bRaw)
-                    tRaw = fnTimed(d, false);
-                if (!bLibFirst && bLib)
-                    tLib = fnTimed(d, true);
-                for (int c = 0; c < 2; ++c) {
-                    libs[d][c].push_back(tLib.Get(c));
-                    raws[d][c].push_back(tRaw.Get(c));
-                    if (bLib && bRaw)
-                        ratios[d][c].push_back(tLib.Get(c) / tRaw.Get(c));
-                }
-                if (bLib && bRaw)
-                    std::printf("  %s lib %6.1f / raw %6.1f ms = %.2f (cpu %.2f)", kDirections[d],
-                                tLib.dWall * 1e3, tRaw.dWall * 1e3, ratios[d][0].back(),
-                                ratios[d][1].back());
-                else
-                    std::printf("  %s %s %6.1f ms (cpu %6.1f)", kDirections[d],
-                                bLib ? "lib" : "raw", (bLib ? tLib : tRaw).dWall * 1e3,
-                                (bLib ? tLib : tRaw).dCpu * 1e3);
+                RunRound(
+                    nRound, bLib, bRaw, [&] { tLib = fnTimed(d, true); },
+                    [&] { tRaw = fnTimed(d, false); });
+                series[d].Add(tLib, tRaw);
+                series[d].PrintRound(kDirections[d]);
             }
             std::printf("\n");
         }
-        static const char* const kClocks[] = {"wall", "cpu "};
         for (int d : directions)
-            for (int c = 0; c < 2; ++c) {
-                std::printf("%s %s:", kDirections[d], kClocks[c]);
-                if (bLib)
-                    std::printf("  lib median %6.1f ms", Median(libs[d][c]) * 1e3);
-                if (bRaw)
-                    std::printf("  raw median %6.1f ms", Median(raws[d][c]) * 1e3);
-                if (bLib && bRaw)
-                    std::printf("  ratio: median of rounds %.3f, of medians %.3f",
-                                Median(ratios[d][c]), Median(libs[d][c]) / Median(raws[d][c]));
-                if (bLib && bRaw && c == 0)
-                    std::printf(" (goal: at most %.2f) %s", kTimeGoals[d],
-                                Median(ratios[d][c]) <= kTimeGoals[d] ? "met" : "NOT MET");
-                std::printf("\n");
-            }
+            series[d].PrintMedians(kDirections[d], 1e3, "ms", kTimeGoals[d]);
         calls.Reset(0);
     }
     if (o.bMemory && o.strOnly.empty() && o.nDirection < 0)
@@ -589,18 +560,12 @@ int Run(const COptions& o) {
 int main(int argc, char** argv) {
     g_pszProgram = "zqk_bench_package";
     COptions o = ParseOptions(argc, argv);
-    if (o.bKeepHeap && o.strMemoryChild.empty()) {
-        mallopt(M_MMAP_MAX, 0);
-        mallopt(M_TRIM_THRESHOLD, INT_MAX);
-    }
-    try {
+    if (o.bKeepHeap && o.strMemoryChild.empty())
+        KeepHeap();
+    return RunWithCom([&] {
         if (!o.strMemoryChild.empty())
             return MemoryChild(o);
         NoteBuild();
         return Run(o);
-    } catch (_com_error& e) {
-        std::fprintf(stderr, "zqk_bench_package: data-access error %08x\n",
-                     static_cast<unsigned>(e.Error()));
-        return 2;
-    }
+    });
 }

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "BenchProcess.h"
+#include "BenchCom.h"
 #include "BenchTable.h"
 #include "zqk_vododuvod.h"
 
@@ -373,63 +374,37 @@ void MeasureMemory(const std::string& strPath) {
 
 // ---- Driver -----------------------------------------------------------------------------
 
-struct COptions {
-    int nRows = 200000;
-    int nRounds = 7;
+struct COptions : CTableOptions {
     std::string strOnly;
     bool bMemory = true;
     bool bKeepHeap = true;
-    std::string strDb;
     std::string strMemoryChild;
 };
 
 COptions ParseOptions(int argc, char** argv) {
-    COptions o;
-    ForEachOption(argc, argv, [&](const std::string& a, const std::string& v) {
-        if (TakeRowsAndRounds(a, v, &o.nRows, &o.nRounds))
+    COptions o = ParseTableOptions<COptions>(
+        argc, argv, [](COptions& o, const std::string& a, const std::string& v) {
+            if (a == "--only" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
+                o.strOnly = v;
+            else if (a == "--memory" && (v == "on" || v == "off"))
+                o.bMemory = v == "on";
+            else if (a == "--heap" && (v == "keep" || v == "return"))
+                o.bKeepHeap = v == "keep";
+            else if (a == "--memory-child" &&
+                     (v == "array" || v == "table" || v == "variant" || v == "raw"))
+                o.strMemoryChild = v;
+            else
+                return false;
             return true;
-        if (a == "--only" && (v == "array" || v == "table" || v == "variant" || v == "raw"))
-            o.strOnly = v;
-        else if (a == "--memory" && (v == "on" || v == "off"))
-            o.bMemory = v == "on";
-        else if (a == "--heap" && (v == "keep" || v == "return"))
-            o.bKeepHeap = v == "keep";
-        else if (a == "--db")
-            o.strDb = v;
-        else if (a == "--memory-child" &&
-                 (v == "array" || v == "table" || v == "variant" || v == "raw"))
-            o.strMemoryChild = v;
-        else
-            return false;
-        return true;
-    });
-    if (o.nRows <= 0 || o.nRounds <= 0)
-        Die("rows and rounds must be positive");
+        });
     return o;
 }
 
 int Run(const COptions& o) {
-    if (o.bKeepHeap) {
-        // Page faults cost both sides alike but vary a lot on a shared machine; keeping the
-        // memory leaves the code's own cost.
-        mallopt(M_MMAP_MAX, 0);
-        mallopt(M_TRIM_THRESHOLD, INT_MAX);
-    }
-    std::string strPath = o.strDb;
-    CTemporaryFile temporary;
-    bool bBuild = strPath.empty() || !std::filesystem::exists(strPath);
-    if (strPath.empty()) {
-        strPath = (std::filesystem::temp_directory_path() /
-                   ("zqk_bench_readers." + std::to_string(getpid()) + ".sqlite"))
-                      .string();
-        temporary.strPath = strPath;
-    }
-    if (bBuild) {
-        Clock::time_point t0 = Clock::now();
-        BuildTable(strPath, o.nRows);
-        std::printf("table: %d rows x %d columns in %s (built in %.2f s)\n", o.nRows, kColumns,
-                    strPath.c_str(), Seconds(t0));
-    }
+    if (o.bKeepHeap)
+        KeepHeap();
+    CTableFile table(o.strDb, o.nRows);
+    const std::string& strPath = table.strPath;
     sqlite3* pDb = nullptr;
     if (sqlite3_open_v2(strPath.c_str(), &pDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK)
@@ -489,9 +464,11 @@ int Run(const COptions& o) {
             return t;
         };
 
-        // [clock][kind]: the reader's times, raw's beside them, and their ratios; kind 3 holds
-        // the releases (the array's against raw's).
-        std::vector<double> times[2][4], raws[2][4], ratios[2][4], rawOnly;
+        // By kind, and the releases (the array's against raw's) as kind 3.
+        CSeries series[4];
+        for (CSeries& one : series)
+            one.bRaw = bRaw;
+        std::vector<double> rawOnly;
         for (int nRound = 0; nRound < o.nRounds; ++nRound) {
             std::printf("round %d:", nRound + 1);
             if (kinds.empty()) {
@@ -500,62 +477,30 @@ int Run(const COptions& o) {
             }
             for (int k : kinds) {
                 CRead tReader, tRaw;
-                if (nRound % 2 == 0 || !bRaw) {
-                    tReader = fnTimed(k);
-                    if (bRaw)
-                        tRaw = fnTimed(3);
-                } else {
-                    tRaw = fnTimed(3);
-                    tReader = fnTimed(k);
-                }
-                for (int c = 0; c < 2; ++c) {
-                    times[c][k].push_back(tReader.read.Get(c));
-                    if (bRaw) {
-                        raws[c][k].push_back(tRaw.read.Get(c));
-                        ratios[c][k].push_back(tReader.read.Get(c) / tRaw.read.Get(c));
-                    }
-                    if (k == 0 && bRaw) {
-                        times[c][3].push_back(tReader.release.Get(c));
-                        raws[c][3].push_back(tRaw.release.Get(c));
-                        ratios[c][3].push_back(tReader.release.Get(c) / tRaw.release.Get(c));
-                    }
-                }
-                if (bRaw)
-                    std::printf("  %s %6.1f / raw %6.1f ms = %.2f (cpu %.2f)", kKinds[k],
-                                tReader.read.dWall * 1e3, tRaw.read.dWall * 1e3,
-                                ratios[0][k].back(), ratios[1][k].back());
-                else
-                    std::printf("  %s %7.1f ms", kKinds[k], tReader.read.dWall * 1e3);
-                if (k == 0 && bRaw)
+                RunRound(
+                    nRound, true, bRaw, [&] { tReader = fnTimed(k); }, [&] { tRaw = fnTimed(3); });
+                series[k].Add(tReader.read, tRaw.read);
+                series[k].PrintRound(kKinds[k]);
+                if (k == 0 && bRaw) {
+                    series[3].Add(tReader.release, tRaw.release);
                     std::printf("  release %5.1f / %5.1f ms", tReader.release.dWall * 1e3,
                                 tRaw.release.dWall * 1e3);
+                }
             }
             std::printf("\n");
         }
 
         double dCells = static_cast<double>(nRows) * kColumns;
-        std::printf("cells per read: %.0f\n", dCells);
+        std::printf("cells per read: %.0f; medians in ns per cell\n", dCells);
         if (kinds.empty())
             std::printf("raw median: %7.1f ms (%.0f ns/cell)\n", Median(rawOnly) * 1e3,
                         Median(rawOnly) * 1e9 / dCells);
-        static const char* const kGoals[] = {"1.10", "1.25", "none", "1.00"};
-        static const char* const kClocks[] = {"clock", "cpu"};
+        static const double kGoals[] = {1.10, 1.25, 0, 1.00}; // the variant reader has none
         std::vector<int> reported = kinds;
-        if (bRaw && !times[0][3].empty())
+        if (bRaw && !series[3].lib[0].empty())
             reported.push_back(3);
         for (int k : reported)
-            for (int c = 0; c < 2; ++c) {
-                std::printf("%-7s %-5s median %7.1f ms (%4.0f ns/cell)",
-                            k == 3 ? "release" : kKinds[k], kClocks[c], Median(times[c][k]) * 1e3,
-                            Median(times[c][k]) * 1e9 / dCells);
-                if (bRaw)
-                    std::printf("  raw %6.1f ms (%3.0f ns/cell)  ratio: median of rounds %.2f, "
-                                "of medians %.2f (goal: %s)",
-                                Median(raws[c][k]) * 1e3, Median(raws[c][k]) * 1e9 / dCells,
-                                Median(ratios[c][k]), Median(times[c][k]) / Median(raws[c][k]),
-                                kGoals[k]);
-                std::printf("\n");
-            }
+            series[k].PrintMedians(k == 3 ? "release" : kKinds[k], 1e9 / dCells, "ns", kGoals[k]);
     }
     sqlite3_close(pDb);
     if (o.bMemory && o.strOnly.empty())
@@ -572,14 +517,5 @@ int main(int argc, char** argv) {
     if (!o.strMemoryChild.empty())
         return MemoryChild(o.strMemoryChild, o.strDb);
     NoteBuild();
-    try {
-        return Run(o);
-    } catch (_com_error& e) {
-        _bstr_t description = e.Description();
-        std::fprintf(
-            stderr, "zqk_bench_readers: data-access error %08x: %s\n",
-            static_cast<unsigned>(e.Error()),
-            Narrow(description.length() ? static_cast<const wchar_t*>(description) : L"").c_str());
-        return 2;
-    }
+    return RunWithCom([&] { return Run(o); });
 }

@@ -51,8 +51,8 @@ int CZORPackageDbOper::PutPackageToDb(CString& strFile, const CString& strTable,
         return 0;
     }
     FieldsPtr pFields = pRecordset->GetFields();
-    pFields->GetItem(_variant_t(static_cast<LPCWSTR>(strField)))->AppendChunk(varData);
-    varData.Clear(); // the row holds its own copy
+    AppendVariantToField(pFields->GetItem(_variant_t(static_cast<LPCWSTR>(strField))), varData);
+    varData.Clear(); // the row holds the bytes: taken over, or its own copy
 
     CStringArray values;
     for (int i = 0; i < tabValues.GetTableLogicSize(); ++i) {
@@ -114,6 +114,5 @@ int CZORPackageDbOper::OutPackageToFile(CString& strFile, const CString& strSQL,
     LONG nSize = pField->GetActualSize();
     if (nSize <= 0)
         return 0;
-    _variant_t varData = pField->GetChunk(nSize);
-    return MakeFileFromVariant(strFile, varData, nSize);
+    return MakeFileFromField(strFile, pField, nSize);
 }

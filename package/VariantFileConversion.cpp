@@ -1,10 +1,12 @@
 // Files to byte-array variants and back, and text to typed column values.
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cwchar>
 
 #include "PackageMessages.h"
 #include "ZORPackageDbOper.h"
+#include "platform/ado/AdoCells.h"
 #include "platform/afx/COleSafeArray.h"
 #include "platform/afx/CFile.h"
 #include "platform/afx/CFileFind.h"
@@ -35,6 +37,17 @@ private:
     COleSafeArray& m_sa;
     void* m_pData = nullptr;
 };
+
+// Creates or empties strFile and writes the n bytes there; nothing when it cannot be created.
+void WriteBytesToFile(CString& strFile, const BYTE* pBytes, UINT n) {
+    CFile file;
+    if (file.Open(strFile, CFile::modeCreate | CFile::modeWrite)) {
+        // In one call: Write goes on until every byte is out or raises.
+        if (n > 0)
+            file.Write(pBytes, n);
+        file.Close();
+    }
+}
 
 // _wtol: leading white space, an optional sign, decimal digits up to the first other
 // character; 0 without digits; out-of-range values saturate.
@@ -72,13 +85,23 @@ int CZORPackageDbOper::MakeVariantFromFile(VARIANT& var, CString& strFile) {
         return 0;
     }
 
+    // The array is not cleared first: the read overwrites it, and only a file that shrank
+    // leaves an end to clear.
+    SAFEARRAY* psa = ZqkSafeArrayCreateVectorUnset(VT_UI1, 0, dwLength);
+    if (psa == nullptr)
+        AfxThrowMemoryException();
+    VARIANT varArray;
+    varArray.vt = VT_ARRAY | VT_UI1;
+    varArray.parray = psa;
     COleSafeArray sa;
-    sa.CreateOneDim(VT_UI1, dwLength);
+    sa.Attach(varArray);
     CWaitCursor wait;
     {
         // Straight into the array, which a file that shrank leaves zero-filled at the end.
         CAccessedData data(sa);
-        file.Read(data.Bytes(), dwLength);
+        UINT nRead = file.Read(data.Bytes(), dwLength);
+        if (nRead < dwLength)
+            std::memset(data.Bytes() + nRead, 0, dwLength - nRead);
         // A file that grew since its length was taken does not fit the array.
         BYTE byMore;
         if (file.Read(&byMore, 1) != 0)
@@ -97,16 +120,43 @@ int CZORPackageDbOper::MakeFileFromVariant(CString& strFile, VARIANT& var, long 
         // Never more than the array holds.
         long long nAvailable = static_cast<long long>(sa.GetOneDimSize()) * sa.GetElemSize();
         long long nWrite = nSize < 0 ? 0 : (nSize < nAvailable ? nSize : nAvailable);
-        CFile file;
-        if (file.Open(strFile, CFile::modeCreate | CFile::modeWrite)) {
-            // In one call: Write goes on until every byte is out or raises.
-            if (nWrite > 0)
-                file.Write(data.Bytes(), static_cast<UINT>(nWrite));
-            file.Close();
-        }
+        WriteBytesToFile(strFile, data.Bytes(), static_cast<UINT>(nWrite));
     }
     sa.Clear();
     return 1;
+}
+
+int CZORPackageDbOper::MakeFileFromField(CString& strFile, Field* pField, long nSize) {
+    // Straight from the value's storage where the field can lend it; the bytes are exactly
+    // those GetChunk would hand out, so the file is the same.
+    IZqkFieldChunks* pChunks = nullptr;
+    if (SUCCEEDED(pField->QueryInterface(__uuidof(IZqkFieldChunks),
+                                         reinterpret_cast<void**>(&pChunks)))) {
+        IZqkFieldChunksPtr pHeld(pChunks, false);
+        const BYTE* pBytes = nullptr;
+        LONG nBytes = 0;
+        if (pChunks->GetWholeChunk(nSize, &pBytes, &nBytes) == S_OK) {
+            WriteBytesToFile(strFile, pBytes, static_cast<UINT>(nBytes));
+            return 1;
+        }
+    }
+    _variant_t varData = pField->GetChunk(nSize);
+    return MakeFileFromVariant(strFile, varData, nSize);
+}
+
+void CZORPackageDbOper::AppendVariantToField(Field* pField, VARIANT& var) {
+    IZqkFieldChunks* pChunks = nullptr;
+    HRESULT hr;
+    if (SUCCEEDED(pField->QueryInterface(__uuidof(IZqkFieldChunks),
+                                         reinterpret_cast<void**>(&pChunks)))) {
+        IZqkFieldChunksPtr pHeld(pChunks, false);
+        hr = pChunks->AdoptChunk(&var);
+    } else {
+        hr = pField->raw_AppendChunk(var);
+    }
+    // Raised as Field::AppendChunk raises it.
+    if (FAILED(hr))
+        _com_issue_errorex(hr, pField, __uuidof(Field));
 }
 
 int CZORPackageDbOper::GetConvertValue(_variant_t& var, CString& strValue, CString& strType) {

@@ -140,6 +140,22 @@ HRESULT CAdoField::raw_AppendChunk(VARIANT Data) {
     return m_pCore->AppendChunk(m_nIndex, Data);
 }
 
+HRESULT CAdoField::GetWholeChunk(LONG nLength, const BYTE** ppBytes, LONG* pnBytes) {
+    if (ppBytes == nullptr || pnBytes == nullptr)
+        return E_POINTER;
+    if (!m_pCore->IsOpen())
+        return S_FALSE; // GetChunk reports it
+    return m_pCore->GetWholeChunk(m_nIndex, nLength, ppBytes, pnBytes);
+}
+
+HRESULT CAdoField::AdoptChunk(VARIANT* pData) {
+    if (pData == nullptr)
+        return E_POINTER;
+    if (!m_pCore->IsOpen())
+        return Closed();
+    return m_pCore->AdoptChunk(m_nIndex, pData);
+}
+
 HRESULT CAdoField::raw_GetChunk(LONG Length, VARIANT* pvar) {
     if (pvar == nullptr)
         return E_POINTER;

@@ -231,9 +231,7 @@ struct _Recordset : IDispatch {
         VARIANT v;
         VariantInit(&v);
         ZQK_ADO_RAISE(raw_GetRows(Rows, Start, Fields, &v), _Recordset);
-        _variant_t result;
-        result.Attach(v);
-        return result;
+        return _variant_t(v, false); // takes v over
     }
     HRESULT AddNew(const _variant_t& FieldList = vtMissing, const _variant_t& Values = vtMissing) {
         HRESULT hr = raw_AddNew(FieldList, Values);
@@ -283,9 +281,7 @@ struct Field : IDispatch {
         VARIANT v;
         VariantInit(&v);
         ZQK_ADO_RAISE(get_Value(&v), Field);
-        _variant_t result;
-        result.Attach(v);
-        return result;
+        return _variant_t(v, false); // takes v over
     }
     void PutValue(const _variant_t& Val) { ZQK_ADO_RAISE(put_Value(Val), Field); }
     _bstr_t GetName() {
@@ -317,9 +313,7 @@ struct Field : IDispatch {
         VARIANT v;
         VariantInit(&v);
         ZQK_ADO_RAISE(raw_GetChunk(Length, &v), Field);
-        _variant_t result;
-        result.Attach(v);
-        return result;
+        return _variant_t(v, false); // takes v over
     }
 
 protected:

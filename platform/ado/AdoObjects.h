@@ -93,7 +93,11 @@ public:
     }
     HRESULT PutValue(size_t nIndex, const VARIANT& var);
     HRESULT AppendChunk(size_t nIndex, const VARIANT& var);
+    // AppendChunk taking the array over where it can (IZqkFieldChunks::AdoptChunk).
+    HRESULT AdoptChunk(size_t nIndex, VARIANT* pData);
     HRESULT GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar);
+    // GetChunk's whole value as the cursor's stored bytes (IZqkFieldChunks::GetWholeChunk).
+    HRESULT GetWholeChunk(size_t nIndex, LONG nLength, const BYTE** ppBytes, LONG* pnBytes);
     HRESULT ActualSize(size_t nIndex, LONG* pnSize);
     HRESULT AddNew();
     HRESULT Update();
@@ -261,7 +265,7 @@ private:
     std::vector<::Field*> m_fields; // created once, handed out with a reference each time
 };
 
-class CAdoField : public CComObjectRoot<Field, ISupportErrorInfo> {
+class CAdoField : public CComObjectRoot<Field, ISupportErrorInfo, IZqkFieldChunks> {
 public:
     CAdoField(std::shared_ptr<CRecordsetCore> pCore, size_t nIndex);
     ZQK_DISPATCH_NOT_OFFERED
@@ -275,6 +279,8 @@ public:
     HRESULT get_ActualSize(LONG* pl) override;
     HRESULT raw_AppendChunk(VARIANT Data) override;
     HRESULT raw_GetChunk(LONG Length, VARIANT* pvar) override;
+    HRESULT GetWholeChunk(LONG nLength, const BYTE** ppBytes, LONG* pnBytes) override;
+    HRESULT AdoptChunk(VARIANT* pData) override;
 
 private:
     HRESULT Closed();

@@ -63,6 +63,15 @@ public:
     virtual HRESULT GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) {
         return GetValue(nIndex, &pCell->var, pError);
     }
+    // The stored bytes the current row's cell's byte array would be made of: S_OK with them,
+    // borrowed until the cursor moves; S_FALSE when the value is no byte array of stored bytes
+    // (or the cursor cannot tell without making the value). By default S_FALSE.
+    virtual HRESULT GetBytes(size_t nIndex, const void** ppBytes, size_t* pnBytes) {
+        (void)nIndex;
+        (void)ppBytes;
+        (void)pnBytes;
+        return S_FALSE;
+    }
     // The size of the current row's cell: bytes for binary values, characters for text.
     virtual LONG ActualSize(size_t nIndex) = 0;
     // The connection closed underneath: every later call fails as closed.

@@ -145,6 +145,33 @@ HRESULT CRecordsetCore::AppendChunk(size_t nIndex, const VARIANT& var) {
     return AppendBytes(v, static_cast<const BYTE*>(psa->pvData), psa->rgsabound[0].cElements);
 }
 
+namespace {
+
+// Whether a caller's byte array can become a pending value as it is: resized by later chunks
+// and trims, and freed with the row, as an array of the recordset's own.
+bool CanAdoptByteArray(const VARIANT& var) {
+    SAFEARRAY* psa = nullptr;
+    const USHORT kNotOwnable = FADF_AUTO | FADF_STATIC | FADF_EMBEDDED | FADF_FIXEDSIZE;
+    return var.vt == (VT_ARRAY | VT_UI1) && SUCCEEDED(ZqkVariantArray(&var, VT_UI1, &psa)) &&
+           psa->cDims == 1 && psa->rgsabound[0].lLbound == 0 && psa->cbElements == 1 &&
+           psa->cLocks == 0 && (psa->fFeatures & kNotOwnable) == 0 &&
+           psa->rgsabound[0].cElements <= kAdoMaxValueBytes;
+}
+
+} // namespace
+
+HRESULT CRecordsetCore::AdoptChunk(size_t nIndex, VARIANT* pData) {
+    // Only a first chunk is taken: later ones are appended to the value's own array.
+    if (!m_bAdding || m_newRow[nIndex].bChunks || !CanAdoptByteArray(*pData))
+        return AppendChunk(nIndex, *pData);
+    CNewValue& v = m_newRow[nIndex];
+    v.var.Attach(*pData); // leaves *pData VT_EMPTY
+    v.nChunkBytes = v.var.parray->rgsabound[0].cElements;
+    v.bChunks = true;
+    v.bSet = true;
+    return S_OK;
+}
+
 HRESULT CRecordsetCore::AppendBytes(CNewValue& v, const BYTE* p, size_t n) {
     // Checked before anything is read: the total must stay within what ActualSize reports.
     if (n > kAdoMaxValueBytes - v.nChunkBytes)
@@ -214,6 +241,27 @@ HRESULT CRecordsetCore::GetChunk(size_t nIndex, LONG nLength, VARIANT* pvar) {
     if (SUCCEEDED(hr))
         m_chunk.nOffset += n;
     return hr;
+}
+
+HRESULT CRecordsetCore::GetWholeChunk(size_t nIndex, LONG nLength, const BYTE** ppBytes,
+                                      LONG* pnBytes) {
+    // Only where GetChunk would read the value from the cursor and hand it out whole.
+    if (!m_bStarted || m_bEOF || m_bAdding || m_bOnInserted || !m_pCursor || nLength <= 0 ||
+        (m_chunk.nField == nIndex && m_chunk.nRow == m_nRow))
+        return S_FALSE;
+    const void* p = nullptr;
+    size_t n = 0;
+    if (m_pCursor->GetBytes(nIndex, &p, &n) != S_OK || n == 0 || n > static_cast<size_t>(nLength))
+        return S_FALSE;
+    // The state that GetChunk leaves after handing out the whole value.
+    m_chunk = CChunkState();
+    m_chunk.nField = nIndex;
+    m_chunk.nRow = m_nRow;
+    m_chunk.nSize = n;
+    m_chunk.nOffset = n;
+    *ppBytes = static_cast<const BYTE*>(p);
+    *pnBytes = static_cast<LONG>(n);
+    return S_OK;
 }
 
 HRESULT CRecordsetCore::ActualSize(size_t nIndex, LONG* pnSize) {

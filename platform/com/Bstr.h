@@ -1,5 +1,6 @@
 // Automation strings: length-prefixed, terminated wide strings. A null BSTR is the empty
-// string to every reader.
+// string to every reader. Thread safety: any thread may free a string another made; each
+// thread keeps its own few freed short blocks for reuse.
 #pragma once
 
 #include "platform/com/ComBase.h"

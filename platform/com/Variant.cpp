@@ -61,7 +61,7 @@ HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
             pvargSrc->punkVal->AddRef();
         }
     }
-    HRESULT hr = VariantClear(pvargDest);
+    HRESULT hr = ZqkVariantClearInline(pvargDest);
     if (FAILED(hr)) {
         VariantClear(&copy);
         return hr;
@@ -453,39 +453,9 @@ void ScaledText(bool bNegative, uint128 m, int nScale, CText* t) {
     t->n += nScaleU;
 }
 
-// "%.15G" of a normal double whose shortest round-trip form has at most 15 digits: rounding
-// to 15 digits gives those same digits (the double's own error is far below half a unit of
-// the 15th digit), so only the layout is left to do. False when the general path must decide.
-bool ShortRealText(double d, CText* t) {
-    if (!std::isnormal(d))
-        return false;
-    char sz[40];
-    std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, d, std::chars_format::scientific);
-    if (r.ec != std::errc())
-        return false;
-    // sz: [-]d[.ddd]e(+|-)xx
-    const char* p = sz;
-    bool bNegative = *p == '-';
-    if (bNegative)
-        ++p;
-    char digits[20];
-    int nDigits = 0;
-    for (; p < r.ptr && *p != 'e'; ++p)
-        if (*p != '.') {
-            if (nDigits == 15)
-                return false;
-            digits[nDigits++] = *p;
-        }
-    if (p == r.ptr)
-        return false;
-    ++p;
-    bool bNegativeExponent = *p == '-';
-    int nExponent = 0;
-    for (++p; p < r.ptr; ++p)
-        nExponent = nExponent * 10 + (*p - '0');
-    if (bNegativeExponent)
-        nExponent = -nExponent;
-
+// "%.15G" laid out from the significant digits (at most 15, the last not 0 unless alone) and
+// the decimal exponent of the first.
+void LayOutReal(bool bNegative, const char* digits, int nDigits, int nExponent, CText* t) {
     if (bNegative)
         t->Put('-');
     if (nExponent < -4 || nExponent >= 15) {
@@ -518,6 +488,69 @@ bool ShortRealText(double d, CText* t) {
                 t->Put(digits[i]);
         }
     }
+}
+
+// "%.15G" of a double that is a whole number of hundredths below 10^15 (amounts, prices): the
+// hundredths convert to it, and no other decimal of two places or fewer lies within its
+// rounding interval (far narrower than a hundredth), so they are its shortest form, which
+// "%.15G" gives (see ShortRealText). False for any other double.
+bool HundredthsRealText(double d, CText* t) {
+    const double kLimit = 1e15;
+    double dScaled = d * 100;
+    if (!(dScaled > -kLimit && dScaled < kLimit) || d == 0)
+        return false;
+    long long nHundredths = std::llround(dScaled);
+    if (static_cast<double>(nHundredths) / 100 != d)
+        return false;
+    bool bNegative = nHundredths < 0;
+    unsigned long long n = bNegative ? 0ull - static_cast<unsigned long long>(nHundredths)
+                                     : static_cast<unsigned long long>(nHundredths);
+    char buf[24];
+    char* e = buf + sizeof buf;
+    char* p = e;
+    for (; n != 0; n /= 10)
+        *--p = static_cast<char>('0' + n % 10);
+    int nDigits = static_cast<int>(e - p);
+    int nExponent = nDigits - 3; // of the first digit, the last two being hundredths
+    while (nDigits > 1 && p[nDigits - 1] == '0')
+        --nDigits;
+    LayOutReal(bNegative, p, nDigits, nExponent, t);
+    return true;
+}
+
+// "%.15G" of a normal double whose shortest round-trip form has at most 15 digits: rounding
+// to 15 digits gives those same digits (the double's own error is far below half a unit of
+// the 15th digit), so only the layout is left to do. False when the general path must decide.
+bool ShortRealText(double d, CText* t) {
+    if (!std::isnormal(d))
+        return false;
+    char sz[40];
+    std::to_chars_result r = std::to_chars(sz, sz + sizeof sz, d, std::chars_format::scientific);
+    if (r.ec != std::errc())
+        return false;
+    // sz: [-]d[.ddd]e(+|-)xx
+    const char* p = sz;
+    bool bNegative = *p == '-';
+    if (bNegative)
+        ++p;
+    char digits[20];
+    int nDigits = 0;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') {
+            if (nDigits == 15)
+                return false;
+            digits[nDigits++] = *p;
+        }
+    if (p == r.ptr)
+        return false;
+    ++p;
+    bool bNegativeExponent = *p == '-';
+    int nExponent = 0;
+    for (++p; p < r.ptr; ++p)
+        nExponent = nExponent * 10 + (*p - '0');
+    if (bNegativeExponent)
+        nExponent = -nExponent;
+    LayOutReal(bNegative, digits, nDigits, nExponent, t);
     return true;
 }
 
@@ -527,7 +560,7 @@ void RealText(double d, int nDigits, CText* t) {
         t->Put('0');
         return;
     }
-    if (nDigits == 15 && ShortRealText(d, t))
+    if (nDigits == 15 && (HundredthsRealText(d, t) || ShortRealText(d, t)))
         return;
     std::to_chars_result r =
         std::to_chars(t->sz, t->sz + sizeof t->sz, d, std::chars_format::general, nDigits);
@@ -639,7 +672,30 @@ template <typename Ch> bool ParseDateText(const Ch* p, const Ch* e, DATE* pDate)
 
 } // namespace
 
+namespace {
+
+// The two digits at p, or -1.
+inline int TwoDigits(const char* p) {
+    unsigned a = static_cast<unsigned>(p[0] - '0'), b = static_cast<unsigned>(p[1] - '0');
+    return a <= 9 && b <= 9 ? static_cast<int>(a * 10 + b) : -1;
+}
+
+} // namespace
+
 bool ZqkDateFromText(const char* pUtf8, size_t nBytes, DATE* pDate) {
+    // The form nearly every stored date has, "YYYY-MM-DD HH:MM:SS": its fields read straight
+    // away, as the parse below reads them (nothing to trim, no fraction).
+    if (nBytes == 19 && pUtf8[4] == '-' && pUtf8[7] == '-' && pUtf8[10] == ' ' &&
+        pUtf8[13] == ':' && pUtf8[16] == ':') {
+        int nCentury = TwoDigits(pUtf8), nYear = TwoDigits(pUtf8 + 2);
+        int nMonth = TwoDigits(pUtf8 + 5), nDay = TwoDigits(pUtf8 + 8);
+        int nHour = TwoDigits(pUtf8 + 11), nMinute = TwoDigits(pUtf8 + 14);
+        int nSecond = TwoDigits(pUtf8 + 17);
+        if (nCentury >= 0 && nYear >= 0 && nMonth >= 0 && nDay >= 0 && nHour >= 0 && nMinute >= 0 &&
+            nSecond >= 0)
+            return ZqkDateFromParts(nCentury * 100 + nYear, nMonth, nDay, nHour, nMinute, nSecond,
+                                    pDate);
+    }
     // As the text converted to a BSTR would parse: up to the first NUL.
     const char* e = static_cast<const char*>(std::memchr(pUtf8, 0, nBytes));
     if (e == nullptr)
@@ -988,6 +1044,20 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
             return DISP_E_TYPEMISMATCH;
         return pvargDest == pvarSrc ? S_OK : VariantCopy(pvargDest, pvarSrc);
     }
+    if (pvarSrc->vt == VT_BSTR && vt == VT_BSTR) {
+        // Text to text, as every string cell read as text comes: a copy (a null string stays
+        // null), then the destination given up, which may be the source.
+        BSTR bstrCopy = nullptr;
+        if (pvarSrc->bstrVal) {
+            bstrCopy = SysAllocStringLen(pvarSrc->bstrVal, SysStringLen(pvarSrc->bstrVal));
+            if (bstrCopy == nullptr)
+                return E_OUTOFMEMORY;
+        }
+        ZqkVariantClearInline(pvargDest);
+        pvargDest->vt = VT_BSTR;
+        pvargDest->bstrVal = bstrCopy;
+        return S_OK;
+    }
     VARIANT src;
     HRESULT hr = ZqkVariantDereference(pvarSrc, &src);
     if (FAILED(hr))
@@ -1001,7 +1071,7 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
     }
     if (FAILED(hr))
         return hr;
-    VariantClear(pvargDest); // may be the source, which is no longer needed
+    ZqkVariantClearInline(pvargDest); // may be the source, which is no longer needed
     *pvargDest = result;
     return S_OK;
 }

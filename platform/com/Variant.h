@@ -136,6 +136,19 @@ inline void VariantInit(VARIANTARG* pvarg) {
 }
 // Releases what the variant owns (string, interface, array) and leaves it VT_EMPTY.
 HRESULT VariantClear(VARIANTARG* pvarg);
+// VariantClear for the places that clear variants by the million (every cell's value): one
+// holding a plain value or a reference owns nothing and is only emptied, without the call.
+inline HRESULT ZqkVariantClearInline(VARIANTARG* pvarg) {
+    if (pvarg != nullptr) {
+        VARTYPE vt = pvarg->vt;
+        if ((vt & VT_BYREF) ||
+            (!(vt & VT_ARRAY) && vt != VT_BSTR && vt != VT_DISPATCH && vt != VT_UNKNOWN)) {
+            VariantInit(pvarg);
+            return S_OK;
+        }
+    }
+    return VariantClear(pvarg);
+}
 // A deep copy: strings and arrays are duplicated, interfaces gain a reference.
 HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 // Copies through one level of VT_BYREF.

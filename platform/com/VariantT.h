@@ -38,7 +38,7 @@ public:
     // Adds a reference unless fAddRef is false.
     _variant_t(IDispatch* pSrc, bool fAddRef = true);
     _variant_t(IUnknown* pSrc, bool fAddRef = true);
-    ~_variant_t() { VariantClear(this); }
+    ~_variant_t() { ZqkVariantClearInline(this); }
 
     _variant_t& operator=(const VARIANT& varSrc);
     _variant_t& operator=(const _variant_t& varSrc);

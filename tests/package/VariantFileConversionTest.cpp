@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 
 #include "ZORPackageDbOper.h"
 #include "platform/afx/afx.h"
@@ -121,6 +123,25 @@ TEST(CZORPackageDbOper, FilesBecomeByteArrays) {
     }
     EXPECT_EQ(DISP_E_BADINDEX, sc);
     EXPECT_EQ(VT_I4, var.vt);
+
+    // A file holding less than its length says (as those under /sys do) ends in zeros, also
+    // where the array's memory held other bytes before.
+    const char kShort[] = "/sys/devices/system/cpu/online";
+    struct stat st;
+    if (::stat(kShort, &st) == 0 && st.st_size == 4096) {
+        std::vector<unsigned char> content = ReadFile(kShort);
+        ASSERT_LT(content.size(), 4096u);
+        for (size_t n = 4096; n < 4200; n += 8) {
+            void* pOld = std::malloc(n);
+            std::memset(pOld, 0xAB, n);
+            std::free(pOld);
+        }
+        CString strShort(kShort);
+        ASSERT_EQ(1, packer.MakeVariantFromFile(var, strShort));
+        content.resize(4096, 0);
+        EXPECT_TRUE(ArrayBytes(var) == content);
+        VariantClear(&var);
+    }
 }
 
 TEST(CZORPackageDbOper, SizeLimit) {

@@ -36,18 +36,22 @@ __attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
 }
 bool SqlIsNamePart(const CSqlToken& t);
 // Blanks and comments, which separate tokens but mean nothing.
-// A word that is one of a list of keywords.
-template <size_t N> bool SqlIsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
+// A word that is one of a list of keywords. The token's kind and folded first letter are read
+// once for the whole list, which is all most words of a statement meet.
+template <typename Words> bool SqlIsOneOfWords(const CSqlToken& t, const Words& words) {
+    if (t.nKind != SqlTok::kWord)
+        return false;
+    const wchar_t chFirst = t.strText[0] | 0x20;
     for (const wchar_t* w : words)
-        if (SqlIs(t, w))
+        if ((w[0] | 0x20) == chFirst && SqlWordIs(t.strText.c_str(), w))
             return true;
     return false;
 }
+template <size_t N> bool SqlIsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
+    return SqlIsOneOfWords(t, words);
+}
 static inline bool SqlIsOneOf(const CSqlToken& t, std::initializer_list<const wchar_t*> words) {
-    for (const wchar_t* w : words)
-        if (SqlIs(t, w))
-            return true;
-    return false;
+    return SqlIsOneOfWords(t, words);
 }
 static inline bool SqlIsBlank(const CSqlToken& t) {
     return t.nKind == SqlTok::kSpace || t.nKind == SqlTok::kComment;

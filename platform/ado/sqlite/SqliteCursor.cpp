@@ -94,6 +94,13 @@ HRESULT CSqliteCursor::GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError
     return hr;
 }
 
+HRESULT CSqliteCursor::GetBytes(size_t nIndex, const void** ppBytes, size_t* pnBytes) {
+    if (!m_bOnRow || nIndex >= m_columns.size())
+        return S_FALSE;
+    return SqliteColumnBytes(m_pStmt, static_cast<int>(nIndex), m_columns[nIndex].nType, ppBytes,
+                             pnBytes);
+}
+
 LONG CSqliteCursor::ActualSize(size_t nIndex) {
     if (!m_bOnRow || nIndex >= m_columns.size())
         return 0;

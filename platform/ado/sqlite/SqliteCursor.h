@@ -24,6 +24,7 @@ public:
     HRESULT Next(bool* pbRow, CAdoError* pError) override;
     HRESULT GetValue(size_t nIndex, VARIANT* pvar, CAdoError* pError) override;
     HRESULT GetCell(size_t nIndex, CAdoCell* pCell, CAdoError* pError) override;
+    HRESULT GetBytes(size_t nIndex, const void** ppBytes, size_t* pnBytes) override;
     LONG ActualSize(size_t nIndex) override;
     void Detach() override;
 

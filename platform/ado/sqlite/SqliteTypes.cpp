@@ -234,6 +234,23 @@ HRESULT SqliteColumnCell(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, C
     return S_OK;
 }
 
+HRESULT SqliteColumnBytes(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType,
+                          const void** ppBytes, size_t* pnBytes) {
+    // ColumnValue makes a byte array of sqlite3_column_blob for a binary column's every value
+    // but NULL, and for stored blobs in any column.
+    int nClass = sqlite3_column_type(pStmt, nColumn);
+    bool bBinaryColumn = nType == adBinary || nType == adVarBinary || nType == adLongVarBinary;
+    if (nClass == SQLITE_NULL || (nClass != SQLITE_BLOB && !bBinaryColumn))
+        return S_FALSE;
+    const void* p = sqlite3_column_blob(pStmt, nColumn);
+    size_t n = static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn));
+    if (n > kAdoMaxValueBytes)
+        return S_FALSE; // the byte array would fail, and report it
+    *ppBytes = p;
+    *pnBytes = n;
+    return S_OK;
+}
+
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize) {
     switch (sqlite3_column_type(pStmt, nColumn)) {
     case SQLITE_NULL:

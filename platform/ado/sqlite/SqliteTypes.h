@@ -22,6 +22,11 @@ HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, 
 // The same cell as a reader of text can take it: the stored text where the value would be a
 // string of it (or a date read from it), otherwise the value.
 HRESULT SqliteColumnCell(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, CAdoCell* pCell);
+// The stored bytes the cell's value would be a byte array of (S_OK, borrowed until the
+// statement steps); S_FALSE where its value is not one (NULL, or other than binary storage
+// outside binary columns).
+HRESULT SqliteColumnBytes(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType,
+                          const void** ppBytes, size_t* pnBytes);
 // The size of the cell: bytes for blobs, characters for text.
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize);
 // Binds a variant to a statement parameter (1-based). A byte array is bound where it lies, not

@@ -118,6 +118,14 @@ protected:
         return pConn;
     }
     static _ConnectionPtr OpenMemory() { return Open(SqliteString(L":memory:")); }
+    // A recordset on a table by name, open for adding rows.
+    static _RecordsetPtr OpenForAdding(_Connection* pConn, const wchar_t* pszTable) {
+        _RecordsetPtr pRs;
+        EXPECT_EQ(S_OK, pRs.CreateInstance(L"ADODB.Recordset"));
+        pRs->Open(pszTable, _variant_t(static_cast<IDispatch*>(pConn)), adOpenKeyset,
+                  adLockOptimistic, adCmdTable);
+        return pRs;
+    }
     _ConnectionPtr OpenFile(const std::string& name) {
         return Open(SqliteString(m_dir.WideFile(name)));
     }

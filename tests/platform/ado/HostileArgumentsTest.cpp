@@ -21,13 +21,7 @@ protected:
         m_pConn = nullptr;
         AdoTest::TearDown();
     }
-    _RecordsetPtr OpenTable() {
-        _RecordsetPtr pRs;
-        EXPECT_EQ(S_OK, pRs.CreateInstance(L"ADODB.Recordset"));
-        pRs->Open(L"f", _variant_t(static_cast<IDispatch*>(m_pConn.GetInterfacePtr())),
-                  adOpenKeyset, adLockOptimistic, adCmdTable);
-        return pRs;
-    }
+    _RecordsetPtr OpenTable() { return OpenForAdding(m_pConn, L"f"); }
     std::wstring OnlyName() {
         _RecordsetPtr pRs = m_pConn->Execute(L"SELECT name FROM f", nullptr, adCmdText);
         return static_cast<const wchar_t*>(_bstr_t(pRs->GetFields()->GetItem(0L)->GetValue()));

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/com/BstrT.h"
 #include "platform/com/ComError.h"
@@ -41,6 +44,62 @@ TEST(Bstr, LengthsNullsAndReallocation) {
     EXPECT_TRUE(SysReAllocString(&b, nullptr));
     ASSERT_NE(nullptr, b);
     EXPECT_EQ(0u, SysStringLen(b));
+    SysFreeString(b);
+}
+
+// Freed short strings are kept per thread and their blocks reused: every length around the
+// size classes, freed in mixed order, on this thread and on others (including threads that end
+// holding blocks), must come back with exactly its own length and characters.
+TEST(Bstr, ReusedBlocksKeepEveryLengthExact) {
+    auto make = [](UINT n, wchar_t c) {
+        std::wstring s(n, c);
+        for (UINT i = 0; i < n; i += 7)
+            s[i] = static_cast<wchar_t>(0x4E00 + i); // not only one character
+        return s;
+    };
+    auto check = [](BSTR b, const std::wstring& s) {
+        ASSERT_NE(nullptr, b);
+        EXPECT_EQ(s.size(), SysStringLen(b));
+        EXPECT_EQ(0, wmemcmp(b, s.data(), s.size()));
+        EXPECT_EQ(L'\0', b[s.size()]);
+    };
+    for (int round = 0; round < 3; ++round) {
+        std::vector<BSTR> strings;
+        std::vector<std::wstring> expected;
+        for (UINT n = 0; n <= 130; ++n) {
+            expected.push_back(make(n, static_cast<wchar_t>(L'a' + round)));
+            strings.push_back(SysAllocStringLen(expected.back().data(), n));
+        }
+        // Every other one freed, then made again at another length: a block of one class must
+        // never serve a longer string.
+        for (size_t i = 0; i < strings.size(); i += 2)
+            SysFreeString(strings[i]);
+        for (size_t i = 0; i < strings.size(); i += 2) {
+            UINT n = static_cast<UINT>(strings.size() - 1 - i);
+            expected[i] = make(n, L'x');
+            strings[i] = SysAllocStringLen(nullptr, n);
+            for (UINT k = 0; k < n; ++k)
+                EXPECT_EQ(L'\0', strings[i][k]);
+            wmemcpy(strings[i], expected[i].data(), n);
+        }
+        for (size_t i = 0; i < strings.size(); ++i)
+            check(strings[i], expected[i]);
+        // Freed on another thread, which ends holding some of the blocks.
+        std::thread([&] {
+            for (BSTR b : strings)
+                SysFreeString(b);
+            BSTR b = SysAllocString(L"made on a thread that ends");
+            check(b, L"made on a thread that ends");
+            SysFreeString(b);
+        }).join();
+    }
+    // Reallocation through the same blocks.
+    BSTR b = SysAllocString(L"short");
+    for (UINT n : {15u, 16u, 31u, 32u, 63u, 64u, 3u, 0u}) {
+        std::wstring s = make(n, L'r');
+        ASSERT_TRUE(SysReAllocStringLen(&b, s.data(), n));
+        check(b, s);
+    }
     SysFreeString(b);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -112,4 +113,45 @@ TEST(DateText, RandomStoredForms) {
         if (::testing::Test::HasFailure())
             return;
     }
+}
+
+// Stored dates of the usual form are read as their text is read through a BSTR (the general
+// parse): the same date to the bit, or no date, in and out of every field's range, and forms
+// that only look alike.
+TEST(DateText, StoredFormReadsAsItsTextDoes) {
+    auto expectSame = [](const std::string& s) {
+        DATE fromBytes = 0;
+        bool bBytes = ZqkDateFromText(s.data(), s.size(), &fromBytes);
+        std::wstring w(s.begin(), s.end());
+        VARIANT text, date;
+        VariantInit(&date);
+        text.vt = VT_BSTR;
+        text.bstrVal = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+        bool bText = SUCCEEDED(VariantChangeType(&date, &text, 0, VT_DATE));
+        VariantClear(&text);
+        EXPECT_EQ(bText, bBytes) << s;
+        if (bText && bBytes) {
+            EXPECT_EQ(0, std::memcmp(&date.date, &fromBytes, sizeof(DATE))) << s;
+        }
+    };
+    std::mt19937 rnd(20261206);
+    char sz[64];
+    for (int i = 0; i < 200000; ++i) {
+        unsigned y = rnd() % 10000, mo = rnd() % 100, d = rnd() % 100, h = rnd() % 100,
+                 mi = rnd() % 100, s = rnd() % 100;
+        if (rnd() % 2 == 0) { // mostly in range
+            mo = 1 + mo % 12, d = 1 + d % 31, h %= 24, mi %= 60, s %= 60;
+            y = rnd() % 4 ? 1753 + y % 300 : y;
+        }
+        std::snprintf(sz, sizeof sz, "%04u-%02u-%02u %02u:%02u:%02u", y, mo, d, h, mi, s);
+        expectSame(sz);
+        if (::testing::Test::HasFailure())
+            return;
+    }
+    for (const char* psz : {"2000-02-29 23:59:59", "1900-02-29 00:00:00", "0099-12-31 12:00:00",
+                            "0100-01-01 00:00:00", "9999-12-31 23:59:59", "1899-12-30 00:00:00",
+                            "1899-12-29 18:00:00", "2024-1a-01 00:00:00", "2024-01-01T00:00:00",
+                            "2024-01-01 00:00:0 ", " 024-01-01 00:00:00", "2024-01-01 00:00 00",
+                            "2024-01-01 +1:00:00", "2024-01-01 00:00:00.5", "2024/01/01 00:00:00"})
+        expectSame(psz);
 }

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,25 @@ TEST(VariantChangeType, ReadsThroughReferencesAndConvertsInPlace) {
     ASSERT_EQ(S_OK, VariantChangeType(&v, &v, 0, VT_R8));
     EXPECT_EQ(VT_R8, v.vt);
     EXPECT_EQ(5.0, v.dblVal);
+
+    // Text to text is a copy of its own, embedded NULs and all; a null string stays null; in
+    // place, the old string is given up; a destination holding a string gives it up.
+    BSTR text = SysAllocStringLen(L"a\0b c", 5);
+    VARIANT src = V(VT_BSTR, text), dest = V(VT_BSTR, SysAllocString(L"old"));
+    ASSERT_EQ(S_OK, VariantChangeType(&dest, &src, 0, VT_BSTR));
+    ASSERT_EQ(VT_BSTR, dest.vt);
+    EXPECT_NE(text, dest.bstrVal);
+    ASSERT_EQ(5u, SysStringLen(dest.bstrVal));
+    EXPECT_EQ(0, wmemcmp(L"a\0b c", dest.bstrVal, 5));
+    ASSERT_EQ(S_OK, VariantChangeType(&src, &src, 0, VT_BSTR));
+    ASSERT_EQ(VT_BSTR, src.vt);
+    EXPECT_EQ(0, wmemcmp(L"a\0b c", src.bstrVal, 5));
+    VariantClear(&src);
+    VariantClear(&dest);
+    VARIANT null = V(VT_BSTR, static_cast<BSTR>(nullptr));
+    ASSERT_EQ(S_OK, VariantChangeType(&dest, &null, 0, VT_BSTR));
+    EXPECT_EQ(VT_BSTR, dest.vt);
+    EXPECT_EQ(nullptr, dest.bstrVal);
 }
 
 TEST(VariantChangeType, NumbersTextAndDatesConvert) {
@@ -263,4 +284,37 @@ TEST(VariantChangeType, IntegersOfEveryLength) {
     EXPECT_EQ(L"100.01", Text(V(VT_CY, 1000100LL)));
     EXPECT_EQ(L"79228162514264337593543950335", Text(Dec(0, 0, 0xFFFFFFFF, ~0ull)));
     EXPECT_EQ(L"-0.00000000000000000000000001", Text(Dec(26, DECIMAL_NEG, 0, 1)));
+}
+
+// Doubles become the text printf's "%.15G" gives: amounts of whole hundredths of every size and
+// sign (which take a short way), their neighbours one unit in the last place away, other
+// decimals, and doubles of any bit pattern.
+TEST(VariantChangeType, RealsReadAsPrintfWritesThem) {
+    auto expectPrintf = [](double d) {
+        char sz[64];
+        std::snprintf(sz, sizeof sz, "%.15G", d);
+        std::wstring expected(sz, sz + std::strlen(sz));
+        EXPECT_EQ(expected, Text(V(VT_R8, d))) << sz;
+    };
+    std::mt19937_64 rnd(20261206);
+    for (int i = 0; i < 100000 && !::testing::Test::HasFailure(); ++i) {
+        long long nScale = 1;
+        for (int k = static_cast<int>(rnd() % 16); k > 0; --k)
+            nScale *= 10;
+        long long n = static_cast<long long>(rnd() % static_cast<unsigned long long>(nScale));
+        double d = static_cast<double>(rnd() % 2 ? -n : n) / (rnd() % 3 == 0 ? 10 : 100);
+        expectPrintf(d);
+        expectPrintf(std::nextafter(d, 1e300));
+        expectPrintf(std::nextafter(d, -1e300));
+        double dBits;
+        unsigned long long nBits = rnd();
+        std::memcpy(&dBits, &nBits, sizeof dBits);
+        if (std::isfinite(dBits))
+            expectPrintf(dBits);
+        expectPrintf(static_cast<double>(rnd() % 1000000) / 1000);
+    }
+    for (double d :
+         {0.01, -0.01, 0.1, 0.5, 1.0, 9.99, 10.0, 99.99, 100.0, 0.001, 1e12, 9999999999999.99,
+          -9999999999999.99, 10000000000000.0, 12345678901234.5, 1e15, 1e-5, 5e-324})
+        expectPrintf(d);
 }
