@@ -12,7 +12,6 @@
 
 class CZORADORXServer;
 class CZORValueTable;
-struct Field;
 
 class AFX_EXT_CLASS CZORPackageDbOper {
 public:
@@ -49,15 +48,6 @@ protected:
     // Takes the byte array out of var (left VT_EMPTY) and writes its first nSize bytes to
     // strFile, created or emptied. Returns 1, also when the file cannot be created.
     int MakeFileFromVariant(CString& strFile, VARIANT& var, long nSize);
-    // Writes what pField->GetChunk(nSize) hands out to strFile as MakeFileFromVariant does, for
-    // a field whose value is at least one byte (nSize > 0). This library's fields hand over
-    // their stored bytes without copying them. Returns 1; data-access failures raise
-    // _com_error, write errors CFileException.
-    int MakeFileFromField(CString& strFile, Field* pField, long nSize);
-    // pField->AppendChunk(var), except that a field of this library takes var's byte array
-    // over instead of copying it where it can, leaving var VT_EMPTY (otherwise var stays).
-    // Failures raise _com_error as AppendChunk does.
-    void AppendVariantToField(Field* pField, VARIANT& var);
     // Turns text into the value of a column of SQL type strType ("varchar", "text", "int",
     // "float", "datetime"; exact names). 1 for those types, 0 (var unchanged) otherwise.
     int GetConvertValue(_variant_t& var, CString& strValue, CString& strType);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "BrowseForFolder.h"
+#include "FieldTransfer.h"
 #include "PackageMessages.h"
 #include "ServerConnection.h"
 #include "ZORPackageDbOper.h"
@@ -51,7 +52,7 @@ int CZORPackageDbOper::PutPackageToDb(CString& strFile, const CString& strTable,
         return 0;
     }
     FieldsPtr pFields = pRecordset->GetFields();
-    AppendVariantToField(pFields->GetItem(_variant_t(static_cast<LPCWSTR>(strField))), varData);
+    ZqkAppendChunkTakingOver(pFields->GetItem(_variant_t(static_cast<LPCWSTR>(strField))), varData);
     varData.Clear(); // the row holds the bytes: taken over, or its own copy
 
     CStringArray values;
@@ -114,5 +115,8 @@ int CZORPackageDbOper::OutPackageToFile(CString& strFile, const CString& strSQL,
     LONG nSize = pField->GetActualSize();
     if (nSize <= 0)
         return 0;
-    return MakeFileFromField(strFile, pField, nSize);
+    if (ZqkWriteLentField(strFile, pField, nSize))
+        return 1;
+    _variant_t varData = pField->GetChunk(nSize);
+    return MakeFileFromVariant(strFile, varData, nSize);
 }

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <cwchar>
 
+#include "FieldTransfer.h"
 #include "PackageMessages.h"
 #include "ZORPackageDbOper.h"
-#include "platform/ado/AdoCells.h"
 #include "platform/afx/COleSafeArray.h"
 #include "platform/afx/CFile.h"
 #include "platform/afx/CFileFind.h"
@@ -37,17 +37,6 @@ private:
     COleSafeArray& m_sa;
     void* m_pData = nullptr;
 };
-
-// Creates or empties strFile and writes the n bytes there; nothing when it cannot be created.
-void WriteBytesToFile(CString& strFile, const BYTE* pBytes, UINT n) {
-    CFile file;
-    if (file.Open(strFile, CFile::modeCreate | CFile::modeWrite)) {
-        // In one call: Write goes on until every byte is out or raises.
-        if (n > 0)
-            file.Write(pBytes, n);
-        file.Close();
-    }
-}
 
 // _wtol: leading white space, an optional sign, decimal digits up to the first other
 // character; 0 without digits; out-of-range values saturate.
@@ -120,43 +109,10 @@ int CZORPackageDbOper::MakeFileFromVariant(CString& strFile, VARIANT& var, long 
         // Never more than the array holds.
         long long nAvailable = static_cast<long long>(sa.GetOneDimSize()) * sa.GetElemSize();
         long long nWrite = nSize < 0 ? 0 : (nSize < nAvailable ? nSize : nAvailable);
-        WriteBytesToFile(strFile, data.Bytes(), static_cast<UINT>(nWrite));
+        ZqkWriteBytesToFile(strFile, data.Bytes(), static_cast<UINT>(nWrite));
     }
     sa.Clear();
     return 1;
-}
-
-int CZORPackageDbOper::MakeFileFromField(CString& strFile, Field* pField, long nSize) {
-    // Straight from the value's storage where the field can lend it; the bytes are exactly
-    // those GetChunk would hand out, so the file is the same.
-    IZqkFieldChunks* pChunks = nullptr;
-    if (SUCCEEDED(pField->QueryInterface(__uuidof(IZqkFieldChunks),
-                                         reinterpret_cast<void**>(&pChunks)))) {
-        IZqkFieldChunksPtr pHeld(pChunks, false);
-        const BYTE* pBytes = nullptr;
-        LONG nBytes = 0;
-        if (pChunks->GetWholeChunk(nSize, &pBytes, &nBytes) == S_OK) {
-            WriteBytesToFile(strFile, pBytes, static_cast<UINT>(nBytes));
-            return 1;
-        }
-    }
-    _variant_t varData = pField->GetChunk(nSize);
-    return MakeFileFromVariant(strFile, varData, nSize);
-}
-
-void CZORPackageDbOper::AppendVariantToField(Field* pField, VARIANT& var) {
-    IZqkFieldChunks* pChunks = nullptr;
-    HRESULT hr;
-    if (SUCCEEDED(pField->QueryInterface(__uuidof(IZqkFieldChunks),
-                                         reinterpret_cast<void**>(&pChunks)))) {
-        IZqkFieldChunksPtr pHeld(pChunks, false);
-        hr = pChunks->AdoptChunk(&var);
-    } else {
-        hr = pField->raw_AppendChunk(var);
-    }
-    // Raised as Field::AppendChunk raises it.
-    if (FAILED(hr))
-        _com_issue_errorex(hr, pField, __uuidof(Field));
 }
 
 int CZORPackageDbOper::GetConvertValue(_variant_t& var, CString& strValue, CString& strType) {

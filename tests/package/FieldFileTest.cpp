@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "package/FieldTransfer.h"
 #include "support/FileBytes.h"
 #include "support/TempDir.h"
 #include "zqk_vododuvod.h"
@@ -17,8 +18,17 @@ namespace {
 
 class Packer : public CZORPackageDbOper {
 public:
-    using CZORPackageDbOper::AppendVariantToField;
-    using CZORPackageDbOper::MakeFileFromField;
+    using CZORPackageDbOper::MakeFileFromVariant;
+    void AppendVariantToField(Field* pField, VARIANT& var) {
+        ZqkAppendChunkTakingOver(pField, var);
+    }
+    // As the unpacker writes a field: lent where it can be, through GetChunk otherwise.
+    int MakeFileFromField(CString& strFile, Field* pField, long nSize) {
+        if (ZqkWriteLentField(strFile, pField, nSize))
+            return 1;
+        _variant_t varData = pField->GetChunk(nSize);
+        return MakeFileFromVariant(strFile, varData, nSize);
+    }
 };
 
 std::vector<BYTE> Pattern(size_t n) {
