@@ -21,8 +21,9 @@ const auto kOwnCreateFunction = &sqlite3_create_function_v2;
 // The state behind @@IDENTITY, @@ROWCOUNT and friends for a program that is not the
 // provider: one per process, as such a program has no batches of the provider's.
 CSqlSession* Session() {
-    static CSqlSession* s_pSession = new CSqlSession; // lives as long as the connections
-    return s_pSession;
+    // SQLite unloads the extension only when the last connection that loaded it closes.
+    static CSqlSession s_session;
+    return &s_session;
 }
 
 } // namespace
