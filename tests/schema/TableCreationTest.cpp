@@ -90,7 +90,7 @@ TEST_F(Creation, ColumnClauseRules) {
     EXPECT_EQ(Strings({L"CREATE TABLE [db].[dbo].[T] )", L"CREATE TABLE [db].[dbo].[T] )",
                        L"CREATE TABLE T )"}),
               Sent());
-    EXPECT_EQ(Strings(3, RejectedReport(L"near \")\": syntax error")), Boxes());
+    EXPECT_EQ(Strings(3, RejectedReport(L"Incorrect syntax near ')'.")), Boxes());
 
     EXPECT_EQ(0, m_server.CreateOLEDBTable(nullptr, mixed, L"db"));
     EXPECT_TRUE(Sent().empty());

@@ -51,7 +51,7 @@ TEST(ZqkSchema, MissingAndExistingTablesAreDatabaseErrors) {
     EXPECT_EQ(1, drop.nStatus);
     EXPECT_EQ("dropped table T\n", drop.strOut);
     EXPECT_NE(std::string::npos, drop.strErr.find("[message] Error:")) << drop.strErr;
-    EXPECT_NE(std::string::npos, drop.strErr.find("no such table: Nope")) << drop.strErr;
+    EXPECT_NE(std::string::npos, drop.strErr.find("Invalid object name 'Nope'.")) << drop.strErr;
 }
 
 TEST(ZqkSchema, BadFieldDescriptorsAreUsageErrorsAndCreateNothing) {

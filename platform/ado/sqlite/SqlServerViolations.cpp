@@ -430,6 +430,7 @@ long SqlServerNumberOf(const std::wstring& strText) {
         {L"The COMMIT TRANSACTION request has no corresponding BEGIN", 3902},
         {L"The ROLLBACK TRANSACTION request has no corresponding BEGIN", 3903},
         {L"Cannot issue SAVE TRANSACTION when there is no active transaction.", 628},
+        {L"Invalid object name '", 208},
     };
     for (const auto& t : kTexts)
         if (strText.compare(0, wcslen(t.pszHead), t.pszHead) == 0)

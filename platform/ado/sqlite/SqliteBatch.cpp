@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerCompileErrors.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
 #include "platform/ado/sqlite/SqliteProvider.h"
@@ -37,6 +38,10 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         return pError->hr;
     }
     const std::vector<CSqlStep>& steps = batch.steps;
+    struct CSourceReset {
+        std::wstring_view& r;
+        ~CSourceReset() { r = std::wstring_view(); }
+    } sourceReset{m_source};
     // Whether nothing runs after a step: only jumps to the end follow it.
     auto isLast = [&](size_t n) {
         size_t k = n + 1;
@@ -74,6 +79,11 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             pc = step.nTarget;
             continue;
         }
+        size_t nFrom =
+            step.nBegin < batch.tokens.size() ? batch.tokens[step.nBegin].nOffset : strText.size();
+        size_t nTo =
+            step.nEnd < batch.tokens.size() ? batch.tokens[step.nEnd].nOffset : strText.size();
+        m_source = std::wstring_view(strText).substr(nFrom, nTo > nFrom ? nTo - nFrom : 0);
         CSqlTranslation t;
         if (!m_pBridge->TranslateStep(batch, step, &t, &refusal)) {
             ++pc;
@@ -373,7 +383,9 @@ HRESULT CSqliteProvider::ResolveTable(const std::wstring& strTable, std::wstring
     }
     std::wstring strStored, strSql;
     if (!TableSql(name.strSchema, name.strName, &strStored, &strSql)) {
-        *pError = Error(DB_E_NOTABLE, L"no such table: " + strTable);
+        CSqlViolation missing;
+        SqlServerCompileError(L"no such table: " + name.strName, strTable, &missing);
+        *pError = Error(DB_E_NOTABLE, missing.strText);
         return pError->hr;
     }
     *pstrSchema = name.strSchema;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
@@ -95,6 +96,8 @@ private:
     std::chrono::steady_clock::time_point m_busySince;
     CSqlSession m_session;
     bool m_bXactAbort = false; // SET XACT_ABORT ON: any run-time error ends batch and transaction
+    // The host's text of the batch statement now running, where errors find names as written.
+    std::wstring_view m_source;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
     CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
 };
