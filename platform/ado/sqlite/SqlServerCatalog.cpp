@@ -6,6 +6,7 @@
 
 #include <sys/time.h>
 
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/win/TextEncoding.h"
@@ -93,6 +94,41 @@ void IdentityTypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) 
     sqlite3_result_text(pContext, p, pEnd ? static_cast<int>(pEnd - p) : 0, SQLITE_TRANSIENT);
 }
 
+// A table's constraints from its stored text, as a JSON array of [name, type] pairs (types as
+// sys.objects gives them: PK, UQ, C, F, D), which the catalogue views list as objects.
+void ConstraintsFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
+    const char* pszTable = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const char* pszSql = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    static const char* const kTypes[] = {"PK", "UQ", "C", "F", "D"};
+    std::string json = "[";
+    for (const CSqlConstraint& c : SqlTableConstraints(WinUtf8ToWide(pszTable ? pszTable : ""),
+                                                       WinUtf8ToWide(pszSql ? pszSql : ""))) {
+        std::string name;
+        for (char ch : WinWideToUtf8(c.strName)) {
+            if (ch == '"' || ch == '\\')
+                name += '\\';
+            name += ch;
+        }
+        json += (json.size() > 1 ? ",[\"" : "[\"") + name + "\",\"" + kTypes[c.nKind] + "\"]";
+    }
+    sqlite3_result_text(pContext, (json + "]").c_str(), -1, SQLITE_TRANSIENT);
+}
+
+// OBJECT_NAME(id): the name the main database's catalogue gives the object; NULL for none.
+void ObjectNameFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
+    sqlite3_stmt* p = nullptr;
+    if (sqlite3_prepare_v2(sqlite3_context_db_handle(pContext),
+                           "SELECT name FROM sysobjects WHERE id = ?1", -1, &p,
+                           nullptr) == SQLITE_OK) {
+        sqlite3_bind_value(p, 1, argv[0]);
+        if (sqlite3_step(p) == SQLITE_ROW)
+            sqlite3_result_value(pContext, sqlite3_column_value(p, 0));
+        else
+            sqlite3_result_null(pContext);
+    }
+    sqlite3_finalize(p);
+}
+
 std::string QuoteName(const std::string& s) {
     return SqlQuote(s, '"');
 }
@@ -114,6 +150,14 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         ".sqlite_schema WHERE type IN ('table','view','trigger') AND name NOT LIKE "
         "'sqlite\\_%' ESCAPE '\\' AND NOT (type = 'view' AND sql LIKE '%/*zqk_catalog*/%'))";
     std::string marker = "instr(o.sql, '/*zqk_created:')";
+    // A table's constraints are objects too, numbered after the table's own number so that
+    // OBJECT_ID and these views agree.
+    std::string constraints = " FROM " + objects +
+                              " o, json_each(zqk_constraints(o.short, o.sql)) j WHERE o.type = "
+                              "'table'";
+    std::string constraintName = "json_extract(j.value, '$[0]')";
+    std::string constraintType = "json_extract(j.value, '$[1]')";
+    std::string constraintId = "(1000000 + o.oid * 1000 + j.key)";
     std::string sql;
     sql += head + QuoteName(prefix + "sysobjects") +
            " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS id, "
@@ -127,7 +171,11 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            " + 14, 19) END AS crdate, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
            "0 AS userstat, 0 AS sysstat, 0 AS category FROM " +
-           objects + " o;";
+           objects + " o UNION ALL SELECT " + constraintName + ", " + constraintId + ", " +
+           constraintType + ", CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END, 0, 0, o.oid, " +
+           "CASE WHEN " + marker + " > 0 THEN substr(o.sql, " + marker + " + 14, 19) END, " +
+           "CASE WHEN " + constraintType + " IN ('PK','UQ') THEN 'K' ELSE " + constraintType +
+           " END, 0, 0, 0" + constraints + ";";
     // One row per column; an identity's type is the one it was declared with.
     std::string columns =
         "(SELECT o.oid, o.owner, o.short, o.type AS otype, c.name, c.cid, c.\"notnull\", c.pk, "
@@ -173,7 +221,14 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         "'SQL_TRIGGER' END AS type_desc, " +
         created + " AS create_date, " + created + " AS modify_date, 0 AS is_ms_shipped FROM " +
         objects + " o";
-    sql += head + QuoteName(prefix + "sys.objects") + sysObjects + ";";
+    sql += head + QuoteName(prefix + "sys.objects") + sysObjects + " UNION ALL SELECT " +
+           constraintName + ", " + constraintId +
+           ", CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END, o.oid, " + constraintType + ", CASE " +
+           constraintType +
+           " WHEN 'PK' THEN 'PRIMARY_KEY_CONSTRAINT' WHEN 'UQ' THEN 'UNIQUE_CONSTRAINT' WHEN 'C' "
+           "THEN 'CHECK_CONSTRAINT' WHEN 'F' THEN 'FOREIGN_KEY_CONSTRAINT' ELSE "
+           "'DEFAULT_CONSTRAINT' END, " +
+           created + ", " + created + ", 0" + constraints + ";";
     sql += head + QuoteName(prefix + "sys.tables") + sysObjects + " WHERE o.type = 'table';";
     sql += head + QuoteName(prefix + "sys.columns") +
            " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name COLLATE NOCASE AS name, x.cid + "
@@ -229,6 +284,13 @@ int SqlServerCreateCatalog(sqlite3* pDb, const std::wstring& strCatalog) {
         rc = sqlite3_create_function_v2(pDb, "zqk_identity_type", 1,
                                         SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
                                         nullptr, &IdentityTypeFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(pDb, "zqk_constraints", 2,
+                                        SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                        nullptr, &ConstraintsFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(pDb, "OBJECT_NAME", 1, SQLITE_UTF8, nullptr,
+                                        &ObjectNameFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return rc;
     return sqlite3_exec(pDb, CatalogViewsSql("main", "", WinWideToUtf8(strCatalog)).c_str(),

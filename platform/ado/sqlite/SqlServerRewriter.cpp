@@ -384,10 +384,10 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             std::wstring strSchemaTable = SqlQuoteName(name.strSchema) + L".sqlite_schema";
             std::wstring strId = L"(SELECT rowid FROM " + strSchemaTable + L" WHERE name = " +
                                  SqlQuoteString(name.strName) + L" COLLATE NOCASE";
+            std::wstring ty = args.size() == 2 ? SqlLower(args[1]) : std::wstring();
+            while (!ty.empty() && ty.back() == L' ')
+                ty.pop_back();
             if (bObject && args.size() == 2) {
-                std::wstring ty = SqlLower(args[1]);
-                while (!ty.empty() && ty.back() == L' ')
-                    ty.pop_back();
                 strId += ty == L"u"    ? L" AND type = 'table'"
                          : ty == L"v"  ? L" AND type = 'view'"
                          : ty == L"tr" ? L" AND type = 'trigger'"
@@ -396,6 +396,19 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 strId += L" AND type IN ('table','view','trigger')";
             }
             strId += L")";
+            // Constraints are objects of the schema too, found where the catalogue lists them.
+            std::wstring strPrefix, strType = ty;
+            for (wchar_t& ch : strType)
+                ch = static_cast<wchar_t>(towupper(static_cast<wint_t>(ch)));
+            bool bConstraint =
+                ty.empty() || ty == L"pk" || ty == L"uq" || ty == L"c" || ty == L"f" || ty == L"d";
+            if (bObject && bName && bConstraint && name.strName.compare(0, 1, L"#") != 0 &&
+                (name.strSchema == L"main" || m_schema.AttachedCatalog(name.strSchema, &strPrefix)))
+                strId = L"COALESCE(" + strId + L", (SELECT id FROM " +
+                        SqlQuoteName(strPrefix + L"sysobjects") + L" WHERE parent_obj <> 0 AND " +
+                        (ty.empty() ? L"xtype IN ('PK','UQ','C','F','D')"
+                                    : L"xtype = " + SqlQuoteString(strType)) +
+                        L" AND name = " + SqlQuoteString(name.strName) + L"))";
             if (!bName) {
                 em.Emit(L"NULL");
             } else if (bObject) {
