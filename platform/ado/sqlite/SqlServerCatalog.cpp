@@ -179,6 +179,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
     // One row per column; an identity's type is the one it was declared with.
     std::string columns =
         "(SELECT o.oid, o.owner, o.short, o.type AS otype, c.name, c.cid, c.\"notnull\", c.pk, "
+        "c.hidden IN (2, 3) AS computed, "
         "c.dflt_value, (c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
         std::string(kIdentityMarker) +
         "') > 0) AS ident, CASE WHEN c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
@@ -186,15 +187,16 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         "') > 0 THEN zqk_identity_type(o.sql) ELSE c.type END AS decl FROM " + objects +
         " o JOIN pragma_table_xinfo(o.name, " + SqlQuote(schema, '\'') +
         ") c WHERE o.type IN ('table','view') AND c.hidden IN (0, 2, 3))";
-    sql += head + QuoteName(prefix + "syscolumns") +
-           " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
-           "zqk_sqlserver_type(x.decl,'xtype') AS xtype, "
-           "zqk_sqlserver_type(x.decl,'xusertype') AS xusertype, "
-           "zqk_sqlserver_type(x.decl,'length') AS length, x.cid + 1 AS colid, "
-           "CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS isnullable, "
-           "zqk_sqlserver_type(x.decl,'prec') AS prec, zqk_sqlserver_type(x.decl,'scale') AS "
-           "scale, CASE WHEN x.ident THEN 128 ELSE 0 END AS status, 0 AS iscomputed FROM " +
-           columns + " x;";
+    sql +=
+        head + QuoteName(prefix + "syscolumns") +
+        " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
+        "zqk_sqlserver_type(x.decl,'xtype') AS xtype, "
+        "zqk_sqlserver_type(x.decl,'xusertype') AS xusertype, "
+        "zqk_sqlserver_type(x.decl,'length') AS length, x.cid + 1 AS colid, "
+        "CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS isnullable, "
+        "zqk_sqlserver_type(x.decl,'prec') AS prec, zqk_sqlserver_type(x.decl,'scale') AS "
+        "scale, CASE WHEN x.ident THEN 128 ELSE 0 END AS status, x.computed AS iscomputed FROM " +
+        columns + " x;";
     sql += head + QuoteName(prefix + "systypes") +
            "(name, xtype, xusertype, length, prec, scale) AS SELECT /*zqk_catalog*/ * FROM "
            "(VALUES ";
@@ -237,7 +239,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "zqk_sqlserver_type(x.decl,'length') AS max_length, "
            "zqk_sqlserver_type(x.decl,'prec') AS precision, zqk_sqlserver_type(x.decl,'scale') "
            "AS scale, CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS is_nullable, "
-           "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, 0 AS is_computed FROM " +
+           "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, x.computed AS is_computed FROM " +
            columns + " x;";
     std::string cat = SqlQuote(catalog, '\'');
     sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.TABLES") + " AS SELECT /*zqk_catalog*/ " +

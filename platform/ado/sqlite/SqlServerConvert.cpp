@@ -52,6 +52,37 @@ double RoundDecimal(double d, int nScale) {
     return d < 0 ? -r : r;
 }
 
+// Text written as a date (yyyy-mm-dd, yyyy/mm/dd, yyyymmdd) whose numbers may still name no
+// day, which SQL Server reports as out of range rather than as no date.
+bool LooksLikeDate(const std::string& text) {
+    std::string s = Trim(text);
+    auto digits = [&](size_t nFrom, size_t nMin, size_t nMax) {
+        size_t n = nFrom;
+        while (n < s.size() && n - nFrom < nMax && isdigit(static_cast<unsigned char>(s[n])))
+            ++n;
+        return n - nFrom >= nMin ? n : std::string::npos;
+    };
+    size_t n = digits(0, 4, 8);
+    if (n == 8)
+        return true;
+    if (n != 4 || n >= s.size() || (s[n] != '-' && s[n] != '/'))
+        return false;
+    char chSeparator = s[n];
+    n = digits(n + 1, 1, 2);
+    return n != std::string::npos && n < s.size() && s[n] == chSeparator &&
+           digits(n + 1, 1, 2) != std::string::npos;
+}
+
+// A date as smalldatetime keeps it: to the minute, 29.998 seconds and less rounded down.
+DATE ToMinute(DATE date) {
+    double dDay = std::floor(date);
+    double dMs = std::round((date - dDay) * 86400000.0);
+    double dMinutes = std::floor(dMs / 60000.0);
+    if (dMs - dMinutes * 60000.0 >= 29999.0)
+        ++dMinutes;
+    return dDay + dMinutes / 1440.0;
+}
+
 std::string NumberText(double d) {
     char sz[64];
     snprintf(sz, sizeof(sz), "%.15g", d);
@@ -263,9 +294,18 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         if (v.nClass == SQLITE_INTEGER || v.nClass == SQLITE_FLOAT) {
             date = 2 + (v.nClass == SQLITE_INTEGER ? static_cast<double>(v.n) : v.d); // 1900-01-01
         } else if (v.nClass != SQLITE_TEXT || !SqlParseDate(v.s, &date)) {
-            *pstrError = kNotADate;
+            // datetime and smalldatetime call a day that does not exist out of range; the
+            // newer types (date, datetime2) call it no date.
+            bool bOld = row.nXtype == 61 || row.nXtype == 58;
+            *pstrError = bOld && v.nClass == SQLITE_TEXT && LooksLikeDate(v.s)
+                             ? L"The conversion of a varchar data type to a " +
+                                   WinUtf8ToWide(row.pszName) +
+                                   L" data type resulted in an out-of-range value."
+                             : std::wstring(kNotADate);
             return false;
         }
+        if (row.nXtype == 58)
+            date = ToMinute(date);
         v.nClass = SQLITE_TEXT;
         v.s = FormatDate(date, 0, row.nXtype);
         return true;

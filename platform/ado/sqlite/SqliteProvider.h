@@ -50,6 +50,9 @@ public:
     // A failed statement's error: a violated constraint in SQL Server's words and number.
     CAdoError StatementError(int rc, sqlite3_stmt* pStmt);
 
+    // A query's rows were all read: @@ROWCOUNT counts them until the next statement.
+    void RowsReturned(sqlite3_int64 nRows) { m_session.nRowCount = nRows; }
+
     // Takes back the statement of a finished result for the next run of its text (finalized
     // when the connection is closed).
     void KeepStatement(const std::string& strSql, sqlite3_stmt* pStmt);
