@@ -203,6 +203,10 @@ private:
             return IsAnyOf(pPrev, {L"UNION", L"ALL", L"EXCEPT", L"INTERSECT", L"(", L"AS"}) ||
                    (first(L"INSERT") && !bRows) || (first(L"WITH") && !bDml) ||
                    (first(L"DECLARE") && IsAnyOf(pPrev, {L"FOR"}));
+        // SET NOCOUNT ON, SET IDENTITY_INSERT T ON: the ON ends them, it starts no trigger
+        // event or referential action.
+        if (first(L"SET") && IsAnyOf(pPrev, {L"ON", L"OFF"}))
+            return false;
         if (SqlIs(t, L"INSERT") || SqlIs(t, L"UPDATE") || SqlIs(t, L"DELETE"))
             return IsAnyOf(pPrev, {L"ON", L"FOR", L"AFTER", L"OF", L",", L"INSTEAD", L"THEN"}) ||
                    (first(L"WITH") && !bDml);

@@ -129,6 +129,11 @@ void ObjectNameFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
     sqlite3_finalize(p);
 }
 
+const char* const kConstraintViews[][2] = {{"sys.foreign_keys", "'F'"},
+                                           {"sys.check_constraints", "'C'"},
+                                           {"sys.default_constraints", "'D'"},
+                                           {"sys.key_constraints", "'PK','UQ'"}};
+
 std::string QuoteName(const std::string& s) {
     return SqlQuote(s, '"');
 }
@@ -232,6 +237,10 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "'DEFAULT_CONSTRAINT' END, " +
            created + ", " + created + ", 0" + constraints + ";";
     sql += head + QuoteName(prefix + "sys.tables") + sysObjects + " WHERE o.type = 'table';";
+    // The constraint views generated DROP scripts test, each the constraints of its kind.
+    for (const auto& view : kConstraintViews)
+        sql += head + QuoteName(prefix + view[0]) + " AS SELECT /*zqk_catalog*/ * FROM " +
+               QuoteName(prefix + "sys.objects") + " WHERE type IN (" + view[1] + ");";
     sql += head + QuoteName(prefix + "sys.columns") +
            " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name COLLATE NOCASE AS name, x.cid + "
            "1 AS column_id, zqk_sqlserver_type(x.decl,'xtype') AS system_type_id, "

@@ -191,8 +191,12 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         bool bAfterDot = pPrev && SqlIsPunct(*pPrev, L".");
         size_t nAfter = next(i + 1);
 
+        std::wstring compactDate;
         if (t.nKind == SqlTok::kNString) {
             em.Emit(t.strText);
+        } else if (t.nKind == SqlTok::kString &&
+                   !(compactDate = CompactDateOperand(nBegin, i)).empty()) {
+            em.Emit(compactDate);
         } else if (t.nKind == SqlTok::kNumber && t.strText.size() >= 2 && t.strText[0] == L'0' &&
                    (t.strText[1] == L'x' || t.strText[1] == L'X')) {
             em.Emit(BinaryLiteral(t.strText));
@@ -281,26 +285,28 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             }
             size_t k = next(j + 1);
             if (k < nEnd && (SqlIs(T[k], L"PERCENT") || SqlIs(T[k], L"WITH"))) {
-                *pError = SqlRefusal(kTopForm);
+                *pError = SqlRefusal(SqlIs(T[k], L"WITH")
+                                         ? L"TOP ... WITH TIES is not supported by the embedded "
+                                           L"database."
+                                         : L"TOP ... PERCENT is not supported by the embedded "
+                                           L"database.");
                 return false;
             }
             i = j; // TOP n is dropped here and comes back as LIMIT n where the level ends
             continue;
-        } else if (SqlIs(t, L"OFFSET") && nAfter < nEnd && T[nAfter].nKind == SqlTok::kNumber) {
-            // OFFSET n ROWS [FETCH NEXT m ROWS ONLY]
-            lv.strOffset = T[nAfter].strText;
-            size_t j = next(nAfter + 1);
-            if (j < nEnd && (SqlIs(T[j], L"ROWS") || SqlIs(T[j], L"ROW")))
-                j = next(j + 1);
+        } else if (SqlIs(t, L"OFFSET") && pPrev && !bAfterDot &&
+                   RowCount(nAfter, nEnd, &lv.strOffset, pError)) {
+            // OFFSET n ROWS [FETCH NEXT m ROWS ONLY], n and m numbers, variables or
+            // expressions of them.
+            size_t j = next(RowsWord(nAfter, nEnd) + 1);
             if (j < nEnd && SqlIs(T[j], L"FETCH")) {
                 size_t n = next(next(j + 1) + 1);
-                size_t r = next(n + 1), o = next(r + 1);
-                if (n >= nEnd || T[n].nKind != SqlTok::kNumber || o >= nEnd ||
-                    !SqlIs(T[o], L"ONLY")) {
+                size_t r = RowsWord(n, nEnd), o = next(r + 1);
+                if (n >= nEnd || o >= nEnd || !SqlIs(T[o], L"ONLY") ||
+                    !RowCount(n, nEnd, &lv.strLimit, pError)) {
                     *pError = SqlRefusal(L"FETCH is supported only as FETCH NEXT n ROWS ONLY.");
                     return false;
                 }
-                lv.strLimit = T[n].strText;
                 j = next(o + 1);
             }
             i = j - 1;
@@ -597,5 +603,37 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
     *pOut = L"zqk_convert(" + value + L", " + SqlQuoteString(type) +
             (style.empty() ? L"" : L", " + style) + L")";
     *pnClose = nClose;
+    return true;
+}
+
+size_t CSqlRewriter::RowsWord(size_t nFrom, size_t nEnd) const {
+    int nDepth = 0;
+    for (size_t k = nFrom; k < nEnd; ++k) {
+        if (SqlIsPunct(m_tokens[k], L"("))
+            ++nDepth;
+        else if (SqlIsPunct(m_tokens[k], L")") && --nDepth < 0)
+            break;
+        else if (nDepth == 0 && (SqlIs(m_tokens[k], L"ROWS") || SqlIs(m_tokens[k], L"ROW")))
+            return k;
+    }
+    return nEnd;
+}
+
+bool CSqlRewriter::RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut,
+                            CSqlBridgeError* pError) {
+    size_t nRows = RowsWord(nFrom, nEnd);
+    if (nRows >= nEnd || nRows == nFrom)
+        return false;
+    CSqlRewriter sub(m_schema, m_tokens);
+    sub.m_bOperatorsDone = true;
+    sub.m_pScope = m_pScope;
+    sub.m_pNameScope = m_pNameScope;
+    sub.m_pTableCache = m_pTableCache;
+    if (!sub.Rewrite(nFrom, nRows, SqlRewriteScope::kExpression, pOut, pError))
+        return false;
+    pOut->erase(0, pOut->find_first_not_of(L" \t\r\n"));
+    pOut->erase(pOut->find_last_not_of(L" \t\r\n") + 1);
+    if (pOut->find_first_not_of(L"0123456789") != std::wstring::npos)
+        *pOut = L"(" + *pOut + L")";
     return true;
 }

@@ -206,11 +206,25 @@ void DataLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, nBytes);
 }
 
+// CONCAT(a, b, ...): the values as text, end to end; NULL adds nothing.
+void ConcatFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string s;
+    for (int i = 0; i < argc; ++i) {
+        const unsigned char* p = sqlite3_value_text(argv[i]);
+        if (p)
+            s.append(reinterpret_cast<const char*>(p),
+                     static_cast<size_t>(sqlite3_value_bytes(argv[i])));
+    }
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 int SqlRegisterStrings(sqlite3* pDb) {
     const CSqlPureFunction functions[] = {
-        {"stuff", 4, &StuffFn}, {"str", 1, &StrFn},           {"str", 2, &StrFn},
-        {"str", 3, &StrFn},     {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn}};
+        {"stuff", 4, &StuffFn},       {"str", 1, &StrFn},
+        {"str", 2, &StrFn},           {"str", 3, &StrFn},
+        {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn},
+        {"concat", -1, &ConcatFn}};
     return SqlRegisterPure(pDb, functions);
 }
