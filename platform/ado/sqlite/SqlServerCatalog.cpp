@@ -237,6 +237,22 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "'DEFAULT_CONSTRAINT' END, " +
            created + ", " + created + ", 0" + constraints + ";";
     sql += head + QuoteName(prefix + "sys.tables") + sysObjects + " WHERE o.type = 'table';";
+    // Indexes as generated scripts test them: the keys' own, then those created by name.
+    std::string keyType = constraintType;
+    sql += head + QuoteName(prefix + "sys.indexes") +
+           " AS SELECT /*zqk_catalog*/ o.oid AS object_id, " + constraintName +
+           " COLLATE NOCASE AS name, CASE " + keyType +
+           " WHEN 'PK' THEN 1 ELSE 2 + j.key END AS "
+           "index_id, CASE " +
+           keyType + " WHEN 'PK' THEN 1 ELSE 2 END AS type, CASE " + keyType +
+           " WHEN 'PK' THEN 'CLUSTERED' ELSE 'NONCLUSTERED' END AS type_desc, 1 AS is_unique, (" +
+           keyType + " = 'PK') AS is_primary_key, (" + keyType +
+           " = 'UQ') AS is_unique_constraint" + constraints + " AND " + keyType +
+           " IN ('PK','UQ') UNION ALL SELECT t.oid, i.name, 1000 + i.rowid, 2, 'NONCLUSTERED', "
+           "upper(substr(i.sql, 1, 13)) = 'CREATE UNIQUE', 0, 0 FROM " +
+           s + ".sqlite_schema i JOIN " + objects +
+           " t ON t.name = i.tbl_name AND t.type = 'table' WHERE i.type = 'index' AND i.sql IS "
+           "NOT NULL AND i.name NOT LIKE 'zqk\\_%' ESCAPE '\\';";
     // The constraint views generated DROP scripts test, each the constraints of its kind.
     for (const auto& view : kConstraintViews)
         sql += head + QuoteName(prefix + view[0]) + " AS SELECT /*zqk_catalog*/ * FROM " +

@@ -178,6 +178,18 @@ void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     v.Result(ctx);
 }
 
+// TRY_CONVERT and TRY_CAST: NULL where CONVERT fails.
+void TryConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    CSqlValue v = CSqlValue::Of(argv[0]);
+    const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    std::wstring problem;
+    if (SqlConvert(SqlServerParseType(pszType ? pszType : ""),
+                   argc > 2 ? sqlite3_value_int(argv[2]) : 0, &v, &problem))
+        v.Result(ctx);
+    else
+        sqlite3_result_null(ctx);
+}
+
 } // namespace
 
 CSqlValue CSqlValue::Of(sqlite3_value* v) {
@@ -368,6 +380,8 @@ void PadFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 int SqlRegisterConvert(sqlite3* pDb) {
     const CSqlPureFunction functions[] = {{"zqk_convert", 2, &ConvertFunction},
                                           {"zqk_convert", 3, &ConvertFunction},
+                                          {"zqk_try_convert", 2, &TryConvertFunction},
+                                          {"zqk_try_convert", 3, &TryConvertFunction},
                                           {"zqk_pad", 2, &PadFunction}};
     return SqlRegisterPure(pDb, functions);
 }

@@ -349,6 +349,27 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 if (bCall)
                     i = next(nAfter + 1);
             }
+        } else if (SqlIs(t, L"FOR") && nAfter < nEnd &&
+                   (SqlIs(T[nAfter], L"XML") || SqlIs(T[nAfter], L"JSON"))) {
+            *pError =
+                SqlRefusal(std::wstring(L"FOR ") + (SqlIs(T[nAfter], L"XML") ? L"XML" : L"JSON") +
+                           L" is not supported by the embedded database.");
+            return false;
+        } else if (SqlIs(t, L"STRING_AGG") && isAt(i + 1, L"(") && !bAfterDot) {
+            // SQLite's group_concat skips NULLs as STRING_AGG does; neither orders its values.
+            int nDepth = 0;
+            size_t k = nAfter;
+            for (; k < nEnd; ++k)
+                if (SqlIsPunct(T[k], L"("))
+                    ++nDepth;
+                else if (SqlIsPunct(T[k], L")") && --nDepth == 0)
+                    break;
+            if (next(k + 1) < nEnd && SqlIs(T[next(k + 1)], L"WITHIN")) {
+                *pError = SqlRefusal(
+                    L"STRING_AGG ... WITHIN GROUP is not supported by the embedded database.");
+                return false;
+            }
+            em.Emit(L"group_concat");
         } else if (SqlIs(t, L"@@VERSION")) {
             em.Emit(L"'Microsoft SQL Server (embedded SQLite ' || sqlite_version() || ')'");
         } else if ((SqlIs(t, L"OBJECT_ID") || SqlIs(t, L"COL_LENGTH")) && isAt(i + 1, L"(")) {
@@ -426,17 +447,21 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                         strId + L" IS NOT NULL)");
             }
             i = k;
-        } else if ((SqlIs(t, L"CAST") || SqlIs(t, L"CONVERT")) && isAt(i + 1, L"(")) {
+        } else if ((SqlIs(t, L"CAST") || SqlIs(t, L"CONVERT") || SqlIs(t, L"TRY_CAST") ||
+                    SqlIs(t, L"TRY_CONVERT")) &&
+                   isAt(i + 1, L"(")) {
             // SQL Server's conversions: text that is no number fails, dates stay dates,
-            // strings are cut to their length.
+            // strings are cut to their length. TRY_ ones give NULL where the others fail.
             std::wstring s;
             size_t nClose = 0;
-            if (!Conversion(SqlIs(t, L"CAST"), nAfter, nEnd, &s, &nClose, pError))
+            bool bTry = t.strText.size() > 4 && (t.strText[3] == L'_');
+            if (!Conversion(SqlIs(t, L"CAST") || SqlIs(t, L"TRY_CAST"), nAfter, nEnd, &s, &nClose,
+                            pError))
                 return false;
             if (nClose == 0) {
                 em.Emit(t.strText); // not a conversion this system reads: SQLite judges
             } else {
-                em.Emit(s);
+                em.Emit(bTry ? L"zqk_try_" + s.substr(4) : s);
                 i = nClose;
             }
         } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART") ||

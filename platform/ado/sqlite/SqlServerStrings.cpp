@@ -206,6 +206,19 @@ void DataLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, nBytes);
 }
 
+// CHOOSE(n, a, b, ...): the nth value after n; NULL when there is none.
+void ChooseFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_int64 n = sqlite3_value_int64(argv[0]);
+    if (n >= 1 && n < argc)
+        sqlite3_result_value(ctx, argv[n]);
+    else
+        sqlite3_result_null(ctx);
+}
+
 // CONCAT(a, b, ...): the values as text, end to end; NULL adds nothing.
 void ConcatFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::string s;
@@ -225,6 +238,6 @@ int SqlRegisterStrings(sqlite3* pDb) {
         {"stuff", 4, &StuffFn},       {"str", 1, &StrFn},
         {"str", 2, &StrFn},           {"str", 3, &StrFn},
         {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn},
-        {"concat", -1, &ConcatFn}};
+        {"concat", -1, &ConcatFn},    {"choose", -1, &ChooseFn}};
     return SqlRegisterPure(pDb, functions);
 }

@@ -52,7 +52,9 @@ std::vector<Step> ShopSchema() {
          L"ALTER TABLE [dbo].[OrderLines] CHECK CONSTRAINT [FK_OrderLines_Orders]\n"
          L"ALTER TABLE [dbo].[OrderLines]  WITH CHECK ADD  CONSTRAINT [FK_OrderLines_Products] "
          L"FOREIGN KEY([ProductID])\nREFERENCES [dbo].[Products] ([ProductID])"},
-        {L"CREATE NONCLUSTERED INDEX [IX_Orders_OrderDate] ON [dbo].[Orders]\n(\n"
+        {L"IF NOT EXISTS (SELECT * FROM sys.indexes WHERE object_id = "
+         L"OBJECT_ID(N'[dbo].[Orders]') AND name = N'IX_Orders_OrderDate')\n"
+         L"CREATE NONCLUSTERED INDEX [IX_Orders_OrderDate] ON [dbo].[Orders]\n(\n"
          L"\t[OrderDate] ASC\n)WITH (PAD_INDEX = OFF, STATISTICS_NORECOMPUTE = OFF, "
          L"SORT_IN_TEMPDB = OFF, DROP_EXISTING = OFF, ONLINE = OFF, ALLOW_ROW_LOCKS = ON, "
          L"ALLOW_PAGE_LOCKS = ON) ON [PRIMARY]"},
@@ -119,6 +121,12 @@ TEST_F(ShopScript, GeneratedSchemaIsInTheCatalogue) {
             // The guarded parts of the script run again without effect.
             again[1],
             again[2],
+            again[9],
+            {L"SELECT name, CASE WHEN index_id > 1 THEN 'secondary' ELSE 'key' END, type_desc, "
+             L"is_unique, is_primary_key FROM sys.indexes WHERE object_id = "
+             L"OBJECT_ID('dbo.Orders') ORDER BY index_id",
+             {{L"PK_Orders", L"key", L"CLUSTERED", L"1", L"1"},
+              {L"IX_Orders_OrderDate", L"secondary", L"NONCLUSTERED", L"0", L"0"}}},
             // Constraints are objects of their tables, as generated DROP scripts test them.
             {L"SELECT name, type, OBJECT_NAME(parent_object_id) FROM sys.objects WHERE type IN "
              L"('PK','UQ','F','D') AND name NOT LIKE '%\\_\\_%' ESCAPE '\\' ORDER BY name",
@@ -393,5 +401,36 @@ TEST_F(ShopScript, CompileErrorsAreSqlServers) {
                   L"INSERT INTO dbo.Products (Name, Discontinued) VALUES (N'Tape', 0)",
                   L"Invalid object name 'dbo.Nowhere'."),
             {L"SELECT Name FROM dbo.Products WHERE ProductID > 3", {{L"Clip"}}},
+        });
+}
+
+TEST_F(ShopScript, NewerFunctionsRunAndWhatNeedsTheServerIsRefused) {
+    RunScript(
+        m_pConn,
+        {
+            {L"SELECT OrderID, IIF(Status = 'N', 'open', 'done'), CHOOSE(MONTH(OrderDate) - 2, "
+             L"'Mar', 'Apr'), TRY_CONVERT(int, Status), TRY_CAST('7' AS int) * 2 FROM dbo.Orders "
+             L"WHERE OrderID IN (1000, 1002) ORDER BY OrderID",
+             {{L"1000", L"done", L"Mar", L"NULL", L"14"},
+              {L"1002", L"done", L"Apr", L"NULL", L"14"}}},
+            {L"SELECT TRY_CONVERT(datetime, '2024-02-30'), CHOOSE(3, 'a', 'b')",
+             {{L"NULL", L"NULL"}}},
+            {L"SELECT STRING_AGG(Name, ', ') FROM dbo.Products WHERE Discontinued = 0",
+             {{L"Pen, Ink"}}},
+            Fails(L"SELECT STRING_AGG(Name, ', ') WITHIN GROUP (ORDER BY Name) FROM dbo.Products",
+                  L"STRING_AGG ... WITHIN GROUP is not supported by the embedded database."),
+            Fails(L"SELECT STUFF((SELECT ', ' + Name FROM dbo.Products FOR XML PATH('')), 1, 2, "
+                  L"'')",
+                  L"FOR XML is not supported by the embedded database."),
+            // Refused before any of the batch runs.
+            Fails(L"UPDATE dbo.Products SET Stock = 0\nBEGIN TRY\n  DELETE FROM dbo.Products\n"
+                  L"END TRY\nBEGIN CATCH\n  SELECT ERROR_MESSAGE()\nEND CATCH",
+                  L"TRY...CATCH is not supported by the embedded database: loops, cursors, "
+                  L"procedures, EXEC and dynamic SQL need SQL Server itself, which the ODBC "
+                  L"provider reaches."),
+            {L"SELECT SUM(Stock) FROM dbo.Products", {{L"120"}}},
+            Fails(L"MERGE dbo.Products AS t USING (SELECT 1 AS ProductID) AS s ON t.ProductID = "
+                  L"s.ProductID WHEN MATCHED THEN UPDATE SET Stock = 0;",
+                  L"MERGE is not supported by the embedded database."),
         });
 }
