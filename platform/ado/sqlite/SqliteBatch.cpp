@@ -1,6 +1,7 @@
 // Running a batch of SQL Server's statements on the embedded database: statement by
 // statement, each translated just before it runs, with IF and ELSE taken as the conditions
 // say; and what the bridge asks of the database while it translates.
+#include <strings.h>
 #include <cwctype>
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
@@ -23,6 +24,12 @@ std::wstring Lower(std::wstring s) {
 std::wstring Text(sqlite3_stmt* p, int n) {
     const unsigned char* psz = sqlite3_column_text(p, n);
     return psz ? WinUtf8ToWide(reinterpret_cast<const char*>(psz)) : std::wstring();
+}
+
+bool IsAlter(const char* pszSql) {
+    while (isspace(static_cast<unsigned char>(*pszSql)))
+        ++pszSql;
+    return strncasecmp(pszSql, "ALTER", 5) == 0 && !isalnum(static_cast<unsigned char>(pszSql[5]));
 }
 
 } // namespace
@@ -321,7 +328,9 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
             pszNext = pszTail;
             while (*pszNext && (isspace(static_cast<unsigned char>(*pszNext)) || *pszNext == ';'))
                 ++pszNext;
-            if (sqlite3_column_count(stmt.m_p) > 0) {
+            // SQLite's ALTER TABLE ... ADD of a column with a CHECK names the columns of the
+            // check it runs over the table's rows; it returns none.
+            if (sqlite3_column_count(stmt.m_p) > 0 && !IsAlter(pszThis)) {
                 if (!bMayReturnRows || *pszNext || i + 1 < t.statements.size() || bAtomic)
                     return fail(Error(DB_E_ERRORSINCOMMAND, kRowsNotLast));
                 // Only a query that is the whole text, with nothing bound, is kept for reuse.

@@ -434,3 +434,31 @@ TEST_F(ShopScript, NewerFunctionsRunAndWhatNeedsTheServerIsRefused) {
                   L"MERGE is not supported by the embedded database."),
         });
 }
+
+TEST_F(ShopScript, ChangesThroughJoinsOutputAndLaterColumns) {
+    RunScript(
+        m_pConn,
+        {
+            {L"UPDATE c SET c.City = N'Tromsø' FROM dbo.Customers c INNER JOIN dbo.Orders o ON "
+             L"o.CustomerID = c.CustomerID WHERE o.Status = 'N'\nSELECT @@ROWCOUNT",
+             {{L"2"}}},
+            // The upsert that tries the UPDATE first.
+            {L"UPDATE dbo.Products SET Stock = 50 WHERE Name = N'Clip'\nIF @@ROWCOUNT = 0\n"
+             L"  INSERT INTO dbo.Products (Name, Price, Discontinued) OUTPUT INSERTED.ProductID, "
+             L"INSERTED.Stock VALUES (N'Clip', 0.10, 0)",
+             {{L"4", L"0"}}},
+            {L"DELETE l FROM dbo.OrderLines l JOIN dbo.Products p ON p.ProductID = l.ProductID "
+             L"WHERE p.Discontinued = 1\nSELECT @@ROWCOUNT",
+             {{L"1"}}},
+            {L"ALTER TABLE [dbo].[Customers] ADD [Phone] [varchar](20) NULL, [Tier] [char](1) NOT "
+             L"NULL CONSTRAINT [DF_Customers_Tier] DEFAULT ('B')"},
+            {L"SELECT Tier, COUNT(*), COUNT(Phone) FROM dbo.Customers GROUP BY Tier",
+             {{L"B", L"4", L"0"}}},
+            Fails(L"UPDATE dbo.Customers SET Phone = '0123456789012345678901' WHERE CustomerID = 1",
+                  L"String or binary data would be truncated."),
+        });
+    // A column added with a CHECK of its length gives no rows, not an empty result.
+    _RecordsetPtr pRs =
+        m_pConn->Execute(L"ALTER TABLE dbo.Orders ADD Note varchar(30) NULL", nullptr, adCmdText);
+    EXPECT_TRUE(pRs == nullptr || pRs->GetState() == adStateClosed);
+}
