@@ -98,8 +98,10 @@ private:
         // TRY ... CATCH blocks are refused whole, before anything of the batch runs.
         size_t nAfter = NextSig(i + 1);
         if (SqlIs(t, L"BEGIN") && nAfter < m_t.size() &&
-            (SqlIs(m_t[nAfter], L"TRY") || SqlIs(m_t[nAfter], L"CATCH")))
-            return SqlCheckStatement(m_t, i, m_t.size(), pError);
+            (SqlIs(m_t[nAfter], L"TRY") || SqlIs(m_t[nAfter], L"CATCH"))) {
+            SqlCheckStatement(m_t, i, m_t.size(), pError); // names what it refuses
+            return false;
+        }
         if (SqlIs(t, L"BEGIN") && !IsTransaction(i)) {
             size_t j = Next(i + 1);
             while (j < m_t.size() && !SqlIs(m_t[j], L"END")) {
