@@ -294,14 +294,40 @@ std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral) {
                  at(0)->strText == L"!="))))
         return std::wstring();
     const CSqlToken* pName = at(nColumn);
-    if (!pName || !SqlIsNamePart(*pName))
-        return std::wstring();
-    std::wstring strQualifier;
-    if (at(nColumn + 1) && SqlIsPunct(*at(nColumn + 1), L".") && at(nColumn + 2))
-        strQualifier = SqlNameOf(*at(nColumn + 2));
     CSqlDeclaredType type;
-    if (!NameTypes()(strQualifier, SqlNameOf(*pName), &type) || !type.pRow ||
-        type.pRow->nClass != SqlTypeClass::kDate)
+    if (pName && SqlIsPunct(*pName, L")")) {
+        // CAST(x AS date) = '20240301', CONVERT(date, x) = ...: the type the call names.
+        size_t nOpen = before[nColumn];
+        for (int nDepth = 0; nOpen > nBegin; --nOpen)
+            if (SqlIsPunct(T[nOpen], L")"))
+                ++nDepth;
+            else if (SqlIsPunct(T[nOpen], L"(") && --nDepth == 0)
+                break;
+        size_t nCall = nOpen, nType = nOpen + 1;
+        while (nCall > nBegin && SqlIsBlank(T[nCall - 1]))
+            --nCall;
+        if (nCall == nBegin ||
+            !SqlIsOneOf(T[nCall - 1], {L"CAST", L"TRY_CAST", L"CONVERT", L"TRY_CONVERT"}))
+            return std::wstring();
+        if (SqlIs(T[nCall - 1], L"CAST") || SqlIs(T[nCall - 1], L"TRY_CAST"))
+            for (size_t k = before[nColumn]; k > nOpen; --k)
+                if (SqlIs(T[k], L"AS")) {
+                    nType = k + 1;
+                    break;
+                }
+        while (nType < before[nColumn] && SqlIsBlank(T[nType]))
+            ++nType;
+        type = SqlServerParseType(SqlNameOf(T[nType]));
+    } else if (!pName || !SqlIsNamePart(*pName)) {
+        return std::wstring();
+    } else {
+        std::wstring strQualifier;
+        if (at(nColumn + 1) && SqlIsPunct(*at(nColumn + 1), L".") && at(nColumn + 2))
+            strQualifier = SqlNameOf(*at(nColumn + 2));
+        if (!NameTypes()(strQualifier, SqlNameOf(*pName), &type))
+            return std::wstring();
+    }
+    if (!type.pRow || type.pRow->nClass != SqlTypeClass::kDate)
         return std::wstring();
     return L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) + L"'";
 }

@@ -253,6 +253,11 @@ TEST_F(ShopScript, ReportsJoinGroupAndFilter) {
             {L"SELECT OrderID FROM dbo.Orders WHERE OrderDate BETWEEN '2024-04-01' AND "
              L"'2024-04-30'",
              {{L"1002"}}},
+            {L"SELECT OrderID FROM dbo.Orders WHERE CAST(OrderDate AS date) = '20240402'",
+             {{L"1002"}}},
+            {L"SELECT OrderID FROM dbo.Orders WHERE CONVERT(date, OrderDate) BETWEEN '20240301' "
+             L"AND '20240315' ORDER BY OrderID",
+             {{L"1000"}, {L"1001"}}},
             {L"SELECT COUNT(*) FROM dbo.Orders WHERE DATEDIFF(day, OrderDate, '2024-04-30') < 30",
              {{L"2"}}},
             {L"SELECT OrderID, CASE Status WHEN 'N' THEN 'New' WHEN 'S' THEN 'Shipped' ELSE "
