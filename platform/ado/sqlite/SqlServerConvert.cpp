@@ -178,6 +178,19 @@ void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     v.Result(ctx);
 }
 
+// zqk_fixed(x, n): a number as text with n decimals, rounded as SQL Server rounds; NULL stays.
+void FixedFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int nClass = sqlite3_value_type(argv[0]);
+    if (nClass != SQLITE_INTEGER && nClass != SQLITE_FLOAT) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    int nScale = sqlite3_value_int(argv[1]);
+    char sz[64];
+    snprintf(sz, sizeof(sz), "%.*f", nScale, RoundDecimal(sqlite3_value_double(argv[0]), nScale));
+    sqlite3_result_text(ctx, sz, -1, SQLITE_TRANSIENT);
+}
+
 // TRY_CONVERT and TRY_CAST: NULL where CONVERT fails.
 void TryConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     CSqlValue v = CSqlValue::Of(argv[0]);
@@ -382,6 +395,7 @@ int SqlRegisterConvert(sqlite3* pDb) {
                                           {"zqk_convert", 3, &ConvertFunction},
                                           {"zqk_try_convert", 2, &TryConvertFunction},
                                           {"zqk_try_convert", 3, &TryConvertFunction},
+                                          {"zqk_fixed", 2, &FixedFunction},
                                           {"zqk_pad", 2, &PadFunction}};
     return SqlRegisterPure(pDb, functions);
 }

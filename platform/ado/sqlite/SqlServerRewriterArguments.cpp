@@ -1,5 +1,6 @@
 // The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
 // CONVERT with their types and styles, OFFSET's and FETCH's row counts.
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 
@@ -46,6 +47,16 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
         return false;
     for (std::wstring* p : {&value, &style})
         p->erase(0, p->find_first_not_of(L" \t\r\n"));
+    // Money and decimals become text with all their decimals (money two): 10.50, not 10.5.
+    bool bText = parsed.pRow && (parsed.pRow->nClass == SqlTypeClass::kChar ||
+                                 parsed.pRow->nClass == SqlTypeClass::kNChar);
+    if (bText && style.empty()) {
+        CSqlNumericType from = SqlExpressionType(T, nValueBegin, nValueEnd, NameTypes());
+        if (from.nKind == CSqlNumericType::kMoney ||
+            (from.nKind == CSqlNumericType::kDecimal && from.nScale > 0))
+            value = L"zqk_fixed(" + value + L", " +
+                    std::to_wstring(from.nKind == CSqlNumericType::kMoney ? 2 : from.nScale) + L")";
+    }
     *pOut = L"zqk_convert(" + value + L", " + SqlQuoteString(type) +
             (style.empty() ? L"" : L", " + style) + L")";
     *pnClose = nClose;

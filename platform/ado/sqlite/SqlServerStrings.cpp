@@ -206,6 +206,16 @@ void DataLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, nBytes);
 }
 
+// REVERSE(s): the characters in the opposite order; NULL stays NULL.
+void ReverseFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::wstring w = Wide(argv[0]);
+    ResultWide(ctx, std::wstring(w.rbegin(), w.rend()));
+}
+
 // CHOOSE(n, a, b, ...): the nth value after n; NULL when there is none.
 void ChooseFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
@@ -238,6 +248,7 @@ int SqlRegisterStrings(sqlite3* pDb) {
         {"stuff", 4, &StuffFn},       {"str", 1, &StrFn},
         {"str", 2, &StrFn},           {"str", 3, &StrFn},
         {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn},
-        {"concat", -1, &ConcatFn},    {"choose", -1, &ChooseFn}};
+        {"concat", -1, &ConcatFn},    {"choose", -1, &ChooseFn},
+        {"reverse", 1, &ReverseFn}};
     return SqlRegisterPure(pDb, functions);
 }

@@ -418,8 +418,16 @@ TEST_F(ShopScript, NewerFunctionsRunAndWhatNeedsTheServerIsRefused) {
              L"WHERE OrderID IN (1000, 1002) ORDER BY OrderID",
              {{L"1000", L"done", L"Mar", L"NULL", L"14"},
               {L"1002", L"done", L"Apr", L"NULL", L"14"}}},
-            {L"SELECT TRY_CONVERT(datetime, '2024-02-30'), CHOOSE(3, 'a', 'b')",
-             {{L"NULL", L"NULL"}}},
+            {L"SELECT TRY_CONVERT(datetime, '2024-02-30'), CHOOSE(3, 'a', 'b'), REVERSE(N'Bodø')",
+             {{L"NULL", L"NULL", L"ødoB"}}},
+            // Money and decimals become text with their decimals.
+            {L"SELECT 'Line ' + CAST([LineNo] AS varchar(5)) + ': ' + CONVERT(varchar(20), Price) "
+             L"+ ' x ' + CAST(Qty AS varchar(10)) + ' = ' + CAST(Total AS varchar(20)), "
+             L"CAST(CAST(Qty AS decimal(6,3)) AS varchar(10)) FROM dbo.OrderLines WHERE OrderID = "
+             L"1000 AND [LineNo] = 2",
+             {{L"Line 2: 7.25 x 1 = 7.25", L"1.000"}}},
+            {L"SELECT CAST(Price AS varchar(10)) FROM dbo.Products WHERE ProductID = 1",
+             {{L"2.50"}}},
             {L"SELECT STRING_AGG(Name, ', ') FROM dbo.Products WHERE Discontinued = 0",
              {{L"Pen, Ink"}}},
             Fails(L"SELECT STRING_AGG(Name, ', ') WITHIN GROUP (ORDER BY Name) FROM dbo.Products",
