@@ -130,7 +130,8 @@ TEST_F(Creation, ExistenceDecidesWhetherToCreate) {
     EXPECT_EQ(0, m_server.IsSQLSrvTableExist(L"L", L"db"));
     EXPECT_EQ(1, m_server.CreateSQLSrvTable(L"L", fields, L"db"));
     EXPECT_EQ(L"CREATE TABLE [db].[dbo].[L] ([ID] int NULL)", Sent().back());
-    EXPECT_EQ(Strings({RejectedReport(L"table [L] already exists")}), Boxes());
+    EXPECT_EQ(Strings({RejectedReport(L"There is already an object named 'L' in the database.")}),
+              Boxes());
 
     // Without a database name the query fails and is reported; creation then goes on,
     // unqualified, in the current database.

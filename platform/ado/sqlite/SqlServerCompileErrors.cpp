@@ -94,9 +94,38 @@ bool SqlServerCompileError(const std::wstring& strMessage, const std::wstring& s
     if (StartsWith(strMessage, L"no such table: ", &rest) ||
         StartsWith(strMessage, L"no such view: ", &rest)) {
         std::wstring strName = WrittenName(t, LastPart(rest));
+        if (strName.empty())
+            strName = LastPart(rest);
+        // DROP TABLE and DROP VIEW have their own words for it.
+        CSqlCursor c(t, 0, t.size());
+        if (c.Accept(L"DROP") && (c.IsWord(L"TABLE") || c.IsWord(L"VIEW"))) {
+            pOut->nNumber = 3701;
+            pOut->strText = std::wstring(L"Cannot drop the ") +
+                            (c.IsWord(L"TABLE") ? L"table '" : L"view '") + strName +
+                            L"', because it does not exist or you do not have permission.";
+            return true;
+        }
         pOut->nNumber = 208;
-        pOut->strText =
-            L"Invalid object name '" + (strName.empty() ? LastPart(rest) : strName) + L"'.";
+        pOut->strText = L"Invalid object name '" + strName + L"'.";
+        return true;
+    }
+    for (const wchar_t* pszKind : {L"table ", L"view ", L"trigger "}) {
+        if (StartsWith(strMessage, pszKind, &rest) && rest.size() > 15 &&
+            rest.compare(rest.size() - 15, 15, L" already exists") == 0) {
+            CSqlTokens name;
+            std::wstring strName = rest.substr(0, rest.size() - 15);
+            if (SqlTokenize(strName, &name) && name.size() == 1 && SqlIsNamePart(name[0]))
+                strName = SqlNameOf(name[0]);
+            pOut->nNumber = 2714;
+            pOut->strText =
+                L"There is already an object named '" + LastPart(strName) + L"' in the database.";
+            return true;
+        }
+    }
+    if (strMessage == L"all VALUES must have the same number of terms") {
+        pOut->nNumber = 10709;
+        pOut->strText = L"The number of columns for each row in a table value constructor must "
+                        L"be the same.";
         return true;
     }
     // SQL Server names only the column, whatever the host put before it.

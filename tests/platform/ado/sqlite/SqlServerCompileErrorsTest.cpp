@@ -42,5 +42,19 @@ TEST(SqlServerCompileErrors, NamesAreTheHostsAndNumbersSqlServers) {
     // A statement cut short stops at its last token.
     EXPECT_EQ(L"Incorrect syntax near 'Price'.",
               Text(L"incomplete input", L"SELECT * FROM T ORDER BY Price  "));
+    EXPECT_EQ(L"Cannot drop the table 'dbo.Gone', because it does not exist or you do not have "
+              L"permission.",
+              Text(L"no such table: main.Gone", L"DROP TABLE [dbo].[Gone]", &n));
+    EXPECT_EQ(3701, n);
+    EXPECT_EQ(L"Cannot drop the view 'V', because it does not exist or you do not have "
+              L"permission.",
+              Text(L"no such view: V", L" drop view V"));
+    EXPECT_EQ(L"There is already an object named 'O' in the database.",
+              Text(L"table [O] already exists", L"CREATE TABLE dbo.O (a int)", &n));
+    EXPECT_EQ(2714, n);
+    EXPECT_EQ(L"The number of columns for each row in a table value constructor must be the "
+              L"same.",
+              Text(L"all VALUES must have the same number of terms", L"", &n));
+    EXPECT_EQ(10709, n);
     EXPECT_EQ(L"(none)", Text(L"database is locked", L"SELECT 1"));
 }
