@@ -40,7 +40,8 @@ TEST_F(Alteration, ColumnsAreDroppedAndAddedExactly) {
     // A failure is reported by the execution and does not change the answer.
     EXPECT_EQ(1, m_server.DeleteTableFields(L"T", L"Missing", L"db"));
     EXPECT_EQ(1, m_server.AppendTableFields(L"T", qty, L"db"));
-    EXPECT_EQ(Strings({RejectedReport(L"no such column: \"[Missing]\""),
+    EXPECT_EQ(Strings({RejectedReport(L"ALTER TABLE DROP COLUMN failed because column 'Missing' "
+                                      L"does not exist in table 'T'."),
                        RejectedReport(L"duplicate column name: Qty")}),
               Boxes());
     EXPECT_EQ(8u, Describe(L"T").size());
@@ -123,7 +124,10 @@ TEST_F(Alteration, TablesAreDroppedByBareName) {
     CStringArray tables;
     EXPECT_EQ(1, m_server.DeleteTable(Fill(tables, {L"T", L"A", L"B"})));
     EXPECT_EQ(Strings({L"DROP TABLE [T]", L"DROP TABLE [A]", L"DROP TABLE [B]"}), Sent());
-    EXPECT_EQ(Strings({RejectedReport(L"no such table: T")}), Boxes());
+    EXPECT_EQ(Strings({RejectedReport(
+                  L"Cannot drop the table 'T', because it does not exist or you do not have "
+                  L"permission.")}),
+              Boxes());
     CStringArray names;
     m_server.GetSQLSrvTableNames(names, L"db");
     EXPECT_EQ(0, names.GetSize());

@@ -90,7 +90,7 @@ TEST_F(Creation, ColumnClauseRules) {
     EXPECT_EQ(Strings({L"CREATE TABLE [db].[dbo].[T] )", L"CREATE TABLE [db].[dbo].[T] )",
                        L"CREATE TABLE T )"}),
               Sent());
-    EXPECT_EQ(Strings(3, RejectedReport(L"near \")\": syntax error")), Boxes());
+    EXPECT_EQ(Strings(3, RejectedReport(L"Incorrect syntax near ')'.")), Boxes());
 
     EXPECT_EQ(0, m_server.CreateOLEDBTable(nullptr, mixed, L"db"));
     EXPECT_TRUE(Sent().empty());
@@ -130,7 +130,8 @@ TEST_F(Creation, ExistenceDecidesWhetherToCreate) {
     EXPECT_EQ(0, m_server.IsSQLSrvTableExist(L"L", L"db"));
     EXPECT_EQ(1, m_server.CreateSQLSrvTable(L"L", fields, L"db"));
     EXPECT_EQ(L"CREATE TABLE [db].[dbo].[L] ([ID] int NULL)", Sent().back());
-    EXPECT_EQ(Strings({RejectedReport(L"table [L] already exists")}), Boxes());
+    EXPECT_EQ(Strings({RejectedReport(L"There is already an object named 'L' in the database.")}),
+              Boxes());
 
     // Without a database name the query fails and is reported; creation then goes on,
     // unqualified, in the current database.

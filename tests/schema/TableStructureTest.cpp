@@ -108,7 +108,7 @@ TEST_F(Structure, UnopenableTableIsReportedThenReadAsItStands) {
     EXPECT_EQ(Strings({L"Missing"}), Sent());
     EXPECT_EQ(
         Strings({L"Error:\n\tCode = 80040e37\n\tCode meaning = IDispatch error #3127\n\tSource = "
-                 L"SQLite\n\tDescription = no such table: Missing\n"}),
+                 L"SQLite\n\tDescription = Invalid object name 'Missing'.\n"}),
         Boxes());
 
     // The same over a connection that never opened, and over none at all.

@@ -43,10 +43,10 @@ TEST(ComErrorReport, TextWithoutErrorInformation) {
 
 TEST(ComErrorReport, TextWithErrorInformation) {
     _com_error e = ErrorWithInfo(static_cast<HRESULT>(0x80040E14), L"Microsoft OLE DB Provider",
-                                 L"near \"SELEC\": syntax error");
+                                 L"Incorrect syntax near 'SELEC'.");
     EXPECT_STREQ(L"Error:\n\tCode = 80040e14\n\tCode meaning = IDispatch error #3092\n"
                  L"\tSource = Microsoft OLE DB Provider\n"
-                 L"\tDescription = near \"SELEC\": syntax error\n",
+                 L"\tDescription = Incorrect syntax near 'SELEC'.\n",
                  FormatComErrorReport(e));
 
     // Only one of the two present; the other is still an absent string.

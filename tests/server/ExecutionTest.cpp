@@ -113,7 +113,7 @@ TEST(Execution, RejectedStatementIsReportedOnceAndTheConnectionStays) {
     ASSERT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(id int PRIMARY KEY)"));
     EXPECT_EQ(0, server.ExecuteSQL(L"INSERT INTO missing VALUES (1)"));
     ASSERT_EQ(1u, app.m_boxes.size());
-    ExpectBox(app.m_boxes[0], Report(L"80040e14", DB_E_ERRORSINCOMMAND, L"no such table: missing"));
+    ExpectBox(app.m_boxes[0], Report(L"80040e14", DB_E_ERRORSINCOMMAND, L"Invalid object name 'missing'."));
 
     EXPECT_EQ(1, server.IsDatabaseOpen());
     EXPECT_EQ(1, server.ExecuteSQL(L"INSERT INTO t VALUES (1)"));

@@ -51,7 +51,9 @@ TEST(ZqkSchema, MissingAndExistingTablesAreDatabaseErrors) {
     EXPECT_EQ(1, drop.nStatus);
     EXPECT_EQ("dropped table T\n", drop.strOut);
     EXPECT_NE(std::string::npos, drop.strErr.find("[message] Error:")) << drop.strErr;
-    EXPECT_NE(std::string::npos, drop.strErr.find("no such table: Nope")) << drop.strErr;
+    EXPECT_NE(std::string::npos, drop.strErr.find("Cannot drop the table 'Nope', because it does "
+                                                  "not exist or you do not have permission."))
+        << drop.strErr;
 }
 
 TEST(ZqkSchema, BadFieldDescriptorsAreUsageErrorsAndCreateNothing) {

@@ -131,7 +131,15 @@ bool CSqlStatementTranslator::AlterTable(CSqlCursor& c, CSqlTranslation* pOut,
         while (!c.AtEnd() && SqlIsNamePart(c.Peek())) {
             std::wstring target = SqlNameOf(c.Peek());
             if (bColumn) {
-                pOut->statements.push_back(head + L"DROP COLUMN " + c.Peek().strText);
+                if (after.Find(target) != nullptr) {
+                    pOut->statements.push_back(head + L"DROP COLUMN " + SqlQuoteName(target));
+                } else if (!bIfExists) {
+                    *pError = SqlServerError(4924, L"ALTER TABLE DROP COLUMN failed because "
+                                                   L"column '" +
+                                                       target + L"' does not exist in table '" +
+                                                       name.strName + L"'.");
+                    return false;
+                }
             } else {
                 // A named constraint: of a column, of the table, or an index standing for one.
                 bool bFound = false;

@@ -95,6 +95,13 @@ private:
             *pi = Next(*pi);
             return true;
         }
+        // TRY ... CATCH blocks are refused whole, before anything of the batch runs.
+        size_t nAfter = NextSig(i + 1);
+        if (SqlIs(t, L"BEGIN") && nAfter < m_t.size() &&
+            (SqlIs(m_t[nAfter], L"TRY") || SqlIs(m_t[nAfter], L"CATCH"))) {
+            SqlCheckStatement(m_t, i, m_t.size(), pError); // names what it refuses
+            return false;
+        }
         if (SqlIs(t, L"BEGIN") && !IsTransaction(i)) {
             size_t j = Next(i + 1);
             while (j < m_t.size() && !SqlIs(m_t[j], L"END")) {
@@ -203,6 +210,10 @@ private:
             return IsAnyOf(pPrev, {L"UNION", L"ALL", L"EXCEPT", L"INTERSECT", L"(", L"AS"}) ||
                    (first(L"INSERT") && !bRows) || (first(L"WITH") && !bDml) ||
                    (first(L"DECLARE") && IsAnyOf(pPrev, {L"FOR"}));
+        // SET NOCOUNT ON, SET IDENTITY_INSERT T ON: the ON ends them, it starts no trigger
+        // event or referential action.
+        if (first(L"SET") && IsAnyOf(pPrev, {L"ON", L"OFF"}))
+            return false;
         if (SqlIs(t, L"INSERT") || SqlIs(t, L"UPDATE") || SqlIs(t, L"DELETE"))
             return IsAnyOf(pPrev, {L"ON", L"FOR", L"AFTER", L"OF", L",", L"INSTEAD", L"THEN"}) ||
                    (first(L"WITH") && !bDml);

@@ -6,6 +6,7 @@
 
 #include <sys/time.h>
 
+#include "platform/ado/sqlite/SqlServerConstraints.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/win/TextEncoding.h"
@@ -93,6 +94,46 @@ void IdentityTypeFunction(sqlite3_context* pContext, int, sqlite3_value** argv) 
     sqlite3_result_text(pContext, p, pEnd ? static_cast<int>(pEnd - p) : 0, SQLITE_TRANSIENT);
 }
 
+// A table's constraints from its stored text, as a JSON array of [name, type] pairs (types as
+// sys.objects gives them: PK, UQ, C, F, D), which the catalogue views list as objects.
+void ConstraintsFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
+    const char* pszTable = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const char* pszSql = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    static const char* const kTypes[] = {"PK", "UQ", "C", "F", "D"};
+    std::string json = "[";
+    for (const CSqlConstraint& c : SqlTableConstraints(WinUtf8ToWide(pszTable ? pszTable : ""),
+                                                       WinUtf8ToWide(pszSql ? pszSql : ""))) {
+        std::string name;
+        for (char ch : WinWideToUtf8(c.strName)) {
+            if (ch == '"' || ch == '\\')
+                name += '\\';
+            name += ch;
+        }
+        json += (json.size() > 1 ? ",[\"" : "[\"") + name + "\",\"" + kTypes[c.nKind] + "\"]";
+    }
+    sqlite3_result_text(pContext, (json + "]").c_str(), -1, SQLITE_TRANSIENT);
+}
+
+// OBJECT_NAME(id): the name the main database's catalogue gives the object; NULL for none.
+void ObjectNameFunction(sqlite3_context* pContext, int, sqlite3_value** argv) {
+    sqlite3_stmt* p = nullptr;
+    if (sqlite3_prepare_v2(sqlite3_context_db_handle(pContext),
+                           "SELECT name FROM sysobjects WHERE id = ?1", -1, &p,
+                           nullptr) == SQLITE_OK) {
+        sqlite3_bind_value(p, 1, argv[0]);
+        if (sqlite3_step(p) == SQLITE_ROW)
+            sqlite3_result_value(pContext, sqlite3_column_value(p, 0));
+        else
+            sqlite3_result_null(pContext);
+    }
+    sqlite3_finalize(p);
+}
+
+const char* const kConstraintViews[][2] = {{"sys.foreign_keys", "'F'"},
+                                           {"sys.check_constraints", "'C'"},
+                                           {"sys.default_constraints", "'D'"},
+                                           {"sys.key_constraints", "'PK','UQ'"}};
+
 std::string QuoteName(const std::string& s) {
     return SqlQuote(s, '"');
 }
@@ -114,6 +155,14 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         ".sqlite_schema WHERE type IN ('table','view','trigger') AND name NOT LIKE "
         "'sqlite\\_%' ESCAPE '\\' AND NOT (type = 'view' AND sql LIKE '%/*zqk_catalog*/%'))";
     std::string marker = "instr(o.sql, '/*zqk_created:')";
+    // A table's constraints are objects too, numbered after the table's own number so that
+    // OBJECT_ID and these views agree.
+    std::string constraints = " FROM " + objects +
+                              " o, json_each(zqk_constraints(o.short, o.sql)) j WHERE o.type = "
+                              "'table'";
+    std::string constraintName = "json_extract(j.value, '$[0]')";
+    std::string constraintType = "json_extract(j.value, '$[1]')";
+    std::string constraintId = "(1000000 + o.oid * 1000 + j.key)";
     std::string sql;
     sql += head + QuoteName(prefix + "sysobjects") +
            " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS id, "
@@ -127,10 +176,15 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            " + 14, 19) END AS crdate, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS type, "
            "0 AS userstat, 0 AS sysstat, 0 AS category FROM " +
-           objects + " o;";
+           objects + " o UNION ALL SELECT " + constraintName + ", " + constraintId + ", " +
+           constraintType + ", CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END, 0, 0, o.oid, " +
+           "CASE WHEN " + marker + " > 0 THEN substr(o.sql, " + marker + " + 14, 19) END, " +
+           "CASE WHEN " + constraintType + " IN ('PK','UQ') THEN 'K' ELSE " + constraintType +
+           " END, 0, 0, 0" + constraints + ";";
     // One row per column; an identity's type is the one it was declared with.
     std::string columns =
         "(SELECT o.oid, o.owner, o.short, o.type AS otype, c.name, c.cid, c.\"notnull\", c.pk, "
+        "c.hidden IN (2, 3) AS computed, "
         "c.dflt_value, (c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
         std::string(kIdentityMarker) +
         "') > 0) AS ident, CASE WHEN c.pk = 1 AND c.type = 'INTEGER' AND instr(o.sql, '" +
@@ -138,15 +192,16 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         "') > 0 THEN zqk_identity_type(o.sql) ELSE c.type END AS decl FROM " + objects +
         " o JOIN pragma_table_xinfo(o.name, " + SqlQuote(schema, '\'') +
         ") c WHERE o.type IN ('table','view') AND c.hidden IN (0, 2, 3))";
-    sql += head + QuoteName(prefix + "syscolumns") +
-           " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
-           "zqk_sqlserver_type(x.decl,'xtype') AS xtype, "
-           "zqk_sqlserver_type(x.decl,'xusertype') AS xusertype, "
-           "zqk_sqlserver_type(x.decl,'length') AS length, x.cid + 1 AS colid, "
-           "CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS isnullable, "
-           "zqk_sqlserver_type(x.decl,'prec') AS prec, zqk_sqlserver_type(x.decl,'scale') AS "
-           "scale, CASE WHEN x.ident THEN 128 ELSE 0 END AS status, 0 AS iscomputed FROM " +
-           columns + " x;";
+    sql +=
+        head + QuoteName(prefix + "syscolumns") +
+        " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
+        "zqk_sqlserver_type(x.decl,'xtype') AS xtype, "
+        "zqk_sqlserver_type(x.decl,'xusertype') AS xusertype, "
+        "zqk_sqlserver_type(x.decl,'length') AS length, x.cid + 1 AS colid, "
+        "CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS isnullable, "
+        "zqk_sqlserver_type(x.decl,'prec') AS prec, zqk_sqlserver_type(x.decl,'scale') AS "
+        "scale, CASE WHEN x.ident THEN 128 ELSE 0 END AS status, x.computed AS iscomputed FROM " +
+        columns + " x;";
     sql += head + QuoteName(prefix + "systypes") +
            "(name, xtype, xusertype, length, prec, scale) AS SELECT /*zqk_catalog*/ * FROM "
            "(VALUES ";
@@ -173,8 +228,35 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         "'SQL_TRIGGER' END AS type_desc, " +
         created + " AS create_date, " + created + " AS modify_date, 0 AS is_ms_shipped FROM " +
         objects + " o";
-    sql += head + QuoteName(prefix + "sys.objects") + sysObjects + ";";
+    sql += head + QuoteName(prefix + "sys.objects") + sysObjects + " UNION ALL SELECT " +
+           constraintName + ", " + constraintId +
+           ", CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END, o.oid, " + constraintType + ", CASE " +
+           constraintType +
+           " WHEN 'PK' THEN 'PRIMARY_KEY_CONSTRAINT' WHEN 'UQ' THEN 'UNIQUE_CONSTRAINT' WHEN 'C' "
+           "THEN 'CHECK_CONSTRAINT' WHEN 'F' THEN 'FOREIGN_KEY_CONSTRAINT' ELSE "
+           "'DEFAULT_CONSTRAINT' END, " +
+           created + ", " + created + ", 0" + constraints + ";";
     sql += head + QuoteName(prefix + "sys.tables") + sysObjects + " WHERE o.type = 'table';";
+    // Indexes as generated scripts test them: the keys' own, then those created by name.
+    std::string keyType = constraintType;
+    sql += head + QuoteName(prefix + "sys.indexes") +
+           " AS SELECT /*zqk_catalog*/ o.oid AS object_id, " + constraintName +
+           " COLLATE NOCASE AS name, CASE " + keyType +
+           " WHEN 'PK' THEN 1 ELSE 2 + j.key END AS "
+           "index_id, CASE " +
+           keyType + " WHEN 'PK' THEN 1 ELSE 2 END AS type, CASE " + keyType +
+           " WHEN 'PK' THEN 'CLUSTERED' ELSE 'NONCLUSTERED' END AS type_desc, 1 AS is_unique, (" +
+           keyType + " = 'PK') AS is_primary_key, (" + keyType +
+           " = 'UQ') AS is_unique_constraint" + constraints + " AND " + keyType +
+           " IN ('PK','UQ') UNION ALL SELECT t.oid, i.name, 1000 + i.rowid, 2, 'NONCLUSTERED', "
+           "upper(substr(i.sql, 1, 13)) = 'CREATE UNIQUE', 0, 0 FROM " +
+           s + ".sqlite_schema i JOIN " + objects +
+           " t ON t.name = i.tbl_name AND t.type = 'table' WHERE i.type = 'index' AND i.sql IS "
+           "NOT NULL AND i.name NOT LIKE 'zqk\\_%' ESCAPE '\\';";
+    // The constraint views generated DROP scripts test, each the constraints of its kind.
+    for (const auto& view : kConstraintViews)
+        sql += head + QuoteName(prefix + view[0]) + " AS SELECT /*zqk_catalog*/ * FROM " +
+               QuoteName(prefix + "sys.objects") + " WHERE type IN (" + view[1] + ");";
     sql += head + QuoteName(prefix + "sys.columns") +
            " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name COLLATE NOCASE AS name, x.cid + "
            "1 AS column_id, zqk_sqlserver_type(x.decl,'xtype') AS system_type_id, "
@@ -182,7 +264,7 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            "zqk_sqlserver_type(x.decl,'length') AS max_length, "
            "zqk_sqlserver_type(x.decl,'prec') AS precision, zqk_sqlserver_type(x.decl,'scale') "
            "AS scale, CASE WHEN x.\"notnull\" OR x.pk THEN 0 ELSE 1 END AS is_nullable, "
-           "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, 0 AS is_computed FROM " +
+           "CASE WHEN x.ident THEN 1 ELSE 0 END AS is_identity, x.computed AS is_computed FROM " +
            columns + " x;";
     std::string cat = SqlQuote(catalog, '\'');
     sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.TABLES") + " AS SELECT /*zqk_catalog*/ " +
@@ -229,6 +311,13 @@ int SqlServerCreateCatalog(sqlite3* pDb, const std::wstring& strCatalog) {
         rc = sqlite3_create_function_v2(pDb, "zqk_identity_type", 1,
                                         SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
                                         nullptr, &IdentityTypeFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(pDb, "zqk_constraints", 2,
+                                        SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                        nullptr, &ConstraintsFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(pDb, "OBJECT_NAME", 1, SQLITE_UTF8, nullptr,
+                                        &ObjectNameFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return rc;
     return sqlite3_exec(pDb, CatalogViewsSql("main", "", WinWideToUtf8(strCatalog)).c_str(),

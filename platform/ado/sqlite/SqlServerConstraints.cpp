@@ -37,7 +37,7 @@ std::wstring Cut(const std::wstring& s, size_t n) {
 }
 
 // SQL Server's names for constraints declared without one: PK__Table__<16 hex digits>,
-// CK__Table__Colum__<8 hex digits>.
+// CK__Table__Colum__<8 hex digits>, DF__Table__Colum__<8 hex digits>.
 std::wstring Generated(const std::wstring& strTable, const CSqlConstraint& c) {
     // Another owner's table ("sa.T") is named by its own name.
     const std::wstring table = strTable.substr(strTable.rfind(L'.') + 1);
@@ -51,7 +51,9 @@ std::wstring Generated(const std::wstring& strTable, const CSqlConstraint& c) {
     case CSqlConstraint::kUnique:
         return L"UQ__" + Cut(table, 8) + L"__" + Hex(h, 16);
     default: {
-        std::wstring s = c.nKind == CSqlConstraint::kCheck ? L"CK__" : L"FK__";
+        std::wstring s = c.nKind == CSqlConstraint::kCheck     ? L"CK__"
+                         : c.nKind == CSqlConstraint::kDefault ? L"DF__"
+                                                               : L"FK__";
         s += Cut(table, 9) + L"__";
         if (c.columns.size() == 1)
             s += Cut(c.columns[0], 5) + L"__";
@@ -152,6 +154,16 @@ private:
             k.strCheck = Inside(c);
             if (!strColumn.empty())
                 k.columns.push_back(strColumn);
+        } else if (c.Accept(L"DEFAULT")) {
+            // Only a column's own; the bridge stores its value in parentheses.
+            k.nKind = CSqlConstraint::kDefault;
+            if (c.IsPunct(L"("))
+                k.strCheck = Inside(c);
+            else if (!c.AtEnd())
+                c.Step();
+            if (strColumn.empty())
+                return true;
+            k.columns.push_back(strColumn);
         } else if (c.Accept(L"FOREIGN") || c.IsWord(L"REFERENCES")) {
             k.nKind = CSqlConstraint::kForeignKey;
             c.Accept(L"KEY");

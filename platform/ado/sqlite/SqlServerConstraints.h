@@ -11,10 +11,10 @@
 
 // A constraint of a table as its stored definition declares it.
 struct CSqlConstraint {
-    enum Kind { kPrimaryKey, kUnique, kCheck, kForeignKey } nKind = kCheck;
+    enum Kind { kPrimaryKey, kUnique, kCheck, kForeignKey, kDefault } nKind = kCheck;
     std::wstring strName;              // as declared, or generated in SQL Server's pattern
-    std::vector<std::wstring> columns; // key or referencing columns; a CHECK's columns
-    std::wstring strCheck;             // a CHECK's expression as stored
+    std::vector<std::wstring> columns; // key or referencing columns; a CHECK's or DEFAULT's
+    std::wstring strCheck;             // a CHECK's or a DEFAULT's expression as stored
     std::wstring strReferenced;        // a FOREIGN KEY's referenced table ...
     std::vector<std::wstring> referencedColumns; // ... and columns, empty for its key
 };

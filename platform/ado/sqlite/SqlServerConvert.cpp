@@ -52,6 +52,37 @@ double RoundDecimal(double d, int nScale) {
     return d < 0 ? -r : r;
 }
 
+// Text written as a date (yyyy-mm-dd, yyyy/mm/dd, yyyymmdd) whose numbers may still name no
+// day, which SQL Server reports as out of range rather than as no date.
+bool LooksLikeDate(const std::string& text) {
+    std::string s = Trim(text);
+    auto digits = [&](size_t nFrom, size_t nMin, size_t nMax) {
+        size_t n = nFrom;
+        while (n < s.size() && n - nFrom < nMax && isdigit(static_cast<unsigned char>(s[n])))
+            ++n;
+        return n - nFrom >= nMin ? n : std::string::npos;
+    };
+    size_t n = digits(0, 4, 8);
+    if (n == 8)
+        return true;
+    if (n != 4 || n >= s.size() || (s[n] != '-' && s[n] != '/'))
+        return false;
+    char chSeparator = s[n];
+    n = digits(n + 1, 1, 2);
+    return n != std::string::npos && n < s.size() && s[n] == chSeparator &&
+           digits(n + 1, 1, 2) != std::string::npos;
+}
+
+// A date as smalldatetime keeps it: to the minute, 29.998 seconds and less rounded down.
+DATE ToMinute(DATE date) {
+    double dDay = std::floor(date);
+    double dMs = std::round((date - dDay) * 86400000.0);
+    double dMinutes = std::floor(dMs / 60000.0);
+    if (dMs - dMinutes * 60000.0 >= 29999.0)
+        ++dMinutes;
+    return dDay + dMinutes / 1440.0;
+}
+
 std::string NumberText(double d) {
     char sz[64];
     snprintf(sz, sizeof(sz), "%.15g", d);
@@ -145,6 +176,31 @@ void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         return;
     }
     v.Result(ctx);
+}
+
+// zqk_fixed(x, n): a number as text with n decimals, rounded as SQL Server rounds; NULL stays.
+void FixedFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    int nClass = sqlite3_value_type(argv[0]);
+    if (nClass != SQLITE_INTEGER && nClass != SQLITE_FLOAT) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    int nScale = sqlite3_value_int(argv[1]);
+    char sz[64];
+    snprintf(sz, sizeof(sz), "%.*f", nScale, RoundDecimal(sqlite3_value_double(argv[0]), nScale));
+    sqlite3_result_text(ctx, sz, -1, SQLITE_TRANSIENT);
+}
+
+// TRY_CONVERT and TRY_CAST: NULL where CONVERT fails.
+void TryConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    CSqlValue v = CSqlValue::Of(argv[0]);
+    const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    std::wstring problem;
+    if (SqlConvert(SqlServerParseType(pszType ? pszType : ""),
+                   argc > 2 ? sqlite3_value_int(argv[2]) : 0, &v, &problem))
+        v.Result(ctx);
+    else
+        sqlite3_result_null(ctx);
 }
 
 } // namespace
@@ -263,9 +319,18 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         if (v.nClass == SQLITE_INTEGER || v.nClass == SQLITE_FLOAT) {
             date = 2 + (v.nClass == SQLITE_INTEGER ? static_cast<double>(v.n) : v.d); // 1900-01-01
         } else if (v.nClass != SQLITE_TEXT || !SqlParseDate(v.s, &date)) {
-            *pstrError = kNotADate;
+            // datetime and smalldatetime call a day that does not exist out of range; the
+            // newer types (date, datetime2) call it no date.
+            bool bOld = row.nXtype == 61 || row.nXtype == 58;
+            *pstrError = bOld && v.nClass == SQLITE_TEXT && LooksLikeDate(v.s)
+                             ? L"The conversion of a varchar data type to a " +
+                                   WinUtf8ToWide(row.pszName) +
+                                   L" data type resulted in an out-of-range value."
+                             : std::wstring(kNotADate);
             return false;
         }
+        if (row.nXtype == 58)
+            date = ToMinute(date);
         v.nClass = SQLITE_TEXT;
         v.s = FormatDate(date, 0, row.nXtype);
         return true;
@@ -328,6 +393,9 @@ void PadFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 int SqlRegisterConvert(sqlite3* pDb) {
     const CSqlPureFunction functions[] = {{"zqk_convert", 2, &ConvertFunction},
                                           {"zqk_convert", 3, &ConvertFunction},
+                                          {"zqk_try_convert", 2, &TryConvertFunction},
+                                          {"zqk_try_convert", 3, &TryConvertFunction},
+                                          {"zqk_fixed", 2, &FixedFunction},
                                           {"zqk_pad", 2, &PadFunction}};
     return SqlRegisterPure(pDb, functions);
 }

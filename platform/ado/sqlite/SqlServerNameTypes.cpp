@@ -267,3 +267,67 @@ bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEn
     *pstrClose = L"), " + SqlQuoteString(type.Text());
     return true;
 }
+
+std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral) {
+    const CSqlTokens& T = m_tokens;
+    if (T[nLiteral].strText.size() != 10) // '20240301', quotes and all
+        return std::wstring();
+    const std::wstring value = SqlStringValue(T[nLiteral]);
+    if (value.size() != 8 || value.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::wstring();
+    // The significant tokens before the literal, nearest first.
+    std::vector<size_t> before;
+    for (size_t k = nLiteral; k > nBegin && before.size() < 6;)
+        if (!SqlIsBlank(T[--k]))
+            before.push_back(k);
+    auto at = [&](size_t n) -> const CSqlToken* {
+        return n < before.size() ? &T[before[n]] : nullptr;
+    };
+    size_t nColumn = 1; // where the column stands among them
+    if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN"))
+        nColumn = 3;
+    else if (!at(0) ||
+             !(SqlIsOneOf(*at(0), {L"BETWEEN"}) ||
+               (at(0)->nKind == SqlTok::kPunct &&
+                (at(0)->strText == L"=" || at(0)->strText == L"<" || at(0)->strText == L">" ||
+                 at(0)->strText == L"<=" || at(0)->strText == L">=" || at(0)->strText == L"<>" ||
+                 at(0)->strText == L"!="))))
+        return std::wstring();
+    const CSqlToken* pName = at(nColumn);
+    CSqlDeclaredType type;
+    if (pName && SqlIsPunct(*pName, L")")) {
+        // CAST(x AS date) = '20240301', CONVERT(date, x) = ...: the type the call names.
+        size_t nOpen = before[nColumn];
+        for (int nDepth = 0; nOpen > nBegin; --nOpen)
+            if (SqlIsPunct(T[nOpen], L")"))
+                ++nDepth;
+            else if (SqlIsPunct(T[nOpen], L"(") && --nDepth == 0)
+                break;
+        size_t nCall = nOpen, nType = nOpen + 1;
+        while (nCall > nBegin && SqlIsBlank(T[nCall - 1]))
+            --nCall;
+        if (nCall == nBegin ||
+            !SqlIsOneOf(T[nCall - 1], {L"CAST", L"TRY_CAST", L"CONVERT", L"TRY_CONVERT"}))
+            return std::wstring();
+        if (SqlIs(T[nCall - 1], L"CAST") || SqlIs(T[nCall - 1], L"TRY_CAST"))
+            for (size_t k = before[nColumn]; k > nOpen; --k)
+                if (SqlIs(T[k], L"AS")) {
+                    nType = k + 1;
+                    break;
+                }
+        while (nType < before[nColumn] && SqlIsBlank(T[nType]))
+            ++nType;
+        type = SqlServerParseType(SqlNameOf(T[nType]));
+    } else if (!pName || !SqlIsNamePart(*pName)) {
+        return std::wstring();
+    } else {
+        std::wstring strQualifier;
+        if (at(nColumn + 1) && SqlIsPunct(*at(nColumn + 1), L".") && at(nColumn + 2))
+            strQualifier = SqlNameOf(*at(nColumn + 2));
+        if (!NameTypes()(strQualifier, SqlNameOf(*pName), &type))
+            return std::wstring();
+    }
+    if (!type.pRow || type.pRow->nClass != SqlTypeClass::kDate)
+        return std::wstring();
+    return L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) + L"'";
+}

@@ -191,8 +191,12 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         bool bAfterDot = pPrev && SqlIsPunct(*pPrev, L".");
         size_t nAfter = next(i + 1);
 
+        std::wstring compactDate;
         if (t.nKind == SqlTok::kNString) {
             em.Emit(t.strText);
+        } else if (t.nKind == SqlTok::kString &&
+                   !(compactDate = CompactDateOperand(nBegin, i)).empty()) {
+            em.Emit(compactDate);
         } else if (t.nKind == SqlTok::kNumber && t.strText.size() >= 2 && t.strText[0] == L'0' &&
                    (t.strText[1] == L'x' || t.strText[1] == L'X')) {
             em.Emit(BinaryLiteral(t.strText));
@@ -281,26 +285,28 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             }
             size_t k = next(j + 1);
             if (k < nEnd && (SqlIs(T[k], L"PERCENT") || SqlIs(T[k], L"WITH"))) {
-                *pError = SqlRefusal(kTopForm);
+                *pError = SqlRefusal(SqlIs(T[k], L"WITH")
+                                         ? L"TOP ... WITH TIES is not supported by the embedded "
+                                           L"database."
+                                         : L"TOP ... PERCENT is not supported by the embedded "
+                                           L"database.");
                 return false;
             }
             i = j; // TOP n is dropped here and comes back as LIMIT n where the level ends
             continue;
-        } else if (SqlIs(t, L"OFFSET") && nAfter < nEnd && T[nAfter].nKind == SqlTok::kNumber) {
-            // OFFSET n ROWS [FETCH NEXT m ROWS ONLY]
-            lv.strOffset = T[nAfter].strText;
-            size_t j = next(nAfter + 1);
-            if (j < nEnd && (SqlIs(T[j], L"ROWS") || SqlIs(T[j], L"ROW")))
-                j = next(j + 1);
+        } else if (SqlIs(t, L"OFFSET") && pPrev && !bAfterDot &&
+                   RowCount(nAfter, nEnd, &lv.strOffset, pError)) {
+            // OFFSET n ROWS [FETCH NEXT m ROWS ONLY], n and m numbers, variables or
+            // expressions of them.
+            size_t j = next(RowsWord(nAfter, nEnd) + 1);
             if (j < nEnd && SqlIs(T[j], L"FETCH")) {
                 size_t n = next(next(j + 1) + 1);
-                size_t r = next(n + 1), o = next(r + 1);
-                if (n >= nEnd || T[n].nKind != SqlTok::kNumber || o >= nEnd ||
-                    !SqlIs(T[o], L"ONLY")) {
+                size_t r = RowsWord(n, nEnd), o = next(r + 1);
+                if (n >= nEnd || o >= nEnd || !SqlIs(T[o], L"ONLY") ||
+                    !RowCount(n, nEnd, &lv.strLimit, pError)) {
                     *pError = SqlRefusal(L"FETCH is supported only as FETCH NEXT n ROWS ONLY.");
                     return false;
                 }
-                lv.strLimit = T[n].strText;
                 j = next(o + 1);
             }
             i = j - 1;
@@ -343,6 +349,27 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 if (bCall)
                     i = next(nAfter + 1);
             }
+        } else if (SqlIs(t, L"FOR") && nAfter < nEnd &&
+                   (SqlIs(T[nAfter], L"XML") || SqlIs(T[nAfter], L"JSON"))) {
+            *pError =
+                SqlRefusal(std::wstring(L"FOR ") + (SqlIs(T[nAfter], L"XML") ? L"XML" : L"JSON") +
+                           L" is not supported by the embedded database.");
+            return false;
+        } else if (SqlIs(t, L"STRING_AGG") && isAt(i + 1, L"(") && !bAfterDot) {
+            // SQLite's group_concat skips NULLs as STRING_AGG does; neither orders its values.
+            int nDepth = 0;
+            size_t k = nAfter;
+            for (; k < nEnd; ++k)
+                if (SqlIsPunct(T[k], L"("))
+                    ++nDepth;
+                else if (SqlIsPunct(T[k], L")") && --nDepth == 0)
+                    break;
+            if (next(k + 1) < nEnd && SqlIs(T[next(k + 1)], L"WITHIN")) {
+                *pError = SqlRefusal(
+                    L"STRING_AGG ... WITHIN GROUP is not supported by the embedded database.");
+                return false;
+            }
+            em.Emit(L"group_concat");
         } else if (SqlIs(t, L"@@VERSION")) {
             em.Emit(L"'Microsoft SQL Server (embedded SQLite ' || sqlite_version() || ')'");
         } else if ((SqlIs(t, L"OBJECT_ID") || SqlIs(t, L"COL_LENGTH")) && isAt(i + 1, L"(")) {
@@ -384,10 +411,10 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             std::wstring strSchemaTable = SqlQuoteName(name.strSchema) + L".sqlite_schema";
             std::wstring strId = L"(SELECT rowid FROM " + strSchemaTable + L" WHERE name = " +
                                  SqlQuoteString(name.strName) + L" COLLATE NOCASE";
+            std::wstring ty = args.size() == 2 ? SqlLower(args[1]) : std::wstring();
+            while (!ty.empty() && ty.back() == L' ')
+                ty.pop_back();
             if (bObject && args.size() == 2) {
-                std::wstring ty = SqlLower(args[1]);
-                while (!ty.empty() && ty.back() == L' ')
-                    ty.pop_back();
                 strId += ty == L"u"    ? L" AND type = 'table'"
                          : ty == L"v"  ? L" AND type = 'view'"
                          : ty == L"tr" ? L" AND type = 'trigger'"
@@ -396,6 +423,19 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 strId += L" AND type IN ('table','view','trigger')";
             }
             strId += L")";
+            // Constraints are objects of the schema too, found where the catalogue lists them.
+            std::wstring strPrefix, strType = ty;
+            for (wchar_t& ch : strType)
+                ch = static_cast<wchar_t>(towupper(static_cast<wint_t>(ch)));
+            bool bConstraint =
+                ty.empty() || ty == L"pk" || ty == L"uq" || ty == L"c" || ty == L"f" || ty == L"d";
+            if (bObject && bName && bConstraint && name.strName.compare(0, 1, L"#") != 0 &&
+                (name.strSchema == L"main" || m_schema.AttachedCatalog(name.strSchema, &strPrefix)))
+                strId = L"COALESCE(" + strId + L", (SELECT id FROM " +
+                        SqlQuoteName(strPrefix + L"sysobjects") + L" WHERE parent_obj <> 0 AND " +
+                        (ty.empty() ? L"xtype IN ('PK','UQ','C','F','D')"
+                                    : L"xtype = " + SqlQuoteString(strType)) +
+                        L" AND name = " + SqlQuoteString(name.strName) + L"))";
             if (!bName) {
                 em.Emit(L"NULL");
             } else if (bObject) {
@@ -407,17 +447,21 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                         strId + L" IS NOT NULL)");
             }
             i = k;
-        } else if ((SqlIs(t, L"CAST") || SqlIs(t, L"CONVERT")) && isAt(i + 1, L"(")) {
+        } else if ((SqlIs(t, L"CAST") || SqlIs(t, L"CONVERT") || SqlIs(t, L"TRY_CAST") ||
+                    SqlIs(t, L"TRY_CONVERT")) &&
+                   isAt(i + 1, L"(")) {
             // SQL Server's conversions: text that is no number fails, dates stay dates,
-            // strings are cut to their length.
+            // strings are cut to their length. TRY_ ones give NULL where the others fail.
             std::wstring s;
             size_t nClose = 0;
-            if (!Conversion(SqlIs(t, L"CAST"), nAfter, nEnd, &s, &nClose, pError))
+            bool bTry = t.strText.size() > 4 && (t.strText[3] == L'_');
+            if (!Conversion(SqlIs(t, L"CAST") || SqlIs(t, L"TRY_CAST"), nAfter, nEnd, &s, &nClose,
+                            pError))
                 return false;
             if (nClose == 0) {
                 em.Emit(t.strText); // not a conversion this system reads: SQLite judges
             } else {
-                em.Emit(s);
+                em.Emit(bTry ? L"zqk_try_" + s.substr(4) : s);
                 i = nClose;
             }
         } else if ((SqlIs(t, L"DATEADD") || SqlIs(t, L"DATEDIFF") || SqlIs(t, L"DATEPART") ||
@@ -535,54 +579,5 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         return false;
     while (!pOut->empty() && iswspace(static_cast<wint_t>(pOut->back())))
         pOut->pop_back();
-    return true;
-}
-
-bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut,
-                              size_t* pnClose, CSqlBridgeError* pError) {
-    const CSqlTokens& T = m_tokens;
-    *pnClose = 0;
-    // CAST(value AS type) or CONVERT(type, value[, style]): the parts at the group's level.
-    size_t nClose = 0, nAs = 0, nComma1 = 0, nComma2 = 0;
-    int nDepth = 0;
-    for (size_t k = nOpen; k < nEnd && nClose == 0; ++k) {
-        if (SqlIsPunct(T[k], L"("))
-            ++nDepth;
-        else if (SqlIsPunct(T[k], L")") && --nDepth == 0)
-            nClose = k;
-        else if (nDepth == 1 && SqlIs(T[k], L"AS"))
-            nAs = k;
-        else if (nDepth == 1 && SqlIsPunct(T[k], L","))
-            (nComma1 ? nComma2 : nComma1) = k;
-    }
-    if (nClose == 0 || (bCast ? nAs == 0 : nComma1 == 0))
-        return true;
-    size_t nTypeBegin = bCast ? nAs + 1 : nOpen + 1, nTypeEnd = bCast ? nClose : nComma1;
-    size_t nValueBegin = bCast ? nOpen + 1 : nComma1 + 1;
-    size_t nValueEnd = bCast ? nAs : (nComma2 ? nComma2 : nClose);
-    std::wstring type;
-    for (size_t k = nTypeBegin; k < nTypeEnd; ++k)
-        if (!SqlIsBlank(T[k]))
-            type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
-    // Without a length, a string type is 30 long in a conversion.
-    CSqlDeclaredType parsed = SqlServerParseType(type);
-    if (type.find(L'(') == std::wstring::npos && parsed.bKnownName && parsed.pRow->nLength == 0 &&
-        (parsed.pRow->nClass == SqlTypeClass::kChar || parsed.pRow->nClass == SqlTypeClass::kNChar))
-        type += L"(30)";
-    CSqlRewriter sub(m_schema, T);
-    sub.m_bOperatorsDone = true;
-    sub.m_pScope = m_pScope;
-    sub.m_pNameScope = m_pNameScope;
-    sub.m_pTableCache = m_pTableCache;
-    std::wstring value, style;
-    if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
-        return false;
-    if (nComma2 && !sub.Rewrite(nComma2 + 1, nClose, SqlRewriteScope::kExpression, &style, pError))
-        return false;
-    for (std::wstring* p : {&value, &style})
-        p->erase(0, p->find_first_not_of(L" \t\r\n"));
-    *pOut = L"zqk_convert(" + value + L", " + SqlQuoteString(type) +
-            (style.empty() ? L"" : L", " + style) + L")";
-    *pnClose = nClose;
     return true;
 }

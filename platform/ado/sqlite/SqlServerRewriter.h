@@ -61,6 +61,14 @@ private:
     // The types of the columns and variables the statement's batch names, read when first
     // asked for.
     CSqlNameTypes NameTypes();
+    // A string literal at nLiteral written as yyyymmdd and compared with a date column
+    // ("d >= '20240301'", "d BETWEEN '20240301' AND ..."): its ISO text, which SQLite does not
+    // take for a number beside a date column; empty otherwise.
+    std::wstring CompactDateOperand(size_t nBegin, size_t nLiteral);
+    // The ROWS (or ROW) that ends OFFSET's or FETCH's count from nFrom; nEnd without one.
+    size_t RowsWord(size_t nFrom, size_t nEnd) const;
+    // That count rewritten, in parentheses; false when there is no count before ROWS.
+    bool RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut, CSqlBridgeError* pError);
     // The columns of the tables the batch refers to, by name and alias, and the variables its
     // DECLAREs give.
     void ReadNameScope(CSqlNameScope* pScope);

@@ -206,11 +206,49 @@ void DataLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, nBytes);
 }
 
+// REVERSE(s): the characters in the opposite order; NULL stays NULL.
+void ReverseFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    std::wstring w = Wide(argv[0]);
+    ResultWide(ctx, std::wstring(w.rbegin(), w.rend()));
+}
+
+// CHOOSE(n, a, b, ...): the nth value after n; NULL when there is none.
+void ChooseFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_int64 n = sqlite3_value_int64(argv[0]);
+    if (n >= 1 && n < argc)
+        sqlite3_result_value(ctx, argv[n]);
+    else
+        sqlite3_result_null(ctx);
+}
+
+// CONCAT(a, b, ...): the values as text, end to end; NULL adds nothing.
+void ConcatFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    std::string s;
+    for (int i = 0; i < argc; ++i) {
+        const unsigned char* p = sqlite3_value_text(argv[i]);
+        if (p)
+            s.append(reinterpret_cast<const char*>(p),
+                     static_cast<size_t>(sqlite3_value_bytes(argv[i])));
+    }
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 int SqlRegisterStrings(sqlite3* pDb) {
     const CSqlPureFunction functions[] = {
-        {"stuff", 4, &StuffFn}, {"str", 1, &StrFn},           {"str", 2, &StrFn},
-        {"str", 3, &StrFn},     {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn}};
+        {"stuff", 4, &StuffFn},       {"str", 1, &StrFn},
+        {"str", 2, &StrFn},           {"str", 3, &StrFn},
+        {"patindex", 2, &PatIndexFn}, {"zqk_datalength", 2, &DataLengthFn},
+        {"concat", -1, &ConcatFn},    {"choose", -1, &ChooseFn},
+        {"reverse", 1, &ReverseFn}};
     return SqlRegisterPure(pDb, functions);
 }

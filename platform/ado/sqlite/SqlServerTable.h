@@ -78,6 +78,9 @@ private:
     bool ReadType(CSqlCursor& c, CSqlColumnDef* pColumn, CSqlBridgeError* pError);
     // An expression up to the next keyword of a column definition, rewritten for SQLite.
     bool Expression(CSqlCursor& c, std::wstring* pOut, CSqlBridgeError* pError);
+    // A computed column's expression written without parentheses, rewritten for SQLite and
+    // put in them; the cursor after it.
+    bool Computed(CSqlCursor& c, std::wstring* pOut, CSqlBridgeError* pError);
     // A parenthesised group rewritten for SQLite, the cursor after it.
     bool Group(CSqlCursor& c, std::wstring* pOut, CSqlBridgeError* pError);
     // Index options SQLite has no use for: CLUSTERED, ASC in keys, WITH (...), ON [PRIMARY].

@@ -86,6 +86,35 @@ bool CSqlTableReader::Expression(CSqlCursor& c, std::wstring* pOut, CSqlBridgeEr
     return m_rewriter.Rewrite(nStart, nStop, SqlRewriteScope::kExpression, pOut, pError);
 }
 
+bool CSqlTableReader::Computed(CSqlCursor& c, std::wstring* pOut, CSqlBridgeError* pError) {
+    // SQL Server reads the expression up to the column's options; "IS NULL" stays in it.
+    size_t nStart = c.Pos(), nStop = nStart;
+    const CSqlToken* pLast = nullptr;
+    while (!c.AtEnd() &&
+           !SqlIsOneOf(c.Peek(), {L"PERSISTED", L"CONSTRAINT", L"PRIMARY", L"UNIQUE", L"CHECK",
+                                  L"REFERENCES", L"FOREIGN"}) &&
+           !(c.IsWord(L"NOT") && c.PeekNext() && SqlIs(*c.PeekNext(), L"NULL") &&
+             !(pLast && SqlIs(*pLast, L"IS")))) {
+        pLast = &c.Peek();
+        if (c.IsPunct(L"(") ? !c.SkipGroup() : (c.Advance(), false)) {
+            m_bUnknown = true;
+            return true;
+        }
+        nStop = c.Pos();
+    }
+    while (nStop > nStart && SqlIsBlank(m_tokens[nStop - 1]))
+        --nStop;
+    if (nStop == nStart) {
+        m_bUnknown = true;
+        return true;
+    }
+    std::wstring expr;
+    if (!m_rewriter.Rewrite(nStart, nStop, SqlRewriteScope::kExpression, &expr, pError))
+        return false;
+    *pOut = L"(" + expr + L")";
+    return true;
+}
+
 void CSqlTableReader::SkipStorage(CSqlCursor& c) {
     for (;;) {
         if (c.Accept(L"CLUSTERED") || c.Accept(L"NONCLUSTERED"))
@@ -242,7 +271,7 @@ bool CSqlTableReader::ReadColumn(size_t nBegin, size_t nEnd, const CSqlTableDef&
     c.Advance();
     if (c.Accept(L"AS")) { // a computed column
         std::wstring expr;
-        if (!Group(c, &expr, pError))
+        if (!(c.IsPunct(L"(") ? Group(c, &expr, pError) : Computed(c, &expr, pError)))
             return false;
         pColumn->bComputed = true;
         pColumn->clauses.push_back(L"AS " + expr + (c.Accept(L"PERSISTED") ? L" STORED" : L""));

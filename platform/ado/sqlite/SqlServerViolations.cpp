@@ -406,6 +406,7 @@ SqlErrorReach SqlServerErrorReach(long nNumber) {
     case 628:
         return SqlErrorReach::kStatement;
     case 241: // conversions
+    case 242:
     case 245:
     case 8114:
     case 8169:
@@ -430,6 +431,8 @@ long SqlServerNumberOf(const std::wstring& strText) {
         {L"The COMMIT TRANSACTION request has no corresponding BEGIN", 3902},
         {L"The ROLLBACK TRANSACTION request has no corresponding BEGIN", 3903},
         {L"Cannot issue SAVE TRANSACTION when there is no active transaction.", 628},
+        {L"Invalid object name '", 208},
+        {L"The conversion of a varchar data type to a ", 242},
     };
     for (const auto& t : kTexts)
         if (strText.compare(0, wcslen(t.pszHead), t.pszHead) == 0)

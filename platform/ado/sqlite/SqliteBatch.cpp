@@ -1,9 +1,11 @@
 // Running a batch of SQL Server's statements on the embedded database: statement by
 // statement, each translated just before it runs, with IF and ELSE taken as the conditions
 // say; and what the bridge asks of the database while it translates.
+#include <strings.h>
 #include <cwctype>
 
 #include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqlServerCompileErrors.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqliteCursor.h"
 #include "platform/ado/sqlite/SqliteProvider.h"
@@ -24,6 +26,12 @@ std::wstring Text(sqlite3_stmt* p, int n) {
     return psz ? WinUtf8ToWide(reinterpret_cast<const char*>(psz)) : std::wstring();
 }
 
+bool IsAlter(const char* pszSql) {
+    while (isspace(static_cast<unsigned char>(*pszSql)))
+        ++pszSql;
+    return strncasecmp(pszSql, "ALTER", 5) == 0 && !isalnum(static_cast<unsigned char>(pszSql[5]));
+}
+
 } // namespace
 
 HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CAdoCursor>* ppCursor,
@@ -37,6 +45,10 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
         return pError->hr;
     }
     const std::vector<CSqlStep>& steps = batch.steps;
+    struct CSourceReset {
+        std::wstring_view& r;
+        ~CSourceReset() { r = std::wstring_view(); }
+    } sourceReset{m_source};
     // Whether nothing runs after a step: only jumps to the end follow it.
     auto isLast = [&](size_t n) {
         size_t k = n + 1;
@@ -74,6 +86,11 @@ HRESULT CSqliteProvider::Execute(const std::wstring& strText, std::unique_ptr<CA
             pc = step.nTarget;
             continue;
         }
+        size_t nFrom =
+            step.nBegin < batch.tokens.size() ? batch.tokens[step.nBegin].nOffset : strText.size();
+        size_t nTo =
+            step.nEnd < batch.tokens.size() ? batch.tokens[step.nEnd].nOffset : strText.size();
+        m_source = std::wstring_view(strText).substr(nFrom, nTo > nFrom ? nTo - nFrom : 0);
         CSqlTranslation t;
         if (!m_pBridge->TranslateStep(batch, step, &t, &refusal)) {
             ++pc;
@@ -311,7 +328,9 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
             pszNext = pszTail;
             while (*pszNext && (isspace(static_cast<unsigned char>(*pszNext)) || *pszNext == ';'))
                 ++pszNext;
-            if (sqlite3_column_count(stmt.m_p) > 0) {
+            // SQLite's ALTER TABLE ... ADD of a column with a CHECK names the columns of the
+            // check it runs over the table's rows; it returns none.
+            if (sqlite3_column_count(stmt.m_p) > 0 && !IsAlter(pszThis)) {
                 if (!bMayReturnRows || *pszNext || i + 1 < t.statements.size() || bAtomic)
                     return fail(Error(DB_E_ERRORSINCOMMAND, kRowsNotLast));
                 // Only a query that is the whole text, with nothing bound, is kept for reuse.
@@ -373,7 +392,9 @@ HRESULT CSqliteProvider::ResolveTable(const std::wstring& strTable, std::wstring
     }
     std::wstring strStored, strSql;
     if (!TableSql(name.strSchema, name.strName, &strStored, &strSql)) {
-        *pError = Error(DB_E_NOTABLE, L"no such table: " + strTable);
+        CSqlViolation missing;
+        SqlServerCompileError(L"no such table: " + name.strName, strTable, &missing);
+        *pError = Error(DB_E_NOTABLE, missing.strText);
         return pError->hr;
     }
     *pstrSchema = name.strSchema;

@@ -45,6 +45,7 @@ HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
     if (rc < 0)
         rc = sqlite3_step(m_pStmt);
     if (rc == SQLITE_ROW) {
+        ++m_nRows;
         m_bOnRow = true;
         *pbRow = true;
         if (m_bFirst) {
@@ -65,8 +66,10 @@ HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
     }
     m_bOnRow = false;
     m_bFirst = false;
-    if (rc == SQLITE_DONE)
+    if (rc == SQLITE_DONE) {
+        m_pProvider->RowsReturned(m_nRows);
         return S_OK;
+    }
     *pError = m_pProvider->Error(rc);
     Detach(); // the statement is finished after an error
     return pError->hr;

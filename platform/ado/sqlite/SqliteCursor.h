@@ -37,4 +37,5 @@ private:
     std::vector<bool> m_declared;
     bool m_bOnRow = false;
     bool m_bFirst = true;
+    sqlite3_int64 m_nRows = 0; // rows read so far
 };

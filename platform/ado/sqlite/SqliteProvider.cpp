@@ -1,4 +1,5 @@
 #include "platform/ado/sqlite/SqliteProvider.h"
+#include "platform/ado/sqlite/SqlServerCompileErrors.h"
 
 #include <cerrno>
 #include <chrono>
@@ -95,6 +96,10 @@ CAdoError CSqliteProvider::Error(int rc) const {
     nNative = SqlServerNumberOf(strMessage);
     if (nNative != 0)
         return CAdoError::Make(hr, strMessage, kSource, nNative);
+    CSqlViolation compile;
+    if (hr == DB_E_ERRORSINCOMMAND &&
+        SqlServerCompileError(strMessage, std::wstring(m_source), &compile))
+        return CAdoError::Make(hr, compile.strText, kSource, compile.nNumber);
     // The database's own words for a lock or a full disk do not tell a host what happened.
     int nErrno = m_pDb ? sqlite3_system_errno(m_pDb) : 0;
     if ((rc & 0xFF) == SQLITE_BUSY) {

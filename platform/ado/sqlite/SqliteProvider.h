@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
@@ -48,6 +49,9 @@ public:
     CAdoError Error(HRESULT hr, const std::wstring& strDescription) const;
     // A failed statement's error: a violated constraint in SQL Server's words and number.
     CAdoError StatementError(int rc, sqlite3_stmt* pStmt);
+
+    // A query's rows were all read: @@ROWCOUNT counts them until the next statement.
+    void RowsReturned(sqlite3_int64 nRows) { m_session.nRowCount = nRows; }
 
     // Takes back the statement of a finished result for the next run of its text (finalized
     // when the connection is closed).
@@ -95,6 +99,8 @@ private:
     std::chrono::steady_clock::time_point m_busySince;
     CSqlSession m_session;
     bool m_bXactAbort = false; // SET XACT_ABORT ON: any run-time error ends batch and transaction
+    // The host's text of the batch statement now running, where errors find names as written.
+    std::wstring_view m_source;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
     CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
 };

@@ -127,9 +127,13 @@ CAdoError CSqliteProvider::StatementError(int rc, sqlite3_stmt* pStmt) {
     bool bForeign = rc == SQLITE_CONSTRAINT_FOREIGNKEY && FindBrokenForeignKey(pStmt, &foreign);
     foreign.bReferenced = target.nVerb == SqlVerb::kDelete ||
                           wcscasecmp(target.strTable.c_str(), foreign.strTable.c_str()) != 0;
+    // The values bound for the batch's variables show in the text as SQL Server shows them.
+    char* pszExpanded = sqlite3_expanded_sql(pStmt);
+    std::wstring statement = WinUtf8ToWide(pszExpanded ? pszExpanded : pszSql ? pszSql : "");
+    sqlite3_free(pszExpanded);
     CSqlViolation v;
-    if (!SqlServerViolation(m_pDb, rc, message, WinUtf8ToWide(pszSql ? pszSql : ""), target.nVerb,
-                            m_strCatalog, bForeign ? &foreign : nullptr, &v))
+    if (!SqlServerViolation(m_pDb, rc, message, statement, target.nVerb, m_strCatalog,
+                            bForeign ? &foreign : nullptr, &v))
         return error;
     return CAdoError::Make(DB_E_INTEGRITYVIOLATION, v.strText, error.strSource, v.nNumber);
 }

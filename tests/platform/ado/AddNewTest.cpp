@@ -101,7 +101,7 @@ TEST_F(AddNewTest, ConstraintFailuresLeaveNoRow) {
     pFields->GetItem(L"qty")->PutValue(_variant_t(2));
     EXPECT_EQ(DB_E_INTEGRITYVIOLATION, (r = AdoCatch([&] { pRs->Update(); })).hr);
     EXPECT_EQ(L"Violation of UNIQUE KEY constraint 'UQ__f__92CCD75E2B745973'. Cannot insert "
-              L"duplicate key in object 'dbo.f'.",
+              L"duplicate key in object 'dbo.f'. The duplicate key value is (x).",
               r.description);
     EXPECT_EQ(1, Count());
     EXPECT_EQ(7, Query(L"SELECT qty FROM f")->GetFields()->GetItem(0)->GetValue().lVal);

@@ -197,8 +197,8 @@ TEST_F(Connection, FailedStatementsReportTheDatabaseText) {
         HRESULT hr;
         const wchar_t* pszText;
     } const cases[] = {
-        {L"SELEC nonsense", DB_E_ERRORSINCOMMAND, L"near \"SELEC\": syntax error"},
-        {L"SELECT * FROM missing", DB_E_ERRORSINCOMMAND, L"no such table: missing"},
+        {L"SELEC nonsense", DB_E_ERRORSINCOMMAND, L"Incorrect syntax near 'SELEC'."},
+        {L"SELECT * FROM missing", DB_E_ERRORSINCOMMAND, L"Invalid object name 'missing'."},
         {L"INSERT INTO t VALUES (1, NULL)", DB_E_INTEGRITYVIOLATION,
          L"Cannot insert the value NULL into column 'name', table 'main.dbo.t'; column does not "
          L"allow nulls. INSERT fails."},

@@ -250,7 +250,7 @@ TEST_F(RecordsetTest, OpenRunsTextOrOpensTable) {
     AdoRaised r = AdoCatch(
         [&] { pRs->Open(L"nosuch", Connection(), adOpenForwardOnly, adLockReadOnly, adCmdTable); });
     EXPECT_EQ(DB_E_NOTABLE, r.hr);
-    EXPECT_EQ(L"no such table: nosuch", r.description);
+    EXPECT_EQ(L"Invalid object name 'nosuch'.", r.description);
     EXPECT_EQ(adStateClosed, pRs->GetState());
 }
 

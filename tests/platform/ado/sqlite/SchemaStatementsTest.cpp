@@ -217,7 +217,7 @@ TEST_F(SchemaStatements, NullDatabaseFormsInMemory) {
                              L"seconds') AND Created <= GETDATE()"));
     Outcome f = RunBatch(m_pConn, L"SELECT TOP 10 PERCENT ID FROM T");
     EXPECT_EQ(DB_E_ERRORSINCOMMAND, f.hr);
-    EXPECT_EQ(L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).", f.strError);
+    EXPECT_EQ(L"TOP ... PERCENT is not supported by the embedded database.", f.strError);
     Query(m_pConn, L"DROP TABLE [T]");
     EXPECT_TRUE(Query(m_pConn, L"SELECT name FROM sysobjects").empty());
 }

@@ -94,7 +94,7 @@ TEST_F(SqlServerScript, ErrorsEndTheirStatementOrTheBatchAsSqlServers) {
             // ... and so does a missing table, with what ran before it kept.
             Fails(L"INSERT INTO Log VALUES (4, 0) SELECT * FROM Missing INSERT INTO Log VALUES "
                   L"(5, 0)",
-                  L"no such table: Missing"),
+                  L"Invalid object name 'Missing'."),
             {L"SELECT Step FROM Log", {{L"4"}}},
             // A conversion failure also rolls back the transaction it happens in.
             Fails(L"BEGIN TRAN INSERT INTO Log VALUES (9, 0) DECLARE @n int SET @n = 'x'",

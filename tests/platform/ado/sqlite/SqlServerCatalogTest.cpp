@@ -116,8 +116,17 @@ TEST_F(SqlServerCatalog, SysobjectsAndSyscolumnsDescribeTheSchema) {
     for (auto& row : objects)
         if (row.at(5) != L"NULL")
             row.at(5) = L"created";
-    // No indexes, no SQLite bookkeeping (sqlite_sequence from AUTOINCREMENT).
-    EXPECT_EQ((Rows{{L"T", L"U", L"U", L"1", L"0", L"created"},
+    // No indexes, no SQLite bookkeeping (sqlite_sequence from AUTOINCREMENT); the keys are
+    // objects of their tables, named as SQL Server names keys declared without a name.
+    const std::wstring idU =
+        Query(m_pConn, L"SELECT id FROM sysobjects WHERE name = 'U'").at(0).at(0);
+    ASSERT_GE(objects.size(), 2u);
+    EXPECT_EQ(0u, objects[0][0].find(L"PK__T__"));
+    EXPECT_EQ(0u, objects[1][0].find(L"PK__U__"));
+    objects[0][0] = L"PK T", objects[1][0] = L"PK U";
+    EXPECT_EQ((Rows{{L"PK T", L"PK", L"K", L"1", idT, L"created"},
+                    {L"PK U", L"PK", L"K", L"1", idU, L"created"},
+                    {L"T", L"U", L"U", L"1", L"0", L"created"},
                     {L"TR", L"TR", L"TR", L"1", idT, L"NULL"},
                     {L"U", L"U", L"U", L"1", L"0", L"created"},
                     {L"V", L"V", L"V", L"1", L"0", L"created"}}),

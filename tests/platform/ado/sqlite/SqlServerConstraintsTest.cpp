@@ -154,7 +154,7 @@ TEST(SqlServerConstraints, StoredDefinitionsNameTheirConstraints) {
         L"('x,y') UNIQUE, "
         L"CONSTRAINT UQ_Ord UNIQUE (Code DESC, [Cust]), CHECK (Code <> 'Qty' OR Cust > 1), "
         L"FOREIGN KEY (Code, Cust) REFERENCES main.Pair (A, B))");
-    ASSERT_EQ(7u, c.size());
+    ASSERT_EQ(8u, c.size());
     EXPECT_EQ(CSqlConstraint::kPrimaryKey, c[0].nKind);
     EXPECT_EQ(L"PK_Ord", c[0].strName);
     EXPECT_EQ((std::vector<std::wstring>{L"ID"}), c[0].columns);
@@ -167,7 +167,13 @@ TEST(SqlServerConstraints, StoredDefinitionsNameTheirConstraints) {
     EXPECT_EQ(CSqlConstraint::kCheck, c[2].nKind);
     EXPECT_EQ(L"(Qty) > (0)", c[2].strCheck);
     EXPECT_EQ((std::vector<std::wstring>{L"Qty"}), c[2].columns);
-    // A DEFAULT's name is not the next constraint's.
+    // A DEFAULT is a constraint of its column, its value kept whole; its name is not the
+    // next constraint's.
+    EXPECT_EQ(CSqlConstraint::kDefault, c[3].nKind);
+    EXPECT_EQ(L"DF_Code", c[3].strName);
+    EXPECT_EQ(L"'x,y'", c[3].strCheck);
+    EXPECT_EQ((std::vector<std::wstring>{L"Code"}), c[3].columns);
+    c.erase(c.begin() + 3);
     EXPECT_EQ(0u, c[3].strName.find(L"UQ__Ord__"));
     EXPECT_EQ((std::vector<std::wstring>{L"Code"}), c[3].columns);
     c.erase(c.begin() + 3);

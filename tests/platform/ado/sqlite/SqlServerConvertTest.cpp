@@ -94,6 +94,8 @@ TEST(SqlServerConvert, DecimalsRoundHalfAwayFromZeroAsWritten) {
 TEST(SqlServerConvert, DatesReadAndWriteInSqlServersForms) {
     const wchar_t kNotADate[] =
         L"error: Conversion failed when converting date and/or time from character string.";
+    const wchar_t kOutOfRange[] = L"error: The conversion of a varchar data type to a datetime "
+                                  L"data type resulted in an out-of-range value.";
     struct Case {
         CSqlValue v;
         const wchar_t* pszType;
@@ -116,7 +118,15 @@ TEST(SqlServerConvert, DatesReadAndWriteInSqlServersForms) {
         {Text(L"2024-03-05 10:11:12"), L"varchar(10)", 104, L"05.03.2024"},
         {Text(L"2024-03-05 10:11:12"), L"char(8)", 112, L"20240305"},
         {Text(L"2024-03-05 10:11:12"), L"varchar(8)", 108, L"10:11:12"},
-        {Text(L"2024-02-30"), L"datetime", 0, kNotADate},
+        {Text(L"2024-02-30"), L"datetime", 0, kOutOfRange},
+        {Text(L"2024/2/30 10:00"), L"smalldatetime", 0,
+         L"error: The conversion of a varchar data type to a smalldatetime data type resulted in "
+         L"an out-of-range value."},
+        {Text(L"20241301"), L"datetime", 0, kOutOfRange},
+        {Text(L"2024-02-30"), L"date", 0, kNotADate},
+        {Text(L"2024-05-06 10:20:29.998"), L"smalldatetime", 0, L"2024-05-06 10:20:00"},
+        {Text(L"2024-05-06 10:20:29.999"), L"smalldatetime", 0, L"2024-05-06 10:21:00"},
+        {Text(L"2024-12-31 23:59:31"), L"smalldatetime", 0, L"2025-01-01 00:00:00"},
         {Text(L"5 March 2024"), L"datetime", 0, kNotADate},
         {Text(L""), L"date", 0, kNotADate},
     };

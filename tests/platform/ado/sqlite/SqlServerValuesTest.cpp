@@ -235,7 +235,10 @@ TEST_F(SqlServerScript, ConversionsAndDatesFollowSqlServer) {
                L"05/03/2024"}}},
             Fails(L"SELECT CAST('abc' AS int)",
                   L"Conversion failed when converting the varchar value 'abc' to data type int."),
-            Fails(L"SELECT CAST('2024-13-45' AS datetime)", kNotADate),
+            Fails(L"SELECT CAST('2024-13-45' AS datetime)",
+                  L"The conversion of a varchar data type to a datetime data type resulted in an "
+                  L"out-of-range value."),
+            Fails(L"SELECT CAST('2024-13-45' AS date)", kNotADate),
             Fails(L"SELECT CONVERT(datetime, 'yesterday')", kNotADate),
             // A date and time moves by days; the difference of two is a time from 1900-01-01.
             {L"CREATE TABLE D (At datetime); INSERT INTO D VALUES ('2024-03-05 10:00:00')"},

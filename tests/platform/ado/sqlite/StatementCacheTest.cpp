@@ -205,7 +205,7 @@ TEST_F(StatementReuse, ResultsFollowTheSchema) {
     EXPECT_EQ(DB_E_ERRORSINCOMMAND, fresh.hr);
     EXPECT_EQ(fresh.hr, reused.hr);
     EXPECT_EQ(fresh.description, reused.description);
-    EXPECT_EQ(L"no such table: t", reused.description);
+    EXPECT_EQ(L"Invalid object name 't'.", reused.description);
 }
 
 // Rows written and taken back by transactions show in the next run of a query.

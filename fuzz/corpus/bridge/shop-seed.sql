@@ -1,0 +1,5 @@
+SET IDENTITY_INSERT [dbo].[T] ON
+INSERT [dbo].[T] ([ID], [Name]) VALUES (1, N'Ann Archer')
+INSERT [dbo].[T] ([ID], [Name]) VALUES (5, N'Dan Dunn')
+SET IDENTITY_INSERT [dbo].[T] OFF
+SET NOCOUNT ON INSERT INTO T (Name) VALUES (N'Eve') SELECT SCOPE_IDENTITY(), @@ROWCOUNT

@@ -1,0 +1,96 @@
+// The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
+// CONVERT with their types and styles, OFFSET's and FETCH's row counts.
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
+#include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerTypes.h"
+
+bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut,
+                              size_t* pnClose, CSqlBridgeError* pError) {
+    const CSqlTokens& T = m_tokens;
+    *pnClose = 0;
+    // CAST(value AS type) or CONVERT(type, value[, style]): the parts at the group's level.
+    size_t nClose = 0, nAs = 0, nComma1 = 0, nComma2 = 0;
+    int nDepth = 0;
+    for (size_t k = nOpen; k < nEnd && nClose == 0; ++k) {
+        if (SqlIsPunct(T[k], L"("))
+            ++nDepth;
+        else if (SqlIsPunct(T[k], L")") && --nDepth == 0)
+            nClose = k;
+        else if (nDepth == 1 && SqlIs(T[k], L"AS"))
+            nAs = k;
+        else if (nDepth == 1 && SqlIsPunct(T[k], L","))
+            (nComma1 ? nComma2 : nComma1) = k;
+    }
+    if (nClose == 0 || (bCast ? nAs == 0 : nComma1 == 0))
+        return true;
+    size_t nTypeBegin = bCast ? nAs + 1 : nOpen + 1, nTypeEnd = bCast ? nClose : nComma1;
+    size_t nValueBegin = bCast ? nOpen + 1 : nComma1 + 1;
+    size_t nValueEnd = bCast ? nAs : (nComma2 ? nComma2 : nClose);
+    std::wstring type;
+    for (size_t k = nTypeBegin; k < nTypeEnd; ++k)
+        if (!SqlIsBlank(T[k]))
+            type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
+    // Without a length, a string type is 30 long in a conversion.
+    CSqlDeclaredType parsed = SqlServerParseType(type);
+    if (type.find(L'(') == std::wstring::npos && parsed.bKnownName && parsed.pRow->nLength == 0 &&
+        (parsed.pRow->nClass == SqlTypeClass::kChar || parsed.pRow->nClass == SqlTypeClass::kNChar))
+        type += L"(30)";
+    CSqlRewriter sub(m_schema, T);
+    sub.m_bOperatorsDone = true;
+    sub.m_pScope = m_pScope;
+    sub.m_pNameScope = m_pNameScope;
+    sub.m_pTableCache = m_pTableCache;
+    std::wstring value, style;
+    if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
+        return false;
+    if (nComma2 && !sub.Rewrite(nComma2 + 1, nClose, SqlRewriteScope::kExpression, &style, pError))
+        return false;
+    for (std::wstring* p : {&value, &style})
+        p->erase(0, p->find_first_not_of(L" \t\r\n"));
+    // Money and decimals become text with all their decimals (money two): 10.50, not 10.5.
+    bool bText = parsed.pRow && (parsed.pRow->nClass == SqlTypeClass::kChar ||
+                                 parsed.pRow->nClass == SqlTypeClass::kNChar);
+    if (bText && style.empty()) {
+        CSqlNumericType from = SqlExpressionType(T, nValueBegin, nValueEnd, NameTypes());
+        if (from.nKind == CSqlNumericType::kMoney ||
+            (from.nKind == CSqlNumericType::kDecimal && from.nScale > 0))
+            value = L"zqk_fixed(" + value + L", " +
+                    std::to_wstring(from.nKind == CSqlNumericType::kMoney ? 2 : from.nScale) + L")";
+    }
+    *pOut = L"zqk_convert(" + value + L", " + SqlQuoteString(type) +
+            (style.empty() ? L"" : L", " + style) + L")";
+    *pnClose = nClose;
+    return true;
+}
+
+size_t CSqlRewriter::RowsWord(size_t nFrom, size_t nEnd) const {
+    int nDepth = 0;
+    for (size_t k = nFrom; k < nEnd; ++k) {
+        if (SqlIsPunct(m_tokens[k], L"("))
+            ++nDepth;
+        else if (SqlIsPunct(m_tokens[k], L")") && --nDepth < 0)
+            break;
+        else if (nDepth == 0 && (SqlIs(m_tokens[k], L"ROWS") || SqlIs(m_tokens[k], L"ROW")))
+            return k;
+    }
+    return nEnd;
+}
+
+bool CSqlRewriter::RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut,
+                            CSqlBridgeError* pError) {
+    size_t nRows = RowsWord(nFrom, nEnd);
+    if (nRows >= nEnd || nRows == nFrom)
+        return false;
+    CSqlRewriter sub(m_schema, m_tokens);
+    sub.m_bOperatorsDone = true;
+    sub.m_pScope = m_pScope;
+    sub.m_pNameScope = m_pNameScope;
+    sub.m_pTableCache = m_pTableCache;
+    if (!sub.Rewrite(nFrom, nRows, SqlRewriteScope::kExpression, pOut, pError))
+        return false;
+    pOut->erase(0, pOut->find_first_not_of(L" \t\r\n"));
+    pOut->erase(pOut->find_last_not_of(L" \t\r\n") + 1);
+    if (pOut->find_first_not_of(L"0123456789") != std::wstring::npos)
+        *pOut = L"(" + *pOut + L")";
+    return true;
+}
