@@ -1,5 +1,7 @@
 #include "platform/ado/sqlite/SqlServerSelectList.h"
 
+#include <cwchar>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -20,13 +22,12 @@ bool IsName(const CSqlToken& t) {
     return t.nKind == SqlTok::kQuoted || (t.nKind == SqlTok::kWord && t.strText[0] != L'@');
 }
 
-// The significant tokens of an item.
-std::vector<size_t> Significant(const CSqlTokens& t, size_t nBegin, size_t nEnd) {
-    std::vector<size_t> v;
+// The significant tokens of an item, into *pOut.
+void Significant(const CSqlTokens& t, size_t nBegin, size_t nEnd, std::vector<size_t>* pOut) {
+    pOut->clear();
     for (size_t i = nBegin; i < nEnd; ++i)
         if (!SqlIsBlank(t[i]))
-            v.push_back(i);
-    return v;
+            pOut->push_back(i);
 }
 
 // a, a.b, [a].[b].c, *, a.*: SQLite names these as SQL Server does; a lone number or string
@@ -66,6 +67,10 @@ bool HasAlias(const CSqlTokens& t, const std::vector<size_t>& s) {
 
 std::wstring SourceText(const CSqlTokens& t, size_t nBegin, size_t nEnd) {
     std::wstring s;
+    size_t nLength = 0;
+    for (size_t i = nBegin; i < nEnd; ++i)
+        nLength += t[i].strText.size() + 1;
+    s.reserve(nLength);
     for (size_t i = nBegin; i < nEnd; ++i) {
         if (t[i].nKind == SqlTok::kNString)
             s += L'N';
@@ -80,8 +85,19 @@ void Append(CSqlTokens* pOut, SqlTok nKind, std::wstring strText, size_t nOffset
 
 } // namespace
 
-bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTokens* pNamed,
-                        size_t* pnNamedEnd) {
+namespace {
+
+// What an item of the outermost select list becomes.
+struct CChange {
+    size_t nItem;        // its place in the list
+    size_t nBegin, nEnd; // the item's significant tokens span this
+    size_t nEqual;       // the '=' of "alias = expression", or 0
+    std::wstring strAlias;
+};
+
+// The changes the outermost select list of the SELECT at token nSelect needs; *pnItems is how
+// many items it has.
+std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, size_t* pnItems) {
     CSqlCursor c(t, nSelect, nEnd);
     c.Advance(); // SELECT
     c.Accept(L"DISTINCT") || c.Accept(L"ALL");
@@ -93,9 +109,11 @@ bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTo
     }
     // The items: [begin, end) of each, split at commas of the list's own level.
     std::vector<std::pair<size_t, size_t>> items;
+    items.reserve(16);
     size_t nItem = c.Pos(), nListEnd = nEnd;
     while (!c.AtEnd()) {
-        if (SqlIsOneOf(c.Peek(), kListEnd) || c.IsPunct(L";")) {
+        const CSqlToken& tok = c.Peek();
+        if ((tok.nKind == SqlTok::kWord && SqlIsOneOf(tok, kListEnd)) || c.IsPunct(L";")) {
             nListEnd = c.Pos();
             break;
         }
@@ -110,25 +128,22 @@ bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTo
     if (c.AtEnd())
         nListEnd = nEnd;
     items.push_back({nItem, nListEnd});
+    *pnItems = items.size();
 
-    // What each item becomes: kept, aliased with its text, or turned from alias = expression.
-    struct CChange {
-        size_t nBegin, nEnd; // the item's significant tokens span this
-        size_t nEqual;       // the '=' of "alias = expression", or 0
-        std::wstring strAlias;
-    };
     std::vector<CChange> changes;
-    for (const auto& [nFrom, nTo] : items) {
-        std::vector<size_t> s = Significant(t, nFrom, nTo);
+    std::vector<size_t> s;
+    s.reserve(32);
+    for (size_t k = 0; k < items.size(); ++k) {
+        Significant(t, items[k].first, items[k].second, &s);
         if (s.empty() || IsPlainColumn(t, s))
             continue;
         const CSqlToken& first = t[s[0]];
         bool bEqualsForm = s.size() >= 3 && SqlIsPunct(t[s[1]], L"=") &&
                            (IsName(first) || first.nKind == SqlTok::kString);
         if (bEqualsForm) {
-            changes.push_back({s[0], s.back() + 1, s[1], SqlNameOf(first)});
-            if (first.nKind == SqlTok::kString)
-                changes.back().strAlias = SqlStringValue(first);
+            changes.push_back(
+                {k, s[0], s.back() + 1, s[1],
+                 first.nKind == SqlTok::kString ? SqlStringValue(first) : SqlNameOf(first)});
             continue;
         }
         if (first.nKind == SqlTok::kWord && first.strText[0] == L'@' && s.size() >= 2 &&
@@ -136,11 +151,128 @@ bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTo
             continue; // @v = expression assigns; it names no column
         if (HasAlias(t, s))
             continue;
-        changes.push_back({s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
+        changes.push_back({k, s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
     }
+    return changes;
+}
+
+// The translated text's outermost select list: where each item's last significant character
+// ends. Empty when the text is not a SELECT this can read.
+std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
+    std::vector<size_t> ends;
+    size_t i = 0, n = s.size();
+    // The word at i: its end, and whether it is one of the keywords (ASCII, any case).
+    auto wordEnd = [&](size_t at) {
+        size_t j = at;
+        while (j < n && (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'_' || s[j] == L'@' ||
+                         s[j] == L'#' || s[j] == L'$' || s[j] >= 0x80))
+            ++j;
+        return j;
+    };
+    auto is = [&](size_t at, size_t end, const wchar_t* pszKeyword) {
+        size_t len = std::wcslen(pszKeyword);
+        return end - at == len && wcsncasecmp(s.c_str() + at, pszKeyword, len) == 0;
+    };
+    auto skipBlanks = [&]() {
+        for (;;) {
+            while (i < n && iswspace(static_cast<wint_t>(s[i])))
+                ++i;
+            if (i + 1 < n && s[i] == L'-' && s[i + 1] == L'-') {
+                size_t j = s.find(L'\n', i);
+                i = j == std::wstring::npos ? n : j;
+            } else if (i + 1 < n && s[i] == L'/' && s[i + 1] == L'*') {
+                size_t j = s.find(L"*/", i + 2);
+                i = j == std::wstring::npos ? n : j + 2;
+            } else {
+                return;
+            }
+        }
+    };
+    skipBlanks();
+    size_t nWordEnd = wordEnd(i);
+    if (!is(i, nWordEnd, L"SELECT"))
+        return {};
+    i = nWordEnd;
+    skipBlanks();
+    nWordEnd = wordEnd(i);
+    if (is(i, nWordEnd, L"DISTINCT") || is(i, nWordEnd, L"ALL"))
+        i = nWordEnd;
+    int nDepth = 0;
+    size_t nLast = 0; // just after the current item's last significant character
+    while (true) {
+        skipBlanks();
+        if (i >= n || (nDepth == 0 && s[i] == L';')) {
+            ends.push_back(nLast);
+            return ends;
+        }
+        wchar_t ch = s[i];
+        if (ch == L'\'' || ch == L'"' || ch == L'`' || ch == L'[') {
+            wchar_t close = ch == L'[' ? L']' : ch;
+            size_t j = i + 1; // a doubled closing quote stands for one
+            while (j < n && !(s[j] == close && !(j + 1 < n && s[j + 1] == close)))
+                j += s[j] == close ? 2 : 1;
+            if (j >= n)
+                return {};
+            i = nLast = j + 1;
+        } else if (ch == L'(') {
+            ++nDepth, nLast = ++i;
+        } else if (ch == L')') {
+            if (--nDepth < 0)
+                return {};
+            nLast = ++i;
+        } else if (ch == L',' && nDepth == 0) {
+            ends.push_back(nLast);
+            ++i;
+        } else if (iswalpha(static_cast<wint_t>(ch)) || ch == L'_' || ch == L'@' || ch == L'#' ||
+                   ch >= 0x80) {
+            nWordEnd = wordEnd(i);
+            bool bEnd = false;
+            if (nDepth == 0)
+                for (const wchar_t* k : kListEnd)
+                    bEnd = bEnd || is(i, nWordEnd, k);
+            if (nDepth == 0 && bEnd) {
+                ends.push_back(nLast);
+                return ends;
+            }
+            i = nLast = nWordEnd;
+        } else {
+            nLast = ++i;
+        }
+    }
+}
+
+} // namespace
+
+bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
+                        CSqlSelectNames* pPlan) {
+    size_t nItems = 0;
+    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems);
     if (changes.empty())
         return false;
+    pPlan->bRewriteTokens = false;
+    pPlan->aliases.assign(nItems, std::wstring());
+    for (CChange& ch : changes) {
+        pPlan->bRewriteTokens = pPlan->bRewriteTokens || ch.nEqual != 0;
+        pPlan->aliases[ch.nItem] = std::move(ch.strAlias);
+    }
+    return true;
+}
 
+void SqlAddSelectAliases(const std::vector<std::wstring>& aliases, std::wstring* pSql) {
+    std::vector<size_t> ends = TranslatedItemEnds(*pSql);
+    if (ends.size() != aliases.size())
+        return; // the translation's list does not match the host's one to one
+    for (size_t k = aliases.size(); k-- > 0;)
+        if (!aliases[k].empty())
+            pSql->insert(ends[k], L" AS " + SqlQuote(aliases[k], L'"'));
+}
+
+bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTokens* pNamed,
+                        size_t* pnNamedEnd) {
+    size_t nItems = 0;
+    std::vector<CChange> changes = Analyse(t, nSelect, nEnd, &nItems);
+    if (changes.empty())
+        return false;
     CSqlTokens out;
     out.reserve(t.size() + 4 * changes.size());
     size_t nNext = 0;

@@ -5,14 +5,31 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "platform/ado/sqlite/SqlTokens.h"
 
-// For the outermost select list of the SELECT whose keyword is token nSelect, ending at or
-// before nEnd: writes into *pNamed a copy of all the tokens where every item that is neither
-// a plain column (a.b, *, a.*), nor a variable assignment, nor already aliased is aliased with
-// its own text as written, and every "alias = expression" item is written
-// "expression AS alias"; *pnNamedEnd is where nEnd's token stands in the copy. False (and
-// nothing written) when no item needs either.
+// How the outermost select list of a SELECT is to be named.
+struct CSqlSelectNames {
+    bool bRewriteTokens = false;       // an "alias = expression" item: SqlNameSelectItems
+    std::vector<std::wstring> aliases; // per item, the alias to add to the translation, or empty
+};
+
+// Plans the names of the outermost select list of the SELECT whose keyword is token nSelect,
+// ending at or before nEnd: every item that is neither a plain column (a.b, *, a.*) nor a lone
+// number or string, nor a variable assignment, nor already aliased gets its own text as
+// written; every "alias = expression" item its alias. False when no item needs a name.
+bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
+                        CSqlSelectNames* pPlan);
+
+// Adds " AS \"alias\"" after each item of the translated SELECT's outermost list whose alias is
+// not empty; leaves the text as it is when its items do not match the aliases one to one.
+void SqlAddSelectAliases(const std::vector<std::wstring>& aliases, std::wstring* pSql);
+
+// For a list with "alias = expression" items: writes into *pNamed a copy of all the tokens
+// where those items are written "expression AS alias" and the other items the plan names are
+// aliased with their text; *pnNamedEnd is where nEnd's token stands in the copy. False (and
+// nothing written) when no item needs a name.
 bool SqlNameSelectItems(const CSqlTokens& tokens, size_t nSelect, size_t nEnd, CSqlTokens* pNamed,
                         size_t* pnNamedEnd);

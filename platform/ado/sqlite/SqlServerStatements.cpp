@@ -243,10 +243,19 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
             else if (nDepth == 0 && SqlIs(m_t[i], L"INTO"))
                 return SelectInto(i, pOut, pError);
         }
-        // The whole batch is copied, so that its tables and variables stay in view.
-        CSqlTokens named;
-        size_t nNamedEnd = 0;
-        if (SqlNameSelectItems(m_t, c.Pos(), m_nEnd, &named, &nNamedEnd)) {
+        CSqlSelectNames names;
+        if (SqlPlanSelectNames(m_t, c.Pos(), m_nEnd, &names)) {
+            if (!names.bRewriteTokens) {
+                if (!Generic(pOut, pError))
+                    return false;
+                SqlAddSelectAliases(names.aliases, &pOut->statements.back());
+                return true;
+            }
+            // SQLite cannot read "alias = expression": the tokens change, the whole batch
+            // copied so that its tables and variables stay in view.
+            CSqlTokens named;
+            size_t nNamedEnd = 0;
+            SqlNameSelectItems(m_t, c.Pos(), m_nEnd, &named, &nNamedEnd);
             CSqlRewriter sub(m_schema, named);
             sub.UseTableCache(&m_cache);
             std::wstring s;

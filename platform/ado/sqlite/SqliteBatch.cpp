@@ -406,35 +406,69 @@ bool CSqliteProvider::AttachedCatalog(const std::wstring& strSchema, std::wstrin
     return SqlServerEnsureAttachedCatalog(m_pDb, strSchema, pstrPrefix);
 }
 
+namespace {
+
+// One of the provider's own catalogue queries, kept prepared between translations (every
+// statement that names a table asks for its definition): taken from the provider's kept
+// statements or prepared, and given back reset when done.
+class CCatalogQuery {
+public:
+    CCatalogQuery(CSqliteProvider& provider, sqlite3* pDb, std::string strSql, sqlite3_stmt* pKept)
+        : m_provider(provider), m_strSql(std::move(strSql)), m_p(pKept) {
+        if (m_p == nullptr &&
+            sqlite3_prepare_v2(pDb, m_strSql.c_str(), -1, &m_p, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(m_p);
+            m_p = nullptr;
+        }
+    }
+    ~CCatalogQuery() {
+        if (m_p == nullptr)
+            return;
+        sqlite3_reset(m_p);
+        sqlite3_clear_bindings(m_p);
+        m_provider.KeepStatement(m_strSql, m_p);
+    }
+    CCatalogQuery(const CCatalogQuery&) = delete;
+    CCatalogQuery& operator=(const CCatalogQuery&) = delete;
+    sqlite3_stmt* Get() const { return m_p; }
+
+private:
+    CSqliteProvider& m_provider;
+    std::string m_strSql;
+    sqlite3_stmt* m_p;
+};
+
+} // namespace
+
 bool CSqliteProvider::TableSql(const std::wstring& strSchema, const std::wstring& strTable,
                                std::wstring* pstrName, std::wstring* pstrSql) {
-    CSqlitePrepared stmt;
     std::string sql = "SELECT name, sql FROM " + SqliteQuoteName(strSchema) +
                       ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
-    if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr) != SQLITE_OK)
+    CCatalogQuery stmt(*this, m_pDb, sql, m_statements.Take(sql));
+    if (stmt.Get() == nullptr)
         return false;
     std::string name = WinWideToUtf8(strTable);
-    sqlite3_bind_text(stmt.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(stmt.m_p) != SQLITE_ROW)
+    sqlite3_bind_text(stmt.Get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(stmt.Get()) != SQLITE_ROW)
         return false;
-    *pstrName = Text(stmt.m_p, 0);
-    *pstrSql = Text(stmt.m_p, 1);
+    *pstrName = Text(stmt.Get(), 0);
+    *pstrSql = Text(stmt.Get(), 1);
     return true;
 }
 
 std::vector<std::wstring> CSqliteProvider::TableDependents(const std::wstring& strSchema,
                                                            const std::wstring& strTable) {
     std::vector<std::wstring> dependents;
-    CSqlitePrepared stmt;
     std::string sql = "SELECT sql FROM " + SqliteQuoteName(strSchema) +
                       ".sqlite_schema WHERE type IN ('index','trigger') AND sql IS NOT NULL AND "
                       "tbl_name = ?1 COLLATE NOCASE ORDER BY type, rowid";
-    if (sqlite3_prepare_v2(m_pDb, sql.c_str(), -1, &stmt.m_p, nullptr) != SQLITE_OK)
+    CCatalogQuery stmt(*this, m_pDb, sql, m_statements.Take(sql));
+    if (stmt.Get() == nullptr)
         return dependents;
     std::string name = WinWideToUtf8(strTable);
-    sqlite3_bind_text(stmt.m_p, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    while (sqlite3_step(stmt.m_p) == SQLITE_ROW)
-        dependents.push_back(Text(stmt.m_p, 0));
+    sqlite3_bind_text(stmt.Get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(stmt.Get()) == SQLITE_ROW)
+        dependents.push_back(Text(stmt.Get(), 0));
     return dependents;
 }
 
