@@ -246,7 +246,9 @@ private:
         }
         if (SqlIs(t, L"IF"))
             return IsAnyOf(pPrev, {L"TABLE", L"VIEW", L"INDEX", L"TRIGGER", L"PROCEDURE", L"PROC",
-                                   L"FUNCTION", L"SCHEMA", L"DATABASE"});
+                                   L"FUNCTION", L"SCHEMA", L"DATABASE"}) ||
+                   // ALTER TABLE T DROP [COLUMN | CONSTRAINT] IF EXISTS name
+                   (first(L"ALTER") && IsAnyOf(pPrev, {L"DROP", L"COLUMN", L"CONSTRAINT"}));
         if (SqlIs(t, L"FETCH"))
             return IsAnyOf(pPrev, {L"ROWS", L"ROW"});
         if (SqlIs(t, L"ROLLBACK") || SqlIs(t, L"BEGIN"))

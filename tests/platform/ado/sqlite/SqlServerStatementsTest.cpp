@@ -207,8 +207,11 @@ TEST_F(SqlServerScript, AlterTableInSqlServersForms) {
                   L"The UPDATE statement conflicted with the CHECK constraint \"CK_A_Flag\". The "
                   L"conflict occurred in database \"Shop\", table \"dbo.A\", column 'Flag'."),
             {L"ALTER TABLE A DROP CONSTRAINT [CK_A_Flag]"},
+            {L"ALTER TABLE A DROP CONSTRAINT IF EXISTS [CK_A_Flag]"},
+            {L"ALTER TABLE A DROP IF EXISTS [CK_Gone]"},
             {L"UPDATE A SET Flag = -1 WHERE ID = 1"},
-            {L"ALTER TABLE A DROP COLUMN [Note], [Flag]"},
+            {L"ALTER TABLE A DROP COLUMN IF EXISTS [Note], [Flag], [Gone]"},
+            {L"ALTER TABLE A DROP COLUMN IF EXISTS [Note]"},
             {L"SELECT name FROM syscolumns WHERE id = OBJECT_ID('A') ORDER BY colid",
              {{L"ID"}, {L"Name"}, {L"Made"}}},
             {L"INSERT INTO A (Name) VALUES ('four'); SELECT SCOPE_IDENTITY()", {{L"4"}}},
