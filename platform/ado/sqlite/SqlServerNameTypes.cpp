@@ -268,13 +268,25 @@ bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEn
     return true;
 }
 
-std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral) {
+namespace {
+
+bool IsComparison(const CSqlToken& t) {
+    return t.nKind == SqlTok::kPunct &&
+           (t.strText == L"=" || t.strText == L"<" || t.strText == L">" || t.strText == L"<=" ||
+            t.strText == L">=" || t.strText == L"<>" || t.strText == L"!=");
+}
+
+} // namespace
+
+std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral, size_t nEnd) {
     const CSqlTokens& T = m_tokens;
     if (T[nLiteral].strText.size() != 10) // '20240301', quotes and all
         return std::wstring();
     const std::wstring value = SqlStringValue(T[nLiteral]);
     if (value.size() != 8 || value.find_first_not_of(L"0123456789") != std::wstring::npos)
         return std::wstring();
+    const std::wstring iso =
+        L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) + L"'";
     // The significant tokens before the literal, nearest first.
     std::vector<size_t> before;
     for (size_t k = nLiteral; k > nBegin && before.size() < 6;)
@@ -286,13 +298,26 @@ std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral) {
     size_t nColumn = 1; // where the column stands among them
     if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN"))
         nColumn = 3;
-    else if (!at(0) ||
-             !(SqlIsOneOf(*at(0), {L"BETWEEN"}) ||
-               (at(0)->nKind == SqlTok::kPunct &&
-                (at(0)->strText == L"=" || at(0)->strText == L"<" || at(0)->strText == L">" ||
-                 at(0)->strText == L"<=" || at(0)->strText == L">=" || at(0)->strText == L"<>" ||
-                 at(0)->strText == L"!="))))
-        return std::wstring();
+    else if (!at(0) || !(SqlIsOneOf(*at(0), {L"BETWEEN"}) || IsComparison(*at(0)))) {
+        // '20240301' <= [t.]column: the column after the comparison.
+        std::vector<size_t> after;
+        for (size_t k = nLiteral + 1; k < nEnd && after.size() < 4; ++k)
+            if (!SqlIsBlank(T[k]))
+                after.push_back(k);
+        if (after.size() < 2 || !IsComparison(T[after[0]]) || !SqlIsNamePart(T[after[1]]))
+            return std::wstring();
+        size_t nName = after[1];
+        std::wstring strQualifier;
+        if (after.size() >= 4 && SqlIsPunct(T[after[2]], L".") && SqlIsNamePart(T[after[3]])) {
+            strQualifier = SqlNameOf(T[nName]);
+            nName = after[3];
+        }
+        CSqlDeclaredType type;
+        if (!NameTypes()(strQualifier, SqlNameOf(T[nName]), &type) || !type.pRow ||
+            type.pRow->nClass != SqlTypeClass::kDate)
+            return std::wstring();
+        return iso;
+    }
     const CSqlToken* pName = at(nColumn);
     CSqlDeclaredType type;
     if (pName && SqlIsPunct(*pName, L")")) {
@@ -329,5 +354,5 @@ std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral) {
     }
     if (!type.pRow || type.pRow->nClass != SqlTypeClass::kDate)
         return std::wstring();
-    return L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) + L"'";
+    return iso;
 }

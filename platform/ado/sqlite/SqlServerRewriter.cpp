@@ -195,7 +195,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         if (t.nKind == SqlTok::kNString) {
             em.Emit(t.strText);
         } else if (t.nKind == SqlTok::kString &&
-                   !(compactDate = CompactDateOperand(nBegin, i)).empty()) {
+                   !(compactDate = CompactDateOperand(nBegin, i, nEnd)).empty()) {
             em.Emit(compactDate);
         } else if (t.nKind == SqlTok::kNumber && t.strText.size() >= 2 && t.strText[0] == L'0' &&
                    (t.strText[1] == L'x' || t.strText[1] == L'X')) {

@@ -62,9 +62,10 @@ private:
     // asked for.
     CSqlNameTypes NameTypes();
     // A string literal at nLiteral written as yyyymmdd and compared with a date column
-    // ("d >= '20240301'", "d BETWEEN '20240301' AND ..."): its ISO text, which SQLite does not
-    // take for a number beside a date column; empty otherwise.
-    std::wstring CompactDateOperand(size_t nBegin, size_t nLiteral);
+    // ("d >= '20240301'", "d BETWEEN '20240301' AND ...", "'20240301' <= d"): its ISO text,
+    // which SQLite does not take for a number beside a date column; empty otherwise. The
+    // expression spans [nBegin, nEnd).
+    std::wstring CompactDateOperand(size_t nBegin, size_t nLiteral, size_t nEnd);
     // The ROWS (or ROW) that ends OFFSET's or FETCH's count from nFrom; nEnd without one.
     size_t RowsWord(size_t nFrom, size_t nEnd) const;
     // That count rewritten, in parentheses; false when there is no count before ROWS.

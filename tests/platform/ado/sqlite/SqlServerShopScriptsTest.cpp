@@ -250,6 +250,9 @@ TEST_F(ShopScript, ReportsJoinGroupAndFilter) {
             {L"SELECT OrderID FROM dbo.Orders WHERE OrderDate >= '20240301' AND OrderDate < "
              L"'20240401' ORDER BY OrderID",
              {{L"1000"}, {L"1001"}}},
+            {L"SELECT OrderID FROM dbo.Orders o WHERE '20240301' <= o.OrderDate AND '20240401' > "
+             L"OrderDate ORDER BY OrderID",
+             {{L"1000"}, {L"1001"}}},
             {L"SELECT OrderID FROM dbo.Orders WHERE OrderDate BETWEEN '2024-04-01' AND "
              L"'2024-04-30'",
              {{L"1002"}}},
