@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
@@ -275,7 +276,12 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
             char* pEnd = nullptr;
             errno = 0;
             long long n = std::strtoll(s.c_str(), &pEnd, 10);
-            if (s.empty() || *pEnd || errno) {
+            // bit also takes the words TRUE and FALSE, in any case.
+            bool bWord = row.nClass == SqlTypeClass::kBit && (strcasecmp(s.c_str(), "true") == 0 ||
+                                                              strcasecmp(s.c_str(), "false") == 0);
+            if (bWord) {
+                n = strcasecmp(s.c_str(), "true") == 0;
+            } else if (s.empty() || *pEnd || errno) {
                 *pstrError = L"Conversion failed when converting the varchar value '" +
                              WinUtf8ToWide(v.s) + L"' to data type " + typeName + L".";
                 return false;

@@ -1,6 +1,7 @@
 // The declared types of the columns and variables a statement names, read from the tables its
 // batch refers to and from the batch's DECLAREs.
 #include <algorithm>
+#include <cwctype>
 #include <deque>
 #include <map>
 #include <memory>
@@ -270,6 +271,34 @@ bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEn
 
 namespace {
 
+// Text SQLite reads as the number SQL Server would convert it to: blanks, a sign, digits
+// with at most one point, and an exponent.
+bool IsPlainNumber(const std::wstring& s) {
+    size_t i = 0, n = s.size();
+    while (i < n && s[i] == L' ')
+        ++i;
+    while (n > i && s[n - 1] == L' ')
+        --n;
+    if (i < n && (s[i] == L'+' || s[i] == L'-'))
+        ++i;
+    size_t nDigits = 0, nPoints = 0;
+    for (; i < n && (iswdigit(static_cast<wint_t>(s[i])) || s[i] == L'.'); ++i)
+        s[i] == L'.' ? ++nPoints : ++nDigits;
+    if (nDigits == 0 || nPoints > 1)
+        return false;
+    if (i < n && (s[i] == L'e' || s[i] == L'E')) {
+        ++i;
+        if (i < n && (s[i] == L'+' || s[i] == L'-'))
+            ++i;
+        size_t nExp = 0;
+        for (; i < n && iswdigit(static_cast<wint_t>(s[i])); ++i)
+            ++nExp;
+        if (nExp == 0)
+            return false;
+    }
+    return i == n;
+}
+
 bool IsComparison(const CSqlToken& t) {
     return t.nKind == SqlTok::kPunct &&
            (t.strText == L"=" || t.strText == L"<" || t.strText == L">" || t.strText == L"<=" ||
@@ -278,15 +307,30 @@ bool IsComparison(const CSqlToken& t) {
 
 } // namespace
 
-std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral, size_t nEnd) {
+std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd) {
     const CSqlTokens& T = m_tokens;
-    if (T[nLiteral].strText.size() != 10) // '20240301', quotes and all
-        return std::wstring();
     const std::wstring value = SqlStringValue(T[nLiteral]);
-    if (value.size() != 8 || value.find_first_not_of(L"0123456789") != std::wstring::npos)
+    const bool bCompact =
+        value.size() == 8 && value.find_first_not_of(L"0123456789") == std::wstring::npos;
+    if (!bCompact && IsPlainNumber(value))
+        return std::wstring(); // SQLite compares it with a number column as SQL Server does
+    // What the literal becomes beside a column of the type: the ISO text of a yyyymmdd date;
+    // for a column of numbers, SQL Server's conversion of the text, which fails as SQL
+    // Server's does ('abc' against an int column is error 245, not "no rows").
+    auto operand = [&](const CSqlDeclaredType& type) -> std::wstring {
+        if (!type.pRow)
+            return std::wstring();
+        if (type.pRow->nClass == SqlTypeClass::kDate)
+            return bCompact ? L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" +
+                                  value.substr(6, 2) + L"'"
+                            : std::wstring();
+        if (type.pRow->nClass == SqlTypeClass::kInteger ||
+            type.pRow->nClass == SqlTypeClass::kBit || type.pRow->nClass == SqlTypeClass::kExact ||
+            type.pRow->nClass == SqlTypeClass::kFloat)
+            return L"zqk_convert(" + SqlQuoteString(value) + L", " +
+                   SqlQuoteString(WinUtf8ToWide(type.pRow->pszName)) + L")";
         return std::wstring();
-    const std::wstring iso =
-        L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) + L"'";
+    };
     // The significant tokens before the literal, nearest first.
     std::vector<size_t> before;
     for (size_t k = nLiteral; k > nBegin && before.size() < 6;)
@@ -313,10 +357,9 @@ std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral, si
             nName = after[3];
         }
         CSqlDeclaredType type;
-        if (!NameTypes()(strQualifier, SqlNameOf(T[nName]), &type) || !type.pRow ||
-            type.pRow->nClass != SqlTypeClass::kDate)
+        if (!NameTypes()(strQualifier, SqlNameOf(T[nName]), &type))
             return std::wstring();
-        return iso;
+        return operand(type);
     }
     const CSqlToken* pName = at(nColumn);
     CSqlDeclaredType type;
@@ -352,7 +395,5 @@ std::wstring CSqlRewriter::CompactDateOperand(size_t nBegin, size_t nLiteral, si
         if (!NameTypes()(strQualifier, SqlNameOf(*pName), &type))
             return std::wstring();
     }
-    if (!type.pRow || type.pRow->nClass != SqlTypeClass::kDate)
-        return std::wstring();
-    return iso;
+    return operand(type);
 }

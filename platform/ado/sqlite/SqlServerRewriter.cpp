@@ -191,12 +191,12 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         bool bAfterDot = pPrev && SqlIsPunct(*pPrev, L".");
         size_t nAfter = next(i + 1);
 
-        std::wstring compactDate;
+        std::wstring compared;
         if (t.nKind == SqlTok::kNString) {
             em.Emit(t.strText);
         } else if (t.nKind == SqlTok::kString &&
-                   !(compactDate = CompactDateOperand(nBegin, i, nEnd)).empty()) {
-            em.Emit(compactDate);
+                   !(compared = ComparedLiteral(nBegin, i, nEnd)).empty()) {
+            em.Emit(compared);
         } else if (t.nKind == SqlTok::kNumber && t.strText.size() >= 2 && t.strText[0] == L'0' &&
                    (t.strText[1] == L'x' || t.strText[1] == L'X')) {
             em.Emit(BinaryLiteral(t.strText));
