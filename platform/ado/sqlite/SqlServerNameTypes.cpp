@@ -1,7 +1,6 @@
 // The declared types of the columns and variables a statement names, read from the tables its
 // batch refers to and from the batch's DECLAREs.
 #include <algorithm>
-#include <cwctype>
 #include <deque>
 #include <map>
 #include <memory>
@@ -271,34 +270,6 @@ bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEn
 
 namespace {
 
-// Text SQLite reads as the number SQL Server would convert it to: blanks, a sign, digits
-// with at most one point, and an exponent.
-bool IsPlainNumber(const std::wstring& s) {
-    size_t i = 0, n = s.size();
-    while (i < n && s[i] == L' ')
-        ++i;
-    while (n > i && s[n - 1] == L' ')
-        --n;
-    if (i < n && (s[i] == L'+' || s[i] == L'-'))
-        ++i;
-    size_t nDigits = 0, nPoints = 0;
-    for (; i < n && (iswdigit(static_cast<wint_t>(s[i])) || s[i] == L'.'); ++i)
-        s[i] == L'.' ? ++nPoints : ++nDigits;
-    if (nDigits == 0 || nPoints > 1)
-        return false;
-    if (i < n && (s[i] == L'e' || s[i] == L'E')) {
-        ++i;
-        if (i < n && (s[i] == L'+' || s[i] == L'-'))
-            ++i;
-        size_t nExp = 0;
-        for (; i < n && iswdigit(static_cast<wint_t>(s[i])); ++i)
-            ++nExp;
-        if (nExp == 0)
-            return false;
-    }
-    return i == n;
-}
-
 bool IsComparison(const CSqlToken& t) {
     return t.nKind == SqlTok::kPunct &&
            (t.strText == L"=" || t.strText == L"<" || t.strText == L">" || t.strText == L"<=" ||
@@ -309,27 +280,18 @@ bool IsComparison(const CSqlToken& t) {
 
 std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd) {
     const CSqlTokens& T = m_tokens;
-    const std::wstring value = SqlStringValue(T[nLiteral]);
-    const bool bCompact =
-        value.size() == 8 && value.find_first_not_of(L"0123456789") == std::wstring::npos;
-    if (!bCompact && IsPlainNumber(value))
-        return std::wstring(); // SQLite compares it with a number column as SQL Server does
-    // What the literal becomes beside a column of the type: the ISO text of a yyyymmdd date;
-    // for a column of numbers, SQL Server's conversion of the text, which fails as SQL
-    // Server's does ('abc' against an int column is error 245, not "no rows").
-    auto operand = [&](const CSqlDeclaredType& type) -> std::wstring {
-        if (!type.pRow)
-            return std::wstring();
-        if (type.pRow->nClass == SqlTypeClass::kDate)
-            return bCompact ? L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" +
-                                  value.substr(6, 2) + L"'"
-                            : std::wstring();
-        if (type.pRow->nClass == SqlTypeClass::kInteger ||
-            type.pRow->nClass == SqlTypeClass::kBit || type.pRow->nClass == SqlTypeClass::kExact ||
-            type.pRow->nClass == SqlTypeClass::kFloat)
-            return L"zqk_convert(" + SqlQuoteString(value) + L", " +
-                   SqlQuoteString(WinUtf8ToWide(type.pRow->pszName)) + L")";
+    if (T[nLiteral].strText.size() != 10) // '20240301', quotes and all
         return std::wstring();
+    const std::wstring value = SqlStringValue(T[nLiteral]);
+    if (value.size() != 8 || value.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return std::wstring();
+    // The ISO text of a yyyymmdd date beside a date column, which SQLite would take for a
+    // number.
+    auto operand = [&](const CSqlDeclaredType& type) -> std::wstring {
+        if (!type.pRow || type.pRow->nClass != SqlTypeClass::kDate)
+            return std::wstring();
+        return L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) +
+               L"'";
     };
     // The significant tokens before the literal, nearest first.
     std::vector<size_t> before;

@@ -61,11 +61,10 @@ private:
     // The types of the columns and variables the statement's batch names, read when first
     // asked for.
     CSqlNameTypes NameTypes();
-    // A string literal at nLiteral compared with a column ("d >= '20240301'", "d BETWEEN
-    // '20240301' AND ...", "'20240301' <= d", "n = 'abc'"), as the column's type takes it: the
-    // ISO text of a yyyymmdd date beside a date column (SQLite would take it for a number),
-    // SQL Server's conversion of text that is no plain number beside a number column (which
-    // fails as SQL Server's does); empty otherwise. The expression spans [nBegin, nEnd).
+    // A string literal at nLiteral written as yyyymmdd and compared with a date column
+    // ("d >= '20240301'", "d BETWEEN '20240301' AND ...", "'20240301' <= d"): its ISO text,
+    // which SQLite does not take for a number beside a date column; empty otherwise. The
+    // expression spans [nBegin, nEnd).
     std::wstring ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd);
     // The ROWS (or ROW) that ends OFFSET's or FETCH's count from nFrom; nEnd without one.
     size_t RowsWord(size_t nFrom, size_t nEnd) const;
