@@ -41,8 +41,8 @@ public:
     }
     std::wstring CatalogName() override { return L"Shop"; }
     bool AttachedCatalog(const std::wstring&, std::wstring*) override { return false; }
-    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
-                  std::wstring* pstrName, std::wstring* pstrSql) override {
+    bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
+                      std::string* pstrName, std::string* pstrSql) override {
         if (strSchema != L"main")
             return false;
         std::string name = WinWideToUtf8(strTable);
@@ -50,11 +50,13 @@ public:
         sqlite3_bind_text(m_pTableSql, 1, name.c_str(), -1, SQLITE_TRANSIENT);
         if (sqlite3_step(m_pTableSql) != SQLITE_ROW)
             return false;
-        *pstrName =
-            WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(m_pTableSql, 0)));
-        *pstrSql =
-            WinUtf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(m_pTableSql, 1)));
+        pstrName->assign(reinterpret_cast<const char*>(sqlite3_column_text(m_pTableSql, 0)));
+        pstrSql->assign(reinterpret_cast<const char*>(sqlite3_column_text(m_pTableSql, 1)));
         return true;
+    }
+    bool ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
+                    const std::wstring& strColumn, std::string* pstrDeclared) override {
+        return SqlServerColumnDeclaredType(m_pDb, strSchema, strTable, strColumn, pstrDeclared);
     }
     std::vector<std::wstring> TableDependents(const std::wstring&, const std::wstring&) override {
         return {};
@@ -123,11 +125,14 @@ int main(int argc, char** argv) {
     bench::g_pszProgram = "zqk_bench_bridge";
     int nRounds = 2000;
     bool bTranslateOnly = false; // for a profiler: translations alone
+    int nOnlyStatement = 0;      // for a profiler: the statement of that number (from 1) alone
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--rounds") == 0)
             nRounds = std::atoi(argv[i + 1]);
         if (std::strcmp(argv[i], "--only") == 0)
             bTranslateOnly = std::strcmp(argv[i + 1], "translate") == 0;
+        if (std::strcmp(argv[i], "--statement") == 0)
+            nOnlyStatement = std::atoi(argv[i + 1]);
     }
     bench::CTemporaryFile file;
     file.strPath = "/tmp/zqk_bench_bridge_" + std::to_string(getpid()) + ".sqlite";
@@ -158,7 +163,10 @@ int main(int argc, char** argv) {
 
     std::printf("%-60s %12s %12s %8s\n", "statement", "translate us", "run us", "ratio");
     bool bMet = true;
+    int nStatement = 0;
     for (const wchar_t* pszSql : kStatements) {
+        if (++nStatement != nOnlyStatement && nOnlyStatement != 0)
+            continue;
         std::vector<std::string> translated = Translate(bridge, pszSql);
         Clock::time_point t0 = Clock::now();
         for (int r = 0; r < nRounds; ++r)

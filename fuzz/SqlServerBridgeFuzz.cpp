@@ -39,8 +39,18 @@ public:
         *pPrefix = strSchema + L"$";
         return true;
     }
-    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
-                  std::wstring* pstrName, std::wstring* pstrSql) override {
+    bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
+                      std::string* pstrName, std::string* pstrSql) override {
+        std::wstring strName, strSql;
+        if (!Table(strSchema, strTable, &strName, &strSql))
+            return false;
+        *pstrName = WinWideToUtf8(strName);
+        *pstrSql = WinWideToUtf8(strSql);
+        return true;
+    }
+    // The fake's tables, as wide text.
+    static bool Table(const std::wstring& strSchema, const std::wstring& strTable,
+                      std::wstring* pstrName, std::wstring* pstrSql) {
         if (strSchema != L"main")
             return false;
         if (wcscasecmp(strTable.c_str(), L"T") == 0) {
@@ -60,6 +70,11 @@ public:
                        L"[Total] AS ([Price] * [Qty]), [Tag] AS (zqk_add([Code], [Qty])))";
             return true;
         }
+        return false;
+    }
+    // The fake holds no schema in memory: the bridge reads the definitions instead.
+    bool ColumnType(const std::wstring&, const std::wstring&, const std::wstring&,
+                    std::string*) override {
         return false;
     }
     std::vector<std::wstring> TableDependents(const std::wstring&, const std::wstring&) override {

@@ -197,8 +197,7 @@ bool CSqlStatementTranslator::AlterTable(CSqlCursor& c, CSqlTranslation* pOut,
         *pOld = col;
         // Values of a column that becomes char(n) are padded, as SQL Server stores them.
         for (size_t k = 0; k < copied.size(); ++k)
-            if (col.bServerType && SqlIsFixedChar(col.type) &&
-                SqlLower(copied[k]) == SqlLower(col.strName))
+            if (col.bServerType && SqlIsFixedChar(col.type) && SqlSameName(copied[k], col.strName))
                 sources[k] =
                     L"zqk_pad(" + sources[k] + L", " + std::to_wstring(col.type.nLength) + L")";
         c.Seek(m_nEnd);

@@ -4,6 +4,7 @@
 
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ const wchar_t* const kStarters[] = {
     L"SELECT", L"INSERT",     L"UPDATE",  L"DELETE",   L"SET",        L"WITH"};
 
 bool IsStarter(const CSqlToken& t) {
-    return SqlIsOneOf(t, kStarters);
+    static const CSqlWordSet starters(kStarters);
+    return starters.Has(t);
 }
 
 bool IsAnyOf(const CSqlToken* p, std::initializer_list<const wchar_t*> words) {
@@ -162,6 +164,12 @@ private:
                 ++nCase;
             if (pFirst == nullptr) {
                 pFirst = &t;
+                pPrev = &t;
+                continue;
+            }
+            if (t.nKind != SqlTok::kWord) { // of the marks, only ';' ends a statement here
+                if (!bTrigger && SqlIsPunct(t, L";"))
+                    return k;
                 pPrev = &t;
                 continue;
             }
@@ -312,6 +320,16 @@ void JoinCatalogName(const std::wstring& strText, const std::wstring& strCatalog
 
 } // namespace
 
+bool CSqlServerSchema::TableSql(const std::wstring& strSchema, const std::wstring& strTable,
+                                std::wstring* pstrName, std::wstring* pstrSql) {
+    std::string name, sql;
+    if (!TableSqlUtf8(strSchema, strTable, &name, &sql))
+        return false;
+    *pstrName = WinUtf8ToWide(name);
+    *pstrSql = WinUtf8ToWide(sql);
+    return true;
+}
+
 CSqlServerBridge::CSqlServerBridge(CSqlServerSchema& schema)
     : m_schema(schema), m_pCache(std::make_unique<CSqlTableCache>()) {}
 
@@ -343,8 +361,10 @@ bool CSqlServerBridge::TranslateStep(const CSqlBatch& batch, const CSqlStep& ste
     *pOut = CSqlTranslation();
     if (step.nKind == CSqlStep::kJump)
         return true;
+    m_pCache->NewTranslation();
     if (step.nKind == CSqlStep::kIf) {
         CSqlRewriter rewriter(m_schema, batch.tokens);
+        rewriter.UseTableCache(m_pCache.get());
         std::wstring cond;
         if (!rewriter.Rewrite(step.nBegin, step.nEnd, SqlRewriteScope::kExpression, &cond, pError))
             return false;

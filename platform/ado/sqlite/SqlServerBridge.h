@@ -31,9 +31,19 @@ public:
     // the main database's views are sysobjects, syscolumns and systypes themselves.
     virtual bool AttachedCatalog(const std::wstring& strSchema, std::wstring* pstrPrefix) = 0;
     // The CREATE TABLE text SQLite keeps for a table of a schema ("main", "temp", an attached
-    // one), with the table's name as stored; false when there is no such table.
-    virtual bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
-                          std::wstring* pstrName, std::wstring* pstrSql) = 0;
+    // one), with the table's name as stored, both as the UTF-8 SQLite keeps them (the bridge
+    // compares them with what it read before instead of converting them again); false when
+    // there is no such table.
+    virtual bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
+                              std::string* pstrName, std::string* pstrSql) = 0;
+    // The declared type of a table's column as the connection holds the schema in memory (no
+    // read of the file: a change by another connection shows from this connection's next
+    // statement); false when there is no such column.
+    virtual bool ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
+                            const std::wstring& strColumn, std::string* pstrDeclared) = 0;
+    // TableSqlUtf8 as wide text.
+    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
+                  std::wstring* pstrName, std::wstring* pstrSql);
     // The CREATE texts of a table's indexes and triggers, which a rebuilt table needs again.
     virtual std::vector<std::wstring> TableDependents(const std::wstring& strSchema,
                                                       const std::wstring& strTable) = 0;

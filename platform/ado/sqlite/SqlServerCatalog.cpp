@@ -333,3 +333,17 @@ bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
     return sqlite3_exec(pDb, CatalogViewsSql(schema, prefix, catalog).c_str(), nullptr, nullptr,
                         nullptr) == SQLITE_OK;
 }
+
+bool SqlServerColumnDeclaredType(sqlite3* pDb, const std::wstring& strSchema,
+                                 const std::wstring& strTable, const std::wstring& strColumn,
+                                 std::string* pstrDeclared) {
+    const char* pszDeclared = nullptr;
+    if (sqlite3_table_column_metadata(pDb, WinWideToUtf8(strSchema).c_str(),
+                                      WinWideToUtf8(strTable).c_str(),
+                                      WinWideToUtf8(strColumn).c_str(), &pszDeclared, nullptr,
+                                      nullptr, nullptr, nullptr) != SQLITE_OK ||
+        pszDeclared == nullptr)
+        return false;
+    pstrDeclared->assign(pszDeclared);
+    return true;
+}

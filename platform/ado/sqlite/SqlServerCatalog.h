@@ -15,6 +15,12 @@ std::wstring SqlCreatedComment();
 // Registers the catalogue's functions and creates the main database's views on this
 // connection; strCatalog is the database name SQL uses for it.
 int SqlServerCreateCatalog(sqlite3* pDb, const std::wstring& strCatalog);
+
+// The declared type of a column of a table of a schema ("main", "temp", an attached one) as
+// the connection holds the schema in memory; false when there is no such column (or table).
+bool SqlServerColumnDeclaredType(sqlite3* pDb, const std::wstring& strSchema,
+                                 const std::wstring& strTable, const std::wstring& strColumn,
+                                 std::string* pstrDeclared);
 // The catalogue views of an attached schema (or "temp" for tempdb), created on first use;
 // *pstrPrefix receives the prefix of their names.
 bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,

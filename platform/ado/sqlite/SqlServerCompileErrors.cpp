@@ -57,7 +57,7 @@ std::wstring WrittenName(const CSqlTokens& t, const std::wstring& strLast) {
             strName += L"." + strPart;
             k += 2;
         }
-        if (SqlLower(strPart) == SqlLower(strLast))
+        if (SqlSameName(strPart, strLast))
             return strName;
     }
     return std::wstring();
@@ -66,7 +66,7 @@ std::wstring WrittenName(const CSqlTokens& t, const std::wstring& strLast) {
 // The host's token for SQLite's text of it, to give it as written.
 const CSqlToken* WrittenToken(const CSqlTokens& t, const std::wstring& strText) {
     for (const CSqlToken& token : t)
-        if (!SqlIsBlank(token) && SqlLower(token.strText) == SqlLower(strText))
+        if (!SqlIsBlank(token) && SqlSameName(token.strText, strText))
             return &token;
     return nullptr;
 }

@@ -112,10 +112,10 @@ bool CSqlStatementTranslator::FromTarget(size_t nFrom, const std::wstring& strWr
         return false;
     // The table of that alias, else one of that name written without an alias.
     for (const CFromTable& t : *pTables)
-        if (!*ppMatch && SqlLower(t.strAlias) == SqlLower(strWritten))
+        if (!*ppMatch && SqlSameName(t.strAlias, strWritten))
             *ppMatch = &t;
     for (const CFromTable& t : *pTables)
-        if (!*ppMatch && t.strAlias.empty() && SqlLower(t.strWritten) == SqlLower(strWritten))
+        if (!*ppMatch && t.strAlias.empty() && SqlSameName(t.strWritten, strWritten))
             *ppMatch = &t;
     return true;
 }

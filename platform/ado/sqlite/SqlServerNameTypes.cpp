@@ -1,10 +1,13 @@
 // The declared types of the columns and variables a statement names, read from the tables its
 // batch refers to and from the batch's DECLAREs.
 #include <algorithm>
+#include <cwctype>
 #include <deque>
 #include <map>
 #include <memory>
 #include <vector>
+
+#include <strings.h>
 
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
@@ -31,7 +34,7 @@ bool ComputedType(const CSqlColumnDef& column, const std::vector<CSqlColumnDef>&
         return false;
     CSqlNameTypes own = [&](const std::wstring&, const std::wstring& strName, CSqlDeclaredType* p) {
         for (const CSqlColumnDef& c : columns)
-            if (c.type.pRow && SqlLower(c.strName) == SqlLower(strName)) {
+            if (c.type.pRow && SqlSameName(c.strName, strName)) {
                 *p = c.type;
                 return true;
             }
@@ -47,21 +50,44 @@ bool ComputedType(const CSqlColumnDef& column, const std::vector<CSqlColumnDef>&
 } // namespace
 
 struct CSqlNameScope {
+    std::vector<CSqlObjectName> named; // the tables the batch names, in order
+    // Their columns, parallel to named (null for a table that cannot be read), once
+    // bDefinitions: a statement that only compares literals with columns needs none of them.
     std::vector<const std::vector<CSqlColumnDef>*> tables;
+    bool bDefinitions = false;
     std::deque<CSqlTableDef> read;                 // definitions read without a cache
     std::map<std::wstring, size_t> byName;         // table names and aliases, lower case
     std::map<std::wstring, CSqlDeclaredType> vars; // variables, lower case with their @
 };
 
+CSqlNameScope& CSqlRewriter::NameScope() {
+    std::shared_ptr<CSqlNameScope>& pScope = *m_ppNameScope;
+    if (!pScope) {
+        pScope = std::make_shared<CSqlNameScope>();
+        ReadNameScope(pScope.get());
+    }
+    return *pScope;
+}
+
+bool CSqlRewriter::ScopeTables(const std::wstring& strQualifier, std::vector<size_t>* pTables) {
+    CSqlNameScope& scope = NameScope();
+    if (!strQualifier.empty()) {
+        auto it = scope.byName.find(SqlLower(strQualifier));
+        if (it == scope.byName.end())
+            return false;
+        pTables->push_back(it->second);
+        return true;
+    }
+    for (size_t n = 0; n < scope.named.size(); ++n)
+        pTables->push_back(n);
+    return true;
+}
+
 CSqlNameTypes CSqlRewriter::NameTypes() {
     // Only this is captured: most statements never ask, and then nothing is allocated.
     return [this](const std::wstring& strQualifier, const std::wstring& strName,
                   CSqlDeclaredType* pType) -> bool {
-        if (!m_pNameScope) {
-            m_pNameScope = std::make_shared<CSqlNameScope>();
-            ReadNameScope(m_pNameScope.get());
-        }
-        CSqlNameScope& scope = *m_pNameScope;
+        CSqlNameScope& scope = NameScope();
         if (strName[0] == L'@') {
             auto it = scope.vars.find(SqlLower(strName));
             if (it == scope.vars.end())
@@ -69,21 +95,23 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
             *pType = it->second;
             return true;
         }
-        std::vector<size_t> candidates;
-        if (!strQualifier.empty()) {
-            auto it = scope.byName.find(SqlLower(strQualifier));
-            if (it == scope.byName.end())
-                return false;
-            candidates.push_back(it->second);
-        } else {
-            for (size_t n = 0; n < scope.tables.size(); ++n)
-                candidates.push_back(n);
+        if (!scope.bDefinitions) {
+            scope.bDefinitions = true;
+            for (const CSqlObjectName& name : scope.named) {
+                const CSqlTableDef* pDef = ReadTable(name, &scope);
+                scope.tables.push_back(pDef ? &pDef->columns : nullptr);
+            }
         }
+        std::vector<size_t> candidates;
+        if (!ScopeTables(strQualifier, &candidates))
+            return false;
         // A column name the tables disagree about has no type here.
         bool bFound = false;
-        for (size_t n : candidates)
+        for (size_t n : candidates) {
+            if (scope.tables[n] == nullptr)
+                continue;
             for (const CSqlColumnDef& col : *scope.tables[n])
-                if (SqlLower(col.strName) == SqlLower(strName)) {
+                if (SqlSameName(col.strName, strName)) {
                     CSqlDeclaredType type = col.type;
                     if (type.pRow == nullptr && !ComputedType(col, *scope.tables[n], &type))
                         return false;
@@ -92,8 +120,56 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
                     *pType = type;
                     bFound = true;
                 }
+        }
         return bFound;
     };
+}
+
+CSqlDeclaredType CSqlRewriter::ParsedType(const std::string& strDeclared) {
+    if (m_pTableCache == nullptr)
+        return SqlServerParseType(strDeclared.c_str());
+    auto it = m_pTableCache->m_declared.find(strDeclared);
+    if (it == m_pTableCache->m_declared.end())
+        it = m_pTableCache->m_declared.emplace(strDeclared, SqlServerParseType(strDeclared.c_str()))
+                 .first;
+    return it->second;
+}
+
+void CSqlRewriter::NoteTable(CSqlObjectName name, size_t nAfter, size_t nEnd) {
+    CSqlCursor c(m_tokens, nAfter, nEnd);
+    bool bAs = c.Accept(L"AS");
+    std::wstring strAlias;
+    if (!c.AtEnd() && SqlIsNamePart(c.Peek()) && (bAs || !SqlIsOneOf(c.Peek(), kNotAlias)))
+        strAlias = SqlNameOf(c.Peek());
+    m_pSeen->push_back({std::move(name), std::move(strAlias)});
+}
+
+bool CSqlRewriter::ColumnType(const std::wstring& strQualifier, const std::wstring& strName,
+                              CSqlDeclaredType* pType) {
+    if (strName[0] == L'@' || (*m_ppNameScope && (*m_ppNameScope)->bDefinitions))
+        return NameTypes()(strQualifier, strName, pType);
+    bool bFound = false, bTried = false;
+    std::string declared;
+    for (const CSqlSeenTable& seen : *m_pSeen) {
+        if (!strQualifier.empty() && !SqlSameName(strQualifier, seen.strAlias) &&
+            !(seen.strAlias.empty() && SqlSameName(strQualifier, seen.name.strName)))
+            continue;
+        bTried = true;
+        if (!m_schema.ColumnType(seen.name.strSchema, seen.name.strName, strName, &declared))
+            continue;
+        // An identity column is declared INTEGER whatever its type: only its definition
+        // tells int from bigint.
+        if (strcasecmp(declared.c_str(), "INTEGER") == 0)
+            return NameTypes()(strQualifier, strName, pType);
+        CSqlDeclaredType type = ParsedType(declared);
+        if (bFound && !Same(*pType, type))
+            return false;
+        *pType = type;
+        bFound = true;
+    }
+    // A column of a table named later in the statement (CASE ... END in a select list) the
+    // batch's definitions may know. A view's column (the catalogue's) has no declared type.
+    return bFound || (!bTried && NameTypes()(strQualifier, strName, pType));
 }
 
 const CSqlTableDef* CSqlRewriter::ReadTable(const CSqlObjectName& name, CSqlNameScope* pScope) {
@@ -121,7 +197,6 @@ const CSqlTableDef* CSqlRewriter::ReadTable(const CSqlObjectName& name, CSqlName
 }
 
 void CSqlRewriter::ReadNameScope(CSqlNameScope* pScope) {
-    auto* pTables = &pScope->tables;
     auto* pByName = &pScope->byName;
     auto* pVars = &pScope->vars;
     const CSqlTokens& T = *m_pScope;
@@ -159,12 +234,18 @@ void CSqlRewriter::ReadNameScope(CSqlNameScope* pScope) {
             }
             continue;
         }
-        bool bTable =
-            SqlIsOneOf(t, {L"FROM", L"JOIN", L"UPDATE", L"INTO"}) || (bList && SqlIsPunct(t, L","));
-        if (SqlIs(t, L"FROM"))
-            bList = true;
-        else if (SqlIsOneOf(t, kNotAlias) || SqlIsPunct(t, L"(") || SqlIsPunct(t, L")"))
-            bList = false;
+        bool bTable;
+        if (t.nKind == SqlTok::kWord) {
+            bTable = SqlIsOneOf(t, {L"FROM", L"JOIN", L"UPDATE", L"INTO"});
+            if (SqlIs(t, L"FROM"))
+                bList = true;
+            else if (SqlIsOneOf(t, kNotAlias))
+                bList = false;
+        } else {
+            bTable = bList && SqlIsPunct(t, L",");
+            if (SqlIsPunct(t, L"(") || SqlIsPunct(t, L")"))
+                bList = false;
+        }
         c.Advance();
         if (!bTable || c.AtEnd() || !SqlIsNamePart(c.Peek()))
             continue;
@@ -174,12 +255,9 @@ void CSqlRewriter::ReadNameScope(CSqlNameScope* pScope) {
         if (!names.ObjectName(c.Pos(), nEnd, &name, &nNext, &ignored))
             continue;
         c.Seek(nNext);
-        const CSqlTableDef* pDef = ReadTable(name, pScope);
-        if (pDef == nullptr)
-            continue;
-        size_t nTable = pTables->size();
-        pTables->push_back(&pDef->columns);
-        (*pByName)[SqlLower(pDef->name.strName)] = nTable;
+        size_t nTable = pScope->named.size();
+        (*pByName)[SqlLower(name.strName)] = nTable;
+        pScope->named.push_back(std::move(name));
         // [AS] alias
         bool bAs = c.Accept(L"AS");
         if (!c.AtEnd() && SqlIsNamePart(c.Peek()) && (bAs || !SqlIsOneOf(c.Peek(), kNotAlias))) {
@@ -270,6 +348,34 @@ bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEn
 
 namespace {
 
+// Text SQLite reads as the number SQL Server would convert it to: blanks, a sign, digits
+// with at most one point, and an exponent.
+bool IsPlainNumber(const std::wstring& s) {
+    size_t i = 0, n = s.size();
+    while (i < n && s[i] == L' ')
+        ++i;
+    while (n > i && s[n - 1] == L' ')
+        --n;
+    if (i < n && (s[i] == L'+' || s[i] == L'-'))
+        ++i;
+    size_t nDigits = 0, nPoints = 0;
+    for (; i < n && (iswdigit(static_cast<wint_t>(s[i])) || s[i] == L'.'); ++i)
+        s[i] == L'.' ? ++nPoints : ++nDigits;
+    if (nDigits == 0 || nPoints > 1)
+        return false;
+    if (i < n && (s[i] == L'e' || s[i] == L'E')) {
+        ++i;
+        if (i < n && (s[i] == L'+' || s[i] == L'-'))
+            ++i;
+        size_t nExp = 0;
+        for (; i < n && iswdigit(static_cast<wint_t>(s[i])); ++i)
+            ++nExp;
+        if (nExp == 0)
+            return false;
+    }
+    return i == n;
+}
+
 bool IsComparison(const CSqlToken& t) {
     return t.nKind == SqlTok::kPunct &&
            (t.strText == L"=" || t.strText == L"<" || t.strText == L">" || t.strText == L"<=" ||
@@ -280,46 +386,53 @@ bool IsComparison(const CSqlToken& t) {
 
 std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd) {
     const CSqlTokens& T = m_tokens;
-    if (T[nLiteral].strText.size() != 10) // '20240301', quotes and all
-        return std::wstring();
     const std::wstring value = SqlStringValue(T[nLiteral]);
-    if (value.size() != 8 || value.find_first_not_of(L"0123456789") != std::wstring::npos)
-        return std::wstring();
-    // The ISO text of a yyyymmdd date beside a date column, which SQLite would take for a
-    // number.
+    const bool bCompact =
+        value.size() == 8 && value.find_first_not_of(L"0123456789") == std::wstring::npos;
+    if (!bCompact && IsPlainNumber(value))
+        return std::wstring(); // SQLite compares it with a number column as SQL Server does
+    // What the literal becomes beside a column of the type: the ISO text of a yyyymmdd date;
+    // for a column of numbers, SQL Server's conversion of the text, which fails as SQL
+    // Server's does ('abc' against an int column is error 245, not "no rows").
     auto operand = [&](const CSqlDeclaredType& type) -> std::wstring {
-        if (!type.pRow || type.pRow->nClass != SqlTypeClass::kDate)
+        if (!type.pRow)
             return std::wstring();
-        return L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" + value.substr(6, 2) +
-               L"'";
+        if (type.pRow->nClass == SqlTypeClass::kDate)
+            return bCompact ? L"'" + value.substr(0, 4) + L"-" + value.substr(4, 2) + L"-" +
+                                  value.substr(6, 2) + L"'"
+                            : std::wstring();
+        if (type.pRow->nClass == SqlTypeClass::kInteger ||
+            type.pRow->nClass == SqlTypeClass::kBit || type.pRow->nClass == SqlTypeClass::kExact ||
+            type.pRow->nClass == SqlTypeClass::kFloat)
+            return L"zqk_convert(" + SqlQuoteString(value) + L", " +
+                   SqlQuoteString(WinUtf8ToWide(type.pRow->pszName)) + L")";
+        return std::wstring();
     };
     // The significant tokens before the literal, nearest first.
-    std::vector<size_t> before;
-    for (size_t k = nLiteral; k > nBegin && before.size() < 6;)
+    size_t before[6], nBefore = 0;
+    for (size_t k = nLiteral; k > nBegin && nBefore < 6;)
         if (!SqlIsBlank(T[--k]))
-            before.push_back(k);
-    auto at = [&](size_t n) -> const CSqlToken* {
-        return n < before.size() ? &T[before[n]] : nullptr;
-    };
+            before[nBefore++] = k;
+    auto at = [&](size_t n) -> const CSqlToken* { return n < nBefore ? &T[before[n]] : nullptr; };
     size_t nColumn = 1; // where the column stands among them
     if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN"))
         nColumn = 3;
     else if (!at(0) || !(SqlIsOneOf(*at(0), {L"BETWEEN"}) || IsComparison(*at(0)))) {
         // '20240301' <= [t.]column: the column after the comparison.
-        std::vector<size_t> after;
-        for (size_t k = nLiteral + 1; k < nEnd && after.size() < 4; ++k)
+        size_t after[4], nAfter = 0;
+        for (size_t k = nLiteral + 1; k < nEnd && nAfter < 4; ++k)
             if (!SqlIsBlank(T[k]))
-                after.push_back(k);
-        if (after.size() < 2 || !IsComparison(T[after[0]]) || !SqlIsNamePart(T[after[1]]))
+                after[nAfter++] = k;
+        if (nAfter < 2 || !IsComparison(T[after[0]]) || !SqlIsNamePart(T[after[1]]))
             return std::wstring();
         size_t nName = after[1];
         std::wstring strQualifier;
-        if (after.size() >= 4 && SqlIsPunct(T[after[2]], L".") && SqlIsNamePart(T[after[3]])) {
+        if (nAfter >= 4 && SqlIsPunct(T[after[2]], L".") && SqlIsNamePart(T[after[3]])) {
             strQualifier = SqlNameOf(T[nName]);
             nName = after[3];
         }
         CSqlDeclaredType type;
-        if (!NameTypes()(strQualifier, SqlNameOf(T[nName]), &type))
+        if (!ColumnType(strQualifier, SqlNameOf(T[nName]), &type))
             return std::wstring();
         return operand(type);
     }
@@ -354,7 +467,7 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
         std::wstring strQualifier;
         if (at(nColumn + 1) && SqlIsPunct(*at(nColumn + 1), L".") && at(nColumn + 2))
             strQualifier = SqlNameOf(*at(nColumn + 2));
-        if (!NameTypes()(strQualifier, SqlNameOf(*pName), &type))
+        if (!ColumnType(strQualifier, SqlNameOf(*pName), &type))
             return std::wstring();
     }
     return operand(type);

@@ -126,11 +126,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                            CSqlBridgeError* pError) {
     CSqlTokens rewritten;
     if (!m_bOperatorsDone && SqlRewriteOperators(m_tokens, nBegin, nEnd, NameTypes(), &rewritten)) {
-        CSqlRewriter inner(m_schema, rewritten);
-        inner.m_bOperatorsDone = true;
-        inner.m_pScope = m_pScope;
-        inner.m_pNameScope = m_pNameScope;
-        inner.m_pTableCache = m_pTableCache;
+        CSqlRewriter inner(*this, rewritten);
         return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
     }
     const CSqlTokens& T = m_tokens;
@@ -538,6 +534,8 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 if (!ObjectName(i, nEnd, &name, &nNext, pError))
                     return false;
                 em.Emit(name.strSql);
+                if (bTablePos)
+                    NoteTable(std::move(name), nNext, nEnd);
                 i = nNext - 1;
                 while (i > 0 && SqlIsBlank(T[i]))
                     --i; // blanks after the name are written as they come

@@ -19,6 +19,12 @@ struct CSqlObjectName {
     bool bQualified = false; // a database or owner was given
 };
 
+// A table a rewrite has met where a statement names its tables, with the alias it was given.
+struct CSqlSeenTable {
+    CSqlObjectName name;
+    std::wstring strAlias; // empty without one
+};
+
 // How much of a statement a rewrite covers.
 enum class SqlRewriteScope {
     kStatement,  // a whole statement: TOP n of its outermost SELECT becomes LIMIT n
@@ -31,6 +37,15 @@ class CSqlRewriter {
 public:
     CSqlRewriter(CSqlServerSchema& schema, const CSqlTokens& tokens)
         : m_schema(schema), m_tokens(tokens), m_pScope(&tokens) {}
+    // A rewriter of part of what parent rewrites (tokens of its own, or the parent's): it shares
+    // the parent's batch, table cache and the names read from them, so a statement's tables are
+    // read once however deep the rewrite goes. Lives no longer than parent.
+    CSqlRewriter(const CSqlRewriter& parent, const CSqlTokens& tokens)
+        : m_schema(parent.m_schema), m_tokens(tokens), m_bOperatorsDone(true),
+          m_pScope(parent.m_pScope), m_ppNameScope(parent.m_ppNameScope), m_pSeen(parent.m_pSeen),
+          m_pTableCache(parent.m_pTableCache) {}
+    CSqlRewriter(const CSqlRewriter&) = delete;
+    CSqlRewriter& operator=(const CSqlRewriter&) = delete;
 
     bool Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                  CSqlBridgeError* pError);
@@ -61,17 +76,32 @@ private:
     // The types of the columns and variables the statement's batch names, read when first
     // asked for.
     CSqlNameTypes NameTypes();
-    // A string literal at nLiteral written as yyyymmdd and compared with a date column
-    // ("d >= '20240301'", "d BETWEEN '20240301' AND ...", "'20240301' <= d"): its ISO text,
-    // which SQLite does not take for a number beside a date column; empty otherwise. The
-    // expression spans [nBegin, nEnd).
+    // A string literal at nLiteral compared with a column ("d >= '20240301'", "d BETWEEN
+    // '20240301' AND ...", "'20240301' <= d", "n = 'abc'"), as the column's type takes it: the
+    // ISO text of a yyyymmdd date beside a date column (SQLite would take it for a number),
+    // SQL Server's conversion of text that is no plain number beside a number column (which
+    // fails as SQL Server's does); empty otherwise. The expression spans [nBegin, nEnd).
     std::wstring ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd);
     // The ROWS (or ROW) that ends OFFSET's or FETCH's count from nFrom; nEnd without one.
     size_t RowsWord(size_t nFrom, size_t nEnd) const;
     // That count rewritten, in parentheses; false when there is no count before ROWS.
     bool RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut, CSqlBridgeError* pError);
-    // The columns of the tables the batch refers to, by name and alias, and the variables its
-    // DECLAREs give.
+    // Remembers a table met at a table's place, and the alias after it (tokens from nAfter).
+    void NoteTable(CSqlObjectName name, size_t nAfter, size_t nEnd);
+    // The type of a column ("alias", "Code") of the tables met so far, as the schema SQLite
+    // holds in memory declares it, without reading any table's definition; the definitions
+    // of the batch's tables answer what those do not. False when unknown or ambiguous. For
+    // comparing literals, which most statements do: a definition costs a catalogue query.
+    bool ColumnType(const std::wstring& strQualifier, const std::wstring& strName,
+                    CSqlDeclaredType* pType);
+    // SqlServerParseType of a declared type, remembered in the table cache when there is one.
+    CSqlDeclaredType ParsedType(const std::string& strDeclared);
+    // The tables and variables of the batch, read when first asked for.
+    CSqlNameScope& NameScope();
+    // The scope's tables a column with this qualifier ("" for any) may belong to; false when
+    // the qualifier names none.
+    bool ScopeTables(const std::wstring& strQualifier, std::vector<size_t>* pTables);
+    // The tables the batch refers to, by name and alias, and the variables its DECLAREs give.
     void ReadNameScope(CSqlNameScope* pScope);
     // A table's definition, from the cache or read into the scope; null when there is none.
     const CSqlTableDef* ReadTable(const CSqlObjectName& name, CSqlNameScope* pScope);
@@ -80,7 +110,10 @@ private:
     const CSqlTokens& m_tokens;
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
     const CSqlTokens* m_pScope;    // the batch's tokens, where its tables and variables are
-    std::shared_ptr<CSqlNameScope> m_pNameScope; // what NameTypes read from them
+    std::shared_ptr<CSqlNameScope> m_pNameScope; // what NameTypes read from them, when first asked
+    std::shared_ptr<CSqlNameScope>* m_ppNameScope = &m_pNameScope; // the outermost rewriter's
+    std::vector<CSqlSeenTable> m_seen;                             // tables met so far
+    std::vector<CSqlSeenTable>* m_pSeen = &m_seen;                 // the outermost rewriter's
     CSqlTableCache* m_pTableCache = nullptr;
 };
 

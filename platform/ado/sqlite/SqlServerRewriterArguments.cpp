@@ -35,11 +35,7 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
     if (type.find(L'(') == std::wstring::npos && parsed.bKnownName && parsed.pRow->nLength == 0 &&
         (parsed.pRow->nClass == SqlTypeClass::kChar || parsed.pRow->nClass == SqlTypeClass::kNChar))
         type += L"(30)";
-    CSqlRewriter sub(m_schema, T);
-    sub.m_bOperatorsDone = true;
-    sub.m_pScope = m_pScope;
-    sub.m_pNameScope = m_pNameScope;
-    sub.m_pTableCache = m_pTableCache;
+    CSqlRewriter sub(*this, T);
     std::wstring value, style;
     if (!sub.Rewrite(nValueBegin, nValueEnd, SqlRewriteScope::kExpression, &value, pError))
         return false;
@@ -81,11 +77,7 @@ bool CSqlRewriter::RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut,
     size_t nRows = RowsWord(nFrom, nEnd);
     if (nRows >= nEnd || nRows == nFrom)
         return false;
-    CSqlRewriter sub(m_schema, m_tokens);
-    sub.m_bOperatorsDone = true;
-    sub.m_pScope = m_pScope;
-    sub.m_pNameScope = m_pNameScope;
-    sub.m_pTableCache = m_pTableCache;
+    CSqlRewriter sub(*this, m_tokens);
     if (!sub.Rewrite(nFrom, nRows, SqlRewriteScope::kExpression, pOut, pError))
         return false;
     pOut->erase(0, pOut->find_first_not_of(L" \t\r\n"));

@@ -3,6 +3,7 @@
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqlServerConstraints.h"
 #include "platform/ado/sqlite/SqlServerSelectList.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -131,15 +132,25 @@ bool CSqlStatementTranslator::Generic(CSqlTranslation* pOut, CSqlBridgeError* pE
 
 bool SqlLoadTable(CSqlServerSchema& schema, CSqlTableCache& cache, const CSqlObjectName& name,
                   const CSqlTableDef** ppDef) {
-    std::wstring strStored, strSql;
-    if (!schema.TableSql(name.strSchema, name.strName, &strStored, &strSql))
-        return false;
-    std::wstring key = name.strSchema + L"." + SqlLower(strStored);
+    std::wstring key = name.strSchema + L"." + SqlLower(name.strName);
     std::shared_ptr<CSqlTableCache::Entry>& pEntry = cache.m_entries[key];
-    if (!pEntry || pEntry->strSql != strSql) {
+    if (pEntry && pEntry->nCheckedIn == cache.m_nTranslation) {
+        if (!pEntry->bRead)
+            return false;
+        *ppDef = &pEntry->def;
+        return true;
+    }
+    std::string strStoredUtf8, strSqlUtf8;
+    if (!schema.TableSqlUtf8(name.strSchema, name.strName, &strStoredUtf8, &strSqlUtf8)) {
+        pEntry.reset();
+        return false;
+    }
+    if (!pEntry || pEntry->strSqlUtf8 != strSqlUtf8 || pEntry->strNameUtf8 != strStoredUtf8) {
+        const std::wstring strStored = WinUtf8ToWide(strStoredUtf8);
         pEntry = std::make_shared<CSqlTableCache::Entry>();
-        pEntry->strSql = strSql;
-        if (SqlTokenize(strSql, &pEntry->tokens)) {
+        pEntry->strNameUtf8 = std::move(strStoredUtf8);
+        pEntry->strSqlUtf8 = std::move(strSqlUtf8);
+        if (SqlTokenize(WinUtf8ToWide(pEntry->strSqlUtf8), &pEntry->tokens)) {
             CSqlCursor c(pEntry->tokens, 0, pEntry->tokens.size());
             c.Accept(L"CREATE");
             c.Accept(L"TEMP") || c.Accept(L"TEMPORARY");
@@ -159,6 +170,7 @@ bool SqlLoadTable(CSqlServerSchema& schema, CSqlTableCache& cache, const CSqlObj
             (name.strSchema == L"main" ? L"" : SqlQuoteName(name.strSchema) + L".") +
             SqlQuoteName(strStored);
     }
+    pEntry->nCheckedIn = cache.m_nTranslation;
     if (!pEntry->bRead)
         return false;
     *ppDef = &pEntry->def;

@@ -6,19 +6,29 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "platform/ado/sqlite/SqlServerTable.h"
 
-// Table definitions already read, kept while their stored text stays the same.
+// Table definitions already read, kept while their stored text stays the same; keyed by schema
+// and the name as the statement wrote it, lowered. Within one translation a definition is
+// checked against the database once: nothing runs between a statement's look-ups.
 class CSqlTableCache {
 public:
     struct Entry {
-        std::wstring strSql;
-        CSqlTokens tokens; // the definition's parts refer to these
+        std::string strNameUtf8, strSqlUtf8; // as stored: what tells a changed table
+        CSqlTokens tokens;                   // the definition's parts refer to these
         CSqlTableDef def;
         bool bRead = false;
+        unsigned nCheckedIn = 0; // the translation that last compared it with the database
     };
+    // Starts a translation: definitions are checked again when next asked for.
+    void NewTranslation() { ++m_nTranslation; }
+
     std::map<std::wstring, std::shared_ptr<Entry>> m_entries;
+    // Declared types as SQLite keeps them ("varchar(20)"), parsed: a table holds few.
+    std::unordered_map<std::string, CSqlDeclaredType> m_declared;
+    unsigned m_nTranslation = 1;
 };
 
 // The definition of an existing table, read once for each stored text; false when there is

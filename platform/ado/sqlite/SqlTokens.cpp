@@ -151,6 +151,23 @@ std::wstring SqlLower(std::wstring s) {
     return s;
 }
 
+bool SqlSameName(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x == y)
+            continue;
+        if (x < 0x80 && y < 0x80) {
+            if ((x | 0x20) != (y | 0x20) || (x | 0x20) < L'a' || (x | 0x20) > L'z')
+                return false;
+        } else if (towlower(static_cast<wint_t>(x)) != towlower(static_cast<wint_t>(y))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool SqlEqualNoCase(const std::wstring& a, const wchar_t* b) {
     return SqlWordIs(a.c_str(), b); // b is always one of SQL's ASCII names
 }

@@ -53,6 +53,32 @@ template <size_t N> bool SqlIsOneOf(const CSqlToken& t, const wchar_t* const (&w
 static inline bool SqlIsOneOf(const CSqlToken& t, std::initializer_list<const wchar_t*> words) {
     return SqlIsOneOfWords(t, words);
 }
+// A long list of keywords that most words of a statement meet: only the words with the
+// token's folded first letter are compared. Immutable after construction; share freely.
+class CSqlWordSet {
+public:
+    template <size_t N> explicit CSqlWordSet(const wchar_t* const (&words)[N]) {
+        for (const wchar_t* w : words)
+            m_buckets[Bucket(w[0])].push_back(w);
+    }
+    bool Has(const CSqlToken& t) const {
+        if (t.nKind != SqlTok::kWord)
+            return false;
+        for (const wchar_t* w : m_buckets[Bucket(t.strText[0])])
+            if (SqlWordIs(t.strText.c_str(), w))
+                return true;
+        return false;
+    }
+
+private:
+    // A letter's bucket, either case; everything else shares the last, which no keyword uses.
+    static size_t Bucket(wchar_t c) {
+        wchar_t l = c | 0x20;
+        return l >= L'a' && l <= L'z' ? static_cast<size_t>(l - L'a') : 26;
+    }
+    std::vector<const wchar_t*> m_buckets[27];
+};
+
 static inline bool SqlIsBlank(const CSqlToken& t) {
     return t.nKind == SqlTok::kSpace || t.nKind == SqlTok::kComment;
 }
@@ -77,6 +103,9 @@ std::wstring SqlQuoteString(const std::wstring& strText);
 // The value of a string literal token.
 std::wstring SqlStringValue(const CSqlToken& t);
 std::wstring SqlLower(std::wstring s);
+// Whether two names are the same without regard to case, as SqlLower compares them, without
+// making either lower.
+bool SqlSameName(const std::wstring& a, const std::wstring& b);
 // A name against one of SQL's own ASCII names, without regard to case.
 bool SqlEqualNoCase(const std::wstring& a, const wchar_t* b);
 

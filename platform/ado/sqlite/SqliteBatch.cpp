@@ -440,8 +440,8 @@ private:
 
 } // namespace
 
-bool CSqliteProvider::TableSql(const std::wstring& strSchema, const std::wstring& strTable,
-                               std::wstring* pstrName, std::wstring* pstrSql) {
+bool CSqliteProvider::TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
+                                   std::string* pstrName, std::string* pstrSql) {
     std::string sql = "SELECT name, sql FROM " + SqliteQuoteName(strSchema) +
                       ".sqlite_schema WHERE type IN ('table','view') AND name = ?1 COLLATE NOCASE";
     CCatalogQuery stmt(*this, m_pDb, sql, m_statements.Take(sql));
@@ -451,8 +451,12 @@ bool CSqliteProvider::TableSql(const std::wstring& strSchema, const std::wstring
     sqlite3_bind_text(stmt.Get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
     if (sqlite3_step(stmt.Get()) != SQLITE_ROW)
         return false;
-    *pstrName = Text(stmt.Get(), 0);
-    *pstrSql = Text(stmt.Get(), 1);
+    auto bytes = [&](int nColumn, std::string* pOut) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt.Get(), nColumn));
+        pOut->assign(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt.Get(), nColumn)));
+    };
+    bytes(0, pstrName);
+    bytes(1, pstrSql);
     return true;
 }
 

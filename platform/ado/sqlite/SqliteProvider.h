@@ -10,6 +10,7 @@
 
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
+#include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqliteStatementCache.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/ado/sqlite/SqlServerViolations.h"
@@ -61,8 +62,12 @@ private:
     // What the bridge asks of the database.
     CSqlDatabaseRef ResolveDatabase(const std::wstring& strDatabase) override;
     bool AttachedCatalog(const std::wstring& strSchema, std::wstring* pstrPrefix) override;
-    bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
-                  std::wstring* pstrName, std::wstring* pstrSql) override;
+    bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
+                      std::string* pstrName, std::string* pstrSql) override;
+    bool ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
+                    const std::wstring& strColumn, std::string* pstrDeclared) override {
+        return SqlServerColumnDeclaredType(m_pDb, strSchema, strTable, strColumn, pstrDeclared);
+    }
     std::vector<std::wstring> TableDependents(const std::wstring& strSchema,
                                               const std::wstring& strTable) override;
     bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) override;

@@ -322,13 +322,37 @@ TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
         });
 }
 
-TEST_F(SqlServerScript, BitTakesTheWordsTrueAndFalse) {
-    RunScript(m_pConn,
-              {
-                  {L"SELECT CAST('true' AS bit), CAST(' False ' AS bit), CONVERT(bit, 'TRUE')",
-                   {{L"1", L"0", L"1"}}},
-                  Fails(L"SELECT CAST('yes' AS bit)",
-                        L"Conversion failed when converting the varchar value 'yes' to data type "
-                        L"bit."),
-              });
+TEST_F(SqlServerScript, TextComparedWithNumberColumnsConvertsAsSqlServers) {
+    RunScript(
+        m_pConn,
+        {
+            {L"CREATE TABLE N (I int, D decimal(10, 2), B bit, C varchar(9))"},
+            {L"INSERT INTO N VALUES (5, 1.5, 1, 'x')"},
+            // Numbers in text and the words bit takes compare as their values.
+            {L"SELECT I FROM N WHERE I = '5' AND D = ' 1.50 ' AND B = 'TRUE' AND '5' = I",
+             {{L"5"}}},
+            {L"SELECT I FROM N WHERE B = 'false'", {}},
+            {L"SELECT CAST('true' AS bit), CAST('False' AS bit)", {{L"1", L"0"}}},
+            // Text that is no number fails as SQL Server's conversion does, on either side.
+            Fails(L"SELECT I FROM N WHERE I = 'abc'",
+                  L"Conversion failed when converting the varchar value 'abc' to data type int."),
+            Fails(L"SELECT I FROM N WHERE 'x1' < I",
+                  L"Conversion failed when converting the varchar value 'x1' to data type int."),
+            Fails(L"SELECT I FROM N WHERE D >= '1,5'",
+                  L"Error converting data type varchar to numeric."),
+            // Text columns keep comparing text.
+            {L"SELECT C FROM N WHERE C = 'X'", {{L"x"}}},
+            // The column is found through aliases and joins, and in a table named later.
+            {L"CREATE TABLE M (K varchar(9), J int)"},
+            {L"INSERT INTO M VALUES ('x', 5)"},
+            {L"SELECT n.I FROM N AS n JOIN M m ON m.K = n.C WHERE m.K = 'x' AND n.I = '5'",
+             {{L"5"}}},
+            Fails(L"SELECT n.I FROM N n JOIN M ON M.K = n.C WHERE M.J = 'k'",
+                  L"Conversion failed when converting the varchar value 'k' to data type int."),
+            Fails(L"SELECT CASE WHEN J = 'k' THEN 1 END FROM M",
+                  L"Conversion failed when converting the varchar value 'k' to data type int."),
+            // A changed column is compared as it now is.
+            {L"ALTER TABLE M ALTER COLUMN J varchar(9)"},
+            {L"SELECT K FROM M WHERE J = 'k'", {}},
+        });
 }
