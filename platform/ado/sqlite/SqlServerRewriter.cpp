@@ -368,6 +368,15 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
             em.Emit(L"group_concat");
         } else if (SqlIs(t, L"@@VERSION")) {
             em.Emit(L"'Microsoft SQL Server (embedded SQLite ' || sqlite_version() || ')'");
+        } else if ((SqlIs(t, L"IDENT_CURRENT") || SqlIs(t, L"IDENT_SEED") ||
+                    SqlIs(t, L"IDENT_INCR")) &&
+                   isAt(i + 1, L"(") && !bAfterDot) {
+            std::wstring s;
+            size_t nClose = 0;
+            if (!IdentityFunction(i, nAfter, nEnd, &s, &nClose, pError))
+                return false;
+            em.Emit(s);
+            i = nClose;
         } else if ((SqlIs(t, L"OBJECT_ID") || SqlIs(t, L"COL_LENGTH")) && isAt(i + 1, L"(")) {
             // OBJECT_ID('name'[, 'type']) and COL_LENGTH('table', 'column') with literal names.
             std::vector<std::wstring> args;

@@ -64,6 +64,11 @@ private:
     // where the group closes, 0 when it is no conversion this reads.
     bool Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut, size_t* pnClose,
                     CSqlBridgeError* pError);
+    // IDENT_CURRENT, IDENT_SEED or IDENT_INCR (the word at nCall) of a table named by a literal,
+    // with the group that opens at nOpen: the table's identity as SQL Server answers (NULL for
+    // a table without one); *pnClose is where the group closes.
+    bool IdentityFunction(size_t nCall, size_t nOpen, size_t nEnd, std::wstring* pOut,
+                          size_t* pnClose, CSqlBridgeError* pError);
 
     // The declared type ("nvarchar", "decimal(10,2)") of the one argument in the group that
     // opens at nOpen: a literal, a conversion, a column or a variable; empty when unknown.

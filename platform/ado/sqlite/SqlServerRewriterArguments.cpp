@@ -1,7 +1,9 @@
 // The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
-// CONVERT with their types and styles, OFFSET's and FETCH's row counts.
+// CONVERT with their types and styles, OFFSET's and FETCH's row counts, the identity functions'
+// table names.
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
+#include "platform/ado/sqlite/SqlServerStatements.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 
 bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstring* pOut,
@@ -84,5 +86,47 @@ bool CSqlRewriter::RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut,
     pOut->erase(pOut->find_last_not_of(L" \t\r\n") + 1);
     if (pOut->find_first_not_of(L"0123456789") != std::wstring::npos)
         *pOut = L"(" + *pOut + L")";
+    return true;
+}
+
+bool CSqlRewriter::IdentityFunction(size_t nCall, size_t nOpen, size_t nEnd, std::wstring* pOut,
+                                    size_t* pnClose, CSqlBridgeError* pError) {
+    const CSqlTokens& T = m_tokens;
+    CSqlCursor c(T, nOpen, nEnd);
+    c.AcceptPunct(L"(");
+    if (c.AtEnd() || (c.Peek().nKind != SqlTok::kString && c.Peek().nKind != SqlTok::kNString)) {
+        *pError = SqlRefusal(T[nCall].strText +
+                             L" is supported by the embedded database only with a literal name.");
+        return false;
+    }
+    const std::wstring strTable = SqlStringValue(c.Peek());
+    c.Advance();
+    if (c.AtEnd() || !c.IsPunct(L")")) {
+        *pError = SqlRefusal(L"Incorrect syntax near '" + T[nCall].strText + L"'.");
+        return false;
+    }
+    *pnClose = c.Pos();
+    CSqlTokens nameTokens;
+    CSqlObjectName name;
+    size_t nNext = 0;
+    CSqlBridgeError ignored;
+    const CSqlTableDef* pDef = nullptr;
+    CSqlRewriter sub(*this, nameTokens);
+    if (SqlTokenize(strTable, &nameTokens) && !nameTokens.empty() &&
+        sub.ObjectName(0, nameTokens.size(), &name, &nNext, &ignored) && nNext == nameTokens.size())
+        pDef = ReadTable(name, &NameScope());
+    const CSqlColumnDef* pIdentity = pDef ? pDef->Identity() : nullptr;
+    if (pIdentity == nullptr) {
+        *pOut = L"NULL"; // SQL Server's answer for a table without an identity, or none
+    } else if (SqlIs(T[nCall], L"IDENT_SEED")) {
+        *pOut = std::to_wstring(pIdentity->nSeed);
+    } else if (SqlIs(T[nCall], L"IDENT_INCR")) {
+        *pOut = std::to_wstring(pIdentity->nIncrement);
+    } else {
+        // The last value given, or the seed before any: SQLite counts from the seed less one.
+        *pOut = L"max(coalesce((SELECT seq FROM " + SqlQuoteName(name.strSchema) +
+                L".sqlite_sequence WHERE name = " + SqlQuoteString(pDef->name.strName) +
+                L"), 0), " + std::to_wstring(pIdentity->nSeed) + L")";
+    }
     return true;
 }

@@ -84,8 +84,15 @@ TEST_F(SqlServerScript, IdentitiesNumberRowsAsSqlServerDoes) {
             {L"SELECT ID FROM Orders", {{L"1"}}},
             // A seed, and an identity without a key of its own.
             {L"CREATE TABLE Log (N bigint IDENTITY(100, 1), Msg varchar(20))"},
+            // IDENT_CURRENT gives the seed until a row takes a number, then the last number.
+            {L"SELECT IDENT_CURRENT('Log'), IDENT_SEED('dbo.Log'), IDENT_INCR('Log'), "
+             L"IDENT_CURRENT('Plain'), IDENT_CURRENT('Orders')",
+             {{L"100", L"100", L"1", L"NULL", L"1"}}},
             {L"INSERT INTO Log (Msg) VALUES ('a'); INSERT INTO Log (Msg) VALUES ('b')"},
             {L"SELECT N, Msg FROM Log", {{L"100", L"a"}, {L"101", L"b"}}},
+            {L"SELECT IDENT_CURRENT('Log')", {{L"101"}}},
+            Fails(L"SELECT IDENT_CURRENT(Msg) FROM Log",
+                  L"IDENT_CURRENT is supported by the embedded database only with a literal name."),
             {L"SELECT c.name, t.name, c.length FROM syscolumns c JOIN systypes t ON c.xusertype = "
              L"t.xusertype WHERE c.id = OBJECT_ID('Log') AND c.status & 128 = 128",
              {{L"N", L"bigint", L"8"}}},
