@@ -58,6 +58,9 @@ public:
                     const std::wstring& strColumn, std::string* pstrDeclared) override {
         return SqlServerColumnDeclaredType(m_pDb, strSchema, strTable, strColumn, pstrDeclared);
     }
+    bool ResultColumns(const std::wstring&, std::vector<CSqlResultColumn>*) override {
+        return false; // no query is prepared here
+    }
     std::vector<std::wstring> TableDependents(const std::wstring&, const std::wstring&) override {
         return {};
     }

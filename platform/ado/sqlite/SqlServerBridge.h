@@ -20,6 +20,12 @@ struct CSqlDatabaseRef {
     std::wstring strSchema;
 };
 
+// A column of a query's result, and the table column it comes from (empty for an expression).
+struct CSqlResultColumn {
+    std::wstring strName;
+    std::wstring strSchema, strTable, strColumn;
+};
+
 // What the bridge asks the database while it translates.
 class CSqlServerSchema {
 public:
@@ -41,6 +47,10 @@ public:
     // statement); false when there is no such column.
     virtual bool ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
                             const std::wstring& strColumn, std::string* pstrDeclared) = 0;
+    // The result columns of a SQLite query, prepared but not run; false when it cannot be
+    // prepared (running it reports why).
+    virtual bool ResultColumns(const std::wstring& strSelect,
+                               std::vector<CSqlResultColumn>* pColumns) = 0;
     // TableSqlUtf8 as wide text.
     bool TableSql(const std::wstring& strSchema, const std::wstring& strTable,
                   std::wstring* pstrName, std::wstring* pstrSql);
@@ -99,6 +109,7 @@ struct CSqlTranslation {
     bool bIdentityTarget = false;     // an INSERT into a table with an identity
     bool bTestOnly = false;           // a condition: statements[0] gives one row of one truth value
     bool bAtomic = false;             // several statements that must succeed or fail together
+    size_t nCountedStatement = 0;     // the statement whose changed rows are the translation's
     bool bForeignKeysOff = false;     // ... and that rebuild a table others may refer to
 };
 

@@ -347,3 +347,24 @@ bool SqlServerColumnDeclaredType(sqlite3* pDb, const std::wstring& strSchema,
     pstrDeclared->assign(pszDeclared);
     return true;
 }
+
+bool SqlServerResultColumns(sqlite3* pDb, const std::wstring& strSelect,
+                            std::vector<CSqlResultColumn>* pColumns) {
+    sqlite3_stmt* pStmt = nullptr;
+    std::string sql = WinWideToUtf8(strSelect);
+    if (sqlite3_prepare_v2(pDb, sql.c_str(), static_cast<int>(sql.size()), &pStmt, nullptr) !=
+            SQLITE_OK ||
+        pStmt == nullptr) {
+        sqlite3_finalize(pStmt);
+        return false;
+    }
+    auto text = [](const char* psz) { return psz ? WinUtf8ToWide(psz) : std::wstring(); };
+    pColumns->clear();
+    for (int i = 0; i < sqlite3_column_count(pStmt); ++i)
+        pColumns->push_back({text(sqlite3_column_name(pStmt, i)),
+                             text(sqlite3_column_database_name(pStmt, i)),
+                             text(sqlite3_column_table_name(pStmt, i)),
+                             text(sqlite3_column_origin_name(pStmt, i))});
+    sqlite3_finalize(pStmt);
+    return true;
+}

@@ -6,6 +6,9 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <vector>
+
+#include "platform/ado/sqlite/SqlServerBridge.h"
 
 // The marker a created table or view carries in its stored text: its creation time.
 extern const wchar_t kSqlCreatedMarker[];
@@ -15,6 +18,11 @@ std::wstring SqlCreatedComment();
 // Registers the catalogue's functions and creates the main database's views on this
 // connection; strCatalog is the database name SQL uses for it.
 int SqlServerCreateCatalog(sqlite3* pDb, const std::wstring& strCatalog);
+
+// The result columns of a query on the connection, with the table columns they come from;
+// false when it cannot be prepared.
+bool SqlServerResultColumns(sqlite3* pDb, const std::wstring& strSelect,
+                            std::vector<CSqlResultColumn>* pColumns);
 
 // The declared type of a column of a table of a schema ("main", "temp", an attached one) as
 // the connection holds the schema in memory; false when there is no such column (or table).

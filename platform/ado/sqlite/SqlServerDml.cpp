@@ -321,6 +321,72 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
     std::wstring select;
     if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
         return false;
-    pOut->statements.push_back(L"CREATE TABLE " + name.strSql + L" AS " + select);
+    // The new table's columns as SQL Server makes them: a column's type, length, nullability,
+    // collation and identity come from the column it is taken from; an expression's column
+    // compares text with the default collation. SQLite's CREATE TABLE ... AS would keep only
+    // affinities (a TEXT column comparing case-sensitively, without length).
+    std::vector<CSqlResultColumn> result;
+    if (!m_schema.ResultColumns(select, &result)) {
+        pOut->statements.push_back(L"CREATE TABLE " + name.strSql + L" AS " + select);
+        return true; // SQLite reports what is wrong with the query
+    }
+    CSqlTableDef def;
+    def.name = name;
+    std::wstring strIdentityTable;
+    size_t nIdentities = 0;
+    for (const CSqlResultColumn& r : result) {
+        CSqlColumnDef col;
+        const CSqlTableDef* pSource = nullptr;
+        const CSqlColumnDef* pFrom = nullptr;
+        if (!r.strColumn.empty() &&
+            SqlLoadTable(m_schema, m_cache, CSqlObjectName{r.strSchema, r.strTable, L"", true},
+                         &pSource))
+            pFrom = pSource->Find(r.strColumn);
+        if (pFrom && !pFrom->bComputed) {
+            col = *pFrom;
+            col.bPrimaryKey = false;
+            col.strKeyName.clear();
+            col.bAutoincrement = false;
+            col.clauses.clear(); // defaults, checks and keys stay with their table
+            if (col.bIdentity) {
+                ++nIdentities;
+                strIdentityTable = r.strSchema + L"." + r.strTable;
+            }
+        } else {
+            col.strCollation = kSqlDefaultCollation;
+        }
+        col.strName = r.strName;
+        col.strNameSql = SqlQuoteName(r.strName);
+        def.columns.push_back(std::move(col));
+    }
+    // SQL Server keeps an identity only for one column taken as it is from a query of one table
+    // without grouping or set operators.
+    bool bOneTable = nIdentities == 1;
+    int nDepth = 0;
+    bool bFrom = false;
+    for (size_t k = m_nBegin; k < m_nEnd && bOneTable; ++k) {
+        const CSqlToken& t = m_t[k];
+        if (SqlIsPunct(t, L"("))
+            ++nDepth;
+        else if (SqlIsPunct(t, L")"))
+            --nDepth;
+        else if (nDepth == 0 && SqlIs(t, L"FROM"))
+            bFrom = true;
+        else if (nDepth == 0 && (SqlIsOneOf(t, {L"JOIN", L"APPLY", L"GROUP", L"UNION", L"EXCEPT",
+                                                L"INTERSECT", L"DISTINCT"}) ||
+                                 (bFrom && SqlIsPunct(t, L","))))
+            bOneTable = false;
+    }
+    for (const CSqlResultColumn& r : result)
+        if (!r.strTable.empty() && r.strSchema + L"." + r.strTable != strIdentityTable)
+            bOneTable = false;
+    for (CSqlColumnDef& col : def.columns)
+        if (col.bIdentity && !bOneTable)
+            col.bIdentity = false; // a plain column, NOT NULL as the identity was
+    if (!SqlWriteTable(def, &pOut->statements, pError))
+        return false;
+    pOut->nCountedStatement = pOut->statements.size();
+    pOut->statements.push_back(L"INSERT INTO " + name.strSql + L" " + select);
+    pOut->bAtomic = true;
     return true;
 }

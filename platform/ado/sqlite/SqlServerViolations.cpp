@@ -378,7 +378,8 @@ bool SqlServerViolation(sqlite3* pDb, int rc, const std::wstring& strMessage,
             stored = table;
         pOut->nNumber = 515;
         pOut->strText = L"Cannot insert the value NULL into column '" + columns[0] + L"', table '" +
-                        strCatalog + L"." + Object(stored) + L"'; column does not allow nulls. " +
+                        (stored.compare(0, 1, L"#") == 0 ? L"tempdb" : strCatalog) + L"." +
+                        Object(stored) + L"'; column does not allow nulls. " +
                         (nVerb == SqlVerb::kUpdate ? L"UPDATE" : L"INSERT") + L" fails.";
         return true;
     }

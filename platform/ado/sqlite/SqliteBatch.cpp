@@ -351,7 +351,7 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
             // sqlite3_changes64 keeps its old value across statements that change no rows.
             sqlite3_int64 n =
                 sqlite3_total_changes64(m_pDb) != nTotalBefore ? sqlite3_changes64(m_pDb) : 0;
-            if (i == 0)
+            if (i == t.nCountedStatement)
                 *pnChanged += n;
             m_session.nRowCount = n;
         }

@@ -68,6 +68,10 @@ private:
                     const std::wstring& strColumn, std::string* pstrDeclared) override {
         return SqlServerColumnDeclaredType(m_pDb, strSchema, strTable, strColumn, pstrDeclared);
     }
+    bool ResultColumns(const std::wstring& strSelect,
+                       std::vector<CSqlResultColumn>* pColumns) override {
+        return SqlServerResultColumns(m_pDb, strSelect, pColumns);
+    }
     std::vector<std::wstring> TableDependents(const std::wstring& strSchema,
                                               const std::wstring& strTable) override;
     bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) override;

@@ -67,6 +67,9 @@ public:
                     std::string*) override {
         return false;
     }
+    bool ResultColumns(const std::wstring&, std::vector<CSqlResultColumn>*) override {
+        return false; // no query is prepared here
+    }
     std::vector<std::wstring> TableDependents(const std::wstring&, const std::wstring&) override {
         return {};
     }

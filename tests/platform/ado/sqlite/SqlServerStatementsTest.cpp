@@ -358,3 +358,36 @@ TEST_F(SqlServerScript, ResultColumnsAreNamedAsWritten) {
               names(L"SELECT CASE WHEN A > 1 THEN 'big' END, A COLLATE Latin1_General_CS_AS "
                     L"FROM T"));
 }
+
+TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
+    RunScript(m_pConn,
+              {{L"CREATE TABLE T (ID int IDENTITY(5, 1) PRIMARY KEY, Name nvarchar(6) NOT NULL, "
+                L"Price money DEFAULT 1)"},
+               {L"INSERT INTO T (Name) VALUES (N'apple'); INSERT INTO T (Name) VALUES (N'Pear')"}});
+    // The count is of the rows the new table took.
+    _variant_t nAffected;
+    m_pConn->Execute(L"SELECT * INTO #Copy FROM T", &nAffected, adCmdText);
+    EXPECT_EQ(2, static_cast<long>(nAffected));
+    RunScript(
+        m_pConn,
+        {// Text compares with the source's collation, lengths and nullability hold, the
+         // identity goes on from the source's rows; defaults and keys stay behind.
+         {L"SELECT ID, Name, Price FROM #Copy WHERE Name = 'APPLE'", {{L"5", L"apple", L"1"}}},
+         Fails(L"INSERT INTO #Copy (Name) VALUES (N'avocado')",
+               L"String or binary data would be truncated."),
+         Fails(L"INSERT INTO #Copy (Price) VALUES (2)",
+               L"Cannot insert the value NULL into column 'Name', table 'tempdb.dbo.#Copy'; column "
+               L"does not allow nulls. INSERT fails."),
+         {L"INSERT INTO #Copy (Name) VALUES (N'fig'); SELECT ID, Price FROM #Copy WHERE Name = "
+          L"'fig'",
+          {{L"7", L"NULL"}}},
+         // A join keeps no identity; expressions compare text as the default collation does.
+         {L"SELECT t.ID, u.Name, u.Name + 'x' AS Tagged INTO J FROM T t JOIN T u ON u.ID = t.ID"},
+         {L"SELECT c.name, t.name, c.length FROM syscolumns c JOIN systypes t ON c.xusertype = "
+          L"t.xusertype WHERE c.id = OBJECT_ID('J') AND c.name <> 'Tagged' ORDER BY c.colid",
+          {{L"ID", L"int", L"4"}, {L"Name", L"nvarchar", L"12"}}},
+         {L"SELECT ID FROM J WHERE Tagged = 'PEARX'", {{L"6"}}},
+         Fails(L"INSERT INTO J (Name) VALUES (N'kiwi')",
+               L"Cannot insert the value NULL into column 'ID', table 'Shop.dbo.J'; column does "
+               L"not allow nulls. INSERT fails.")});
+}
