@@ -408,11 +408,17 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
                    SqlQuoteString(WinUtf8ToWide(type.pRow->pszName)) + L")";
         return std::wstring();
     };
-    // The significant tokens before the literal, nearest first.
+    // The significant tokens before the literal, nearest first, without the COLLATE the
+    // default collation put after an expression compared with it.
     size_t before[6], nBefore = 0;
     for (size_t k = nLiteral; k > nBegin && nBefore < 6;)
-        if (!SqlIsBlank(T[--k]))
+        if (!SqlIsBlank(T[--k])) {
+            if (nBefore > 0 && SqlIs(T[k], L"COLLATE")) {
+                --nBefore; // the collation's name
+                continue;
+            }
             before[nBefore++] = k;
+        }
     auto at = [&](size_t n) -> const CSqlToken* { return n < nBefore ? &T[before[n]] : nullptr; };
     size_t nColumn = 1; // where the column stands among them
     if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN"))

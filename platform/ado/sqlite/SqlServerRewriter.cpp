@@ -3,7 +3,9 @@
 #include <cwctype>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerExpressionCollation.h"
 #include "platform/ado/sqlite/SqlServerOperators.h"
+#include "platform/ado/sqlite/SqlServerTable.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 
 namespace {
@@ -124,10 +126,21 @@ std::wstring BinaryLiteral(const std::wstring& s) {
 
 bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                            CSqlBridgeError* pError) {
-    CSqlTokens rewritten;
-    if (!m_bOperatorsDone && SqlRewriteOperators(m_tokens, nBegin, nEnd, NameTypes(), &rewritten)) {
-        CSqlRewriter inner(*this, rewritten);
-        return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
+    if (!m_bOperatorsDone) {
+        // SQL Server's operators first, then its default collation where SQLite would compare
+        // bytes; each pass copies the tokens only when it changes them.
+        CSqlTokens operators, collated;
+        const bool bOperators =
+            SqlRewriteOperators(m_tokens, nBegin, nEnd, NameTypes(), &operators);
+        const CSqlTokens& in = bOperators ? operators : m_tokens;
+        const bool bCollated =
+            SqlCollateExpressions(in, bOperators ? 0 : nBegin, bOperators ? in.size() : nEnd,
+                                  kSqlDefaultCollation, &collated);
+        if (bOperators || bCollated) {
+            const CSqlTokens& rewritten = bCollated ? collated : operators;
+            CSqlRewriter inner(*this, rewritten);
+            return inner.Rewrite(0, rewritten.size(), nScope, pOut, pError);
+        }
     }
     const CSqlTokens& T = m_tokens;
     pOut->clear();

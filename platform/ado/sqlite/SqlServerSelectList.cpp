@@ -158,14 +158,18 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
 
 // The translated text's outermost select list: where each item's last significant character
 // ends. Empty when the text is not a SELECT this can read.
+bool IsAsciiWordChar(wchar_t c) {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+           c == L'_' || c == L'@' || c == L'#' || c == L'$';
+}
+
 std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
     std::vector<size_t> ends;
     size_t i = 0, n = s.size();
     // The word at i: its end, and whether it is one of the keywords (ASCII, any case).
     auto wordEnd = [&](size_t at) {
         size_t j = at;
-        while (j < n && (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'_' || s[j] == L'@' ||
-                         s[j] == L'#' || s[j] == L'$' || s[j] >= 0x80))
+        while (j < n && (s[j] >= 0x80 || IsAsciiWordChar(s[j])))
             ++j;
         return j;
     };
@@ -175,7 +179,8 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
     };
     auto skipBlanks = [&]() {
         for (;;) {
-            while (i < n && iswspace(static_cast<wint_t>(s[i])))
+            while (i < n && (s[i] == L' ' || (s[i] >= L'\t' && s[i] <= L'\r') ||
+                             (s[i] >= 0x80 && iswspace(static_cast<wint_t>(s[i])))))
                 ++i;
             if (i + 1 < n && s[i] == L'-' && s[i + 1] == L'-') {
                 size_t j = s.find(L'\n', i);
@@ -227,9 +232,13 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
                    ch >= 0x80) {
             nWordEnd = wordEnd(i);
             bool bEnd = false;
-            if (nDepth == 0)
+            const wchar_t chFirst = s[i] | 0x20;
+            if (nDepth == 0 && nWordEnd - i >= 3 && nWordEnd - i <= 9)
                 for (const wchar_t* k : kListEnd)
-                    bEnd = bEnd || is(i, nWordEnd, k);
+                    if ((k[0] | 0x20) == chFirst && is(i, nWordEnd, k)) {
+                        bEnd = true;
+                        break;
+                    }
             if (nDepth == 0 && bEnd) {
                 ends.push_back(nLast);
                 return ends;

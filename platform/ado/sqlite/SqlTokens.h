@@ -88,13 +88,19 @@ std::wstring SqlNameOf(const CSqlToken& t);
 // A text between quotes, a quote inside doubled: names ("a""b") and literals ('it''s') alike,
 // in wide or narrow text.
 template <typename S> S SqlQuote(const S& s, typename S::value_type chQuote) {
-    S q(1, chQuote);
-    for (auto c : s) {
-        if (c == chQuote)
-            q += chQuote;
-        q += c;
+    S q;
+    q.reserve(s.size() + 2);
+    q += chQuote;
+    // Runs without a quote are copied whole: names and literals seldom hold one.
+    size_t nFrom = 0;
+    for (size_t i = s.find(chQuote); i != S::npos; i = s.find(chQuote, i + 1)) {
+        q.append(s, nFrom, i + 1 - nFrom);
+        q += chQuote;
+        nFrom = i + 1;
     }
-    return q + chQuote;
+    q.append(s, nFrom, S::npos);
+    q += chQuote;
+    return q;
 }
 // A name quoted for SQLite ("a""b").
 std::wstring SqlQuoteName(const std::wstring& strName);

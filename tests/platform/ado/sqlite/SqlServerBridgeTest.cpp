@@ -250,7 +250,8 @@ TEST(SqlServerBridge, GivesPlusAndDivisionSqlServersMeaning) {
          L"CAST(n AS varchar(5))\", zqk_add(- 1 , a) AS \"- 1 + a\""},
         {L"SELECT a - b + c", L"SELECT zqk_add(zqk_subtract(a , b ), c) AS \"a - b + c\""},
         {L"SELECT CASE WHEN a + 'x' = 'yx' THEN 1 END FROM t WHERE b + 1 > 2",
-         L"SELECT CASE WHEN zqk_add(a , 'x') = 'yx' THEN 1 END AS \"CASE WHEN a + 'x' = 'yx' "
+         L"SELECT CASE WHEN zqk_add(a , 'x') COLLATE SQL_Latin1_General_CP1_CI_AS = 'yx' THEN 1 "
+         L"END AS \"CASE WHEN a + 'x' = 'yx' "
          L"THEN 1 END\" FROM t WHERE zqk_add(b , 1) > 2"},
         {L"SELECT a / b, a % (b - 1), a / 2, a / 0, T.* FROM T",
          L"SELECT a / zqk_divisor(b) AS \"a / b\", a % zqk_divisor((zqk_subtract(b , 1))) AS "

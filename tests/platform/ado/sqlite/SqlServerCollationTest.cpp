@@ -216,3 +216,29 @@ TEST_F(SqlServerScript, ChineseColumnsSortByPinyin) {
              {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
         });
 }
+
+TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
+    RunScript(
+        m_pConn,
+        {{L"CREATE TABLE P (ID int, Name nvarchar(20), Code varchar(10) COLLATE "
+          L"Latin1_General_CS_AS)"},
+         {L"INSERT INTO P VALUES (1, N'apple', 'a'), (2, N'Pear', 'B'), (3, N'ÄPFEL', 'c')"},
+         // Literals, variables and expressions: case-insensitive, trailing blanks ignored.
+         {L"SELECT CASE WHEN 'a' = 'A ' THEN 1 ELSE 0 END, IIF(N'é' = N'É', 1, 0)", {{L"1", L"1"}}},
+         {L"DECLARE @v varchar(9) = 'PEAR'; SELECT ID FROM P WHERE Name + '' = @v", {{L"2"}}},
+         {L"DECLARE @v varchar(9) = 'abc'; IF @v = 'ABC' SELECT 'same' ELSE SELECT 'differ'",
+          {{L"same"}}},
+         {L"SELECT ID FROM P WHERE LEFT(Name, 2) = 'AP' OR UPPER(Name) IN ('äpfel')",
+          {{L"1"}, {L"3"}}},
+         {L"SELECT ID FROM P WHERE LOWER(Name) NOT BETWEEN 'B' AND 'Z'", {{L"1"}, {L"3"}}},
+         // Orderings and groupings of expressions, by the expression, its alias or its number.
+         {L"SELECT LEFT(Name, 1) AS F FROM P ORDER BY F", {{L"a"}, {L"Ä"}, {L"P"}}},
+         {L"SELECT LOWER(LEFT(Name, 1)), COUNT(*) FROM P GROUP BY LOWER(LEFT(Name, 1)) ORDER BY 1 "
+          L"DESC",
+          {{L"p", L"1"}, {L"ä", L"1"}, {L"a", L"1"}}},
+         // Letters first, accents after: ÄPFEL before apple (f before p).
+         {L"SELECT ID FROM P ORDER BY RTRIM(Name)", {{L"3"}, {L"1"}, {L"2"}}},
+         // A column's own collation still decides beside it.
+         {L"SELECT ID FROM P WHERE Code = 'A'", {}},
+         {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});
+}

@@ -1,0 +1,16 @@
+// SQL Server compares and sorts every text by a collation: a column's own, or the database's
+// default for literals, variables and expressions. SQLite compares by a column's collation too,
+// but anything else (LEFT(Name, 2) = 'AP', @v = 'abc', ORDER BY an expression) byte for byte.
+// This pass writes the default collation where SQLite would fall back to bytes: beside the
+// left side of a comparison, IN or BETWEEN of which neither side is a column, and after the
+// ORDER BY and GROUP BY terms that are expressions or aliases of expressions.
+#pragma once
+
+#include <string>
+
+#include "platform/ado/sqlite/SqlTokens.h"
+
+// Rewrites tokens [nBegin, nEnd) into *pOut with "COLLATE strCollation" where it is needed;
+// false when nothing needed it (then *pOut is left alone).
+bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                           const wchar_t* pszCollation, CSqlTokens* pOut);
