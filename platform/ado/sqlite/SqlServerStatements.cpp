@@ -348,11 +348,14 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
         return Generic(pOut, pError);
     size_t nCols = c.Pos();
     c.SkipGroup();
-    std::vector<std::wstring> keys = KeyColumns(m_t, nCols + 1, c.Pos() - 1);
+    size_t nClose = c.Pos(); // the cursor is past the blanks after ")"
+    while (nClose > nCols && !SqlIsPunct(m_t[nClose - 1], L")"))
+        --nClose;
+    std::vector<std::wstring> keys = KeyColumns(m_t, nCols + 1, nClose - 1);
     std::wstring cols;
     if (!Rewrite(nCols, c.Pos(), &cols, pError))
         return false;
-    std::wstring where;
+    std::wstring where, filter;
     for (;;) {
         if (c.Accept(L"INCLUDE")) { // covering columns only speed reads up
             c.SkipGroup();
@@ -360,7 +363,8 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
             size_t nWhere = c.Pos();
             while (!c.AtEnd() && !c.IsWord(L"WITH") && !c.IsWord(L"ON"))
                 c.Step();
-            if (!Rewrite(nWhere, c.Pos(), &where, pError))
+            if (!Rewrite(nWhere, c.Pos(), &where, pError) ||
+                !Rewrite(nWhere + 1, c.Pos(), &filter, pError))
                 return false;
             where = L" " + where;
         } else if (c.Accept(L"WITH")) {
@@ -379,8 +383,8 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
     pOut->statements.push_back(std::wstring(L"CREATE ") + (bUnique ? L"UNIQUE " : L"") + L"INDEX " +
                                (bIfNotExists ? L"IF NOT EXISTS " : L"") + schema + index + L" ON " +
                                SqlQuoteName(table.strName) + L" " + cols + where);
-    // The key's NULLs equal each other, as on SQL Server; a filtered index keeps SQLite's rule.
-    if (bUnique && where.empty() && !keys.empty()) {
+    // The key's NULLs equal each other, as on SQL Server, among the rows a filter takes.
+    if (bUnique && !keys.empty()) {
         const CSqlTableDef* pDef = nullptr;
         bool bKnown = LoadTable(table, &pDef);
         std::vector<CSqlKeyColumn> columns;
@@ -390,7 +394,7 @@ bool CSqlStatementTranslator::CreateIndex(CSqlCursor& c, CSqlTranslation* pOut,
         }
         pOut->statements.push_back(
             SqlUniqueNullIndex(table.strSchema, SqlUniqueNullNameOfIndex(SqlNameOf(m_t[nIndex])),
-                               table.strName, columns));
+                               table.strName, columns, filter));
         pOut->bAtomic = true;
     }
     return true;

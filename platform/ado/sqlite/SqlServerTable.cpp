@@ -89,7 +89,8 @@ std::wstring SqlColumnCollation(const CSqlColumnDef& col) {
 
 std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstring& strName,
                                 const std::wstring& strTable,
-                                const std::vector<CSqlKeyColumn>& columns) {
+                                const std::vector<CSqlKeyColumn>& columns,
+                                const std::wstring& strFilter) {
     std::wstring sql = L"CREATE UNIQUE INDEX IF NOT EXISTS " +
                        (strSchema == L"main" ? L"" : SqlQuoteName(strSchema) + L".") +
                        SqlQuoteName(strName) + L" ON " + SqlQuoteName(strTable) + L" (";
@@ -104,6 +105,8 @@ std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstrin
             sql += L", ifnull(" + q + L", 0)" +
                    (k.strCollation.empty() ? L"" : L" COLLATE " + k.strCollation);
     }
+    if (!strFilter.empty())
+        where = L"(" + where + L") AND (" + strFilter + L")";
     return sql + L") WHERE " + where;
 }
 

@@ -110,10 +110,12 @@ struct CSqlKeyColumn {
     std::wstring strCollation;
 };
 // The index that makes the NULLs of a unique key's columns equal, as SQL Server has them:
-// SQLite's own unique indexes take any number of keys with NULLs.
+// SQLite's own unique indexes take any number of keys with NULLs. strFilter (SQLite's text)
+// limits it to the rows a filtered index takes.
 std::wstring SqlUniqueNullIndex(const std::wstring& strSchema, const std::wstring& strName,
                                 const std::wstring& strTable,
-                                const std::vector<CSqlKeyColumn>& columns);
+                                const std::vector<CSqlKeyColumn>& columns,
+                                const std::wstring& strFilter = std::wstring());
 // Those indexes for each UNIQUE constraint of a table's CREATE TABLE text, the table called
 // strTable.
 void SqlUniqueNullIndexes(const CSqlTableDef& def, const std::wstring& strTable,

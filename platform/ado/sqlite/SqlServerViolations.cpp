@@ -75,7 +75,7 @@ bool UniqueIndex(sqlite3* pDb, const std::wstring& strTable,
                  std::wstring* pstrOrigin) {
     for (const auto& index : Rows(pDb,
                                   "SELECT name, origin FROM pragma_index_list(?1) WHERE "
-                                  "\"unique\" AND NOT partial",
+                                  "\"unique\" ORDER BY partial", // a filtered one if no other
                                   strTable)) {
         std::vector<std::wstring> names;
         for (const auto& col :

@@ -125,6 +125,16 @@ TEST_F(SqlServerScript, NullsOfUniqueKeysAreEqual) {
             Fails(L"UPDATE Slot SET Tag = 'C' WHERE Tag = 'b'",
                   L"Cannot insert duplicate key row in object 'dbo.Slot' with unique index "
                   L"'IX_Slot_Tag'."),
+            // A filtered index keeps the rule among the rows its filter takes.
+            {L"CREATE TABLE Card (N int, Tag varchar(3), Active bit)"},
+            {L"CREATE UNIQUE INDEX UX_Active ON Card (Tag) WHERE Active = 1"},
+            {L"INSERT INTO Card VALUES (1, NULL, 1), (2, NULL, 0), (3, NULL, 0), (4, 'a', 1)"},
+            Fails(L"INSERT INTO Card VALUES (5, NULL, 1)",
+                  L"Cannot insert duplicate key row in object 'dbo.Card' with unique index "
+                  L"'UX_Active'. The duplicate key value is (<NULL>)."),
+            Fails(L"INSERT INTO Card VALUES (6, 'A', 1)",
+                  L"Cannot insert duplicate key row in object 'dbo.Card' with unique index "
+                  L"'UX_Active'. The duplicate key value is (A)."),
             // A key added later keeps the rule, also when the table is rebuilt again.
             {L"CREATE TABLE Pair (A int, B varchar(3))"},
             {L"ALTER TABLE Pair ADD CONSTRAINT UQ_Pair UNIQUE (A, B)"},
