@@ -270,7 +270,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
     std::wstring typeName = WinUtf8ToWide(row.pszName);
     switch (row.nClass) {
     case SqlTypeClass::kInteger:
-    case SqlTypeClass::kBit:
+    case SqlTypeClass::kBit: {
         if (v.nClass == SQLITE_TEXT) {
             std::string s = Trim(v.s);
             char* pEnd = nullptr;
@@ -288,14 +288,40 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
             }
             v.n = n;
         } else if (v.nClass == SQLITE_FLOAT) {
-            v.n = static_cast<sqlite3_int64>(std::trunc(v.d)); // numbers to integers truncate
+            // Numbers to integers truncate; beyond a bigint nothing holds them.
+            if (!(std::fabs(v.d) < 9223372036854775807.0)) {
+                *pstrError = L"Arithmetic overflow error converting expression to data type " +
+                             typeName + L".";
+                return false;
+            }
+            v.n = static_cast<sqlite3_int64>(std::trunc(v.d));
         } else if (v.nClass == SQLITE_BLOB) {
             return true;
+        }
+        long long nLo = 0, nHi = 0;
+        if (SqlServerIntegerRange(row, &nLo, &nHi) && (v.n < nLo || v.n > nHi)) {
+            const bool bInt = row.nXtype == 56;
+            if (v.nClass == SQLITE_TEXT)
+                *pstrError = L"The conversion of the varchar value '" + WinUtf8ToWide(v.s) +
+                             L"' overflowed " +
+                             (bInt ? L"an int column."
+                                   : std::wstring(row.nXtype == 48 ? L"an INT1" : L"an INT2") +
+                                         L" column. Use a larger integer column.");
+            else if (bInt)
+                *pstrError = L"Arithmetic overflow error converting expression to data type int.";
+            else
+                *pstrError = L"Arithmetic overflow error for data type " + typeName +
+                             L", value = " +
+                             (v.nClass == SQLITE_FLOAT ? WinUtf8ToWide(NumberText(v.d))
+                                                       : std::to_wstring(v.n)) +
+                             L".";
+            return false;
         }
         v.nClass = SQLITE_INTEGER;
         if (row.nClass == SqlTypeClass::kBit)
             v.n = v.n != 0;
         return true;
+    }
     case SqlTypeClass::kExact:
     case SqlTypeClass::kFloat:
         if (v.nClass == SQLITE_TEXT) {

@@ -24,18 +24,6 @@ std::wstring Number(long long n) {
 }
 
 // The values of the integer types narrower than SQLite's own.
-bool RangeOf(const std::string& type, long long* pnLo, long long* pnHi) {
-    if (type == "tinyint")
-        *pnLo = 0, *pnHi = 255;
-    else if (type == "smallint")
-        *pnLo = -32768, *pnHi = 32767;
-    else if (type == "int")
-        *pnLo = -2147483648LL, *pnHi = 2147483647LL;
-    else
-        return false;
-    return true;
-}
-
 } // namespace
 
 const wchar_t* SqlRuleName(SqlRule nRule) {
@@ -157,7 +145,7 @@ std::wstring SqlWriteColumn(const CSqlColumnDef& col) {
     case SqlTypeClass::kInteger: {
         s += L" " + Rule(SqlRule::kType, wname, L"typeof(" + q + L") IN ('integer','null')");
         long long lo = 0, hi = 0;
-        if (RangeOf(name, &lo, &hi))
+        if (SqlServerIntegerRange(*t.pRow, &lo, &hi))
             s += L" " + Rule(SqlRule::kRange, wname,
                              q + L" BETWEEN " + Number(lo) + L" AND " + Number(hi));
         break;

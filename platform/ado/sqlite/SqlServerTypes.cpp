@@ -197,3 +197,16 @@ CSqlDeclaredType SqlServerParseType(const char* pszDeclared) {
 CSqlDeclaredType SqlServerParseType(const std::wstring& strDeclared) {
     return SqlServerParseType(WinWideToUtf8(strDeclared).c_str());
 }
+
+bool SqlServerIntegerRange(const CSqlServerTypeRow& row, long long* pnLo, long long* pnHi) {
+    const std::string name = row.pszName;
+    if (name == "tinyint")
+        *pnLo = 0, *pnHi = 255;
+    else if (name == "smallint")
+        *pnLo = -32768, *pnHi = 32767;
+    else if (name == "int")
+        *pnLo = -2147483648LL, *pnHi = 2147483647LL;
+    else
+        return false;
+    return true;
+}

@@ -63,3 +63,5 @@ CSqlDeclaredType SqlServerParseType(const std::wstring& strDeclared);
 const CSqlServerTypeRow* SqlServerTypeRows(size_t* pnCount);
 // A row by SQL Server's name, ignoring case; null when there is none.
 const CSqlServerTypeRow* SqlServerFindType(const std::string& strName);
+// The values a tinyint, smallint or int holds; false for other types.
+bool SqlServerIntegerRange(const CSqlServerTypeRow& row, long long* pnLo, long long* pnHi);

@@ -68,6 +68,23 @@ TEST(SqlServerConvert, NumbersConvertOrFailAsSqlServers) {
     EXPECT_EQ(L"error: Error converting data type varchar to real.",
               Convert(Text(L"nan"), L"real"));
     EXPECT_EQ(L"NULL", Convert(CSqlValue(), L"int"));
+    // Integers hold their type's range; beyond it, text and numbers fail differently.
+    EXPECT_EQ(L"255", Convert(Integer(255), L"tinyint"));
+    EXPECT_EQ(L"-2147483648", Convert(Text(L"-2147483648"), L"int"));
+    EXPECT_EQ(L"error: Arithmetic overflow error for data type tinyint, value = 300.",
+              Convert(Integer(300), L"tinyint"));
+    EXPECT_EQ(L"error: Arithmetic overflow error for data type smallint, value = -40000.5.",
+              Convert(Real(-40000.5), L"smallint"));
+    EXPECT_EQ(L"error: Arithmetic overflow error converting expression to data type int.",
+              Convert(Integer(2147483648LL), L"int"));
+    EXPECT_EQ(L"error: The conversion of the varchar value '256' overflowed an INT1 column. Use "
+              L"a larger integer column.",
+              Convert(Text(L"256"), L"tinyint"));
+    EXPECT_EQ(L"error: The conversion of the varchar value ' 3000000000' overflowed an int "
+              L"column.",
+              Convert(Text(L" 3000000000"), L"int"));
+    EXPECT_EQ(L"error: Arithmetic overflow error converting expression to data type bigint.",
+              Convert(Real(1e30), L"bigint"));
 }
 
 TEST(SqlServerConvert, DecimalsRoundHalfAwayFromZeroAsWritten) {

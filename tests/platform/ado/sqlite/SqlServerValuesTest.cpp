@@ -171,7 +171,7 @@ TEST_F(SqlServerScript, LengthsAndTypesAreEnforced) {
             Fails(L"INSERT INTO Item (Code, Qty) SELECT 'C', 'x'",
                   L"Error converting data type varchar to int."),
             Fails(L"INSERT INTO Item (Code, Small) VALUES ('E', 300)",
-                  L"Arithmetic overflow error converting expression to data type tinyint."),
+                  L"Arithmetic overflow error for data type tinyint, value = 300."),
             Fails(L"INSERT INTO Item (Code, Price) VALUES ('F', 10000)",
                   L"Arithmetic overflow error converting numeric to data type numeric."),
             Fails(L"INSERT INTO Item (Code, Pic) VALUES ('G', 0x010203)",
