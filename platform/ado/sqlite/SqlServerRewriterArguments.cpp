@@ -1,6 +1,7 @@
 // The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
 // CONVERT with their types and styles, OFFSET's and FETCH's row counts.
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 
@@ -47,6 +48,13 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
         return false;
     for (std::wstring* p : {&value, &style})
         p->erase(0, p->find_first_not_of(L" \t\r\n"));
+    std::wstring rounded, inexact;
+    if (!SqlExactLiteral(parsed, value, &rounded, &inexact)) {
+        *pError = CSqlBridgeError{inexact};
+        return false;
+    }
+    if (!rounded.empty())
+        value = rounded;
     // Money and decimals become text with all their decimals (money two): 10.50, not 10.5.
     bool bText = parsed.pRow && (parsed.pRow->nClass == SqlTypeClass::kChar ||
                                  parsed.pRow->nClass == SqlTypeClass::kNChar);

@@ -16,6 +16,8 @@ CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std
         m_columns[i].strName = WinUtf8ToWide(pszName ? pszName : "");
         m_columns[i].nType = t.nType;
         m_columns[i].nDefinedSize = t.nDefinedSize;
+        m_columns[i].nPrecision = t.nPrecision;
+        m_columns[i].nNumericScale = t.nNumericScale;
         m_declared[i] = t.bDeclared;
     }
 }

@@ -280,6 +280,11 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
     }
     int nParam = 1;
     for (const auto& v : values) {
+        std::wstring inexact;
+        if (!SqliteExactValue(columns[v.first], *v.second, &inexact)) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, inexact);
+            return pError->hr;
+        }
         rc = SqliteBindVariant(stmt.m_p, nParam++, *v.second);
         if (rc != SQLITE_OK) {
             *pError = Error(DB_E_ERRORSINCOMMAND, L"A value cannot be stored in column " +
