@@ -60,6 +60,17 @@ public:
         return {};
     }
     bool IdentityInsert(const std::wstring&, const std::wstring&) override { return false; }
+    bool ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
+                    const std::wstring& strColumn, std::string* pstrType) override {
+        const char* pszType = nullptr;
+        if (sqlite3_table_column_metadata(
+                m_pDb, strSchema.empty() ? nullptr : WinWideToUtf8(strSchema).c_str(),
+                WinWideToUtf8(strTable).c_str(), WinWideToUtf8(strColumn).c_str(), &pszType,
+                nullptr, nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+        *pstrType = pszType ? pszType : "";
+        return true;
+    }
 
 private:
     sqlite3* m_pDb;

@@ -176,19 +176,32 @@ private:
         }
         return m_nEnd;
     }
+    // What is unknown stays so: the rest is not read (nor its names looked up).
+    CSqlNumericType Unknown() {
+        m_i = m_nEnd;
+        return CSqlNumericType();
+    }
     CSqlNumericType Sum() {
         CSqlNumericType a = Product();
+        if (a.nKind == CSqlNumericType::kUnknown)
+            return Unknown();
         while (AtPunct(L"+") || AtPunct(L"-")) {
             wchar_t op = m_t[m_i++].strText[0];
             a = SqlNumericResult(op, a, Product());
+            if (a.nKind == CSqlNumericType::kUnknown)
+                return Unknown();
         }
         return a;
     }
     CSqlNumericType Product() {
         CSqlNumericType a = Signed();
+        if (a.nKind == CSqlNumericType::kUnknown)
+            return Unknown();
         while (AtPunct(L"*") || AtPunct(L"/") || AtPunct(L"%")) {
             wchar_t op = m_t[m_i++].strText[0];
             a = SqlNumericResult(op, a, Signed());
+            if (a.nKind == CSqlNumericType::kUnknown)
+                return Unknown();
         }
         return a;
     }
@@ -284,9 +297,8 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             return CSqlNumericType::Of(SqlServerParseType(SqlStringValue(m_t[k - 1])));
         return CSqlNumericType();
     }
-    if (SqlIsOneOf(name, {L"SQRT", L"SQUARE", L"EXP", L"LOG", L"LOG10", L"PI", L"RAND", L"SIN",
-                          L"COS", L"TAN", L"COT", L"ASIN", L"ACOS", L"ATAN", L"ATN2"}))
-        return Make(CSqlNumericType::kFloat, 53, 0);
+    if (SqlIs(name, L"COUNT") || SqlIs(name, L"COUNT_BIG"))
+        return Make(CSqlNumericType::kInteger, SqlIs(name, L"COUNT") ? 10 : 19, 0);
     // Functions whose result has their first argument's type; SUM and AVG widen decimals to 38
     // digits, AVG to at least 6 decimals.
     if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",
@@ -303,6 +315,9 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             r.nScale = std::max(r.nScale, kMinDivisionScale);
         return r;
     }
+    if (SqlIsOneOf(name, {L"SQRT", L"SQUARE", L"EXP", L"LOG", L"LOG10", L"PI", L"RAND", L"SIN",
+                          L"COS", L"TAN", L"COT", L"ASIN", L"ACOS", L"ATAN", L"ATN2"}))
+        return Make(CSqlNumericType::kFloat, 53, 0);
     return CSqlNumericType();
 }
 

@@ -39,6 +39,13 @@ public:
                                                       const std::wstring& strTable) = 0;
     // Whether SET IDENTITY_INSERT is on for a table (SQLite schema and name).
     virtual bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) = 0;
+    // The type SQLite declares for a column of a table (schema, or empty for the first that has
+    // the table; its stored name), as UTF-8 text, read from the schema it holds in memory
+    // rather than by a query; false when there is no such column.
+    virtual bool ColumnType(const std::wstring& /*strSchema*/, const std::wstring& /*strTable*/,
+                            const std::wstring& /*strColumn*/, std::string* /*pstrType*/) {
+        return false;
+    }
 };
 
 // Why a text was refused.
@@ -85,6 +92,9 @@ struct CSqlTranslation {
         kXactAbortOff,
     } nAction = kNone;
     std::vector<CSqlVariable> variables;
+    // Per column of the rows a SELECT returns, SQL Server's type of an expression where the
+    // bridge knows it ("decimal(38,2)", "money", "int"), else empty; empty when it knows none.
+    std::vector<std::wstring> resultTypes;
     std::wstring strSchema, strTable; // the table the action or an INSERT is for; a savepoint
     bool bIdentityTarget = false;     // an INSERT into a table with an identity
     bool bTestOnly = false;           // a condition: statements[0] gives one row of one truth value

@@ -95,9 +95,209 @@ struct CChange {
     std::wstring strAlias;
 };
 
+// Words that end a FROM list, and words that are no table's alias.
+const wchar_t* const kFromEnd[] = {L"WHERE", L"GROUP",  L"ORDER",     L"HAVING",
+                                   L"UNION", L"EXCEPT", L"INTERSECT", L"OPTION",
+                                   L"FOR",   L"WINDOW", L"LIMIT",     L"OFFSET"};
+const wchar_t* const kNotTableAlias[] = {L"WHERE", L"JOIN",  L"INNER",  L"LEFT",   L"RIGHT",
+                                         L"FULL",  L"CROSS", L"OUTER",  L"ON",     L"GROUP",
+                                         L"ORDER", L"WITH",  L"AS",     L"HAVING", L"UNION",
+                                         L"APPLY", L"FOR",   L"OPTION", L"EXCEPT", L"INTERSECT"};
+
+// A declared type read once per thread: the same few come back with every statement.
+const CSqlDeclaredType& ParsedType(const std::string& strDeclared) {
+    thread_local std::vector<std::pair<std::string, CSqlDeclaredType>> parsed;
+    for (const auto& entry : parsed)
+        if (entry.first == strDeclared)
+            return entry.second;
+    const size_t kKept = 32;
+    if (parsed.size() == kKept)
+        parsed.erase(parsed.begin());
+    parsed.emplace_back(strDeclared, SqlServerParseType(strDeclared.c_str()));
+    return parsed.back().second;
+}
+
+// The types of the list's expression items, when asked for: each item's expression (without
+// its alias) typed as SQL Server types it, the columns it names looked up in the tables of the
+// FROM list, which is read at the first such column. It serves one statement's translation,
+// on the thread translating it.
+class CItemTypes {
+public:
+    CItemTypes(const CSqlTokens& t, size_t nEnd, CSqlSelectTyping* pTyping,
+               std::vector<std::wstring>* pOut)
+        : m_t(t), m_nEnd(nEnd), m_pTyping(pTyping), m_pOut(pOut),
+          m_names(
+              [this](const std::wstring& strQualifier, const std::wstring& strName,
+                     CSqlDeclaredType* pType) { return Lookup(strQualifier, strName, pType); }) {}
+
+    // The list ends at nListEnd: its FROM, if it has one.
+    void ListEnd(size_t nListEnd) {
+        m_nFrom = nListEnd < m_nEnd && SqlIs(m_t[nListEnd], L"FROM") ? nListEnd : 0;
+    }
+    void Add(size_t nItem, size_t nBegin, size_t nEnd) {
+        if (m_pTyping == nullptr || m_bStar)
+            return;
+        std::wstring type = SqlExpressionType(m_t, nBegin, nEnd, m_names).Text();
+        if (type.empty())
+            return;
+        m_pOut->resize(nItem + 1);
+        (*m_pOut)[nItem] = std::move(type);
+    }
+    // A * item stands for columns of its own: items are no longer columns one to one.
+    void Star() {
+        m_bStar = true;
+        if (m_pOut)
+            m_pOut->clear();
+    }
+    void Finish(size_t nItems) {
+        if (m_pOut && !m_pOut->empty())
+            m_pOut->resize(nItems);
+    }
+
+private:
+    struct CTable {
+        CSqlObjectName name;
+        std::wstring strAlias;
+        bool bDerived = false; // a subquery or a function: its columns are unknown here
+    };
+
+    size_t Next(size_t i) const {
+        while (i < m_nEnd && SqlIsBlank(m_t[i]))
+            ++i;
+        return i;
+    }
+    // The token after the group that opens at i.
+    size_t AfterGroup(size_t i) const {
+        for (int nDepth = 0; i < m_nEnd; ++i) {
+            if (SqlIsPunct(m_t[i], L"("))
+                ++nDepth;
+            else if (SqlIsPunct(m_t[i], L")") && --nDepth == 0)
+                return i + 1;
+        }
+        return m_nEnd;
+    }
+    // A table's name as hosts mostly write it: T, dbo.T or Catalog.dbo.T (Catalog..T), which
+    // SQLite finds by the last part alone (temporary tables first, as SQL Server's start with
+    // #); false for other names, which the rewriter resolves.
+    bool PlainName(size_t i, CTable* pTable, size_t* pnNext) {
+        size_t parts[3];
+        size_t nParts = 0;
+        for (;;) {
+            bool bPart = i < m_nEnd && SqlIsNamePart(m_t[i]);
+            if (nParts == 3 || (!bPart && nParts == 0))
+                return false;
+            parts[nParts++] = bPart ? i : std::wstring::npos;
+            i = Next(bPart ? i + 1 : i);
+            if (i >= m_nEnd || !SqlIsPunct(m_t[i], L"."))
+                break;
+            i = Next(i + 1);
+        }
+        auto is = [&](size_t n, const std::wstring& strName) {
+            return parts[n] != std::wstring::npos &&
+                   wcscasecmp(SqlNameOf(m_t[parts[n]]).c_str(), strName.c_str()) == 0;
+        };
+        bool bOwner =
+            nParts == 1 || (nParts == 3 && parts[1] == std::wstring::npos) ||
+            (parts[nParts - 2] != std::wstring::npos && SqlIs(m_t[parts[nParts - 2]], L"dbo"));
+        if (parts[nParts - 1] == std::wstring::npos || !bOwner ||
+            (nParts == 3 && !is(0, m_pTyping->schema.CatalogName())))
+            return false;
+        pTable->name.strName = SqlNameOf(m_t[parts[nParts - 1]]);
+        *pnNext = i;
+        return true;
+    }
+    // One table of the list at i, with its hints and alias; where it ends.
+    size_t ReadTable(size_t i) {
+        CTable table;
+        size_t nNext = i + 1;
+        CSqlBridgeError ignored;
+        if (SqlIsPunct(m_t[i], L"("))
+            table.bDerived = true, nNext = AfterGroup(i);
+        else if (!SqlIsNamePart(m_t[i]) ||
+                 (!PlainName(i, &table, &nNext) &&
+                  !m_pTyping->rewriter.ObjectName(i, m_nEnd, &table.name, &nNext, &ignored)))
+            table.bDerived = true;
+        i = Next(nNext);
+        if (i < m_nEnd && SqlIsPunct(m_t[i], L"(")) // a function's rows
+            table.bDerived = true, i = Next(AfterGroup(i));
+        if (i < m_nEnd && SqlIs(m_t[i], L"WITH") && Next(i + 1) < m_nEnd &&
+            SqlIsPunct(m_t[Next(i + 1)], L"("))
+            i = Next(AfterGroup(Next(i + 1)));
+        bool bAs = i < m_nEnd && SqlIs(m_t[i], L"AS");
+        if (bAs)
+            i = Next(i + 1);
+        if (i < m_nEnd && SqlIsNamePart(m_t[i]) &&
+            (bAs || !(m_t[i].nKind == SqlTok::kWord && SqlIsOneOf(m_t[i], kNotTableAlias))))
+            table.strAlias = SqlNameOf(m_t[i++]);
+        m_bDerived = m_bDerived || table.bDerived;
+        m_tables.push_back(std::move(table));
+        return i;
+    }
+    void ReadFrom() {
+        bool bTable = true; // a table comes next: after FROM, a comma, JOIN or APPLY
+        for (size_t i = Next(m_nFrom + 1); i < m_nEnd; i = Next(i)) {
+            const CSqlToken& t = m_t[i];
+            if (SqlIsPunct(t, L";") || SqlIsPunct(t, L")") ||
+                (t.nKind == SqlTok::kWord && SqlIsOneOf(t, kFromEnd)))
+                return;
+            if (bTable) {
+                bTable = false;
+                i = ReadTable(i);
+                continue;
+            }
+            bTable = SqlIsPunct(t, L",") || SqlIs(t, L"JOIN") || SqlIs(t, L"APPLY");
+            i = SqlIsPunct(t, L"(") ? AfterGroup(i) : i + 1;
+        }
+    }
+    bool Lookup(const std::wstring& strQualifier, const std::wstring& strName,
+                CSqlDeclaredType* pType) {
+        if (m_nFrom == 0 || strName[0] == L'@')
+            return false;
+        if (!m_bRead) {
+            m_bRead = true;
+            ReadFrom();
+        }
+        if (strQualifier.empty() && m_bDerived)
+            return false; // the column may be a derived table's
+        // A column the tables disagree about has no type here.
+        bool bFound = false;
+        std::string declared;
+        for (const CTable& table : m_tables) {
+            bool bNamed =
+                strQualifier.empty() || SqlLower(strQualifier) == SqlLower(table.strAlias) ||
+                (table.strAlias.empty() && SqlLower(strQualifier) == SqlLower(table.name.strName));
+            if (!bNamed)
+                continue;
+            std::string type;
+            if (table.bDerived ||
+                !m_pTyping->schema.ColumnType(table.name.strSchema, table.name.strName, strName,
+                                              &type) ||
+                (bFound && type != declared))
+                return false;
+            declared = type;
+            bFound = true;
+        }
+        if (bFound)
+            *pType = ParsedType(declared);
+        return bFound;
+    }
+
+    const CSqlTokens& m_t;
+    size_t m_nEnd;
+    CSqlSelectTyping* m_pTyping;
+    std::vector<std::wstring>* m_pOut;
+    CSqlNameTypes m_names;
+    size_t m_nFrom = 0;
+    bool m_bStar = false;
+    bool m_bRead = false;
+    bool m_bDerived = false;
+    std::vector<CTable> m_tables;
+};
+
 // The changes the outermost select list of the SELECT at token nSelect needs; *pnItems is how
-// many items it has.
-std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, size_t* pnItems) {
+// many items it has. Types the items into types when given one.
+std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, size_t* pnItems,
+                             CItemTypes* pTypes = nullptr) {
     CSqlCursor c(t, nSelect, nEnd);
     c.Advance(); // SELECT
     c.Accept(L"DISTINCT") || c.Accept(L"ALL");
@@ -133,14 +333,21 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
     std::vector<CChange> changes;
     std::vector<size_t> s;
     s.reserve(32);
+    CItemTypes noTypes(t, nEnd, nullptr, nullptr);
+    CItemTypes& types = pTypes ? *pTypes : noTypes;
+    types.ListEnd(nListEnd);
     for (size_t k = 0; k < items.size(); ++k) {
         Significant(t, items[k].first, items[k].second, &s);
-        if (s.empty() || IsPlainColumn(t, s))
+        if (s.empty() || IsPlainColumn(t, s)) {
+            if (!s.empty() && SqlIsPunct(t[s.back()], L"*"))
+                types.Star();
             continue;
+        }
         const CSqlToken& first = t[s[0]];
         bool bEqualsForm = s.size() >= 3 && SqlIsPunct(t[s[1]], L"=") &&
                            (IsName(first) || first.nKind == SqlTok::kString);
         if (bEqualsForm) {
+            types.Add(k, s[2], s.back() + 1);
             changes.push_back(
                 {k, s[0], s.back() + 1, s[1],
                  first.nKind == SqlTok::kString ? SqlStringValue(first) : SqlNameOf(first)});
@@ -149,10 +356,16 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
         if (first.nKind == SqlTok::kWord && first.strText[0] == L'@' && s.size() >= 2 &&
             SqlIsPunct(t[s[1]], L"="))
             continue; // @v = expression assigns; it names no column
-        if (HasAlias(t, s))
+        if (HasAlias(t, s)) {
+            size_t nAliasParts = SqlIs(t[s[s.size() - 2]], L"AS") ? 2 : 1;
+            if (s.size() > nAliasParts)
+                types.Add(k, s[0], s[s.size() - nAliasParts - 1] + 1);
             continue;
+        }
+        types.Add(k, s[0], s.back() + 1);
         changes.push_back({k, s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
     }
+    types.Finish(items.size());
     return changes;
 }
 
@@ -244,9 +457,10 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
 } // namespace
 
 bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
-                        CSqlSelectNames* pPlan) {
+                        CSqlSelectNames* pPlan, CSqlSelectTyping* pTyping) {
     size_t nItems = 0;
-    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems);
+    CItemTypes types(tokens, nEnd, pTyping, &pPlan->types);
+    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems, &types);
     if (changes.empty())
         return false;
     pPlan->bRewriteTokens = false;

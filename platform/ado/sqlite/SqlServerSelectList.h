@@ -8,20 +8,35 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
-// How the outermost select list of a SELECT is to be named.
+// Where the select list's expressions find the types of the columns they name: the tables of
+// the SELECT's own FROM list (their names read by the rewriter), as the database declares them.
+// Only lists with such expressions read the FROM list, and then without a query. Both belong
+// to the statement's translation and its thread.
+struct CSqlSelectTyping {
+    CSqlRewriter& rewriter;
+    CSqlServerSchema& schema;
+};
+
+// How the outermost select list of a SELECT is to be named, and typed.
 struct CSqlSelectNames {
     bool bRewriteTokens = false;       // an "alias = expression" item: SqlNameSelectItems
     std::vector<std::wstring> aliases; // per item, the alias to add to the translation, or empty
+    // Per item, SQL Server's type of an expression ("decimal(38,2)", "money", "int") where it
+    // is known, else empty (plain columns describe themselves); empty when none is known or
+    // the items are not the result's columns one to one (a * among them).
+    std::vector<std::wstring> types;
 };
 
 // Plans the names of the outermost select list of the SELECT whose keyword is token nSelect,
 // ending at or before nEnd: every item that is neither a plain column (a.b, *, a.*) nor a lone
 // number or string, nor a variable assignment, nor already aliased gets its own text as
-// written; every "alias = expression" item its alias. False when no item needs a name.
+// written; every "alias = expression" item its alias. With pTyping, the expression items are
+// typed as well (pPlan->types, whatever the result). False when no item needs a name.
 bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
-                        CSqlSelectNames* pPlan);
+                        CSqlSelectNames* pPlan, CSqlSelectTyping* pTyping = nullptr);
 
 // Adds " AS \"alias\"" after each item of the translated SELECT's outermost list whose alias is
 // not empty; leaves the text as it is when its items do not match the aliases one to one.

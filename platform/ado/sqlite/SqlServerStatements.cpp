@@ -244,7 +244,10 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
                 return SelectInto(i, pOut, pError);
         }
         CSqlSelectNames names;
-        if (SqlPlanSelectNames(m_t, c.Pos(), m_nEnd, &names)) {
+        CSqlSelectTyping typing{m_rewriter, m_schema};
+        bool bNames = SqlPlanSelectNames(m_t, c.Pos(), m_nEnd, &names, &typing);
+        pOut->resultTypes = std::move(names.types);
+        if (bNames) {
             if (!names.bRewriteTokens) {
                 if (!Generic(pOut, pError))
                     return false;

@@ -206,6 +206,7 @@ void CSqliteProvider::Close() {
 }
 
 bool CSqliteProvider::ReuseStatement(const std::string& strSql,
+                                     const std::vector<std::wstring>& resultTypes,
                                      std::unique_ptr<CAdoCursor>* ppCursor) {
     sqlite3_stmt* pStmt = m_statements.Take(strSql);
     if (pStmt == nullptr)
@@ -222,7 +223,19 @@ bool CSqliteProvider::ReuseStatement(const std::string& strSql,
         return false;
     }
     // A busy database fails the fresh statement's first step the same way.
-    *ppCursor = std::make_unique<CSqliteCursor>(*this, pStmt, strSql, rc);
+    *ppCursor = std::make_unique<CSqliteCursor>(*this, pStmt, strSql, rc, resultTypes);
+    return true;
+}
+
+bool CSqliteProvider::ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
+                                 const std::wstring& strColumn, std::string* pstrType) {
+    const char* pszType = nullptr;
+    if (sqlite3_table_column_metadata(
+            m_pDb, strSchema.empty() ? nullptr : WinWideToUtf8(strSchema).c_str(),
+            WinWideToUtf8(strTable).c_str(), WinWideToUtf8(strColumn).c_str(), &pszType, nullptr,
+            nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    *pstrType = pszType ? pszType : "";
     return true;
 }
 
