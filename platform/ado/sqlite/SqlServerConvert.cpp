@@ -135,15 +135,12 @@ void RoundDigits(CDecimalDigits* p, size_t nScale) {
     p->whole.erase(0, p->whole.find_first_not_of('0'));
 }
 
-// Whether the magnitude lies beyond money's (or smallmoney's) largest value.
+// Whether the whole part lies beyond money's (or smallmoney's): the range rule, which compares
+// doubles, surely refuses those. Values past the limit by less than one are left to the
+// digits' rule, as a double near the limit cannot tell them from those within.
 bool BeyondMoney(const CDecimalDigits& d, const CSqlServerTypeRow& row) {
-    bool bSmall = row.nXtype == 122;
-    std::string whole = bSmall ? "214748" : "922337203685477";
-    std::string fraction = bSmall ? "3648" : "5807";
-    if (d.whole.size() != whole.size())
-        return d.whole.size() > whole.size();
-    std::string mine = d.fraction + std::string(4 - std::min<size_t>(4, d.fraction.size()), '0');
-    return d.whole != whole ? d.whole > whole : mine > fraction;
+    std::string whole = row.nXtype == 122 ? "214748" : "922337203685477";
+    return d.whole.size() != whole.size() ? d.whole.size() > whole.size() : d.whole > whole;
 }
 
 // SQLite keeps a number without a point as an integer, and so do conversions to numeric(p,0).

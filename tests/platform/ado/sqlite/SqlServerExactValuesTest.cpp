@@ -37,9 +37,15 @@ TEST_F(SqlServerScript, DecimalAndMoneyLiteralsKeepEveryDigitOrFail) {
                   TooLong(L"-12345678901234.5678", 16, L"decimal(18,2)")),
             Fails(L"INSERT INTO P (M) VALUES (922337203685477.5807)",
                   TooLong(L"922337203685477.5807", 19, L"money")),
-            // Whole numbers beyond a 64-bit integer pass through a double.
             Fails(L"INSERT INTO P (Price) VALUES (1234567890123456.5)",
                   TooLong(L"1234567890123456.5", 17, L"decimal(18,2)")),
+            Fails(L"INSERT INTO P (M) VALUES (-922337203685477.5808)",
+                  TooLong(L"-922337203685477.5808", 19, L"money")),
+            // Beyond the type's range it is SQL Server's overflow, whatever the digits.
+            Fails(L"INSERT INTO P (Price) VALUES (12345678901234567.89)",
+                  L"Arithmetic overflow error converting numeric to data type numeric."),
+            Fails(L"INSERT INTO P (M) VALUES (1000000000000000.5)",
+                  L"Arithmetic overflow error converting expression to data type money."),
             Fails(L"UPDATE P SET M = 922337203685477.5807 WHERE Q = 1",
                   TooLong(L"922337203685477.5807", 19, L"money")),
             Fails(L"UPDATE P SET Q = 4, Price = 99999999999999.99 WHERE Q = 1",
@@ -49,7 +55,7 @@ TEST_F(SqlServerScript, DecimalAndMoneyLiteralsKeepEveryDigitOrFail) {
             Fails(L"INSERT INTO P (Price) VALUES ('12345678901234.56')",
                   TooLong(L"12345678901234.56", 16, L"decimal(18,2)")),
             {L"SELECT COUNT(*) FROM P", {{L"3"}}},
-            // Floats round as SQL Server's do; values beyond a type's range are its overflow.
+            // Floats round as SQL Server's do.
             {L"UPDATE P SET F = 12345678901234.5678 WHERE Q = 1"},
             {L"SELECT COUNT(*) FROM P WHERE F > 12345678901234", {{L"1"}}},
             {L"SELECT Price FROM P WHERE Q = 3", {{L"10000000000000"}}},
