@@ -70,6 +70,10 @@ TEST_F(SqlServerScript, DecimalAndMoneyLiteralsKeepEveryDigitOrFail) {
                   TooLong(L"12345678901234.5678", 18, L"decimal(30,10)")),
             Fails(L"SELECT CAST('1234567890123456789' AS decimal(20,1))",
                   TooLong(L"1234567890123456789", 19, L"decimal(20,1)")),
+            Fails(L"DECLARE @p decimal(38,4) = 12345678901234.5678; SELECT @p",
+                  TooLong(L"12345678901234.5678", 18, L"decimal(38,4)")),
+            {L"DECLARE @p decimal(38,2) = 1234567890123.455, @m money = -1.00005; SELECT @p, @m",
+             {{L"1234567890123.46", L"-1.0001"}}},
         });
 }
 
