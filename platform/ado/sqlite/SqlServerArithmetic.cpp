@@ -98,6 +98,21 @@ std::wstring CSqlNumericType::Text() const {
     }
 }
 
+CSqlDeclaredType CSqlNumericType::Declared() const {
+    // The rows are looked up once: computed columns are typed with every query.
+    static const CSqlServerTypeRow* const pRows[] = {
+        SqlServerFindType("sql_variant"), SqlServerFindType("int"),   SqlServerFindType("decimal"),
+        SqlServerFindType("money"),       SqlServerFindType("float"), SqlServerFindType("bigint")};
+    CSqlDeclaredType t;
+    t.pRow = nKind == kInteger && nPrec > 10 ? pRows[5] : pRows[nKind];
+    t.bKnownName = nKind != kUnknown;
+    if (nKind == kDecimal) {
+        t.nPrec = nPrec;
+        t.nScale = nScale;
+    }
+    return t;
+}
+
 CSqlNumericType SqlNumericResult(wchar_t chOp, const CSqlNumericType& a, const CSqlNumericType& b) {
     using T = CSqlNumericType;
     if (a.nKind == T::kUnknown || b.nKind == T::kUnknown)

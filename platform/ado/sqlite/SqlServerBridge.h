@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
 // How a database part of a name resolves: to the main database, to an attached schema (its
@@ -93,8 +94,8 @@ struct CSqlTranslation {
     } nAction = kNone;
     std::vector<CSqlVariable> variables;
     // Per column of the rows a SELECT returns, SQL Server's type of an expression where the
-    // bridge knows it ("decimal(38,2)", "money", "int"), else empty; empty when it knows none.
-    std::vector<std::wstring> resultTypes;
+    // bridge knows it (decimal(38,2), money, int), else unknown; empty when it knows none.
+    std::vector<CSqlNumericType> resultTypes;
     std::wstring strSchema, strTable; // the table the action or an INSERT is for; a savepoint
     bool bIdentityTarget = false;     // an INSERT into a table with an identity
     bool bTestOnly = false;           // a condition: statements[0] gives one row of one truth value

@@ -124,7 +124,7 @@ const CSqlDeclaredType& ParsedType(const std::string& strDeclared) {
 class CItemTypes {
 public:
     CItemTypes(const CSqlTokens& t, size_t nEnd, CSqlSelectTyping* pTyping,
-               std::vector<std::wstring>* pOut)
+               std::vector<CSqlNumericType>* pOut)
         : m_t(t), m_nEnd(nEnd), m_pTyping(pTyping), m_pOut(pOut),
           m_names(
               [this](const std::wstring& strQualifier, const std::wstring& strName,
@@ -137,11 +137,11 @@ public:
     void Add(size_t nItem, size_t nBegin, size_t nEnd) {
         if (m_pTyping == nullptr || m_bStar)
             return;
-        std::wstring type = SqlExpressionType(m_t, nBegin, nEnd, m_names).Text();
-        if (type.empty())
+        CSqlNumericType type = SqlExpressionType(m_t, nBegin, nEnd, m_names);
+        if (type.nKind == CSqlNumericType::kUnknown)
             return;
         m_pOut->resize(nItem + 1);
-        (*m_pOut)[nItem] = std::move(type);
+        (*m_pOut)[nItem] = type;
     }
     // A * item stands for columns of its own: items are no longer columns one to one.
     void Star() {
@@ -285,7 +285,7 @@ private:
     const CSqlTokens& m_t;
     size_t m_nEnd;
     CSqlSelectTyping* m_pTyping;
-    std::vector<std::wstring>* m_pOut;
+    std::vector<CSqlNumericType>* m_pOut;
     CSqlNameTypes m_names;
     size_t m_nFrom = 0;
     bool m_bStar = false;

@@ -24,10 +24,10 @@ struct CSqlSelectTyping {
 struct CSqlSelectNames {
     bool bRewriteTokens = false;       // an "alias = expression" item: SqlNameSelectItems
     std::vector<std::wstring> aliases; // per item, the alias to add to the translation, or empty
-    // Per item, SQL Server's type of an expression ("decimal(38,2)", "money", "int") where it
-    // is known, else empty (plain columns describe themselves); empty when none is known or
-    // the items are not the result's columns one to one (a * among them).
-    std::vector<std::wstring> types;
+    // Per item, SQL Server's type of an expression where it is known, else unknown (plain
+    // columns describe themselves); empty when none is known or the items are not the
+    // result's columns one to one (a * among them).
+    std::vector<CSqlNumericType> types;
 };
 
 // Plans the names of the outermost select list of the SELECT whose keyword is token nSelect,

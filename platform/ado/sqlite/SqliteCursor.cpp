@@ -5,7 +5,7 @@
 #include "platform/win/TextEncoding.h"
 
 CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std::string strKeep,
-                             int rcFirst, const std::vector<std::wstring>& resultTypes)
+                             int rcFirst, const std::vector<CSqlNumericType>& resultTypes)
     : m_pProvider(&provider), m_pStmt(pStmt), m_strKeep(std::move(strKeep)), m_rcFirst(rcFirst) {
     int n = sqlite3_column_count(pStmt);
     m_columns.resize(static_cast<size_t>(n));
@@ -15,12 +15,11 @@ CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std
         const char* pszName = sqlite3_column_name(pStmt, i);
         const char* pszDeclared = sqlite3_column_decltype(pStmt, i);
         // An expression SQL Server would type reads as that type, as a column of it would.
-        std::string computed;
-        if (pszDeclared == nullptr && bTyped && !resultTypes[static_cast<size_t>(i)].empty()) {
-            computed = WinWideToUtf8(resultTypes[static_cast<size_t>(i)]);
-            pszDeclared = computed.c_str();
-        }
-        CSqliteColumnType t = SqliteMapDeclaredType(pszDeclared);
+        bool bComputed = pszDeclared == nullptr && bTyped &&
+                         resultTypes[static_cast<size_t>(i)].nKind != CSqlNumericType::kUnknown;
+        CSqliteColumnType t = bComputed
+                                  ? SqliteMapType(resultTypes[static_cast<size_t>(i)].Declared())
+                                  : SqliteMapDeclaredType(pszDeclared);
         m_columns[i].strName = WinUtf8ToWide(pszName ? pszName : "");
         m_columns[i].nType = t.nType;
         m_columns[i].nDefinedSize = t.nDefinedSize;

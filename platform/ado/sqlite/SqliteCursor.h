@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ado/AdoProvider.h"
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 
 class CSqliteProvider;
 
@@ -19,7 +20,7 @@ public:
     // resultTypes: SQL Server's types of columns SQLite declares no type for, by position
     // (CSqlTranslation); ignored unless there is one for each column.
     CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std::string strKeep = {},
-                  int rcFirst = -1, const std::vector<std::wstring>& resultTypes = {});
+                  int rcFirst = -1, const std::vector<CSqlNumericType>& resultTypes = {});
     ~CSqliteCursor() override;
 
     size_t ColumnCount() const override { return m_columns.size(); }

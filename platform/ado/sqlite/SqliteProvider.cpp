@@ -206,7 +206,7 @@ void CSqliteProvider::Close() {
 }
 
 bool CSqliteProvider::ReuseStatement(const std::string& strSql,
-                                     const std::vector<std::wstring>& resultTypes,
+                                     const std::vector<CSqlNumericType>& resultTypes,
                                      std::unique_ptr<CAdoCursor>* ppCursor) {
     sqlite3_stmt* pStmt = m_statements.Take(strSql);
     if (pStmt == nullptr)

@@ -71,7 +71,7 @@ private:
     std::wstring CatalogName() override { return m_strCatalog; }
     // A kept statement for the text, already stepped to its first row, its columns typed as
     // resultTypes says (CSqlTranslation); false without one.
-    bool ReuseStatement(const std::string& strSql, const std::vector<std::wstring>& resultTypes,
+    bool ReuseStatement(const std::string& strSql, const std::vector<CSqlNumericType>& resultTypes,
                         std::unique_ptr<CAdoCursor>* ppCursor);
 
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);

@@ -106,7 +106,10 @@ HRESULT NaturalValue(sqlite3_stmt* pStmt, int nColumn, int nClass, VARIANT* pvar
 CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared) {
     if (pszDeclared == nullptr || *pszDeclared == 0)
         return {adVarWChar, 255, false};
-    CSqlDeclaredType t = SqlServerParseType(pszDeclared);
+    return SqliteMapType(SqlServerParseType(pszDeclared));
+}
+
+CSqliteColumnType SqliteMapType(const CSqlDeclaredType& t) {
     CSqliteColumnType r{t.AdoType(), t.AdoDefinedSize(), true};
     if (t.pRow->nClass == SqlTypeClass::kExact) {
         r.nPrecision = static_cast<BYTE>(t.CatalogPrec());

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/ado/AdoProvider.h"
+#include "platform/ado/sqlite/SqlServerTypes.h"
 
 struct CSqliteColumnType {
     DataTypeEnum nType;
@@ -18,6 +19,8 @@ struct CSqliteColumnType {
 
 // A declared column type ("nvarchar(40)", "INTEGER", "decimal(10,2)", ...) or null.
 CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared);
+// The same for a type already read.
+CSqliteColumnType SqliteMapType(const CSqlDeclaredType& type);
 // The description of a column without a declared type from one value's storage class.
 CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass);
 
