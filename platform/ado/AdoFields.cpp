@@ -126,6 +126,24 @@ HRESULT CAdoField::get_DefinedSize(LONG* pl) {
     return S_OK;
 }
 
+HRESULT CAdoField::get_Precision(BYTE* pbPrecision) {
+    if (pbPrecision == nullptr)
+        return E_POINTER;
+    if (!m_pCore->IsOpen())
+        return Closed();
+    *pbPrecision = m_pCore->Column(m_nIndex).nPrecision;
+    return S_OK;
+}
+
+HRESULT CAdoField::get_NumericScale(BYTE* pbScale) {
+    if (pbScale == nullptr)
+        return E_POINTER;
+    if (!m_pCore->IsOpen())
+        return Closed();
+    *pbScale = m_pCore->Column(m_nIndex).nNumericScale;
+    return S_OK;
+}
+
 HRESULT CAdoField::get_ActualSize(LONG* pl) {
     if (pl == nullptr)
         return E_POINTER;

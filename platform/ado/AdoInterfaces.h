@@ -276,6 +276,9 @@ struct Field : IDispatch {
     // The next Length bytes of the current value; successive calls continue, and VT_NULL
     // follows the last byte.
     virtual HRESULT raw_GetChunk(LONG Length, VARIANT* pvar) = 0;
+    // Digits in all and after the point of a decimal or currency field; 0 where unknown.
+    virtual HRESULT get_Precision(BYTE* pbPrecision) = 0;
+    virtual HRESULT get_NumericScale(BYTE* pbScale) = 0;
 
     _variant_t GetValue() {
         VARIANT v;
@@ -302,6 +305,16 @@ struct Field : IDispatch {
     LONG GetActualSize() {
         LONG n = 0;
         ZQK_ADO_RAISE(get_ActualSize(&n), Field);
+        return n;
+    }
+    BYTE GetPrecision() {
+        BYTE n = 0;
+        ZQK_ADO_RAISE(get_Precision(&n), Field);
+        return n;
+    }
+    BYTE GetNumericScale() {
+        BYTE n = 0;
+        ZQK_ADO_RAISE(get_NumericScale(&n), Field);
         return n;
     }
     HRESULT AppendChunk(const _variant_t& Data) {

@@ -279,6 +279,8 @@ public:
     HRESULT get_ActualSize(LONG* pl) override;
     HRESULT raw_AppendChunk(VARIANT Data) override;
     HRESULT raw_GetChunk(LONG Length, VARIANT* pvar) override;
+    HRESULT get_Precision(BYTE* pbPrecision) override;
+    HRESULT get_NumericScale(BYTE* pbScale) override;
     HRESULT GetWholeChunk(LONG nLength, const BYTE** ppBytes, LONG* pnBytes) override;
     HRESULT AdoptChunk(VARIANT* pData) override;
 

@@ -34,6 +34,8 @@ struct CAdoColumn {
     std::wstring strName;
     DataTypeEnum nType = adEmpty;
     LONG nDefinedSize = 0;
+    BYTE nPrecision = 0; // decimals and currency: digits in all and after the point; 0 unknown
+    BYTE nNumericScale = 0;
 };
 
 // A cell as a reader of text can take it: the value, or the stored UTF-8 text the value would

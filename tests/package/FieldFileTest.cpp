@@ -60,6 +60,8 @@ public:
     HRESULT get_Name(BSTR*) override { return E_NOTIMPL; }
     HRESULT get_Type(DataTypeEnum*) override { return E_NOTIMPL; }
     HRESULT get_DefinedSize(LONG*) override { return E_NOTIMPL; }
+    HRESULT get_Precision(BYTE*) override { return E_NOTIMPL; }
+    HRESULT get_NumericScale(BYTE*) override { return E_NOTIMPL; }
     HRESULT get_ActualSize(LONG* pl) override {
         *pl = static_cast<LONG>(m_value.size());
         return S_OK;

@@ -98,6 +98,21 @@ std::wstring CSqlNumericType::Text() const {
     }
 }
 
+CSqlDeclaredType CSqlNumericType::Declared() const {
+    // The rows are looked up once: computed columns are typed with every query.
+    static const CSqlServerTypeRow* const pRows[] = {
+        SqlServerFindType("sql_variant"), SqlServerFindType("int"),   SqlServerFindType("decimal"),
+        SqlServerFindType("money"),       SqlServerFindType("float"), SqlServerFindType("bigint")};
+    CSqlDeclaredType t;
+    t.pRow = nKind == kInteger && nPrec > 10 ? pRows[5] : pRows[nKind];
+    t.bKnownName = nKind != kUnknown;
+    if (nKind == kDecimal) {
+        t.nPrec = nPrec;
+        t.nScale = nScale;
+    }
+    return t;
+}
+
 CSqlNumericType SqlNumericResult(wchar_t chOp, const CSqlNumericType& a, const CSqlNumericType& b) {
     using T = CSqlNumericType;
     if (a.nKind == T::kUnknown || b.nKind == T::kUnknown)
@@ -176,19 +191,32 @@ private:
         }
         return m_nEnd;
     }
+    // What is unknown stays so: the rest is not read (nor its names looked up).
+    CSqlNumericType Unknown() {
+        m_i = m_nEnd;
+        return CSqlNumericType();
+    }
     CSqlNumericType Sum() {
         CSqlNumericType a = Product();
+        if (a.nKind == CSqlNumericType::kUnknown)
+            return Unknown();
         while (AtPunct(L"+") || AtPunct(L"-")) {
             wchar_t op = m_t[m_i++].strText[0];
             a = SqlNumericResult(op, a, Product());
+            if (a.nKind == CSqlNumericType::kUnknown)
+                return Unknown();
         }
         return a;
     }
     CSqlNumericType Product() {
         CSqlNumericType a = Signed();
+        if (a.nKind == CSqlNumericType::kUnknown)
+            return Unknown();
         while (AtPunct(L"*") || AtPunct(L"/") || AtPunct(L"%")) {
             wchar_t op = m_t[m_i++].strText[0];
             a = SqlNumericResult(op, a, Signed());
+            if (a.nKind == CSqlNumericType::kUnknown)
+                return Unknown();
         }
         return a;
     }
@@ -284,9 +312,8 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             return CSqlNumericType::Of(SqlServerParseType(SqlStringValue(m_t[k - 1])));
         return CSqlNumericType();
     }
-    if (SqlIsOneOf(name, {L"SQRT", L"SQUARE", L"EXP", L"LOG", L"LOG10", L"PI", L"RAND", L"SIN",
-                          L"COS", L"TAN", L"COT", L"ASIN", L"ACOS", L"ATAN", L"ATN2"}))
-        return Make(CSqlNumericType::kFloat, 53, 0);
+    if (SqlIs(name, L"COUNT") || SqlIs(name, L"COUNT_BIG"))
+        return Make(CSqlNumericType::kInteger, SqlIs(name, L"COUNT") ? 10 : 19, 0);
     // Functions whose result has their first argument's type; SUM and AVG widen decimals to 38
     // digits, AVG to at least 6 decimals.
     if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",
@@ -303,6 +330,9 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             r.nScale = std::max(r.nScale, kMinDivisionScale);
         return r;
     }
+    if (SqlIsOneOf(name, {L"SQRT", L"SQUARE", L"EXP", L"LOG", L"LOG10", L"PI", L"RAND", L"SIN",
+                          L"COS", L"TAN", L"COT", L"ASIN", L"ACOS", L"ATAN", L"ATN2"}))
+        return Make(CSqlNumericType::kFloat, 53, 0);
     return CSqlNumericType();
 }
 

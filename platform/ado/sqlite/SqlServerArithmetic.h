@@ -28,6 +28,9 @@ struct CSqlNumericType {
     // The type as SQL Server names it: "decimal(21,13)", "money", "float", "int", "bigint";
     // empty when unknown.
     std::wstring Text() const;
+    // The same as a declared type (decimal(21,13), money, float, int, bigint); sql_variant's
+    // row when unknown.
+    CSqlDeclaredType Declared() const;
     bool Fractional() const { return nKind == kDecimal || nKind == kMoney || nKind == kFloat; }
 };
 

@@ -1,5 +1,6 @@
 // The statements of a batch's own state: SET options, transactions, DECLARE and assignments
 // to variables.
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 namespace {
@@ -162,7 +163,12 @@ bool CSqlStatementTranslator::Declare(CSqlCursor& c, CSqlTranslation* pOut,
             std::wstring value;
             if (!m_rewriter.Rewrite(nValue, nStop, SqlRewriteScope::kExpression, &value, pError))
                 return false;
-            pOut->statements.push_back(L"SELECT " + value);
+            std::wstring rounded, inexact;
+            if (!SqlExactLiteral(SqlServerParseType(v.strType), value, &rounded, &inexact)) {
+                *pError = CSqlBridgeError{inexact};
+                return false;
+            }
+            pOut->statements.push_back(L"SELECT " + (rounded.empty() ? value : rounded));
             v.bInitialised = true;
             c.Seek(nStop);
         }

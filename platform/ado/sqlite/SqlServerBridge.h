@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
 // How a database part of a name resolves: to the main database, to an attached schema (its
@@ -42,9 +43,10 @@ public:
     // there is no such table.
     virtual bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
                               std::string* pstrName, std::string* pstrSql) = 0;
-    // The declared type of a table's column as the connection holds the schema in memory (no
-    // read of the file: a change by another connection shows from this connection's next
-    // statement); false when there is no such column.
+    // The declared type of a column of a table (schema, or empty for the first that has the
+    // table; its stored name) as the connection holds the schema in memory (no read of the
+    // file: a change by another connection shows from this connection's next statement);
+    // false when there is no such column.
     virtual bool ColumnType(const std::wstring& strSchema, const std::wstring& strTable,
                             const std::wstring& strColumn, std::string* pstrDeclared) = 0;
     // The result columns of a SQLite query, prepared but not run; false when it cannot be
@@ -105,6 +107,9 @@ struct CSqlTranslation {
         kXactAbortOff,
     } nAction = kNone;
     std::vector<CSqlVariable> variables;
+    // Per column of the rows a SELECT returns, SQL Server's type of an expression where the
+    // bridge knows it (decimal(38,2), money, int), else unknown; empty when it knows none.
+    std::vector<CSqlNumericType> resultTypes;
     std::wstring strSchema, strTable; // the table the action or an INSERT is for; a savepoint
     bool bIdentityTarget = false;     // an INSERT into a table with an identity
     bool bTestOnly = false;           // a condition: statements[0] gives one row of one truth value

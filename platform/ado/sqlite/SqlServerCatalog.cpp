@@ -337,11 +337,32 @@ bool SqlServerEnsureAttachedCatalog(sqlite3* pDb, const std::wstring& strSchema,
 bool SqlServerColumnDeclaredType(sqlite3* pDb, const std::wstring& strSchema,
                                  const std::wstring& strTable, const std::wstring& strColumn,
                                  std::string* pstrDeclared) {
+    // Names are short and mostly ASCII: narrowed on the stack, as every typed literal and
+    // computed column asks for one.
+    struct CNarrow {
+        char sz[96];
+        std::string s;
+        const char* p = nullptr;
+        explicit CNarrow(const std::wstring& w) {
+            if (w.size() < sizeof sz) {
+                size_t i = 0;
+                for (; i < w.size() && w[i] > 0 && w[i] < 0x80; ++i)
+                    sz[i] = static_cast<char>(w[i]);
+                if (i == w.size()) {
+                    sz[i] = 0;
+                    p = sz;
+                    return;
+                }
+            }
+            s = WinWideToUtf8(w);
+            p = s.c_str();
+        }
+    };
+    const CNarrow schema(strSchema), table(strTable), column(strColumn);
     const char* pszDeclared = nullptr;
-    if (sqlite3_table_column_metadata(pDb, WinWideToUtf8(strSchema).c_str(),
-                                      WinWideToUtf8(strTable).c_str(),
-                                      WinWideToUtf8(strColumn).c_str(), &pszDeclared, nullptr,
-                                      nullptr, nullptr, nullptr) != SQLITE_OK ||
+    if (sqlite3_table_column_metadata(pDb, strSchema.empty() ? nullptr : schema.p, table.p,
+                                      column.p, &pszDeclared, nullptr, nullptr, nullptr,
+                                      nullptr) != SQLITE_OK ||
         pszDeclared == nullptr)
         return false;
     pstrDeclared->assign(pszDeclared);

@@ -25,7 +25,8 @@ bool SqlServerResultColumns(sqlite3* pDb, const std::wstring& strSelect,
                             std::vector<CSqlResultColumn>* pColumns);
 
 // The declared type of a column of a table of a schema ("main", "temp", an attached one) as
-// the connection holds the schema in memory; false when there is no such column (or table).
+// the connection holds the schema in memory (an empty schema: the first that has the table);
+// false when there is no such column (or table).
 bool SqlServerColumnDeclaredType(sqlite3* pDb, const std::wstring& strSchema,
                                  const std::wstring& strTable, const std::wstring& strColumn,
                                  std::string* pstrDeclared);

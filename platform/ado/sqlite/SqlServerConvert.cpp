@@ -1,10 +1,12 @@
 #include "platform/ado/sqlite/SqlServerConvert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <strings.h>
 
 #include "platform/ado/sqlite/SqlServerFunctions.h"
@@ -90,7 +92,124 @@ std::string NumberText(double d) {
     return sz;
 }
 
+// A plain decimal number ("-0012.340") by its parts.
+struct CDecimalDigits {
+    bool bNegative = false;
+    bool bPoint = false;
+    std::string whole, fraction;
+};
+
+bool ReadDecimal(const std::string& s, CDecimalDigits* p) {
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+        p->bNegative = s[i++] == '-';
+    for (; i < s.size() && isdigit(static_cast<unsigned char>(s[i])); ++i)
+        p->whole += s[i];
+    if (i < s.size() && s[i] == '.') {
+        p->bPoint = true;
+        for (++i; i < s.size() && isdigit(static_cast<unsigned char>(s[i])); ++i)
+            p->fraction += s[i];
+    }
+    return !(p->whole.empty() && p->fraction.empty()) && i == s.size();
+}
+
+// Cuts the decimals to nScale, the last one rounded half away from zero as SQL Server stores
+// it; the whole part loses its leading zeros.
+void RoundDigits(CDecimalDigits* p, size_t nScale) {
+    if (p->fraction.size() > nScale) {
+        bool bUp = p->fraction[nScale] >= '5';
+        p->fraction.resize(nScale);
+        if (bUp) {
+            std::string all = p->whole + p->fraction;
+            size_t k = all.size();
+            while (k > 0 && all[k - 1] == '9')
+                all[--k] = '0';
+            if (k == 0)
+                all.insert(all.begin(), '1');
+            else
+                ++all[k - 1];
+            p->whole = all.substr(0, all.size() - nScale);
+            p->fraction = all.substr(p->whole.size());
+        }
+    }
+    p->whole.erase(0, p->whole.find_first_not_of('0'));
+}
+
+// Whether the whole part lies beyond money's (or smallmoney's): the range rule, which compares
+// doubles, surely refuses those. Values past the limit by less than one are left to the
+// digits' rule, as a double near the limit cannot tell them from those within.
+bool BeyondMoney(const CDecimalDigits& d, const CSqlServerTypeRow& row) {
+    std::string whole = row.nXtype == 122 ? "214748" : "922337203685477";
+    return d.whole.size() != whole.size() ? d.whole.size() > whole.size() : d.whole > whole;
+}
+
+// SQLite keeps a number without a point as an integer, and so do conversions to numeric(p,0).
+SqlWholeValues WholeValuesOf(const CSqlDeclaredType& type) {
+    return type.pRow->nAdoType == adNumeric && type.nScale == 0 ? SqlWholeValues::kKept
+                                                                : SqlWholeValues::kThroughDouble;
+}
+
+bool FitsInteger(const std::string& whole) {
+    return whole.size() < 19 || (whole.size() == 19 && whole <= "9223372036854775807");
+}
+
 } // namespace
+
+bool SqlExactlyStored(const CSqlDeclaredType& type, const std::string& strNumber,
+                      SqlWholeValues nWhole, std::wstring* pstrError, std::string* pstrRounded) {
+    const CSqlServerTypeRow& row = *type.pRow;
+    CDecimalDigits d;
+    std::string text = Trim(strNumber);
+    if (row.nClass != SqlTypeClass::kExact || !ReadDecimal(text, &d))
+        return true;
+    bool bDecimal = row.nAdoType == adNumeric;
+    size_t nScale = static_cast<size_t>(bDecimal ? std::max(0, type.nScale) : 4);
+    bool bCut = d.fraction.size() > nScale;
+    RoundDigits(&d, nScale);
+    if (pstrRounded)
+        *pstrRounded = !bCut ? std::string()
+                             : (d.bNegative ? "-" : "") + (d.whole.empty() ? "0" : d.whole) +
+                                   (d.fraction.empty() ? "" : "." + d.fraction);
+    if (bDecimal ? static_cast<int>(d.whole.size()) > type.nPrec - type.nScale
+                 : BeyondMoney(d, row))
+        return true;
+    std::string digits = d.whole + d.fraction;
+    digits.erase(0, digits.find_first_not_of('0'));
+    digits.erase(digits.find_last_not_of('0') + 1);
+    const size_t kDoubleDigits = 15;
+    if (digits.size() <= kDoubleDigits ||
+        (nWhole == SqlWholeValues::kKept && !d.bPoint && FitsInteger(d.whole)))
+        return true;
+    std::wstring name = WinUtf8ToWide(row.pszName);
+    if (bDecimal)
+        name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";
+    *pstrError = L"The value " + WinUtf8ToWide(text) + L" needs " + std::to_wstring(digits.size()) +
+                 L" significant digits as " + name +
+                 L"; the embedded database keeps decimal and money values exact to 15" +
+                 (bDecimal ? L"." : L", not money's full range.");
+    return false;
+}
+
+bool SqlExactLiteral(const CSqlDeclaredType& type, const std::wstring& strValue,
+                     std::wstring* pstrRounded, std::wstring* pstrError) {
+    pstrRounded->clear();
+    if (type.pRow->nClass != SqlTypeClass::kExact)
+        return true;
+    // A sign the writer may have kept apart from its number: "- 12.5".
+    std::string text;
+    for (wchar_t ch : strValue) {
+        if (iswspace(ch))
+            continue;
+        if (!iswdigit(ch) && ch != L'.' && ch != L'-' && ch != L'+')
+            return true;
+        text += static_cast<char>(ch);
+    }
+    std::string rounded;
+    if (!SqlExactlyStored(type, text, WholeValuesOf(type), pstrError, &rounded))
+        return false;
+    *pstrRounded = WinUtf8ToWide(rounded);
+    return true;
+}
 
 bool SqlParseDate(const std::string& text, DATE* pDate) {
     std::string s = Trim(text);
@@ -196,9 +315,15 @@ void FixedFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 void TryConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     CSqlValue v = CSqlValue::Of(argv[0]);
     const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    CSqlDeclaredType type = SqlServerParseType(pszType ? pszType : "");
     std::wstring problem;
-    if (SqlConvert(SqlServerParseType(pszType ? pszType : ""),
-                   argc > 2 ? sqlite3_value_int(argv[2]) : 0, &v, &problem))
+    // A value the database would round is no value that fails to convert.
+    if (v.nClass == SQLITE_TEXT && !SqlExactlyStored(type, v.s, WholeValuesOf(type), &problem)) {
+        std::string m = WinWideToUtf8(problem);
+        sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+        return;
+    }
+    if (SqlConvert(type, argc > 2 ? sqlite3_value_int(argv[2]) : 0, &v, &problem))
         v.Result(ctx);
     else
         sqlite3_result_null(ctx);
@@ -332,6 +457,22 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                 *pstrError = L"Error converting data type varchar to " +
                              std::wstring(row.nAdoType == adNumeric ? L"numeric" : typeName) + L".";
                 return false;
+            }
+            if (row.nClass == SqlTypeClass::kExact) {
+                // Digits a double would lose fail; whole numbers for numeric(p,0) stay integers.
+                bool bKeep = WholeValuesOf(type) == SqlWholeValues::kKept;
+                std::string rounded;
+                if (!SqlExactlyStored(type, s, WholeValuesOf(type), pstrError, &rounded))
+                    return false;
+                if (!rounded.empty())
+                    d = std::strtod(rounded.c_str(), nullptr);
+                errno = 0;
+                long long n = std::strtoll(s.c_str(), &pEnd, 10);
+                if (bKeep && *pEnd == 0 && errno == 0) {
+                    v.nClass = SQLITE_INTEGER;
+                    v.n = n;
+                    return true;
+                }
             }
             v.nClass = SQLITE_FLOAT;
             v.d = d;

@@ -33,6 +33,27 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
 // 1900-01-01).
 bool SqlParseDate(const std::string& strText, double* pDate);
 
+// How whole decimal values reach storage: an integer written without a point stays a 64-bit
+// integer (kKept: conversions to numeric(p,0) and decimal(p,0), text bound straight to a
+// column), or every value passes through a double.
+enum class SqlWholeValues { kThroughDouble, kKept };
+
+// Whether a decimal or money value written as plain decimal text ("-12.50") reads back unchanged
+// once stored. Rounded to the type's scale first, as SQL Server stores it, it must have at most
+// 15 significant digits (all a double keeps) or be a whole number kept as an integer; false
+// with a message naming the value and the type when it would be rounded. Text that is no plain
+// decimal number, other types, and values beyond the type's range (left to its range rule)
+// pass. *pstrRounded (when given) gets the value cut to the scale where it had more decimals,
+// and is left empty otherwise: rounding the double of a longer value could end elsewhere.
+bool SqlExactlyStored(const CSqlDeclaredType& type, const std::string& strNumber,
+                      SqlWholeValues nWhole, std::wstring* pstrError,
+                      std::string* pstrRounded = nullptr);
+// The same for a literal as the bridge writes it into a statement: SQLite reads a number with
+// a point as a double before any conversion sees it, so a literal with more decimals than the
+// type keeps is to be written as *pstrRounded instead (empty when it stays as it is).
+bool SqlExactLiteral(const CSqlDeclaredType& type, const std::wstring& strValue,
+                     std::wstring* pstrRounded, std::wstring* pstrError);
+
 // Whether values of the type are padded with blanks to its length (char(n), nchar(n)).
 bool SqlIsFixedChar(const CSqlDeclaredType& type);
 

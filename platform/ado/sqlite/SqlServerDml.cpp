@@ -28,6 +28,21 @@ std::wstring Converted(const CSqlColumnDef* pColumn, const std::wstring& strValu
     return L"zqk_convert(" + strValue + L", " + SqlQuoteString(pColumn->strTypeText) + L")";
 }
 
+// A number written straight into a decimal or money column keeps all its digits or is refused;
+// one with more decimals than the column keeps is written rounded.
+bool ExactValue(const CSqlColumnDef* pColumn, std::wstring* pstrValue, CSqlBridgeError* pError) {
+    if (pColumn == nullptr || !pColumn->bServerType || pColumn->bComputed)
+        return true;
+    std::wstring rounded, problem;
+    if (!SqlExactLiteral(pColumn->type, *pstrValue, &rounded, &problem)) {
+        *pError = CSqlBridgeError{problem};
+        return false;
+    }
+    if (!rounded.empty())
+        *pstrValue = rounded;
+    return true;
+}
+
 // INSERT ... SELECT into char(n) columns: the query's rows become a WITH table, so that the
 // values for those columns can be padded. *pstrPrefix gets the WITH; the query is returned.
 std::wstring PaddedRows(const std::vector<const CSqlColumnDef*>& targets,
@@ -81,8 +96,10 @@ bool CSqlStatementTranslator::Values(CSqlCursor& c,
             if (!m_rewriter.Rewrite(i, nStop, SqlRewriteScope::kExpression, &value, pError))
                 return false;
             value.erase(0, value.find_first_not_of(L" \t\r\n"));
-            *pOut += (nColumn ? L", " : L"") +
-                     Converted(nColumn < targets.size() ? targets[nColumn] : nullptr, value);
+            const CSqlColumnDef* pTarget = nColumn < targets.size() ? targets[nColumn] : nullptr;
+            if (!ExactValue(pTarget, &value, pError))
+                return false;
+            *pOut += (nColumn ? L", " : L"") + Converted(pTarget, value);
             i = nStop + 1;
         }
         *pOut += L")";
@@ -280,13 +297,15 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
         if (!m_rewriter.Rewrite(items[n].nValue, items[n].nStop, SqlRewriteScope::kExpression,
                                 &text, pError))
             return false;
+        const CSqlColumnDef* pTarget = pDef->Find(SqlNameOf(column));
+        if (!ExactValue(pTarget, &text, pError))
+            return false;
         if (pMatch) {
             std::wstring alias = L"zqk_v" + std::to_wstring(n);
             joinedValues += L", " + text + L" AS " + alias;
             text = L"zqk_from." + alias;
         }
-        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " +
-                Converted(pDef->Find(SqlNameOf(column)), text);
+        sets += (sets.empty() ? L"" : L", ") + column.strText + L" = " + Converted(pTarget, text);
     }
     std::wstring rest;
     if (!Rewrite(i, m_nEnd, &rest, pError))

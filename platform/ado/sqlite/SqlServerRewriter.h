@@ -49,6 +49,13 @@ public:
 
     bool Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                  CSqlBridgeError* pError);
+    // The type of a column ("alias", "Code") of the tables the rewrite has met so far, as the
+    // schema SQLite holds in memory declares it, without reading any table's definition; the
+    // definitions of the batch's tables answer what those do not. False when unknown or
+    // ambiguous. For comparing literals and typing results, which most statements do: a
+    // definition costs a catalogue query.
+    bool ColumnType(const std::wstring& strQualifier, const std::wstring& strName,
+                    CSqlDeclaredType* pType);
     // Where the table definitions the rewrite needs are read and kept; without one each is
     // read again.
     void UseTableCache(CSqlTableCache* pCache) { m_pTableCache = pCache; }
@@ -93,12 +100,6 @@ private:
     bool RowCount(size_t nFrom, size_t nEnd, std::wstring* pOut, CSqlBridgeError* pError);
     // Remembers a table met at a table's place, and the alias after it (tokens from nAfter).
     void NoteTable(CSqlObjectName name, size_t nAfter, size_t nEnd);
-    // The type of a column ("alias", "Code") of the tables met so far, as the schema SQLite
-    // holds in memory declares it, without reading any table's definition; the definitions
-    // of the batch's tables answer what those do not. False when unknown or ambiguous. For
-    // comparing literals, which most statements do: a definition costs a catalogue query.
-    bool ColumnType(const std::wstring& strQualifier, const std::wstring& strName,
-                    CSqlDeclaredType* pType);
     // SqlServerParseType of a declared type, remembered in the table cache when there is one.
     CSqlDeclaredType ParsedType(const std::string& strDeclared);
     // The tables and variables of the batch, read when first asked for.

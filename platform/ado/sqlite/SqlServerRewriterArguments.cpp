@@ -2,6 +2,7 @@
 // CONVERT with their types and styles, OFFSET's and FETCH's row counts, the identity functions'
 // table names.
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
@@ -45,6 +46,13 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
         return false;
     for (std::wstring* p : {&value, &style})
         p->erase(0, p->find_first_not_of(L" \t\r\n"));
+    std::wstring rounded, inexact;
+    if (!SqlExactLiteral(parsed, value, &rounded, &inexact)) {
+        *pError = CSqlBridgeError{inexact};
+        return false;
+    }
+    if (!rounded.empty())
+        value = rounded;
     // Money and decimals become text with all their decimals (money two): 10.50, not 10.5.
     bool bText = parsed.pRow && (parsed.pRow->nClass == SqlTypeClass::kChar ||
                                  parsed.pRow->nClass == SqlTypeClass::kNChar);

@@ -95,9 +95,31 @@ struct CChange {
     std::wstring strAlias;
 };
 
+// Where the list's expressions are, noted for typing once the statement is rewritten.
+class CItemTypes {
+public:
+    explicit CItemTypes(CSqlSelectNames* pPlan) : m_pPlan(pPlan) {}
+    void Add(size_t nItem, size_t nBegin, size_t nEnd) {
+        if (m_pPlan)
+            m_pPlan->expressions.push_back({nItem, nBegin, nEnd});
+    }
+    void Star() {
+        if (m_pPlan)
+            m_pPlan->bStar = true;
+    }
+    void Finish(size_t nItems) {
+        if (m_pPlan)
+            m_pPlan->nItems = nItems;
+    }
+
+private:
+    CSqlSelectNames* m_pPlan;
+};
+
 // The changes the outermost select list of the SELECT at token nSelect needs; *pnItems is how
-// many items it has.
-std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, size_t* pnItems) {
+// many items it has. Types the items into types when given one.
+std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, size_t* pnItems,
+                             CItemTypes* pTypes = nullptr) {
     CSqlCursor c(t, nSelect, nEnd);
     c.Advance(); // SELECT
     c.Accept(L"DISTINCT") || c.Accept(L"ALL");
@@ -133,14 +155,20 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
     std::vector<CChange> changes;
     std::vector<size_t> s;
     s.reserve(32);
+    CItemTypes noTypes(nullptr);
+    CItemTypes& types = pTypes ? *pTypes : noTypes;
     for (size_t k = 0; k < items.size(); ++k) {
         Significant(t, items[k].first, items[k].second, &s);
-        if (s.empty() || IsPlainColumn(t, s))
+        if (s.empty() || IsPlainColumn(t, s)) {
+            if (!s.empty() && SqlIsPunct(t[s.back()], L"*"))
+                types.Star();
             continue;
+        }
         const CSqlToken& first = t[s[0]];
         bool bEqualsForm = s.size() >= 3 && SqlIsPunct(t[s[1]], L"=") &&
                            (IsName(first) || first.nKind == SqlTok::kString);
         if (bEqualsForm) {
+            types.Add(k, s[2], s.back() + 1);
             changes.push_back(
                 {k, s[0], s.back() + 1, s[1],
                  first.nKind == SqlTok::kString ? SqlStringValue(first) : SqlNameOf(first)});
@@ -149,10 +177,16 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
         if (first.nKind == SqlTok::kWord && first.strText[0] == L'@' && s.size() >= 2 &&
             SqlIsPunct(t[s[1]], L"="))
             continue; // @v = expression assigns; it names no column
-        if (HasAlias(t, s))
+        if (HasAlias(t, s)) {
+            size_t nAliasParts = SqlIs(t[s[s.size() - 2]], L"AS") ? 2 : 1;
+            if (s.size() > nAliasParts)
+                types.Add(k, s[0], s[s.size() - nAliasParts - 1] + 1);
             continue;
+        }
+        types.Add(k, s[0], s.back() + 1);
         changes.push_back({k, s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
     }
+    types.Finish(items.size());
     return changes;
 }
 
@@ -255,7 +289,8 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
 bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
                         CSqlSelectNames* pPlan) {
     size_t nItems = 0;
-    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems);
+    CItemTypes types(pPlan);
+    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems, &types);
     if (changes.empty())
         return false;
     pPlan->bRewriteTokens = false;
@@ -271,9 +306,23 @@ void SqlAddSelectAliases(const std::vector<std::wstring>& aliases, std::wstring*
     std::vector<size_t> ends = TranslatedItemEnds(*pSql);
     if (ends.size() != aliases.size())
         return; // the translation's list does not match the host's one to one
-    for (size_t k = aliases.size(); k-- > 0;)
-        if (!aliases[k].empty())
-            pSql->insert(ends[k], L" AS " + SqlQuote(aliases[k], L'"'));
+    // Written into a new text in one pass: inserting into the old one moved its tail each time.
+    size_t nExtra = 0;
+    for (const std::wstring& a : aliases)
+        nExtra += a.empty() ? 0 : a.size() + 8;
+    std::wstring out;
+    out.reserve(pSql->size() + nExtra);
+    size_t nFrom = 0;
+    for (size_t k = 0; k < aliases.size(); ++k) {
+        if (aliases[k].empty())
+            continue;
+        out.append(*pSql, nFrom, ends[k] - nFrom);
+        out += L" AS ";
+        out += SqlQuote(aliases[k], L'"');
+        nFrom = ends[k];
+    }
+    out.append(*pSql, nFrom, std::wstring::npos);
+    pSql->swap(out);
 }
 
 bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTokens* pNamed,
@@ -307,4 +356,18 @@ bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTo
     out.insert(out.end(), t.begin() + static_cast<std::ptrdiff_t>(nNext), t.end());
     *pNamed = std::move(out);
     return true;
+}
+
+void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
+                        const CSqlNameTypes& names, std::vector<CSqlNumericType>* pTypes) {
+    pTypes->clear();
+    if (plan.bStar)
+        return;
+    for (const CSqlSelectNames::CExpression& e : plan.expressions) {
+        CSqlNumericType type = SqlExpressionType(tokens, e.nBegin, e.nEnd, names);
+        if (type.nKind == CSqlNumericType::kUnknown)
+            continue;
+        pTypes->resize(plan.nItems);
+        (*pTypes)[e.nItem] = type;
+    }
 }

@@ -8,20 +8,34 @@
 #include <string>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 
-// How the outermost select list of a SELECT is to be named.
+// How the outermost select list of a SELECT is to be named, and where its expressions are.
 struct CSqlSelectNames {
     bool bRewriteTokens = false;       // an "alias = expression" item: SqlNameSelectItems
     std::vector<std::wstring> aliases; // per item, the alias to add to the translation, or empty
+    struct CExpression {
+        size_t nItem, nBegin, nEnd; // an item's expression, without its alias
+    };
+    std::vector<CExpression> expressions;
+    size_t nItems = 0;
+    bool bStar = false; // a * among the items: they are not the result's columns one to one
 };
 
 // Plans the names of the outermost select list of the SELECT whose keyword is token nSelect,
 // ending at or before nEnd: every item that is neither a plain column (a.b, *, a.*) nor a lone
 // number or string, nor a variable assignment, nor already aliased gets its own text as
-// written; every "alias = expression" item its alias. False when no item needs a name.
+// written; every "alias = expression" item its alias. The expressions are noted whatever the
+// result. False when no item needs a name.
 bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
                         CSqlSelectNames* pPlan);
+
+// The types SQL Server gives the planned list's expression items, per item (unknown where
+// not known: plain columns describe themselves), the columns they name typed by names; empty
+// when none is known or a * is among the items.
+void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
+                        const CSqlNameTypes& names, std::vector<CSqlNumericType>* pTypes);
 
 // Adds " AS \"alias\"" after each item of the translated SELECT's outermost list whose alias is
 // not empty; leaves the text as it is when its items do not match the aliases one to one.

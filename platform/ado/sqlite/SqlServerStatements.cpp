@@ -256,26 +256,39 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
                 return SelectInto(i, pOut, pError);
         }
         CSqlSelectNames names;
-        if (SqlPlanSelectNames(m_t, c.Pos(), m_nEnd, &names)) {
-            if (!names.bRewriteTokens) {
-                if (!Generic(pOut, pError))
-                    return false;
-                SqlAddSelectAliases(names.aliases, &pOut->statements.back());
-                return true;
-            }
-            // SQLite cannot read "alias = expression": the tokens change, the whole batch
-            // copied so that its tables and variables stay in view.
-            CSqlTokens named;
-            size_t nNamedEnd = 0;
-            SqlNameSelectItems(m_t, c.Pos(), m_nEnd, &named, &nNamedEnd);
-            CSqlRewriter sub(m_schema, named);
-            sub.UseTableCache(&m_cache);
-            std::wstring s;
-            if (!sub.Rewrite(m_nBegin, nNamedEnd, SqlRewriteScope::kStatement, &s, pError))
-                return false;
-            pOut->statements.push_back(s);
+        bool bNames = SqlPlanSelectNames(m_t, c.Pos(), m_nEnd, &names);
+        // The result's expressions typed once rewritten: the rewrite has met the tables, whose
+        // columns the schema in memory then types.
+        auto typed = [&](CSqlRewriter& rewriter) {
+            if (!names.expressions.empty())
+                SqlTypeSelectItems(
+                    m_t, names,
+                    [&](const std::wstring& strQualifier, const std::wstring& strName,
+                        CSqlDeclaredType* pType) {
+                        return rewriter.ColumnType(strQualifier, strName, pType);
+                    },
+                    &pOut->resultTypes);
             return true;
+        };
+        if (!bNames || !names.bRewriteTokens) {
+            if (!Generic(pOut, pError))
+                return false;
+            if (bNames)
+                SqlAddSelectAliases(names.aliases, &pOut->statements.back());
+            return typed(m_rewriter);
         }
+        // SQLite cannot read "alias = expression": the tokens change, the whole batch copied
+        // so that its tables and variables stay in view.
+        CSqlTokens named;
+        size_t nNamedEnd = 0;
+        SqlNameSelectItems(m_t, c.Pos(), m_nEnd, &named, &nNamedEnd);
+        CSqlRewriter sub(m_schema, named);
+        sub.UseTableCache(&m_cache);
+        std::wstring s;
+        if (!sub.Rewrite(m_nBegin, nNamedEnd, SqlRewriteScope::kStatement, &s, pError))
+            return false;
+        pOut->statements.push_back(s);
+        return typed(sub);
     }
     return Generic(pOut, pError);
 }

@@ -312,7 +312,7 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
         std::string sql = WinWideToUtf8(t.statements[i]);
         // A query that was run before as the whole statement may still have its statement.
         bool bWhole = bMayReturnRows && !bAtomic && t.statements.size() == 1;
-        if (bWhole && t.checks.empty() && ReuseStatement(sql, ppCursor))
+        if (bWhole && t.checks.empty() && ReuseStatement(sql, t.resultTypes, ppCursor))
             return S_OK;
         const char* pszNext = sql.c_str();
         while (pszNext && *pszNext) {
@@ -337,8 +337,8 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
                 bool bKeep = bWhole && pszThis == sql.c_str() &&
                              sqlite3_bind_parameter_count(stmt.m_p) == 0 &&
                              CSqliteStatementCache::Suits(sql, stmt.m_p);
-                *ppCursor = std::make_unique<CSqliteCursor>(*this, stmt.Release(),
-                                                            bKeep ? sql : std::string());
+                *ppCursor = std::make_unique<CSqliteCursor>(
+                    *this, stmt.Release(), bKeep ? sql : std::string(), -1, t.resultTypes);
                 return S_OK;
             }
             sqlite3_int64 nTotalBefore = sqlite3_total_changes64(m_pDb);

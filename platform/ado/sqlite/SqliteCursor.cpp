@@ -5,17 +5,26 @@
 #include "platform/win/TextEncoding.h"
 
 CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std::string strKeep,
-                             int rcFirst)
+                             int rcFirst, const std::vector<CSqlNumericType>& resultTypes)
     : m_pProvider(&provider), m_pStmt(pStmt), m_strKeep(std::move(strKeep)), m_rcFirst(rcFirst) {
     int n = sqlite3_column_count(pStmt);
     m_columns.resize(static_cast<size_t>(n));
     m_declared.resize(static_cast<size_t>(n));
+    bool bTyped = resultTypes.size() == static_cast<size_t>(n);
     for (int i = 0; i < n; ++i) {
         const char* pszName = sqlite3_column_name(pStmt, i);
-        CSqliteColumnType t = SqliteMapDeclaredType(sqlite3_column_decltype(pStmt, i));
+        const char* pszDeclared = sqlite3_column_decltype(pStmt, i);
+        // An expression SQL Server would type reads as that type, as a column of it would.
+        bool bComputed = pszDeclared == nullptr && bTyped &&
+                         resultTypes[static_cast<size_t>(i)].nKind != CSqlNumericType::kUnknown;
+        CSqliteColumnType t = bComputed
+                                  ? SqliteMapType(resultTypes[static_cast<size_t>(i)].Declared())
+                                  : SqliteMapDeclaredType(pszDeclared);
         m_columns[i].strName = WinUtf8ToWide(pszName ? pszName : "");
         m_columns[i].nType = t.nType;
         m_columns[i].nDefinedSize = t.nDefinedSize;
+        m_columns[i].nPrecision = t.nPrecision;
+        m_columns[i].nNumericScale = t.nNumericScale;
         m_declared[i] = t.bDeclared;
     }
 }

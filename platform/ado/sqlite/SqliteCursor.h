@@ -1,4 +1,5 @@
-// A forward-only cursor over one prepared SQLite statement: one row at a time.
+// A forward-only cursor over one prepared SQLite statement: one row at a time. It belongs to
+// the thread of its connection.
 #pragma once
 
 #include <sqlite3.h>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "platform/ado/AdoProvider.h"
+#include "platform/ado/sqlite/SqlServerArithmetic.h"
 
 class CSqliteProvider;
 
@@ -15,8 +17,10 @@ public:
     // Takes over the statement. strKeep: the text it was prepared from, when the provider keeps
     // it for reuse afterwards (empty: it is finalized). rcFirst: the result of a first step the
     // provider already took (SQLITE_ROW, SQLITE_DONE or a failure), or -1 when none was taken.
+    // resultTypes: SQL Server's types of columns SQLite declares no type for, by position
+    // (CSqlTranslation); ignored unless there is one for each column.
     CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std::string strKeep = {},
-                  int rcFirst = -1);
+                  int rcFirst = -1, const std::vector<CSqlNumericType>& resultTypes = {});
     ~CSqliteCursor() override;
 
     size_t ColumnCount() const override { return m_columns.size(); }

@@ -206,6 +206,7 @@ void CSqliteProvider::Close() {
 }
 
 bool CSqliteProvider::ReuseStatement(const std::string& strSql,
+                                     const std::vector<CSqlNumericType>& resultTypes,
                                      std::unique_ptr<CAdoCursor>* ppCursor) {
     sqlite3_stmt* pStmt = m_statements.Take(strSql);
     if (pStmt == nullptr)
@@ -222,7 +223,7 @@ bool CSqliteProvider::ReuseStatement(const std::string& strSql,
         return false;
     }
     // A busy database fails the fresh statement's first step the same way.
-    *ppCursor = std::make_unique<CSqliteCursor>(*this, pStmt, strSql, rc);
+    *ppCursor = std::make_unique<CSqliteCursor>(*this, pStmt, strSql, rc, resultTypes);
     return true;
 }
 
@@ -280,6 +281,11 @@ HRESULT CSqliteProvider::InsertRow(const std::wstring& strTable,
     }
     int nParam = 1;
     for (const auto& v : values) {
+        std::wstring inexact;
+        if (!SqliteExactValue(columns[v.first], *v.second, &inexact)) {
+            *pError = Error(DB_E_ERRORSINCOMMAND, inexact);
+            return pError->hr;
+        }
         rc = SqliteBindVariant(stmt.m_p, nParam++, *v.second);
         if (rc != SQLITE_OK) {
             *pError = Error(DB_E_ERRORSINCOMMAND, L"A value cannot be stored in column " +

@@ -76,8 +76,10 @@ private:
                                               const std::wstring& strTable) override;
     bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) override;
     std::wstring CatalogName() override { return m_strCatalog; }
-    // A kept statement for the text, already stepped to its first row; false without one.
-    bool ReuseStatement(const std::string& strSql, std::unique_ptr<CAdoCursor>* ppCursor);
+    // A kept statement for the text, already stepped to its first row, its columns typed as
+    // resultTypes says (CSqlTranslation); false without one.
+    bool ReuseStatement(const std::string& strSql, const std::vector<CSqlNumericType>& resultTypes,
+                        std::unique_ptr<CAdoCursor>* ppCursor);
 
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
     // Runs one translated statement; a cursor when it returns rows and may.

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/win/TextEncoding.h"
 
@@ -105,8 +106,16 @@ HRESULT NaturalValue(sqlite3_stmt* pStmt, int nColumn, int nClass, VARIANT* pvar
 CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared) {
     if (pszDeclared == nullptr || *pszDeclared == 0)
         return {adVarWChar, 255, false};
-    CSqlDeclaredType t = SqlServerParseType(pszDeclared);
-    return {t.AdoType(), t.AdoDefinedSize(), true};
+    return SqliteMapType(SqlServerParseType(pszDeclared));
+}
+
+CSqliteColumnType SqliteMapType(const CSqlDeclaredType& t) {
+    CSqliteColumnType r{t.AdoType(), t.AdoDefinedSize(), true};
+    if (t.pRow->nClass == SqlTypeClass::kExact) {
+        r.nPrecision = static_cast<BYTE>(t.CatalogPrec());
+        r.nNumericScale = static_cast<BYTE>(t.CatalogScale());
+    }
+    return r;
 }
 
 CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass) {
@@ -266,6 +275,26 @@ LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize)
     default:
         return nDefinedSize;
     }
+}
+
+bool SqliteExactValue(const CAdoColumn& column, const VARIANT& var, std::wstring* pstrError) {
+    bool bValue = var.vt == VT_DECIMAL || var.vt == VT_CY || var.vt == VT_BSTR;
+    if (!bValue || (column.nType != adNumeric && column.nType != adCurrency))
+        return true;
+    VARIANT text;
+    VariantInit(&text);
+    if (FAILED(VariantChangeType(&text, &var, 0, VT_BSTR)))
+        return true; // not a number: binding reports it
+    std::string number =
+        WinWideToUtf8(text.bstrVal ? text.bstrVal : L"", SysStringLen(text.bstrVal));
+    VariantClear(&text);
+    std::string type = "money";
+    if (column.nType == adNumeric)
+        type = "decimal(" + std::to_string(column.nPrecision ? column.nPrecision : 38) + "," +
+               std::to_string(column.nNumericScale) + ")";
+    // Text bound to a decimal column keeps a whole number as an integer.
+    return SqlExactlyStored(SqlServerParseType(type.c_str()), number, SqlWholeValues::kKept,
+                            pstrError);
 }
 
 int SqliteBindVariant(sqlite3_stmt* pStmt, int nParam, const VARIANT& var) {

@@ -4,16 +4,23 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 #include "platform/ado/AdoProvider.h"
+#include "platform/ado/sqlite/SqlServerTypes.h"
 
 struct CSqliteColumnType {
     DataTypeEnum nType;
     LONG nDefinedSize;
-    bool bDeclared; // false: no declared type, described by the values' storage class
+    bool bDeclared;      // false: no declared type, described by the values' storage class
+    BYTE nPrecision = 0; // decimal and money types: digits in all and after the point
+    BYTE nNumericScale = 0;
 };
 
 // A declared column type ("nvarchar(40)", "INTEGER", "decimal(10,2)", ...) or null.
 CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared);
+// The same for a type already read.
+CSqliteColumnType SqliteMapType(const CSqlDeclaredType& type);
 // The description of a column without a declared type from one value's storage class.
 CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass);
 
@@ -29,6 +36,9 @@ HRESULT SqliteColumnBytes(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType,
                           const void** ppBytes, size_t* pnBytes);
 // The size of the cell: bytes for blobs, characters for text.
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize);
+// Whether a value bound to a column keeps all its digits there: decimals, currency and text
+// bound to a decimal or money column must (SqlExactlyStored); false with the message.
+bool SqliteExactValue(const CAdoColumn& column, const VARIANT& var, std::wstring* pstrError);
 // Binds a variant to a statement parameter (1-based). A byte array is bound where it lies, not
 // copied (values can be files): var must stay as it is until the statement has run.
 int SqliteBindVariant(sqlite3_stmt* pStmt, int nParam, const VARIANT& var);

@@ -1,0 +1,140 @@
+// Computed columns of a result (aggregates, arithmetic, conversions) described and valued with
+// the types SQL Server gives them, whatever storage class SQLite's values have; their text
+// stays what it was.
+#include "SqlServerScriptSupport.h"
+
+namespace {
+
+// What a field says of itself and of its value in the first row.
+struct Described {
+    DataTypeEnum nType;
+    LONG nDefinedSize;
+    BYTE nPrecision;
+    BYTE nScale;
+    VARTYPE vt;
+    std::wstring strText;
+    bool operator==(const Described& o) const {
+        return nType == o.nType && nDefinedSize == o.nDefinedSize && nPrecision == o.nPrecision &&
+               nScale == o.nScale && vt == o.vt && strText == o.strText;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const Described& d) {
+    return os << "{type " << d.nType << ", size " << d.nDefinedSize << ", " << int(d.nPrecision)
+              << "," << int(d.nScale) << ", vt " << d.vt << ", " << Narrow(d.strText) << "}";
+}
+
+std::vector<Described> Describe(_ConnectionPtr& pConn, const wchar_t* pszSql) {
+    std::vector<Described> out;
+    _RecordsetPtr pRs = pConn->Execute(pszSql, nullptr, adCmdText);
+    FieldsPtr pFields = pRs->GetFields();
+    for (LONG i = 0; i < pFields->GetCount(); ++i) {
+        FieldPtr pField = pFields->GetItem(i);
+        _variant_t v = pField->GetValue();
+        out.push_back({pField->GetType(), pField->GetDefinedSize(), pField->GetPrecision(),
+                       pField->GetNumericScale(), v.vt,
+                       v.vt == VT_NULL ? L"NULL" : static_cast<const wchar_t*>(_bstr_t(v))});
+    }
+    return out;
+}
+
+class SqlServerResultTypes : public SqlServerScript {
+protected:
+    void SetUp() override {
+        SqlServerScript::SetUp();
+        Query(m_pConn, L"CREATE TABLE P (ID int IDENTITY(1,1) PRIMARY KEY, Price decimal(18,2), "
+                       L"M money, Q int, B bigint, F float, Name nvarchar(20))");
+        // Whole values are stored as integers, the others as doubles.
+        Query(m_pConn, L"INSERT INTO P (Price, M, Q, B, F, Name) VALUES (12.50, 3.25, 3, 5, "
+                       L"0.5, N'pen'), (7, 1, 4, 6, 2, N'ink')");
+    }
+};
+
+} // namespace
+
+TEST_F(SqlServerResultTypes, AggregatesTakeSqlServersTypes) {
+    std::vector<Described> expected = {
+        {adNumeric, 38, 38, 2, VT_DECIMAL, L"19.5"}, // SUM(decimal(18,2)): decimal(38,2)
+        {adCurrency, 8, 19, 4, VT_CY, L"4.25"},      // SUM(money)
+        {adCurrency, 8, 19, 4, VT_CY, L"2.125"},     // AVG(money)
+        {adNumeric, 18, 18, 2, VT_DECIMAL, L"12.5"}, // MAX: the column's own type
+        {adNumeric, 38, 38, 6, VT_DECIMAL, L"9.75"}, // AVG(decimal): scale at least 6
+        {adInteger, 4, 0, 0, VT_I4, L"2"},           // COUNT
+        {adInteger, 4, 0, 0, VT_I4, L"3"},           // AVG(int) divides as integers
+        {adBigInt, 8, 0, 0, VT_I8, L"11"},           // SUM(bigint)
+        {adInteger, 4, 0, 0, VT_I4, L"7"},           // SUM(int), aliased as SQL Server writes it
+        {adDouble, 8, 0, 0, VT_R8, L"2.5"},          // SUM(float)
+    };
+    EXPECT_EQ(expected,
+              Describe(m_pConn,
+                       L"SELECT SUM(Price), SUM(M) AS s, AVG(M) a, MAX(Price), "
+                       L"AVG(Price), COUNT(*), AVG(Q), SUM(B), t = SUM(Q), SUM(F) FROM P"));
+    // A whole sum is stored as an integer, an empty one is NULL: neither changes the type.
+    expected = {{adNumeric, 38, 38, 2, VT_DECIMAL, L"7"},
+                {adCurrency, 8, 19, 4, VT_CY, L"1"},
+                {adNumeric, 38, 38, 2, VT_NULL, L"NULL"}};
+    EXPECT_EQ(expected, Describe(m_pConn, L"SELECT SUM(Price), SUM(M), (SELECT SUM(Price) FROM P "
+                                          L"WHERE Q > 10) FROM P WHERE Q = 4"));
+}
+
+TEST_F(SqlServerResultTypes, ExpressionsTakeTheirArithmeticTypes) {
+    std::vector<Described> expected = {
+        {adNumeric, 29, 29, 2, VT_DECIMAL, L"37.5"},  // decimal(18,2) * int
+        {adCurrency, 8, 19, 4, VT_CY, L"4.25"},       // money + int
+        {adNumeric, 10, 10, 2, VT_DECIMAL, L"12.35"}, // CAST to decimal(10,2)
+        {adInteger, 4, 0, 0, VT_I4, L"6"},            // int * int
+        {adDouble, 8, 0, 0, VT_R8, L"1.5"},           // float + int
+        {adNumeric, 22, 22, 6, VT_DECIMAL, L"6.25"},  // decimal(18,2) / 2
+        {adVarWChar, 255, 0, 0, VT_BSTR, L"pen!"},    // unknown: as SQLite's value is
+        {adNumeric, 18, 18, 2, VT_DECIMAL, L"12.5"},  // a plain column keeps its own type
+        {adInteger, 4, 0, 0, VT_I4, L"3"},
+    };
+    EXPECT_EQ(expected,
+              Describe(m_pConn, L"SELECT Price * Q, M + 1, CAST(12.345 AS decimal(10,2)), Q * 2, "
+                                L"F + 1, Price / 2 AS half, Name + '!', Price, Q FROM P "
+                                L"WHERE ID = 1"));
+    // A * stands for columns of its own: the computed ones after it are typed by their values.
+    std::vector<Described> star = Describe(m_pConn, L"SELECT *, SUM(Price) FROM P GROUP BY ID, "
+                                                    L"Price, M, Q, B, F, Name ORDER BY ID");
+    ASSERT_EQ(8u, star.size());
+    EXPECT_EQ(adNumeric, star[1].nType);
+    EXPECT_EQ(adDouble, star[7].nType);
+}
+
+TEST_F(SqlServerResultTypes, TextOfComputedColumnsIsUnchanged) {
+    // As text the typed values read as the untyped ones did: no trailing zeros, no exponent.
+    RunScript(m_pConn,
+              {{L"SELECT SUM(Price), SUM(M), AVG(Price), MIN(M), Price * Q, Price / 3 FROM P "
+                L"GROUP BY Price, Q ORDER BY Q",
+                {{L"12.5", L"3.25", L"12.5", L"3.25", L"37.5", L"4.166666"},
+                 {L"7", L"1", L"7", L"1", L"28", L"2.333333"}}}});
+}
+
+TEST_F(SqlServerResultTypes, ColumnsAreLookedUpInTheFromList) {
+    Query(m_pConn, L"CREATE TABLE R (ID int, Price float); INSERT INTO R VALUES (1, 0.25)");
+    Query(m_pConn, L"CREATE TABLE #T (A decimal(9,3)); INSERT INTO #T VALUES (1.5)");
+    auto types = [&](const wchar_t* pszSql) {
+        std::vector<DataTypeEnum> out;
+        for (const Described& d : Describe(m_pConn, pszSql))
+            out.push_back(d.nType);
+        return out;
+    };
+    // By alias across a join, where the same name has another type in the other table.
+    EXPECT_EQ(std::vector<DataTypeEnum>({adNumeric, adDouble, adInteger}),
+              types(L"SELECT SUM(p.Price), SUM(r.Price), MAX(p.Q) + 1 FROM P AS p INNER JOIN R r "
+                    L"ON r.ID = p.ID"));
+    // Names with the catalogue and owner, temporary tables.
+    EXPECT_EQ(std::vector<DataTypeEnum>({adNumeric, adCurrency}),
+              types(L"SELECT SUM(Q * Price), MIN(M) FROM Shop.dbo.P"));
+    EXPECT_EQ(std::vector<DataTypeEnum>({adNumeric}), types(L"SELECT MAX(A) FROM #T"));
+    std::vector<Described> temp = Describe(m_pConn, L"SELECT MAX(A) * 2 FROM #T");
+    ASSERT_EQ(1u, temp.size());
+    EXPECT_EQ(11, temp[0].nPrecision); // decimal(9,3) times a one-digit integer
+    EXPECT_EQ(3, temp[0].nScale);
+    EXPECT_EQ(L"3", temp[0].strText);
+    // A derived table's column is typed from the column it is taken from; a computed one of
+    // its own by its values, as before.
+    EXPECT_EQ(std::vector<DataTypeEnum>({adNumeric, adDouble}),
+              types(L"SELECT SUM(Price), SUM(Half) FROM (SELECT Price, Price / 2e0 AS Half FROM "
+                    L"P) AS d"));
+}
