@@ -199,6 +199,7 @@ bool IsAsciiWordChar(wchar_t c) {
 
 std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
     std::vector<size_t> ends;
+    ends.reserve(16);
     size_t i = 0, n = s.size();
     // The word at i: its end, and whether it is one of the keywords (ASCII, any case).
     auto wordEnd = [&](size_t at) {
@@ -208,8 +209,12 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
         return j;
     };
     auto is = [&](size_t at, size_t end, const wchar_t* pszKeyword) {
-        size_t len = std::wcslen(pszKeyword);
-        return end - at == len && wcsncasecmp(s.c_str() + at, pszKeyword, len) == 0;
+        // Keywords are ASCII letters: folding by one bit compares them in either case.
+        size_t k = 0;
+        for (; at + k < end; ++k)
+            if (pszKeyword[k] == 0 || (s[at + k] | 0x20) != (pszKeyword[k] | 0x20))
+                return false;
+        return pszKeyword[k] == 0;
     };
     auto skipBlanks = [&]() {
         for (;;) {

@@ -30,7 +30,7 @@ const wchar_t* const kTwoCharOps[] = {L"<>", L"!=", L"<=", L">=", L"!<", L"!>", 
 
 bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
     size_t i = 0, n = s.size();
-    pTokens->reserve(pTokens->size() + n / 3 + 4);
+    pTokens->reserve(pTokens->size() + n / 2 + 8); // words and the blanks between them
     auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
         pTokens->push_back({nKind, s.substr(nStart, nEnd - nStart), nStart});
         i = nEnd;
