@@ -358,8 +358,13 @@ TEST_F(SqlServerScript, TextComparedWithNumberColumnsConvertsAsSqlServers) {
                   L"Conversion failed when converting the varchar value 'k' to data type int."),
             Fails(L"SELECT CASE WHEN J = 'k' THEN 1 END FROM M",
                   L"Conversion failed when converting the varchar value 'k' to data type int."),
-            // A changed column is compared as it now is.
+            // A changed column is compared as it now is, temporary tables' too.
             {L"ALTER TABLE M ALTER COLUMN J varchar(9)"},
             {L"SELECT K FROM M WHERE J = 'k'", {}},
+            {L"CREATE TABLE #W (V int); INSERT INTO #W VALUES (1)"},
+            Fails(L"SELECT V FROM #W WHERE V = 'v'",
+                  L"Conversion failed when converting the varchar value 'v' to data type int."),
+            {L"DROP TABLE #W; CREATE TABLE #W (V varchar(3)); INSERT INTO #W VALUES ('v')"},
+            {L"SELECT V FROM #W WHERE V = 'V'", {{L"v"}}},
         });
 }
