@@ -208,7 +208,7 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
     // The source may live inside our own buffer (s = s.GetString() + 1).
     bool bAliased = pch >= m_pszData && pch <= m_pszData + pOld->nDataLength;
     if (!bAliased && pOld->nRefs.load(std::memory_order_acquire) == 1 &&
-        CapacityOf(pOld) >= nLength) {
+        (nLength <= pOld->nDataLength || CapacityOf(pOld) >= nLength)) {
         wmemcpy(m_pszData, pch, static_cast<size_t>(nLength));
         pOld->nDataLength = nLength;
         m_pszData[nLength] = 0;
@@ -222,6 +222,9 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
 LPWSTR CString::PrepareWrite(int nLength) {
     CStringData* pOld = GetData();
     bool bShared = pOld->nRefs.load(std::memory_order_acquire) != 1;
+    // The text's own length needs no look at the block.
+    if (!bShared && nLength <= pOld->nDataLength)
+        return m_pszData;
     int nCapacity = bShared ? 0 : CapacityOf(pOld);
     if (!bShared && nCapacity >= nLength)
         return m_pszData;
