@@ -35,7 +35,7 @@ inline wchar_t* NilChars() noexcept {
     return g_nil.header.Chars();
 }
 
-CStringData* AllocData(int nLength) {
+inline CStringData* AllocData(int nLength) {
     const size_t nMax = (static_cast<size_t>(INT_MAX) - sizeof(CStringData)) / sizeof(wchar_t) - 1;
     if (nLength < 0 || static_cast<size_t>(nLength) > nMax)
         AfxThrowMemoryException();
