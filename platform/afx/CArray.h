@@ -147,10 +147,12 @@ private:
     // Last element first: elements made one after another are freed from the highest address
     // down, which leaves malloc's lists of small blocks in address order for the merge that
     // freeing the storage then starts (measured a few percent cheaper for a million strings).
+    // The elements are taken out first, so that the loop keeps the end in a register.
     void DestroyAll() noexcept {
-        while (!m_data.empty())
-            m_data.pop_back();
-        std::vector<TYPE>().swap(m_data);
+        std::vector<TYPE> old;
+        old.swap(m_data);
+        while (!old.empty())
+            old.pop_back();
     }
 
     template <typename Fn> static auto Guarded(Fn fn) -> decltype(fn()) {
