@@ -12,7 +12,7 @@ CAdoFields::CAdoFields(std::shared_ptr<CRecordsetCore> pCore) : m_pCore(std::mov
 }
 
 CAdoFields::~CAdoFields() {
-    for (::Field* p : m_fields)
+    for (CAdoField* p : m_fields)
         p->Release();
 }
 
@@ -37,7 +37,7 @@ HRESULT CAdoFields::get_Item(VARIANT Index, ::Field** ppvObject) {
     // A plain position, as a reader's loop passes it for every cell.
     if (Index.vt == VT_I4) {
         if (Index.lVal >= 0 && static_cast<size_t>(Index.lVal) < nIndex) {
-            ::Field* pField = m_fields[static_cast<size_t>(Index.lVal)];
+            CAdoField* pField = m_fields[static_cast<size_t>(Index.lVal)];
             pField->AddRef();
             *ppvObject = pField;
             return S_OK;

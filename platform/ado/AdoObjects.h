@@ -37,6 +37,8 @@ HRESULT AdoFailWith(HRESULT hr, const wchar_t* pszSource);
 void AdoTraceCommand(const wchar_t* pszText);
 
 class CRecordsetCore;
+class CAdoFields;
+class CAdoField;
 
 // A connection's provider session, shared with the recordsets made on it so that closing the
 // connection can close them.
@@ -185,7 +187,7 @@ private:
     HRESULT Closed();
 
     std::shared_ptr<CRecordsetCore> m_pCore;
-    ::Fields* m_pFields = nullptr; // cached with the result
+    CAdoFields* m_pFields = nullptr; // cached with the result
     CursorTypeEnum m_nCursorType = adOpenForwardOnly;
     LockTypeEnum m_nLockType = adLockReadOnly;
 };
@@ -249,7 +251,9 @@ private:
     CommandTypeEnum m_nType = adCmdUnknown;
 };
 
-class CAdoFields : public CComObjectRoot<Fields, ISupportErrorInfo> {
+// Final, as CAdoField: the recordset and the collection take their references through the
+// class, without the virtual call, as a reader's loop does twice per cell.
+class CAdoFields final : public CComObjectRoot<Fields, ISupportErrorInfo> {
 public:
     explicit CAdoFields(std::shared_ptr<CRecordsetCore> pCore);
     ZQK_DISPATCH_NOT_OFFERED
@@ -262,10 +266,10 @@ private:
     ~CAdoFields() override;
 
     std::shared_ptr<CRecordsetCore> m_pCore;
-    std::vector<::Field*> m_fields; // created once, handed out with a reference each time
+    std::vector<CAdoField*> m_fields; // created once, handed out with a reference each time
 };
 
-class CAdoField : public CComObjectRoot<Field, ISupportErrorInfo, IZqkFieldChunks> {
+class CAdoField final : public CComObjectRoot<Field, ISupportErrorInfo, IZqkFieldChunks> {
 public:
     CAdoField(std::shared_ptr<CRecordsetCore> pCore, size_t nIndex);
     ZQK_DISPATCH_NOT_OFFERED

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <malloc.h>
 #include <new>
 #include <string>
 
@@ -14,14 +15,10 @@
 #include "platform/win/CodePage.h"
 #include "platform/win/TextEncoding.h"
 
-// The buffer header sits right before the characters. A negative count marks the shared
-// empty buffer, which is never freed or written.
-struct CStringData {
-    std::atomic<long> nRefs;
-    int nDataLength;
-    int nAllocLength;
-    wchar_t* Chars() noexcept { return reinterpret_cast<wchar_t*>(this + 1); }
-};
+// The header is 8 bytes, so that a string's block is at most one malloc size class above that
+// of its characters alone (freeing a million strings costs by the memory they span). The
+// capacity is not stored: the block's usable size gives it (CapacityOf).
+static_assert(sizeof(CStringData) == 8, "the header is what keeps blocks small");
 
 namespace {
 
@@ -32,13 +29,13 @@ struct CNilString {
 static_assert(offsetof(CNilString, chTerminator) == sizeof(CStringData), "nil layout");
 
 // Constant-initialised, so strings made during static initialisation anywhere are safe.
-CNilString g_nil{{{-1}, 0, 0}, 0};
+CNilString g_nil{{{-1}, 0}, 0};
 
 inline wchar_t* NilChars() noexcept {
     return g_nil.header.Chars();
 }
 
-CStringData* AllocData(int nLength) {
+inline CStringData* AllocData(int nLength) {
     const size_t nMax = (static_cast<size_t>(INT_MAX) - sizeof(CStringData)) / sizeof(wchar_t) - 1;
     if (nLength < 0 || static_cast<size_t>(nLength) > nMax)
         AfxThrowMemoryException();
@@ -46,9 +43,21 @@ CStringData* AllocData(int nLength) {
         std::malloc(sizeof(CStringData) + (static_cast<size_t>(nLength) + 1) * sizeof(wchar_t));
     if (!p)
         AfxThrowMemoryException();
-    auto* pData = new (p) CStringData{{1}, 0, nLength};
+    auto* pData = new (p) CStringData{{1}, 0};
+    // Terminated at the requested end too: ReleaseBuffer(-1) after a caller filled exactly the
+    // requested characters finds that length, not what the block's slack happens to hold.
     pData->Chars()[0] = 0;
+    pData->Chars()[nLength] = 0;
     return pData;
+}
+
+// Characters the buffer holds besides its terminator: at least what AllocData was asked for,
+// and whatever malloc's size class adds (0 for the empty buffer).
+inline int CapacityOf(CStringData* pData) noexcept {
+    if (pData->nRefs.load(std::memory_order_relaxed) < 0)
+        return 0;
+    size_t nBytes = malloc_usable_size(pData);
+    return static_cast<int>((nBytes - sizeof(CStringData)) / sizeof(wchar_t) - 1);
 }
 
 int CheckedLength(size_t n) {
@@ -85,7 +94,8 @@ inline void ReleaseData(CStringData* pData) noexcept {
 // A new unshared buffer holding a copy of nLength (> 0) characters.
 inline wchar_t* NewCopy(LPCWSTR pch, int nLength) {
     CStringData* pData = AllocData(nLength);
-    wmemcpy(pData->Chars(), pch, static_cast<size_t>(nLength));
+    // memcpy itself: the C library's wmemcpy is one more call, on every cell a reader copies.
+    std::memcpy(pData->Chars(), pch, static_cast<size_t>(nLength) * sizeof(wchar_t));
     pData->Chars()[nLength] = 0;
     pData->nDataLength = nLength;
     return pData->Chars();
@@ -138,7 +148,7 @@ CString::CString(wchar_t ch, int nRepeat) : m_pszData(NilChars()) {
     }
 }
 
-CString::~CString() {
+void CString::ReleaseShared() noexcept {
     ReleaseData(DataOf(m_pszData));
 }
 
@@ -198,7 +208,7 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
     // The source may live inside our own buffer (s = s.GetString() + 1).
     bool bAliased = pch >= m_pszData && pch <= m_pszData + pOld->nDataLength;
     if (!bAliased && pOld->nRefs.load(std::memory_order_acquire) == 1 &&
-        pOld->nAllocLength >= nLength) {
+        (nLength <= pOld->nDataLength || CapacityOf(pOld) >= nLength)) {
         wmemcpy(m_pszData, pch, static_cast<size_t>(nLength));
         pOld->nDataLength = nLength;
         m_pszData[nLength] = 0;
@@ -212,12 +222,16 @@ void CString::AssignCopy(LPCWSTR pch, int nLength) {
 LPWSTR CString::PrepareWrite(int nLength) {
     CStringData* pOld = GetData();
     bool bShared = pOld->nRefs.load(std::memory_order_acquire) != 1;
-    if (!bShared && pOld->nAllocLength >= nLength)
+    // The text's own length needs no look at the block.
+    if (!bShared && nLength <= pOld->nDataLength)
+        return m_pszData;
+    int nCapacity = bShared ? 0 : CapacityOf(pOld);
+    if (!bShared && nCapacity >= nLength)
         return m_pszData;
     int nAlloc = nLength;
     if (!bShared) {
         // Grow geometrically so repeated appends stay amortised linear.
-        long long nGrow = static_cast<long long>(pOld->nAllocLength) + pOld->nAllocLength / 2;
+        long long nGrow = static_cast<long long>(nCapacity) + nCapacity / 2;
         if (nGrow > nAlloc)
             nAlloc = static_cast<int>(std::min<long long>(nGrow, INT_MAX / 4));
     }
@@ -552,9 +566,11 @@ void CString::ReleaseBuffer(int nNewLength) {
     CStringData* pData = GetData();
     if (pData->nRefs.load(std::memory_order_acquire) < 0)
         return;
+    // The bound is the buffer's real capacity: at least what GetBuffer was asked for.
+    int nCapacity = CapacityOf(pData);
     if (nNewLength < 0)
-        nNewLength = static_cast<int>(wcsnlen(m_pszData, static_cast<size_t>(pData->nAllocLength)));
-    if (nNewLength > pData->nAllocLength)
+        nNewLength = static_cast<int>(wcsnlen(m_pszData, static_cast<size_t>(nCapacity)));
+    if (nNewLength > nCapacity)
         AfxThrowInvalidArgException();
     // Without GetBuffer first the buffer may still be shared; the other owners keep their text.
     if (pData->nRefs.load(std::memory_order_acquire) > 1) {
@@ -573,11 +589,17 @@ void CString::Preallocate(int nLength) {
 
 void CString::FreeExtra() {
     CStringData* pData = GetData();
-    if (pData->nRefs.load(std::memory_order_acquire) == 1 &&
-        pData->nAllocLength > pData->nDataLength) {
-        CString copy(m_pszData, pData->nDataLength);
-        *this = std::move(copy);
+    if (pData->nRefs.load(std::memory_order_acquire) != 1 ||
+        CapacityOf(pData) == pData->nDataLength)
+        return;
+    if (pData->nDataLength == 0) {
+        Release();
+        return;
     }
+    // A block made for the text alone may still fall in the same size class: keep the smaller.
+    CString copy(m_pszData, pData->nDataLength);
+    if (malloc_usable_size(DataOf(copy.m_pszData)) < malloc_usable_size(pData))
+        *this = std::move(copy);
 }
 
 CString operator+(const CString& str1, const CString& str2) {

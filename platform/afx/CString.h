@@ -1,14 +1,23 @@
 // The framework's wide string: one pointer to a shared, reference-counted buffer that is
 // copied only when a sharer writes (copy on write). The characters are always terminated
-// and the LPCWSTR of a string is never null.
+// and the LPCWSTR of a string is never null. Strings that share a buffer may be used on
+// different threads (the count is atomic); one string is not changed by two threads at once.
 #pragma once
 
+#include <atomic>
 #include <cstdarg>
+#include <cstdlib>
 
 #include "platform/afx/StringFormat.h"
 #include "platform/win/WinTypes.h"
 
-struct CStringData;
+// The buffer header right before the characters. A negative count marks the shared empty
+// buffer, which is never freed or written.
+struct CStringData {
+    std::atomic<int> nRefs;
+    int nDataLength;
+    wchar_t* Chars() noexcept { return reinterpret_cast<wchar_t*>(this + 1); }
+};
 
 class CString {
 public:
@@ -22,7 +31,15 @@ public:
     CString(LPCSTR psz);
     CString(LPCSTR pch, int nLength);
     explicit CString(wchar_t ch, int nRepeat = 1);
-    ~CString();
+    // An unshared buffer, what nearly every string has, is freed right here: releasing a
+    // container of strings makes no call into the library per string.
+    ~CString() {
+        CStringData* pData = reinterpret_cast<CStringData*>(m_pszData) - 1;
+        if (pData->nRefs.load(std::memory_order_acquire) == 1)
+            std::free(pData);
+        else
+            ReleaseShared();
+    }
 
     CString& operator=(const CString& stringSrc) noexcept;
     CString& operator=(CString&& stringSrc) noexcept;
@@ -118,6 +135,8 @@ public:
 private:
     CStringData* GetData() const noexcept;
     void Release() noexcept;
+    // Drops this string's reference to a shared (or the empty) buffer.
+    void ReleaseShared() noexcept;
     void AssignCopy(LPCWSTR pch, int nLength);
     // Makes the buffer unshared with room for nLength characters, keeping the content.
     LPWSTR PrepareWrite(int nLength);

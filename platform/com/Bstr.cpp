@@ -1,6 +1,7 @@
 #include "platform/com/Bstr.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -116,18 +117,25 @@ void FreeBlock(BstrHeader* pHeader) {
 
 } // namespace
 
-BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+BSTR ZqkSysAllocStringUnset(UINT ui) {
     void* p = AllocBlock(ui);
     if (p == nullptr)
         return nullptr;
     auto* pHeader = static_cast<BstrHeader*>(p);
     pHeader->nChars = ui;
     auto* psz = reinterpret_cast<BSTR>(pHeader + 1);
-    if (strIn)
-        wmemcpy(psz, strIn, ui);
+    psz[ui] = 0;
+    return psz;
+}
+
+BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+    BSTR psz = ZqkSysAllocStringUnset(ui);
+    if (psz == nullptr)
+        return nullptr;
+    if (strIn) // memcpy itself: the C library's wmemcpy is one more call on every string
+        std::memcpy(psz, strIn, static_cast<size_t>(ui) * sizeof(OLECHAR));
     else
         wmemset(psz, 0, ui);
-    psz[ui] = 0;
     return psz;
 }
 

@@ -9,6 +9,9 @@ typedef OLECHAR* BSTR;
 
 BSTR SysAllocString(const OLECHAR* psz);
 BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui);
+// A string of ui characters that the caller fills (only the terminator is set), for text made
+// straight into the string.
+BSTR ZqkSysAllocStringUnset(UINT ui);
 INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz);
 INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len);
 void SysFreeString(BSTR bstrString);

@@ -337,7 +337,7 @@ HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
         HRESULT hr = TextFrom(src, &text);
         if (FAILED(hr))
             return hr;
-        BSTR b = SysAllocStringLen(nullptr, static_cast<UINT>(text.n));
+        BSTR b = ZqkSysAllocStringUnset(static_cast<UINT>(text.n)); // filled right here
         if (b == nullptr)
             return E_OUTOFMEMORY;
         for (size_t i = 0; i < text.n; ++i)

@@ -42,12 +42,9 @@ _variant_t::_variant_t(_variant_t&& varSrc) noexcept : tagVARIANT(varSrc) {
     VariantInit(&varSrc);
 }
 
-_variant_t::_variant_t(VARIANT& varSrc, bool fCopy) {
+void _variant_t::InitCopy(const VARIANT& varSrc) {
     VariantInit(this);
-    if (fCopy)
-        CopyOrRaise(this, &varSrc);
-    else
-        static_cast<VARIANT&>(*this) = varSrc;
+    CopyOrRaise(this, &varSrc);
 }
 
 _variant_t::_variant_t(short sSrc, VARTYPE vtSrc) {
@@ -61,7 +58,7 @@ _variant_t::_variant_t(short sSrc, VARTYPE vtSrc) {
         iVal = sSrc;
 }
 
-_variant_t::_variant_t(int lSrc, VARTYPE vtSrc) {
+void _variant_t::InitInt(int lSrc, VARTYPE vtSrc) {
     VariantInit(this);
     if (vtSrc != VT_I4 && vtSrc != VT_ERROR && vtSrc != VT_BOOL && vtSrc != VT_INT)
         _com_issue_error(E_INVALIDARG);

@@ -87,7 +87,29 @@ public:
 private:
     // This value coerced to vt, as a plain variant the caller reads one member of.
     VARIANT Coerced(VARTYPE vt) const;
+    // The constructors' less common ways, out of line.
+    void InitCopy(const VARIANT& varSrc);
+    void InitInt(int lSrc, VARTYPE vtSrc);
 };
+
+// Inline: the data-access wrappers hand every value out through the first, and loops over
+// fields index them through the second.
+inline _variant_t::_variant_t(VARIANT& varSrc, bool fCopy) {
+    if (fCopy)
+        InitCopy(varSrc);
+    else
+        static_cast<VARIANT&>(*this) = varSrc;
+}
+
+inline _variant_t::_variant_t(int lSrc, VARTYPE vtSrc) {
+    if (vtSrc != VT_I4) {
+        InitInt(lSrc, vtSrc);
+        return;
+    }
+    VariantInit(this);
+    vt = VT_I4;
+    lVal = lSrc;
+}
 
 // The value passed for an optional argument that is left out: VT_ERROR holding
 // DISP_E_PARAMNOTFOUND.

@@ -77,9 +77,14 @@ TEST(Bstr, ReusedBlocksKeepEveryLengthExact) {
         for (size_t i = 0; i < strings.size(); i += 2) {
             UINT n = static_cast<UINT>(strings.size() - 1 - i);
             expected[i] = make(n, L'x');
-            strings[i] = SysAllocStringLen(nullptr, n);
-            for (UINT k = 0; k < n; ++k)
-                EXPECT_EQ(L'\0', strings[i][k]);
+            // Half zero-filled, half left for the caller to fill (length and terminator set).
+            if (i % 4 == 0) {
+                strings[i] = SysAllocStringLen(nullptr, n);
+                for (UINT k = 0; k < n; ++k)
+                    EXPECT_EQ(L'\0', strings[i][k]);
+            } else {
+                strings[i] = ZqkSysAllocStringUnset(n);
+            }
             wmemcpy(strings[i], expected[i].data(), n);
         }
         for (size_t i = 0; i < strings.size(); ++i)

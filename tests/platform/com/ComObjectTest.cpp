@@ -121,7 +121,14 @@ TEST_F(ComObject, QueryInterfaceRefusesOthersAndNullOutArguments) {
 }
 
 TEST_F(ComObject, ReferenceCountIsThreadSafe) {
+    // Run by itself the process has one thread here, so these references are counted without
+    // the locked instructions; the threads started next must see every one of them and count
+    // atomically from then on, or the object dies early (the sanitizer builds report the use)
+    // or never.
     CDog* pDog = new CDog;
+    for (int i = 0; i < 1000; ++i)
+        pDog->AddRef();
+    EXPECT_EQ(1001u, ComRefCount(static_cast<IDog*>(pDog)));
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([pDog] {
@@ -129,10 +136,13 @@ TEST_F(ComObject, ReferenceCountIsThreadSafe) {
                 ICounter* p = nullptr;
                 if (pDog->QueryInterface(__uuidof(ICounter), reinterpret_cast<void**>(&p)) == S_OK)
                     p->Release();
+                if (i % 80 == 0)
+                    pDog->Release(); // 250 of the references taken above, per thread
             }
         });
     for (std::thread& t : threads)
         t.join();
+    EXPECT_EQ(1, g_nLiveDogs.load());
     EXPECT_EQ(1u, ComRefCount(static_cast<IDog*>(pDog)));
-    pDog->Release();
+    EXPECT_EQ(0u, pDog->Release());
 }

@@ -154,3 +154,30 @@ TEST(VariantT, AttachAndDetach) {
     w.Clear();
     EXPECT_EQ(VT_EMPTY, w.vt);
 }
+
+TEST(VariantT, IntegersOfAGivenTypeAndVariantsTakenOverOrCopied) {
+    auto typed = [](const _variant_t& v) { return std::make_pair(v.vt, v.llVal); };
+    auto want = [](VARTYPE vt, LONGLONG bits) { return std::make_pair(vt, bits); };
+    EXPECT_EQ(want(VT_I4, 0x7FFFFFFF), typed(_variant_t(0x7FFFFFFF, VT_I4)));
+    EXPECT_EQ(want(VT_BOOL, 0xFFFF), typed(_variant_t(5, VT_BOOL)));
+    EXPECT_EQ(want(VT_BOOL, 0), typed(_variant_t(0, VT_BOOL)));
+    EXPECT_EQ(want(VT_ERROR, 0x80020004), typed(_variant_t(DISP_E_PARAMNOTFOUND, VT_ERROR)));
+    EXPECT_EQ(want(VT_INT, 9), typed(_variant_t(9, VT_INT)));
+    EXPECT_EQ(E_INVALIDARG, Raised([] { _variant_t(1, VT_R8); }));
+
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(L"abc");
+    {
+        _variant_t copy(v, true);
+        EXPECT_NE(copy.bstrVal, v.bstrVal);
+        EXPECT_STREQ(L"abc", copy.bstrVal);
+    }
+    EXPECT_STREQ(L"abc", v.bstrVal);
+    {
+        _variant_t taken(v, false); // frees the string when it goes (the leak check sees it)
+        EXPECT_EQ(v.bstrVal, taken.bstrVal);
+        EXPECT_EQ(VT_BSTR, taken.vt);
+    }
+}
