@@ -140,7 +140,10 @@ int main(int argc, char** argv) {
     bench::CTemporaryFile file;
     file.strPath = "/tmp/zqk_bench_bridge_" + std::to_string(getpid()) + ".sqlite";
     sqlite3* pDb = nullptr;
-    if (sqlite3_open(file.strPath.c_str(), &pDb) != SQLITE_OK)
+    // Opened as the provider opens its connections: one thread at a time, no mutexes.
+    if (sqlite3_open_v2(file.strPath.c_str(), &pDb,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK)
         Die("cannot create", file.strPath.c_str());
     // The connection as the provider makes it.
     static CSqlSession session;
