@@ -306,6 +306,36 @@ private:
 
 } // namespace
 
+namespace {
+
+// Whether the comparison at i has a lone column on its left ("WHERE id = 5", "AND t.a < b"):
+// then the column's collation decides, and nothing is to be written.
+bool ColumnOnTheLeft(const CSqlTokens& t, size_t nBegin, size_t i) {
+    auto before = [&](size_t k) {
+        while (k > nBegin && SqlIsBlank(t[k - 1]))
+            --k;
+        return k > nBegin ? k - 1 : std::wstring::npos;
+    };
+    size_t k = before(i);
+    if (k == std::wstring::npos || !SqlIsNamePart(t[k]) ||
+        (t[k].nKind == SqlTok::kWord && (t[k].strText[0] == L'@' || SqlIs(t[k], L"NULL"))))
+        return false;
+    for (;;) {
+        size_t j = before(k);
+        if (j == std::wstring::npos)
+            return false;
+        if (SqlIsPunct(t[j], L".")) {
+            k = before(j);
+            if (k == std::wstring::npos || !SqlIsNamePart(t[k]))
+                return false;
+            continue;
+        }
+        return SqlIsPunct(t[j], L"(") || SqlIsOneOf(t[j], kConditionStarts);
+    }
+}
+
+} // namespace
+
 bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                            const wchar_t* pszCollation, CSqlTokens* pOut) {
     // Most statements compare columns only: find that out without building anything.
@@ -313,7 +343,7 @@ bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
     for (size_t i = nBegin; i < nEnd && !bCandidate; ++i) {
         const CSqlToken& t = tokens[i];
         bCandidate = t.nKind == SqlTok::kPunct
-                         ? IsComparison(t)
+                         ? IsComparison(t) && !ColumnOnTheLeft(tokens, nBegin, i)
                          : SqlIs(t, L"IN") || SqlIs(t, L"BETWEEN") || SqlIs(t, L"BY");
     }
     if (!bCandidate)
