@@ -1,5 +1,7 @@
 #include "platform/ado/sqlite/SqliteCursor.h"
 
+#include <cstdint>
+
 #include "platform/ado/sqlite/SqliteProvider.h"
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -26,6 +28,9 @@ CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std
         m_columns[i].nPrecision = t.nPrecision;
         m_columns[i].nNumericScale = t.nNumericScale;
         m_declared[i] = t.bDeclared;
+        if (bComputed && resultTypes[static_cast<size_t>(i)].nKind == CSqlNumericType::kInteger &&
+            resultTypes[static_cast<size_t>(i)].nPrec <= 10)
+            m_intResults.push_back(i);
     }
 }
 
@@ -54,6 +59,20 @@ HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
     if (rc < 0)
         rc = sqlite3_step(m_pStmt);
     if (rc == SQLITE_ROW) {
+        // A SUM of ints, ints multiplied: SQL Server's int result fails where SQLite's 64-bit
+        // integer goes on.
+        for (int nColumn : m_intResults) {
+            if (sqlite3_column_type(m_pStmt, nColumn) != SQLITE_INTEGER)
+                continue;
+            sqlite3_int64 n = sqlite3_column_int64(m_pStmt, nColumn);
+            if (n < INT32_MIN || n > INT32_MAX) {
+                *pError = m_pProvider->Error(
+                    DB_E_ERRORSINCOMMAND,
+                    L"Arithmetic overflow error converting expression to data type int.");
+                Detach();
+                return pError->hr;
+            }
+        }
         ++m_nRows;
         m_bOnRow = true;
         *pbRow = true;

@@ -39,6 +39,7 @@ private:
     int m_rcFirst;
     std::vector<CAdoColumn> m_columns;
     std::vector<bool> m_declared;
+    std::vector<int> m_intResults; // computed columns SQL Server types int: their range holds
     bool m_bOnRow = false;
     bool m_bFirst = true;
     sqlite3_int64 m_nRows = 0; // rows read so far

@@ -138,3 +138,18 @@ TEST_F(SqlServerResultTypes, ColumnsAreLookedUpInTheFromList) {
               types(L"SELECT SUM(Price), SUM(Half) FROM (SELECT Price, Price / 2e0 AS Half FROM "
                     L"P) AS d"));
 }
+
+TEST_F(SqlServerResultTypes, IntResultsOverflowAsSqlServers) {
+    RunScript(m_pConn,
+              {{L"CREATE TABLE S (V int, B bigint)"},
+               {L"INSERT INTO S VALUES (2000000000, 2000000000), (2000000000, 2000000000)"},
+               // bigint sums and a column's own values are wide enough.
+               {L"SELECT SUM(B), MAX(V), COUNT(*) FROM S", {{L"4000000000", L"2000000000", L"2"}}},
+               Fails(L"SELECT SUM(V) FROM S",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"SELECT MAX(V) * 2 FROM S",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"SELECT 2147483647 + 1",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               {L"SELECT CAST(MAX(V) AS bigint) * 2 FROM S", {{L"4000000000"}}}});
+}
