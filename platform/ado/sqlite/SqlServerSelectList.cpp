@@ -95,31 +95,10 @@ struct CChange {
     std::wstring strAlias;
 };
 
-// Where the list's expressions are, noted for typing once the statement is rewritten.
-class CItemTypes {
-public:
-    explicit CItemTypes(CSqlSelectNames* pPlan) : m_pPlan(pPlan) {}
-    void Add(size_t nItem, size_t nBegin, size_t nEnd) {
-        if (m_pPlan)
-            m_pPlan->expressions.push_back({nItem, nBegin, nEnd});
-    }
-    void Star() {
-        if (m_pPlan)
-            m_pPlan->bStar = true;
-    }
-    void Finish(size_t nItems) {
-        if (m_pPlan)
-            m_pPlan->nItems = nItems;
-    }
-
-private:
-    CSqlSelectNames* m_pPlan;
-};
-
 // The changes the outermost select list of the SELECT at token nSelect needs; *pnItems is how
-// many items it has. Types the items into types when given one.
+// many items it has. With pPlan, its expressions are noted there for typing.
 std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, size_t* pnItems,
-                             CItemTypes* pTypes = nullptr) {
+                             CSqlSelectNames* pPlan = nullptr) {
     CSqlCursor c(t, nSelect, nEnd);
     c.Advance(); // SELECT
     c.Accept(L"DISTINCT") || c.Accept(L"ALL");
@@ -155,20 +134,23 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
     std::vector<CChange> changes;
     std::vector<size_t> s;
     s.reserve(32);
-    CItemTypes noTypes(nullptr);
-    CItemTypes& types = pTypes ? *pTypes : noTypes;
+    auto expression = [&](size_t nItem, size_t nBegin, size_t nExprEnd) {
+        if (pPlan)
+            pPlan->expressions.push_back({nItem, nBegin, nExprEnd});
+    };
     for (size_t k = 0; k < items.size(); ++k) {
         Significant(t, items[k].first, items[k].second, &s);
         if (s.empty() || IsPlainColumn(t, s)) {
             if (!s.empty() && SqlIsPunct(t[s.back()], L"*"))
-                types.Star();
+                if (pPlan)
+                    pPlan->bStar = true;
             continue;
         }
         const CSqlToken& first = t[s[0]];
         bool bEqualsForm = s.size() >= 3 && SqlIsPunct(t[s[1]], L"=") &&
                            (IsName(first) || first.nKind == SqlTok::kString);
         if (bEqualsForm) {
-            types.Add(k, s[2], s.back() + 1);
+            expression(k, s[2], s.back() + 1);
             changes.push_back(
                 {k, s[0], s.back() + 1, s[1],
                  first.nKind == SqlTok::kString ? SqlStringValue(first) : SqlNameOf(first)});
@@ -180,13 +162,14 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
         if (HasAlias(t, s)) {
             size_t nAliasParts = SqlIs(t[s[s.size() - 2]], L"AS") ? 2 : 1;
             if (s.size() > nAliasParts)
-                types.Add(k, s[0], s[s.size() - nAliasParts - 1] + 1);
+                expression(k, s[0], s[s.size() - nAliasParts - 1] + 1);
             continue;
         }
-        types.Add(k, s[0], s.back() + 1);
+        expression(k, s[0], s.back() + 1);
         changes.push_back({k, s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
     }
-    types.Finish(items.size());
+    if (pPlan)
+        pPlan->nItems = items.size();
     return changes;
 }
 
@@ -294,8 +277,7 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
 bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
                         CSqlSelectNames* pPlan) {
     size_t nItems = 0;
-    CItemTypes types(pPlan);
-    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems, &types);
+    std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems, pPlan);
     if (changes.empty())
         return false;
     pPlan->bRewriteTokens = false;
