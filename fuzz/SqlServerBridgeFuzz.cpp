@@ -39,35 +39,25 @@ public:
         *pPrefix = strSchema + L"$";
         return true;
     }
+    // The fake's tables, as the UTF-8 SQLite keeps.
     bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
                       std::string* pstrName, std::string* pstrSql) override {
-        std::wstring strName, strSql;
-        if (!Table(strSchema, strTable, &strName, &strSql))
-            return false;
-        *pstrName = WinWideToUtf8(strName);
-        *pstrSql = WinWideToUtf8(strSql);
-        return true;
-    }
-    // The fake's tables, as wide text.
-    static bool Table(const std::wstring& strSchema, const std::wstring& strTable,
-                      std::wstring* pstrName, std::wstring* pstrSql) {
         if (strSchema != L"main")
             return false;
         if (wcscasecmp(strTable.c_str(), L"T") == 0) {
-            *pstrName = L"T";
-            *pstrSql =
-                L"CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
-                L"\"zqk_identity:int:5:1\" CHECK (1), [Name] nvarchar(20) COLLATE "
-                L"SQL_Latin1_General_CP1_CI_AS, [Qty] int)";
+            *pstrName = "T";
+            *pstrSql = "CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
+                       "\"zqk_identity:int:5:1\" CHECK (1), [Name] nvarchar(20) COLLATE "
+                       "SQL_Latin1_General_CP1_CI_AS, [Qty] int)";
             return true;
         }
         // P: exact numbers, fixed-length text and computed columns, which arithmetic, DATALENGTH
         // and padding read.
         if (wcscasecmp(strTable.c_str(), L"P") == 0) {
-            *pstrName = L"P";
-            *pstrSql = L"CREATE TABLE P ([Price] decimal(10,2), [Fee] money, [Code] char(4) "
-                       L"COLLATE SQL_Latin1_General_CP1_CI_AS DEFAULT ('a   '), [Qty] int, "
-                       L"[Total] AS ([Price] * [Qty]), [Tag] AS (zqk_add([Code], [Qty])))";
+            *pstrName = "P";
+            *pstrSql = "CREATE TABLE P ([Price] decimal(10,2), [Fee] money, [Code] char(4) "
+                       "COLLATE SQL_Latin1_General_CP1_CI_AS DEFAULT ('a   '), [Qty] int, "
+                       "[Total] AS ([Price] * [Qty]), [Tag] AS (zqk_add([Code], [Qty])))";
             return true;
         }
         return false;

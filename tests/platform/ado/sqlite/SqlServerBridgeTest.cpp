@@ -43,23 +43,14 @@ public:
         *pPrefix = strSchema + L"$";
         return strSchema != L"Gone";
     }
+    // The fake's tables, as the UTF-8 SQLite keeps.
     bool TableSqlUtf8(const std::wstring& strSchema, const std::wstring& strTable,
                       std::string* pstrName, std::string* pstrSql) override {
-        std::wstring strName, strSql;
-        if (!Table(strSchema, strTable, &strName, &strSql))
-            return false;
-        *pstrName = WinWideToUtf8(strName);
-        *pstrSql = WinWideToUtf8(strSql);
-        return true;
-    }
-    // The fake's tables, as wide text.
-    static bool Table(const std::wstring& strSchema, const std::wstring& strTable,
-                      std::wstring* pstrName, std::wstring* pstrSql) {
         if (strSchema != L"main" || wcscasecmp(strTable.c_str(), L"T") != 0)
             return false;
-        *pstrName = L"T";
-        *pstrSql = L"CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
-                   L"\"zqk_identity:int:1:1\" CHECK (1), [Name] nvarchar(20), [Qty] int)";
+        *pstrName = "T";
+        *pstrSql = "CREATE TABLE T ([ID] INTEGER NOT NULL PRIMARY KEY AUTOINCREMENT CONSTRAINT "
+                   "\"zqk_identity:int:1:1\" CHECK (1), [Name] nvarchar(20), [Qty] int)";
         return true;
     }
     // The fake holds no schema in memory: the bridge reads the definitions instead.
