@@ -1,6 +1,5 @@
 #include "platform/ado/sqlite/SqlServerCollation.h"
 
-#include <locale.h>
 #include <wctype.h>
 
 #include <strings.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/ado/sqlite/SqlServerConvert.h"
+#include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/win/TextEncoding.h"
 
 const char kSqlDateCollation[] = "zqk_datetime";
@@ -22,27 +22,6 @@ const char kLatinBase[] = "AAAAAA.CEEEEIIII.NOOOOO.OUUUUY.."
                           "GgGgHhHhIiIiIiIiIi..JjKk.LlLlLlL"
                           "lLlNnNnNn...OoOoOo..RrRrRrSsSsSs"
                           "SsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
-
-// Unicode's case mappings come from the C.UTF-8 locale's tables, asked for explicitly so
-// that the process's own locale never changes a comparison.
-locale_t CaseLocale() {
-    static locale_t s_locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    return s_locale;
-}
-
-unsigned Lower(unsigned c) {
-    if (c < 0x80)
-        return c >= 'A' && c <= 'Z' ? c + 32 : c;
-    locale_t l = CaseLocale();
-    return l ? static_cast<unsigned>(towlower_l(static_cast<wint_t>(c), l)) : c;
-}
-
-unsigned Upper(unsigned c) {
-    if (c < 0x80)
-        return c >= 'a' && c <= 'z' ? c - 32 : c;
-    locale_t l = CaseLocale();
-    return l ? static_cast<unsigned>(towupper_l(static_cast<wint_t>(c), l)) : c;
-}
 
 unsigned Base(unsigned c) {
     if (c >= 0xC0 && c <= 0x17F && kLatinBase[c - 0xC0] != '.')
@@ -197,7 +176,7 @@ int SqlCollationCompare(const CSqlCollation& coll, const unsigned char* a, int n
             unsigned ca = a[i], cb = b[i];
             if (ca == cb)
                 continue;
-            unsigned la = Lower(ca), lb = Lower(cb);
+            unsigned la = SqlLowerLetter(ca), lb = SqlLowerLetter(cb);
             if (la != lb && !coll.bBinary)
                 return la < lb ? -1 : 1;
             if (coll.bBinary)
@@ -218,15 +197,16 @@ int SqlCollationCompare(const CSqlCollation& coll, const unsigned char* a, int n
     bool bWide = coll.bWidthSensitive;
     SqlHanOrder eHan = coll.eHanOrder;
     int r = Level(ua, la, ub, lb, [bWide, eHan](unsigned c) {
-        return SqlHanKey(eHan, Base(Lower(bWide ? c : Narrow(c))));
+        return SqlHanKey(eHan, Base(SqlLowerLetter(bWide ? c : Narrow(c))));
     });
     if (r != 0 || !coll.bAccentSensitive)
         return r;
-    r = Level(ua, la, ub, lb, [bWide](unsigned c) { return Lower(bWide ? c : Narrow(c)); });
+    r = Level(ua, la, ub, lb,
+              [bWide](unsigned c) { return SqlLowerLetter(bWide ? c : Narrow(c)); });
     if (r != 0 || !coll.bCaseSensitive)
         return r;
     // Lower case before upper case, as SQL Server orders them.
-    return Level(ua, la, ub, lb, [](unsigned c) { return Lower(c) == c ? 0u : 1u; });
+    return Level(ua, la, ub, lb, [](unsigned c) { return SqlLowerLetter(c) == c ? 0u : 1u; });
 }
 
 namespace {
@@ -279,7 +259,9 @@ public:
     }
 
 private:
-    static bool Same(unsigned a, unsigned b) { return Lower(Narrow(a)) == Lower(Narrow(b)); }
+    static bool Same(unsigned a, unsigned b) {
+        return SqlLowerLetter(Narrow(a)) == SqlLowerLetter(Narrow(b));
+    }
 
     // [abc], [a-f], [^x]; false when the bracket does not close.
     bool Set(size_t j, unsigned ch, bool* pbIn, size_t* pnEnd) const {
@@ -293,8 +275,9 @@ private:
             if (m_p[k] == ']' && k > nFirst)
                 break;
             if (k + 2 < m_p.size() && m_p[k + 1] == '-' && m_p[k + 2] != ']') {
-                unsigned lo = Lower(Narrow(m_p[k])), hi = Lower(Narrow(m_p[k + 2]));
-                unsigned x = Lower(Narrow(ch));
+                unsigned lo = SqlLowerLetter(Narrow(m_p[k])),
+                         hi = SqlLowerLetter(Narrow(m_p[k + 2]));
+                unsigned x = SqlLowerLetter(Narrow(ch));
                 bIn = bIn || (x >= lo && x <= hi);
                 k += 2;
             } else {
@@ -347,7 +330,7 @@ std::string SqlChangeCase(const unsigned char* p, int n, bool bUpper) {
     std::string out;
     out.reserve(static_cast<size_t>(n));
     for (unsigned c : u)
-        Encode(bUpper ? Upper(c) : Lower(c), &out);
+        Encode(bUpper ? SqlUpperLetter(c) : SqlLowerLetter(c), &out);
     return out;
 }
 

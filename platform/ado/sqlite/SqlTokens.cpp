@@ -1,5 +1,8 @@
 #include "platform/ado/sqlite/SqlTokens.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <cwctype>
 
 namespace {
@@ -145,9 +148,32 @@ std::wstring SqlQuoteString(const std::wstring& strText) {
     return SqlQuote(strText, L'\'');
 }
 
+namespace {
+
+locale_t CaseLocale() {
+    static locale_t s_locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return s_locale;
+}
+
+} // namespace
+
+unsigned SqlLowerLetter(unsigned c) {
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    locale_t l = CaseLocale();
+    return l ? static_cast<unsigned>(towlower_l(static_cast<wint_t>(c), l)) : c;
+}
+
+unsigned SqlUpperLetter(unsigned c) {
+    if (c < 0x80)
+        return c >= 'a' && c <= 'z' ? c - 32 : c;
+    locale_t l = CaseLocale();
+    return l ? static_cast<unsigned>(towupper_l(static_cast<wint_t>(c), l)) : c;
+}
+
 std::wstring SqlLower(std::wstring s) {
     for (wchar_t& c : s)
-        c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
+        c = static_cast<wchar_t>(SqlLowerLetter(static_cast<unsigned>(c)));
     return s;
 }
 
@@ -161,7 +187,8 @@ bool SqlSameName(const std::wstring& a, const std::wstring& b) {
         if (x < 0x80 && y < 0x80) {
             if ((x | 0x20) != (y | 0x20) || (x | 0x20) < L'a' || (x | 0x20) > L'z')
                 return false;
-        } else if (towlower(static_cast<wint_t>(x)) != towlower(static_cast<wint_t>(y))) {
+        } else if (SqlLowerLetter(static_cast<unsigned>(x)) !=
+                   SqlLowerLetter(static_cast<unsigned>(y))) {
             return false;
         }
     }

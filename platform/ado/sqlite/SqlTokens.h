@@ -108,6 +108,10 @@ std::wstring SqlQuoteName(const std::wstring& strName);
 std::wstring SqlQuoteString(const std::wstring& strText);
 // The value of a string literal token.
 std::wstring SqlStringValue(const CSqlToken& t);
+// A character in lower or upper case by Unicode's mappings (the C.UTF-8 locale's tables, asked
+// for explicitly: the process's own locale never changes a name or a comparison).
+unsigned SqlLowerLetter(unsigned c);
+unsigned SqlUpperLetter(unsigned c);
 std::wstring SqlLower(std::wstring s);
 // Whether two names are the same without regard to case, as SqlLower compares them, without
 // making either lower.

@@ -420,3 +420,26 @@ TEST(SqlServerBridge, IsNullCallsTakePartInPlus) {
         {L"SELECT a + 1 ISNULL", L"SELECT zqk_add(a , 1) ISNULL"},
     });
 }
+
+TEST(SqlServerBridge, TokenHelpersQuoteAndCompareNamesExactly) {
+    // Quotes inside are doubled wherever they stand, in both widths.
+    EXPECT_EQ(L"\"\"", SqlQuote(std::wstring(), L'"'));
+    EXPECT_EQ(L"\"a\"\"b\"\"\"\"c\"\"\"", SqlQuote(std::wstring(L"a\"b\"\"c\""), L'"'));
+    EXPECT_EQ("'it''s'", SqlQuote(std::string("it's"), '\''));
+    // Names compare without regard to case, beyond ASCII too, and only letters fold.
+    EXPECT_TRUE(SqlSameName(L"Price", L"pRICE"));
+    EXPECT_TRUE(SqlSameName(L"Größe", L"GRÖßE"));
+    EXPECT_FALSE(SqlSameName(L"a_b", L"a\x7f"
+                                     L"b")); // '_' and DEL differ by the case bit
+    EXPECT_FALSE(SqlSameName(L"ab", L"abc"));
+    // A keyword set finds its words by first letter, in any case, and words only.
+    static const wchar_t* const kWords[] = {L"SELECT", L"SET", L"WITH"};
+    CSqlWordSet words(kWords);
+    CSqlTokens t;
+    ASSERT_TRUE(SqlTokenize(L"select Sets with 'set' [set] _x", &t));
+    std::vector<bool> found;
+    for (const CSqlToken& token : t)
+        if (!SqlIsBlank(token))
+            found.push_back(words.Has(token));
+    EXPECT_EQ((std::vector<bool>{true, false, true, false, false, false}), found);
+}
