@@ -78,8 +78,11 @@ CSqlNumericType CSqlNumericType::OfLiteral(const std::wstring& s) {
     whole.erase(0, std::min(whole.find_first_not_of(L'0'), whole.size()));
     int nScale = nPoint == std::wstring::npos ? 0 : static_cast<int>(s.size() - nPoint - 1);
     int nPrec = std::max(1, static_cast<int>(whole.size()) + nScale);
+    // A whole number is an int when an int holds it, else numeric(p,0), as SQL Server reads it.
     if (nPoint == std::wstring::npos)
-        return whole.size() > 18 ? Make(kDecimal, nPrec, 0) : Make(kInteger, nPrec, 0);
+        return whole.size() > 10 || (whole.size() == 10 && whole > L"2147483647")
+                   ? Make(kDecimal, nPrec, 0)
+                   : Make(kInteger, nPrec, 0);
     return Make(kDecimal, std::min(nPrec, kMaxPrecision), nScale);
 }
 

@@ -151,5 +151,8 @@ TEST_F(SqlServerResultTypes, IntResultsOverflowAsSqlServers) {
                      L"Arithmetic overflow error converting expression to data type int."),
                Fails(L"SELECT 2147483647 + 1",
                      L"Arithmetic overflow error converting expression to data type int."),
-               {L"SELECT CAST(MAX(V) AS bigint) * 2 FROM S", {{L"4000000000"}}}});
+               {L"SELECT CAST(MAX(V) AS bigint) * 2 FROM S", {{L"4000000000"}}},
+               // A literal beyond int is numeric: its arithmetic is no int's.
+               {L"SELECT 2147483648, 9999999999 + 1, MAX(V) * 2147483648 FROM S",
+                {{L"2147483648", L"10000000000", L"4294967296000000000"}}}});
 }
