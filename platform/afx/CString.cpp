@@ -48,10 +48,7 @@ inline CStringData* AllocData(int nLength) {
     if (!p)
         AfxThrowMemoryException();
     auto* pData = new (p) CStringData{{1}, 0};
-    // Terminated at the requested end too: ReleaseBuffer(-1) after a caller filled exactly the
-    // requested characters finds that length, not what the block's slack happens to hold.
     pData->Chars()[0] = 0;
-    pData->Chars()[nLength] = 0;
     return pData;
 }
 
@@ -380,7 +377,14 @@ LPWSTR CString::GetBuffer() {
 LPWSTR CString::GetBuffer(int nMinBufLength) {
     if (nMinBufLength < 0)
         AfxThrowInvalidArgException();
-    return PrepareWrite(std::max(nMinBufLength, GetLength()));
+    int nLength = GetLength();
+    LPWSTR p = PrepareWrite(std::max(nMinBufLength, nLength));
+    // Terminated at the requested end, whether the buffer is new, grown or reused:
+    // ReleaseBuffer(-1) after a caller filled exactly the requested characters finds that
+    // length, not what the buffer's slack or old text happens to hold.
+    if (nMinBufLength > nLength)
+        p[nMinBufLength] = 0;
+    return p;
 }
 
 LPWSTR CString::GetBufferSetLength(int nNewLength) {

@@ -263,6 +263,23 @@ TEST(CString, BuffersHoldAtLeastTheRequestAndAreBoundByTheirCapacity) {
         ASSERT_EQ(n, s.GetLength()) << n;
         EXPECT_EQ(L'\0', s.GetString()[n]);
 
+        // The same from a string that has text: its buffer grown, or reused with old text
+        // after the request.
+        CString grown(L"abcd");
+        LPWSTR pGrown = grown.GetBuffer(n + 5);
+        for (int i = 0; i < n + 5; ++i)
+            pGrown[i] = L'g';
+        grown.ReleaseBuffer();
+        ASSERT_EQ(n + 5, grown.GetLength()) << n;
+        CString reused(L'r', n + 40);
+        reused.GetBuffer();
+        reused.ReleaseBuffer(1); // the old text stays in the buffer after the new end
+        LPWSTR pReused = reused.GetBuffer(n + 2);
+        for (int i = 0; i < n + 2; ++i)
+            pReused[i] = L'q';
+        reused.ReleaseBuffer();
+        ASSERT_EQ(n + 2, reused.GetLength()) << n;
+
         // Any length up to the request is taken; the buffer asked for again is the same one.
         LPWSTR pAgain = s.GetBuffer(n);
         EXPECT_EQ(p, pAgain);
