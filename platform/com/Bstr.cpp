@@ -47,12 +47,13 @@ struct CBstrBlockCache {
     int counts[kClasses];
 };
 
-// The thread's cache, made on its first string. Only the pointer lives in the thread's static
-// storage (initial-exec: no call to find it); the owner below frees the cache when the thread
-// ends, after which strings go straight to malloc and back.
+// The thread's cache, made on its first string. Only the pointer lives in the thread's
+// storage, in the default model: the library is also loaded with dlopen (the SQLite shell's
+// .load), where initial-exec storage may not be had. The owner below frees the cache when the
+// thread ends, after which strings go straight to malloc and back.
 CBstrBlockCache g_closedMark; // its address marks a thread's cache as gone
 CBstrBlockCache* const kCacheClosed = &g_closedMark;
-thread_local CBstrBlockCache* t_pCache __attribute__((tls_model("initial-exec"))) = nullptr;
+thread_local CBstrBlockCache* t_pCache = nullptr;
 
 struct CBstrCacheOwner {
     ~CBstrCacheOwner() {
