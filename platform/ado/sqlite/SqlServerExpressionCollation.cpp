@@ -63,8 +63,8 @@ public:
                 if ((SqlIs(t, L"IN") && p + 1 < m_sig.size() && SqlIsPunct(At(p + 1), L"(")) ||
                     SqlIs(t, L"BETWEEN"))
                     Comparison(p, false, ends, &spots);
-                else if ((SqlIs(t, L"ORDER") || SqlIs(t, L"GROUP")) && p + 1 < m_sig.size() &&
-                         SqlIs(At(p + 1), L"BY"))
+                else if ((SqlIs(t, L"ORDER") || SqlIs(t, L"GROUP") || SqlIs(t, L"PARTITION")) &&
+                         p + 1 < m_sig.size() && SqlIs(At(p + 1), L"BY"))
                     Ordering(p, &spots);
             }
         }
@@ -122,15 +122,17 @@ private:
             --nOp;
         // The left side: back to what ends it at its depth.
         size_t q = nOp;
-        int nDepth = 0;
+        int nDepth = 0; // groups and CASE ... END, one operand each
         while (q > 0) {
             const CSqlToken& t = At(q - 1);
-            if (SqlIsPunct(t, L")"))
+            if (SqlIsPunct(t, L")") || SqlIs(t, L"END")) {
                 ++nDepth;
-            else if (SqlIsPunct(t, L"(") && nDepth-- == 0)
+            } else if (SqlIsPunct(t, L"(") || (nDepth > 0 && SqlIs(t, L"CASE"))) {
+                if (nDepth-- == 0)
+                    break; // the group the comparison stands in
+            } else if (nDepth == 0 && Ends(q - 1, ends)) {
                 break;
-            else if (nDepth == 0 && Ends(q - 1, ends))
-                break;
+            }
             --q;
         }
         // What is rewritten from its start is a condition (IF's, a CHECK's): assignments to
@@ -145,12 +147,14 @@ private:
             nDepth = 0;
             for (; r < m_sig.size(); ++r) {
                 const CSqlToken& t = At(r);
-                if (SqlIsPunct(t, L"("))
+                if (SqlIsPunct(t, L"(") || SqlIs(t, L"CASE")) {
                     ++nDepth;
-                else if (SqlIsPunct(t, L")") && nDepth-- == 0)
+                } else if (SqlIsPunct(t, L")") || (nDepth > 0 && SqlIs(t, L"END"))) {
+                    if (nDepth-- == 0)
+                        break;
+                } else if (nDepth == 0 && Ends(r, ends)) {
                     break;
-                else if (nDepth == 0 && Ends(r, ends))
-                    break;
+                }
             }
             if (r == p + 1 || Settled(p + 1, r))
                 return;
@@ -175,11 +179,11 @@ private:
             bool bEnd = r == m_sig.size();
             if (!bEnd) {
                 const CSqlToken& t = At(r);
-                if (SqlIsPunct(t, L"(")) {
+                if (SqlIsPunct(t, L"(") || SqlIs(t, L"CASE")) { // a term's own level
                     ++nDepth;
                     continue;
                 }
-                if (SqlIsPunct(t, L")") && nDepth-- > 0)
+                if ((SqlIsPunct(t, L")") || (nDepth > 0 && SqlIs(t, L"END"))) && nDepth-- > 0)
                     continue;
                 bEnd = nDepth < 0 ||
                        (nDepth == 0 && (SqlIsPunct(t, L";") || SqlIsOneOf(t, kListEnds)));

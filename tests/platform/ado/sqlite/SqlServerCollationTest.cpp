@@ -238,6 +238,13 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
           {{L"p", L"1"}, {L"ä", L"1"}, {L"a", L"1"}}},
          // Letters first, accents after: ÄPFEL before apple (f before p).
          {L"SELECT ID FROM P ORDER BY RTRIM(Name)", {{L"3"}, {L"1"}, {L"2"}}},
+         // CASE ... END is one operand, and one term of an ordering; windows partition so too.
+         {L"SELECT ID FROM P WHERE CASE WHEN ID > 1 THEN LOWER(Name) END = 'PEAR'", {{L"2"}}},
+         {L"SELECT ID FROM P ORDER BY CASE WHEN ID = 0 THEN 0 ELSE 1 END, RTRIM(Name) + ''",
+          {{L"3"}, {L"1"}, {L"2"}}},
+         {L"SELECT COUNT(*) OVER (PARTITION BY LEFT(Name, 1) + '') FROM (SELECT Name FROM P "
+          L"UNION ALL SELECT UPPER(Name) FROM P) AS d ORDER BY 1",
+          {{L"2"}, {L"2"}, {L"2"}, {L"2"}, {L"2"}, {L"2"}}},
          // A column's own collation still decides beside it.
          {L"SELECT ID FROM P WHERE Code = 'A'", {}},
          {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});
