@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -406,6 +407,8 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                                                               strcasecmp(s.c_str(), "false") == 0);
             if (bWord) {
                 n = strcasecmp(s.c_str(), "true") == 0;
+            } else if (errno == ERANGE && !s.empty() && *pEnd == 0 && row.nXtype != 127) {
+                n = s[0] == '-' ? LLONG_MIN : LLONG_MAX; // beyond any int: the range says so
             } else if (s.empty() || *pEnd || errno) {
                 *pstrError = L"Conversion failed when converting the varchar value '" +
                              WinUtf8ToWide(v.s) + L"' to data type " + typeName + L".";
@@ -415,8 +418,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         } else if (v.nClass == SQLITE_FLOAT) {
             // Numbers to integers truncate; beyond a bigint nothing holds them.
             if (!(std::fabs(v.d) < 9223372036854775807.0)) {
-                *pstrError = L"Arithmetic overflow error converting expression to data type " +
-                             typeName + L".";
+                *pstrError = SqlServerOverflowText(typeName);
                 return false;
             }
             v.n = static_cast<sqlite3_int64>(std::trunc(v.d));
@@ -433,7 +435,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                                    : std::wstring(row.nXtype == 48 ? L"an INT1" : L"an INT2") +
                                          L" column. Use a larger integer column.");
             else if (bInt)
-                *pstrError = L"Arithmetic overflow error converting expression to data type int.";
+                *pstrError = SqlServerOverflowText(L"int");
             else
                 *pstrError = L"Arithmetic overflow error for data type " + typeName +
                              L", value = " +

@@ -124,10 +124,7 @@ void Arithmetic(sqlite3_context* ctx, sqlite3_value** argv, int nSign) {
     sqlite3_int64 r;
     if (nSign > 0 ? __builtin_add_overflow(n[0], n[1], &r)
                   : __builtin_sub_overflow(n[0], n[1], &r)) {
-        sqlite3_result_error(ctx,
-                             "Arithmetic overflow error converting expression to data type "
-                             "bigint.",
-                             -1);
+        sqlite3_result_error(ctx, WinWideToUtf8(SqlServerOverflowText(L"bigint")).c_str(), -1);
         return;
     }
     sqlite3_result_int64(ctx, r);

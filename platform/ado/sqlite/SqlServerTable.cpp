@@ -331,9 +331,8 @@ std::wstring SqlRuleMessage(const std::wstring& strMessage, long* pnNumber) {
     if (rule == SqlRuleName(SqlRule::kRange)) {
         *pnNumber = 8115;
         bool bDecimal = type == L"decimal" || type == L"numeric";
-        return bDecimal
-                   ? L"Arithmetic overflow error converting numeric to data type numeric."
-                   : L"Arithmetic overflow error converting expression to data type " + type + L".";
+        return bDecimal ? L"Arithmetic overflow error converting numeric to data type numeric."
+                        : SqlServerOverflowText(type);
     }
     if (rule == SqlRuleName(SqlRule::kBinaryType)) {
         *pnNumber = 257;

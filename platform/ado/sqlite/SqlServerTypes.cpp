@@ -199,14 +199,21 @@ CSqlDeclaredType SqlServerParseType(const std::wstring& strDeclared) {
 }
 
 bool SqlServerIntegerRange(const CSqlServerTypeRow& row, long long* pnLo, long long* pnHi) {
-    const std::string name = row.pszName;
-    if (name == "tinyint")
+    switch (row.nXtype) { // read for every value converted: no names compared
+    case 48:              // tinyint
         *pnLo = 0, *pnHi = 255;
-    else if (name == "smallint")
+        return true;
+    case 52: // smallint
         *pnLo = -32768, *pnHi = 32767;
-    else if (name == "int")
+        return true;
+    case 56: // int
         *pnLo = -2147483648LL, *pnHi = 2147483647LL;
-    else
+        return true;
+    default:
         return false;
-    return true;
+    }
+}
+
+std::wstring SqlServerOverflowText(const std::wstring& strType) {
+    return L"Arithmetic overflow error converting expression to data type " + strType + L".";
 }

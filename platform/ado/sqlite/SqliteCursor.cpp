@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/ado/sqlite/SqliteProvider.h"
 #include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/win/TextEncoding.h"
@@ -66,9 +67,7 @@ HRESULT CSqliteCursor::Next(bool* pbRow, CAdoError* pError) {
                 continue;
             sqlite3_int64 n = sqlite3_column_int64(m_pStmt, nColumn);
             if (n < INT32_MIN || n > INT32_MAX) {
-                *pError = m_pProvider->Error(
-                    DB_E_ERRORSINCOMMAND,
-                    L"Arithmetic overflow error converting expression to data type int.");
+                *pError = m_pProvider->Error(DB_E_ERRORSINCOMMAND, SqlServerOverflowText(L"int"));
                 Detach();
                 return pError->hr;
             }

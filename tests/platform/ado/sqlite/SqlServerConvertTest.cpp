@@ -85,6 +85,9 @@ TEST(SqlServerConvert, NumbersConvertOrFailAsSqlServers) {
               Convert(Text(L" 3000000000"), L"int"));
     EXPECT_EQ(L"error: Arithmetic overflow error converting expression to data type bigint.",
               Convert(Real(1e30), L"bigint"));
+    EXPECT_EQ(L"error: The conversion of the varchar value '-99999999999999999999' overflowed an "
+              L"int column.",
+              Convert(Text(L"-99999999999999999999"), L"int"));
 }
 
 TEST(SqlServerConvert, DecimalsRoundHalfAwayFromZeroAsWritten) {
