@@ -26,21 +26,6 @@ const wchar_t* const kListEnds[] = {
     L"INTERSECT", L"ROWS",  L"RANGE",  L"WINDOW", L"INTO", L"SELECT", L"FROM",  L"WHERE",  L"GROUP",
     L"END",       L"ELSE",  L"WHEN",   L"THEN",   L"ON",   L"JOIN",   L"SET"};
 
-bool IsComparison(const CSqlToken& t) {
-    if (t.nKind != SqlTok::kPunct)
-        return false;
-    // = < > <> <= >= != !< !>, read by hand: this meets every mark of every statement.
-    const std::wstring& s = t.strText;
-    const wchar_t c = s[0];
-    if (s.size() == 1)
-        return c == L'=' || c == L'<' || c == L'>';
-    if (s.size() != 2)
-        return false;
-    const wchar_t d = s[1];
-    return (c == L'<' && (d == L'>' || d == L'=')) || (c == L'>' && d == L'=') ||
-           (c == L'!' && (d == L'=' || d == L'<' || d == L'>'));
-}
-
 class CCollator {
 public:
     CCollator(const CSqlTokens& tokens, size_t nBegin, size_t nEnd) : m_t(tokens) {
@@ -57,7 +42,7 @@ public:
         for (size_t p = 0; p < m_sig.size(); ++p) {
             const CSqlToken& t = At(p);
             if (t.nKind == SqlTok::kPunct) {
-                if (IsComparison(t))
+                if (SqlIsComparison(t))
                     Comparison(p, true, ends, &spots);
             } else if (t.nKind == SqlTok::kWord) {
                 if ((SqlIs(t, L"IN") && p + 1 < m_sig.size() && SqlIsPunct(At(p + 1), L"(")) ||
@@ -78,7 +63,7 @@ private:
     bool Ends(size_t p, const CSqlWordSet& ends) const {
         const CSqlToken& t = At(p);
         if (t.nKind == SqlTok::kPunct)
-            return SqlIsPunct(t, L",") || SqlIsPunct(t, L";") || IsComparison(t);
+            return SqlIsPunct(t, L",") || SqlIsPunct(t, L";") || SqlIsComparison(t);
         if (!ends.Has(t))
             return false;
         return !((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT")) && p + 1 < m_sig.size() &&
@@ -347,7 +332,7 @@ bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
     for (size_t i = nBegin; i < nEnd && !bCandidate; ++i) {
         const CSqlToken& t = tokens[i];
         bCandidate = t.nKind == SqlTok::kPunct
-                         ? IsComparison(t) && !ColumnOnTheLeft(tokens, nBegin, i)
+                         ? SqlIsComparison(t) && !ColumnOnTheLeft(tokens, nBegin, i)
                          : SqlIs(t, L"IN") || SqlIs(t, L"BETWEEN") || SqlIs(t, L"BY");
     }
     if (!bCandidate)

@@ -376,12 +376,6 @@ bool IsPlainNumber(const std::wstring& s) {
     return i == n;
 }
 
-bool IsComparison(const CSqlToken& t) {
-    return t.nKind == SqlTok::kPunct &&
-           (t.strText == L"=" || t.strText == L"<" || t.strText == L">" || t.strText == L"<=" ||
-            t.strText == L">=" || t.strText == L"<>" || t.strText == L"!=");
-}
-
 } // namespace
 
 std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd) {
@@ -423,13 +417,13 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
     size_t nColumn = 1; // where the column stands among them
     if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN"))
         nColumn = 3;
-    else if (!at(0) || !(SqlIsOneOf(*at(0), {L"BETWEEN"}) || IsComparison(*at(0)))) {
+    else if (!at(0) || !(SqlIsOneOf(*at(0), {L"BETWEEN"}) || SqlIsComparison(*at(0)))) {
         // '20240301' <= [t.]column: the column after the comparison.
         size_t after[4], nAfter = 0;
         for (size_t k = nLiteral + 1; k < nEnd && nAfter < 4; ++k)
             if (!SqlIsBlank(T[k]))
                 after[nAfter++] = k;
-        if (nAfter < 2 || !IsComparison(T[after[0]]) || !SqlIsNamePart(T[after[1]]))
+        if (nAfter < 2 || !SqlIsComparison(T[after[0]]) || !SqlIsNamePart(T[after[1]]))
             return std::wstring();
         size_t nName = after[1];
         std::wstring strQualifier;

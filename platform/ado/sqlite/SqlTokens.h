@@ -35,6 +35,20 @@ __attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
     return t.nKind == SqlTok::kPunct && t.strText[0] == pszPunct[0] && t.strText == pszPunct;
 }
 bool SqlIsNamePart(const CSqlToken& t);
+// A comparison operator: = < > <> <= >= != !< !>.
+static inline bool SqlIsComparison(const CSqlToken& t) {
+    if (t.nKind != SqlTok::kPunct)
+        return false;
+    const std::wstring& s = t.strText;
+    const wchar_t c = s[0];
+    if (s.size() == 1)
+        return c == L'=' || c == L'<' || c == L'>';
+    if (s.size() != 2)
+        return false;
+    const wchar_t d = s[1];
+    return (c == L'<' && (d == L'>' || d == L'=')) || (c == L'>' && d == L'=') ||
+           (c == L'!' && (d == L'=' || d == L'<' || d == L'>'));
+}
 // Blanks and comments, which separate tokens but mean nothing.
 // A word that is one of a list of keywords. The token's kind and folded first letter are read
 // once for the whole list, which is all most words of a statement meet.
