@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "platform/ado/sqlite/SqlServerConvert.h"
+#include "platform/ado/sqlite/SqlServerSelectList.h"
 #include "platform/ado/sqlite/SqlServerStatements.h"
 
 namespace {
@@ -336,6 +337,23 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
                      m_t.begin() + static_cast<std::ptrdiff_t>(nInto));
     query.insert(query.end(), m_t.begin() + static_cast<std::ptrdiff_t>(nNext),
                  m_t.begin() + static_cast<std::ptrdiff_t>(m_nEnd));
+    // Every column of the new table needs a name of its own.
+    CSqlSelectNames plan;
+    if (SqlPlanSelectNames(query, 0, query.size(), &plan) && plan.nUnnamed > 0) {
+        *pError = SqlRefusal(
+            L"An object or column name is missing or empty. For SELECT INTO statements, verify "
+            L"each column has a name. For other statements, look for empty alias names. Aliases "
+            L"defined as \"\" or [] are not allowed. Change the alias to a valid name.");
+        pError->nNumber = 1038;
+        return false;
+    }
+    if (plan.bRewriteTokens) { // alias = expression, which SQLite cannot read
+        CSqlTokens named;
+        size_t nNamedEnd = 0;
+        SqlNameSelectItems(query, 0, query.size(), &named, &nNamedEnd);
+        named.resize(nNamedEnd);
+        query.swap(named);
+    }
     CSqlRewriter sub(m_schema, query);
     std::wstring select;
     if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
@@ -349,6 +367,15 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
         pOut->statements.push_back(L"CREATE TABLE " + name.strSql + L" AS " + select);
         return true; // SQLite reports what is wrong with the query
     }
+    for (size_t i = 0; i < result.size(); ++i)
+        for (size_t k = 0; k < i; ++k)
+            if (SqlSameName(result[i].strName, result[k].strName)) {
+                *pError = SqlRefusal(L"Column names in each table must be unique. Column name '" +
+                                     result[i].strName + L"' in table '" + name.strName +
+                                     L"' is specified more than once.");
+                pError->nNumber = 2705;
+                return false;
+            }
     CSqlTableDef def;
     def.name = name;
     std::wstring strIdentityTable;

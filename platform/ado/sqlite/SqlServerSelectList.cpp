@@ -284,6 +284,7 @@ bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
     pPlan->aliases.assign(nItems, std::wstring());
     for (CChange& ch : changes) {
         pPlan->bRewriteTokens = pPlan->bRewriteTokens || ch.nEqual != 0;
+        pPlan->nUnnamed += ch.nEqual == 0;
         pPlan->aliases[ch.nItem] = std::move(ch.strAlias);
     }
     return true;

@@ -20,7 +20,8 @@ struct CSqlSelectNames {
     };
     std::vector<CExpression> expressions;
     size_t nItems = 0;
-    bool bStar = false; // a * among the items: they are not the result's columns one to one
+    size_t nUnnamed = 0; // expressions without an alias of their own
+    bool bStar = false;  // a * among the items: they are not the result's columns one to one
 };
 
 // Plans the names of the outermost select list of the SELECT whose keyword is token nSelect,

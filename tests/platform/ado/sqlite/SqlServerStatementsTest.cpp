@@ -387,6 +387,17 @@ TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
           L"t.xusertype WHERE c.id = OBJECT_ID('J') AND c.name <> 'Tagged' ORDER BY c.colid",
           {{L"ID", L"int", L"4"}, {L"Name", L"nvarchar", L"12"}}},
          {L"SELECT ID FROM J WHERE Tagged = 'PEARX'", {{L"6"}}},
+         // Every column needs a name of its own; alias = expression names one.
+         Fails(L"SELECT ID + 1 INTO K1 FROM T",
+               L"An object or column name is missing or empty. For SELECT INTO statements, verify "
+               L"each column has a name. For other statements, look for empty alias names. "
+               L"Aliases defined as \"\" or [] are not allowed. Change the alias to a valid "
+               L"name."),
+         Fails(L"SELECT Name, Name INTO K2 FROM T",
+               L"Column names in each table must be unique. Column name 'Name' in table 'K2' is "
+               L"specified more than once."),
+         {L"SELECT Twice = ID * 2, ID + 1 AS Next INTO K3 FROM T WHERE ID = 5; SELECT * FROM K3",
+          {{L"10", L"6"}}},
          Fails(L"INSERT INTO J (Name) VALUES (N'kiwi')",
                L"Cannot insert the value NULL into column 'ID', table 'Shop.dbo.J'; column does "
                L"not allow nulls. INSERT fails.")});
