@@ -19,8 +19,13 @@ HRESULT CAdoCommand::get_ActiveConnection(_Connection** ppvObject) {
 }
 
 HRESULT CAdoCommand::putref_ActiveConnection(_Connection* pCon) {
-    if (pCon)
+    // ADO refuses a closed connection here, before any text is set, rather than at Execute.
+    if (pCon) {
+        LONG nState = adStateClosed;
+        if (FAILED(pCon->get_State(&nState)) || nState != adStateOpen)
+            return AdoFailWith(adErrInvalidConnection, kAdoSourceCommand);
         pCon->AddRef();
+    }
     if (m_pConnection)
         m_pConnection->Release();
     m_pConnection = pCon;

@@ -235,6 +235,7 @@ public:
     HRESULT InterfaceSupportsErrorInfo(REFIID riid) override;
 
     HRESULT get_ActiveConnection(_Connection** ppvObject) override;
+    // Refuses a connection that is not open (adErrInvalidConnection), keeping the one held.
     HRESULT putref_ActiveConnection(_Connection* pCon) override;
     HRESULT get_CommandText(BSTR* pbstr) override;
     HRESULT put_CommandText(BSTR bstr) override;

@@ -46,6 +46,13 @@ TEST_F(Command, PropertiesAndTheConnectionItHolds) {
     EXPECT_EQ(strInvalid, r.description);
     _ConnectionPtr pConn;
     ASSERT_EQ(S_OK, pConn.CreateInstance(L"ADODB.Connection"));
+    r = AdoCatch([&] { pCmd->PutRefActiveConnection(pConn); });
+    EXPECT_EQ(kInvalidConnection, r.hr);
+    EXPECT_EQ(L"ADODB.Command", r.source);
+    EXPECT_EQ(strInvalid, r.description);
+    EXPECT_EQ(1u, ComRefCount(pConn));
+    EXPECT_FALSE(pCmd->GetActiveConnection());
+    pConn = OpenMemory();
     pCmd->PutRefActiveConnection(pConn);
     pCmd->PutRefActiveConnection(pConn);
     EXPECT_EQ(2u, ComRefCount(pConn));
@@ -54,9 +61,6 @@ TEST_F(Command, PropertiesAndTheConnectionItHolds) {
         EXPECT_EQ(pConn.GetInterfacePtr(), pHeld.GetInterfacePtr());
         EXPECT_EQ(3u, ComRefCount(pConn));
     }
-    r = AdoCatch([&] { pCmd->Execute(nullptr, nullptr, adCmdUnknown); });
-    EXPECT_EQ(kInvalidConnection, r.hr);
-    EXPECT_EQ(strInvalid, r.description);
     pCmd->PutRefActiveConnection(nullptr);
     EXPECT_EQ(1u, ComRefCount(pConn));
     EXPECT_FALSE(pCmd->GetActiveConnection());
@@ -102,12 +106,14 @@ TEST_F(Command, ExecuteRunsItsTextOnTheOpenConnection) {
               L"duplicate key in object 'dbo.t'. The duplicate key value is (10).",
               r.description);
 
-    // A closed connection is no connection; reopened, it serves the command again.
+    // A connection closed after it was given is no connection; reopened, it is taken again.
     pConn->Close();
     pCmd->PutCommandText(L"CREATE TABLE u(b int)");
     EXPECT_EQ(kInvalidConnection,
               AdoCatch([&] { pCmd->Execute(nullptr, nullptr, adCmdUnknown); }).hr);
+    EXPECT_EQ(kInvalidConnection, AdoCatch([&] { pCmd->PutRefActiveConnection(pConn); }).hr);
     pConn->Open(L"", L"", L"", adConnectUnspecified);
+    pCmd->PutRefActiveConnection(pConn);
     EXPECT_FALSE(pCmd->Execute(nullptr, nullptr, adCmdUnknown));
     EXPECT_EQ((Rows{{L"u"}}),
               AdoReadRows(pConn->Execute(L"SELECT name FROM sqlite_schema", nullptr, adCmdText)));
