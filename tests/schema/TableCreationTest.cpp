@@ -15,8 +15,11 @@ const wchar_t kSixFieldStatement[] =
     L"DEFAULT GETDATE(),[Photo] image NULL,[Memo] text NULL,[Score] float NOT NULL)";
 const wchar_t kExistsT[] = L"SELECT name FROM db.dbo.sysobjects WHERE name = 'T'";
 
+// The clock SQLite reads: time() may lag it by a tick, and a second's turn falls in between.
 std::wstring LocalNow() {
-    std::time_t now = std::time(nullptr);
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::time_t now = ts.tv_sec;
     wchar_t sz[32];
     std::wcsftime(sz, 32, L"%Y-%m-%d %H:%M:%S", std::localtime(&now));
     return sz;
