@@ -329,6 +329,32 @@ TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
         });
 }
 
+TEST_F(SqlServerScript, DateLiteralsInListsAndRangesReadAsTheirColumnsType) {
+    RunScript(
+        m_pConn,
+        {{L"CREATE TABLE O (ID int, D date, At datetime, S smalldatetime, N int)"},
+         {L"INSERT INTO O VALUES (1, '20240301', '20240301', '20240301', 1), (2, '2024-03-02', "
+          L"'2024-03-02 10:00', '2024-03-02', 2), (3, '20240401', '20240401', '20240401', 3)"},
+         // Every literal of the list, compact or with dashes, as = would take it.
+         {L"SELECT ID FROM O WHERE D IN ('20240301', '2024-03-02') ORDER BY ID", {{L"1"}, {L"2"}}},
+         {L"SELECT ID FROM O o WHERE o.At IN ('20240401', '20240301') ORDER BY ID",
+          {{L"1"}, {L"3"}}},
+         {L"SELECT ID FROM O WHERE S NOT IN ('20240301', '20240401')", {{L"2"}}},
+         {L"SELECT ID FROM O WHERE CONVERT(date, At) IN ('20240302')", {{L"2"}}},
+         // The literal on the left of a list of columns.
+         {L"SELECT ID FROM O WHERE '20240301' IN (D, S)", {{L"1"}}},
+         {L"SELECT ID FROM O o WHERE '20240301' NOT IN (o.D) ORDER BY ID", {{L"2"}, {L"3"}}},
+         // Ranges end at midnight of their last day.
+         {L"SELECT ID FROM O WHERE At BETWEEN '20240301' AND '20240302' ORDER BY ID", {{L"1"}}},
+         {L"SELECT ID FROM O WHERE D NOT BETWEEN '20240301' AND '20240331'", {{L"3"}}},
+         // Number columns convert each literal, and fail on text that is no number.
+         {L"SELECT ID FROM O WHERE N IN ('1', ' 3') ORDER BY ID", {{L"1"}, {L"3"}}},
+         Fails(L"SELECT ID FROM O WHERE N IN (1, 'x')",
+               L"Conversion failed when converting the varchar value 'x' to data type int."),
+         // A literal in a call's arguments is no list's.
+         {L"SELECT ID FROM O WHERE D = '20240301' AND LEFT('20240301', 4) = '2024'", {{L"1"}}}});
+}
+
 TEST_F(SqlServerScript, TextComparedWithNumberColumnsConvertsAsSqlServers) {
     RunScript(
         m_pConn,
