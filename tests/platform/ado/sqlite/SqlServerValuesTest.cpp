@@ -173,6 +173,8 @@ TEST_F(SqlServerScript, LengthsAndTypesAreEnforced) {
             Fails(L"INSERT INTO Item (Code, Small) VALUES ('E', 300)",
                   L"Arithmetic overflow error for data type tinyint, value = 300."),
             Fails(L"INSERT INTO Item (Code, Price) VALUES ('F', 10000)",
+                  L"Arithmetic overflow error converting int to data type numeric."),
+            Fails(L"INSERT INTO Item (Code, Price) VALUES ('F', 9999.995)",
                   L"Arithmetic overflow error converting numeric to data type numeric."),
             Fails(L"INSERT INTO Item (Code, Pic) VALUES ('G', 0x010203)",
                   L"String or binary data would be truncated."),
