@@ -225,6 +225,14 @@ TEST_F(SqlServerScript, OperatorsFollowSqlServer) {
              {{L"An", L"名字", L"1", L"2", L"xger xger", L"[  abab]"}}},
             Fails(L"SELECT LEFT(First, -1) FROM P",
                   L"Invalid length parameter passed to the left function."),
+            // ~ of a bit is the other bit, of an integer its complement; NULL stays.
+            {L"CREATE TABLE F (B bit, I int); INSERT INTO F VALUES (0, 0), (1, 5), (NULL, NULL)"},
+            {L"DECLARE @b bit = 1; SELECT ~B, ~f.B, ~I, ~CAST(I AS bit), ~CONVERT(bit, 0), ~@b, "
+             L"~B + 1 FROM F f ORDER BY I",
+             {{L"NULL", L"NULL", L"NULL", L"NULL", L"1", L"0", L"NULL"},
+              {L"1", L"1", L"-1", L"1", L"1", L"0", L"2"},
+              {L"0", L"0", L"-6", L"0", L"1", L"0", L"1"}}},
+            {L"SELECT COUNT(*) FROM F WHERE ~B = 1", {{L"1"}}},
         });
 }
 
