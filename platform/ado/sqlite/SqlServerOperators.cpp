@@ -319,15 +319,26 @@ private:
         }
     }
 
-    // Whether term[0, nOperator) times d is money times money.
-    bool MoneyProduct(const std::vector<const Item*>& term, size_t nOperator,
-                      const std::vector<const Item*>& d) {
+    // The type SQL Server gives term[0, nOperator) times d where it is kept to that type here:
+    // money times money (rounded to four decimals) and the int product of ints or smaller
+    // integers (which fails beyond an int's range where SQLite would go on in 64 bits).
+    // Empty otherwise.
+    const wchar_t* CheckedProduct(const std::vector<const Item*>& term, size_t nOperator,
+                                  const std::vector<const Item*>& d) {
         if (d.empty())
-            return false;
+            return nullptr;
         CSqlNumericType a =
             SqlExpressionType(m_in, term[0]->nFrom, term[nOperator]->nFrom, m_names);
+        if (a.nKind != CSqlNumericType::kMoney && a.nKind != CSqlNumericType::kInteger)
+            return nullptr;
         CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
-        return a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney;
+        if (a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney)
+            return L"'money'";
+        const int kIntDigits = 10;
+        if (a.nKind == CSqlNumericType::kInteger && b.nKind == CSqlNumericType::kInteger &&
+            a.nPrec <= kIntDigits && b.nPrec <= kIntDigits)
+            return L"'int'";
+        return nullptr;
     }
 
     // A term with each divisor checked.
@@ -370,15 +381,15 @@ private:
                 out.insert(out.end(), d[nBlank]->tokens.begin(), d[nBlank]->tokens.end());
             d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(nBlank));
             if (bProduct) {
-                // Money times money keeps four decimals, rounded.
-                if (MoneyProduct(term, i, d)) {
+                // Money times money keeps four decimals, rounded; ints times ints stay ints.
+                if (const wchar_t* pszType = CheckedProduct(term, i, d)) {
                     m_bChanged = true;
                     CSqlTokens call{Synthetic(SqlTok::kWord, L"zqk_convert"),
                                     Synthetic(SqlTok::kPunct, L"(")};
                     call.insert(call.end(), out.begin(), out.end());
                     Append(&call, d);
                     call.push_back(Synthetic(SqlTok::kPunct, L","));
-                    call.push_back(Synthetic(SqlTok::kString, L"'money'"));
+                    call.push_back(Synthetic(SqlTok::kString, pszType));
                     call.push_back(Synthetic(SqlTok::kPunct, L")"));
                     out.swap(call);
                 } else {
