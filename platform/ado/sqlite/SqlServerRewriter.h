@@ -128,6 +128,11 @@ bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabas
                         CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
 // Owners whose objects are this system's catalogue views (INFORMATION_SCHEMA, sys).
 bool SqlIsViewOwner(const std::wstring& strOwner);
+// Whether the call of the builtin at nCall, with the group opening at nOpen, has as many
+// arguments as SQL Server's builtin of that name takes; false with SQL Server's error 174 when
+// it does not. Names that are no such builtin pass.
+bool SqlBuiltinArguments(const CSqlTokens& tokens, size_t nCall, size_t nOpen, size_t nEnd,
+                         CSqlBridgeError* pError);
 // The refusal of a construct the embedded database does not have.
 CSqlBridgeError SqlRefusal(const std::wstring& strText);
 // One of SQL Server's own errors, by its number and text.
