@@ -1,6 +1,6 @@
 // The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
 // CONVERT with their types and styles, OFFSET's and FETCH's row counts, the identity functions'
-// table names.
+// table names, and how many arguments SQL Server's builtins take.
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
