@@ -378,6 +378,12 @@ bool IsPlainNumber(const std::wstring& s) {
 
 const size_t kNoList = static_cast<size_t>(-1);
 
+// What stands between the constants of an IN list: blanks, commas, literals, signed numbers.
+bool IsListConstant(const CSqlToken& t) {
+    return SqlIsBlank(t) || SqlIsPunct(t, L",") || SqlIsPunct(t, L"-") ||
+           t.nKind == SqlTok::kString || t.nKind == SqlTok::kNString || t.nKind == SqlTok::kNumber;
+}
+
 // The "(" of the IN list the literal at nLiteral belongs to, scanning back over the list's
 // other constants; kNoList when it stands in no such list.
 size_t InListOpen(const CSqlTokens& T, size_t nBegin, size_t nLiteral) {
@@ -385,9 +391,7 @@ size_t InListOpen(const CSqlTokens& T, size_t nBegin, size_t nLiteral) {
         const CSqlToken& t = T[--k];
         if (SqlIsPunct(t, L"("))
             return k;
-        if (!(SqlIsBlank(t) || SqlIsPunct(t, L",") || SqlIsPunct(t, L"-") ||
-              t.nKind == SqlTok::kString || t.nKind == SqlTok::kNString ||
-              t.nKind == SqlTok::kNumber))
+        if (!IsListConstant(t))
             return kNoList;
     }
     return kNoList;
@@ -435,6 +439,14 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
     };
     auto at = [&](size_t n) -> const CSqlToken* { return n < nBefore ? &T[before[n]] : nullptr; };
     size_t nColumn = 1; // where the column stands among them
+    // A long list is read once: the literals after the last one met in it are its own.
+    bool bSameList = m_nListOpen != kNoList && m_nListLiteral < nLiteral;
+    for (size_t k = m_nListLiteral + 1; bSameList && k < nLiteral; ++k)
+        bSameList = IsListConstant(T[k]);
+    if (bSameList) {
+        m_nListLiteral = nLiteral;
+        return operand(m_listType);
+    }
     const size_t nList = InListOpen(T, nBegin, nLiteral);
     bool bInList = false;
     if (nList != kNoList) {
@@ -486,6 +498,19 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
     if (!bInList && at(nColumn) && SqlIs(*at(nColumn), L"NOT") && at(nColumn - 1) &&
         SqlIs(*at(nColumn - 1), L"BETWEEN"))
         ++nColumn; // NOT BETWEEN
+    const CSqlDeclaredType type = TypeBefore(nBegin, before, nBefore, nColumn);
+    if (bInList) {
+        m_nListOpen = nList;
+        m_nListLiteral = nLiteral;
+        m_listType = type;
+    }
+    return operand(type);
+}
+
+CSqlDeclaredType CSqlRewriter::TypeBefore(size_t nBegin, const size_t* before, size_t nBefore,
+                                          size_t nColumn) {
+    const CSqlTokens& T = m_tokens;
+    auto at = [&](size_t n) -> const CSqlToken* { return n < nBefore ? &T[before[n]] : nullptr; };
     const CSqlToken* pName = at(nColumn);
     CSqlDeclaredType type;
     if (pName && SqlIsPunct(*pName, L")")) {
@@ -501,7 +526,7 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
             --nCall;
         if (nCall == nBegin ||
             !SqlIsOneOf(T[nCall - 1], {L"CAST", L"TRY_CAST", L"CONVERT", L"TRY_CONVERT"}))
-            return std::wstring();
+            return CSqlDeclaredType();
         if (SqlIs(T[nCall - 1], L"CAST") || SqlIs(T[nCall - 1], L"TRY_CAST"))
             for (size_t k = before[nColumn]; k > nOpen; --k)
                 if (SqlIs(T[k], L"AS")) {
@@ -512,13 +537,13 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
             ++nType;
         type = SqlServerParseType(SqlNameOf(T[nType]));
     } else if (!pName || !SqlIsNamePart(*pName)) {
-        return std::wstring();
+        return CSqlDeclaredType();
     } else {
         std::wstring strQualifier;
         if (at(nColumn + 1) && SqlIsPunct(*at(nColumn + 1), L".") && at(nColumn + 2))
             strQualifier = SqlNameOf(*at(nColumn + 2));
         if (!ColumnType(strQualifier, SqlNameOf(*pName), &type))
-            return std::wstring();
+            return CSqlDeclaredType();
     }
-    return operand(type);
+    return type;
 }

@@ -361,6 +361,8 @@ TEST_F(SqlServerScript, DateLiteralsInListsAndRangesReadAsTheirColumnsType) {
          {L"SELECT ID FROM O WHERE N IN ('1', ' 3') ORDER BY ID", {{L"1"}, {L"3"}}},
          Fails(L"SELECT ID FROM O WHERE N IN (1, 'x')",
                L"Conversion failed when converting the varchar value 'x' to data type int."),
+         Fails(L"SELECT ID FROM O WHERE D IN ('20240401', '20240301') AND N IN ('1', 'x2024')",
+               L"Conversion failed when converting the varchar value 'x2024' to data type int."),
          // A literal in a call's arguments is no list's.
          {L"SELECT ID FROM O WHERE D = '20240301' AND LEFT('20240301', 4) = '2024'", {{L"1"}}}});
 }
