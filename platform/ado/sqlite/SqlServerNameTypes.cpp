@@ -447,11 +447,13 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
         m_nListLiteral = nLiteral;
         return operand(m_listType);
     }
-    const size_t nList = InListOpen(T, nBegin, nLiteral);
+    size_t nList = InListOpen(T, nBegin, nLiteral), nIn = nList;
+    while (nIn != kNoList && nIn > nBegin && SqlIsBlank(T[nIn - 1]))
+        --nIn;
     bool bInList = false;
-    if (nList != kNoList) {
-        collect(nList);
-        bInList = at(0) && SqlIs(*at(0), L"IN");
+    if (nIn != kNoList && nIn > nBegin && SqlIs(T[nIn - 1], L"IN")) {
+        collect(nList); // VALUES (...) and calls' arguments are no lists of this kind
+        bInList = true;
     }
     if (!bInList)
         collect(nLiteral);

@@ -592,11 +592,6 @@ bool BitOperand(const CSqlTokens& in, size_t i, size_t nEnd, const CSqlNameTypes
 // keeps NULL. False when no ~ applies to a bit.
 bool RewriteBitNot(const CSqlTokens& in, size_t nBegin, size_t nEnd, const CSqlNameTypes& names,
                    CSqlTokens* pOut) {
-    bool bAny = false;
-    for (size_t i = nBegin; i < nEnd && !bAny; ++i)
-        bAny = SqlIsPunct(in[i], L"~");
-    if (!bAny)
-        return false;
     CSqlTokens out;
     bool bChanged = false;
     for (size_t i = nBegin; i < nEnd; ++i) {
@@ -627,22 +622,28 @@ bool RewriteBitNot(const CSqlTokens& in, size_t nBegin, size_t nEnd, const CSqlN
 
 bool SqlRewriteOperators(const CSqlTokens& source, size_t nSourceBegin, size_t nSourceEnd,
                          const CSqlNameTypes& names, CSqlTokens* pOut) {
-    CSqlTokens bitNot;
-    const bool bBitNot = RewriteBitNot(source, nSourceBegin, nSourceEnd, names, &bitNot);
-    const CSqlTokens& tokens = bBitNot ? bitNot : source;
-    const size_t nBegin = bBitNot ? 0 : nSourceBegin, nEnd = bBitNot ? bitNot.size() : nSourceEnd;
-    bool bAny = false;
+    // One look at the tokens for arithmetic and for ~: most statements have neither.
+    bool bAny = false, bTilde = false;
     const CSqlToken* pPrev = nullptr; // a '*' after these is a star, not a product
-    for (size_t i = nBegin; i < nEnd && !bAny; ++i) {
-        const CSqlToken& t = tokens[i];
-        bAny = SqlIsPunct(t, L"+") || SqlIsPunct(t, L"-") || SqlIsPunct(t, L"/") ||
-               SqlIsPunct(t, L"%") ||
-               (SqlIsPunct(t, L"*") && pPrev && !SqlIsPunct(*pPrev, L"(") &&
-                !SqlIsPunct(*pPrev, L",") && !SqlIsPunct(*pPrev, L".") &&
-                !SqlIsOneOf(*pPrev, {L"SELECT", L"DISTINCT", L"ALL"}));
+    for (size_t i = nSourceBegin; i < nSourceEnd && !(bAny && bTilde); ++i) {
+        const CSqlToken& t = source[i];
+        if (t.nKind == SqlTok::kPunct) {
+            if (t.strText[0] == L'~')
+                bTilde = true;
+            else if (!bAny)
+                bAny = SqlIsPunct(t, L"+") || SqlIsPunct(t, L"-") || SqlIsPunct(t, L"/") ||
+                       SqlIsPunct(t, L"%") ||
+                       (SqlIsPunct(t, L"*") && pPrev && !SqlIsPunct(*pPrev, L"(") &&
+                        !SqlIsPunct(*pPrev, L",") && !SqlIsPunct(*pPrev, L".") &&
+                        !SqlIsOneOf(*pPrev, {L"SELECT", L"DISTINCT", L"ALL"}));
+        }
         if (!SqlIsBlank(t))
             pPrev = &t;
     }
+    CSqlTokens bitNot;
+    const bool bBitNot = bTilde && RewriteBitNot(source, nSourceBegin, nSourceEnd, names, &bitNot);
+    const CSqlTokens& tokens = bBitNot ? bitNot : source;
+    const size_t nBegin = bBitNot ? 0 : nSourceBegin, nEnd = bBitNot ? bitNot.size() : nSourceEnd;
     if (!bAny) {
         if (bBitNot)
             pOut->swap(bitNot);

@@ -1,6 +1,10 @@
 // The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
 // CONVERT with their types and styles, OFFSET's and FETCH's row counts, the identity functions'
 // table names, and how many arguments SQL Server's builtins take.
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
@@ -167,11 +171,26 @@ const CBuiltinArity kBuiltinArities[] = {
 
 bool SqlBuiltinArguments(const CSqlTokens& T, size_t nCall, size_t nOpen, size_t nEnd,
                          CSqlBridgeError* pError) {
-    // Calls are met far more often than mistakes: the name first, the arguments only then.
+    // Calls are met far more often than mistakes: the name first, among those of its folded
+    // first letter and its length (most calls meet none), and the arguments only then.
+    const size_t kLengths = 16;
+    auto key = [&](wchar_t chFirst, size_t nLength) {
+        return static_cast<size_t>((chFirst | 0x20) & 31) * kLengths +
+               std::min(nLength, kLengths - 1);
+    };
+    static const std::vector<std::vector<const CBuiltinArity*>> byKey = [&] {
+        std::vector<std::vector<const CBuiltinArity*>> v(32 * kLengths);
+        for (const CBuiltinArity& a : kBuiltinArities)
+            v[key(a.pszName[0], wcslen(a.pszName))].push_back(&a);
+        return v;
+    }();
     const CBuiltinArity* pBuiltin = nullptr;
-    for (const CBuiltinArity& a : kBuiltinArities)
-        if (SqlIs(T[nCall], a.pszName)) {
-            pBuiltin = &a;
+    const wchar_t chFirst = T[nCall].strText[0];
+    if (chFirst >= 0x80)
+        return true;
+    for (const CBuiltinArity* a : byKey[key(chFirst, T[nCall].strText.size())])
+        if (SqlIs(T[nCall], a->pszName)) {
+            pBuiltin = a;
             break;
         }
     if (pBuiltin == nullptr)
