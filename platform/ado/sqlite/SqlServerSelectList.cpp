@@ -366,9 +366,10 @@ void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
 namespace {
 
 // The type of a joined string: string literals and columns or variables of the character
-// types joined by '+' (or one alone), as SQL Server types the result: varchar, or nvarchar
-// when a part is national, of the parts' lengths added up to the type's largest; empty for
-// anything else (fixed-length parts only, (max) parts, calls, numbers).
+// types joined by '+' (or one alone), each perhaps in UPPER, LOWER, LTRIM or RTRIM, as SQL
+// Server types the result: varchar, or nvarchar when a part is national, of the parts' lengths
+// added up to the type's largest; empty for anything else (fixed-length parts only, (max)
+// parts, other calls, numbers).
 std::wstring JoinedStringType(const CSqlTokens& t, size_t nBegin, size_t nEnd,
                               const CSqlNameTypes& names) {
     const int kVarcharMax = 8000, kNVarcharMax = 4000;
@@ -377,6 +378,15 @@ std::wstring JoinedStringType(const CSqlTokens& t, size_t nBegin, size_t nEnd,
     long long nLength = 0;
     bool bNational = false, bVarying = false;
     for (size_t k = 0; k < s.size();) {
+        // UPPER and LOWER keep their argument's type; the trims make a char varying.
+        const bool bCall = k + 1 < s.size() && SqlIsPunct(t[s[k + 1]], L"(") &&
+                           SqlIsOneOf(t[s[k]], {L"UPPER", L"LOWER", L"LTRIM", L"RTRIM"});
+        if (bCall) {
+            bVarying = bVarying || SqlIs(t[s[k]], L"LTRIM") || SqlIs(t[s[k]], L"RTRIM");
+            k += 2;
+            if (k == s.size())
+                return std::wstring();
+        }
         const CSqlToken& first = t[s[k]];
         if (first.nKind == SqlTok::kString || first.nKind == SqlTok::kNString) {
             bNational = bNational || first.nKind == SqlTok::kNString;
@@ -402,6 +412,11 @@ std::wstring JoinedStringType(const CSqlTokens& t, size_t nBegin, size_t nEnd,
             nLength += type.nLength;
         } else {
             return std::wstring();
+        }
+        if (bCall) {
+            if (k == s.size() || !SqlIsPunct(t[s[k]], L")"))
+                return std::wstring();
+            ++k;
         }
         if (k == s.size())
             break;

@@ -405,8 +405,8 @@ TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
          {L"CREATE TABLE E (Code varchar(4), Note char(3), Qty smallint, Cost decimal(6,2))"},
          {L"INSERT INTO E VALUES ('ab', 'x', 3, 1.25)"},
          {L"SELECT Qty * 2 AS Dbl, Code + '-' + Note AS Tag, Code + N'é' AS Wide, Cost * Qty "
-          L"AS Amt, 'lit' AS L, 7 AS Seven, 2.50 AS Half, Note + Note AS Pair, UPPER(Code) AS U "
-          L"INTO EX FROM E"},
+          L"AS Amt, 'lit' AS L, 7 AS Seven, 2.50 AS Half, Note + Note AS Pair, UPPER(Code) AS U, "
+          L"RTRIM(Note) + LOWER(N'X') AS R, LEFT(Code, 1) AS F INTO EX FROM E"},
          {L"SELECT c.name, t.name, c.length, c.prec, c.scale FROM syscolumns c JOIN systypes t "
           L"ON c.xusertype = t.xusertype WHERE c.id = OBJECT_ID('EX') ORDER BY c.colid",
           {{L"Dbl", L"int", L"4", L"10", L"0"},
@@ -417,7 +417,9 @@ TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
            {L"Seven", L"int", L"4", L"10", L"0"},
            {L"Half", L"decimal", L"5", L"3", L"2"},
            {L"Pair", L"sql_variant", L"8016", L"0", L"0"},
-           {L"U", L"sql_variant", L"8016", L"0", L"0"}}},
+           {L"U", L"varchar", L"4", L"4", L"0"},
+           {L"R", L"nvarchar", L"8", L"4", L"0"},
+           {L"F", L"sql_variant", L"8016", L"0", L"0"}}},
          {L"SELECT Dbl, Tag, Amt FROM EX WHERE Tag = 'AB-X'", {{L"6", L"ab-x  ", L"3.75"}}},
          {L"SELECT Code, COUNT(*) AS N, SUM(Cost) AS Total INTO EG FROM E GROUP BY Code"},
          {L"SELECT c.name, t.name, c.prec, c.scale FROM syscolumns c JOIN systypes t ON "
