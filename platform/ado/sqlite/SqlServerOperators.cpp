@@ -541,83 +541,6 @@ private:
     std::wstring m_strRefusal;  // ... and SQL Server's error for it, if it has one
 };
 
-// Whether the operand starting at token i (significant) is a bit by its declaration: a bit
-// column or variable, or CAST / CONVERT to bit; *pnEnd is where the operand ends.
-bool BitOperand(const CSqlTokens& in, size_t i, size_t nEnd, const CSqlNameTypes& names,
-                size_t* pnEnd) {
-    CSqlCursor c(in, i, nEnd);
-    if (c.AtEnd())
-        return false;
-    if (SqlIs(c.Peek(), L"CAST") || SqlIs(c.Peek(), L"CONVERT")) {
-        const bool bCast = SqlIs(c.Peek(), L"CAST");
-        c.Advance();
-        const size_t nOpen = c.Pos();
-        if (!c.IsPunct(L"(") || !c.SkipGroup())
-            return false;
-        *pnEnd = c.Pos();
-        // The type: after CAST's AS at the group's level, or CONVERT's first argument.
-        int nDepth = 0;
-        for (size_t k = nOpen; k < *pnEnd; ++k) {
-            nDepth += SqlIsPunct(in[k], L"(") ? 1 : SqlIsPunct(in[k], L")") ? -1 : 0;
-            bool bTypeNext = bCast ? nDepth == 1 && SqlIs(in[k], L"AS") : k == nOpen;
-            if (!bTypeNext)
-                continue;
-            CSqlCursor type(in, k + 1, *pnEnd);
-            return !type.AtEnd() && SqlIsNamePart(type.Peek()) &&
-                   SqlEqualNoCase(SqlNameOf(type.Peek()), L"bit");
-        }
-        return false;
-    }
-    if (!SqlIsNamePart(c.Peek()) || SqlIs(c.Peek(), L"NULL"))
-        return false;
-    std::wstring strQualifier, strName = SqlNameOf(c.Peek());
-    c.Advance();
-    if (c.IsPunct(L".")) {
-        c.Advance();
-        if (c.AtEnd() || !SqlIsNamePart(c.Peek()))
-            return false;
-        strQualifier.swap(strName);
-        strName = SqlNameOf(c.Peek());
-        c.Advance();
-    }
-    if (c.IsPunct(L".") || c.IsPunct(L"("))
-        return false; // a longer name or a call
-    *pnEnd = c.Pos();
-    CSqlDeclaredType type;
-    return names(strQualifier, strName, &type) && type.pRow &&
-           type.pRow->nClass == SqlTypeClass::kBit;
-}
-
-// SQL Server's ~ of a bit is the other bit; SQLite's ~ of 0 is -1. ~b becomes (b = 0), which
-// keeps NULL. False when no ~ applies to a bit.
-bool RewriteBitNot(const CSqlTokens& in, size_t nBegin, size_t nEnd, const CSqlNameTypes& names,
-                   CSqlTokens* pOut) {
-    CSqlTokens out;
-    bool bChanged = false;
-    for (size_t i = nBegin; i < nEnd; ++i) {
-        size_t nOperand = i + 1, nOperandEnd = 0;
-        while (nOperand < nEnd && SqlIsBlank(in[nOperand]))
-            ++nOperand;
-        if (!SqlIsPunct(in[i], L"~") || !BitOperand(in, nOperand, nEnd, names, &nOperandEnd)) {
-            out.push_back(in[i]);
-            continue;
-        }
-        while (nOperandEnd > nOperand && SqlIsBlank(in[nOperandEnd - 1]))
-            --nOperandEnd;
-        out.push_back(Synthetic(SqlTok::kPunct, L"("));
-        out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(nOperand),
-                   in.begin() + static_cast<std::ptrdiff_t>(nOperandEnd));
-        out.push_back(Synthetic(SqlTok::kPunct, L"="));
-        out.push_back(Synthetic(SqlTok::kNumber, L"0"));
-        out.push_back(Synthetic(SqlTok::kPunct, L")"));
-        bChanged = true;
-        i = nOperandEnd - 1;
-    }
-    if (bChanged)
-        pOut->swap(out);
-    return bChanged;
-}
-
 } // namespace
 
 bool SqlRewriteOperators(const CSqlTokens& source, size_t nSourceBegin, size_t nSourceEnd,
@@ -641,7 +564,8 @@ bool SqlRewriteOperators(const CSqlTokens& source, size_t nSourceBegin, size_t n
             pPrev = &t;
     }
     CSqlTokens bitNot;
-    const bool bBitNot = bTilde && RewriteBitNot(source, nSourceBegin, nSourceEnd, names, &bitNot);
+    const bool bBitNot =
+        bTilde && SqlRewriteBitNot(source, nSourceBegin, nSourceEnd, names, &bitNot);
     const CSqlTokens& tokens = bBitNot ? bitNot : source;
     const size_t nBegin = bBitNot ? 0 : nSourceBegin, nEnd = bBitNot ? bitNot.size() : nSourceEnd;
     if (!bAny) {

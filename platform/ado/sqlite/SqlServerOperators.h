@@ -18,3 +18,9 @@ extern const wchar_t kSqlDivisorFunction[];  // zqk_divisor(b): b, or the divide
 // is left alone). names types the columns and variables beside '/', '%' and '*', and after '~'.
 bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                          const CSqlNameTypes& names, CSqlTokens* pOut);
+
+// ~ of a bit column or variable, or of a conversion to bit (names types the first two), in
+// tokens [nBegin, nEnd) written into *pOut as (b = 0), which gives the other bit and keeps
+// NULL; false when no ~ applies to a bit (then *pOut is left alone).
+bool SqlRewriteBitNot(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                      const CSqlNameTypes& names, CSqlTokens* pOut);
