@@ -150,6 +150,25 @@ SqlWholeValues WholeValuesOf(const CSqlDeclaredType& type) {
                                                                 : SqlWholeValues::kThroughDouble;
 }
 
+// Whether a value already at its scale has no more whole digits than decimal(p,s) keeps
+// (p - s); money and types without a precision always do here.
+bool FitsPrecision(const CSqlDeclaredType& type, double d) {
+    if (type.pRow->nAdoType != adNumeric || type.nPrec <= 0)
+        return true;
+    return std::fabs(d) < std::pow(10.0, type.nPrec - type.nScale);
+}
+
+// SQL Server's 8115 for a value too large for decimal(p,s), naming what the value was: a whole
+// number within an int's range is an int, text is varchar, anything else numeric.
+std::wstring DecimalOverflowText(const CSqlValue& v) {
+    const wchar_t* pszFrom = v.nClass == SQLITE_TEXT ? L"varchar"
+                             : v.nClass == SQLITE_INTEGER && v.n >= INT_MIN && v.n <= INT_MAX
+                                 ? L"int"
+                                 : L"numeric";
+    return std::wstring(L"Arithmetic overflow error converting ") + pszFrom +
+           L" to data type numeric.";
+}
+
 bool FitsInteger(const std::string& whole) {
     return whole.size() < 19 || (whole.size() == 19 && whole <= "9223372036854775807");
 }
@@ -468,6 +487,10 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                     return false;
                 if (!rounded.empty())
                     d = std::strtod(rounded.c_str(), nullptr);
+                if (!FitsPrecision(type, d)) {
+                    *pstrError = DecimalOverflowText(v);
+                    return false;
+                }
                 errno = 0;
                 long long n = std::strtoll(s.c_str(), &pEnd, 10);
                 if (bKeep && *pEnd == 0 && errno == 0) {
@@ -479,6 +502,10 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
             v.nClass = SQLITE_FLOAT;
             v.d = d;
         } else if (v.nClass == SQLITE_INTEGER) {
+            if (!FitsPrecision(type, static_cast<double>(v.n))) {
+                *pstrError = DecimalOverflowText(v);
+                return false;
+            }
             if (row.nClass == SqlTypeClass::kFloat || type.nScale > 0 || row.nAdoType != adNumeric)
                 v.nClass = SQLITE_FLOAT, v.d = static_cast<double>(v.n);
             return true;
@@ -487,6 +514,10 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         }
         if (row.nClass == SqlTypeClass::kExact) {
             v.d = RoundDecimal(v.d, row.nAdoType == adNumeric ? type.nScale : 4);
+            if (!FitsPrecision(type, v.d)) {
+                *pstrError = DecimalOverflowText(v);
+                return false;
+            }
         }
         return true;
     case SqlTypeClass::kDate: {

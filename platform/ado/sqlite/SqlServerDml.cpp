@@ -324,6 +324,23 @@ bool CSqlStatementTranslator::Update(CSqlCursor& c, CSqlTranslation* pOut,
     return true;
 }
 
+bool CSqlStatementTranslator::TypedExpressionColumn(const std::wstring& strName,
+                                                    const std::wstring& strType,
+                                                    CSqlColumnDef* pColumn) {
+    // Read as the definition "name type" would be, so the type's rules come with it.
+    CSqlTokens tokens;
+    if (!SqlTokenize(SqlQuoteName(strName) + L" " + strType, &tokens))
+        return false;
+    CSqlTableReader reader(m_schema, tokens);
+    CSqlTableDef def;
+    CSqlColumnDef col;
+    CSqlBridgeError ignored;
+    if (!reader.ReadColumn(0, tokens.size(), def, &col, &ignored) || !col.bHasType)
+        return false;
+    *pColumn = std::move(col);
+    return true;
+}
+
 bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
                                          CSqlBridgeError* pError) {
     CSqlCursor c(m_t, nInto, m_nEnd);
@@ -347,17 +364,26 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
         pError->nNumber = 1038;
         return false;
     }
+    CSqlTokens planned;        // the tokens the plan's places refer to, once query is renamed
     if (plan.bRewriteTokens) { // alias = expression, which SQLite cannot read
         CSqlTokens named;
         size_t nNamedEnd = 0;
         SqlNameSelectItems(query, 0, query.size(), &named, &nNamedEnd);
         named.resize(nNamedEnd);
+        planned.swap(query);
         query.swap(named);
     }
     CSqlRewriter sub(m_schema, query);
     std::wstring select;
     if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
         return false;
+    // The expressions' types, from the columns of the tables the rewrite has met.
+    std::vector<std::wstring> types;
+    SqlTypeSelectIntoItems(
+        plan.bRewriteTokens ? planned : query, plan,
+        [&](const std::wstring& strQualifier, const std::wstring& strName,
+            CSqlDeclaredType* pType) { return sub.ColumnType(strQualifier, strName, pType); },
+        &types);
     // The new table's columns as SQL Server makes them: a column's type, length, nullability,
     // collation and identity come from the column it is taken from; an expression's column
     // compares text with the default collation. SQLite's CREATE TABLE ... AS would keep only
@@ -380,7 +406,10 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
     def.name = name;
     std::wstring strIdentityTable;
     size_t nIdentities = 0;
-    for (const CSqlResultColumn& r : result) {
+    if (types.size() != result.size())
+        types.clear();
+    for (size_t i = 0; i < result.size(); ++i) {
+        const CSqlResultColumn& r = result[i];
         CSqlColumnDef col;
         const CSqlTableDef* pSource = nullptr;
         const CSqlColumnDef* pFrom = nullptr;
@@ -398,7 +427,8 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
                 ++nIdentities;
                 strIdentityTable = r.strSchema + L"." + r.strTable;
             }
-        } else {
+        } else if (types.empty() || types[i].empty() ||
+                   !TypedExpressionColumn(r.strName, types[i], &col)) {
             col.strCollation = kSqlDefaultCollation;
         }
         col.strName = r.strName;

@@ -51,6 +51,10 @@ public:
                 else if ((SqlIs(t, L"ORDER") || SqlIs(t, L"GROUP") || SqlIs(t, L"PARTITION")) &&
                          p + 1 < m_sig.size() && SqlIs(At(p + 1), L"BY"))
                     Ordering(p, &spots);
+                else if (SqlIs(t, L"DISTINCT") && p > 0 && SqlIs(At(p - 1), L"SELECT"))
+                    Distinct(p, &spots);
+                else if (SqlIs(t, L"CASE"))
+                    SimpleCase(p, &spots);
             }
         }
         return spots;
@@ -145,6 +149,81 @@ private:
                 return;
         }
         pSpots->push_back(m_sig[nOp - 1]);
+    }
+
+    // The end of the group, CASE ... END or select item starting at a: the first token at
+    // a's level that is an ending word of words (or ",", ";" or the level's close).
+    template <typename Words> size_t LevelEnd(size_t a, const Words& words) const {
+        int nDepth = 0;
+        for (size_t r = a; r < m_sig.size(); ++r) {
+            const CSqlToken& t = At(r);
+            if (SqlIsPunct(t, L"(") || SqlIs(t, L"CASE"))
+                ++nDepth;
+            else if ((SqlIsPunct(t, L")") || (nDepth > 0 && SqlIs(t, L"END"))) && nDepth-- == 0)
+                return r;
+            else if (nDepth == 0 &&
+                     (SqlIsPunct(t, L",") || SqlIsPunct(t, L";") || SqlIsOneOfWords(t, words)))
+                return r;
+        }
+        return m_sig.size();
+    }
+
+    // SELECT DISTINCT: each item that is an expression compares with the default collation.
+    void Distinct(size_t p, std::vector<size_t>* pSpots) const {
+        static const wchar_t* const kItemEnds[] = {
+            L"FROM",  L"INTO",   L"WHERE",     L"GROUP",  L"ORDER", L"HAVING",
+            L"UNION", L"EXCEPT", L"INTERSECT", L"OPTION", L"FOR",   L"END",
+            L"ELSE",  L"WHEN",   L"THEN",      L"LIMIT",  L"SELECT"};
+        size_t a = p + 1;
+        if (a < m_sig.size() && SqlIs(At(a), L"TOP")) {
+            ++a; // TOP n or TOP (n), and what may follow it
+            if (a < m_sig.size() && SqlIsPunct(At(a), L"("))
+                a = LevelEnd(a + 1, kItemEnds);
+            ++a;
+            while (a < m_sig.size() &&
+                   (SqlIs(At(a), L"PERCENT") || SqlIs(At(a), L"WITH") || SqlIs(At(a), L"TIES")))
+                ++a;
+        }
+        while (a < m_sig.size()) {
+            size_t b = LevelEnd(a, kItemEnds);
+            // The item's expression without its alias ("x AS a", "x a", "a = x").
+            size_t e = b;
+            if (b >= a + 2 && SqlIsNamePart(At(a)) && SqlIsPunct(At(a + 1), L"="))
+                a += 2;
+            else if (b >= a + 3 && SqlIsNamePart(At(b - 1)) && SqlIs(At(b - 2), L"AS"))
+                e = b - 2;
+            else if (b >= a + 2 && SqlIsNamePart(At(b - 1)) && !SqlIs(At(b - 1), L"END") &&
+                     (SqlIsPunct(At(b - 2), L")") || SqlIs(At(b - 2), L"END") ||
+                      SqlIsNamePart(At(b - 2)) || At(b - 2).nKind == SqlTok::kString ||
+                      At(b - 2).nKind == SqlTok::kNString || At(b - 2).nKind == SqlTok::kNumber))
+                e = b - 1;
+            if (e > a && !SqlIsPunct(At(e - 1), L"*") && !Settled(a, e))
+                pSpots->push_back(m_sig[e - 1]);
+            if (b >= m_sig.size() || !SqlIsPunct(At(b), L","))
+                return;
+            a = b + 1;
+        }
+    }
+
+    // CASE x WHEN 'a' ...: x compares with each WHEN's value as a comparison would, so an
+    // expression x takes the default collation unless a WHEN's value brings a collation of its
+    // own (a column, an explicit COLLATE).
+    void SimpleCase(size_t p, std::vector<size_t>* pSpots) const {
+        static const wchar_t* const kWhen[] = {L"WHEN", L"THEN", L"ELSE", L"END"};
+        if (p + 1 >= m_sig.size() || SqlIs(At(p + 1), L"WHEN"))
+            return; // the searched form: its conditions are comparisons
+        const size_t e = LevelEnd(p + 1, kWhen);
+        if (e >= m_sig.size() || !SqlIs(At(e), L"WHEN") || Settled(p + 1, e))
+            return;
+        for (size_t w = e; w < m_sig.size() && SqlIs(At(w), L"WHEN");) {
+            size_t t = LevelEnd(w + 1, kWhen);
+            if (PlainColumn(w + 1, t) || HasCollate(w + 1, t))
+                return;
+            if (t >= m_sig.size() || !SqlIs(At(t), L"THEN"))
+                break;
+            w = LevelEnd(t + 1, kWhen);
+        }
+        pSpots->push_back(m_sig[e - 1]);
     }
 
     // What ORDER BY may refer to in the select list: the aliases of expressions (lowered), and
@@ -333,7 +412,8 @@ bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
         const CSqlToken& t = tokens[i];
         bCandidate = t.nKind == SqlTok::kPunct
                          ? SqlIsComparison(t) && !ColumnOnTheLeft(tokens, nBegin, i)
-                         : SqlIs(t, L"IN") || SqlIs(t, L"BETWEEN") || SqlIs(t, L"BY");
+                         : SqlIs(t, L"IN") || SqlIs(t, L"BETWEEN") || SqlIs(t, L"BY") ||
+                               SqlIs(t, L"DISTINCT") || SqlIs(t, L"CASE");
     }
     if (!bCandidate)
         return false;

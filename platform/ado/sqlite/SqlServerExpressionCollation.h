@@ -2,8 +2,9 @@
 // default for literals, variables and expressions. SQLite compares by a column's collation too,
 // but anything else (LEFT(Name, 2) = 'AP', @v = 'abc', ORDER BY an expression) byte for byte.
 // This pass writes the default collation where SQLite would fall back to bytes: beside the
-// left side of a comparison, IN or BETWEEN of which neither side is a column, and after the
-// ORDER BY and GROUP BY terms that are expressions or aliases of expressions.
+// left side of a comparison, IN or BETWEEN of which neither side is a column, after the
+// ORDER BY and GROUP BY terms that are expressions or aliases of expressions, after SELECT
+// DISTINCT's expression items, and after a simple CASE's operand that is no column.
 #pragma once
 
 #include <string>

@@ -376,6 +376,27 @@ bool IsPlainNumber(const std::wstring& s) {
     return i == n;
 }
 
+const size_t kNoList = static_cast<size_t>(-1);
+
+// What stands between the constants of an IN list: blanks, commas, literals, signed numbers.
+bool IsListConstant(const CSqlToken& t) {
+    return SqlIsBlank(t) || SqlIsPunct(t, L",") || SqlIsPunct(t, L"-") ||
+           t.nKind == SqlTok::kString || t.nKind == SqlTok::kNString || t.nKind == SqlTok::kNumber;
+}
+
+// The "(" of the IN list the literal at nLiteral belongs to, scanning back over the list's
+// other constants; kNoList when it stands in no such list.
+size_t InListOpen(const CSqlTokens& T, size_t nBegin, size_t nLiteral) {
+    for (size_t k = nLiteral; k > nBegin;) {
+        const CSqlToken& t = T[--k];
+        if (SqlIsPunct(t, L"("))
+            return k;
+        if (!IsListConstant(t))
+            return kNoList;
+    }
+    return kNoList;
+}
+
 } // namespace
 
 std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd) {
@@ -402,28 +423,68 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
                    SqlQuoteString(WinUtf8ToWide(type.pRow->pszName)) + L")";
         return std::wstring();
     };
-    // The significant tokens before the literal, nearest first, without the COLLATE the
-    // default collation put after an expression compared with it.
-    size_t before[6], nBefore = 0;
-    for (size_t k = nLiteral; k > nBegin && nBefore < 6;)
-        if (!SqlIsBlank(T[--k])) {
-            if (nBefore > 0 && SqlIs(T[k], L"COLLATE")) {
-                --nBefore; // the collation's name
-                continue;
+    // The significant tokens before the literal (or before the list it stands in), nearest
+    // first, without the COLLATE the default collation put after an expression compared with it.
+    size_t before[8], nBefore = 0;
+    auto collect = [&](size_t nFrom) {
+        nBefore = 0;
+        for (size_t k = nFrom; k > nBegin && nBefore < 8;)
+            if (!SqlIsBlank(T[--k])) {
+                if (nBefore > 0 && SqlIs(T[k], L"COLLATE")) {
+                    --nBefore; // the collation's name
+                    continue;
+                }
+                before[nBefore++] = k;
             }
-            before[nBefore++] = k;
-        }
+    };
     auto at = [&](size_t n) -> const CSqlToken* { return n < nBefore ? &T[before[n]] : nullptr; };
     size_t nColumn = 1; // where the column stands among them
-    if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN"))
+    // A long list is read once: the literals after the last one met in it are its own.
+    bool bSameList = m_nListOpen != kNoList && m_nListLiteral < nLiteral;
+    for (size_t k = m_nListLiteral + 1; bSameList && k < nLiteral; ++k)
+        bSameList = IsListConstant(T[k]);
+    if (bSameList) {
+        m_nListLiteral = nLiteral;
+        return operand(m_listType);
+    }
+    size_t nList = InListOpen(T, nBegin, nLiteral), nIn = nList;
+    while (nIn != kNoList && nIn > nBegin && SqlIsBlank(T[nIn - 1]))
+        --nIn;
+    bool bInList = false;
+    if (nIn != kNoList && nIn > nBegin && SqlIs(T[nIn - 1], L"IN")) {
+        collect(nList); // VALUES (...) and calls' arguments are no lists of this kind
+        bInList = true;
+    }
+    if (!bInList)
+        collect(nLiteral);
+    if (bInList) {
+        // [NOT] IN ('20240301', ...): every literal of the list as the column takes it.
+        nColumn = at(1) && SqlIs(*at(1), L"NOT") ? 2 : 1;
+    } else if (at(0) && SqlIs(*at(0), L"AND") && at(2) && SqlIs(*at(2), L"BETWEEN")) {
         nColumn = 3;
-    else if (!at(0) || !(SqlIsOneOf(*at(0), {L"BETWEEN"}) || SqlIsComparison(*at(0)))) {
-        // '20240301' <= [t.]column: the column after the comparison.
-        size_t after[4], nAfter = 0;
-        for (size_t k = nLiteral + 1; k < nEnd && nAfter < 4; ++k)
+    } else if (!at(0) || !(SqlIsOneOf(*at(0), {L"BETWEEN"}) || SqlIsComparison(*at(0)))) {
+        // '20240301' <= [t.]column, '20240301' [NOT] IN ([t.]column, ...): the column after.
+        size_t after[6], nAfter = 0;
+        for (size_t k = nLiteral + 1; k < nEnd && nAfter < 6; ++k)
             if (!SqlIsBlank(T[k]))
                 after[nAfter++] = k;
-        if (nAfter < 2 || !SqlIsComparison(T[after[0]]) || !SqlIsNamePart(T[after[1]]))
+        if (nAfter >= 2 && SqlIs(T[after[0]], L"COLLATE")) {
+            // The default collation the literal got before IN: the list follows it.
+            nAfter = 0;
+            for (size_t k = after[1] + 1; k < nEnd && nAfter < 6; ++k)
+                if (!SqlIsBlank(T[k]))
+                    after[nAfter++] = k;
+        }
+        size_t nSkip = nAfter > 0 && SqlIs(T[after[0]], L"NOT") ? 1 : 0;
+        const bool bIn = nAfter >= nSkip + 3 && SqlIs(T[after[nSkip]], L"IN") &&
+                         SqlIsPunct(T[after[nSkip + 1]], L"(");
+        if (bIn) {
+            nSkip += 1; // the list's "(" stands where the comparison would
+            std::copy(after + nSkip, after + nAfter, after);
+            nAfter -= nSkip;
+        }
+        if (nAfter < 2 || !(bIn || (nSkip == 0 && SqlIsComparison(T[after[0]]))) ||
+            !SqlIsNamePart(T[after[1]]))
             return std::wstring();
         size_t nName = after[1];
         std::wstring strQualifier;
@@ -436,6 +497,22 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
             return std::wstring();
         return operand(type);
     }
+    if (!bInList && at(nColumn) && SqlIs(*at(nColumn), L"NOT") && at(nColumn - 1) &&
+        SqlIs(*at(nColumn - 1), L"BETWEEN"))
+        ++nColumn; // NOT BETWEEN
+    const CSqlDeclaredType type = TypeBefore(nBegin, before, nBefore, nColumn);
+    if (bInList) {
+        m_nListOpen = nList;
+        m_nListLiteral = nLiteral;
+        m_listType = type;
+    }
+    return operand(type);
+}
+
+CSqlDeclaredType CSqlRewriter::TypeBefore(size_t nBegin, const size_t* before, size_t nBefore,
+                                          size_t nColumn) {
+    const CSqlTokens& T = m_tokens;
+    auto at = [&](size_t n) -> const CSqlToken* { return n < nBefore ? &T[before[n]] : nullptr; };
     const CSqlToken* pName = at(nColumn);
     CSqlDeclaredType type;
     if (pName && SqlIsPunct(*pName, L")")) {
@@ -451,7 +528,7 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
             --nCall;
         if (nCall == nBegin ||
             !SqlIsOneOf(T[nCall - 1], {L"CAST", L"TRY_CAST", L"CONVERT", L"TRY_CONVERT"}))
-            return std::wstring();
+            return CSqlDeclaredType();
         if (SqlIs(T[nCall - 1], L"CAST") || SqlIs(T[nCall - 1], L"TRY_CAST"))
             for (size_t k = before[nColumn]; k > nOpen; --k)
                 if (SqlIs(T[k], L"AS")) {
@@ -462,13 +539,13 @@ std::wstring CSqlRewriter::ComparedLiteral(size_t nBegin, size_t nLiteral, size_
             ++nType;
         type = SqlServerParseType(SqlNameOf(T[nType]));
     } else if (!pName || !SqlIsNamePart(*pName)) {
-        return std::wstring();
+        return CSqlDeclaredType();
     } else {
         std::wstring strQualifier;
         if (at(nColumn + 1) && SqlIsPunct(*at(nColumn + 1), L".") && at(nColumn + 2))
             strQualifier = SqlNameOf(*at(nColumn + 2));
         if (!ColumnType(strQualifier, SqlNameOf(*pName), &type))
-            return std::wstring();
+            return CSqlDeclaredType();
     }
-    return operand(type);
+    return type;
 }

@@ -319,15 +319,26 @@ private:
         }
     }
 
-    // Whether term[0, nOperator) times d is money times money.
-    bool MoneyProduct(const std::vector<const Item*>& term, size_t nOperator,
-                      const std::vector<const Item*>& d) {
+    // The type SQL Server gives term[0, nOperator) times d where it is kept to that type here:
+    // money times money (rounded to four decimals) and the int product of ints or smaller
+    // integers (which fails beyond an int's range where SQLite would go on in 64 bits).
+    // Empty otherwise.
+    const wchar_t* CheckedProduct(const std::vector<const Item*>& term, size_t nOperator,
+                                  const std::vector<const Item*>& d) {
         if (d.empty())
-            return false;
+            return nullptr;
         CSqlNumericType a =
             SqlExpressionType(m_in, term[0]->nFrom, term[nOperator]->nFrom, m_names);
+        if (a.nKind != CSqlNumericType::kMoney && a.nKind != CSqlNumericType::kInteger)
+            return nullptr;
         CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
-        return a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney;
+        if (a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney)
+            return L"'money'";
+        const int kIntDigits = 10;
+        if (a.nKind == CSqlNumericType::kInteger && b.nKind == CSqlNumericType::kInteger &&
+            a.nPrec <= kIntDigits && b.nPrec <= kIntDigits)
+            return L"'int'";
+        return nullptr;
     }
 
     // A term with each divisor checked.
@@ -370,15 +381,15 @@ private:
                 out.insert(out.end(), d[nBlank]->tokens.begin(), d[nBlank]->tokens.end());
             d.erase(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(nBlank));
             if (bProduct) {
-                // Money times money keeps four decimals, rounded.
-                if (MoneyProduct(term, i, d)) {
+                // Money times money keeps four decimals, rounded; ints times ints stay ints.
+                if (const wchar_t* pszType = CheckedProduct(term, i, d)) {
                     m_bChanged = true;
                     CSqlTokens call{Synthetic(SqlTok::kWord, L"zqk_convert"),
                                     Synthetic(SqlTok::kPunct, L"(")};
                     call.insert(call.end(), out.begin(), out.end());
                     Append(&call, d);
                     call.push_back(Synthetic(SqlTok::kPunct, L","));
-                    call.push_back(Synthetic(SqlTok::kString, L"'money'"));
+                    call.push_back(Synthetic(SqlTok::kString, pszType));
                     call.push_back(Synthetic(SqlTok::kPunct, L")"));
                     out.swap(call);
                 } else {
@@ -532,26 +543,43 @@ private:
 
 } // namespace
 
-bool SqlRewriteOperators(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+bool SqlRewriteOperators(const CSqlTokens& source, size_t nSourceBegin, size_t nSourceEnd,
                          const CSqlNameTypes& names, CSqlTokens* pOut) {
-    bool bAny = false;
+    // One look at the tokens for arithmetic and for ~: most statements have neither.
+    bool bAny = false, bTilde = false;
     const CSqlToken* pPrev = nullptr; // a '*' after these is a star, not a product
-    for (size_t i = nBegin; i < nEnd && !bAny; ++i) {
-        const CSqlToken& t = tokens[i];
-        bAny = SqlIsPunct(t, L"+") || SqlIsPunct(t, L"-") || SqlIsPunct(t, L"/") ||
-               SqlIsPunct(t, L"%") ||
-               (SqlIsPunct(t, L"*") && pPrev && !SqlIsPunct(*pPrev, L"(") &&
-                !SqlIsPunct(*pPrev, L",") && !SqlIsPunct(*pPrev, L".") &&
-                !SqlIsOneOf(*pPrev, {L"SELECT", L"DISTINCT", L"ALL"}));
+    for (size_t i = nSourceBegin; i < nSourceEnd && !(bAny && bTilde); ++i) {
+        const CSqlToken& t = source[i];
+        if (t.nKind == SqlTok::kPunct) {
+            if (t.strText[0] == L'~')
+                bTilde = true;
+            else if (!bAny)
+                bAny = SqlIsPunct(t, L"+") || SqlIsPunct(t, L"-") || SqlIsPunct(t, L"/") ||
+                       SqlIsPunct(t, L"%") ||
+                       (SqlIsPunct(t, L"*") && pPrev && !SqlIsPunct(*pPrev, L"(") &&
+                        !SqlIsPunct(*pPrev, L",") && !SqlIsPunct(*pPrev, L".") &&
+                        !SqlIsOneOf(*pPrev, {L"SELECT", L"DISTINCT", L"ALL"}));
+        }
         if (!SqlIsBlank(t))
             pPrev = &t;
     }
-    if (!bAny)
-        return false;
+    CSqlTokens bitNot;
+    const bool bBitNot =
+        bTilde && SqlRewriteBitNot(source, nSourceBegin, nSourceEnd, names, &bitNot);
+    const CSqlTokens& tokens = bBitNot ? bitNot : source;
+    const size_t nBegin = bBitNot ? 0 : nSourceBegin, nEnd = bBitNot ? bitNot.size() : nSourceEnd;
+    if (!bAny) {
+        if (bBitNot)
+            pOut->swap(bitNot);
+        return bBitNot;
+    }
     Rewriter r(tokens, names);
     CSqlTokens out = r.Level(nBegin, nEnd);
-    if (!r.m_bChanged)
-        return false;
+    if (!r.m_bChanged) {
+        if (bBitNot)
+            pOut->swap(bitNot);
+        return bBitNot;
+    }
     pOut->swap(out);
     return true;
 }

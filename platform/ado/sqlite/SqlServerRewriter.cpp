@@ -200,6 +200,11 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         bool bAfterDot = pPrev && SqlIsPunct(*pPrev, L".");
         size_t nAfter = next(i + 1);
 
+        // A builtin's call with the number of arguments SQL Server requires (not a table named
+        // like one, followed by its column list).
+        if (t.nKind == SqlTok::kWord && !bAfterDot && !bTablePos && nAfter < nEnd &&
+            SqlIsPunct(T[nAfter], L"(") && !SqlBuiltinArguments(T, i, nAfter, nEnd, pError))
+            return false;
         std::wstring compared;
         if (t.nKind == SqlTok::kNString) {
             em.Emit(t.strText);

@@ -94,6 +94,11 @@ private:
     // SQL Server's conversion of text that is no plain number beside a number column (which
     // fails as SQL Server's does); empty otherwise. The expression spans [nBegin, nEnd).
     std::wstring ComparedLiteral(size_t nBegin, size_t nLiteral, size_t nEnd);
+    // The type of what a literal is compared with, standing at before[nColumn] of the
+    // significant tokens before it (nearest first): a column, or CAST / CONVERT's type; no
+    // type when it is neither or unknown.
+    CSqlDeclaredType TypeBefore(size_t nBegin, const size_t* before, size_t nBefore,
+                                size_t nColumn);
     // The ROWS (or ROW) that ends OFFSET's or FETCH's count from nFrom; nEnd without one.
     size_t RowsWord(size_t nFrom, size_t nEnd) const;
     // That count rewritten, in parentheses; false when there is no count before ROWS.
@@ -121,6 +126,10 @@ private:
     std::vector<CSqlSeenTable> m_seen;                             // tables met so far
     std::vector<CSqlSeenTable>* m_pSeen = &m_seen;                 // the outermost rewriter's
     CSqlTableCache* m_pTableCache = nullptr;
+    // The IN list ComparedLiteral last met: its "(", its last literal so far and the type its
+    // literals take, so that a long list is read once, not once for each of its literals.
+    size_t m_nListOpen = static_cast<size_t>(-1), m_nListLiteral = 0;
+    CSqlDeclaredType m_listType;
 };
 
 // Resolves a database name for a name's first part; the error names the database.
@@ -128,6 +137,11 @@ bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabas
                         CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
 // Owners whose objects are this system's catalogue views (INFORMATION_SCHEMA, sys).
 bool SqlIsViewOwner(const std::wstring& strOwner);
+// Whether the call of the builtin at nCall, with the group opening at nOpen, has as many
+// arguments as SQL Server's builtin of that name takes; false with SQL Server's error 174 when
+// it does not. Names that are no such builtin pass.
+bool SqlBuiltinArguments(const CSqlTokens& tokens, size_t nCall, size_t nOpen, size_t nEnd,
+                         CSqlBridgeError* pError);
 // The refusal of a construct the embedded database does not have.
 CSqlBridgeError SqlRefusal(const std::wstring& strText);
 // One of SQL Server's own errors, by its number and text.

@@ -1,6 +1,10 @@
 // The argument forms the rewriter reads inside a statement's calls and clauses: CAST and
 // CONVERT with their types and styles, OFFSET's and FETCH's row counts, the identity functions'
-// table names.
+// table names, and how many arguments SQL Server's builtins take.
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerConvert.h"
 #include "platform/ado/sqlite/SqlServerRewriter.h"
@@ -137,4 +141,81 @@ bool CSqlRewriter::IdentityFunction(size_t nCall, size_t nOpen, size_t nEnd, std
                 L"), 0), " + std::to_wstring(pIdentity->nSeed) + L")";
     }
     return true;
+}
+
+namespace {
+
+// SQL Server's builtins that take a fixed number of arguments, in every version.
+struct CBuiltinArity {
+    const wchar_t* pszName;
+    int nArguments;
+};
+const CBuiltinArity kBuiltinArities[] = {
+    {L"GETDATE", 0},    {L"GETUTCDATE", 0},     {L"SYSDATETIME", 0},
+    {L"NEWID", 0},      {L"SCOPE_IDENTITY", 0}, {L"IDENT_CURRENT", 1},
+    {L"IDENT_SEED", 1}, {L"IDENT_INCR", 1},     {L"LEN", 1},
+    {L"DATALENGTH", 1}, {L"UPPER", 1},          {L"LOWER", 1},
+    {L"REVERSE", 1},    {L"SPACE", 1},          {L"ASCII", 1},
+    {L"UNICODE", 1},    {L"CHAR", 1},           {L"NCHAR", 1},
+    {L"ABS", 1},        {L"SIGN", 1},           {L"FLOOR", 1},
+    {L"CEILING", 1},    {L"SQRT", 1},           {L"SQUARE", 1},
+    {L"EXP", 1},        {L"YEAR", 1},           {L"MONTH", 1},
+    {L"DAY", 1},        {L"ISNUMERIC", 1},      {L"ISDATE", 1},
+    {L"ISNULL", 2},     {L"NULLIF", 2},         {L"LEFT", 2},
+    {L"RIGHT", 2},      {L"REPLICATE", 2},      {L"DATEPART", 2},
+    {L"DATENAME", 2},   {L"POWER", 2},          {L"SUBSTRING", 3},
+    {L"REPLACE", 3},    {L"DATEADD", 3},        {L"DATEDIFF", 3},
+    {L"STUFF", 4}};
+
+} // namespace
+
+bool SqlBuiltinArguments(const CSqlTokens& T, size_t nCall, size_t nOpen, size_t nEnd,
+                         CSqlBridgeError* pError) {
+    // Calls are met far more often than mistakes: the name first, among those of its folded
+    // first letter and its length (most calls meet none), and the arguments only then.
+    const size_t kLengths = 16;
+    auto key = [&](wchar_t chFirst, size_t nLength) {
+        return static_cast<size_t>((chFirst | 0x20) & 31) * kLengths +
+               std::min(nLength, kLengths - 1);
+    };
+    static const std::vector<std::vector<const CBuiltinArity*>> byKey = [&] {
+        std::vector<std::vector<const CBuiltinArity*>> v(32 * kLengths);
+        for (const CBuiltinArity& a : kBuiltinArities)
+            v[key(a.pszName[0], wcslen(a.pszName))].push_back(&a);
+        return v;
+    }();
+    const CBuiltinArity* pBuiltin = nullptr;
+    const wchar_t chFirst = T[nCall].strText[0];
+    if (chFirst >= 0x80)
+        return true;
+    for (const CBuiltinArity* a : byKey[key(chFirst, T[nCall].strText.size())])
+        if (SqlIs(T[nCall], a->pszName)) {
+            pBuiltin = a;
+            break;
+        }
+    if (pBuiltin == nullptr)
+        return true;
+    // The arguments: commas at the group's own level, none for an empty group.
+    int nDepth = 0, nArguments = 0;
+    bool bAny = false;
+    for (size_t k = nOpen; k < nEnd; ++k) {
+        const CSqlToken& t = T[k];
+        if (SqlIsPunct(t, L"(")) {
+            bAny = bAny || nDepth > 0;
+            ++nDepth;
+        } else if (SqlIsPunct(t, L")")) {
+            if (--nDepth == 0)
+                break;
+        } else if (nDepth == 1 && SqlIsPunct(t, L",")) {
+            ++nArguments;
+        } else if (!SqlIsBlank(t)) {
+            bAny = true;
+        }
+    }
+    nArguments += bAny ? 1 : 0;
+    if (nArguments == pBuiltin->nArguments)
+        return true;
+    *pError = SqlServerError(174, L"The " + SqlLower(SqlNameOf(T[nCall])) + L" function requires " +
+                                      std::to_wstring(pBuiltin->nArguments) + L" argument(s).");
+    return false;
 }

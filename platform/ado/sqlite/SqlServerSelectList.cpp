@@ -1,9 +1,12 @@
 #include "platform/ado/sqlite/SqlServerSelectList.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <string>
 #include <vector>
+
+#include "platform/ado/sqlite/SqlServerConvert.h"
 
 namespace {
 
@@ -357,5 +360,88 @@ void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
             continue;
         pTypes->resize(plan.nItems);
         (*pTypes)[e.nItem] = type;
+    }
+}
+
+namespace {
+
+// The type of a joined string: string literals and columns or variables of the character
+// types joined by '+' (or one alone), each perhaps in UPPER, LOWER, LTRIM or RTRIM, as SQL
+// Server types the result: varchar, or nvarchar when a part is national, of the parts' lengths
+// added up to the type's largest; empty for anything else (fixed-length parts only, (max)
+// parts, other calls, numbers).
+std::wstring JoinedStringType(const CSqlTokens& t, size_t nBegin, size_t nEnd,
+                              const CSqlNameTypes& names) {
+    const int kVarcharMax = 8000, kNVarcharMax = 4000;
+    std::vector<size_t> s;
+    Significant(t, nBegin, nEnd, &s);
+    long long nLength = 0;
+    bool bNational = false, bVarying = false;
+    for (size_t k = 0; k < s.size();) {
+        // UPPER and LOWER keep their argument's type; the trims make a char varying.
+        const bool bCall = k + 1 < s.size() && SqlIsPunct(t[s[k + 1]], L"(") &&
+                           SqlIsOneOf(t[s[k]], {L"UPPER", L"LOWER", L"LTRIM", L"RTRIM"});
+        if (bCall) {
+            bVarying = bVarying || SqlIs(t[s[k]], L"LTRIM") || SqlIs(t[s[k]], L"RTRIM");
+            k += 2;
+            if (k == s.size())
+                return std::wstring();
+        }
+        const CSqlToken& first = t[s[k]];
+        if (first.nKind == SqlTok::kString || first.nKind == SqlTok::kNString) {
+            bNational = bNational || first.nKind == SqlTok::kNString;
+            bVarying = true;
+            nLength += std::max<size_t>(1, SqlStringValue(first).size());
+            ++k;
+        } else if (first.nKind == SqlTok::kWord || first.nKind == SqlTok::kQuoted) {
+            std::wstring strQualifier, strName = SqlNameOf(first);
+            ++k;
+            if (k + 1 < s.size() && SqlIsPunct(t[s[k]], L".") && IsName(t[s[k + 1]])) {
+                strQualifier.swap(strName);
+                strName = SqlNameOf(t[s[k + 1]]);
+                k += 2;
+            }
+            CSqlDeclaredType type;
+            if (!names(strQualifier, strName, &type) || !type.pRow || type.bMax ||
+                type.pRow->nLength != 0 ||
+                (type.pRow->nClass != SqlTypeClass::kChar &&
+                 type.pRow->nClass != SqlTypeClass::kNChar))
+                return std::wstring();
+            bNational = bNational || type.pRow->nClass == SqlTypeClass::kNChar;
+            bVarying = bVarying || !SqlIsFixedChar(type);
+            nLength += type.nLength;
+        } else {
+            return std::wstring();
+        }
+        if (bCall) {
+            if (k == s.size() || !SqlIsPunct(t[s[k]], L")"))
+                return std::wstring();
+            ++k;
+        }
+        if (k == s.size())
+            break;
+        if (!SqlIsPunct(t[s[k]], L"+") || ++k == s.size())
+            return std::wstring();
+    }
+    if (s.empty() || !bVarying)
+        return std::wstring();
+    const long long nMax = bNational ? kNVarcharMax : kVarcharMax;
+    return std::wstring(bNational ? L"nvarchar(" : L"varchar(") +
+           std::to_wstring(std::min(nLength, nMax)) + L")";
+}
+
+} // namespace
+
+void SqlTypeSelectIntoItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
+                            const CSqlNameTypes& names, std::vector<std::wstring>* pTypes) {
+    pTypes->clear();
+    if (plan.bStar)
+        return;
+    pTypes->resize(plan.nItems);
+    for (const CSqlSelectNames::CExpression& e : plan.expressions) {
+        std::wstring& type = (*pTypes)[e.nItem];
+        type = SqlExpressionType(tokens, e.nBegin, e.nEnd, names).Text();
+        if (type.empty())
+            type = JoinedStringType(tokens, e.nBegin, e.nEnd, names);
     }
 }

@@ -38,6 +38,13 @@ bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
 void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
                         const CSqlNameTypes& names, std::vector<CSqlNumericType>* pTypes);
 
+// The types SQL Server gives the planned list's expression items as the columns of a table
+// SELECT INTO makes, per item ("int", "decimal(21,2)", "varchar(30)"): numbers as the result
+// types above, strings joined from literals and character columns by their lengths. Empty
+// for an item whose type is not known here, and no types at all when a * is among the items.
+void SqlTypeSelectIntoItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
+                            const CSqlNameTypes& names, std::vector<std::wstring>* pTypes);
+
 // Adds " AS \"alias\"" after each item of the translated SELECT's outermost list whose alias is
 // not empty; leaves the text as it is when its items do not match the aliases one to one.
 void SqlAddSelectAliases(const std::vector<std::wstring>& aliases, std::wstring* pSql);

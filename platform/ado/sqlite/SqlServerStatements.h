@@ -92,6 +92,10 @@ private:
     bool Values(CSqlCursor& c, const std::vector<const CSqlColumnDef*>& targets, std::wstring* pOut,
                 CSqlBridgeError* pError);
     bool SelectInto(size_t nInto, CSqlTranslation* pOut, CSqlBridgeError* pError);
+    // The column SELECT INTO makes for an expression of a known type (SQL Server's name, as
+    // "decimal(21,2)"); false when the type does not read as one.
+    bool TypedExpressionColumn(const std::wstring& strName, const std::wstring& strType,
+                               CSqlColumnDef* pColumn);
     bool Set(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Transaction(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);
     bool Declare(CSqlCursor& c, CSqlTranslation* pOut, CSqlBridgeError* pError);

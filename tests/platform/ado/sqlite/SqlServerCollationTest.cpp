@@ -245,6 +245,24 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
          {L"SELECT COUNT(*) OVER (PARTITION BY LEFT(Name, 1) + '') FROM (SELECT Name FROM P "
           L"UNION ALL SELECT UPPER(Name) FROM P) AS d ORDER BY 1",
           {{L"2"}, {L"2"}, {L"2"}, {L"2"}, {L"2"}, {L"2"}}},
+         // DISTINCT keeps one of the values an expression's collation finds equal.
+         {L"INSERT INTO P VALUES (4, N'APPLE ', 'A')"},
+         {L"SELECT COUNT(*) FROM (SELECT DISTINCT UPPER(Name) AS U FROM P) d", {{L"3"}}},
+         {L"SELECT COUNT(*) FROM (SELECT DISTINCT TOP 9 Name + '' n, ID - ID AS z FROM P) d",
+          {{L"3"}}},
+         {L"SELECT COUNT(*) FROM (SELECT DISTINCT LOWER(Code) FROM P) d", {{L"3"}}},
+         {L"SELECT COUNT(*) FROM (SELECT DISTINCT Code FROM P) d", {{L"4"}}},
+         // CASE x WHEN: an expression x compares as = would, a column by its own collation.
+         {L"SELECT ID, CASE LEFT(Name, 2) WHEN 'AP' THEN 'y' ELSE 'n' END, CASE Code WHEN 'a' "
+          L"THEN 'y' ELSE 'n' END, CASE LOWER(Code) WHEN 'A' THEN 'y' END FROM P ORDER BY ID",
+          {{L"1", L"y", L"y", L"y"},
+           {L"2", L"n", L"n", L"NULL"},
+           {L"3", L"n", L"n", L"NULL"},
+           {L"4", L"y", L"n", L"y"}}},
+         {L"DECLARE @v nvarchar(9) = N'PEAR'; SELECT ID FROM P WHERE CASE @v WHEN Name THEN 1 "
+          L"END = 1 AND CASE @v WHEN N'pear ' THEN 1 END = 1",
+          {{L"2"}}},
+         {L"DELETE FROM P WHERE ID = 4"},
          // A column's own collation still decides beside it.
          {L"SELECT ID FROM P WHERE Code = 'A'", {}},
          {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});

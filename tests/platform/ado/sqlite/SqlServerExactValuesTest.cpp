@@ -77,6 +77,32 @@ TEST_F(SqlServerScript, DecimalAndMoneyLiteralsKeepEveryDigitOrFail) {
         });
 }
 
+TEST_F(SqlServerScript, ConversionsBeyondADecimalsPrecisionOverflow) {
+    const wchar_t kNumeric[] =
+        L"Arithmetic overflow error converting numeric to data type numeric.";
+    RunScript(m_pConn,
+              {// decimal(3,2) keeps one whole digit; rounding to the scale comes first.
+               {L"SELECT CAST(9.99 AS decimal(3,2)), CAST(-9.994 AS decimal(3,2)), CAST(10.555 AS "
+                L"decimal(5,2)), CONVERT(decimal(2,2), 0.5), CAST(99 AS decimal(2,0))",
+                {{L"9.99", L"-9.99", L"10.56", L"0.5", L"99"}}},
+               Fails(L"SELECT CAST(10.5 AS decimal(3,2))", kNumeric),
+               Fails(L"SELECT CONVERT(numeric(3,2), -10.5)", kNumeric),
+               Fails(L"SELECT CAST(9.995 AS decimal(3,2))", kNumeric),
+               // The message names what the value was: an int, text, a numeric.
+               Fails(L"SELECT CAST(100 AS decimal(3,2))",
+                     L"Arithmetic overflow error converting int to data type numeric."),
+               Fails(L"SELECT CONVERT(decimal(4,1), '1000')",
+                     L"Arithmetic overflow error converting varchar to data type numeric."),
+               // Variables take their values as conversions do.
+               Fails(L"DECLARE @d decimal(3,2) = 10.5; SELECT @d", kNumeric),
+               Fails(L"DECLARE @d decimal(3,2); SET @d = 10.5; SELECT @d", kNumeric),
+               {L"DECLARE @d decimal(3,2); SET @d = 1.005; SELECT @d", {{L"1.01"}}},
+               // The TRY_ forms give NULL instead.
+               {L"SELECT TRY_CAST(10.5 AS decimal(3,2)), TRY_CONVERT(decimal(3,2), 100), "
+                L"TRY_CAST('9.5' AS decimal(2,1))",
+                {{L"NULL", L"NULL", L"9.5"}}}});
+}
+
 TEST_F(SqlServerScript, RecordsetRowsKeepDecimalAndMoneyDigitsOrFail) {
     Query(m_pConn, kTable);
     _RecordsetPtr pRs;

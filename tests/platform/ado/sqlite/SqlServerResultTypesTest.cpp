@@ -154,5 +154,21 @@ TEST_F(SqlServerResultTypes, IntResultsOverflowAsSqlServers) {
                {L"SELECT CAST(MAX(V) AS bigint) * 2 FROM S", {{L"4000000000"}}},
                // A literal beyond int is numeric: its arithmetic is no int's.
                {L"SELECT 2147483648, 9999999999 + 1, MAX(V) * 2147483648 FROM S",
-                {{L"2147483648", L"10000000000", L"4294967296000000000"}}}});
+                {{L"2147483648", L"10000000000", L"4294967296000000000"}}},
+               // Products of ints fail wherever they are computed, not only in the result.
+               {L"CREATE TABLE W (I int, J smallint, K tinyint, B bigint)"},
+               {L"INSERT INTO W VALUES (50000, 300, 200, 50000)"},
+               Fails(L"SELECT COUNT(*) FROM W WHERE I * 100000 > 5",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"INSERT INTO S (B) SELECT I * I FROM W",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"UPDATE W SET I = I * 100000",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"SELECT SUM(I * 50000) FROM W",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               // Smaller integers multiply as ints; a bigint side or a cast widens the product.
+               {L"SELECT COUNT(*) FROM W WHERE J * K * J = 18000000 AND B * I > 2147483647 AND "
+                L"CAST(I AS bigint) * I > 0",
+                {{L"1"}}},
+               {L"UPDATE W SET B = B * I; SELECT B, I * 2 FROM W", {{L"2500000000", L"100000"}}}});
 }

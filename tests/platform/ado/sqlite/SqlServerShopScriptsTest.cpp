@@ -382,6 +382,20 @@ TEST_F(ShopScript, CommitsAndRollsBackOnAtAtError) {
 }
 
 TEST_F(ShopScript, CompileErrorsAreSqlServers) {
+    // Builtins given the wrong number of arguments, named as SQL Server prints them.
+    RunScript(
+        m_pConn,
+        {Fails(L"SELECT IDENT_CURRENT('dbo.Orders', 1)",
+               L"The ident_current function requires 1 argument(s)."),
+         Fails(L"SELECT LEN(Name, 2) FROM dbo.Customers",
+               L"The len function requires 1 argument(s)."),
+         Fails(L"SELECT ISNULL(NULL)", L"The isnull function requires 2 argument(s)."),
+         {L"SELECT @@ERROR", {{L"174"}}},
+         Fails(L"SELECT GetDate(1)", L"The getdate function requires 0 argument(s)."),
+         Fails(L"SELECT DATEADD(day, 1)", L"The dateadd function requires 3 argument(s)."),
+         Fails(L"SELECT SUBSTRING('abc', (1))", L"The substring function requires 3 argument(s)."),
+         {L"SELECT LEN(LEFT('abc', 2)), SUBSTRING('abc', 2, (1)), ISNULL(NULL, 'x')",
+          {{L"2", L"b", L"x"}}}});
     RunScript(
         m_pConn,
         {

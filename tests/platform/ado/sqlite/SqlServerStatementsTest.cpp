@@ -400,5 +400,33 @@ TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
           {{L"10", L"6"}}},
          Fails(L"INSERT INTO J (Name) VALUES (N'kiwi')",
                L"Cannot insert the value NULL into column 'ID', table 'Shop.dbo.J'; column does "
-               L"not allow nulls. INSERT fails.")});
+               L"not allow nulls. INSERT fails."),
+         // Expressions take the types SQL Server gives them; what is not known stays untyped.
+         {L"CREATE TABLE E (Code varchar(4), Note char(3), Qty smallint, Cost decimal(6,2))"},
+         {L"INSERT INTO E VALUES ('ab', 'x', 3, 1.25)"},
+         {L"SELECT Qty * 2 AS Dbl, Code + '-' + Note AS Tag, Code + N'é' AS Wide, Cost * Qty "
+          L"AS Amt, 'lit' AS L, 7 AS Seven, 2.50 AS Half, Note + Note AS Pair, UPPER(Code) AS U, "
+          L"RTRIM(Note) + LOWER(N'X') AS R, LEFT(Code, 1) AS F INTO EX FROM E"},
+         {L"SELECT c.name, t.name, c.length, c.prec, c.scale FROM syscolumns c JOIN systypes t "
+          L"ON c.xusertype = t.xusertype WHERE c.id = OBJECT_ID('EX') ORDER BY c.colid",
+          {{L"Dbl", L"int", L"4", L"10", L"0"},
+           {L"Tag", L"varchar", L"8", L"8", L"0"},
+           {L"Wide", L"nvarchar", L"10", L"5", L"0"},
+           {L"Amt", L"decimal", L"9", L"12", L"2"},
+           {L"L", L"varchar", L"3", L"3", L"0"},
+           {L"Seven", L"int", L"4", L"10", L"0"},
+           {L"Half", L"decimal", L"5", L"3", L"2"},
+           {L"Pair", L"sql_variant", L"8016", L"0", L"0"},
+           {L"U", L"varchar", L"4", L"4", L"0"},
+           {L"R", L"nvarchar", L"8", L"4", L"0"},
+           {L"F", L"sql_variant", L"8016", L"0", L"0"}}},
+         {L"SELECT Dbl, Tag, Amt FROM EX WHERE Tag = 'AB-X'", {{L"6", L"ab-x  ", L"3.75"}}},
+         {L"SELECT Code, COUNT(*) AS N, SUM(Cost) AS Total INTO EG FROM E GROUP BY Code"},
+         {L"SELECT c.name, t.name, c.prec, c.scale FROM syscolumns c JOIN systypes t ON "
+          L"c.xusertype = t.xusertype WHERE c.id = OBJECT_ID('EG') ORDER BY c.colid",
+          {{L"Code", L"varchar", L"4", L"0"},
+           {L"N", L"int", L"10", L"0"},
+           {L"Total", L"decimal", L"38", L"2"}}},
+         Fails(L"INSERT INTO EX (Tag) VALUES ('much too long')",
+               L"String or binary data would be truncated.")});
 }

@@ -173,6 +173,8 @@ TEST_F(SqlServerScript, LengthsAndTypesAreEnforced) {
             Fails(L"INSERT INTO Item (Code, Small) VALUES ('E', 300)",
                   L"Arithmetic overflow error for data type tinyint, value = 300."),
             Fails(L"INSERT INTO Item (Code, Price) VALUES ('F', 10000)",
+                  L"Arithmetic overflow error converting int to data type numeric."),
+            Fails(L"INSERT INTO Item (Code, Price) VALUES ('F', 9999.995)",
                   L"Arithmetic overflow error converting numeric to data type numeric."),
             Fails(L"INSERT INTO Item (Code, Pic) VALUES ('G', 0x010203)",
                   L"String or binary data would be truncated."),
@@ -223,6 +225,14 @@ TEST_F(SqlServerScript, OperatorsFollowSqlServer) {
              {{L"An", L"名字", L"1", L"2", L"xger xger", L"[  abab]"}}},
             Fails(L"SELECT LEFT(First, -1) FROM P",
                   L"Invalid length parameter passed to the left function."),
+            // ~ of a bit is the other bit, of an integer its complement; NULL stays.
+            {L"CREATE TABLE F (B bit, I int); INSERT INTO F VALUES (0, 0), (1, 5), (NULL, NULL)"},
+            {L"DECLARE @b bit = 1; SELECT ~B, ~f.B, ~I, ~CAST(I AS bit), ~CONVERT(bit, 0), ~@b, "
+             L"~B + 1 FROM F f ORDER BY I",
+             {{L"NULL", L"NULL", L"NULL", L"NULL", L"1", L"0", L"NULL"},
+              {L"1", L"1", L"-1", L"1", L"1", L"0", L"2"},
+              {L"0", L"0", L"-6", L"0", L"1", L"0", L"1"}}},
+            {L"SELECT COUNT(*) FROM F WHERE ~B = 1", {{L"1"}}},
         });
 }
 
@@ -327,6 +337,34 @@ TEST_F(SqlServerScript, CharColumnsArePaddedWithBlanks) {
             {L"ALTER TABLE C2 ALTER COLUMN V char(4)"},
             {L"SELECT V, DATALENGTH(V) FROM C2", {{L"v   ", L"4"}}},
         });
+}
+
+TEST_F(SqlServerScript, DateLiteralsInListsAndRangesReadAsTheirColumnsType) {
+    RunScript(
+        m_pConn,
+        {{L"CREATE TABLE O (ID int, D date, At datetime, S smalldatetime, N int)"},
+         {L"INSERT INTO O VALUES (1, '20240301', '20240301', '20240301', 1), (2, '2024-03-02', "
+          L"'2024-03-02 10:00', '2024-03-02', 2), (3, '20240401', '20240401', '20240401', 3)"},
+         // Every literal of the list, compact or with dashes, as = would take it.
+         {L"SELECT ID FROM O WHERE D IN ('20240301', '2024-03-02') ORDER BY ID", {{L"1"}, {L"2"}}},
+         {L"SELECT ID FROM O o WHERE o.At IN ('20240401', '20240301') ORDER BY ID",
+          {{L"1"}, {L"3"}}},
+         {L"SELECT ID FROM O WHERE S NOT IN ('20240301', '20240401')", {{L"2"}}},
+         {L"SELECT ID FROM O WHERE CONVERT(date, At) IN ('20240302')", {{L"2"}}},
+         // The literal on the left of a list of columns.
+         {L"SELECT ID FROM O WHERE '20240301' IN (D, S)", {{L"1"}}},
+         {L"SELECT ID FROM O o WHERE '20240301' NOT IN (o.D) ORDER BY ID", {{L"2"}, {L"3"}}},
+         // Ranges end at midnight of their last day.
+         {L"SELECT ID FROM O WHERE At BETWEEN '20240301' AND '20240302' ORDER BY ID", {{L"1"}}},
+         {L"SELECT ID FROM O WHERE D NOT BETWEEN '20240301' AND '20240331'", {{L"3"}}},
+         // Number columns convert each literal, and fail on text that is no number.
+         {L"SELECT ID FROM O WHERE N IN ('1', ' 3') ORDER BY ID", {{L"1"}, {L"3"}}},
+         Fails(L"SELECT ID FROM O WHERE N IN (1, 'x')",
+               L"Conversion failed when converting the varchar value 'x' to data type int."),
+         Fails(L"SELECT ID FROM O WHERE D IN ('20240401', '20240301') AND N IN ('1', 'x2024')",
+               L"Conversion failed when converting the varchar value 'x2024' to data type int."),
+         // A literal in a call's arguments is no list's.
+         {L"SELECT ID FROM O WHERE D = '20240301' AND LEFT('20240301', 4) = '2024'", {{L"1"}}}});
 }
 
 TEST_F(SqlServerScript, TextComparedWithNumberColumnsConvertsAsSqlServers) {
