@@ -12,6 +12,7 @@
 #include "platform/ado/sqlite/SqlServerBridge.h"
 #include "platform/ado/sqlite/SqlServerCatalog.h"
 #include "platform/ado/sqlite/SqliteStatementCache.h"
+#include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/ado/sqlite/SqlServerViolations.h"
 #include "platform/ado/sqlite/SqliteVariables.h"
@@ -53,6 +54,11 @@ public:
 
     // A query's rows were all read: @@ROWCOUNT counts them until the next statement.
     void RowsReturned(sqlite3_int64 nRows) { m_session.nRowCount = nRows; }
+
+    // SqliteMapDeclaredType, remembered for the types met last.
+    CSqliteColumnType MapDeclaredType(const char* pszDeclared) {
+        return m_declaredTypes.Map(pszDeclared);
+    }
 
     // Takes back the statement of a finished result for the next run of its text (finalized
     // when the connection is closed).
@@ -114,6 +120,7 @@ private:
     std::wstring_view m_source;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
     CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
+    CSqliteDeclaredTypes m_declaredTypes;
 };
 
 // Quotes a name for SQLite ("a""b").
