@@ -126,6 +126,45 @@ TEST(StatementCache, BoundedAndNeverShared) {
     sqlite3_finalize(sqlite3_next_stmt(db.pDb, nullptr));
 }
 
+// A taken statement stays its taker's: neither making room nor clearing finalizes it, and the
+// text's entry takes it back, or another statement of the text when the taker finalized its
+// own; the least recently given back go first.
+TEST(StatementCache, TakenStatementsStayTheirTakers) {
+    CMemoryDb db;
+    CSqliteStatementCache cache(2, 1 << 20);
+    Keep(cache, db.pDb, Select(1));
+    Keep(cache, db.pDb, Select(2));
+    sqlite3_stmt* p1 = cache.Take(Select(1));
+    ASSERT_NE(nullptr, p1);
+    EXPECT_EQ(1u, cache.Size());
+    Keep(cache, db.pDb, Select(3)); // makes room: the taken one's entry is the oldest
+    EXPECT_EQ(2u, cache.Size());
+    EXPECT_EQ(3, LiveStatements(db.pDb));
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(p1));
+    EXPECT_EQ(1, sqlite3_column_int(p1, 0));
+    sqlite3_finalize(p1);
+
+    // Taken, finalized by the taker, and another statement of the text handed back.
+    sqlite3_stmt* p3 = cache.Take(Select(3));
+    ASSERT_NE(nullptr, p3);
+    sqlite3_finalize(p3);
+    cache.Give(Select(3), Prepare(db.pDb, Select(3)));
+    EXPECT_EQ(2u, cache.Size());
+    p3 = cache.Take(Select(3));
+    ASSERT_NE(nullptr, p3);
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(p3));
+    cache.Give(Select(3), p3);      // stopped half-way: reset when given back
+    Keep(cache, db.pDb, Select(4)); // 2 was given back before 3: 2 goes
+    EXPECT_EQ(nullptr, cache.Take(Select(2)));
+    p3 = cache.Take(Select(3));
+    ASSERT_NE(nullptr, p3);
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(p3));
+    EXPECT_EQ(3, sqlite3_column_int(p3, 0));
+    cache.Clear();
+    EXPECT_EQ(1, LiveStatements(db.pDb)); // the taken one
+    sqlite3_finalize(p3);
+}
+
 class StatementReuse : public AdoTest {
 protected:
     // The field names and the rows of a query.
@@ -250,3 +289,4 @@ TEST_F(StatementReuse, ClosingTheConnectionEndsTheKeptStatements) {
     EXPECT_EQ((Table{{L"7"}}), Rows(pConn, sql));
     EXPECT_EQ((Table{{L"7"}}), Rows(pConn, sql));
 }
+
