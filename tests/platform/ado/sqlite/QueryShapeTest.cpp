@@ -1,0 +1,236 @@
+// A query's shape takes out only the literals that compare a column in a condition, and a
+// statement of the shape, with them bound, reads exactly what the text with the literals reads:
+// the same rows, columns, names and types, over values of every storage class and affinity,
+// also when one statement is bound again and again with literals of other kinds.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/ado/sqlite/SqliteQueryShape.h"
+
+namespace {
+
+// The shape's text and its literals as "5", "'x'" (empty text: no shape).
+struct CShapeSeen {
+    std::string strSql;
+    std::vector<std::string> literals;
+};
+
+CShapeSeen ShapeOf(const std::string& sql) {
+    CSqliteQueryShaper shaper;
+    CShapeSeen seen;
+    const CSqliteQueryShape* p = shaper.Shape(sql);
+    if (p == nullptr)
+        return seen;
+    seen.strSql = p->strSql;
+    for (const CSqliteLiteral& v : p->literals)
+        seen.literals.push_back(v.nKind == CSqliteLiteral::kInteger ? std::to_string(v.nValue)
+                                                                    : "'" + v.strText + "'");
+    return seen;
+}
+
+// Everything a statement shows: its columns, then each row's values by storage class.
+std::vector<std::string> Read(sqlite3_stmt* p) {
+    std::vector<std::string> out;
+    for (int i = 0; i < sqlite3_column_count(p); ++i) {
+        const char* pszType = sqlite3_column_decltype(p, i);
+        out.push_back(std::string(sqlite3_column_name(p, i)) + ":" + (pszType ? pszType : "-"));
+    }
+    int rc;
+    while ((rc = sqlite3_step(p)) == SQLITE_ROW) {
+        std::string row;
+        for (int i = 0; i < sqlite3_column_count(p); ++i) {
+            int nType = sqlite3_column_type(p, i);
+            const char* pb = static_cast<const char*>(sqlite3_column_blob(p, i));
+            row += std::to_string(nType) + "[" +
+                   std::string(pb ? pb : "", static_cast<size_t>(sqlite3_column_bytes(p, i))) + "]";
+        }
+        out.push_back(row);
+    }
+    out.push_back("rc " + std::to_string(rc));
+    return out;
+}
+
+struct CDb {
+    sqlite3* p = nullptr;
+    CDb() {
+        sqlite3_open(":memory:", &p);
+        sqlite3_exec(p,
+                     "CREATE TABLE v(id INTEGER PRIMARY KEY, i int, t text, n numeric, r real, "
+                     "b blob, x, c text COLLATE NOCASE);"
+                     "CREATE INDEX v_big ON v(i) WHERE i > 10;"
+                     "CREATE INDEX v_c ON v(c);"
+                     "INSERT INTO v VALUES (1, 5, '5', 5, 5.0, X'35', 5, 'Abc'),"
+                     "(2, -5, '-5', -5, -5.0, X'2D35', '5', 'abc'),"
+                     "(3, 0, '0', 0, -0.0, X'00', 0.0, 'ABC'),"
+                     "(4, 1000, '1e3', 1e3, 1000.0, X'', '1000', 'x''y'),"
+                     "(5, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
+                     "(6, 16, '0x10', 16, 16.0, X'10', X'35', 'a_c'),"
+                     "(7, 922337203685477580, ' 5', '5.0', 5.5, 'x''y', 'ABC', ''),"
+                     "(8, 12, '', 12, 12.0, '', '', 'abd')",
+                     nullptr, nullptr, nullptr);
+    }
+    ~CDb() { sqlite3_close(p); }
+    std::vector<std::string> Run(const std::string& sql,
+                                 const std::vector<CSqliteLiteral>* pLiterals = nullptr) {
+        sqlite3_stmt* pStmt = nullptr;
+        EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(p, sql.c_str(), -1, &pStmt, nullptr)) << sql;
+        if (pLiterals) {
+            EXPECT_EQ(SQLITE_OK, SqliteBindLiterals(pStmt, *pLiterals));
+        }
+        std::vector<std::string> out = Read(pStmt);
+        sqlite3_finalize(pStmt);
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(QueryShape, TakesOnlyLiteralsThatCompareAColumnInACondition) {
+    struct {
+        const char* sql;
+        const char* shape; // "" for none
+        std::vector<std::string> literals;
+    } cases[] = {
+        {"SELECT name FROM t WHERE id = 5", "SELECT name FROM t WHERE id = ?", {"5"}},
+        {"select a from t where a='x''y' and t.b <> -12 OR 7>=s.t.c;",
+         "select a from t where a=? and t.b <> ? OR ?>=s.t.c;",
+         {"'x'y'", "-12", "7"}},
+        {"SELECT a FROM t WHERE (a == 00042 OR \"b c\" != '') AND [d] < - 0",
+         "SELECT a FROM t WHERE (a == ? OR \"b c\" != ?) AND [d] < ?",
+         {"42", "''", "0"}},
+        {"SELECT a FROM t JOIN u ON u.a = 5 LEFT JOIN w ON w.b = 'z' WHERE t.b = 1 ORDER BY a",
+         "SELECT a FROM t JOIN u ON u.a = ? LEFT JOIN w ON w.b = ? WHERE t.b = ? ORDER BY a",
+         {"5", "'z'", "1"}},
+        {"SELECT a FROM t WHERE a IN (SELECT b FROM u WHERE c = 3) AND EXISTS (SELECT 1 FROM w "
+         "WHERE d > 4)",
+         "SELECT a FROM t WHERE a IN (SELECT b FROM u WHERE c = ?) AND EXISTS (SELECT 1 FROM w "
+         "WHERE d > ?)",
+         {"3", "4"}},
+        {"WITH c AS (SELECT a FROM t WHERE a = 1) SELECT a FROM c WHERE a = 2 GROUP BY a HAVING "
+         "a > 0 LIMIT 5",
+         "WITH c AS (SELECT a FROM t WHERE a = 1) SELECT a FROM c WHERE a = ? GROUP BY a HAVING "
+         "a > ? LIMIT 5",
+         {"2", "0"}},
+        {"SELECT a FROM t WHERE a = 123456789012345678",
+         "SELECT a FROM t WHERE a = ?",
+         {"123456789012345678"}},
+        // Select lists (also inside a subquery there), FROM, ORDER BY and LIMIT keep theirs.
+        {"SELECT a = 5, (SELECT b FROM u WHERE u.a = 5) FROM t", "", {}},
+        {"SELECT * FROM (SELECT a FROM t WHERE a = 5) ORDER BY a = 1 LIMIT 5 OFFSET 2", "", {}},
+        // So do operands of anything but a comparison with a plain column.
+        {"SELECT a FROM t WHERE f(a = 5) AND abs(a) = 5 AND a IN (1, 2) AND a BETWEEN 1 AND 5",
+         "",
+         {}},
+        {"SELECT a FROM t WHERE a = 'x' COLLATE NOCASE OR a = 5 + 1 OR a + 1 = 5 OR a = - - 5",
+         "",
+         {}},
+        {"SELECT a FROM t WHERE NOT a = 5 OR a = 5 IS NULL OR CASE WHEN a = 5 THEN 1 END = 1",
+         "",
+         {}},
+        {"SELECT a FROM t WHERE a = 1.5 OR a = 0x10 OR a = X'35' OR a = 1e3 OR a = 1e-5 OR "
+         "a = 1234567890123456789 OR a = -'5' OR a = NULL OR NULL = 5 OR left = 5",
+         "",
+         {}},
+        // Texts it does not read whole run as written.
+        {"SELECT a FROM t WHERE a = 5 -- 6", "", {}},
+        {"SELECT a FROM t WHERE a = 5 /* 6 */", "", {}},
+        {"SELECT a FROM t WHERE a = ? AND b = 5", "", {}},
+        {"SELECT a FROM t WHERE a = @x AND b = 5", "", {}},
+        {"SELECT a FROM t WHERE a = :x AND b = 5", "", {}},
+        {"SELECT a FROM t WHERE a = 'x", "", {}},
+        {"SELECT a FROM t WHERE (a = 5", "", {}},
+        {"SELECT a FROM t WHERE a = 5)", "", {}},
+    };
+    for (const auto& c : cases) {
+        CShapeSeen seen = ShapeOf(c.sql);
+        EXPECT_EQ(c.shape, seen.strSql) << c.sql;
+        EXPECT_EQ(c.literals, seen.literals) << c.sql;
+    }
+    EXPECT_EQ("", ShapeOf(std::string("SELECT a FROM t WHERE a = 5 AND b = '\0'", 40)).strSql);
+    std::string strLong = "SELECT a FROM t WHERE a = 5 AND b = '" + std::string(4100, 'x') + "'";
+    EXPECT_EQ("", ShapeOf(strLong).strSql);
+
+    // One shaper read after another: nothing of the previous text stays.
+    CSqliteQueryShaper shaper;
+    ASSERT_NE(nullptr, shaper.Shape("SELECT a FROM t WHERE a = 'x' AND b = 2"));
+    const CSqliteQueryShape* p = shaper.Shape("SELECT a FROM t WHERE a = 3");
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ("SELECT a FROM t WHERE a = ?", p->strSql);
+    ASSERT_EQ(1u, p->literals.size());
+    EXPECT_EQ(3, p->literals[0].nValue);
+    EXPECT_EQ(nullptr, shaper.Shape("SELECT a FROM t"));
+}
+
+// Every column kind against every kind of literal: the shape, bound, reads what the text reads,
+// and one statement of a shape re-bound literal after literal (as the cache reuses it, crossing
+// the partial index's condition) reads the same again.
+TEST(QueryShape, BoundLiteralsReadAsTheTextReadsThem) {
+    CDb db;
+    const char* columns[] = {"i", "t", "n", "r", "b", "x", "c", "v.c", "id"};
+    const char* literals[] = {"5",
+                              "'5'",
+                              "-5",
+                              "'-5'",
+                              "0",
+                              "-0",
+                              "'0'",
+                              "00005",
+                              "'1e3'",
+                              "1000",
+                              "'1000'",
+                              "'x''y'",
+                              "'ABC'",
+                              "'abc'",
+                              "''",
+                              "' 5'",
+                              "12",
+                              "11",
+                              "922337203685477580",
+                              "'5.0'",
+                              "1e3",
+                              "0x10",
+                              "X'35'",
+                              "NULL",
+                              "-922337203685477580"};
+    const char* ops[] = {"=", "<>", "<", ">="};
+    size_t nShaped = 0;
+    for (const char* column : columns) {
+        for (const char* op : ops) {
+            std::string strShape;
+            sqlite3_stmt* pShared = nullptr;
+            for (const char* literal : literals) {
+                for (bool bLeft : {false, true}) {
+                    std::string cond = bLeft ? std::string(literal) + " " + op + " " + column
+                                             : std::string(column) + " " + op + " " + literal;
+                    std::string sql = "SELECT id, " + std::string(column) +
+                                      " AS col FROM v WHERE " + cond + " ORDER BY id";
+                    std::vector<std::string> expected = db.Run(sql);
+                    CSqliteQueryShaper shaper;
+                    const CSqliteQueryShape* pShape = shaper.Shape(sql);
+                    if (pShape == nullptr)
+                        continue;
+                    ++nShaped;
+                    EXPECT_EQ(expected, db.Run(pShape->strSql, &pShape->literals)) << sql;
+                    if (bLeft)
+                        continue;
+                    if (pShared == nullptr) {
+                        strShape = pShape->strSql;
+                        ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db.p, strShape.c_str(), -1,
+                                                                &pShared, nullptr));
+                    }
+                    ASSERT_EQ(strShape, pShape->strSql) << sql;
+                    ASSERT_EQ(SQLITE_OK, SqliteBindLiterals(pShared, pShape->literals));
+                    EXPECT_EQ(expected, Read(pShared)) << sql << " (re-bound)";
+                    sqlite3_reset(pShared);
+                }
+            }
+            sqlite3_finalize(pShared);
+        }
+    }
+    // Integers and strings of either sign are taken, reals, blobs and NULL not.
+    EXPECT_EQ(9u * 4 * 2 * 21, nShaped);
+}
