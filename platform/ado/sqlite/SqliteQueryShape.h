@@ -6,9 +6,9 @@
 // of a WHERE, ON or HAVING condition of a query that is not inside a select list, a function's
 // arguments, an IN list or a FROM clause. Literals and parameters both have no affinity and no
 // collating sequence, so comparisons behave alike; the column names, ordinals and limits that
-// SQLite reads from the text keep their literals. A statement of a shape is planned without
-// its values: a partial index whose condition names a taken value is not used (the rows are
-// the same).
+// SQLite reads from the text keep their literals. Where a partial index's condition names a
+// bound value, SQLite plans the statement again with the values bound, so a shape is served by
+// the indexes its texts are, and its rows come in their order.
 #pragma once
 
 #include <sqlite3.h>
