@@ -16,6 +16,8 @@ enum KeywordRole : unsigned {
     kQueryStart = 4,  // after a parenthesis: a query, not an expression
     kGroupBefore = 8, // before a parenthesis: a grouping of the condition
     kSetsClause = 16, // starts the clause in nClause
+    kListBefore = 32, // IN
+    kNegates = 64,    // NOT
 };
 
 struct CKeyword {
@@ -50,7 +52,7 @@ const CKeyword kKeywords[] = {
     {"GLOB", 4, 0, Clause::kNone},
     {"GROUP", 5, kTermEnd | kSetsClause, Clause::kOther},
     {"HAVING", 6, kTermStart | kGroupBefore | kSetsClause, Clause::kCondition},
-    {"IN", 2, 0, Clause::kNone},
+    {"IN", 2, kListBefore, Clause::kNone},
     {"INNER", 5, kTermEnd | kSetsClause, Clause::kOther},
     {"INTERSECT", 9, kTermEnd | kSetsClause, Clause::kOther},
     {"IS", 2, 0, Clause::kNone},
@@ -60,7 +62,7 @@ const CKeyword kKeywords[] = {
     {"LIMIT", 5, kTermEnd | kSetsClause, Clause::kOther},
     {"MATCH", 5, 0, Clause::kNone},
     {"NATURAL", 7, kTermEnd | kSetsClause, Clause::kOther},
-    {"NOT", 3, kGroupBefore, Clause::kNone},
+    {"NOT", 3, kGroupBefore | kNegates, Clause::kNone},
     {"NULL", 4, 0, Clause::kNone},
     {"OFFSET", 6, kSetsClause, Clause::kOther},
     {"ON", 2, kTermStart | kGroupBefore | kSetsClause, Clause::kCondition},
@@ -256,7 +258,20 @@ public:
             CLevel& level = levels.back();
             const CToken& t = m_t[i];
             if (t.nKind == TokenKind::kOpen) {
-                levels.push_back(Opened(i, level));
+                size_t nListEnd =
+                    level.bTakes && level.nClause == Clause::kCondition ? ListAfter(i) : 0;
+                if (nListEnd == 0) {
+                    levels.push_back(Opened(i, level));
+                    continue;
+                }
+                for (size_t k = i + 1; k + 1 < nListEnd; ++k) {
+                    size_t nAfter = LiteralAfter(k);
+                    if (nAfter != 0) {
+                        Take(k, nAfter, &nCopied, pShape);
+                        k = nAfter - 1;
+                    }
+                }
+                i = nListEnd - 1;
                 continue;
             }
             if (t.nKind == TokenKind::kClose) {
@@ -274,10 +289,7 @@ public:
             size_t nAfter = LiteralAfter(i);
             if (nAfter == 0 || !ComparedWithColumn(i, nAfter))
                 continue;
-            pShape->strSql.append(m_s, nCopied, t.nBegin - nCopied);
-            pShape->strSql += '?';
-            nCopied = m_t[nAfter - 1].nEnd;
-            pShape->literals.push_back(Value(i, nAfter));
+            Take(i, nAfter, &nCopied, pShape);
             i = nAfter - 1;
         }
         if (levels.size() != 1 || pShape->literals.empty())
@@ -343,6 +355,32 @@ private:
                 return true;
         }
         return false;
+    }
+
+    // Copies the text up to the literal i..nAfter and a parameter for it.
+    void Take(size_t i, size_t nAfter, size_t* pnCopied, CSqliteQueryShape* pShape) const {
+        pShape->strSql.append(m_s, *pnCopied, m_t[i].nBegin - *pnCopied);
+        pShape->strSql += '?';
+        *pnCopied = m_t[nAfter - 1].nEnd;
+        pShape->literals.push_back(Value(i, nAfter));
+    }
+
+    // The IN list opened at i when it holds literals only and a column's [NOT] IN is a whole
+    // term of its condition: the token after its closing parenthesis, or 0.
+    size_t ListAfter(size_t i) const {
+        if (i < 3 || !Has(i - 1, kListBefore))
+            return 0;
+        size_t nIn = Has(i - 2, kNegates) ? i - 2 : i - 1;
+        size_t nColumn = ColumnBefore(nIn - 1);
+        if (nColumn == std::string::npos || nColumn == 0 || !IsTermStart(nColumn - 1))
+            return 0;
+        for (size_t k = i + 1;; ++k) {
+            k = LiteralAfter(k);
+            if (k == 0 || (Kind(k) != TokenKind::kComma && Kind(k) != TokenKind::kClose))
+                return 0;
+            if (Kind(k) == TokenKind::kClose)
+                return IsTermEnd(k + 1) ? k + 1 : 0;
+        }
     }
 
     // The level a parenthesis opens: a query, a grouping of its parent's condition, or

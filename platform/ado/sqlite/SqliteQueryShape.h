@@ -2,9 +2,10 @@
 // replaced by parameters, so that lookups which differ only in a key share one prepared
 // statement. Only literals whose bound value SQLite treats exactly as the literal are taken:
 // decimal integers of up to 18 digits (with a unary minus) and quoted strings, one side of
-// =, ==, <>, !=, <, <=, >, >= whose other side is a plain column, the comparison a whole term
-// of a WHERE, ON or HAVING condition of a query that is not inside a select list, a function's
-// arguments, an IN list or a FROM clause. Literals and parameters both have no affinity and no
+// =, ==, <>, !=, <, <=, >, >= whose other side is a plain column, or the items of a plain
+// column's [NOT] IN list of literals only, the comparison a whole term of a WHERE, ON or
+// HAVING condition of a query that is not inside a select list, a function's arguments,
+// another IN list or a FROM clause. Literals and parameters both have no affinity and no
 // collating sequence, so comparisons behave alike; the column names, ordinals and limits that
 // SQLite reads from the text keep their literals. Where a partial index's condition names a
 // bound value, SQLite plans the statement again with the values bound, so a shape is served by

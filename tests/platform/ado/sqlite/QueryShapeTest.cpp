@@ -115,6 +115,13 @@ TEST(QueryShape, TakesOnlyLiteralsThatCompareAColumnInACondition) {
          "WITH c AS (SELECT a FROM t WHERE a = 1) SELECT a FROM c WHERE a = ? GROUP BY a HAVING "
          "a > ? LIMIT 5",
          {"2", "0"}},
+        {"SELECT a FROM t WHERE a IN (1, -2, 'x') AND t.b NOT IN ('y') OR (c IN (3))",
+         "SELECT a FROM t WHERE a IN (?, ?, ?) AND t.b NOT IN (?) OR (c IN (?))",
+         {"1", "-2", "'x'", "'y'", "3"}},
+        {"SELECT a FROM t WHERE a IN (1, 1.5) OR a + 1 IN (1) OR f(a) IN (1) OR a IN () OR "
+         "a IN (1) = 0 OR a IN (SELECT 1) OR NOT a IN (1)",
+         "",
+         {}},
         {"SELECT a FROM t WHERE a = 123456789012345678",
          "SELECT a FROM t WHERE a = ?",
          {"123456789012345678"}},
@@ -122,7 +129,7 @@ TEST(QueryShape, TakesOnlyLiteralsThatCompareAColumnInACondition) {
         {"SELECT a = 5, (SELECT b FROM u WHERE u.a = 5) FROM t", "", {}},
         {"SELECT * FROM (SELECT a FROM t WHERE a = 5) ORDER BY a = 1 LIMIT 5 OFFSET 2", "", {}},
         // So do operands of anything but a comparison with a plain column.
-        {"SELECT a FROM t WHERE f(a = 5) AND abs(a) = 5 AND a IN (1, 2) AND a BETWEEN 1 AND 5",
+        {"SELECT a FROM t WHERE f(a = 5) AND abs(a) = 5 AND a IN (1, b) AND a BETWEEN 1 AND 5",
          "",
          {}},
         {"SELECT a FROM t WHERE a = 'x' COLLATE NOCASE OR a = 5 + 1 OR a + 1 = 5 OR a = - - 5",
@@ -165,9 +172,9 @@ TEST(QueryShape, TakesOnlyLiteralsThatCompareAColumnInACondition) {
     EXPECT_EQ(nullptr, shaper.Shape("SELECT a FROM t"));
 }
 
-// Every column kind against every kind of literal: the shape, bound, reads what the text reads,
-// and one statement of a shape re-bound literal after literal (as the cache reuses it, crossing
-// the partial index's condition) reads the same again.
+// Every column kind against every kind of literal, compared and in IN lists: the shape, bound,
+// reads what the text reads, and one statement of a shape re-bound literal after literal (as
+// the cache reuses it, crossing the partial index's condition) reads the same again.
 TEST(QueryShape, BoundLiteralsReadAsTheTextReadsThem) {
     CDb db;
     const char* columns[] = {"i", "t", "n", "r", "b", "x", "c", "v.c", "id"};
@@ -196,43 +203,44 @@ TEST(QueryShape, BoundLiteralsReadAsTheTextReadsThem) {
                               "X'35'",
                               "NULL",
                               "-922337203685477580"};
-    const char* ops[] = {"=", "<>", "<", ">="};
+    // The column as c, the literal as l.
+    const char* conditions[] = {"c = l",       "l = c",  "c <> l",
+                                "l <> c",      "c < l",  "l < c",
+                                "c >= l",      "l >= c", "c IN (l, '5', -5)",
+                                "c NOT IN (l)"};
     size_t nShaped = 0;
     for (const char* column : columns) {
-        for (const char* op : ops) {
+        for (const char* condition : conditions) {
             std::string strShape;
             sqlite3_stmt* pShared = nullptr;
             for (const char* literal : literals) {
-                for (bool bLeft : {false, true}) {
-                    std::string cond = bLeft ? std::string(literal) + " " + op + " " + column
-                                             : std::string(column) + " " + op + " " + literal;
-                    std::string sql = "SELECT id, " + std::string(column) +
-                                      " AS col FROM v WHERE " + cond + " ORDER BY id";
-                    std::vector<std::string> expected = db.Run(sql);
-                    CSqliteQueryShaper shaper;
-                    const CSqliteQueryShape* pShape = shaper.Shape(sql);
-                    if (pShape == nullptr)
-                        continue;
-                    ++nShaped;
-                    EXPECT_EQ(expected, db.Run(pShape->strSql, &pShape->literals)) << sql;
-                    if (bLeft)
-                        continue;
-                    if (pShared == nullptr) {
-                        strShape = pShape->strSql;
-                        ASSERT_EQ(SQLITE_OK, sqlite3_prepare_v2(db.p, strShape.c_str(), -1,
-                                                                &pShared, nullptr));
-                    }
-                    ASSERT_EQ(strShape, pShape->strSql) << sql;
-                    ASSERT_EQ(SQLITE_OK, SqliteBindLiterals(pShared, pShape->literals));
-                    EXPECT_EQ(expected, Read(pShared)) << sql << " (re-bound)";
-                    sqlite3_reset(pShared);
+                std::string cond;
+                for (const char* p = condition; *p; ++p)
+                    cond += *p == 'c' ? column : *p == 'l' ? literal : std::string(1, *p);
+                std::string sql = "SELECT id, " + std::string(column) + " AS col FROM v WHERE " +
+                                  cond + " ORDER BY id";
+                std::vector<std::string> expected = db.Run(sql);
+                CSqliteQueryShaper shaper;
+                const CSqliteQueryShape* pShape = shaper.Shape(sql);
+                if (pShape == nullptr)
+                    continue;
+                ++nShaped;
+                EXPECT_EQ(expected, db.Run(pShape->strSql, &pShape->literals)) << sql;
+                if (pShared == nullptr) {
+                    strShape = pShape->strSql;
+                    ASSERT_EQ(SQLITE_OK,
+                              sqlite3_prepare_v2(db.p, strShape.c_str(), -1, &pShared, nullptr));
                 }
+                ASSERT_EQ(strShape, pShape->strSql) << sql;
+                ASSERT_EQ(SQLITE_OK, SqliteBindLiterals(pShared, pShape->literals));
+                EXPECT_EQ(expected, Read(pShared)) << sql << " (re-bound)";
+                sqlite3_reset(pShared);
             }
             sqlite3_finalize(pShared);
         }
     }
     // Integers and strings of either sign are taken, reals, blobs and NULL not.
-    EXPECT_EQ(9u * 4 * 2 * 21, nShaped);
+    EXPECT_EQ(9u * 10 * 21, nShaped);
 }
 
 // Without ORDER BY the rows come in the order of the plan: a statement of a shape is planned

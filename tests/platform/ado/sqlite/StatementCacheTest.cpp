@@ -313,6 +313,8 @@ TEST_F(StatementReuse, LookupsByOtherKeysReadTheirOwnRows) {
         {L"SELECT name FROM t WHERE code = ''", {{L"five"}}},
         {L"SELECT name FROM t WHERE code = N'5'", {{L"one"}}},
         {L"SELECT id, name FROM t WHERE id > 2 AND name <> 'four'", {{L"5", L"five"}}},
+        {L"SELECT name FROM t WHERE id IN (1, -3) ORDER BY id", {{L"three"}, {L"one"}}},
+        {L"SELECT name FROM t WHERE id IN (2, 4) ORDER BY id", {{L"two"}, {L"four"}}},
     };
     for (int nRun = 0; nRun < 3; ++nRun)
         for (const auto& l : lookups)
