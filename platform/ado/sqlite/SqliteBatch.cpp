@@ -310,10 +310,17 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
     };
     for (size_t i = 0; i < t.statements.size(); ++i) {
         std::string sql = WinWideToUtf8(t.statements[i]);
-        // A query that was run before as the whole statement may still have its statement.
+        // A query that was run before as the whole statement may still have its statement,
+        // kept by its shape: a lookup by another key is the same query.
         bool bWhole = bMayReturnRows && !bAtomic && t.statements.size() == 1;
-        if (bWhole && t.checks.empty() && ReuseStatement(sql, t.resultTypes, ppCursor))
-            return S_OK;
+        if (bWhole && t.checks.empty()) {
+            const CSqliteQueryShape* pShape = m_shaper.Shape(sql);
+            if (pShape
+                    ? ReuseStatement(pShape->strSql, pShape->literals, t.resultTypes, ppCursor) ||
+                          RunShape(*pShape, t.resultTypes, ppCursor)
+                    : ReuseStatement(sql, {}, t.resultTypes, ppCursor))
+                return S_OK;
+        }
         const char* pszNext = sql.c_str();
         while (pszNext && *pszNext) {
             CSqlitePrepared stmt;
@@ -361,6 +368,29 @@ HRESULT CSqliteProvider::RunTranslation(const CSqlTranslation& t, bool bMayRetur
     if (t.bForeignKeysOff && FAILED(RunSimple("PRAGMA foreign_keys = ON", pError)))
         return pError->hr;
     return S_OK;
+}
+
+bool CSqliteProvider::RunShape(const CSqliteQueryShape& shape,
+                               const std::vector<CSqlNumericType>& resultTypes,
+                               std::unique_ptr<CAdoCursor>* ppCursor) {
+    CSqlitePrepared stmt;
+    const char* pszTail = nullptr;
+    if (sqlite3_prepare_v2(m_pDb, shape.strSql.c_str(), static_cast<int>(shape.strSql.size()),
+                           &stmt.m_p, &pszTail) != SQLITE_OK ||
+        stmt.m_p == nullptr)
+        return false;
+    // Anything but one query that reads, its parameters all the shape's, runs as written: so
+    // do the failures, with their texts.
+    while (*pszTail && (isspace(static_cast<unsigned char>(*pszTail)) || *pszTail == ';'))
+        ++pszTail;
+    if (*pszTail || sqlite3_column_count(stmt.m_p) == 0 ||
+        sqlite3_bind_parameter_count(stmt.m_p) != static_cast<int>(shape.literals.size()) ||
+        !CSqliteStatementCache::Suits(shape.strSql, stmt.m_p) ||
+        SqliteBindLiterals(stmt.m_p, shape.literals) != SQLITE_OK)
+        return false;
+    *ppCursor =
+        std::make_unique<CSqliteCursor>(*this, stmt.Release(), shape.strSql, -1, resultTypes);
+    return true;
 }
 
 HRESULT CSqliteProvider::ResolveTable(const std::wstring& strTable, std::wstring* pstrSchema,

@@ -22,7 +22,7 @@ CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std
                          resultTypes[static_cast<size_t>(i)].nKind != CSqlNumericType::kUnknown;
         CSqliteColumnType t = bComputed
                                   ? SqliteMapType(resultTypes[static_cast<size_t>(i)].Declared())
-                                  : SqliteMapDeclaredType(pszDeclared);
+                                  : provider.MapDeclaredType(pszDeclared);
         m_columns[i].strName = WinUtf8ToWide(pszName ? pszName : "");
         m_columns[i].nType = t.nType;
         m_columns[i].nDefinedSize = t.nDefinedSize;

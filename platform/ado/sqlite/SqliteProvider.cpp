@@ -206,11 +206,16 @@ void CSqliteProvider::Close() {
 }
 
 bool CSqliteProvider::ReuseStatement(const std::string& strSql,
+                                     const std::vector<CSqliteLiteral>& literals,
                                      const std::vector<CSqlNumericType>& resultTypes,
                                      std::unique_ptr<CAdoCursor>* ppCursor) {
     sqlite3_stmt* pStmt = m_statements.Take(strSql);
     if (pStmt == nullptr)
         return false;
+    if (SqliteBindLiterals(pStmt, literals) != SQLITE_OK) {
+        sqlite3_finalize(pStmt);
+        return false;
+    }
     // The first step runs here: it prepares the statement again if the schema changed since,
     // and the cursor then describes the columns as they are now.
     int rc = sqlite3_step(pStmt);

@@ -11,7 +11,9 @@
 #include "platform/ado/AdoProvider.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
 #include "platform/ado/sqlite/SqlServerCatalog.h"
+#include "platform/ado/sqlite/SqliteQueryShape.h"
 #include "platform/ado/sqlite/SqliteStatementCache.h"
+#include "platform/ado/sqlite/SqliteTypes.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/ado/sqlite/SqlServerViolations.h"
 #include "platform/ado/sqlite/SqliteVariables.h"
@@ -54,6 +56,11 @@ public:
     // A query's rows were all read: @@ROWCOUNT counts them until the next statement.
     void RowsReturned(sqlite3_int64 nRows) { m_session.nRowCount = nRows; }
 
+    // SqliteMapDeclaredType, remembered for the types met last.
+    CSqliteColumnType MapDeclaredType(const char* pszDeclared) {
+        return m_declaredTypes.Map(pszDeclared);
+    }
+
     // Takes back the statement of a finished result for the next run of its text (finalized
     // when the connection is closed).
     void KeepStatement(const std::string& strSql, sqlite3_stmt* pStmt);
@@ -76,10 +83,16 @@ private:
                                               const std::wstring& strTable) override;
     bool IdentityInsert(const std::wstring& strSchema, const std::wstring& strTable) override;
     std::wstring CatalogName() override { return m_strCatalog; }
-    // A kept statement for the text, already stepped to its first row, its columns typed as
-    // resultTypes says (CSqlTranslation); false without one.
-    bool ReuseStatement(const std::string& strSql, const std::vector<CSqlNumericType>& resultTypes,
+    // A kept statement for the text, the literals bound, already stepped to its first row,
+    // its columns typed as resultTypes says (CSqlTranslation); false without one.
+    bool ReuseStatement(const std::string& strSql, const std::vector<CSqliteLiteral>& literals,
+                        const std::vector<CSqlNumericType>& resultTypes,
                         std::unique_ptr<CAdoCursor>* ppCursor);
+    // A query that is a batch's whole last statement, run as its shape (SqliteQueryShape.h),
+    // kept for reuse like the texts; false when the shape does not prepare as one query that
+    // returns rows, and the text then runs as written.
+    bool RunShape(const CSqliteQueryShape& shape, const std::vector<CSqlNumericType>& resultTypes,
+                  std::unique_ptr<CAdoCursor>* ppCursor);
 
     HRESULT RunSimple(const char* pszSql, CAdoError* pError);
     // Runs one translated statement; a cursor when it returns rows and may.
@@ -114,6 +127,8 @@ private:
     std::wstring_view m_source;
     std::unique_ptr<CSqlServerBridge> m_pBridge;
     CSqliteStatementCache m_statements{kKeptStatements, kKeptBytes};
+    CSqliteDeclaredTypes m_declaredTypes;
+    CSqliteQueryShaper m_shaper;
 };
 
 // Quotes a name for SQLite ("a""b").

@@ -28,13 +28,10 @@ bool CSqliteStatementCache::Suits(const std::string& strSql, sqlite3_stmt* pStmt
 
 sqlite3_stmt* CSqliteStatementCache::Take(const std::string& strSql) {
     size_t nHash = HashOf(strSql);
-    for (size_t i = m_entries.size(); i-- > 0;) {
-        CEntry& e = m_entries[i];
-        if (e.nHash == nHash && e.strSql == strSql) {
-            sqlite3_stmt* pStmt = e.pStmt;
-            m_nBytes -= e.nBytes;
-            m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
-            return pStmt;
+    for (CEntry& e : m_entries) {
+        if (e.nHash == nHash && !e.bTaken && e.strSql == strSql) {
+            e.bTaken = true;
+            return e.pStmt;
         }
     }
     return nullptr;
@@ -51,30 +48,62 @@ bool CSqliteStatementCache::CameBefore(size_t nHash) {
 
 void CSqliteStatementCache::Give(const std::string& strSql, sqlite3_stmt* pStmt) {
     size_t nHash = HashOf(strSql);
+    for (CEntry& e : m_entries) {
+        if (e.nHash != nHash || e.strSql != strSql)
+            continue;
+        if (!e.bTaken) {
+            sqlite3_finalize(pStmt); // the one kept already wins
+            return;
+        }
+        // Back from a result: the entry is the text's again, counted anew if it is another
+        // statement of the text (a second result's).
+        sqlite3_reset(pStmt);
+        if (pStmt != e.pStmt) {
+            size_t nBytes = BytesOf(strSql, pStmt);
+            m_nBytes = m_nBytes - e.nBytes + nBytes;
+            e.nBytes = nBytes;
+        }
+        e.pStmt = pStmt;
+        e.bTaken = false;
+        e.nGiven = ++m_nClock;
+        if (m_nBytes > m_nMaxBytes)
+            MakeRoom(0);
+        return;
+    }
     if (!CameBefore(nHash)) {
         sqlite3_finalize(pStmt);
         return;
     }
     sqlite3_reset(pStmt);
-    for (const CEntry& e : m_entries)
-        if (e.nHash == nHash && e.strSql == strSql) {
-            sqlite3_finalize(pStmt);
-            return;
-        }
-    size_t nBytes = static_cast<size_t>(sqlite3_stmt_status(pStmt, SQLITE_STMTSTATUS_MEMUSED, 0)) +
-                    sizeof(CEntry) + strSql.size();
+    size_t nBytes = BytesOf(strSql, pStmt);
     if (m_nMax == 0 || nBytes > m_nMaxBytes) {
         sqlite3_finalize(pStmt);
         return;
     }
-    while (!m_entries.empty() && (m_entries.size() >= m_nMax || m_nBytes + nBytes > m_nMaxBytes))
-        Drop(0);
-    m_entries.push_back({nHash, strSql, pStmt, nBytes});
+    MakeRoom(nBytes);
+    m_entries.push_back({nHash, strSql, pStmt, nBytes, false, ++m_nClock});
     m_nBytes += nBytes;
 }
 
+size_t CSqliteStatementCache::BytesOf(const std::string& strSql, sqlite3_stmt* pStmt) {
+    return static_cast<size_t>(sqlite3_stmt_status(pStmt, SQLITE_STMTSTATUS_MEMUSED, 0)) +
+           sizeof(CEntry) + strSql.size();
+}
+
+void CSqliteStatementCache::MakeRoom(size_t nBytes) {
+    while (!m_entries.empty() &&
+           (m_entries.size() + (nBytes ? 1 : 0) > m_nMax || m_nBytes + nBytes > m_nMaxBytes)) {
+        size_t nOldest = 0;
+        for (size_t i = 1; i < m_entries.size(); ++i)
+            if (m_entries[i].nGiven < m_entries[nOldest].nGiven)
+                nOldest = i;
+        Drop(nOldest);
+    }
+}
+
 void CSqliteStatementCache::Drop(size_t i) {
-    sqlite3_finalize(m_entries[i].pStmt);
+    if (!m_entries[i].bTaken)
+        sqlite3_finalize(m_entries[i].pStmt);
     m_nBytes -= m_entries[i].nBytes;
     m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
 }
@@ -82,4 +111,11 @@ void CSqliteStatementCache::Drop(size_t i) {
 void CSqliteStatementCache::Clear() {
     while (!m_entries.empty())
         Drop(m_entries.size() - 1);
+}
+
+size_t CSqliteStatementCache::Size() const {
+    size_t n = 0;
+    for (const CEntry& e : m_entries)
+        n += e.bTaken ? 0 : 1;
+    return n;
 }

@@ -23,6 +23,7 @@ public:
     // size that keeps the cache small.
     static bool Suits(const std::string& strSql, sqlite3_stmt* pStmt);
     // The kept statement of exactly this text, taken out of the cache; null when there is none.
+    // Its entry stays, so that handing the statement back is cheap.
     sqlite3_stmt* Take(const std::string& strSql);
     // Keeps a statement prepared from strSql, reset, for the next Take, once its text has come
     // before: a text met for the first time is only noted and its statement finalized, so that
@@ -31,9 +32,11 @@ public:
     // finalized to make room; one of the same text already kept wins and pStmt is finalized,
     // as is one that alone would not fit.
     void Give(const std::string& strSql, sqlite3_stmt* pStmt);
-    // Finalizes every kept statement (before the connection closes).
+    // Finalizes every kept statement (before the connection closes); taken ones stay their
+    // takers'.
     void Clear();
-    size_t Size() const { return m_entries.size(); }
+    // The statements kept, not counting those taken, and the memory of all entries.
+    size_t Size() const;
     size_t Bytes() const { return m_nBytes; }
 
 private:
@@ -41,15 +44,23 @@ private:
         size_t nHash;
         std::string strSql;
         sqlite3_stmt* pStmt;
-        size_t nBytes; // the statement's memory and the text
+        size_t nBytes;             // the statement's memory and the text
+        bool bTaken;               // pStmt is out with a result
+        unsigned long long nGiven; // when it was last given back
     };
+    static size_t BytesOf(const std::string& strSql, sqlite3_stmt* pStmt);
+    // Drops the entries given back least recently until one of nBytes fits (0: until the
+    // entries are within their bounds).
+    void MakeRoom(size_t nBytes);
+    // Ends entry i: its statement is finalized unless taken.
     void Drop(size_t i);
     // Whether the text came recently; notes it when not.
     bool CameBefore(size_t nHash);
 
     size_t m_nMax, m_nMaxBytes;
     size_t m_nBytes = 0;
-    std::vector<CEntry> m_entries; // least recently given first
+    unsigned long long m_nClock = 0; // counts the gives
+    std::vector<CEntry> m_entries;
     static const size_t kNoted = 64;
     size_t m_noted[kNoted] = {}; // hashes of texts met lately, as a ring
     size_t m_nNext = 0;

@@ -109,6 +109,20 @@ CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared) {
     return SqliteMapType(SqlServerParseType(pszDeclared));
 }
 
+CSqliteColumnType CSqliteDeclaredTypes::Map(const char* pszDeclared) {
+    if (pszDeclared == nullptr || *pszDeclared == 0)
+        return SqliteMapDeclaredType(pszDeclared);
+    for (size_t i = 0; i < m_nUsed; ++i)
+        if (m_entries[i].strDeclared == pszDeclared)
+            return m_entries[i].type;
+    CEntry& e = m_entries[m_nNext];
+    m_nNext = (m_nNext + 1) % kKept;
+    m_nUsed = m_nUsed < kKept ? m_nUsed + 1 : kKept;
+    e.strDeclared = pszDeclared;
+    e.type = SqliteMapDeclaredType(pszDeclared);
+    return e.type;
+}
+
 CSqliteColumnType SqliteMapType(const CSqlDeclaredType& t) {
     CSqliteColumnType r{t.AdoType(), t.AdoDefinedSize(), true};
     if (t.pRow->nClass == SqlTypeClass::kExact) {

@@ -21,6 +21,22 @@ struct CSqliteColumnType {
 CSqliteColumnType SqliteMapDeclaredType(const char* pszDeclared);
 // The same for a type already read.
 CSqliteColumnType SqliteMapType(const CSqlDeclaredType& type);
+
+// SqliteMapDeclaredType for the last few declared types met: every result describes its
+// columns, mostly of the same few types. Belongs to the thread of its connection.
+class CSqliteDeclaredTypes {
+public:
+    CSqliteColumnType Map(const char* pszDeclared);
+
+private:
+    static const size_t kKept = 16;
+    struct CEntry {
+        std::string strDeclared;
+        CSqliteColumnType type;
+    };
+    CEntry m_entries[kKept];
+    size_t m_nUsed = 0, m_nNext = 0; // entries filled; the next to replace
+};
 // The description of a column without a declared type from one value's storage class.
 CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass);
 

@@ -126,6 +126,45 @@ TEST(StatementCache, BoundedAndNeverShared) {
     sqlite3_finalize(sqlite3_next_stmt(db.pDb, nullptr));
 }
 
+// A taken statement stays its taker's: neither making room nor clearing finalizes it, and the
+// text's entry takes it back, or another statement of the text when the taker finalized its
+// own; the least recently given back go first.
+TEST(StatementCache, TakenStatementsStayTheirTakers) {
+    CMemoryDb db;
+    CSqliteStatementCache cache(2, 1 << 20);
+    Keep(cache, db.pDb, Select(1));
+    Keep(cache, db.pDb, Select(2));
+    sqlite3_stmt* p1 = cache.Take(Select(1));
+    ASSERT_NE(nullptr, p1);
+    EXPECT_EQ(1u, cache.Size());
+    Keep(cache, db.pDb, Select(3)); // makes room: the taken one's entry is the oldest
+    EXPECT_EQ(2u, cache.Size());
+    EXPECT_EQ(3, LiveStatements(db.pDb));
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(p1));
+    EXPECT_EQ(1, sqlite3_column_int(p1, 0));
+    sqlite3_finalize(p1);
+
+    // Taken, finalized by the taker, and another statement of the text handed back.
+    sqlite3_stmt* p3 = cache.Take(Select(3));
+    ASSERT_NE(nullptr, p3);
+    sqlite3_finalize(p3);
+    cache.Give(Select(3), Prepare(db.pDb, Select(3)));
+    EXPECT_EQ(2u, cache.Size());
+    p3 = cache.Take(Select(3));
+    ASSERT_NE(nullptr, p3);
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(p3));
+    cache.Give(Select(3), p3);      // stopped half-way: reset when given back
+    Keep(cache, db.pDb, Select(4)); // 2 was given back before 3: 2 goes
+    EXPECT_EQ(nullptr, cache.Take(Select(2)));
+    p3 = cache.Take(Select(3));
+    ASSERT_NE(nullptr, p3);
+    ASSERT_EQ(SQLITE_ROW, sqlite3_step(p3));
+    EXPECT_EQ(3, sqlite3_column_int(p3, 0));
+    cache.Clear();
+    EXPECT_EQ(1, LiveStatements(db.pDb)); // the taken one
+    sqlite3_finalize(p3);
+}
+
 class StatementReuse : public AdoTest {
 protected:
     // The field names and the rows of a query.
@@ -249,4 +288,61 @@ TEST_F(StatementReuse, ClosingTheConnectionEndsTheKeptStatements) {
     pConn->Open(SqliteString(m_dir.WideFile("c.sqlite")).c_str(), L"", L"", adConnectUnspecified);
     EXPECT_EQ((Table{{L"7"}}), Rows(pConn, sql));
     EXPECT_EQ((Table{{L"7"}}), Rows(pConn, sql));
+}
+
+// Lookups that differ only in their keys share one kept statement: each reads its own row, with
+// the columns and types of a query without keys, also two at once; a failing lookup fails in the
+// words of its own text; the columns follow the table when it is made again.
+TEST_F(StatementReuse, LookupsByOtherKeysReadTheirOwnRows) {
+    _ConnectionPtr pConn = OpenFile("k.sqlite");
+    pConn->Execute(L"CREATE TABLE t(id int, code nvarchar(10), name nvarchar(20))", nullptr,
+                   adCmdText);
+    pConn->Execute(L"INSERT INTO t VALUES (1, '5', 'one'), (2, ' 5', 'two'), (-3, 'x''y', "
+                   L"'three'), (4, NULL, 'four'), (5, '', 'five')",
+                   nullptr, adCmdText);
+    typedef std::vector<std::vector<std::wstring>> Table;
+    struct {
+        const wchar_t* sql;
+        Table rows;
+    } lookups[] = {
+        {L"SELECT name FROM t WHERE id = 1", {{L"one"}}},
+        {L"SELECT name FROM t WHERE id = 2", {{L"two"}}},
+        {L"SELECT name FROM t WHERE id = -3", {{L"three"}}},
+        {L"SELECT name FROM t WHERE id = 6", {}},
+        {L"SELECT name FROM t WHERE code = 'x''y'", {{L"three"}}},
+        {L"SELECT name FROM t WHERE code = ''", {{L"five"}}},
+        {L"SELECT name FROM t WHERE code = N'5'", {{L"one"}}},
+        {L"SELECT id, name FROM t WHERE id > 2 AND name <> 'four'", {{L"5", L"five"}}},
+        {L"SELECT name FROM t WHERE id IN (1, -3) ORDER BY id", {{L"three"}, {L"one"}}},
+        {L"SELECT name FROM t WHERE id IN (2, 4) ORDER BY id", {{L"two"}, {L"four"}}},
+    };
+    for (int nRun = 0; nRun < 3; ++nRun)
+        for (const auto& l : lookups)
+            EXPECT_EQ(l.rows, Rows(pConn, l.sql)) << l.sql;
+
+    _RecordsetPtr pAll = pConn->Execute(L"SELECT id, code FROM t", nullptr, adCmdText);
+    _RecordsetPtr p1 = pConn->Execute(L"SELECT id, code FROM t WHERE id = 1", nullptr, adCmdText);
+    _RecordsetPtr p2 = pConn->Execute(L"SELECT id, code FROM t WHERE id = 2", nullptr, adCmdText);
+    EXPECT_EQ(Names(pAll), Names(p1));
+    for (LONG i = 0; i < 2; ++i) {
+        EXPECT_EQ(pAll->GetFields()->GetItem(i)->GetType(), p1->GetFields()->GetItem(i)->GetType());
+        EXPECT_EQ(pAll->GetFields()->GetItem(i)->GetDefinedSize(),
+                  p2->GetFields()->GetItem(i)->GetDefinedSize());
+    }
+    EXPECT_EQ((Table{{L"1", L"5"}}), AdoReadRows(p1));
+    EXPECT_EQ((Table{{L"2", L" 5"}}), AdoReadRows(p2));
+    pAll = p1 = p2 = nullptr;
+
+    AdoRaised e = AdoCatch([&] { Rows(pConn, L"SELECT name FROM t WHERE nosuch = 5"); });
+    EXPECT_EQ(DB_E_ERRORSINCOMMAND, e.hr);
+    EXPECT_EQ(L"Invalid column name 'nosuch'.", e.description);
+
+    // Made again by another connection with other types: read as they are now.
+    _ConnectionPtr pOther = OpenFile("k.sqlite");
+    pOther->Execute(L"DROP TABLE t", nullptr, adCmdText);
+    pOther->Execute(L"CREATE TABLE t(id nvarchar(5), name float)", nullptr, adCmdText);
+    pOther->Execute(L"INSERT INTO t VALUES ('7', 1.5)", nullptr, adCmdText);
+    _RecordsetPtr pNow = pConn->Execute(L"SELECT name FROM t WHERE id = '7'", nullptr, adCmdText);
+    EXPECT_EQ(adDouble, pNow->GetFields()->GetItem(0L)->GetType());
+    EXPECT_EQ((Table{{L"1.5"}}), AdoReadRows(pNow));
 }
