@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,8 +47,10 @@ public:
                 if (SqlIsComparison(t))
                     Comparison(p, true, ends, &spots);
             } else if (t.nKind == SqlTok::kWord) {
-                if ((SqlIs(t, L"IN") && p + 1 < m_sig.size() && SqlIsPunct(At(p + 1), L"(")) ||
-                    SqlIs(t, L"BETWEEN"))
+                if (SqlIs(t, L"DISTINCT") && p > 0 && SqlIsPunct(At(p - 1), L"("))
+                    Aggregate(p + 1, &spots); // COUNT(DISTINCT x) and the like
+                else if ((SqlIs(t, L"IN") && p + 1 < m_sig.size() && SqlIsPunct(At(p + 1), L"(")) ||
+                         SqlIs(t, L"BETWEEN"))
                     Comparison(p, false, ends, &spots);
                 else if ((SqlIs(t, L"ORDER") || SqlIs(t, L"GROUP") || SqlIs(t, L"PARTITION")) &&
                          p + 1 < m_sig.size() && SqlIs(At(p + 1), L"BY"))
@@ -55,6 +59,12 @@ public:
                     Distinct(p, &spots);
                 else if (SqlIs(t, L"CASE"))
                     SimpleCase(p, &spots);
+                else if ((SqlIs(t, L"UNION") || SqlIs(t, L"EXCEPT") || SqlIs(t, L"INTERSECT")) &&
+                         !(p + 1 < m_sig.size() && SqlIs(At(p + 1), L"ALL")))
+                    Compound(p, &spots);
+                else if ((SqlIs(t, L"MIN") || SqlIs(t, L"MAX")) && p + 1 < m_sig.size() &&
+                         SqlIsPunct(At(p + 1), L"("))
+                    Aggregate(p + 2, &spots);
             }
         }
         return spots;
@@ -168,25 +178,34 @@ private:
         return m_sig.size();
     }
 
-    // SELECT DISTINCT: each item that is an expression compares with the default collation.
-    void Distinct(size_t p, std::vector<size_t>* pSpots) const {
-        static const wchar_t* const kItemEnds[] = {
-            L"FROM",  L"INTO",   L"WHERE",     L"GROUP",  L"ORDER", L"HAVING",
-            L"UNION", L"EXCEPT", L"INTERSECT", L"OPTION", L"FOR",   L"END",
-            L"ELSE",  L"WHEN",   L"THEN",      L"LIMIT",  L"SELECT"};
-        size_t a = p + 1;
+    // Where a select list's items start after the SELECT at s: past DISTINCT or ALL and TOP n,
+    // TOP (n), PERCENT, WITH TIES.
+    size_t ItemsStart(size_t s) const {
+        size_t a = s + 1;
+        while (a < m_sig.size() && (SqlIs(At(a), L"DISTINCT") || SqlIs(At(a), L"ALL")))
+            ++a;
         if (a < m_sig.size() && SqlIs(At(a), L"TOP")) {
-            ++a; // TOP n or TOP (n), and what may follow it
+            ++a;
             if (a < m_sig.size() && SqlIsPunct(At(a), L"("))
-                a = LevelEnd(a + 1, kItemEnds);
+                a = LevelEnd(a + 1, std::initializer_list<const wchar_t*>{});
             ++a;
             while (a < m_sig.size() &&
                    (SqlIs(At(a), L"PERCENT") || SqlIs(At(a), L"WITH") || SqlIs(At(a), L"TIES")))
                 ++a;
         }
+        return a;
+    }
+
+    // The expressions of the select list whose items start at a, each [first, end) without its
+    // alias ("x AS a", "x a", "a = x"); an item "*" or "t.*" is an empty range.
+    std::vector<std::pair<size_t, size_t>> Items(size_t a) const {
+        static const wchar_t* const kItemEnds[] = {
+            L"FROM",  L"INTO",   L"WHERE",     L"GROUP",  L"ORDER", L"HAVING",
+            L"UNION", L"EXCEPT", L"INTERSECT", L"OPTION", L"FOR",   L"END",
+            L"ELSE",  L"WHEN",   L"THEN",      L"LIMIT",  L"SELECT"};
+        std::vector<std::pair<size_t, size_t>> items;
         while (a < m_sig.size()) {
             size_t b = LevelEnd(a, kItemEnds);
-            // The item's expression without its alias ("x AS a", "x a", "a = x").
             size_t e = b;
             if (b >= a + 2 && SqlIsNamePart(At(a)) && SqlIsPunct(At(a + 1), L"="))
                 a += 2;
@@ -197,11 +216,73 @@ private:
                       SqlIsNamePart(At(b - 2)) || At(b - 2).nKind == SqlTok::kString ||
                       At(b - 2).nKind == SqlTok::kNString || At(b - 2).nKind == SqlTok::kNumber))
                 e = b - 1;
-            if (e > a && !SqlIsPunct(At(e - 1), L"*") && !Settled(a, e))
-                pSpots->push_back(m_sig[e - 1]);
+            if (e > a && SqlIsPunct(At(e - 1), L"*"))
+                e = a;
+            items.emplace_back(a, e);
             if (b >= m_sig.size() || !SqlIsPunct(At(b), L","))
-                return;
+                break;
             a = b + 1;
+        }
+        return items;
+    }
+
+    // SELECT DISTINCT: each item that is an expression compares with the default collation.
+    void Distinct(size_t p, std::vector<size_t>* pSpots) const {
+        for (const auto& item : Items(ItemsStart(p - 1)))
+            if (item.second > item.first && !Settled(item.first, item.second))
+                pSpots->push_back(m_sig[item.second - 1]);
+    }
+
+    // The argument starting at a of MIN, MAX or an aggregate of DISTINCT values: an expression
+    // orders and compares with the default collation.
+    void Aggregate(size_t a, std::vector<size_t>* pSpots) const {
+        size_t e = LevelEnd(a, std::initializer_list<const wchar_t*>{});
+        if (e < m_sig.size() && SqlIsPunct(At(e), L")") && e > a && !Settled(a, e) &&
+            !SqlIsPunct(At(e - 1), L"*"))
+            pSpots->push_back(m_sig[e - 1]);
+    }
+
+    // UNION, EXCEPT or INTERSECT at p, which compare whole rows: SQLite takes each column's
+    // collation from the first query of the compound that has one, so a column that is an
+    // expression in every query gets the default collation in the first.
+    void Compound(size_t p, std::vector<size_t>* pSpots) const {
+        // The compound's level: back to the group it stands in, or the statement's start.
+        size_t nBegin = p;
+        for (int nDepth = 0; nBegin > 0; --nBegin) {
+            const CSqlToken& t = At(nBegin - 1);
+            if (SqlIsPunct(t, L")"))
+                ++nDepth;
+            else if (SqlIsPunct(t, L"(") && nDepth-- == 0)
+                break;
+        }
+        // Its queries: the SELECTs at that level.
+        std::vector<std::vector<std::pair<size_t, size_t>>> queries;
+        int nDepth = 0;
+        for (size_t r = nBegin; r < m_sig.size() && nDepth >= 0; ++r) {
+            const CSqlToken& t = At(r);
+            if (SqlIsPunct(t, L"("))
+                ++nDepth;
+            else if (SqlIsPunct(t, L")"))
+                --nDepth;
+            else if (nDepth == 0 && SqlIsPunct(t, L";"))
+                break;
+            else if (nDepth == 0 && SqlIs(t, L"SELECT"))
+                queries.push_back(Items(ItemsStart(r)));
+        }
+        if (queries.size() < 2)
+            return;
+        for (const auto& items : queries)
+            for (const auto& item : items)
+                if (item.second == item.first)
+                    return; // a star: the columns cannot be matched here
+        for (size_t i = 0; i < queries[0].size(); ++i) {
+            bool bSettled = false;
+            for (const auto& items : queries)
+                if (i < items.size() && (PlainColumn(items[i].first, items[i].second) ||
+                                         HasCollate(items[i].first, items[i].second)))
+                    bSettled = true;
+            if (!bSettled)
+                pSpots->push_back(m_sig[queries[0][i].second - 1]);
         }
     }
 
@@ -299,23 +380,7 @@ private:
             else if (nDepth == 0 && SqlIs(t, L"SELECT"))
                 break;
         }
-        size_t a = s + 1;
-        while (a < p && (SqlIs(At(a), L"DISTINCT") || SqlIs(At(a), L"ALL")))
-            ++a;
-        if (a < p && SqlIs(At(a), L"TOP")) { // TOP n | TOP (n) [PERCENT] [WITH TIES]
-            ++a;
-            if (a < p && SqlIsPunct(At(a), L"(")) {
-                for (int n = 0; a < p; ++a)
-                    if (SqlIsPunct(At(a), L"("))
-                        ++n;
-                    else if (SqlIsPunct(At(a), L")") && --n == 0)
-                        break;
-            }
-            ++a;
-            while (a < p &&
-                   (SqlIs(At(a), L"PERCENT") || SqlIs(At(a), L"WITH") || SqlIs(At(a), L"TIES")))
-                ++a;
-        }
+        size_t a = std::min(ItemsStart(s), p);
         size_t nItem = a;
         nDepth = 0;
         for (size_t r = a; r <= p; ++r) {
@@ -412,8 +477,8 @@ bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
         const CSqlToken& t = tokens[i];
         bCandidate = t.nKind == SqlTok::kPunct
                          ? SqlIsComparison(t) && !ColumnOnTheLeft(tokens, nBegin, i)
-                         : SqlIs(t, L"IN") || SqlIs(t, L"BETWEEN") || SqlIs(t, L"BY") ||
-                               SqlIs(t, L"DISTINCT") || SqlIs(t, L"CASE");
+                         : SqlIsOneOf(t, {L"IN", L"BETWEEN", L"BY", L"DISTINCT", L"CASE", L"UNION",
+                                          L"EXCEPT", L"INTERSECT", L"MIN", L"MAX"});
     }
     if (!bCandidate)
         return false;

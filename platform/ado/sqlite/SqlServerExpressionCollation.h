@@ -4,7 +4,9 @@
 // This pass writes the default collation where SQLite would fall back to bytes: beside the
 // left side of a comparison, IN or BETWEEN of which neither side is a column, after the
 // ORDER BY and GROUP BY terms that are expressions or aliases of expressions, after SELECT
-// DISTINCT's expression items, and after a simple CASE's operand that is no column.
+// DISTINCT's expression items, after a simple CASE's operand that is no column, after the
+// expression arguments of MIN, MAX and aggregates of DISTINCT values, and after a UNION's,
+// EXCEPT's or INTERSECT's columns that are expressions in every query.
 #pragma once
 
 #include <string>

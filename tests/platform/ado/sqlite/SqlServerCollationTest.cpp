@@ -262,6 +262,20 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
          {L"DECLARE @v nvarchar(9) = N'PEAR'; SELECT ID FROM P WHERE CASE @v WHEN Name THEN 1 "
           L"END = 1 AND CASE @v WHEN N'pear ' THEN 1 END = 1",
           {{L"2"}}},
+         // Sets of rows and aggregates of expressions compare and order so too; a column in
+         // any query of a compound brings its own collation.
+         {L"SELECT COUNT(*) FROM (SELECT LEFT(Name, 5) AS F FROM P UNION SELECT 'PEAR ') d",
+          {{L"3"}}},
+         {L"SELECT UPPER(Name) AS F FROM P WHERE ID < 4 UNION SELECT 'zz' ORDER BY F",
+          {{L"ÄPFEL"}, {L"APPLE"}, {L"PEAR"}, {L"zz"}}},
+         {L"SELECT COUNT(*) FROM (SELECT UPPER(Name) U FROM P EXCEPT SELECT N'äpfel') d", {{L"2"}}},
+         {L"SELECT Name + '' FROM P WHERE ID < 3 INTERSECT SELECT LOWER(Name) FROM P",
+          {{L"apple"}, {L"Pear"}}},
+         {L"SELECT COUNT(*) FROM (SELECT LOWER(Code) C FROM P UNION SELECT Code FROM P) d",
+          {{L"5"}}},
+         {L"SELECT COUNT(DISTINCT UPPER(Name)), MAX(LEFT(Name, 1)), MIN(Code + ''), MAX(Code) "
+          L"FROM P",
+          {{L"3", L"P", L"a", L"c"}}},
          {L"DELETE FROM P WHERE ID = 4"},
          // A column's own collation still decides beside it.
          {L"SELECT ID FROM P WHERE Code = 'A'", {}},
