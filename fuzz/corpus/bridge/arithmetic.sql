@@ -5,3 +5,4 @@ UPDATE T SET Qty = Qty / 3.0 WHERE ID / 2 = 1
 SELECT Total / 4, p.Price / (SELECT MAX(Qty) FROM P) % 3, AVG(Fee), AVG(DISTINCT Price) / 2, DATALENGTH(p.Total), DATALENGTH(Tag) FROM P p JOIN T ON T.Qty = p.Qty
 INSERT INTO P (Price, Code) SELECT Qty, Name FROM T
 UPDATE p SET Code = t.Name, Fee = Fee / 3 FROM P p LEFT JOIN T t ON t.ID = p.Qty WHERE t.ID IS NULL
+UPDATE T SET Qty = Qty + 2147483600 - ID WHERE ID + 1 > Qty - 999999999 + 5

@@ -1,5 +1,6 @@
 #include "platform/ado/sqlite/SqlServerOperators.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
@@ -449,6 +450,28 @@ private:
         pSeg->clear();
     }
 
+    // A term that may be an integer: a number or what only the schema can tell.
+    static bool IsIntOperand(TermType n) {
+        return n == TermType::kNumber || n == TermType::kUnknown;
+    }
+    // The digits of a term that is an int or a smaller integer by the schema (a column, a
+    // variable, a literal of up to ten digits, an int expression): ten for int, a literal's
+    // own; 0 for anything else.
+    int IntDigits(const std::vector<const Item*>& term) const {
+        const Item* pFirst = nullptr;
+        const Item* pLast = nullptr;
+        for (const Item* p : term)
+            if (!IsBlankItem(*p)) {
+                pFirst = pFirst ? pFirst : p;
+                pLast = p;
+            }
+        if (pFirst == nullptr)
+            return 0;
+        const int kIntDigits = 10;
+        CSqlNumericType t = SqlExpressionType(m_in, pFirst->nFrom, pLast->nTo, m_names);
+        return t.nKind == CSqlNumericType::kInteger && t.nPrec <= kIntDigits ? t.nPrec : 0;
+    }
+
     void FlushCore(std::vector<Item>* pSeg, CSqlTokens* pOut) {
         std::vector<Item>& seg = *pSeg;
         // Terms between the binary additive operators.
@@ -490,6 +513,10 @@ private:
         CSqlTokens acc = Term(terms[0]);
         TermType nAcc = TypeOf(terms[0]);
         bool bPlain = true; // acc is still the source's own text
+        // The digits of acc when it is an int or smaller integer by the schema (0 when not, -1
+        // before it is read): a sum or difference with another is kept to int's range as SQL
+        // Server keeps it, where it could leave it. Read only while it may be one.
+        int nAccDigits = -1;
         for (size_t k = 0; k < ops.size(); ++k) {
             CSqlTokens term = Term(terms[k + 1]);
             TermType nTerm = TypeOf(terms[k + 1]);
@@ -498,8 +525,29 @@ private:
                             (nTerm == TermType::kString || nTerm == TermType::kNull) &&
                             !(nAcc == TermType::kNull && nTerm == TermType::kNull);
             bool bNumbers = nAcc == TermType::kNumber && nTerm == TermType::kNumber;
+            int nTermDigits = 0;
+            if ((bPlus || bMinus) && nAccDigits != 0 && IsIntOperand(nAcc) && IsIntOperand(nTerm)) {
+                if (nAccDigits < 0)
+                    nAccDigits = IntDigits(terms[0]);
+                nTermDigits = nAccDigits > 0 ? IntDigits(terms[k + 1]) : 0;
+            }
+            // Numbers of up to nine digits each add up to less than 2 * 10^9: no check.
+            const int kIntDigits = 10;
+            const int nMost = std::max(nAccDigits, nTermDigits);
+            const bool bIntSum = nTermDigits > 0 && nMost >= kIntDigits;
+            nAccDigits = nTermDigits == 0 ? 0 : bIntSum ? kIntDigits : nMost + 1;
             CSqlTokens next;
-            if (bPlus && bStrings) {
+            if (bIntSum) {
+                next = {Synthetic(SqlTok::kWord, L"zqk_convert"), Synthetic(SqlTok::kPunct, L"(")};
+                next.insert(next.end(), acc.begin(), acc.end());
+                next.insert(next.end(), ops[k]->tokens.begin(), ops[k]->tokens.end());
+                next.insert(next.end(), term.begin(), term.end());
+                next.push_back(Synthetic(SqlTok::kPunct, L","));
+                next.push_back(Synthetic(SqlTok::kString, L"'int'"));
+                next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                nAcc = TermType::kNumber;
+                bPlain = false;
+            } else if (bPlus && bStrings) {
                 next.push_back(Synthetic(SqlTok::kPunct, L"("));
                 next.insert(next.end(), acc.begin(), acc.end());
                 next.push_back(Synthetic(SqlTok::kPunct, L"||"));

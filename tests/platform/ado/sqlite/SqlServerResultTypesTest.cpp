@@ -170,5 +170,19 @@ TEST_F(SqlServerResultTypes, IntResultsOverflowAsSqlServers) {
                {L"SELECT COUNT(*) FROM W WHERE J * K * J = 18000000 AND B * I > 2147483647 AND "
                 L"CAST(I AS bigint) * I > 0",
                 {{L"1"}}},
-               {L"UPDATE W SET B = B * I; SELECT B, I * 2 FROM W", {{L"2500000000", L"100000"}}}});
+               {L"UPDATE W SET B = B * I; SELECT B, I * 2 FROM W", {{L"2500000000", L"100000"}}},
+               // So do sums and differences of ints; up to nine digits a side cannot overflow.
+               Fails(L"SELECT COUNT(*) FROM W WHERE I + 2147483600 > 0",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"UPDATE W SET I = -2147483600 - I - J",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"DECLARE @n int = 2147483647; SELECT @n + K FROM W",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               Fails(L"SELECT 999999999 + 999999999 + 999999999",
+                     L"Arithmetic overflow error converting expression to data type int."),
+               {L"SELECT COUNT(*) FROM W WHERE B + 2147483600 > 0 AND I - 1 + 1 = 50000 AND "
+                L"CAST(I AS bigint) + 2147483600 > 0",
+                {{L"1"}}},
+               {L"SELECT 2147483647 - 1 + 1, 999999999 + 999999999, -2147483648 + 0",
+                {{L"2147483647", L"1999999998", L"-2147483648"}}}});
 }
