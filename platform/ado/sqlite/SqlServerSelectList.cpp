@@ -367,9 +367,9 @@ namespace {
 
 // The type of a joined string: string literals and columns or variables of the character
 // types joined by '+' (or one alone), each perhaps in UPPER, LOWER, LTRIM or RTRIM, as SQL
-// Server types the result: varchar, or nvarchar when a part is national, of the parts' lengths
-// added up to the type's largest; empty for anything else (fixed-length parts only, (max)
-// parts, other calls, numbers).
+// Server types the result: varchar, or nvarchar when a part is national (char or nchar when
+// every part is of fixed length), of the parts' lengths added up to the type's largest; empty
+// for anything else ((max) parts, other calls, numbers).
 std::wstring JoinedStringType(const CSqlTokens& t, size_t nBegin, size_t nEnd,
                               const CSqlNameTypes& names) {
     const int kVarcharMax = 8000, kNVarcharMax = 4000;
@@ -423,10 +423,11 @@ std::wstring JoinedStringType(const CSqlTokens& t, size_t nBegin, size_t nEnd,
         if (!SqlIsPunct(t[s[k]], L"+") || ++k == s.size())
             return std::wstring();
     }
-    if (s.empty() || !bVarying)
+    if (s.empty())
         return std::wstring();
+    // Fixed-length parts only join into a fixed-length string of their lengths.
     const long long nMax = bNational ? kNVarcharMax : kVarcharMax;
-    return std::wstring(bNational ? L"nvarchar(" : L"varchar(") +
+    return std::wstring(bNational ? L"n" : L"") + (bVarying ? L"varchar(" : L"char(") +
            std::to_wstring(std::min(nLength, nMax)) + L")";
 }
 

@@ -416,7 +416,7 @@ TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
            {L"L", L"varchar", L"3", L"3", L"0"},
            {L"Seven", L"int", L"4", L"10", L"0"},
            {L"Half", L"decimal", L"5", L"3", L"2"},
-           {L"Pair", L"sql_variant", L"8016", L"0", L"0"},
+           {L"Pair", L"char", L"6", L"6", L"0"},
            {L"U", L"varchar", L"4", L"4", L"0"},
            {L"R", L"nvarchar", L"8", L"4", L"0"},
            {L"F", L"sql_variant", L"8016", L"0", L"0"}}},
