@@ -28,6 +28,15 @@ const wchar_t* const kListEnds[] = {
     L"INTERSECT", L"ROWS",  L"RANGE",  L"WINDOW", L"INTO", L"SELECT", L"FROM",  L"WHERE",  L"GROUP",
     L"END",       L"ELSE",  L"WHEN",   L"THEN",   L"ON",   L"JOIN",   L"SET"};
 
+// Where a collation goes: after the source token nAfter, for the expression of the significant
+// tokens [nFirst, nEnd) (empty for an alias or a column's number, which name one elsewhere),
+// compared with [nOtherFirst, nOtherEnd) (empty when it is no comparison's).
+struct CSpot {
+    size_t nAfter, nFirst, nEnd;
+    size_t nOtherFirst = 0, nOtherEnd = 0;
+    bool operator<(const CSpot& o) const { return nAfter < o.nAfter; }
+};
+
 class CCollator {
 public:
     CCollator(const CSqlTokens& tokens, size_t nBegin, size_t nEnd) : m_t(tokens) {
@@ -37,10 +46,10 @@ public:
                 m_sig.push_back(i);
     }
 
-    // The source tokens after which the collation goes, in order.
-    std::vector<size_t> Spots() {
+    // Where the collation goes, in no particular order.
+    std::vector<CSpot> Spots() {
         static const CSqlWordSet ends(kOperandEnds);
-        std::vector<size_t> spots;
+        std::vector<CSpot> spots;
         for (size_t p = 0; p < m_sig.size(); ++p) {
             const CSqlToken& t = At(p);
             if (t.nKind == SqlTok::kPunct) {
@@ -70,7 +79,44 @@ public:
         return spots;
     }
 
+    // The collation of the first column in a spot's expression that has one, else in what it
+    // is compared with: SQL Server's expressions of a column keep its collation (LOWER(Code),
+    // Code + 'x'), which wins over a literal's; empty for none.
+    std::wstring ColumnCollation(const CSpot& spot, const CSqlNameCollations& collations) const {
+        if (!collations)
+            return std::wstring();
+        std::wstring strCollation = RangeCollation(spot.nFirst, spot.nEnd, collations);
+        return strCollation.empty() ? RangeCollation(spot.nOtherFirst, spot.nOtherEnd, collations)
+                                    : strCollation;
+    }
+
 private:
+    std::wstring RangeCollation(size_t nFirst, size_t nEnd,
+                                const CSqlNameCollations& collations) const {
+        static const wchar_t* const kNoColumns[] = {
+            L"NULL",   L"CASE",    L"WHEN",   L"THEN",   L"ELSE",     L"END",  L"AND",
+            L"OR",     L"NOT",     L"IS",     L"IN",     L"AS",       L"LIKE", L"BETWEEN",
+            L"ESCAPE", L"COLLATE", L"EXISTS", L"SELECT", L"DISTINCT", L"ALL"};
+        for (size_t p = nFirst; p < nEnd; ++p) {
+            const CSqlToken& t = At(p);
+            if (!SqlIsNamePart(t) || (t.nKind == SqlTok::kWord && t.strText[0] == L'@') ||
+                SqlIsOneOf(t, kNoColumns) || (p > nFirst && SqlIs(At(p - 1), L"AS")) ||
+                (p > nFirst && SqlIsPunct(At(p - 1), L".")))
+                continue; // no column, a type after CAST's AS, or a name's later part
+            if (p + 1 < nEnd && SqlIsPunct(At(p + 1), L"("))
+                continue; // a call
+            std::wstring strQualifier, strName = SqlNameOf(t);
+            if (p + 2 < nEnd && SqlIsPunct(At(p + 1), L".") && SqlIsNamePart(At(p + 2))) {
+                strQualifier.swap(strName);
+                strName = SqlNameOf(At(p + 2));
+            }
+            std::wstring strCollation = collations(strQualifier, strName);
+            if (!strCollation.empty())
+                return strCollation;
+        }
+        return std::wstring();
+    }
+
     const CSqlToken& At(size_t p) const { return m_t[m_sig[p]]; }
 
     // Whether the word at p ends an operand (LEFT and RIGHT before "(" are functions).
@@ -115,7 +161,7 @@ private:
 
     // The comparison (or IN, BETWEEN when !bBothSides) whose operator is at p.
     void Comparison(size_t p, bool bBothSides, const CSqlWordSet& ends,
-                    std::vector<size_t>* pSpots) const {
+                    std::vector<CSpot>* pSpots) const {
         size_t nOp = p;
         if (!bBothSides && nOp > 0 && SqlIs(At(nOp - 1), L"NOT"))
             --nOp;
@@ -141,8 +187,14 @@ private:
             return;
         if (Settled(q, nOp))
             return;
+        size_t r = p + 1; // the right side's end
+        if (!bBothSides && SqlIs(At(p), L"IN") && p + 1 < m_sig.size() &&
+            SqlIsPunct(At(p + 1), L"(")) {
+            r = LevelEnd(p + 2, std::initializer_list<const wchar_t*>{});
+            while (r < m_sig.size() && SqlIsPunct(At(r), L","))
+                r = LevelEnd(r + 1, std::initializer_list<const wchar_t*>{});
+        }
         if (bBothSides) {
-            size_t r = p + 1;
             nDepth = 0;
             for (; r < m_sig.size(); ++r) {
                 const CSqlToken& t = At(r);
@@ -158,7 +210,7 @@ private:
             if (r == p + 1 || Settled(p + 1, r))
                 return;
         }
-        pSpots->push_back(m_sig[nOp - 1]);
+        pSpots->push_back({m_sig[nOp - 1], q, nOp, p + 1, r});
     }
 
     // The end of the group, CASE ... END or select item starting at a: the first token at
@@ -227,25 +279,25 @@ private:
     }
 
     // SELECT DISTINCT: each item that is an expression compares with the default collation.
-    void Distinct(size_t p, std::vector<size_t>* pSpots) const {
+    void Distinct(size_t p, std::vector<CSpot>* pSpots) const {
         for (const auto& item : Items(ItemsStart(p - 1)))
             if (item.second > item.first && !Settled(item.first, item.second))
-                pSpots->push_back(m_sig[item.second - 1]);
+                pSpots->push_back({m_sig[item.second - 1], item.first, item.second});
     }
 
     // The argument starting at a of MIN, MAX or an aggregate of DISTINCT values: an expression
     // orders and compares with the default collation.
-    void Aggregate(size_t a, std::vector<size_t>* pSpots) const {
+    void Aggregate(size_t a, std::vector<CSpot>* pSpots) const {
         size_t e = LevelEnd(a, std::initializer_list<const wchar_t*>{});
         if (e < m_sig.size() && SqlIsPunct(At(e), L")") && e > a && !Settled(a, e) &&
             !SqlIsPunct(At(e - 1), L"*"))
-            pSpots->push_back(m_sig[e - 1]);
+            pSpots->push_back({m_sig[e - 1], a, e});
     }
 
     // UNION, EXCEPT or INTERSECT at p, which compare whole rows: SQLite takes each column's
     // collation from the first query of the compound that has one, so a column that is an
     // expression in every query gets the default collation in the first.
-    void Compound(size_t p, std::vector<size_t>* pSpots) const {
+    void Compound(size_t p, std::vector<CSpot>* pSpots) const {
         // The compound's level: back to the group it stands in, or the statement's start.
         size_t nBegin = p;
         for (int nDepth = 0; nBegin > 0; --nBegin) {
@@ -282,14 +334,15 @@ private:
                                          HasCollate(items[i].first, items[i].second)))
                     bSettled = true;
             if (!bSettled)
-                pSpots->push_back(m_sig[queries[0][i].second - 1]);
+                pSpots->push_back(
+                    {m_sig[queries[0][i].second - 1], queries[0][i].first, queries[0][i].second});
         }
     }
 
     // CASE x WHEN 'a' ...: x compares with each WHEN's value as a comparison would, so an
     // expression x takes the default collation unless a WHEN's value brings a collation of its
     // own (a column, an explicit COLLATE).
-    void SimpleCase(size_t p, std::vector<size_t>* pSpots) const {
+    void SimpleCase(size_t p, std::vector<CSpot>* pSpots) const {
         static const wchar_t* const kWhen[] = {L"WHEN", L"THEN", L"ELSE", L"END"};
         if (p + 1 >= m_sig.size() || SqlIs(At(p + 1), L"WHEN"))
             return; // the searched form: its conditions are comparisons
@@ -304,7 +357,7 @@ private:
                 break;
             w = LevelEnd(t + 1, kWhen);
         }
-        pSpots->push_back(m_sig[e - 1]);
+        pSpots->push_back({m_sig[e - 1], p + 1, e});
     }
 
     // What ORDER BY may refer to in the select list: the aliases of expressions (lowered), and
@@ -316,7 +369,7 @@ private:
 
     // The terms of the ORDER BY or GROUP BY at p that are expressions or their aliases, or the
     // numbers of expressions.
-    void Ordering(size_t p, std::vector<size_t>* pSpots) const {
+    void Ordering(size_t p, std::vector<CSpot>* pSpots) const {
         const CSelectList list = SelectList(p);
         size_t a = p + 2;
         int nDepth = 0;
@@ -349,7 +402,7 @@ private:
                 bAlias = n >= 1 && n <= list.expressions.size() && list.expressions[n - 1];
             }
             if (e > a && (bAlias || (!bNumber && !Settled(a, e))))
-                pSpots->push_back(m_sig[e - 1]);
+                pSpots->push_back({m_sig[e - 1], a, bAlias ? a : e});
             if (bEnd)
                 return;
             a = r + 1;
@@ -470,7 +523,8 @@ bool ColumnOnTheLeft(const CSqlTokens& t, size_t nBegin, size_t i) {
 } // namespace
 
 bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
-                           const wchar_t* pszCollation, CSqlTokens* pOut) {
+                           const wchar_t* pszCollation, const CSqlNameCollations& collations,
+                           CSqlTokens* pOut) {
     // Most statements compare columns only: find that out without building anything.
     bool bCandidate = false;
     for (size_t i = nBegin; i < nEnd && !bCandidate; ++i) {
@@ -482,22 +536,26 @@ bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
     }
     if (!bCandidate)
         return false;
-    std::vector<size_t> spots = CCollator(tokens, nBegin, nEnd).Spots();
+    CCollator collator(tokens, nBegin, nEnd);
+    std::vector<CSpot> spots = collator.Spots();
     if (spots.empty())
         return false;
-    std::sort(spots.begin(), spots.end());
-    spots.erase(std::unique(spots.begin(), spots.end()), spots.end());
+    std::stable_sort(spots.begin(), spots.end());
     pOut->clear();
     pOut->reserve(nEnd - nBegin + 4 * spots.size());
     size_t s = 0;
     for (size_t i = nBegin; i < nEnd; ++i) {
         pOut->push_back(tokens[i]);
-        for (; s < spots.size() && spots[s] == i; ++s) {
-            pOut->push_back({SqlTok::kSpace, L" ", std::wstring::npos});
-            pOut->push_back({SqlTok::kWord, L"COLLATE", std::wstring::npos});
-            pOut->push_back({SqlTok::kSpace, L" ", std::wstring::npos});
-            pOut->push_back({SqlTok::kWord, pszCollation, std::wstring::npos});
-        }
+        if (s == spots.size() || spots[s].nAfter != i)
+            continue;
+        std::wstring strCollation = collator.ColumnCollation(spots[s], collations);
+        pOut->push_back({SqlTok::kSpace, L" ", std::wstring::npos});
+        pOut->push_back({SqlTok::kWord, L"COLLATE", std::wstring::npos});
+        pOut->push_back({SqlTok::kSpace, L" ", std::wstring::npos});
+        pOut->push_back({SqlTok::kWord, strCollation.empty() ? pszCollation : strCollation,
+                         std::wstring::npos});
+        while (s < spots.size() && spots[s].nAfter == i)
+            ++s;
     }
     return true;
 }

@@ -9,11 +9,19 @@
 // EXCEPT's or INTERSECT's columns that are expressions in every query.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/ado/sqlite/SqlTokens.h"
 
-// Rewrites tokens [nBegin, nEnd) into *pOut with "COLLATE strCollation" where it is needed;
-// false when nothing needed it (then *pOut is left alone).
+// The collation of a column ("alias", "Code") of the statement's tables; empty when it has
+// none or is not known.
+typedef std::function<std::wstring(const std::wstring& strQualifier, const std::wstring& strName)>
+    CSqlNameCollations;
+
+// Rewrites tokens [nBegin, nEnd) into *pOut with a COLLATE where it is needed: the collation of
+// the first column in the expression that collations knows (an expression of a column keeps
+// its collation), else pszCollation; false when nothing needed it (then *pOut is left alone).
 bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
-                           const wchar_t* pszCollation, CSqlTokens* pOut);
+                           const wchar_t* pszCollation, const CSqlNameCollations& collations,
+                           CSqlTokens* pOut);

@@ -83,6 +83,43 @@ bool CSqlRewriter::ScopeTables(const std::wstring& strQualifier, std::vector<siz
     return true;
 }
 
+bool CSqlRewriter::ScopeColumns(const std::wstring& strQualifier, const std::wstring& strName,
+                                std::vector<CScopeColumn>* pColumns) {
+    CSqlNameScope& scope = NameScope();
+    if (!scope.bDefinitions) {
+        scope.bDefinitions = true;
+        for (const CSqlObjectName& name : scope.named) {
+            const CSqlTableDef* pDef = ReadTable(name, &scope);
+            scope.tables.push_back(pDef ? &pDef->columns : nullptr);
+        }
+    }
+    std::vector<size_t> candidates;
+    if (!ScopeTables(strQualifier, &candidates))
+        return false;
+    for (size_t n : candidates)
+        if (scope.tables[n])
+            for (const CSqlColumnDef& col : *scope.tables[n])
+                if (SqlSameName(col.strName, strName))
+                    pColumns->push_back({&col, scope.tables[n]});
+    return true;
+}
+
+CSqlNameCollations CSqlRewriter::NameCollations() {
+    return [this](const std::wstring& strQualifier, const std::wstring& strName) {
+        // A column name the tables disagree about has no collation here.
+        std::vector<CScopeColumn> columns;
+        std::wstring strCollation;
+        if (strName[0] == L'@' || !ScopeColumns(strQualifier, strName, &columns))
+            return strCollation;
+        for (const CScopeColumn& c : columns) {
+            if (!strCollation.empty() && !SqlSameName(strCollation, c.pColumn->strCollation))
+                return std::wstring();
+            strCollation = c.pColumn->strCollation;
+        }
+        return strCollation;
+    };
+}
+
 CSqlNameTypes CSqlRewriter::NameTypes() {
     // Only this is captured: most statements never ask, and then nothing is allocated.
     return [this](const std::wstring& strQualifier, const std::wstring& strName,
@@ -95,31 +132,19 @@ CSqlNameTypes CSqlRewriter::NameTypes() {
             *pType = it->second;
             return true;
         }
-        if (!scope.bDefinitions) {
-            scope.bDefinitions = true;
-            for (const CSqlObjectName& name : scope.named) {
-                const CSqlTableDef* pDef = ReadTable(name, &scope);
-                scope.tables.push_back(pDef ? &pDef->columns : nullptr);
-            }
-        }
-        std::vector<size_t> candidates;
-        if (!ScopeTables(strQualifier, &candidates))
+        std::vector<CScopeColumn> columns;
+        if (!ScopeColumns(strQualifier, strName, &columns))
             return false;
         // A column name the tables disagree about has no type here.
         bool bFound = false;
-        for (size_t n : candidates) {
-            if (scope.tables[n] == nullptr)
-                continue;
-            for (const CSqlColumnDef& col : *scope.tables[n])
-                if (SqlSameName(col.strName, strName)) {
-                    CSqlDeclaredType type = col.type;
-                    if (type.pRow == nullptr && !ComputedType(col, *scope.tables[n], &type))
-                        return false;
-                    if (bFound && !Same(*pType, type))
-                        return false;
-                    *pType = type;
-                    bFound = true;
-                }
+        for (const CScopeColumn& c : columns) {
+            CSqlDeclaredType type = c.pColumn->type;
+            if (type.pRow == nullptr && !ComputedType(*c.pColumn, *c.pTable, &type))
+                return false;
+            if (bFound && !Same(*pType, type))
+                return false;
+            *pType = type;
+            bFound = true;
         }
         return bFound;
     };

@@ -135,7 +135,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         const CSqlTokens& in = bOperators ? operators : m_tokens;
         const bool bCollated =
             SqlCollateExpressions(in, bOperators ? 0 : nBegin, bOperators ? in.size() : nEnd,
-                                  kSqlDefaultCollation, &collated);
+                                  kSqlDefaultCollation, NameCollations(), &collated);
         if (bOperators || bCollated) {
             const CSqlTokens& rewritten = bCollated ? collated : operators;
             CSqlRewriter inner(*this, rewritten);

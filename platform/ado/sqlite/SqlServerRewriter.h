@@ -7,7 +7,9 @@
 
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
+#include "platform/ado/sqlite/SqlServerExpressionCollation.h"
 
+struct CSqlColumnDef;
 struct CSqlNameScope;
 struct CSqlTableDef;
 
@@ -88,6 +90,17 @@ private:
     // The types of the columns and variables the statement's batch names, read when first
     // asked for.
     CSqlNameTypes NameTypes();
+    // The collations of the text columns the statement's batch names, read as NameTypes reads.
+    CSqlNameCollations NameCollations();
+    // A column of the batch's tables and the table's columns.
+    struct CScopeColumn {
+        const CSqlColumnDef* pColumn;
+        const std::vector<CSqlColumnDef>* pTable;
+    };
+    // The columns named strName of the tables strQualifier may name (every table for none),
+    // read when first asked for; false when the qualifier names none of them.
+    bool ScopeColumns(const std::wstring& strQualifier, const std::wstring& strName,
+                      std::vector<CScopeColumn>* pColumns);
     // A string literal at nLiteral compared with a column ("d >= '20240301'", "d BETWEEN
     // '20240301' AND ...", "'20240301' <= d", "n = 'abc'"), as the column's type takes it: the
     // ISO text of a yyyymmdd date beside a date column (SQLite would take it for a number),

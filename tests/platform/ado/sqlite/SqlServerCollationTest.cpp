@@ -214,6 +214,10 @@ TEST_F(SqlServerScript, ChineseColumnsSortByPinyin) {
              {{L"Anna"}, {L"张伟"}, {L"李娜"}, {L"王芳"}}},
             {L"SELECT Plain FROM Staff ORDER BY Plain COLLATE Chinese_PRC_CI_AS",
              {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
+            // An expression of the column sorts by the column's collation, as its alias does.
+            {L"SELECT RTRIM(s.Name) AS N FROM Staff s ORDER BY LEFT(s.Name, 1), N",
+             {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
+            {L"SELECT COUNT(*) FROM Staff WHERE LEFT(Name, 1) < N'王'", {{L"2"}}},
         });
 }
 
@@ -252,13 +256,15 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
           {{L"3"}}},
          {L"SELECT COUNT(*) FROM (SELECT DISTINCT LOWER(Code) FROM P) d", {{L"3"}}},
          {L"SELECT COUNT(*) FROM (SELECT DISTINCT Code FROM P) d", {{L"4"}}},
-         // CASE x WHEN: an expression x compares as = would, a column by its own collation.
+         // CASE x WHEN: an expression x compares as = would, a column by its own collation,
+         // and so does an expression of it.
          {L"SELECT ID, CASE LEFT(Name, 2) WHEN 'AP' THEN 'y' ELSE 'n' END, CASE Code WHEN 'a' "
-          L"THEN 'y' ELSE 'n' END, CASE LOWER(Code) WHEN 'A' THEN 'y' END FROM P ORDER BY ID",
-          {{L"1", L"y", L"y", L"y"},
-           {L"2", L"n", L"n", L"NULL"},
-           {L"3", L"n", L"n", L"NULL"},
-           {L"4", L"y", L"n", L"y"}}},
+          L"THEN 'y' ELSE 'n' END, CASE LOWER(Code) WHEN 'A' THEN 'y' END, CASE LOWER(Code) + "
+          L"'' WHEN 'a' THEN 'y' END FROM P ORDER BY ID",
+          {{L"1", L"y", L"y", L"NULL", L"y"},
+           {L"2", L"n", L"n", L"NULL", L"NULL"},
+           {L"3", L"n", L"n", L"NULL", L"NULL"},
+           {L"4", L"y", L"n", L"NULL", L"y"}}},
          {L"DECLARE @v nvarchar(9) = N'PEAR'; SELECT ID FROM P WHERE CASE @v WHEN Name THEN 1 "
           L"END = 1 AND CASE @v WHEN N'pear ' THEN 1 END = 1",
           {{L"2"}}},
@@ -277,7 +283,9 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
           L"FROM P",
           {{L"3", L"P", L"a", L"c"}}},
          {L"DELETE FROM P WHERE ID = 4"},
-         // A column's own collation still decides beside it.
-         {L"SELECT ID FROM P WHERE Code = 'A'", {}},
+         // A column's own collation still decides beside it, and in expressions of it.
+         {L"SELECT ID FROM P WHERE Code = 'A' OR UPPER(Code) = 'a' OR 'A' IN (Code + '')", {}},
+         {L"SELECT ID FROM P p WHERE LOWER(p.Code) IN ('b') OR p.Code + '' = 'c' ORDER BY ID",
+          {{L"2"}, {L"3"}}},
          {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});
 }
