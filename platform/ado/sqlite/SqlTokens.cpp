@@ -31,7 +31,9 @@ const wchar_t* const kTwoCharOps[] = {L"<>", L"!=", L"<=", L">=", L"!<", L"!>", 
 
 } // namespace
 
-bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
+bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens) {
+    // One copy of the text for all the tokens' views, which the caller's text need not outlive.
+    const CSqlText s = pTokens->KeepText(strText);
     size_t i = 0, n = s.size();
     pTokens->reserve(pTokens->size() + n / 2 + 8); // words and the blanks between them
     auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
@@ -49,7 +51,7 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
             }
             return j + 1;
         }
-        return std::wstring::npos;
+        return std::wstring_view::npos;
     };
     while (i < n) {
         wchar_t c = s[i];
@@ -60,20 +62,20 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
             push(SqlTok::kSpace, i, j);
         } else if (c == L'-' && i + 1 < n && s[i + 1] == L'-') {
             size_t j = s.find(L'\n', i);
-            push(SqlTok::kComment, i, j == std::wstring::npos ? n : j);
+            push(SqlTok::kComment, i, j == std::wstring_view::npos ? n : j);
         } else if (c == L'/' && i + 1 < n && s[i + 1] == L'*') {
             size_t j = s.find(L"*/", i + 2);
-            if (j == std::wstring::npos)
+            if (j == std::wstring_view::npos)
                 return false;
             push(SqlTok::kComment, i, j + 2);
         } else if (c == L'\'' || c == L'"' || c == L'`' || c == L'[') {
             size_t j = closing(i, c == L'[' ? L']' : c);
-            if (j == std::wstring::npos)
+            if (j == std::wstring_view::npos)
                 return false;
             push(c == L'\'' ? SqlTok::kString : SqlTok::kQuoted, i, j);
         } else if ((c == L'N' || c == L'n') && i + 1 < n && s[i + 1] == L'\'') {
             size_t j = closing(i + 1, L'\'');
-            if (j == std::wstring::npos)
+            if (j == std::wstring_view::npos)
                 return false;
             pTokens->push_back({SqlTok::kNString, s.substr(i + 1, j - i - 1), i});
             i = j;
@@ -113,13 +115,24 @@ bool SqlWordIs(const wchar_t* p, const wchar_t* pszWord) {
     }
 }
 
+bool SqlWordIs(std::wstring_view text, const wchar_t* pszWord) {
+    size_t i = 0;
+    for (; i < text.size(); ++i) {
+        wchar_t a = text[i], b = pszWord[i];
+        if (a != b &&
+            (b == 0 || (a | 0x20) != (b | 0x20) || (a | 0x20) < L'a' || (a | 0x20) > L'z'))
+            return false;
+    }
+    return pszWord[i] == 0;
+}
+
 bool SqlIsNamePart(const CSqlToken& t) {
     return t.nKind == SqlTok::kWord || t.nKind == SqlTok::kQuoted;
 }
 
 std::wstring SqlNameOf(const CSqlToken& t) {
     if (t.nKind != SqlTok::kQuoted)
-        return t.strText;
+        return std::wstring(t.strText);
     wchar_t chClose = t.strText[0] == L'[' ? L']' : t.strText[0];
     std::wstring s;
     for (size_t i = 1; i + 1 < t.strText.size(); ++i) {

@@ -4,30 +4,106 @@
 #pragma once
 
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class SqlTok { kSpace, kComment, kString, kNString, kQuoted, kWord, kNumber, kPunct };
 
+// A token's text: a view into the text it was split from (kept by the tokens SqlTokenize
+// filled), or into a literal or a text kept by CSqlTokens::Keep. It reads as a string does
+// (==, [], size, find, compare) and becomes one where a string is needed. Not terminated: no
+// c_str. A value like the view it is; safe to read from any thread.
+class CSqlText : public std::wstring_view {
+public:
+    constexpr CSqlText() = default;
+    constexpr CSqlText(std::wstring_view text) : std::wstring_view(text) {}
+    constexpr CSqlText(const wchar_t* psz) : std::wstring_view(psz) {}
+    std::wstring Str() const { return std::wstring(data(), size()); }
+    operator std::wstring() const { return Str(); }
+};
+// Joined with text on either side, as strings join.
+inline std::wstring operator+(const std::wstring& a, const CSqlText& b) {
+    std::wstring s;
+    s.reserve(a.size() + b.size());
+    return s.append(a).append(b.data(), b.size());
+}
+inline std::wstring operator+(const CSqlText& a, const std::wstring& b) {
+    std::wstring s;
+    s.reserve(a.size() + b.size());
+    return s.append(a.data(), a.size()).append(b);
+}
+inline std::wstring operator+(const wchar_t* a, const CSqlText& b) {
+    return std::wstring(a) + b;
+}
+inline std::wstring operator+(const CSqlText& a, const wchar_t* b) {
+    return a + std::wstring(b);
+}
+
+// A token. Its text is a view, into the tokenized text or a literal, except for a token made up
+// from a string, which keeps that string with it (shared by its copies).
 struct CSqlToken {
-    SqlTok nKind;
-    std::wstring strText; // a national literal's text without its N
-    size_t nOffset;       // where the token starts in the source text
+    SqlTok nKind = SqlTok::kSpace;
+    CSqlText strText;   // a national literal's text without its N
+    size_t nOffset = 0; // where the token starts in the source text
+
+    CSqlToken() = default;
+    CSqlToken(SqlTok kind, CSqlText text, size_t offset)
+        : nKind(kind), strText(text), nOffset(offset) {}
+    CSqlToken(SqlTok kind, const wchar_t* pszLiteral, size_t offset)
+        : nKind(kind), strText(pszLiteral), nOffset(offset) {}
+    CSqlToken(SqlTok kind, const std::wstring& strMadeUp, size_t offset)
+        : CSqlToken(kind, std::wstring(strMadeUp), offset) {}
+    CSqlToken(SqlTok kind, std::wstring&& strMadeUp, size_t offset)
+        : nKind(kind), nOffset(offset),
+          m_pOwnText(std::make_shared<const std::wstring>(std::move(strMadeUp))) {
+        strText = std::wstring_view(*m_pOwnText);
+    }
+
+private:
+    std::shared_ptr<const std::wstring> m_pOwnText; // a made-up token's text; a string never moves
 };
 
-typedef std::vector<CSqlToken> CSqlTokens;
+// Tokens, and the texts SqlTokenize split into them, which the tokens' views refer to. A token
+// copied into another list refers to the same text, so the list it came from (or a copy of the
+// list) must outlive it. Not thread-safe to change; a list no one changes may be read from any
+// thread.
+class CSqlTokens : public std::vector<CSqlToken> {
+public:
+    using std::vector<CSqlToken>::vector;
+    // A copy of a text, kept as long as this list or a copy of it lives.
+    CSqlText KeepText(const std::wstring& strText) {
+        m_texts.push_back(std::make_shared<const std::wstring>(strText));
+        return std::wstring_view(*m_texts.back());
+    }
+    // Keeps the texts of another list, whose tokens this one takes in.
+    void KeepTextsOf(const CSqlTokens& other) {
+        m_texts.insert(m_texts.end(), other.m_texts.begin(), other.m_texts.end());
+    }
+    void swap(CSqlTokens& other) {
+        std::vector<CSqlToken>::swap(other);
+        m_texts.swap(other.m_texts);
+    }
 
-// Splits the text; false for an unclosed literal, quoted name or block comment.
+private:
+    // Shared, so that a copied list refers to the same texts; a string never moves here.
+    std::vector<std::shared_ptr<const std::wstring>> m_texts;
+};
+
+// Splits the text, which the tokens keep a copy of; false for an unclosed literal, quoted name
+// or block comment.
 bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens);
 
 // Whether a word's text is a keyword (ASCII letters, compared without regard to case).
 bool SqlWordIs(const wchar_t* pszText, const wchar_t* pszKeyword);
+bool SqlWordIs(std::wstring_view text, const wchar_t* pszKeyword);
 // A word, compared without regard to case. Every token meets many of these tests, so the
 // first letter decides most of them here, inline in each caller.
 __attribute__((always_inline)) static inline bool SqlIs(const CSqlToken& t,
                                                         const wchar_t* pszWord) {
     return t.nKind == SqlTok::kWord && (t.strText[0] | 0x20) == (pszWord[0] | 0x20) &&
-           SqlWordIs(t.strText.c_str(), pszWord);
+           SqlWordIs(t.strText, pszWord);
 }
 // An operator or punctuation mark ("(", "<>", ...).
 __attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
@@ -39,7 +115,7 @@ bool SqlIsNamePart(const CSqlToken& t);
 static inline bool SqlIsComparison(const CSqlToken& t) {
     if (t.nKind != SqlTok::kPunct)
         return false;
-    const std::wstring& s = t.strText;
+    const std::wstring_view s = t.strText;
     const wchar_t c = s[0];
     if (s.size() == 1)
         return c == L'=' || c == L'<' || c == L'>';
@@ -57,7 +133,7 @@ template <typename Words> bool SqlIsOneOfWords(const CSqlToken& t, const Words& 
         return false;
     const wchar_t chFirst = t.strText[0] | 0x20;
     for (const wchar_t* w : words)
-        if ((w[0] | 0x20) == chFirst && SqlWordIs(t.strText.c_str(), w))
+        if ((w[0] | 0x20) == chFirst && SqlWordIs(t.strText, w))
             return true;
     return false;
 }
@@ -79,7 +155,7 @@ public:
         if (t.nKind != SqlTok::kWord)
             return false;
         for (const wchar_t* w : m_buckets[Bucket(t.strText[0])])
-            if (SqlWordIs(t.strText.c_str(), w))
+            if (SqlWordIs(t.strText, w))
                 return true;
         return false;
     }
