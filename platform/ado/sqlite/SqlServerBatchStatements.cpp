@@ -236,7 +236,7 @@ bool CSqlStatementTranslator::AssignSelect(CSqlCursor& c, CSqlTranslation* pOut,
     if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
         return false;
     pOut->nAction = CSqlTranslation::kAssign;
-    pOut->statements.push_back(select);
+    pOut->statements.push_back(std::move(select));
     return true;
 }
 

@@ -128,6 +128,7 @@ bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabas
                         CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
 // Owners whose objects are this system's catalogue views (INFORMATION_SCHEMA, sys).
 bool SqlIsViewOwner(const std::wstring& strOwner);
+bool SqlIsViewOwner(const CSqlToken& owner);
 // The refusal of a construct the embedded database does not have.
 CSqlBridgeError SqlRefusal(const std::wstring& strText);
 // One of SQL Server's own errors, by its number and text.

@@ -126,7 +126,7 @@ bool CSqlStatementTranslator::Generic(CSqlTranslation* pOut, CSqlBridgeError* pE
     std::wstring s;
     if (!Rewrite(m_nBegin, m_nEnd, &s, pError))
         return false;
-    pOut->statements.push_back(s);
+    pOut->statements.push_back(std::move(s));
     return true;
 }
 
@@ -287,7 +287,7 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
         std::wstring s;
         if (!sub.Rewrite(m_nBegin, nNamedEnd, SqlRewriteScope::kStatement, &s, pError))
             return false;
-        pOut->statements.push_back(s);
+        pOut->statements.push_back(std::move(s));
         return typed(sub);
     }
     return Generic(pOut, pError);

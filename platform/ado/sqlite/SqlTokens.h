@@ -97,7 +97,23 @@ bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens);
 
 // Whether a word's text is a keyword (ASCII letters, compared without regard to case).
 bool SqlWordIs(const wchar_t* pszText, const wchar_t* pszKeyword);
-bool SqlWordIs(std::wstring_view text, const wchar_t* pszKeyword);
+// The same for a text that need not be terminated (a NUL inside ends it all the same). Inline:
+// every word of a statement meets several of these.
+inline bool SqlWordIs(std::wstring_view text, const wchar_t* pszKeyword) {
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const wchar_t a = text[i], b = pszKeyword[i];
+        if (a == b) {
+            if (a == 0)
+                return true;
+            continue;
+        }
+        // Only an ASCII letter may differ, and then in its case bit alone.
+        if ((a ^ b) != 0x20 || (a | 0x20) < L'a' || (a | 0x20) > L'z')
+            return false;
+    }
+    return pszKeyword[n] == 0;
+}
 // A word, compared without regard to case. Every token meets many of these tests, so the
 // first letter decides most of them here, inline in each caller.
 __attribute__((always_inline)) static inline bool SqlIs(const CSqlToken& t,
@@ -175,6 +191,9 @@ static inline bool SqlIsBlank(const CSqlToken& t) {
 
 // A name part without its quotes.
 std::wstring SqlNameOf(const CSqlToken& t);
+// Whether a name part is one of SQL's own ASCII names (SqlEqualNoCase of its SqlNameOf), most
+// often without making the name.
+bool SqlNameIs(const CSqlToken& t, const wchar_t* pszName);
 // A text between quotes, a quote inside doubled: names ("a""b") and literals ('it''s') alike,
 // in wide or narrow text.
 template <typename S> S SqlQuote(const S& s, typename S::value_type chQuote) {
