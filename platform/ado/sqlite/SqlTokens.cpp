@@ -87,7 +87,7 @@ bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens) {
     size_t i = 0, n = s.size();
     pTokens->reserve(pTokens->size() + n / 2 + 8); // words and the blanks between them
     auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
-        pTokens->push_back({nKind, s.substr(nStart, nEnd - nStart), nStart});
+        pTokens->emplace_back(nKind, s.substr(nStart, nEnd - nStart), nStart);
         i = nEnd;
     };
     // The end of a literal or quoted name opened at nStart, or npos when it does not close.

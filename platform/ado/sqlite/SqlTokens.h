@@ -74,21 +74,31 @@ public:
     using std::vector<CSqlToken>::vector;
     // A copy of a text, kept as long as this list or a copy of it lives.
     CSqlText KeepText(const std::wstring& strText) {
-        m_texts.push_back(std::make_shared<const std::wstring>(strText));
-        return std::wstring_view(*m_texts.back());
+        auto pText = std::make_shared<const std::wstring>(strText);
+        const CSqlText text = std::wstring_view(*pText);
+        if (m_pText)
+            m_moreTexts.push_back(std::move(pText));
+        else
+            m_pText = std::move(pText);
+        return text;
     }
     // Keeps the texts of another list, whose tokens this one takes in.
     void KeepTextsOf(const CSqlTokens& other) {
-        m_texts.insert(m_texts.end(), other.m_texts.begin(), other.m_texts.end());
+        if (other.m_pText)
+            m_moreTexts.push_back(other.m_pText);
+        m_moreTexts.insert(m_moreTexts.end(), other.m_moreTexts.begin(), other.m_moreTexts.end());
     }
     void swap(CSqlTokens& other) {
         std::vector<CSqlToken>::swap(other);
-        m_texts.swap(other.m_texts);
+        m_pText.swap(other.m_pText);
+        m_moreTexts.swap(other.m_moreTexts);
     }
 
 private:
-    // Shared, so that a copied list refers to the same texts; a string never moves here.
-    std::vector<std::shared_ptr<const std::wstring>> m_texts;
+    // Shared, so that a copied list refers to the same texts; a string never moves here. Most
+    // lists keep one text: the first needs no vector.
+    std::shared_ptr<const std::wstring> m_pText;
+    std::vector<std::shared_ptr<const std::wstring>> m_moreTexts;
 };
 
 // Splits the text, which the tokens keep a copy of; false for an unclosed literal, quoted name
@@ -121,10 +131,17 @@ __attribute__((always_inline)) static inline bool SqlIs(const CSqlToken& t,
     return t.nKind == SqlTok::kWord && (t.strText[0] | 0x20) == (pszWord[0] | 0x20) &&
            SqlWordIs(t.strText, pszWord);
 }
-// An operator or punctuation mark ("(", "<>", ...).
+// An operator or punctuation mark ("(", "<>", ...). A mark is a character or two: compared in
+// place, without measuring pszPunct first.
 __attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
                                                              const wchar_t* pszPunct) {
-    return t.nKind == SqlTok::kPunct && t.strText[0] == pszPunct[0] && t.strText == pszPunct;
+    if (t.nKind != SqlTok::kPunct || t.strText[0] != pszPunct[0] || pszPunct[0] == 0)
+        return false;
+    const size_t n = t.strText.size();
+    for (size_t i = 1; i < n; ++i)
+        if (pszPunct[i] == 0 || pszPunct[i] != t.strText[i])
+            return false;
+    return pszPunct[n] == 0;
 }
 bool SqlIsNamePart(const CSqlToken& t);
 // A comparison operator: = < > <> <= >= != !< !>.
