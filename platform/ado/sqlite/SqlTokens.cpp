@@ -85,7 +85,9 @@ bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens) {
     // One copy of the text for all the tokens' views, which the caller's text need not outlive.
     const CSqlText s = pTokens->KeepText(strText);
     size_t i = 0, n = s.size();
-    pTokens->reserve(pTokens->size() + n / 2 + 8); // words and the blanks between them
+    // Words and the blanks between them; kept small enough for a short statement to come from
+    // the allocator's cache of small blocks.
+    pTokens->reserve(pTokens->size() + n / 2 + 2);
     auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
         pTokens->emplace_back(nKind, s.substr(nStart, nEnd - nStart), nStart);
         i = nEnd;
