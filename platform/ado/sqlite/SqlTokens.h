@@ -12,7 +12,7 @@
 enum class SqlTok { kSpace, kComment, kString, kNString, kQuoted, kWord, kNumber, kPunct };
 
 // A token's text: a view into the text it was split from (kept by the tokens SqlTokenize
-// filled), or into a literal or a text kept by CSqlTokens::Keep. It reads as a string does
+// filled), or into a literal or a made-up token's own string. It reads as a string does
 // (==, [], size, find, compare) and becomes one where a string is needed. Not terminated: no
 // c_str. A value like the view it is; safe to read from any thread.
 class CSqlText : public std::wstring_view {
