@@ -187,7 +187,7 @@ bool CSqlStatementTranslator::AssignSet(CSqlCursor& c, CSqlTranslation* pOut,
     c.Advance();
     if (c.AtEnd() || c.Peek().nKind != SqlTok::kPunct || c.Peek().strText.back() != L'=')
         return Generic(pOut, pError);
-    std::wstring op = c.Peek().strText.substr(0, c.Peek().strText.size() - 1);
+    std::wstring op(c.Peek().strText.substr(0, c.Peek().strText.size() - 1));
     c.Advance();
     std::wstring value;
     if (!m_rewriter.Rewrite(c.Pos(), m_nEnd, SqlRewriteScope::kExpression, &value, pError))
@@ -236,7 +236,7 @@ bool CSqlStatementTranslator::AssignSelect(CSqlCursor& c, CSqlTranslation* pOut,
     if (!sub.Rewrite(0, query.size(), SqlRewriteScope::kStatement, &select, pError))
         return false;
     pOut->nAction = CSqlTranslation::kAssign;
-    pOut->statements.push_back(select);
+    pOut->statements.push_back(std::move(select));
     return true;
 }
 

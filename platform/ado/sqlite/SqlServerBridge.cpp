@@ -296,7 +296,8 @@ void JoinCatalogName(const std::wstring& strText, const std::wstring& strCatalog
                 SqlTokenize(strText.substr(nStop, nEnd - nStop), &rest);
                 for (CSqlToken& r : rest)
                     r.nOffset += nStop;
-                t[j].strText.resize(nStop - t[j].nOffset);
+                t.KeepTextsOf(rest);
+                t[j].strText = t[j].strText.substr(0, nStop - t[j].nOffset);
                 t.insert(t.begin() + static_cast<std::ptrdiff_t>(j + 1), rest.begin(), rest.end());
             }
             bClean = bClean && t[j].nKind != SqlTok::kString && t[j].nKind != SqlTok::kNString &&

@@ -398,7 +398,7 @@ private:
                           Contains(list.aliases, SqlLower(SqlNameOf(At(a))));
             bool bNumber = e == a + 1 && At(a).nKind == SqlTok::kNumber;
             if (bNumber) {
-                size_t n = std::wcstoul(At(a).strText.c_str(), nullptr, 10);
+                size_t n = std::wcstoul(At(a).strText.Str().c_str(), nullptr, 10);
                 bAlias = n >= 1 && n <= list.expressions.size() && list.expressions[n - 1];
             }
             if (e > a && (bAlias || (!bNumber && !Settled(a, e))))

@@ -20,6 +20,10 @@ bool SqlIsViewOwner(const std::wstring& s) {
     return SqlEqualNoCase(s, L"INFORMATION_SCHEMA") || SqlEqualNoCase(s, L"sys");
 }
 
+bool SqlIsViewOwner(const CSqlToken& owner) {
+    return SqlNameIs(owner, L"INFORMATION_SCHEMA") || SqlNameIs(owner, L"sys");
+}
+
 bool CSqlRewriter::ObjectName(size_t i, size_t nEnd, CSqlObjectName* pName, size_t* pnNext,
                               CSqlBridgeError* pError) {
     const CSqlTokens& T = m_tokens;
@@ -29,7 +33,15 @@ bool CSqlRewriter::ObjectName(size_t i, size_t nEnd, CSqlObjectName* pName, size
         return k;
     };
     // Up to four parts separated by dots; a part may be empty (db..obj).
-    std::vector<size_t> parts; // token index, or npos for an empty part
+    // Token indexes, or npos for an empty part; five at most, so no allocation.
+    struct CParts {
+        size_t at[5];
+        size_t n = 0;
+        size_t size() const { return n; }
+        size_t back() const { return at[n - 1]; }
+        size_t operator[](size_t k) const { return at[k]; }
+        void push_back(size_t v) { at[n++] = v; }
+    } parts;
     size_t k = i;
     for (;;) {
         if (k < nEnd && SqlIsNamePart(T[k])) {

@@ -91,7 +91,7 @@ struct CEmitter {
     size_t nLastEnd = 0; // where the last significant token ends in out
 
     explicit CEmitter(std::wstring& s) : out(s) {}
-    void Emit(const std::wstring& s) {
+    void Emit(std::wstring_view s) {
         // A rewrite may bring two literals or quoted names together ('a'N'b', dbo.T]);
         // touching, they would read as one with a doubled quote inside.
         if (!out.empty() && !s.empty() && out.back() == s[0] &&
@@ -144,6 +144,10 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
     }
     const CSqlTokens& T = m_tokens;
     pOut->clear();
+    size_t nSize = 16; // what the rewrite adds, most often
+    for (size_t k = nBegin; k < nEnd; ++k)
+        nSize += T[k].strText.size();
+    pOut->reserve(nSize + nSize / 4);
     CEmitter em(*pOut);
     auto next = [&](size_t k) {
         while (k < nEnd && SqlIsBlank(T[k]))
@@ -527,7 +531,7 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
         } else if (SqlIsNamePart(t)) {
             bool bDotted = isAt(i + 1, L".");
             bool bTemp = t.nKind == SqlTok::kWord && t.strText[0] == L'#';
-            bool bDboFirst = SqlEqualNoCase(SqlNameOf(t), L"dbo") && bDotted;
+            bool bDboFirst = SqlNameIs(t, L"dbo") && bDotted;
             // A qualified name: three parts, db..obj, dbo.obj, or any owner where a table goes.
             size_t nParts = 1, k = i;
             bool bEmptyPart = false;
@@ -548,13 +552,11 @@ bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, s
                 pPrev = &t;
                 continue;
             }
-            bool bName =
-                bTemp || (bTablePos && nParts <= 4) ||
-                (nParts == 3 &&
-                 (bEmptyPart ||
-                  (k > i && SqlEqualNoCase(SqlNameOf(T[next(next(i + 1) + 1)]), L"dbo")))) ||
-                (nParts == 2 && bDboFirst) ||
-                (nParts == 2 && SqlIsViewOwner(SqlNameOf(t)) && bTablePos);
+            bool bName = bTemp || (bTablePos && nParts <= 4) ||
+                         (nParts == 3 &&
+                          (bEmptyPart || (k > i && SqlNameIs(T[next(next(i + 1) + 1)], L"dbo")))) ||
+                         (nParts == 2 && bDboFirst) ||
+                         (nParts == 2 && SqlIsViewOwner(t) && bTablePos);
             if (bName) {
                 CSqlObjectName name;
                 size_t nNext = 0;

@@ -150,6 +150,7 @@ bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabas
                         CSqlDatabaseRef* pRef, CSqlBridgeError* pError);
 // Owners whose objects are this system's catalogue views (INFORMATION_SCHEMA, sys).
 bool SqlIsViewOwner(const std::wstring& strOwner);
+bool SqlIsViewOwner(const CSqlToken& owner);
 // Whether the call of the builtin at nCall, with the group opening at nOpen, has as many
 // arguments as SQL Server's builtin of that name takes; false with SQL Server's error 174 when
 // it does not. Names that are no such builtin pass.

@@ -134,10 +134,18 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
     items.push_back({nItem, nListEnd});
     *pnItems = items.size();
 
+    // Each list grows once, at its first entry: most select lists need neither.
     std::vector<CChange> changes;
+    auto change = [&](CChange ch) {
+        if (changes.empty())
+            changes.reserve(items.size());
+        changes.push_back(std::move(ch));
+    };
     std::vector<size_t> s;
     s.reserve(32);
     auto expression = [&](size_t nItem, size_t nBegin, size_t nExprEnd) {
+        if (pPlan && pPlan->expressions.empty())
+            pPlan->expressions.reserve(items.size());
         if (pPlan)
             pPlan->expressions.push_back({nItem, nBegin, nExprEnd});
     };
@@ -154,9 +162,8 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
                            (IsName(first) || first.nKind == SqlTok::kString);
         if (bEqualsForm) {
             expression(k, s[2], s.back() + 1);
-            changes.push_back(
-                {k, s[0], s.back() + 1, s[1],
-                 first.nKind == SqlTok::kString ? SqlStringValue(first) : SqlNameOf(first)});
+            change({k, s[0], s.back() + 1, s[1],
+                    first.nKind == SqlTok::kString ? SqlStringValue(first) : SqlNameOf(first)});
             continue;
         }
         if (first.nKind == SqlTok::kWord && first.strText[0] == L'@' && s.size() >= 2 &&
@@ -169,7 +176,7 @@ std::vector<CChange> Analyse(const CSqlTokens& t, size_t nSelect, size_t nEnd, s
             continue;
         }
         expression(k, s[0], s.back() + 1);
-        changes.push_back({k, s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
+        change({k, s[0], s.back() + 1, 0, SourceText(t, s[0], s.back() + 1)});
     }
     if (pPlan)
         pPlan->nItems = items.size();

@@ -38,8 +38,10 @@ bool SqlCheckStatement(const CSqlTokens& t, size_t nBegin, size_t nEnd, CSqlBrid
             *pError = Refuse(SqlLower(first.strText) == L"execute" ? L"EXEC" : w, kNeedsServer);
             return false;
         }
-    if (first.nKind == SqlTok::kWord && first.strText.size() > 3 &&
-        (SqlLower(first.strText).compare(0, 3, L"sp_") == 0)) {
+    // "sp_" in any case, letter by letter as SqlLower reads it, without a lowered copy.
+    auto lower = [&](size_t i) { return SqlLowerLetter(static_cast<unsigned>(first.strText[i])); };
+    if (first.nKind == SqlTok::kWord && first.strText.size() > 3 && lower(0) == L's' &&
+        lower(1) == L'p' && lower(2) == L'_') {
         *pError = Refuse(L"Calling the procedure " + first.strText, kNeedsServer);
         return false;
     }
@@ -126,7 +128,7 @@ bool CSqlStatementTranslator::Generic(CSqlTranslation* pOut, CSqlBridgeError* pE
     std::wstring s;
     if (!Rewrite(m_nBegin, m_nEnd, &s, pError))
         return false;
-    pOut->statements.push_back(s);
+    pOut->statements.push_back(std::move(s));
     return true;
 }
 
@@ -287,7 +289,7 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
         std::wstring s;
         if (!sub.Rewrite(m_nBegin, nNamedEnd, SqlRewriteScope::kStatement, &s, pError))
             return false;
-        pOut->statements.push_back(s);
+        pOut->statements.push_back(std::move(s));
         return typed(sub);
     }
     return Generic(pOut, pError);

@@ -318,7 +318,8 @@ bool CSqlTableReader::ReadColumn(size_t nBegin, size_t nEnd, const CSqlTableDef&
                     bool bMinus = c.AcceptPunct(L"-");
                     if (c.AtEnd() || c.Peek().nKind != SqlTok::kNumber)
                         return false;
-                    *pn = std::wcstoll(c.Peek().strText.c_str(), nullptr, 10) * (bMinus ? -1 : 1);
+                    *pn = std::wcstoll(c.Peek().strText.Str().c_str(), nullptr, 10) *
+                          (bMinus ? -1 : 1);
                     c.Advance();
                     return true;
                 };

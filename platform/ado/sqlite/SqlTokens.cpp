@@ -7,35 +7,89 @@
 
 namespace {
 
+// What an ASCII character can be in SQL text, looked up once per character.
+enum : unsigned char { kSpaceChar = 1, kWordStart = 2, kWordChar = 4, kDigitChar = 8, kAlnum = 16 };
+
+struct CCharClasses {
+    unsigned char m_classes[128] = {};
+    CCharClasses() {
+        for (int c = 0; c < 128; ++c) {
+            bool bLetter = (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+            bool bDigit = c >= '0' && c <= '9';
+            bool bStart = bLetter || c == '_' || c == '@' || c == '#';
+            m_classes[c] = static_cast<unsigned char>(
+                (c == ' ' || (c >= '\t' && c <= '\r') ? kSpaceChar : 0) |
+                (bStart ? kWordStart : 0) | (bStart || bDigit || c == '$' ? kWordChar : 0) |
+                (bDigit ? kDigitChar : 0) | (bLetter || bDigit ? kAlnum : 0));
+        }
+    }
+};
+const CCharClasses g_classes;
+
+bool IsAscii(wchar_t c) {
+    return c >= 0 && c < 0x80;
+}
+
+// Everything past ASCII starts and continues a word, except blanks.
 bool IsWordStart(wchar_t c) {
-    return c == L'_' || c == L'@' || c == L'#' || (c >= 0x80) ||
-           ((c | 0x20) >= L'a' && (c | 0x20) <= L'z');
+    return c >= 0x80 || (IsAscii(c) && (g_classes.m_classes[c] & kWordStart));
 }
 
 bool IsWordChar(wchar_t c) {
-    return IsWordStart(c) || c == L'$' || (c >= L'0' && c <= L'9');
+    return c >= 0x80 || (IsAscii(c) && (g_classes.m_classes[c] & kWordChar));
 }
 
 bool IsSpace(wchar_t c) {
-    return c == L' ' || (c >= L'\t' && c <= L'\r') ||
-           (c >= 0x80 && iswspace(static_cast<wint_t>(c)));
+    return IsAscii(c) ? (g_classes.m_classes[c] & kSpaceChar) != 0
+                      : c >= 0x80 && iswspace(static_cast<wint_t>(c)) != 0;
 }
 
 bool IsDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
 
-// Operators of two characters; everything else is one.
-const wchar_t* const kTwoCharOps[] = {L"<>", L"!=", L"<=", L">=", L"!<", L"!>", L"||", L"+=",
-                                      L"-=", L"*=", L"/=", L"%=", L"&=", L"|=", L"^=", L"::"};
+bool IsAlnum(wchar_t c) {
+    return IsAscii(c) ? (g_classes.m_classes[c] & kAlnum) != 0
+                      : iswalnum(static_cast<wint_t>(c)) != 0;
+}
+
+// Operators of two characters (<> != <= >= !< !> || += -= *= /= %= &= |= ^= ::); everything
+// else is one.
+bool IsTwoCharOp(wchar_t a, wchar_t b) {
+    switch (a) {
+    case L'<':
+        return b == L'>' || b == L'=';
+    case L'!':
+        return b == L'=' || b == L'<' || b == L'>';
+    case L'|':
+        return b == L'|' || b == L'=';
+    case L':':
+        return b == L':';
+    case L'>':
+    case L'+':
+    case L'-':
+    case L'*':
+    case L'/':
+    case L'%':
+    case L'&':
+    case L'^':
+        return b == L'=';
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
-bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
+bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens) {
+    // One copy of the text for all the tokens' views, which the caller's text need not outlive.
+    const CSqlText s = pTokens->KeepText(strText);
     size_t i = 0, n = s.size();
-    pTokens->reserve(pTokens->size() + n / 2 + 8); // words and the blanks between them
+    // Words and the blanks between them; kept small enough for a short statement to come from
+    // the allocator's cache of small blocks.
+    pTokens->reserve(pTokens->size() + n / 2 + 2);
     auto push = [&](SqlTok nKind, size_t nStart, size_t nEnd) {
-        pTokens->push_back({nKind, s.substr(nStart, nEnd - nStart), nStart});
+        pTokens->emplace_back(nKind, s.substr(nStart, nEnd - nStart), nStart);
         i = nEnd;
     };
     // The end of a literal or quoted name opened at nStart, or npos when it does not close.
@@ -49,7 +103,7 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
             }
             return j + 1;
         }
-        return std::wstring::npos;
+        return std::wstring_view::npos;
     };
     while (i < n) {
         wchar_t c = s[i];
@@ -60,20 +114,20 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
             push(SqlTok::kSpace, i, j);
         } else if (c == L'-' && i + 1 < n && s[i + 1] == L'-') {
             size_t j = s.find(L'\n', i);
-            push(SqlTok::kComment, i, j == std::wstring::npos ? n : j);
+            push(SqlTok::kComment, i, j == std::wstring_view::npos ? n : j);
         } else if (c == L'/' && i + 1 < n && s[i + 1] == L'*') {
             size_t j = s.find(L"*/", i + 2);
-            if (j == std::wstring::npos)
+            if (j == std::wstring_view::npos)
                 return false;
             push(SqlTok::kComment, i, j + 2);
         } else if (c == L'\'' || c == L'"' || c == L'`' || c == L'[') {
             size_t j = closing(i, c == L'[' ? L']' : c);
-            if (j == std::wstring::npos)
+            if (j == std::wstring_view::npos)
                 return false;
             push(c == L'\'' ? SqlTok::kString : SqlTok::kQuoted, i, j);
         } else if ((c == L'N' || c == L'n') && i + 1 < n && s[i + 1] == L'\'') {
             size_t j = closing(i + 1, L'\'');
-            if (j == std::wstring::npos)
+            if (j == std::wstring_view::npos)
                 return false;
             pTokens->push_back({SqlTok::kNString, s.substr(i + 1, j - i - 1), i});
             i = j;
@@ -85,17 +139,13 @@ bool SqlTokenize(const std::wstring& s, CSqlTokens* pTokens) {
         } else if (IsDigit(c) || (c == L'.' && i + 1 < n && IsDigit(s[i + 1]))) {
             size_t j = i;
             while (j < n &&
-                   (iswalnum(static_cast<wint_t>(s[j])) || s[j] == L'.' ||
+                   (IsAlnum(s[j]) || s[j] == L'.' ||
                     ((s[j] == L'+' || s[j] == L'-') && (s[j - 1] == L'e' || s[j - 1] == L'E') &&
                      !(j >= 2 && s[j - 2] == L'0' && (s[j - 1] == L'x' || s[j - 1] == L'X')))))
                 ++j;
             push(SqlTok::kNumber, i, j);
         } else {
-            size_t nLen = 1;
-            for (const wchar_t* pszOp : kTwoCharOps)
-                if (i + 1 < n && s[i] == pszOp[0] && s[i + 1] == pszOp[1])
-                    nLen = 2;
-            push(SqlTok::kPunct, i, i + nLen);
+            push(SqlTok::kPunct, i, i + (i + 1 < n && IsTwoCharOp(c, s[i + 1]) ? 2 : 1));
         }
     }
     return true;
@@ -119,7 +169,7 @@ bool SqlIsNamePart(const CSqlToken& t) {
 
 std::wstring SqlNameOf(const CSqlToken& t) {
     if (t.nKind != SqlTok::kQuoted)
-        return t.strText;
+        return std::wstring(t.strText);
     wchar_t chClose = t.strText[0] == L'[' ? L']' : t.strText[0];
     std::wstring s;
     for (size_t i = 1; i + 1 < t.strText.size(); ++i) {
@@ -128,6 +178,16 @@ std::wstring SqlNameOf(const CSqlToken& t) {
             ++i;
     }
     return s;
+}
+
+bool SqlNameIs(const CSqlToken& t, const wchar_t* pszName) {
+    if (t.nKind != SqlTok::kQuoted)
+        return SqlWordIs(t.strText, pszName);
+    const wchar_t chClose = t.strText[0] == L'[' ? L']' : t.strText[0];
+    const CSqlText inner = t.strText.substr(1, t.strText.size() - 2);
+    if (inner.find(chClose) != CSqlText::npos)
+        return SqlEqualNoCase(SqlNameOf(t), pszName); // a doubled quote inside: unquoted first
+    return SqlWordIs(inner, pszName);
 }
 
 std::wstring SqlStringValue(const CSqlToken& t) {

@@ -4,42 +4,151 @@
 #pragma once
 
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class SqlTok { kSpace, kComment, kString, kNString, kQuoted, kWord, kNumber, kPunct };
 
+// A token's text: a view into the text it was split from (kept by the tokens SqlTokenize
+// filled), or into a literal or a made-up token's own string. It reads as a string does
+// (==, [], size, find, compare) and becomes one where a string is needed. Not terminated: no
+// c_str. A value like the view it is; safe to read from any thread.
+class CSqlText : public std::wstring_view {
+public:
+    constexpr CSqlText() = default;
+    constexpr CSqlText(std::wstring_view text) : std::wstring_view(text) {}
+    constexpr CSqlText(const wchar_t* psz) : std::wstring_view(psz) {}
+    std::wstring Str() const { return std::wstring(data(), size()); }
+    operator std::wstring() const { return Str(); }
+};
+// Joined with text on either side, as strings join.
+inline std::wstring operator+(const std::wstring& a, const CSqlText& b) {
+    std::wstring s;
+    s.reserve(a.size() + b.size());
+    return s.append(a).append(b.data(), b.size());
+}
+inline std::wstring operator+(const CSqlText& a, const std::wstring& b) {
+    std::wstring s;
+    s.reserve(a.size() + b.size());
+    return s.append(a.data(), a.size()).append(b);
+}
+inline std::wstring operator+(const wchar_t* a, const CSqlText& b) {
+    return std::wstring(a) + b;
+}
+inline std::wstring operator+(const CSqlText& a, const wchar_t* b) {
+    return a + std::wstring(b);
+}
+
+// A token. Its text is a view, into the tokenized text or a literal, except for a token made up
+// from a string, which keeps that string with it (shared by its copies).
 struct CSqlToken {
-    SqlTok nKind;
-    std::wstring strText; // a national literal's text without its N
-    size_t nOffset;       // where the token starts in the source text
+    SqlTok nKind = SqlTok::kSpace;
+    CSqlText strText;   // a national literal's text without its N
+    size_t nOffset = 0; // where the token starts in the source text
+
+    CSqlToken() = default;
+    CSqlToken(SqlTok kind, CSqlText text, size_t offset)
+        : nKind(kind), strText(text), nOffset(offset) {}
+    CSqlToken(SqlTok kind, const wchar_t* pszLiteral, size_t offset)
+        : nKind(kind), strText(pszLiteral), nOffset(offset) {}
+    CSqlToken(SqlTok kind, const std::wstring& strMadeUp, size_t offset)
+        : CSqlToken(kind, std::wstring(strMadeUp), offset) {}
+    CSqlToken(SqlTok kind, std::wstring&& strMadeUp, size_t offset)
+        : nKind(kind), nOffset(offset),
+          m_pOwnText(std::make_shared<const std::wstring>(std::move(strMadeUp))) {
+        strText = std::wstring_view(*m_pOwnText);
+    }
+
+private:
+    std::shared_ptr<const std::wstring> m_pOwnText; // a made-up token's text; a string never moves
 };
 
-typedef std::vector<CSqlToken> CSqlTokens;
+// Tokens, and the texts SqlTokenize split into them, which the tokens' views refer to. A token
+// copied into another list refers to the same text, so the list it came from (or a copy of the
+// list) must outlive it. Not thread-safe to change; a list no one changes may be read from any
+// thread.
+class CSqlTokens : public std::vector<CSqlToken> {
+public:
+    using std::vector<CSqlToken>::vector;
+    // A copy of a text, kept as long as this list or a copy of it lives.
+    CSqlText KeepText(const std::wstring& strText) {
+        auto pText = std::make_shared<const std::wstring>(strText);
+        const CSqlText text = std::wstring_view(*pText);
+        if (m_pText)
+            m_moreTexts.push_back(std::move(pText));
+        else
+            m_pText = std::move(pText);
+        return text;
+    }
+    // Keeps the texts of another list, whose tokens this one takes in.
+    void KeepTextsOf(const CSqlTokens& other) {
+        if (other.m_pText)
+            m_moreTexts.push_back(other.m_pText);
+        m_moreTexts.insert(m_moreTexts.end(), other.m_moreTexts.begin(), other.m_moreTexts.end());
+    }
+    void swap(CSqlTokens& other) {
+        std::vector<CSqlToken>::swap(other);
+        m_pText.swap(other.m_pText);
+        m_moreTexts.swap(other.m_moreTexts);
+    }
 
-// Splits the text; false for an unclosed literal, quoted name or block comment.
+private:
+    // Shared, so that a copied list refers to the same texts; a string never moves here. Most
+    // lists keep one text: the first needs no vector.
+    std::shared_ptr<const std::wstring> m_pText;
+    std::vector<std::shared_ptr<const std::wstring>> m_moreTexts;
+};
+
+// Splits the text, which the tokens keep a copy of; false for an unclosed literal, quoted name
+// or block comment.
 bool SqlTokenize(const std::wstring& strText, CSqlTokens* pTokens);
 
 // Whether a word's text is a keyword (ASCII letters, compared without regard to case).
 bool SqlWordIs(const wchar_t* pszText, const wchar_t* pszKeyword);
+// The same for a text that need not be terminated (a NUL inside ends it all the same). Inline:
+// every word of a statement meets several of these.
+inline bool SqlWordIs(std::wstring_view text, const wchar_t* pszKeyword) {
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const wchar_t a = text[i], b = pszKeyword[i];
+        if (a == b) {
+            if (a == 0)
+                return true;
+            continue;
+        }
+        // Only an ASCII letter may differ, and then in its case bit alone.
+        if ((a ^ b) != 0x20 || (a | 0x20) < L'a' || (a | 0x20) > L'z')
+            return false;
+    }
+    return pszKeyword[n] == 0;
+}
 // A word, compared without regard to case. Every token meets many of these tests, so the
 // first letter decides most of them here, inline in each caller.
 __attribute__((always_inline)) static inline bool SqlIs(const CSqlToken& t,
                                                         const wchar_t* pszWord) {
     return t.nKind == SqlTok::kWord && (t.strText[0] | 0x20) == (pszWord[0] | 0x20) &&
-           SqlWordIs(t.strText.c_str(), pszWord);
+           SqlWordIs(t.strText, pszWord);
 }
-// An operator or punctuation mark ("(", "<>", ...).
+// An operator or punctuation mark ("(", "<>", ...). A mark is a character or two: compared in
+// place, without measuring pszPunct first.
 __attribute__((always_inline)) static inline bool SqlIsPunct(const CSqlToken& t,
                                                              const wchar_t* pszPunct) {
-    return t.nKind == SqlTok::kPunct && t.strText[0] == pszPunct[0] && t.strText == pszPunct;
+    if (t.nKind != SqlTok::kPunct || t.strText[0] != pszPunct[0] || pszPunct[0] == 0)
+        return false;
+    const size_t n = t.strText.size();
+    for (size_t i = 1; i < n; ++i)
+        if (pszPunct[i] == 0 || pszPunct[i] != t.strText[i])
+            return false;
+    return pszPunct[n] == 0;
 }
 bool SqlIsNamePart(const CSqlToken& t);
 // A comparison operator: = < > <> <= >= != !< !>.
 static inline bool SqlIsComparison(const CSqlToken& t) {
     if (t.nKind != SqlTok::kPunct)
         return false;
-    const std::wstring& s = t.strText;
+    const std::wstring_view s = t.strText;
     const wchar_t c = s[0];
     if (s.size() == 1)
         return c == L'=' || c == L'<' || c == L'>';
@@ -57,7 +166,7 @@ template <typename Words> bool SqlIsOneOfWords(const CSqlToken& t, const Words& 
         return false;
     const wchar_t chFirst = t.strText[0] | 0x20;
     for (const wchar_t* w : words)
-        if ((w[0] | 0x20) == chFirst && SqlWordIs(t.strText.c_str(), w))
+        if ((w[0] | 0x20) == chFirst && SqlWordIs(t.strText, w))
             return true;
     return false;
 }
@@ -79,7 +188,7 @@ public:
         if (t.nKind != SqlTok::kWord)
             return false;
         for (const wchar_t* w : m_buckets[Bucket(t.strText[0])])
-            if (SqlWordIs(t.strText.c_str(), w))
+            if (SqlWordIs(t.strText, w))
                 return true;
         return false;
     }
@@ -99,6 +208,9 @@ static inline bool SqlIsBlank(const CSqlToken& t) {
 
 // A name part without its quotes.
 std::wstring SqlNameOf(const CSqlToken& t);
+// Whether a name part is one of SQL's own ASCII names (SqlEqualNoCase of its SqlNameOf), most
+// often without making the name.
+bool SqlNameIs(const CSqlToken& t, const wchar_t* pszName);
 // A text between quotes, a quote inside doubled: names ("a""b") and literals ('it''s') alike,
 // in wide or narrow text.
 template <typename S> S SqlQuote(const S& s, typename S::value_type chQuote) {
