@@ -4,25 +4,13 @@
 #include <cwchar>
 
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
+#include "platform/ado/sqlite/SqlServerOperatorTerms.h"
 
 const wchar_t kSqlAddFunction[] = L"zqk_add";
 const wchar_t kSqlSubtractFunction[] = L"zqk_subtract";
 const wchar_t kSqlDivisorFunction[] = L"zqk_divisor";
 
 namespace {
-
-// What a term is known to be before it runs.
-enum class TermType { kUnknown, kString, kNumber, kNull };
-
-// One unit of an expression level: a token, a parenthesised group or a CASE ... END, the
-// latter two already rewritten inside.
-struct Item {
-    CSqlTokens tokens;
-    bool bGroup = false;
-    bool bCase = false;
-    size_t nFrom = 0, nTo = 0; // the source tokens it stands for
-    const CSqlToken& First() const { return tokens.front(); }
-};
 
 const wchar_t* const kBoundaryWords[] = {
     L"SELECT",     L"FROM",   L"WHERE",     L"GROUP",        L"ORDER",    L"BY",      L"HAVING",
@@ -39,49 +27,11 @@ const wchar_t* const kBoundaryWords[] = {
     L"BEGIN",      L"ANY",    L"SOME",      L"GLOB",         L"MATCH",    L"REGEXP",  L"ISNULL",
     L"NOTNULL"};
 
-const wchar_t* const kStringFunctions[] = {
-    L"UPPER",     L"LOWER",     L"LTRIM",   L"RTRIM",       L"TRIM",      L"SUBSTRING",
-    L"SUBSTR",    L"LEFT",      L"RIGHT",   L"REPLACE",     L"CHAR",      L"NCHAR",
-    L"SPACE",     L"REPLICATE", L"STR",     L"CONCAT",      L"QUOTENAME", L"REVERSE",
-    L"STUFF",     L"FORMAT",    L"DB_NAME", L"OBJECT_NAME", L"USER_NAME", L"SUSER_SNAME",
-    L"HOST_NAME", L"APP_NAME",  L"DATENAME"};
-
-const wchar_t* const kNumberFunctions[] = {
-    L"LEN",   L"DATALENGTH", L"COUNT",     L"ABS",      L"ROUND",    L"FLOOR",    L"CEILING",
-    L"POWER", L"SQRT",       L"CHARINDEX", L"PATINDEX", L"DATEDIFF", L"DATEPART", L"YEAR",
-    L"MONTH", L"DAY",        L"ASCII",     L"UNICODE",  L"SIGN",     L"LENGTH",   L"INSTR"};
-
-const wchar_t* const kStringTypes[] = {L"char", L"varchar", L"nchar",  L"nvarchar",
-                                       L"text", L"ntext",   L"sysname"};
-const wchar_t* const kNumberTypes[] = {L"int",     L"bigint",     L"smallint", L"tinyint",
-                                       L"decimal", L"numeric",    L"float",    L"real",
-                                       L"money",   L"smallmoney", L"bit"};
-
-template <size_t N> bool IsOneOf(const CSqlToken& t, const wchar_t* const (&words)[N]) {
-    if (t.nKind == SqlTok::kWord)
-        return SqlIsOneOf(t, words);
-    if (t.nKind != SqlTok::kQuoted)
-        return false;
-    std::wstring name = SqlNameOf(t);
-    for (const wchar_t* w : words)
-        if (wcscasecmp(name.c_str(), w) == 0)
-            return true;
-    return false;
-}
-
 CSqlToken Synthetic(SqlTok nKind, const wchar_t* pszText) {
     return {nKind, pszText, std::wstring::npos};
 }
 
-bool IsPunctItem(const Item& it, const wchar_t* p) {
-    return !it.bGroup && !it.bCase && SqlIsPunct(it.First(), p);
-}
-
-bool IsBlankItem(const Item& it) {
-    return !it.bGroup && !it.bCase && SqlIsBlank(it.First());
-}
-
-bool IsOperandItem(const Item& it) {
+bool IsOperandItem(const CSqlOperatorItem& it) {
     if (it.bGroup || it.bCase)
         return true;
     const CSqlToken& t = it.First();
@@ -117,9 +67,9 @@ public:
     bool m_bChanged = false;
 
     CSqlTokens Level(size_t lo, size_t hi) {
-        std::vector<Item> items;
+        std::vector<CSqlOperatorItem> items;
         for (size_t i = lo; i < hi;) {
-            Item it;
+            CSqlOperatorItem it;
             it.nFrom = i;
             const CSqlToken& t = m_in[i];
             bool bParen = SqlIsPunct(t, L"("), bCase = SqlIs(t, L"CASE");
@@ -140,11 +90,11 @@ public:
             items.push_back(std::move(it));
         }
         CSqlTokens out;
-        std::vector<Item> seg;
+        std::vector<CSqlOperatorItem> seg;
         bool bAfterOperand = false;
         bool bPrevWord = false; // the last item was a plain word: a group after it is a call
         for (size_t n = 0; n < items.size(); ++n) {
-            Item& it = items[n];
+            CSqlOperatorItem& it = items[n];
             if (IsBlankItem(it)) {
                 seg.push_back(std::move(it));
                 continue;
@@ -174,13 +124,13 @@ public:
 private:
     // Tokens that end an expression at this level; LEFT, RIGHT and ISNULL (SQLite's postfix
     // operator, SQL Server's function) before "(" are functions.
-    static bool IsBoundary(const CSqlToken& t, const Item* pNext) {
+    static bool IsBoundary(const CSqlToken& t, const CSqlOperatorItem* pNext) {
         if (t.nKind == SqlTok::kPunct)
             return !(t.strText == L"+" || t.strText == L"-" || t.strText == L"*" ||
                      t.strText == L"/" || t.strText == L"%" || t.strText == L"&" ||
                      t.strText == L"|" || t.strText == L"^" || t.strText == L"~" ||
                      t.strText == L".");
-        if (t.nKind != SqlTok::kWord || !IsOneOf(t, kBoundaryWords))
+        if (t.nKind != SqlTok::kWord || !SqlIsOneOfNames(t, kBoundaryWords))
             return false;
         if ((SqlIs(t, L"LEFT") || SqlIs(t, L"RIGHT") || SqlIs(t, L"ISNULL")) && pNext &&
             pNext->bGroup)
@@ -188,89 +138,14 @@ private:
         return true;
     }
 
-    TermType TypeOf(const std::vector<const Item*>& term) const {
-        std::vector<const Item*> sig;
-        for (const Item* p : term)
-            if (!IsBlankItem(*p))
-                sig.push_back(p);
-        if (sig.empty())
-            return TermType::kUnknown;
-        const Item& a = *sig[0];
-        if (sig.size() == 1 && !a.bGroup && !a.bCase) {
-            const CSqlToken& t = a.First();
-            if (t.nKind == SqlTok::kString || t.nKind == SqlTok::kNString)
-                return TermType::kString;
-            if (t.nKind == SqlTok::kNumber && t.strText.compare(0, 2, L"0x") != 0 &&
-                t.strText.compare(0, 2, L"0X") != 0)
-                return TermType::kNumber;
-            if (SqlIs(t, L"NULL"))
-                return TermType::kNull;
-            return TermType::kUnknown;
-        }
-        if (sig.size() == 1 && a.bGroup) {
-            // Already rewritten inside: a joined string shows its ||.
-            for (const CSqlToken& t : a.tokens)
-                if (SqlIsPunct(t, L"||"))
-                    return TermType::kString;
-            const CSqlToken* pOnly = nullptr;
-            for (size_t i = 1; i + 1 < a.tokens.size(); ++i)
-                if (!SqlIsBlank(a.tokens[i])) {
-                    if (pOnly)
-                        return TermType::kUnknown;
-                    pOnly = &a.tokens[i];
-                }
-            if (pOnly && (pOnly->nKind == SqlTok::kString || pOnly->nKind == SqlTok::kNString))
-                return TermType::kString;
-            return pOnly && pOnly->nKind == SqlTok::kNumber ? TermType::kNumber
-                                                            : TermType::kUnknown;
-        }
-        if (sig.size() == 2 && !a.bGroup && sig[1]->bGroup && a.First().nKind == SqlTok::kWord) {
-            const CSqlToken& f = a.First();
-            if (IsOneOf(f, kStringFunctions))
-                return TermType::kString;
-            if (IsOneOf(f, kNumberFunctions))
-                return TermType::kNumber;
-            if (SqlIs(f, L"CAST") || SqlIs(f, L"CONVERT"))
-                return CastType(sig[1]->tokens, SqlIs(f, L"CAST"));
-        }
-        if (sig.size() == 2 && IsPunctItem(a, L"-") && !sig[1]->bGroup &&
-            sig[1]->First().nKind == SqlTok::kNumber)
-            return TermType::kNumber;
-        return TermType::kUnknown;
-    }
-
-    // The type a CAST (x AS type) or CONVERT(type, x) gives.
-    static TermType CastType(const CSqlTokens& g, bool bCast) {
-        int nDepth = 0;
-        for (size_t i = 0; i < g.size(); ++i) {
-            if (SqlIsPunct(g[i], L"("))
-                ++nDepth;
-            else if (SqlIsPunct(g[i], L")"))
-                --nDepth;
-            bool bTypeHere = bCast ? (nDepth == 1 && SqlIs(g[i], L"AS")) : i == 0;
-            if (!bTypeHere)
-                continue;
-            for (size_t j = i + 1; j < g.size(); ++j) {
-                if (SqlIsBlank(g[j]))
-                    continue;
-                if (IsOneOf(g[j], kStringTypes))
-                    return TermType::kString;
-                if (IsOneOf(g[j], kNumberTypes))
-                    return TermType::kNumber;
-                return TermType::kUnknown;
-            }
-        }
-        return TermType::kUnknown;
-    }
-
-    static void Append(CSqlTokens* pOut, const std::vector<const Item*>& items) {
-        for (const Item* p : items)
+    static void Append(CSqlTokens* pOut, const std::vector<const CSqlOperatorItem*>& items) {
+        for (const CSqlOperatorItem* p : items)
             pOut->insert(pOut->end(), p->tokens.begin(), p->tokens.end());
     }
 
     // A divisor that is a literal other than zero needs no check.
-    static bool SafeDivisor(const std::vector<const Item*>& d) {
-        for (const Item* p : d) {
+    static bool SafeDivisor(const std::vector<const CSqlOperatorItem*>& d) {
+        for (const CSqlOperatorItem* p : d) {
             if (IsBlankItem(*p))
                 continue;
             if (p->bGroup || p->bCase || p->First().nKind != SqlTok::kNumber)
@@ -283,8 +158,8 @@ private:
 
     // Whether term[0, nOperator) divided by d (or its remainder) is no integer's: then
     // m_division is the result's type. A side of unknown type counts as an int.
-    bool Fractional(const std::vector<const Item*>& term, size_t nOperator,
-                    const std::vector<const Item*>& d) {
+    bool Fractional(const std::vector<const CSqlOperatorItem*>& term, size_t nOperator,
+                    const std::vector<const CSqlOperatorItem*>& d) {
         if (d.empty() || nOperator == 0)
             return false;
         CSqlNumericType a =
@@ -324,8 +199,8 @@ private:
     // money times money (rounded to four decimals) and the int product of ints or smaller
     // integers (which fails beyond an int's range where SQLite would go on in 64 bits).
     // Empty otherwise.
-    const wchar_t* CheckedProduct(const std::vector<const Item*>& term, size_t nOperator,
-                                  const std::vector<const Item*>& d) {
+    const wchar_t* CheckedProduct(const std::vector<const CSqlOperatorItem*>& term,
+                                  size_t nOperator, const std::vector<const CSqlOperatorItem*>& d) {
         if (d.empty())
             return nullptr;
         CSqlNumericType a =
@@ -343,10 +218,10 @@ private:
     }
 
     // A term with each divisor checked.
-    CSqlTokens Term(const std::vector<const Item*>& term) {
+    CSqlTokens Term(const std::vector<const CSqlOperatorItem*>& term) {
         CSqlTokens out;
         for (size_t i = 0; i < term.size(); ++i) {
-            const Item& it = *term[i];
+            const CSqlOperatorItem& it = *term[i];
             out.insert(out.end(), it.tokens.begin(), it.tokens.end());
             bool bProduct = IsPunctItem(it, L"*") && i > 0;
             if (!(IsPunctItem(it, L"/") || IsPunctItem(it, L"%") || bProduct))
@@ -355,13 +230,13 @@ private:
             // The divisor (or factor): signs, then one operand with its call, dotted parts and
             // COLLATE.
             size_t j = i + 1;
-            std::vector<const Item*> d;
+            std::vector<const CSqlOperatorItem*> d;
             while (j < term.size() && (IsBlankItem(*term[j]) || IsPunctItem(*term[j], L"-") ||
                                        IsPunctItem(*term[j], L"+") || IsPunctItem(*term[j], L"~")))
                 d.push_back(term[j++]);
             bool bWant = true;
             for (; j < term.size(); ++j) {
-                const Item& x = *term[j];
+                const CSqlOperatorItem& x = *term[j];
                 if (IsBlankItem(x)) {
                     d.push_back(&x);
                     continue;
@@ -431,8 +306,8 @@ private:
         return out;
     }
 
-    void Flush(std::vector<Item>* pSeg, CSqlTokens* pOut) {
-        std::vector<Item>& seg = *pSeg;
+    void Flush(std::vector<CSqlOperatorItem>* pSeg, CSqlTokens* pOut) {
+        std::vector<CSqlOperatorItem>& seg = *pSeg;
         // Blanks around the expression stay outside whatever it is rewritten into.
         size_t nLead = 0, nTrail = seg.size();
         while (nLead < seg.size() && IsBlankItem(seg[nLead]))
@@ -441,11 +316,12 @@ private:
             --nTrail;
         for (size_t i = 0; i < nLead; ++i)
             pOut->insert(pOut->end(), seg[i].tokens.begin(), seg[i].tokens.end());
-        std::vector<Item> trailing(seg.begin() + static_cast<std::ptrdiff_t>(nTrail), seg.end());
-        seg = std::vector<Item>(seg.begin() + static_cast<std::ptrdiff_t>(nLead),
-                                seg.begin() + static_cast<std::ptrdiff_t>(nTrail));
+        std::vector<CSqlOperatorItem> trailing(seg.begin() + static_cast<std::ptrdiff_t>(nTrail),
+                                               seg.end());
+        seg = std::vector<CSqlOperatorItem>(seg.begin() + static_cast<std::ptrdiff_t>(nLead),
+                                            seg.begin() + static_cast<std::ptrdiff_t>(nTrail));
         FlushCore(&seg, pOut);
-        for (const Item& it : trailing)
+        for (const CSqlOperatorItem& it : trailing)
             pOut->insert(pOut->end(), it.tokens.begin(), it.tokens.end());
         pSeg->clear();
     }
@@ -457,10 +333,10 @@ private:
     // The digits of a term that is an int or a smaller integer by the schema (a column, a
     // variable, a literal of up to ten digits, an int expression): ten for int, a literal's
     // own; 0 for anything else.
-    int IntDigits(const std::vector<const Item*>& term) const {
-        const Item* pFirst = nullptr;
-        const Item* pLast = nullptr;
-        for (const Item* p : term)
+    int IntDigits(const std::vector<const CSqlOperatorItem*>& term) const {
+        const CSqlOperatorItem* pFirst = nullptr;
+        const CSqlOperatorItem* pLast = nullptr;
+        for (const CSqlOperatorItem* p : term)
             if (!IsBlankItem(*p)) {
                 pFirst = pFirst ? pFirst : p;
                 pLast = p;
@@ -472,13 +348,13 @@ private:
         return t.nKind == CSqlNumericType::kInteger && t.nPrec <= kIntDigits ? t.nPrec : 0;
     }
 
-    void FlushCore(std::vector<Item>* pSeg, CSqlTokens* pOut) {
-        std::vector<Item>& seg = *pSeg;
+    void FlushCore(std::vector<CSqlOperatorItem>* pSeg, CSqlTokens* pOut) {
+        std::vector<CSqlOperatorItem>& seg = *pSeg;
         // Terms between the binary additive operators.
-        std::vector<std::vector<const Item*>> terms(1);
-        std::vector<const Item*> ops;
+        std::vector<std::vector<const CSqlOperatorItem*>> terms(1);
+        std::vector<const CSqlOperatorItem*> ops;
         bool bWantOperand = true, bNeedsWork = false;
-        for (const Item& it : seg) {
+        for (const CSqlOperatorItem& it : seg) {
             if (IsBlankItem(it)) {
                 terms.back().push_back(&it);
                 continue;
@@ -504,14 +380,14 @@ private:
                 !it.bGroup && !it.bCase && bOperator && !(IsPunctItem(it, L"*") && bWantOperand);
         }
         if (!bNeedsWork) {
-            for (const Item& it : seg)
+            for (const CSqlOperatorItem& it : seg)
                 pOut->insert(pOut->end(), it.tokens.begin(), it.tokens.end());
             seg.clear();
             return;
         }
         // Leading and trailing blanks stay outside the rewritten expression.
         CSqlTokens acc = Term(terms[0]);
-        TermType nAcc = TypeOf(terms[0]);
+        TermType nAcc = SqlTermType(terms[0]);
         bool bPlain = true; // acc is still the source's own text
         // The digits of acc when it is an int or smaller integer by the schema (0 when not, -1
         // before it is read): a sum or difference with another is kept to int's range as SQL
@@ -519,7 +395,7 @@ private:
         int nAccDigits = -1;
         for (size_t k = 0; k < ops.size(); ++k) {
             CSqlTokens term = Term(terms[k + 1]);
-            TermType nTerm = TypeOf(terms[k + 1]);
+            TermType nTerm = SqlTermType(terms[k + 1]);
             bool bPlus = IsPunctItem(*ops[k], L"+"), bMinus = IsPunctItem(*ops[k], L"-");
             bool bStrings = (nAcc == TermType::kString || nAcc == TermType::kNull) &&
                             (nTerm == TermType::kString || nTerm == TermType::kNull) &&
