@@ -213,7 +213,7 @@ bool CSqliteProvider::ReuseStatement(const std::string& strSql,
     if (pStmt == nullptr)
         return false;
     if (SqliteBindLiterals(pStmt, literals) != SQLITE_OK) {
-        sqlite3_finalize(pStmt);
+        m_statements.Discard(strSql, pStmt);
         return false;
     }
     // The first step runs here: it prepares the statement again if the schema changed since,
@@ -224,7 +224,7 @@ bool CSqliteProvider::ReuseStatement(const std::string& strSql,
         nPrimary != SQLITE_LOCKED) {
         // Any other failure (a table gone, say) is met again by a fresh statement, which fails
         // as it always did.
-        sqlite3_finalize(pStmt);
+        m_statements.Discard(strSql, pStmt);
         return false;
     }
     // A busy database fails the fresh statement's first step the same way.

@@ -1,5 +1,7 @@
 #include "platform/ado/sqlite/SqliteQueryShape.h"
 
+#include "platform/ado/sqlite/SqliteStatementCache.h"
+
 #include <cstring>
 
 namespace {
@@ -244,6 +246,14 @@ bool Tokenize(const std::string& s, std::vector<CToken>* pTokens) {
     return true;
 }
 
+// SELECT or WITH, with which a query's text starts.
+bool StartsQuery(const CToken& t) {
+    if (t.nKind != TokenKind::kKeyword)
+        return false;
+    const char* psz = kKeywords[t.nKeyword].pszUpper;
+    return std::strcmp(psz, "SELECT") == 0 || std::strcmp(psz, "WITH") == 0;
+}
+
 class CShaper {
 public:
     CShaper(const std::string& s, const std::vector<CToken>& tokens, std::vector<CLevel>& levels)
@@ -303,10 +313,45 @@ private:
     bool Has(size_t i, unsigned nRole) const {
         return Kind(i) == TokenKind::kKeyword && (kKeywords[m_t[i].nKeyword].nRoles & nRole);
     }
-    bool IsTermStart(size_t i) const { return Kind(i) == TokenKind::kOpen || Has(i, kTermStart); }
+    bool IsTermStart(size_t i) const {
+        return Kind(i) == TokenKind::kOpen || (Has(i, kTermStart) && !BetweensAnd(i));
+    }
     bool IsTermEnd(size_t i) const {
         return i >= m_t.size() || Kind(i) == TokenKind::kClose ||
-               Kind(i) == TokenKind::kSemicolon || Has(i, kTermEnd);
+               Kind(i) == TokenKind::kSemicolon || (Has(i, kTermEnd) && !BetweensAnd(i));
+    }
+    // Whether the AND at i is a BETWEEN's, which joins its bounds, not two terms.
+    bool BetweensAnd(size_t i) const {
+        if (!IsKeyword(i, "AND"))
+            return false;
+        int nDepth = 0;
+        for (size_t k = i; k-- > 0;) {
+            if (Kind(k) == TokenKind::kClose) {
+                ++nDepth;
+            } else if (Kind(k) == TokenKind::kOpen) {
+                if (nDepth-- == 0)
+                    return false;
+            } else if (nDepth == 0 && IsKeyword(k, "BETWEEN")) {
+                return true;
+            } else if (nDepth == 0 && (Has(k, kTermStart) || Has(k, kSetsClause))) {
+                return false;
+            }
+        }
+        return false;
+    }
+    bool IsKeyword(size_t i, const char* pszUpper) const {
+        return Kind(i) == TokenKind::kKeyword &&
+               std::strcmp(kKeywords[m_t[i].nKeyword].pszUpper, pszUpper) == 0;
+    }
+    // The parenthesis that closes the one opened at i, or the end.
+    size_t CloseOf(size_t i) const {
+        int nDepth = 0;
+        for (size_t k = i; k < m_t.size(); ++k)
+            if (Kind(k) == TokenKind::kOpen)
+                ++nDepth;
+            else if (Kind(k) == TokenKind::kClose && --nDepth == 0)
+                return k;
+        return m_t.size();
     }
     bool IsNamePart(size_t i) const {
         return Kind(i) == TokenKind::kWord || Kind(i) == TokenKind::kName;
@@ -384,14 +429,15 @@ private:
     }
 
     // The level a parenthesis opens: a query, a grouping of its parent's condition, or
-    // anything else (a function's arguments, an IN list, a CAST), where nothing is taken.
+    // anything else (a function's arguments, an IN list, a CAST, an operand such as the
+    // (a = 5) of "(a = 5) = 1"), where nothing is taken.
     CLevel Opened(size_t i, const CLevel& parent) const {
         bool bTakes = parent.bTakes && parent.nClause == Clause::kCondition;
         if (Has(i + 1, kQueryStart))
             return {Clause::kNone, bTakes};
-        bool bGrouping = i == 0 || Kind(i - 1) == TokenKind::kOpen ||
-                         Kind(i - 1) == TokenKind::kCompare || Kind(i - 1) == TokenKind::kMinus ||
-                         Kind(i - 1) == TokenKind::kOperator || Has(i - 1, kGroupBefore);
+        bool bGrouping = (i == 0 || Kind(i - 1) == TokenKind::kOpen ||
+                          (Has(i - 1, kGroupBefore) && !BetweensAnd(i - 1))) &&
+                         IsTermEnd(CloseOf(i) + 1);
         return {parent.nClause, bTakes && bGrouping};
     }
 
@@ -426,7 +472,10 @@ const CSqliteQueryShape* CSqliteQueryShaper::Shape(const std::string& strSql) {
     m_shape.strSql.clear();
     m_shape.literals.clear();
     m_tokens.clear();
-    if (strSql.size() > kMaxText || !Tokenize(strSql, &m_tokens))
+    // Only queries are kept (a statement that writes is prepared once, as written); a NUL
+    // byte ends SQLite's text where the bound value would not.
+    if (strSql.size() > CSqliteStatementCache::kMaxText || strSql.find('\0') != std::string::npos ||
+        !Tokenize(strSql, &m_tokens) || m_tokens.empty() || !StartsQuery(m_tokens[0]))
         return nullptr;
     m_shape.strSql.reserve(strSql.size());
     return CShaper(strSql, m_tokens, m_levels).Run(&m_shape) ? &m_shape : nullptr;

@@ -33,12 +33,9 @@ struct CSqliteQueryShape {
 // thread of its connection.
 class CSqliteQueryShaper {
 public:
-    // Longer texts are run as written (the statement cache does not keep them either).
-    static const size_t kMaxText = 4096;
-
     // The shape of strSql, valid until the next call; null when it has no literal to take out
     // or is not a text this reads whole (comments, parameters, unclosed quotes or brackets, a
-    // NUL byte, more than kMaxText bytes): run it as it is.
+    // NUL byte, more than the statement cache keeps, no SELECT or WITH first): run it as it is.
     const CSqliteQueryShape* Shape(const std::string& strSql);
 
     // The parts of a reading.

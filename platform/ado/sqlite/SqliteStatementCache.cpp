@@ -6,9 +6,6 @@
 
 namespace {
 
-// Texts longer than this are run without keeping their statement.
-const size_t kMaxKeptText = 4096;
-
 size_t HashOf(const std::string& s) {
     return std::hash<std::string>()(s);
 }
@@ -16,7 +13,7 @@ size_t HashOf(const std::string& s) {
 } // namespace
 
 bool CSqliteStatementCache::Suits(const std::string& strSql, sqlite3_stmt* pStmt) {
-    if (strSql.size() > kMaxKeptText || !sqlite3_stmt_readonly(pStmt))
+    if (strSql.size() > kMaxText || !sqlite3_stmt_readonly(pStmt))
         return false;
     size_t i = strSql.find_first_not_of(" \t\r\n");
     if (i == std::string::npos)
@@ -58,10 +55,14 @@ void CSqliteStatementCache::Give(const std::string& strSql, sqlite3_stmt* pStmt)
         // Back from a result: the entry is the text's again, counted anew if it is another
         // statement of the text (a second result's).
         sqlite3_reset(pStmt);
-        if (pStmt != e.pStmt) {
+        // Its memory changes only when SQLite prepared it again (a schema change, a bound
+        // value a partial index's condition names).
+        int nPrepared = Reprepared(pStmt);
+        if (pStmt != e.pStmt || nPrepared != e.nPrepared) {
             size_t nBytes = BytesOf(strSql, pStmt);
             m_nBytes = m_nBytes - e.nBytes + nBytes;
             e.nBytes = nBytes;
+            e.nPrepared = nPrepared;
         }
         e.pStmt = pStmt;
         e.bTaken = false;
@@ -81,8 +82,23 @@ void CSqliteStatementCache::Give(const std::string& strSql, sqlite3_stmt* pStmt)
         return;
     }
     MakeRoom(nBytes);
-    m_entries.push_back({nHash, strSql, pStmt, nBytes, false, ++m_nClock});
+    m_entries.push_back({nHash, strSql, pStmt, nBytes, Reprepared(pStmt), false, ++m_nClock});
     m_nBytes += nBytes;
+}
+
+void CSqliteStatementCache::Discard(const std::string& strSql, sqlite3_stmt* pStmt) {
+    size_t nHash = HashOf(strSql);
+    for (size_t i = 0; i < m_entries.size(); ++i)
+        if (m_entries[i].nHash == nHash && m_entries[i].bTaken && m_entries[i].pStmt == pStmt &&
+            m_entries[i].strSql == strSql) {
+            Drop(i); // taken: the statement is finalized below
+            break;
+        }
+    sqlite3_finalize(pStmt);
+}
+
+int CSqliteStatementCache::Reprepared(sqlite3_stmt* pStmt) {
+    return sqlite3_stmt_status(pStmt, SQLITE_STMTSTATUS_REPREPARE, 0);
 }
 
 size_t CSqliteStatementCache::BytesOf(const std::string& strSql, sqlite3_stmt* pStmt) {

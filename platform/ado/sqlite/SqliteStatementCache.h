@@ -19,6 +19,9 @@ public:
     CSqliteStatementCache(const CSqliteStatementCache&) = delete;
     CSqliteStatementCache& operator=(const CSqliteStatementCache&) = delete;
 
+    // Texts longer than this are run without keeping their statement.
+    static const size_t kMaxText = 4096;
+
     // Whether a text is worth keeping: one query that only reads (SELECT or WITH first), of a
     // size that keeps the cache small.
     static bool Suits(const std::string& strSql, sqlite3_stmt* pStmt);
@@ -32,6 +35,9 @@ public:
     // finalized to make room; one of the same text already kept wins and pStmt is finalized,
     // as is one that alone would not fit.
     void Give(const std::string& strSql, sqlite3_stmt* pStmt);
+    // Ends a statement taken from the cache that its taker cannot use (a failed bind or first
+    // step): its entry goes, and the statement is finalized.
+    void Discard(const std::string& strSql, sqlite3_stmt* pStmt);
     // Finalizes every kept statement (before the connection closes); taken ones stay their
     // takers'.
     void Clear();
@@ -45,10 +51,12 @@ private:
         std::string strSql;
         sqlite3_stmt* pStmt;
         size_t nBytes;             // the statement's memory and the text
+        int nPrepared;             // how often SQLite had prepared it again when counted
         bool bTaken;               // pStmt is out with a result
         unsigned long long nGiven; // when it was last given back
     };
     static size_t BytesOf(const std::string& strSql, sqlite3_stmt* pStmt);
+    static int Reprepared(sqlite3_stmt* pStmt);
     // Drops the entries given back least recently until one of nBytes fits (0: until the
     // entries are within their bounds).
     void MakeRoom(size_t nBytes);

@@ -163,6 +163,23 @@ TEST(StatementCache, TakenStatementsStayTheirTakers) {
     cache.Clear();
     EXPECT_EQ(1, LiveStatements(db.pDb)); // the taken one
     sqlite3_finalize(p3);
+
+    // A taken statement its taker cannot use goes with its entry; the text is kept again from
+    // its next statement on.
+    Keep(cache, db.pDb, Select(5));
+    const size_t nBytes = cache.Bytes();
+    sqlite3_stmt* p5 = cache.Take(Select(5));
+    ASSERT_NE(nullptr, p5);
+    cache.Discard(Select(5), p5);
+    EXPECT_EQ(0u, cache.Bytes());
+    EXPECT_EQ(0, LiveStatements(db.pDb));
+    EXPECT_EQ(nullptr, cache.Take(Select(5)));
+    cache.Give(Select(5), Prepare(db.pDb, Select(5)));
+    EXPECT_EQ(nBytes, cache.Bytes());
+    p5 = cache.Take(Select(5));
+    EXPECT_NE(nullptr, p5);
+    cache.Discard(Select(5), p5);
+    EXPECT_EQ(0, LiveStatements(db.pDb));
 }
 
 class StatementReuse : public AdoTest {
