@@ -30,10 +30,11 @@ const wchar_t* const kListEnds[] = {
 
 // Where a collation goes: after the source token nAfter, for the expression of the significant
 // tokens [nFirst, nEnd) (empty for an alias or a column's number, which name one elsewhere),
-// compared with [nOtherFirst, nOtherEnd) (empty when it is no comparison's).
+// compared with the expressions of others (the other side of a comparison, the other queries'
+// columns of a compound).
 struct CSpot {
     size_t nAfter, nFirst, nEnd;
-    size_t nOtherFirst = 0, nOtherEnd = 0;
+    std::vector<std::pair<size_t, size_t>> others;
     bool operator<(const CSpot& o) const { return nAfter < o.nAfter; }
 };
 
@@ -86,8 +87,9 @@ public:
         if (!collations)
             return std::wstring();
         std::wstring strCollation = RangeCollation(spot.nFirst, spot.nEnd, collations);
-        return strCollation.empty() ? RangeCollation(spot.nOtherFirst, spot.nOtherEnd, collations)
-                                    : strCollation;
+        for (size_t i = 0; i < spot.others.size() && strCollation.empty(); ++i)
+            strCollation = RangeCollation(spot.others[i].first, spot.others[i].second, collations);
+        return strCollation;
     }
 
 private:
@@ -210,7 +212,7 @@ private:
             if (r == p + 1 || Settled(p + 1, r))
                 return;
         }
-        pSpots->push_back({m_sig[nOp - 1], q, nOp, p + 1, r});
+        pSpots->push_back({m_sig[nOp - 1], q, nOp, {{p + 1, r}}});
     }
 
     // The end of the group, CASE ... END or select item starting at a: the first token at
@@ -282,7 +284,7 @@ private:
     void Distinct(size_t p, std::vector<CSpot>* pSpots) const {
         for (const auto& item : Items(ItemsStart(p - 1)))
             if (item.second > item.first && !Settled(item.first, item.second))
-                pSpots->push_back({m_sig[item.second - 1], item.first, item.second});
+                pSpots->push_back({m_sig[item.second - 1], item.first, item.second, {}});
     }
 
     // The argument starting at a of MIN, MAX or an aggregate of DISTINCT values: an expression
@@ -291,7 +293,7 @@ private:
         size_t e = LevelEnd(a, std::initializer_list<const wchar_t*>{});
         if (e < m_sig.size() && SqlIsPunct(At(e), L")") && e > a && !Settled(a, e) &&
             !SqlIsPunct(At(e - 1), L"*"))
-            pSpots->push_back({m_sig[e - 1], a, e});
+            pSpots->push_back({m_sig[e - 1], a, e, {}});
     }
 
     // UNION, EXCEPT or INTERSECT at p, which compare whole rows: SQLite takes each column's
@@ -333,9 +335,14 @@ private:
                 if (i < items.size() && (PlainColumn(items[i].first, items[i].second) ||
                                          HasCollate(items[i].first, items[i].second)))
                     bSettled = true;
-            if (!bSettled)
-                pSpots->push_back(
-                    {m_sig[queries[0][i].second - 1], queries[0][i].first, queries[0][i].second});
+            if (bSettled)
+                continue;
+            CSpot spot{
+                m_sig[queries[0][i].second - 1], queries[0][i].first, queries[0][i].second, {}};
+            for (size_t q = 1; q < queries.size(); ++q)
+                if (i < queries[q].size())
+                    spot.others.push_back(queries[q][i]);
+            pSpots->push_back(std::move(spot));
         }
     }
 
@@ -357,14 +364,15 @@ private:
                 break;
             w = LevelEnd(t + 1, kWhen);
         }
-        pSpots->push_back({m_sig[e - 1], p + 1, e});
+        pSpots->push_back({m_sig[e - 1], p + 1, e, {}});
     }
 
     // What ORDER BY may refer to in the select list: the aliases of expressions (lowered), and
     // for each item whether it is an expression (for ORDER BY 2).
     struct CSelectList {
-        std::vector<std::wstring> aliases;
-        std::vector<bool> expressions;
+        std::vector<std::wstring> aliases;            // of expressions, lowered
+        std::vector<size_t> aliased;                  // the item each alias names
+        std::vector<std::pair<size_t, size_t>> items; // each item's expression; empty: none
     };
 
     // The terms of the ORDER BY or GROUP BY at p that are expressions or their aliases, or the
@@ -394,26 +402,29 @@ private:
                              SqlIs(At(e - 1), L"FIRST") || SqlIs(At(e - 1), L"LAST") ||
                              SqlIs(At(e - 1), L"NULLS")))
                 --e;
-            bool bAlias = e == a + 1 && SqlIsNamePart(At(a)) &&
-                          Contains(list.aliases, SqlLower(SqlNameOf(At(a))));
+            // An alias or number names an item's expression, whose columns decide.
+            const std::pair<size_t, size_t>* pNamed = nullptr;
+            if (e == a + 1 && SqlIsNamePart(At(a))) {
+                const std::wstring strName = SqlLower(SqlNameOf(At(a)));
+                for (size_t n = 0; n < list.aliases.size() && !pNamed; ++n)
+                    if (list.aliases[n] == strName)
+                        pNamed = &list.items[list.aliased[n]];
+            }
             bool bNumber = e == a + 1 && At(a).nKind == SqlTok::kNumber;
             if (bNumber) {
                 size_t n = std::wcstoul(At(a).strText.Str().c_str(), nullptr, 10);
-                bAlias = n >= 1 && n <= list.expressions.size() && list.expressions[n - 1];
+                if (n >= 1 && n <= list.items.size() &&
+                    list.items[n - 1].second > list.items[n - 1].first)
+                    pNamed = &list.items[n - 1];
             }
-            if (e > a && (bAlias || (!bNumber && !Settled(a, e))))
-                pSpots->push_back({m_sig[e - 1], a, bAlias ? a : e});
+            if (pNamed && !HasCollate(pNamed->first, pNamed->second))
+                pSpots->push_back({m_sig[e - 1], pNamed->first, pNamed->second, {}});
+            else if (e > a && !bNumber && !Settled(a, e))
+                pSpots->push_back({m_sig[e - 1], a, e, {}});
             if (bEnd)
                 return;
             a = r + 1;
         }
-    }
-
-    static bool Contains(const std::vector<std::wstring>& v, const std::wstring& s) {
-        for (const std::wstring& x : v)
-            if (x == s)
-                return true;
-        return false;
     }
 
     // The select list of the query that p ends.
@@ -481,9 +492,11 @@ private:
         }
         bool bStar = nExprEnd > nExprBegin && SqlIsPunct(At(nExprEnd - 1), L"*");
         bool bExpression = nExprEnd > nExprBegin && !bStar && !PlainColumn(nExprBegin, nExprEnd);
-        pList->expressions.push_back(bExpression);
-        if (bExpression && !strAlias.empty())
+        if (bExpression && !strAlias.empty()) {
             pList->aliases.push_back(SqlLower(strAlias));
+            pList->aliased.push_back(pList->items.size());
+        }
+        pList->items.emplace_back(nExprBegin, bExpression ? nExprEnd : nExprBegin);
     }
 
     const CSqlTokens& m_t;

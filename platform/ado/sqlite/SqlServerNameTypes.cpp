@@ -111,7 +111,13 @@ CSqlNameCollations CSqlRewriter::NameCollations() {
         std::wstring strCollation;
         if (strName[0] == L'@' || !ScopeColumns(strQualifier, strName, &columns))
             return strCollation;
+        // Only text columns have a collation of SQL Server's (dates and ids keep the
+        // comparisons of their own, which an expression of them does not).
         for (const CScopeColumn& c : columns) {
+            const CSqlServerTypeRow* pRow = c.pColumn->type.pRow;
+            if (!pRow ||
+                (pRow->nClass != SqlTypeClass::kChar && pRow->nClass != SqlTypeClass::kNChar))
+                return std::wstring();
             if (!strCollation.empty() && !SqlSameName(strCollation, c.pColumn->strCollation))
                 return std::wstring();
             strCollation = c.pColumn->strCollation;

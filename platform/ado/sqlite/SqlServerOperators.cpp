@@ -12,6 +12,9 @@ const wchar_t kSqlDivisorFunction[] = L"zqk_divisor";
 
 namespace {
 
+// The digits of an int, which its products, sums and differences are kept to.
+const int kIntDigits = 10;
+
 const wchar_t* const kBoundaryWords[] = {
     L"SELECT",     L"FROM",   L"WHERE",     L"GROUP",        L"ORDER",    L"BY",      L"HAVING",
     L"AS",         L"ON",     L"AND",       L"OR",           L"NOT",      L"WHEN",    L"THEN",
@@ -196,8 +199,9 @@ private:
     }
 
     // The type SQL Server gives term[0, nOperator) times d where it is kept to that type here:
-    // money times money (rounded to four decimals) and the int product of ints or smaller
-    // integers (which fails beyond an int's range where SQLite would go on in 64 bits).
+    // money times money (rounded to four decimals) and the int product of ints (which fails
+    // beyond an int's range where SQLite would go on in 64 bits). Smaller integers are kept to
+    // int's range too, where SQL Server keeps a smallint or tinyint product to its own type's.
     // Empty otherwise.
     const wchar_t* CheckedProduct(const std::vector<const CSqlOperatorItem*>& term,
                                   size_t nOperator, const std::vector<const CSqlOperatorItem*>& d) {
@@ -210,7 +214,6 @@ private:
         CSqlNumericType b = SqlExpressionType(m_in, d.front()->nFrom, d.back()->nTo, m_names);
         if (a.nKind == CSqlNumericType::kMoney && b.nKind == CSqlNumericType::kMoney)
             return L"'money'";
-        const int kIntDigits = 10;
         if (a.nKind == CSqlNumericType::kInteger && b.nKind == CSqlNumericType::kInteger &&
             a.nPrec <= kIntDigits && b.nPrec <= kIntDigits)
             return L"'int'";
@@ -343,7 +346,6 @@ private:
             }
         if (pFirst == nullptr)
             return 0;
-        const int kIntDigits = 10;
         CSqlNumericType t = SqlExpressionType(m_in, pFirst->nFrom, pLast->nTo, m_names);
         return t.nKind == CSqlNumericType::kInteger && t.nPrec <= kIntDigits ? t.nPrec : 0;
     }
@@ -408,7 +410,6 @@ private:
                 nTermDigits = nAccDigits > 0 ? IntDigits(terms[k + 1]) : 0;
             }
             // Numbers of up to nine digits each add up to less than 2 * 10^9: no check.
-            const int kIntDigits = 10;
             const int nMost = std::max(nAccDigits, nTermDigits);
             const bool bIntSum = nTermDigits > 0 && nMost >= kIntDigits;
             nAccDigits = nTermDigits == 0 ? 0 : bIntSum ? kIntDigits : nMost + 1;

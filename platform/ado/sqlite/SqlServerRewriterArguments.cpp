@@ -195,10 +195,18 @@ bool SqlBuiltinArguments(const CSqlTokens& T, size_t nCall, size_t nOpen, size_t
         }
     if (pBuiltin == nullptr)
         return true;
+    // A name given columns, not a call: "AS Year (a, b)" of a derived table, "Day (a, b) AS
+    // (SELECT ...)" of a common table expression or a view.
+    size_t nBefore = nCall;
+    while (nBefore > 0 && SqlIsBlank(T[nBefore - 1]))
+        --nBefore;
+    if (nBefore > 0 && SqlIs(T[nBefore - 1], L"AS"))
+        return true;
     // The arguments: commas at the group's own level, none for an empty group.
     int nDepth = 0, nArguments = 0;
     bool bAny = false;
-    for (size_t k = nOpen; k < nEnd; ++k) {
+    size_t k = nOpen;
+    for (; k < nEnd; ++k) {
         const CSqlToken& t = T[k];
         if (SqlIsPunct(t, L"(")) {
             bAny = bAny || nDepth > 0;
@@ -214,6 +222,9 @@ bool SqlBuiltinArguments(const CSqlTokens& T, size_t nCall, size_t nOpen, size_t
     }
     nArguments += bAny ? 1 : 0;
     if (nArguments == pBuiltin->nArguments)
+        return true;
+    CSqlCursor after(T, k + 1, nEnd);
+    if (after.IsWord(L"AS"))
         return true;
     *pError = SqlServerError(174, L"The " + SqlLower(SqlNameOf(T[nCall])) + L" function requires " +
                                       std::to_wstring(pBuiltin->nArguments) + L" argument(s).");

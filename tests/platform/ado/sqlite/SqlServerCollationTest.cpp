@@ -214,10 +214,19 @@ TEST_F(SqlServerScript, ChineseColumnsSortByPinyin) {
              {{L"Anna"}, {L"张伟"}, {L"李娜"}, {L"王芳"}}},
             {L"SELECT Plain FROM Staff ORDER BY Plain COLLATE Chinese_PRC_CI_AS",
              {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
-            // An expression of the column sorts by the column's collation, as its alias does.
+            // An expression of the column sorts by the column's collation, and so do its alias
+            // and its number; dates and their names compare by the default collation.
             {L"SELECT RTRIM(s.Name) AS N FROM Staff s ORDER BY LEFT(s.Name, 1), N",
              {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
             {L"SELECT COUNT(*) FROM Staff WHERE LEFT(Name, 1) < N'王'", {{L"2"}}},
+            {L"SELECT RTRIM(Name) AS N FROM Staff ORDER BY N",
+             {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
+            {L"SELECT LTRIM(Name) FROM Staff ORDER BY 1 DESC",
+             {{L"张伟"}, {L"王芳"}, {L"李娜"}, {L"Anna"}}},
+            {L"CREATE TABLE Shift (At datetime); INSERT INTO Shift VALUES ('20240301 10:00')"},
+            {L"SELECT COUNT(*), MAX(CASE DATENAME(weekday, At) WHEN 'friday' THEN 1 END) FROM "
+             L"Shift WHERE DATENAME(month, At) = 'MARCH'",
+             {{L"1", L"1"}}},
         });
 }
 
@@ -287,5 +296,7 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
          {L"SELECT ID FROM P WHERE Code = 'A' OR UPPER(Code) = 'a' OR 'A' IN (Code + '')", {}},
          {L"SELECT ID FROM P p WHERE LOWER(p.Code) IN ('b') OR p.Code + '' = 'c' ORDER BY ID",
           {{L"2"}, {L"3"}}},
+         {L"SELECT COUNT(*) FROM (SELECT 'A' AS x UNION SELECT Code + '' FROM P WHERE ID = 1) d",
+          {{L"2"}}},
          {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});
 }

@@ -166,10 +166,13 @@ TEST_F(SqlServerResultTypes, IntResultsOverflowAsSqlServers) {
                      L"Arithmetic overflow error converting expression to data type int."),
                Fails(L"SELECT SUM(I * 50000) FROM W",
                      L"Arithmetic overflow error converting expression to data type int."),
-               // Smaller integers multiply as ints; a bigint side or a cast widens the product.
-               {L"SELECT COUNT(*) FROM W WHERE J * K * J = 18000000 AND B * I > 2147483647 AND "
+               // A bigint side or a cast widens the product; a smaller integer times an int is
+               // an int.
+               {L"SELECT COUNT(*) FROM W WHERE J * I = 15000000 AND B * I > 2147483647 AND "
                 L"CAST(I AS bigint) * I > 0",
                 {{L"1"}}},
+               Fails(L"SELECT K * I * 1000 FROM W",
+                     L"Arithmetic overflow error converting expression to data type int."),
                {L"UPDATE W SET B = B * I; SELECT B, I * 2 FROM W", {{L"2500000000", L"100000"}}},
                // So do sums and differences of ints; up to nine digits a side cannot overflow.
                Fails(L"SELECT COUNT(*) FROM W WHERE I + 2147483600 > 0",

@@ -395,7 +395,11 @@ TEST_F(ShopScript, CompileErrorsAreSqlServers) {
          Fails(L"SELECT DATEADD(day, 1)", L"The dateadd function requires 3 argument(s)."),
          Fails(L"SELECT SUBSTRING('abc', (1))", L"The substring function requires 3 argument(s)."),
          {L"SELECT LEN(LEFT('abc', 2)), SUBSTRING('abc', 2, (1)), ISNULL(NULL, 'x')",
-          {{L"2", L"b", L"x"}}}});
+          {{L"2", L"b", L"x"}}},
+         // A name given columns is no call: DAY and YEAR are not reserved.
+         {L"WITH Day (a, b) AS (SELECT 1, 2), Year(c) AS (SELECT 3) SELECT a, b, c FROM Day, "
+          L"Year",
+          {{L"1", L"2", L"3"}}}});
     RunScript(
         m_pConn,
         {
