@@ -6,3 +6,4 @@ SELECT Total / 4, p.Price / (SELECT MAX(Qty) FROM P) % 3, AVG(Fee), AVG(DISTINCT
 INSERT INTO P (Price, Code) SELECT Qty, Name FROM T
 UPDATE p SET Code = t.Name, Fee = Fee / 3 FROM P p LEFT JOIN T t ON t.ID = p.Qty WHERE t.ID IS NULL
 UPDATE T SET Qty = Qty + 2147483600 - ID WHERE ID + 1 > Qty - 999999999 + 5
+SELECT ~(B), ~ISNULL(B, 0), ~~B FROM T

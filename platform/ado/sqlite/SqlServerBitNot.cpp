@@ -4,12 +4,33 @@
 namespace {
 
 // Whether the operand starting at token i (significant) is a bit by its declaration: a bit
-// column or variable, or CAST / CONVERT to bit; *pnEnd is where the operand ends.
+// column or variable, CAST / CONVERT to bit, ISNULL of a bit (its first argument's type), ~ of
+// a bit, or one of these in parentheses; *pnEnd is where the operand ends.
 bool BitOperand(const CSqlTokens& in, size_t i, size_t nEnd, const CSqlNameTypes& names,
                 size_t* pnEnd) {
     CSqlCursor c(in, i, nEnd);
     if (c.AtEnd())
         return false;
+    if (c.IsPunct(L"~")) {
+        c.Advance();
+        return BitOperand(in, c.Pos(), nEnd, names, pnEnd);
+    }
+    if (c.IsPunct(L"(") || SqlIs(c.Peek(), L"ISNULL")) {
+        const bool bIsNull = !c.IsPunct(L"(");
+        if (bIsNull)
+            c.Advance();
+        const size_t nOpen = c.Pos();
+        if (!c.IsPunct(L"(") || !c.SkipGroup())
+            return false;
+        *pnEnd = c.Pos();
+        // The group's content, or ISNULL's first argument, must be one bit operand.
+        CSqlCursor inner(in, nOpen + 1, nEnd);
+        size_t nInnerEnd = 0;
+        if (!BitOperand(in, inner.Pos(), *pnEnd, names, &nInnerEnd))
+            return false;
+        CSqlCursor after(in, nInnerEnd, *pnEnd);
+        return bIsNull ? after.IsPunct(L",") : after.IsPunct(L")") && after.Pos() + 1 == *pnEnd;
+    }
     if (SqlIs(c.Peek(), L"CAST") || SqlIs(c.Peek(), L"CONVERT")) {
         const bool bCast = SqlIs(c.Peek(), L"CAST");
         c.Advance();
@@ -66,9 +87,13 @@ bool SqlRewriteBitNot(const CSqlTokens& in, size_t nBegin, size_t nEnd, const CS
         }
         while (nOperandEnd > nOperand && SqlIsBlank(in[nOperandEnd - 1]))
             --nOperandEnd;
+        // The operand's own ~ of bits first (~~b is b).
+        CSqlTokens operand;
+        if (!SqlRewriteBitNot(in, nOperand, nOperandEnd, names, &operand))
+            operand.assign(in.begin() + static_cast<std::ptrdiff_t>(nOperand),
+                           in.begin() + static_cast<std::ptrdiff_t>(nOperandEnd));
         out.push_back(CSqlToken{SqlTok::kPunct, L"(", std::wstring::npos});
-        out.insert(out.end(), in.begin() + static_cast<std::ptrdiff_t>(nOperand),
-                   in.begin() + static_cast<std::ptrdiff_t>(nOperandEnd));
+        out.insert(out.end(), operand.begin(), operand.end());
         out.push_back(CSqlToken{SqlTok::kPunct, L"=", std::wstring::npos});
         out.push_back(CSqlToken{SqlTok::kNumber, L"0", std::wstring::npos});
         out.push_back(CSqlToken{SqlTok::kPunct, L")", std::wstring::npos});
