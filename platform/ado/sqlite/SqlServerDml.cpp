@@ -384,10 +384,18 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
         [&](const std::wstring& strQualifier, const std::wstring& strName,
             CSqlDeclaredType* pType) { return sub.ColumnType(strQualifier, strName, pType); },
         &types);
+    // ... and their collations: an expression of a column keeps the column's.
+    std::vector<std::wstring> collations(plan.nItems);
+    const CSqlTokens& planTokens = plan.bRewriteTokens ? planned : query;
+    const CSqlNameCollations named = sub.NameCollations();
+    for (const CSqlSelectNames::CExpression& e : plan.expressions)
+        if (e.nItem < collations.size())
+            collations[e.nItem] = SqlExpressionCollation(planTokens, e.nBegin, e.nEnd, named);
     // The new table's columns as SQL Server makes them: a column's type, length, nullability,
     // collation and identity come from the column it is taken from; an expression's column
-    // compares text with the default collation. SQLite's CREATE TABLE ... AS would keep only
-    // affinities (a TEXT column comparing case-sensitively, without length).
+    // compares text with the collation of the column in it, or the default collation. SQLite's
+    // CREATE TABLE ... AS would keep only affinities (a TEXT column comparing case-sensitively,
+    // without length).
     std::vector<CSqlResultColumn> result;
     if (!m_schema.ResultColumns(select, &result)) {
         pOut->statements.push_back(L"CREATE TABLE " + name.strSql + L" AS " + select);
@@ -427,9 +435,18 @@ bool CSqlStatementTranslator::SelectInto(size_t nInto, CSqlTranslation* pOut,
                 ++nIdentities;
                 strIdentityTable = r.strSchema + L"." + r.strTable;
             }
-        } else if (types.empty() || types[i].empty() ||
-                   !TypedExpressionColumn(r.strName, types[i], &col)) {
-            col.strCollation = kSqlDefaultCollation;
+        } else {
+            const bool bTyped = !types.empty() && !types[i].empty() &&
+                                TypedExpressionColumn(r.strName, types[i], &col);
+            const std::wstring* pCollation =
+                types.empty() || plan.bStar || i >= collations.size() ? nullptr : &collations[i];
+            const bool bText = bTyped && col.type.pRow &&
+                               (col.type.pRow->nClass == SqlTypeClass::kChar ||
+                                col.type.pRow->nClass == SqlTypeClass::kNChar);
+            if (pCollation && !pCollation->empty() && (!bTyped || bText))
+                col.strCollation = *pCollation;
+            else if (!bTyped)
+                col.strCollation = kSqlDefaultCollation;
         }
         col.strName = r.strName;
         col.strNameSql = SqlQuoteName(r.strName);

@@ -93,30 +93,12 @@ public:
     }
 
 private:
+    // The collation of the first column in the significant tokens [nFirst, nEnd).
     std::wstring RangeCollation(size_t nFirst, size_t nEnd,
                                 const CSqlNameCollations& collations) const {
-        static const wchar_t* const kNoColumns[] = {
-            L"NULL",   L"CASE",    L"WHEN",   L"THEN",   L"ELSE",     L"END",  L"AND",
-            L"OR",     L"NOT",     L"IS",     L"IN",     L"AS",       L"LIKE", L"BETWEEN",
-            L"ESCAPE", L"COLLATE", L"EXISTS", L"SELECT", L"DISTINCT", L"ALL"};
-        for (size_t p = nFirst; p < nEnd; ++p) {
-            const CSqlToken& t = At(p);
-            if (!SqlIsNamePart(t) || (t.nKind == SqlTok::kWord && t.strText[0] == L'@') ||
-                SqlIsOneOf(t, kNoColumns) || (p > nFirst && SqlIs(At(p - 1), L"AS")) ||
-                (p > nFirst && SqlIsPunct(At(p - 1), L".")))
-                continue; // no column, a type after CAST's AS, or a name's later part
-            if (p + 1 < nEnd && SqlIsPunct(At(p + 1), L"("))
-                continue; // a call
-            std::wstring strQualifier, strName = SqlNameOf(t);
-            if (p + 2 < nEnd && SqlIsPunct(At(p + 1), L".") && SqlIsNamePart(At(p + 2))) {
-                strQualifier.swap(strName);
-                strName = SqlNameOf(At(p + 2));
-            }
-            std::wstring strCollation = collations(strQualifier, strName);
-            if (!strCollation.empty())
-                return strCollation;
-        }
-        return std::wstring();
+        return nEnd > nFirst
+                   ? SqlExpressionCollation(m_t, m_sig[nFirst], m_sig[nEnd - 1] + 1, collations)
+                   : std::wstring();
     }
 
     const CSqlToken& At(size_t p) const { return m_t[m_sig[p]]; }
@@ -534,6 +516,37 @@ bool ColumnOnTheLeft(const CSqlTokens& t, size_t nBegin, size_t i) {
 }
 
 } // namespace
+
+std::wstring SqlExpressionCollation(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                                    const CSqlNameCollations& collations) {
+    static const wchar_t* const kNoColumns[] = {
+        L"NULL",   L"CASE",    L"WHEN",   L"THEN",   L"ELSE",     L"END",  L"AND",
+        L"OR",     L"NOT",     L"IS",     L"IN",     L"AS",       L"LIKE", L"BETWEEN",
+        L"ESCAPE", L"COLLATE", L"EXISTS", L"SELECT", L"DISTINCT", L"ALL"};
+    std::vector<size_t> sig;
+    for (size_t i = nBegin; i < nEnd; ++i)
+        if (!SqlIsBlank(tokens[i]))
+            sig.push_back(i);
+    auto at = [&](size_t p) -> const CSqlToken& { return tokens[sig[p]]; };
+    for (size_t p = 0; p < sig.size(); ++p) {
+        const CSqlToken& t = at(p);
+        if (!SqlIsNamePart(t) || (t.nKind == SqlTok::kWord && t.strText[0] == L'@') ||
+            SqlIsOneOf(t, kNoColumns) || (p > 0 && SqlIs(at(p - 1), L"AS")) ||
+            (p > 0 && SqlIsPunct(at(p - 1), L".")))
+            continue; // no column, a type after CAST's AS, or a name's later part
+        if (p + 1 < sig.size() && SqlIsPunct(at(p + 1), L"("))
+            continue; // a call
+        std::wstring strQualifier, strName = SqlNameOf(t);
+        if (p + 2 < sig.size() && SqlIsPunct(at(p + 1), L".") && SqlIsNamePart(at(p + 2))) {
+            strQualifier.swap(strName);
+            strName = SqlNameOf(at(p + 2));
+        }
+        std::wstring strCollation = collations(strQualifier, strName);
+        if (!strCollation.empty())
+            return strCollation;
+    }
+    return std::wstring();
+}
 
 bool SqlCollateExpressions(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
                            const wchar_t* pszCollation, const CSqlNameCollations& collations,

@@ -19,6 +19,12 @@
 typedef std::function<std::wstring(const std::wstring& strQualifier, const std::wstring& strName)>
     CSqlNameCollations;
 
+// The collation of the first column in the expression of tokens [nBegin, nEnd) that
+// collations knows, which an expression of a column keeps (LOWER(Code), Code + 'x'); empty when
+// no column there has one.
+std::wstring SqlExpressionCollation(const CSqlTokens& tokens, size_t nBegin, size_t nEnd,
+                                    const CSqlNameCollations& collations);
+
 // Rewrites tokens [nBegin, nEnd) into *pOut with a COLLATE where it is needed: the collation of
 // the first column in the expression that collations knows (an expression of a column keeps
 // its collation), else pszCollation; false when nothing needed it (then *pOut is left alone).

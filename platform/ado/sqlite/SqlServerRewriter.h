@@ -68,6 +68,10 @@ public:
     bool ObjectName(size_t i, size_t nEnd, CSqlObjectName* pName, size_t* pnNext,
                     CSqlBridgeError* pError);
 
+    // The collations of the text columns the statement's batch names, read as their types are
+    // when first asked for.
+    CSqlNameCollations NameCollations();
+
 private:
     // CAST or CONVERT from the group that opens at nOpen, as zqk_convert(...); *pnClose is
     // where the group closes, 0 when it is no conversion this reads.
@@ -90,8 +94,6 @@ private:
     // The types of the columns and variables the statement's batch names, read when first
     // asked for.
     CSqlNameTypes NameTypes();
-    // The collations of the text columns the statement's batch names, read as NameTypes reads.
-    CSqlNameCollations NameCollations();
     // A column of the batch's tables and the table's columns.
     struct CScopeColumn {
         const CSqlColumnDef* pColumn;

@@ -428,5 +428,11 @@ TEST_F(SqlServerScript, SelectIntoMakesColumnsAsTheirSources) {
            {L"N", L"int", L"10", L"0"},
            {L"Total", L"decimal", L"38", L"2"}}},
          Fails(L"INSERT INTO EX (Tag) VALUES ('much too long')",
-               L"String or binary data would be truncated.")});
+               L"String or binary data would be truncated."),
+         // An expression of a column keeps the column's collation; others get the default.
+         {L"CREATE TABLE CS (C varchar(5) COLLATE Latin1_General_CS_AS, N nvarchar(5))"},
+         {L"INSERT INTO CS VALUES ('ab', N'x')"},
+         {L"SELECT LOWER(C) AS LC, C + 'z' AS CZ, N + N'y' AS NY, 'k' AS K INTO CX FROM CS"},
+         {L"SELECT COUNT(*) FROM CX WHERE LC = 'AB' OR CZ = 'ABZ'", {{L"0"}}},
+         {L"SELECT COUNT(*) FROM CX WHERE LC = 'ab' AND NY = 'XY ' AND K = 'K'", {{L"1"}}}});
 }
