@@ -3,17 +3,22 @@
 
 namespace {
 
+// Operands nested deeper than this are not looked into (SQLite's parser refuses far less
+// deep nesting than a stack would).
+const int kMaxNesting = 32;
+
 // Whether the operand starting at token i (significant) is a bit by its declaration: a bit
 // column or variable, CAST / CONVERT to bit, ISNULL of a bit (its first argument's type), ~ of
-// a bit, or one of these in parentheses; *pnEnd is where the operand ends.
+// a bit, or one of these in parentheses; *pnEnd is where the operand ends (past the blanks
+// after it).
 bool BitOperand(const CSqlTokens& in, size_t i, size_t nEnd, const CSqlNameTypes& names,
-                size_t* pnEnd) {
+                size_t* pnEnd, int nNesting = 0) {
     CSqlCursor c(in, i, nEnd);
-    if (c.AtEnd())
+    if (c.AtEnd() || nNesting > kMaxNesting)
         return false;
     if (c.IsPunct(L"~")) {
         c.Advance();
-        return BitOperand(in, c.Pos(), nEnd, names, pnEnd);
+        return BitOperand(in, c.Pos(), nEnd, names, pnEnd, nNesting + 1);
     }
     if (c.IsPunct(L"(") || SqlIs(c.Peek(), L"ISNULL")) {
         const bool bIsNull = !c.IsPunct(L"(");
@@ -23,13 +28,17 @@ bool BitOperand(const CSqlTokens& in, size_t i, size_t nEnd, const CSqlNameTypes
         if (!c.IsPunct(L"(") || !c.SkipGroup())
             return false;
         *pnEnd = c.Pos();
+        size_t nClose = *pnEnd; // the group's ")"
+        while (SqlIsBlank(in[nClose - 1]))
+            --nClose;
+        --nClose;
         // The group's content, or ISNULL's first argument, must be one bit operand.
-        CSqlCursor inner(in, nOpen + 1, nEnd);
+        CSqlCursor inner(in, nOpen + 1, nClose);
         size_t nInnerEnd = 0;
-        if (!BitOperand(in, inner.Pos(), *pnEnd, names, &nInnerEnd))
+        if (!BitOperand(in, inner.Pos(), nClose, names, &nInnerEnd, nNesting + 1))
             return false;
-        CSqlCursor after(in, nInnerEnd, *pnEnd);
-        return bIsNull ? after.IsPunct(L",") : after.IsPunct(L")") && after.Pos() + 1 == *pnEnd;
+        CSqlCursor after(in, nInnerEnd, nClose + 1);
+        return bIsNull ? after.IsPunct(L",") : after.Pos() == nClose;
     }
     if (SqlIs(c.Peek(), L"CAST") || SqlIs(c.Peek(), L"CONVERT")) {
         const bool bCast = SqlIs(c.Peek(), L"CAST");

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ado/sqlite/SqlServerOperators.h"
+
 namespace {
 
 // Words that end an operand, scanning either way from its operator at the operand's depth.
@@ -360,7 +362,19 @@ private:
     // The terms of the ORDER BY or GROUP BY at p that are expressions or their aliases, or the
     // numbers of expressions.
     void Ordering(size_t p, std::vector<CSpot>* pSpots) const {
-        const CSelectList list = SelectList(p);
+        // A compound's result columns have the collations its queries give them together (see
+        // Compound): the last query's alone do not decide an alias or number.
+        bool bCompound = false;
+        for (size_t k = p, nDepth = 0; k-- > 0 && !bCompound;) {
+            if (SqlIsPunct(At(k), L")"))
+                ++nDepth;
+            else if (SqlIsPunct(At(k), L"(") && nDepth-- == 0)
+                break;
+            else if (nDepth == 0 && (SqlIs(At(k), L"UNION") || SqlIs(At(k), L"EXCEPT") ||
+                                     SqlIs(At(k), L"INTERSECT")))
+                bCompound = true;
+        }
+        const CSelectList list = bCompound ? CSelectList() : SelectList(p);
         size_t a = p + 2;
         int nDepth = 0;
         for (size_t r = a; r <= m_sig.size(); ++r) {
@@ -523,19 +537,58 @@ std::wstring SqlExpressionCollation(const CSqlTokens& tokens, size_t nBegin, siz
         L"NULL",   L"CASE",    L"WHEN",   L"THEN",   L"ELSE",     L"END",  L"AND",
         L"OR",     L"NOT",     L"IS",     L"IN",     L"AS",       L"LIKE", L"BETWEEN",
         L"ESCAPE", L"COLLATE", L"EXISTS", L"SELECT", L"DISTINCT", L"ALL"};
+    // Calls whose text result is their text arguments': the collation comes through them
+    // (and '+' between operands whose types only show when it runs).
+    static const wchar_t* const kTextCalls[] = {
+        L"UPPER",    L"LOWER",       L"LTRIM",     L"RTRIM",  L"TRIM",     L"LEFT",
+        L"RIGHT",    L"SUBSTRING",   L"REPLACE",   L"ISNULL", L"COALESCE", L"NULLIF",
+        L"REVERSE",  L"STUFF",       L"REPLICATE", L"CONCAT", L"CAST",     L"CONVERT",
+        L"TRY_CAST", L"TRY_CONVERT", L"MIN",       L"MAX",    L"IIF"};
     std::vector<size_t> sig;
     for (size_t i = nBegin; i < nEnd; ++i)
         if (!SqlIsBlank(tokens[i]))
             sig.push_back(i);
     auto at = [&](size_t p) -> const CSqlToken& { return tokens[sig[p]]; };
+    // The first p' > p at p's level that is one of words (or "," when bComma) or closes the
+    // level, or the end.
+    auto skipTo = [&](size_t p, std::initializer_list<const wchar_t*> words, bool bComma) {
+        int nDepth = 0;
+        for (++p; p < sig.size(); ++p) {
+            const CSqlToken& t = at(p);
+            const bool bClose = SqlIsPunct(t, L")") || SqlIs(t, L"END");
+            if (nDepth == 0 &&
+                (SqlIsPunct(t, L")") || SqlIsOneOf(t, words) || (bComma && SqlIsPunct(t, L","))))
+                return p;
+            if (SqlIsPunct(t, L"(") || SqlIs(t, L"CASE"))
+                ++nDepth;
+            else if (bClose)
+                --nDepth;
+        }
+        return p;
+    };
     for (size_t p = 0; p < sig.size(); ++p) {
         const CSqlToken& t = at(p);
+        // What only decides, and is no part of the result: CASE's operand and conditions,
+        // IIF's condition, the arguments of calls that give no text.
+        if (SqlIs(t, L"CASE")) {
+            p = skipTo(p, {L"WHEN"}, false) - 1; // on to the WHEN
+            continue;
+        }
+        if (SqlIs(t, L"WHEN")) {
+            p = skipTo(p, {L"THEN"}, false);
+            continue;
+        }
+        if (SqlIsNamePart(t) && p + 1 < sig.size() && SqlIsPunct(at(p + 1), L"(")) {
+            if (SqlIs(t, L"IIF"))
+                p = skipTo(p + 1, {}, true);
+            else if (!SqlIsOneOf(t, kTextCalls) && !SqlIs(t, kSqlAddFunction))
+                p = skipTo(p + 1, {}, false); // to its group's ")"
+            continue;
+        }
         if (!SqlIsNamePart(t) || (t.nKind == SqlTok::kWord && t.strText[0] == L'@') ||
             SqlIsOneOf(t, kNoColumns) || (p > 0 && SqlIs(at(p - 1), L"AS")) ||
             (p > 0 && SqlIsPunct(at(p - 1), L".")))
             continue; // no column, a type after CAST's AS, or a name's later part
-        if (p + 1 < sig.size() && SqlIsPunct(at(p + 1), L"("))
-            continue; // a call
         std::wstring strQualifier, strName = SqlNameOf(t);
         if (p + 2 < sig.size() && SqlIsPunct(at(p + 1), L".") && SqlIsNamePart(at(p + 2))) {
             strQualifier.swap(strName);

@@ -195,8 +195,9 @@ bool SqlBuiltinArguments(const CSqlTokens& T, size_t nCall, size_t nOpen, size_t
         }
     if (pBuiltin == nullptr)
         return true;
-    // A name given columns, not a call: "AS Year (a, b)" of a derived table, "Day (a, b) AS
-    // (SELECT ...)" of a common table expression or a view.
+    // A name given columns, not a call: "AS Year (a, b)" of a derived table (which SQLite then
+    // refuses), "Day (a, b) AS (SELECT ...)" of a common table expression, "Day (a) AS
+    // SELECT ..." of a view.
     size_t nBefore = nCall;
     while (nBefore > 0 && SqlIsBlank(T[nBefore - 1]))
         --nBefore;
@@ -224,7 +225,8 @@ bool SqlBuiltinArguments(const CSqlTokens& T, size_t nCall, size_t nOpen, size_t
     if (nArguments == pBuiltin->nArguments)
         return true;
     CSqlCursor after(T, k + 1, nEnd);
-    if (after.IsWord(L"AS"))
+    if (after.Accept(L"AS") &&
+        (after.IsPunct(L"(") || after.IsWord(L"SELECT") || after.IsWord(L"WITH")))
         return true;
     *pError = SqlServerError(174, L"The " + SqlLower(SqlNameOf(T[nCall])) + L" function requires " +
                                       std::to_wstring(pBuiltin->nArguments) + L" argument(s).");

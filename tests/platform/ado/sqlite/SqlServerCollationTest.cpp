@@ -223,6 +223,8 @@ TEST_F(SqlServerScript, ChineseColumnsSortByPinyin) {
              {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
             {L"SELECT LTRIM(Name) FROM Staff ORDER BY 1 DESC",
              {{L"张伟"}, {L"王芳"}, {L"李娜"}, {L"Anna"}}},
+            {L"SELECT Name FROM Staff UNION SELECT N'Anna' ORDER BY 1",
+             {{L"Anna"}, {L"李娜"}, {L"王芳"}, {L"张伟"}}},
             {L"CREATE TABLE Shift (At datetime); INSERT INTO Shift VALUES ('20240301 10:00')"},
             {L"SELECT COUNT(*), MAX(CASE DATENAME(weekday, At) WHEN 'friday' THEN 1 END) FROM "
              L"Shift WHERE DATENAME(month, At) = 'MARCH'",
@@ -298,5 +300,13 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
           {{L"2"}, {L"3"}}},
          {L"SELECT COUNT(*) FROM (SELECT 'A' AS x UNION SELECT Code + '' FROM P WHERE ID = 1) d",
           {{L"2"}}},
+         // Only what makes the result counts: not CASE's or IIF's conditions, nor the
+         // arguments of a call that gives no text.
+         {L"SELECT ID FROM P WHERE CASE WHEN Code = 'a' THEN 'yes' END = 'YES' AND IIF(Code = "
+          L"'a', 'x', 'y') = 'X' AND CASE WHEN LEN(Code) = 1 THEN Code END = 'a'",
+          {{L"1"}}},
+         {L"SELECT ID FROM P WHERE CASE ID WHEN 1 THEN Code END = 'A' OR IIF(ID = 1, Code, '') = "
+          L"'A'",
+          {}},
          {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});
 }

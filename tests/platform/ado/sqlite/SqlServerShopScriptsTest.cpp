@@ -389,7 +389,7 @@ TEST_F(ShopScript, CompileErrorsAreSqlServers) {
                L"The ident_current function requires 1 argument(s)."),
          Fails(L"SELECT LEN(Name, 2) FROM dbo.Customers",
                L"The len function requires 1 argument(s)."),
-         Fails(L"SELECT ISNULL(NULL)", L"The isnull function requires 2 argument(s)."),
+         Fails(L"SELECT ISNULL(NULL) AS x", L"The isnull function requires 2 argument(s)."),
          {L"SELECT @@ERROR", {{L"174"}}},
          Fails(L"SELECT GetDate(1)", L"The getdate function requires 0 argument(s)."),
          Fails(L"SELECT DATEADD(day, 1)", L"The dateadd function requires 3 argument(s)."),

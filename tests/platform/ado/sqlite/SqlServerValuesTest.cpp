@@ -235,7 +235,8 @@ TEST_F(SqlServerScript, OperatorsFollowSqlServer) {
             {L"SELECT COUNT(*) FROM F WHERE ~B = 1", {{L"1"}}},
             // So is ~ of a bit in parentheses, of ISNULL of a bit and of ~ of a bit; a bit in
             // arithmetic is an int.
-            {L"SELECT ~(B), ~ISNULL(B, 0), ~~B, ~(~B), ~ISNULL(I, 0), ~(B + 1) FROM F ORDER BY I",
+            {L"SELECT ~(B) , ~ISNULL( B , 0 ), ~~B, ~ ( ~B ), ~ISNULL(I, 0), ~(B + 1) FROM F "
+             L"ORDER BY I",
              {{L"NULL", L"1", L"NULL", L"NULL", L"-1", L"NULL"},
               {L"1", L"1", L"0", L"0", L"-1", L"-2"},
               {L"0", L"0", L"1", L"1", L"-6", L"-3"}}},
