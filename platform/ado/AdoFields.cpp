@@ -109,39 +109,19 @@ HRESULT CAdoField::get_Name(BSTR* pbstr) {
 }
 
 HRESULT CAdoField::get_Type(DataTypeEnum* pDataType) {
-    if (pDataType == nullptr)
-        return E_POINTER;
-    if (!m_pCore->IsOpen())
-        return Closed();
-    *pDataType = m_pCore->Column(m_nIndex).nType;
-    return S_OK;
+    return ColumnFact(pDataType, &CAdoColumn::nType);
 }
 
 HRESULT CAdoField::get_DefinedSize(LONG* pl) {
-    if (pl == nullptr)
-        return E_POINTER;
-    if (!m_pCore->IsOpen())
-        return Closed();
-    *pl = m_pCore->Column(m_nIndex).nDefinedSize;
-    return S_OK;
+    return ColumnFact(pl, &CAdoColumn::nDefinedSize);
 }
 
 HRESULT CAdoField::get_Precision(BYTE* pbPrecision) {
-    if (pbPrecision == nullptr)
-        return E_POINTER;
-    if (!m_pCore->IsOpen())
-        return Closed();
-    *pbPrecision = m_pCore->Column(m_nIndex).nPrecision;
-    return S_OK;
+    return ColumnFact(pbPrecision, &CAdoColumn::nPrecision);
 }
 
 HRESULT CAdoField::get_NumericScale(BYTE* pbScale) {
-    if (pbScale == nullptr)
-        return E_POINTER;
-    if (!m_pCore->IsOpen())
-        return Closed();
-    *pbScale = m_pCore->Column(m_nIndex).nNumericScale;
-    return S_OK;
+    return ColumnFact(pbScale, &CAdoColumn::nNumericScale);
 }
 
 HRESULT CAdoField::get_ActualSize(LONG* pl) {

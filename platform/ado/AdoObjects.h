@@ -291,6 +291,16 @@ public:
 
 private:
     HRESULT Closed();
+    // One fact of the field's column into *p: E_POINTER for a null p, the closed error when
+    // the recordset is closed.
+    template <typename T, typename M> HRESULT ColumnFact(T* p, M CAdoColumn::*pFact) {
+        if (p == nullptr)
+            return E_POINTER;
+        if (!m_pCore->IsOpen())
+            return Closed();
+        *p = m_pCore->Column(m_nIndex).*pFact;
+        return S_OK;
+    }
 
     std::shared_ptr<CRecordsetCore> m_pCore;
     size_t m_nIndex;
