@@ -69,11 +69,11 @@ HRESULT MakeInteger(sqlite3_int64 n, VARIANT* pvar) {
 }
 
 // The text of a cell converted to vt; false when it does not convert (the text stays).
-bool ConvertText(sqlite3_stmt* pStmt, int nColumn, VARTYPE vt, VARIANT* pvar) {
+bool ConvertText(sqlite3_value* pValue, VARTYPE vt, VARIANT* pvar) {
     VARIANT text;
     VariantInit(&text);
-    const unsigned char* p = sqlite3_column_text(pStmt, nColumn);
-    if (FAILED(MakeString(p, sqlite3_column_bytes(pStmt, nColumn), &text)))
+    const unsigned char* p = sqlite3_value_text(pValue);
+    if (FAILED(MakeString(p, sqlite3_value_bytes(pValue), &text)))
         return false;
     HRESULT hr = VariantChangeType(pvar, &text, 0, vt);
     VariantClear(&text);
@@ -81,23 +81,22 @@ bool ConvertText(sqlite3_stmt* pStmt, int nColumn, VARTYPE vt, VARIANT* pvar) {
 }
 
 // The value as its storage class gives it.
-HRESULT NaturalValue(sqlite3_stmt* pStmt, int nColumn, int nClass, VARIANT* pvar) {
+HRESULT NaturalValue(sqlite3_value* pValue, int nClass, VARIANT* pvar) {
     switch (nClass) {
     case SQLITE_INTEGER:
-        return MakeInteger(sqlite3_column_int64(pStmt, nColumn), pvar);
+        return MakeInteger(sqlite3_value_int64(pValue), pvar);
     case SQLITE_FLOAT:
         pvar->vt = VT_R8;
-        pvar->dblVal = sqlite3_column_double(pStmt, nColumn);
+        pvar->dblVal = sqlite3_value_double(pValue);
         return S_OK;
     case SQLITE_BLOB:
-        return AdoMakeByteArray(sqlite3_column_blob(pStmt, nColumn),
-                                static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)), pvar);
+        return AdoMakeByteArray(sqlite3_value_blob(pValue),
+                                static_cast<size_t>(sqlite3_value_bytes(pValue)), pvar);
     case SQLITE_NULL:
         pvar->vt = VT_NULL;
         return S_OK;
     default:
-        return MakeString(sqlite3_column_text(pStmt, nColumn), sqlite3_column_bytes(pStmt, nColumn),
-                          pvar);
+        return MakeString(sqlite3_value_text(pValue), sqlite3_value_bytes(pValue), pvar);
     }
 }
 
@@ -147,8 +146,7 @@ CSqliteColumnType SqliteTypeOfStorageClass(int nStorageClass) {
 
 namespace {
 
-HRESULT ColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, int nClass,
-                    VARIANT* pvar) {
+HRESULT ColumnValue(sqlite3_value* pValue, DataTypeEnum nType, int nClass, VARIANT* pvar) {
     if (nClass == SQLITE_NULL) {
         pvar->vt = VT_NULL;
         return S_OK;
@@ -160,7 +158,7 @@ HRESULT ColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, int nC
     case adBoolean: {
         if (nClass != SQLITE_INTEGER)
             break;
-        sqlite3_int64 n = sqlite3_column_int64(pStmt, nColumn);
+        sqlite3_int64 n = sqlite3_value_int64(pValue);
         if (nType == adBoolean) {
             pvar->vt = VT_BOOL;
             pvar->boolVal = n ? VARIANT_TRUE : VARIANT_FALSE;
@@ -184,17 +182,17 @@ HRESULT ColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, int nC
             break;
         if (nType == adSingle) {
             pvar->vt = VT_R4;
-            pvar->fltVal = static_cast<float>(sqlite3_column_double(pStmt, nColumn));
+            pvar->fltVal = static_cast<float>(sqlite3_value_double(pValue));
         } else {
             pvar->vt = VT_R8;
-            pvar->dblVal = sqlite3_column_double(pStmt, nColumn);
+            pvar->dblVal = sqlite3_value_double(pValue);
         }
         return S_OK;
     case adNumeric:
     case adCurrency:
         // Through the stored text, so that decimals stay exact.
         if (nClass != SQLITE_BLOB &&
-            ConvertText(pStmt, nColumn, nType == adNumeric ? VT_DECIMAL : VT_CY, pvar))
+            ConvertText(pValue, nType == adNumeric ? VT_DECIMAL : VT_CY, pvar))
             return S_OK;
         break;
     case adDBTimeStamp:
@@ -203,8 +201,8 @@ HRESULT ColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, int nC
         if (nClass == SQLITE_TEXT) {
             // Straight from the stored bytes, as VariantChangeType would read their BSTR.
             DATE date;
-            if (ZqkDateFromText(reinterpret_cast<const char*>(sqlite3_column_text(pStmt, nColumn)),
-                                static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)), &date)) {
+            if (ZqkDateFromText(reinterpret_cast<const char*>(sqlite3_value_text(pValue)),
+                                static_cast<size_t>(sqlite3_value_bytes(pValue)), &date)) {
                 pvar->vt = VT_DATE;
                 pvar->date = date;
                 return S_OK;
@@ -219,54 +217,59 @@ HRESULT ColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, int nC
     case adLongVarWChar:
     case adGUID:
         if (nClass != SQLITE_BLOB)
-            return MakeString(sqlite3_column_text(pStmt, nColumn),
-                              sqlite3_column_bytes(pStmt, nColumn), pvar);
+            return MakeString(sqlite3_value_text(pValue), sqlite3_value_bytes(pValue), pvar);
         break;
     case adBinary:
     case adVarBinary:
     case adLongVarBinary:
-        return AdoMakeByteArray(sqlite3_column_blob(pStmt, nColumn),
-                                static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)), pvar);
+        return AdoMakeByteArray(sqlite3_value_blob(pValue),
+                                static_cast<size_t>(sqlite3_value_bytes(pValue)), pvar);
     default:
         break;
     }
-    return NaturalValue(pStmt, nColumn, nClass, pvar);
+    return NaturalValue(pValue, nClass, pvar);
 }
 
 } // namespace
 
+// The cell's value read once per call: sqlite3_value_* on it spares each sqlite3_column_*
+// call's entry and exit checks. A cursor is used on its connection's thread only, so the
+// unprotected value is safe here.
 HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar) {
-    return ColumnValue(pStmt, nColumn, nType, sqlite3_column_type(pStmt, nColumn), pvar);
+    sqlite3_value* pValue = sqlite3_column_value(pStmt, nColumn);
+    return ColumnValue(pValue, nType, sqlite3_value_type(pValue), pvar);
 }
 
 HRESULT SqliteColumnCell(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, CAdoCell* pCell) {
-    int nClass = sqlite3_column_type(pStmt, nColumn);
+    sqlite3_value* pValue = sqlite3_column_value(pStmt, nColumn);
+    int nClass = sqlite3_value_type(pValue);
     // Stored text becomes a string of its characters for every type but these: decimals and
     // currency convert it, binary columns take its bytes, dates read it (SqliteColumnValue).
     bool bText = nClass == SQLITE_TEXT && nType != adNumeric && nType != adCurrency &&
                  nType != adBinary && nType != adVarBinary && nType != adLongVarBinary;
     if (!bText) {
         pCell->nKind = CAdoCell::kValue;
-        return ColumnValue(pStmt, nColumn, nType, nClass, &pCell->var);
+        return ColumnValue(pValue, nType, nClass, &pCell->var);
     }
     bool bDate = nType == adDBTimeStamp || nType == adDBDate || nType == adDBTime;
     pCell->nKind = bDate ? CAdoCell::kDateText : CAdoCell::kText;
-    const unsigned char* p = sqlite3_column_text(pStmt, nColumn);
+    const unsigned char* p = sqlite3_value_text(pValue);
     pCell->pText = p ? reinterpret_cast<const char*>(p) : "";
-    pCell->nBytes = p ? static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn)) : 0;
+    pCell->nBytes = p ? static_cast<size_t>(sqlite3_value_bytes(pValue)) : 0;
     return S_OK;
 }
 
 HRESULT SqliteColumnBytes(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType,
                           const void** ppBytes, size_t* pnBytes) {
-    // ColumnValue makes a byte array of sqlite3_column_blob for a binary column's every value
-    // but NULL, and for stored blobs in any column.
-    int nClass = sqlite3_column_type(pStmt, nColumn);
+    // ColumnValue makes a byte array of the blob for a binary column's every value but NULL,
+    // and for stored blobs in any column.
+    sqlite3_value* pValue = sqlite3_column_value(pStmt, nColumn);
+    int nClass = sqlite3_value_type(pValue);
     bool bBinaryColumn = nType == adBinary || nType == adVarBinary || nType == adLongVarBinary;
     if (nClass == SQLITE_NULL || (nClass != SQLITE_BLOB && !bBinaryColumn))
         return S_FALSE;
-    const void* p = sqlite3_column_blob(pStmt, nColumn);
-    size_t n = static_cast<size_t>(sqlite3_column_bytes(pStmt, nColumn));
+    const void* p = sqlite3_value_blob(pValue);
+    size_t n = static_cast<size_t>(sqlite3_value_bytes(pValue));
     if (n > kAdoMaxValueBytes)
         return S_FALSE; // the byte array would fail, and report it
     *ppBytes = p;
@@ -275,15 +278,16 @@ HRESULT SqliteColumnBytes(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType,
 }
 
 LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize) {
-    switch (sqlite3_column_type(pStmt, nColumn)) {
+    sqlite3_value* pValue = sqlite3_column_value(pStmt, nColumn);
+    switch (sqlite3_value_type(pValue)) {
     case SQLITE_NULL:
         return 0;
     case SQLITE_BLOB:
-        return sqlite3_column_bytes(pStmt, nColumn);
+        return sqlite3_value_bytes(pValue);
     case SQLITE_TEXT: {
         // Counted as Value decodes the bytes, invalid sequences included.
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(pStmt, nColumn));
-        int n = sqlite3_column_bytes(pStmt, nColumn);
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(pValue));
+        int n = sqlite3_value_bytes(pValue);
         return static_cast<LONG>(WinUtf8WideLength(p, static_cast<size_t>(n)));
     }
     default:
