@@ -281,10 +281,11 @@ struct Field : IDispatch {
     virtual HRESULT get_NumericScale(BYTE* pbScale) = 0;
 
     _variant_t GetValue() {
-        VARIANT v;
-        VariantInit(&v);
+        // Filled where it is returned: copying a variant just written a field at a time
+        // would wait for those stores.
+        _variant_t v;
         ZQK_ADO_RAISE(get_Value(&v), Field);
-        return _variant_t(v, false); // takes v over
+        return v;
     }
     void PutValue(const _variant_t& Val) { ZQK_ADO_RAISE(put_Value(Val), Field); }
     _bstr_t GetName() {

@@ -43,46 +43,29 @@ constexpr int kClasses = 3;
 constexpr int kBlocksPerClass = 16;
 
 struct CBstrBlockCache {
-    void* blocks[kClasses][kBlocksPerClass];
     int counts[kClasses];
+    // Blocks a class may keep: 0 until the thread's first cached string, -1 once the thread is
+    // ending (strings then go straight to malloc and back).
+    int nLimit;
+    void* blocks[kClasses][kBlocksPerClass];
 };
 
-// The thread's cache, made on its first string. Only the pointer lives in the thread's
-// storage, in the default model: the library is also loaded with dlopen (the SQLite shell's
-// .load), where initial-exec storage may not be had. The owner below frees the cache when the
-// thread ends, after which strings go straight to malloc and back.
-CBstrBlockCache g_closedMark; // its address marks a thread's cache as gone
-CBstrBlockCache* const kCacheClosed = &g_closedMark;
-thread_local CBstrBlockCache* t_pCache = nullptr;
+// The cache lives in the thread's storage itself, so that taking a block is two loads after
+// the storage's address. The library is also loaded with dlopen (the SQLite shell's .load);
+// thread-local storage through descriptors (the build's TLS dialect) serves that too.
+thread_local CBstrBlockCache t_cache;
 
 struct CBstrCacheOwner {
     ~CBstrCacheOwner() {
-        CBstrBlockCache* pCache = t_pCache;
-        t_pCache = kCacheClosed;
-        if (pCache == nullptr || pCache == kCacheClosed)
-            return;
-        for (int c = 0; c < kClasses; ++c)
-            for (int i = 0; i < pCache->counts[c]; ++i)
-                std::free(pCache->blocks[c][i]);
-        delete pCache;
+        for (int c = 0; c < kClasses; ++c) {
+            for (int i = 0; i < t_cache.counts[c]; ++i)
+                std::free(t_cache.blocks[c][i]);
+            t_cache.counts[c] = 0;
+        }
+        t_cache.nLimit = -1;
     }
 };
 thread_local CBstrCacheOwner t_owner;
-
-// The thread's cache, or null once the thread is ending or when it cannot be made.
-CBstrBlockCache* Cache() {
-    CBstrBlockCache* pCache = t_pCache;
-    if (pCache != nullptr)
-        return pCache == kCacheClosed ? nullptr : pCache;
-    pCache = new (std::nothrow) CBstrBlockCache();
-    if (pCache == nullptr)
-        return nullptr;
-    // Touching the owner registers its destructor for this thread.
-    CBstrCacheOwner* volatile pOwner = &t_owner;
-    (void)pOwner;
-    t_pCache = pCache;
-    return pCache;
-}
 
 // The size class of a string of nChars characters, or kClasses when it is not cached.
 inline int ClassOf(size_t nChars) {
@@ -94,22 +77,39 @@ inline int ClassOf(size_t nChars) {
                                        : kClasses;
 }
 
-void* AllocBlock(size_t nChars) {
-    int c = ClassOf(nChars);
-    if (c == kClasses)
-        return std::malloc(BlockBytes(nChars));
-    CBstrBlockCache* pCache = Cache();
-    if (pCache != nullptr && pCache->counts[c] > 0)
-        return pCache->blocks[c][--pCache->counts[c]];
+// A new block of class c; the thread's first one opens its cache (kept out of line, so that
+// the common path saves no registers).
+__attribute__((noinline)) void* NewBlock(int c) {
+    if (t_cache.nLimit == 0) {
+        // Touching the owner registers its destructor for this thread.
+        CBstrCacheOwner* volatile pOwner = &t_owner;
+        (void)pOwner;
+        t_cache.nLimit = kBlocksPerClass;
+    }
     return std::malloc(BlockBytes(kCachedChars[c]));
 }
 
-void FreeBlock(BstrHeader* pHeader) {
+inline void* AllocBlock(size_t nChars) {
+    int c = ClassOf(nChars);
+    if (c == kClasses)
+        return std::malloc(BlockBytes(nChars));
+    CBstrBlockCache& cache = t_cache;
+    int n = cache.counts[c];
+    if (n > 0) {
+        cache.counts[c] = n - 1;
+        return cache.blocks[c][n - 1];
+    }
+    return NewBlock(c);
+}
+
+inline void FreeBlock(BstrHeader* pHeader) {
     int c = ClassOf(pHeader->nChars);
     if (c != kClasses) {
-        CBstrBlockCache* pCache = Cache();
-        if (pCache != nullptr && pCache->counts[c] < kBlocksPerClass) {
-            pCache->blocks[c][pCache->counts[c]++] = pHeader;
+        CBstrBlockCache& cache = t_cache;
+        int n = cache.counts[c];
+        if (n < cache.nLimit) {
+            cache.blocks[c][n] = pHeader;
+            cache.counts[c] = n + 1;
             return;
         }
     }

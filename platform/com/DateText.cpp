@@ -1,6 +1,7 @@
 // The text a date column's stored text turns into on its way through a VT_DATE, without the
 // VARIANT: what readers of text need from a date cell.
 #include "platform/com/Variant.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -39,8 +40,7 @@ HRESULT ZqkDateTextFromUtf8(const char* pUtf8, size_t nBytes, wchar_t* pOut, siz
     if (pUtf8 == nullptr || pOut == nullptr || pnLength == nullptr)
         return E_INVALIDARG;
     if (IsOwnDateText(pUtf8, nBytes)) {
-        for (size_t i = 0; i < nBytes; ++i)
-            pOut[i] = static_cast<unsigned char>(pUtf8[i]);
+        WinWidenBytes(pUtf8, nBytes, pOut);
         *pnLength = nBytes;
         return S_OK;
     }

@@ -328,23 +328,29 @@ HRESULT TextFrom(const VARIANT& v, CText* t) {
     }
 }
 
+// A new string of the text of a value of any type but VT_BSTR.
+HRESULT NewTextOf(const VARIANT& src, BSTR* pb) {
+    CText text;
+    HRESULT hr = TextFrom(src, &text);
+    if (FAILED(hr))
+        return hr;
+    BSTR b = ZqkSysAllocStringUnset(static_cast<UINT>(text.n)); // filled right here
+    if (b == nullptr)
+        return E_OUTOFMEMORY;
+    WinWidenBytes(text.sz, text.n, b);
+    *pb = b;
+    return S_OK;
+}
+
 HRESULT Coerce(const VARIANT& src, VARTYPE vt, VARIANT* pOut) {
     VariantInit(pOut);
     if (vt == VT_BSTR) {
         if (src.vt == VT_BSTR)
             return VariantCopy(pOut, &src);
-        CText text;
-        HRESULT hr = TextFrom(src, &text);
-        if (FAILED(hr))
-            return hr;
-        BSTR b = ZqkSysAllocStringUnset(static_cast<UINT>(text.n)); // filled right here
-        if (b == nullptr)
-            return E_OUTOFMEMORY;
-        for (size_t i = 0; i < text.n; ++i)
-            b[i] = static_cast<unsigned char>(text.sz[i]);
-        pOut->bstrVal = b;
-        pOut->vt = VT_BSTR;
-        return S_OK;
+        HRESULT hr = NewTextOf(src, &pOut->bstrVal);
+        if (SUCCEEDED(hr))
+            pOut->vt = VT_BSTR;
+        return hr;
     }
     if (vt == VT_EMPTY)
         return S_OK;
@@ -509,6 +515,19 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
     HRESULT hr = ZqkVariantDereference(pvarSrc, &src);
     if (FAILED(hr))
         return hr;
+    if (vt == VT_BSTR && src.vt != VT_BSTR) {
+        // Numbers and dates to text, as most cells read as text come. The destination (which
+        // may be the source) is given up once the string is made, and written a field at a
+        // time: copying a whole variant just written that way waits for those stores.
+        BSTR b = nullptr;
+        hr = NewTextOf(src, &b);
+        if (FAILED(hr))
+            return hr;
+        ZqkVariantClearInline(pvargDest);
+        pvargDest->vt = VT_BSTR;
+        pvargDest->bstrVal = b;
+        return S_OK;
+    }
     VARIANT result;
     if (src.vt == vt && vt != VT_DECIMAL) {
         VariantInit(&result);
@@ -531,8 +550,7 @@ HRESULT ZqkVariantToText(const VARIANT* pvar, wchar_t* pOut, size_t* pnLength) {
     HRESULT hr = TextFrom(*pvar, &text);
     if (FAILED(hr))
         return hr;
-    for (size_t i = 0; i < text.n; ++i)
-        pOut[i] = static_cast<unsigned char>(text.sz[i]);
+    WinWidenBytes(text.sz, text.n, pOut);
     *pnLength = text.n;
     return S_OK;
 }

@@ -66,9 +66,9 @@ bool ZqkDateToParts(DATE date, int* pYear, int* pMonth, int* pDay, int* pHour, i
         return false;
     // The whole part counts days; the fraction's size is the time of that day, also for
     // dates before 1899-12-30.
-    double dDay = std::trunc(date);
-    long long nSeconds = std::llround(std::fabs(date - dDay) * 86400.0);
-    long long nDay = static_cast<long long>(dDay);
+    long long nDay = static_cast<long long>(date); // truncated, as the range above allows
+    double dDay = static_cast<double>(nDay);
+    long long nSeconds = RoundHalfAway(std::fabs(date - dDay) * 86400.0);
     if (nSeconds >= 86400) {
         nSeconds -= 86400;
         ++nDay;

@@ -128,7 +128,7 @@ bool HundredthsRealText(double d, CText* t) {
     double dScaled = d * 100;
     if (!(dScaled > -kLimit && dScaled < kLimit) || d == 0)
         return false;
-    long long nHundredths = std::llround(dScaled);
+    long long nHundredths = RoundHalfAway(dScaled);
     if (static_cast<double>(nHundredths) / 100 != d)
         return false;
     bool bNegative = nHundredths < 0;

@@ -15,6 +15,12 @@ size_t WinUtf8ToWideInto(const char* pData, size_t nBytes, wchar_t* pOut);
 // The length WinUtf8ToWide gives the same bytes, without building the string.
 size_t WinUtf8WideLength(const char* pData, size_t nBytes);
 
+// The number of bytes below 0x80 that the text starts with (nBytes when all of it is ASCII).
+size_t WinAsciiPrefix(const char* pData, size_t nBytes);
+// Widens each byte to the character of the same value (ASCII text, where that is decoding);
+// pOut has room for nBytes characters.
+void WinWidenBytes(const char* pData, size_t nBytes, wchar_t* pOut);
+
 // Encodes UTF-8; a value that is not a Unicode scalar (lone surrogate, above U+10FFFF)
 // becomes U+FFFD.
 std::string WinWideToUtf8(const wchar_t* pData, size_t nChars);

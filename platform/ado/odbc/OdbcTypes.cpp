@@ -110,8 +110,7 @@ HRESULT MakeDecimal(const char* p, size_t n, VARIANT* pvar) {
     text.bstrVal = SysAllocStringLen(nullptr, static_cast<UINT>(n));
     if (text.bstrVal == nullptr)
         return E_OUTOFMEMORY;
-    for (size_t i = 0; i < n; ++i)
-        text.bstrVal[i] = static_cast<unsigned char>(p[i]);
+    WinWidenBytes(p, n, text.bstrVal);
     if (SUCCEEDED(VariantChangeType(pvar, &text, 0, VT_DECIMAL))) {
         VariantClear(&text);
         return S_OK;

@@ -14,40 +14,17 @@ namespace {
 
 const LONG kLongSize = 2147483647;
 
-bool IsAscii(const unsigned char* p, int n) {
-    for (int i = 0; i < n; ++i)
-        if (p[i] & 0x80)
-            return false;
-    return true;
-}
-
 HRESULT MakeString(const unsigned char* p, int n, VARIANT* pvar) {
+    const auto* pText = reinterpret_cast<const char*>(p);
+    size_t nBytes = n > 0 ? static_cast<size_t>(n) : 0;
     BSTR b;
-    // Short ASCII text (most cells) is widened on the stack in one pass and copied once.
-    const int kShort = 128;
-    if (n <= kShort) {
-        wchar_t sz[kShort];
-        unsigned char nBits = 0;
-        for (int i = 0; i < n; ++i) {
-            sz[i] = p[i];
-            nBits |= p[i];
-        }
-        if (!(nBits & 0x80)) {
-            b = SysAllocStringLen(sz, static_cast<UINT>(n));
-            if (b == nullptr)
-                return E_OUTOFMEMORY;
-            pvar->vt = VT_BSTR;
-            pvar->bstrVal = b;
-            return S_OK;
-        }
-    }
-    if (IsAscii(p, n)) {
-        b = SysAllocStringLen(nullptr, static_cast<UINT>(n));
+    if (WinAsciiPrefix(pText, nBytes) == nBytes) {
+        // ASCII (most cells) is widened straight into the string.
+        b = ZqkSysAllocStringUnset(static_cast<UINT>(nBytes));
         if (b)
-            for (int i = 0; i < n; ++i)
-                b[i] = p[i];
+            WinWidenBytes(pText, nBytes, b);
     } else {
-        std::wstring w = WinUtf8ToWide(reinterpret_cast<const char*>(p), static_cast<size_t>(n));
+        std::wstring w = WinUtf8ToWide(pText, nBytes);
         b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
     }
     if (b == nullptr)

@@ -10,6 +10,7 @@
 
 #include "platform/com/SafeArray.h"
 #include "platform/com/Variant.h"
+#include "platform/com/VariantDetail.h"
 
 namespace {
 
@@ -317,4 +318,31 @@ TEST(VariantChangeType, RealsReadAsPrintfWritesThem) {
          {0.01, -0.01, 0.1, 0.5, 1.0, 9.99, 10.0, 99.99, 100.0, 0.001, 1e12, 9999999999999.99,
           -9999999999999.99, 10000000000000.0, 12345678901234.5, 1e15, 1e-5, 5e-324})
         expectPrintf(d);
+}
+
+// Dates' seconds and amounts' hundredths are rounded without the library call; halves and the
+// doubles next to them must round as llround rounds them.
+TEST(VariantChangeType, RoundingWithoutTheLibraryMatchesLlround) {
+    std::vector<double> values = {0.0,
+                                  0.5,
+                                  1.5,
+                                  2.5,
+                                  0.49999999999999994,
+                                  86399.5,
+                                  86399.49999999999,
+                                  1e15 - 0.5,
+                                  4503599627370495.5,
+                                  123456.125,
+                                  7.0 / 3.0};
+    std::mt19937_64 random(20261206);
+    std::uniform_real_distribution<double> any(-1e15, 1e15);
+    for (int i = 0; i < 10000; ++i)
+        values.push_back(any(random));
+    for (int i = 0; i < 2000; ++i) // halves and their neighbours
+        values.push_back(std::nextafter(static_cast<double>(i) + 0.5, i % 2 ? 0.0 : 1e16));
+    size_t nValues = values.size();
+    for (size_t i = 0; i < nValues; ++i)
+        values.push_back(-values[i]);
+    for (double x : values)
+        ASSERT_EQ(std::llround(x), ZqkVariantDetail::RoundHalfAway(x)) << x;
 }

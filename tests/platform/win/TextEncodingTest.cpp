@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/win/TextEncoding.h"
 
@@ -89,4 +90,35 @@ TEST(TextEncoding, LoneSurrogatesPassThroughUtf16) {
     EXPECT_EQ(units, WinWideToUtf16(text.data(), text.size()));
     EXPECT_EQ(units.size(), WinUtf16Length(text.data(), text.size()));
     EXPECT_EQ(text, WinUtf16ToWide(units.data(), units.size()));
+}
+
+TEST(TextEncoding, AsciiRunsAndWideningAtEveryLengthAndPosition) {
+    // Lengths around the eight-byte steps, with the first non-ASCII byte at every position.
+    for (size_t n = 0; n <= 40; ++n) {
+        for (size_t nHigh = 0; nHigh <= n; ++nHigh) {
+            std::string bytes;
+            for (size_t i = 0; i < n; ++i)
+                bytes += static_cast<char>(1 + (i * 37) % 127);
+            if (nHigh < n)
+                bytes[nHigh] = static_cast<char>(0x80 + nHigh);
+            ASSERT_EQ(nHigh, WinAsciiPrefix(bytes.data(), n)) << n;
+
+            std::vector<wchar_t> out(n + 2, L'#');
+            WinWidenBytes(bytes.data(), n, out.data());
+            for (size_t i = 0; i < n; ++i)
+                ASSERT_EQ(static_cast<wchar_t>(static_cast<unsigned char>(bytes[i])), out[i]);
+            EXPECT_EQ(L'#', out[n]) << "wrote past " << n;
+
+            // Decoding takes the ASCII start as it is and the rest as UTF-8.
+            std::wstring expected(bytes.begin(), bytes.begin() + static_cast<long>(nHigh));
+            if (nHigh < n)
+                expected += Decode(bytes.substr(nHigh));
+            std::vector<wchar_t> decoded(n + 1, L'#');
+            size_t nDecoded = WinUtf8ToWideInto(bytes.data(), n, decoded.data());
+            EXPECT_EQ(expected, std::wstring(decoded.data(), nDecoded));
+            EXPECT_EQ(Decode(bytes), expected);
+        }
+    }
+    EXPECT_EQ(0u, WinAsciiPrefix(nullptr, 0));
+    WinWidenBytes(nullptr, 0, nullptr);
 }
