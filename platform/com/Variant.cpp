@@ -511,10 +511,18 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
         pvargDest->bstrVal = bstrCopy;
         return S_OK;
     }
-    VARIANT src;
-    HRESULT hr = ZqkVariantDereference(pvarSrc, &src);
-    if (FAILED(hr))
-        return hr;
+    // A by-reference source is read through a plain copy; any other is read where it is (a
+    // copy of a variant just written a field at a time waits for those stores).
+    VARIANT deref;
+    const VARIANT* pSrc = pvarSrc;
+    HRESULT hr;
+    if (pvarSrc->vt & VT_BYREF) {
+        hr = ZqkVariantDereference(pvarSrc, &deref);
+        if (FAILED(hr))
+            return hr;
+        pSrc = &deref;
+    }
+    const VARIANT& src = *pSrc; // the source until the destination is given up
     if (vt == VT_BSTR && src.vt != VT_BSTR) {
         // Numbers and dates to text, as most cells read as text come. The destination (which
         // may be the source) is given up once the string is made, and written a field at a

@@ -92,15 +92,38 @@ std::wstring WinUtf8ToWide(const char* pData, size_t nBytes) {
     return out;
 }
 
+namespace {
+
+const uint64_t kHighBits = 0x8080808080808080ull;
+
+uint64_t Load8(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+#if defined(__SSE2__)
+// Eight bytes at p widened to the eight characters at pOut, by interleaving them with zeros.
+inline void Widen8(const unsigned char* p, wchar_t* pOut) {
+    const __m128i kZero = _mm_setzero_si128();
+    __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), kZero);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut), _mm_unpacklo_epi16(w, kZero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 4), _mm_unpackhi_epi16(w, kZero));
+}
+#endif
+
+} // namespace
+
 size_t WinAsciiPrefix(const char* pData, size_t nBytes) {
-    // Eight bytes a step: cells are read by the million, and most are ASCII.
-    const uint64_t kHighBits = 0x8080808080808080ull;
+    // Eight bytes a step, the last step ending at the end (over bytes already seen): cells are
+    // read by the million, most are ASCII and short.
     size_t n = 0;
-    for (; n + 8 <= nBytes; n += 8) {
-        uint64_t v;
-        std::memcpy(&v, pData + n, 8);
-        if (v & kHighBits)
-            break;
+    if (nBytes >= 8) {
+        for (; n + 8 <= nBytes; n += 8)
+            if (Load8(pData + n) & kHighBits)
+                break;
+        if (n + 8 > nBytes && (n == nBytes || !(Load8(pData + nBytes - 8) & kHighBits)))
+            return nBytes;
     }
     while (n < nBytes && static_cast<unsigned char>(pData[n]) < 0x80)
         ++n;
@@ -109,21 +132,16 @@ size_t WinAsciiPrefix(const char* pData, size_t nBytes) {
 
 void WinWidenBytes(const char* pData, size_t nBytes, wchar_t* pOut) {
     const auto* p = reinterpret_cast<const unsigned char*>(pData);
-    size_t i = 0;
 #if defined(__SSE2__)
-    if (sizeof(wchar_t) == 4) {
-        // Bytes to 32-bit units, eight at a time, by interleaving them with zeros.
-        const __m128i kZero = _mm_setzero_si128();
-        for (; i + 8 <= nBytes; i += 8) {
-            __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
-            __m128i w = _mm_unpacklo_epi8(b, kZero);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + i), _mm_unpacklo_epi16(w, kZero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + i + 4),
-                             _mm_unpackhi_epi16(w, kZero));
-        }
+    if (sizeof(wchar_t) == 4 && nBytes >= 8) {
+        // Eight at a time, the last eight ending at the end (rewriting what is already there).
+        for (size_t i = 0; i + 8 < nBytes; i += 8)
+            Widen8(p + i, pOut + i);
+        Widen8(p + nBytes - 8, pOut + nBytes - 8);
+        return;
     }
 #endif
-    for (; i < nBytes; ++i)
+    for (size_t i = 0; i < nBytes; ++i)
         pOut[i] = p[i];
 }
 
