@@ -51,8 +51,8 @@ struct CBstrBlockCache {
 };
 
 // The cache lives in the thread's storage itself, so that taking a block is two loads after
-// the storage's address. The library is also loaded with dlopen (the SQLite shell's .load);
-// thread-local storage through descriptors (the build's TLS dialect) serves that too.
+// the storage's address. The library is also loaded with dlopen (the SQLite shell's .load),
+// which the dynamic TLS model serves; the build's descriptor dialect makes it cheap.
 thread_local CBstrBlockCache t_cache;
 
 struct CBstrCacheOwner {

@@ -62,7 +62,6 @@ HRESULT ToUnsigned(const CNumber& n, unsigned long long hi, unsigned long long* 
 // Rescales to the given number of decimals, half to even; for currency and DECIMAL.
 HRESULT ToScaled(const CNumber& n, int nScale, bool* pNegative, uint128* pMagnitude);
 
-// Text of a fixed-size value: at most 42 characters (a 96-bit decimal with sign and point).
 // llround for |x| below 2^52, without the library call: the fraction a truncation leaves
 // is exact there, so halves round away from zero exactly as llround rounds them.
 inline long long RoundHalfAway(double x) {
@@ -71,6 +70,7 @@ inline long long RoundHalfAway(double x) {
     return dRest >= 0.5 ? n + 1 : dRest <= -0.5 ? n - 1 : n;
 }
 
+// Text of a fixed-size value: at most 42 characters (a 96-bit decimal with sign and point).
 struct CText {
     char sz[64];
     size_t n = 0;

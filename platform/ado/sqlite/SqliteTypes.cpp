@@ -14,17 +14,40 @@ namespace {
 
 const LONG kLongSize = 2147483647;
 
-HRESULT MakeString(const unsigned char* p, int n, VARIANT* pvar) {
-    const auto* pText = reinterpret_cast<const char*>(p);
-    size_t nBytes = n > 0 ? static_cast<size_t>(n) : 0;
+// A cell's text (UTF-8) or stored bytes. Each is read before its length, in separate
+// statements: the length SQLite gives is that of the last form asked for, and the order of a
+// call's arguments is not fixed.
+struct CCellBytes {
+    const char* p;
+    size_t n;
+};
+
+CCellBytes TextOf(sqlite3_value* pValue) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(pValue));
+    int n = sqlite3_value_bytes(pValue);
+    return {p, n > 0 ? static_cast<size_t>(n) : 0};
+}
+
+CCellBytes BytesOf(sqlite3_value* pValue) {
+    const auto* p = static_cast<const char*>(sqlite3_value_blob(pValue));
+    int n = sqlite3_value_bytes(pValue);
+    return {p, n > 0 ? static_cast<size_t>(n) : 0};
+}
+
+// The text of a cell of storage class nClass as a string. SQLite gives every value but NULL a
+// text (an empty one included), so a null pointer for any other is memory it could not get.
+HRESULT MakeString(sqlite3_value* pValue, int nClass, VARIANT* pvar) {
+    CCellBytes text = TextOf(pValue);
+    if (text.p == nullptr && nClass != SQLITE_NULL)
+        return E_OUTOFMEMORY;
     BSTR b;
-    if (WinAsciiPrefix(pText, nBytes) == nBytes) {
+    if (WinAsciiPrefix(text.p, text.n) == text.n) {
         // ASCII (most cells) is widened straight into the string.
-        b = ZqkSysAllocStringUnset(static_cast<UINT>(nBytes));
+        b = ZqkSysAllocStringUnset(static_cast<UINT>(text.n));
         if (b)
-            WinWidenBytes(pText, nBytes, b);
+            WinWidenBytes(text.p, text.n, b);
     } else {
-        std::wstring w = WinUtf8ToWide(pText, nBytes);
+        std::wstring w = WinUtf8ToWide(text.p, text.n);
         b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
     }
     if (b == nullptr)
@@ -32,6 +55,15 @@ HRESULT MakeString(const unsigned char* p, int n, VARIANT* pvar) {
     pvar->vt = VT_BSTR;
     pvar->bstrVal = b;
     return S_OK;
+}
+
+// The stored bytes of a cell as a byte array. An empty value has no pointer; a number's text
+// always has one, so a null pointer there is memory SQLite could not get.
+HRESULT MakeBytes(sqlite3_value* pValue, int nClass, VARIANT* pvar) {
+    CCellBytes bytes = BytesOf(pValue);
+    if (bytes.p == nullptr && (nClass == SQLITE_INTEGER || nClass == SQLITE_FLOAT))
+        return E_OUTOFMEMORY;
+    return AdoMakeByteArray(bytes.p, bytes.n, pvar);
 }
 
 HRESULT MakeInteger(sqlite3_int64 n, VARIANT* pvar) {
@@ -45,16 +77,17 @@ HRESULT MakeInteger(sqlite3_int64 n, VARIANT* pvar) {
     return S_OK;
 }
 
-// The text of a cell converted to vt; false when it does not convert (the text stays).
-bool ConvertText(sqlite3_value* pValue, VARTYPE vt, VARIANT* pvar) {
+// The text of a cell converted to vt: S_OK, S_FALSE when it does not convert (pvar is left
+// alone), or E_OUTOFMEMORY.
+HRESULT ConvertText(sqlite3_value* pValue, int nClass, VARTYPE vt, VARIANT* pvar) {
     VARIANT text;
     VariantInit(&text);
-    const unsigned char* p = sqlite3_value_text(pValue);
-    if (FAILED(MakeString(p, sqlite3_value_bytes(pValue), &text)))
-        return false;
-    HRESULT hr = VariantChangeType(pvar, &text, 0, vt);
+    HRESULT hr = MakeString(pValue, nClass, &text);
+    if (FAILED(hr))
+        return hr;
+    hr = VariantChangeType(pvar, &text, 0, vt);
     VariantClear(&text);
-    return SUCCEEDED(hr);
+    return hr == E_OUTOFMEMORY ? hr : SUCCEEDED(hr) ? S_OK : S_FALSE;
 }
 
 // The value as its storage class gives it.
@@ -67,13 +100,12 @@ HRESULT NaturalValue(sqlite3_value* pValue, int nClass, VARIANT* pvar) {
         pvar->dblVal = sqlite3_value_double(pValue);
         return S_OK;
     case SQLITE_BLOB:
-        return AdoMakeByteArray(sqlite3_value_blob(pValue),
-                                static_cast<size_t>(sqlite3_value_bytes(pValue)), pvar);
+        return MakeBytes(pValue, nClass, pvar);
     case SQLITE_NULL:
         pvar->vt = VT_NULL;
         return S_OK;
     default:
-        return MakeString(sqlite3_value_text(pValue), sqlite3_value_bytes(pValue), pvar);
+        return MakeString(pValue, nClass, pvar);
     }
 }
 
@@ -168,9 +200,11 @@ HRESULT ColumnValue(sqlite3_value* pValue, DataTypeEnum nType, int nClass, VARIA
     case adNumeric:
     case adCurrency:
         // Through the stored text, so that decimals stay exact.
-        if (nClass != SQLITE_BLOB &&
-            ConvertText(pValue, nType == adNumeric ? VT_DECIMAL : VT_CY, pvar))
-            return S_OK;
+        if (nClass != SQLITE_BLOB) {
+            HRESULT hr = ConvertText(pValue, nClass, nType == adNumeric ? VT_DECIMAL : VT_CY, pvar);
+            if (hr != S_FALSE)
+                return hr;
+        }
         break;
     case adDBTimeStamp:
     case adDBDate:
@@ -178,8 +212,10 @@ HRESULT ColumnValue(sqlite3_value* pValue, DataTypeEnum nType, int nClass, VARIA
         if (nClass == SQLITE_TEXT) {
             // Straight from the stored bytes, as VariantChangeType would read their BSTR.
             DATE date;
-            if (ZqkDateFromText(reinterpret_cast<const char*>(sqlite3_value_text(pValue)),
-                                static_cast<size_t>(sqlite3_value_bytes(pValue)), &date)) {
+            CCellBytes text = TextOf(pValue);
+            if (text.p == nullptr)
+                return E_OUTOFMEMORY;
+            if (ZqkDateFromText(text.p, text.n, &date)) {
                 pvar->vt = VT_DATE;
                 pvar->date = date;
                 return S_OK;
@@ -194,13 +230,12 @@ HRESULT ColumnValue(sqlite3_value* pValue, DataTypeEnum nType, int nClass, VARIA
     case adLongVarWChar:
     case adGUID:
         if (nClass != SQLITE_BLOB)
-            return MakeString(sqlite3_value_text(pValue), sqlite3_value_bytes(pValue), pvar);
+            return MakeString(pValue, nClass, pvar);
         break;
     case adBinary:
     case adVarBinary:
     case adLongVarBinary:
-        return AdoMakeByteArray(sqlite3_value_blob(pValue),
-                                static_cast<size_t>(sqlite3_value_bytes(pValue)), pvar);
+        return MakeBytes(pValue, nClass, pvar);
     default:
         break;
     }
@@ -210,8 +245,9 @@ HRESULT ColumnValue(sqlite3_value* pValue, DataTypeEnum nType, int nClass, VARIA
 } // namespace
 
 // The cell's value read once per call: sqlite3_value_* on it spares each sqlite3_column_*
-// call's entry and exit checks. A cursor is used on its connection's thread only, so the
-// unprotected value is safe here.
+// call's entry and exit checks. SQLite calls the value unprotected; connections are opened
+// with SQLITE_OPEN_NOMUTEX, where the column calls take no lock either, and a cursor is used
+// by one thread at a time as its connection is.
 HRESULT SqliteColumnValue(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, VARIANT* pvar) {
     sqlite3_value* pValue = sqlite3_column_value(pStmt, nColumn);
     return ColumnValue(pValue, nType, sqlite3_value_type(pValue), pvar);
@@ -230,9 +266,11 @@ HRESULT SqliteColumnCell(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType, C
     }
     bool bDate = nType == adDBTimeStamp || nType == adDBDate || nType == adDBTime;
     pCell->nKind = bDate ? CAdoCell::kDateText : CAdoCell::kText;
-    const unsigned char* p = sqlite3_value_text(pValue);
-    pCell->pText = p ? reinterpret_cast<const char*>(p) : "";
-    pCell->nBytes = p ? static_cast<size_t>(sqlite3_value_bytes(pValue)) : 0;
+    CCellBytes text = TextOf(pValue);
+    if (text.p == nullptr)
+        return E_OUTOFMEMORY; // stored text always has a pointer
+    pCell->pText = text.p;
+    pCell->nBytes = text.n;
     return S_OK;
 }
 
@@ -245,12 +283,13 @@ HRESULT SqliteColumnBytes(sqlite3_stmt* pStmt, int nColumn, DataTypeEnum nType,
     bool bBinaryColumn = nType == adBinary || nType == adVarBinary || nType == adLongVarBinary;
     if (nClass == SQLITE_NULL || (nClass != SQLITE_BLOB && !bBinaryColumn))
         return S_FALSE;
-    const void* p = sqlite3_value_blob(pValue);
-    size_t n = static_cast<size_t>(sqlite3_value_bytes(pValue));
-    if (n > kAdoMaxValueBytes)
-        return S_FALSE; // the byte array would fail, and report it
-    *ppBytes = p;
-    *pnBytes = n;
+    CCellBytes bytes = BytesOf(pValue);
+    // The byte array would fail, and report it: too large, or memory SQLite could not get.
+    if (bytes.n > kAdoMaxValueBytes ||
+        (bytes.p == nullptr && (nClass == SQLITE_INTEGER || nClass == SQLITE_FLOAT)))
+        return S_FALSE;
+    *ppBytes = bytes.p;
+    *pnBytes = bytes.n;
     return S_OK;
 }
 
@@ -263,9 +302,8 @@ LONG SqliteColumnActualSize(sqlite3_stmt* pStmt, int nColumn, LONG nDefinedSize)
         return sqlite3_value_bytes(pValue);
     case SQLITE_TEXT: {
         // Counted as Value decodes the bytes, invalid sequences included.
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(pValue));
-        int n = sqlite3_value_bytes(pValue);
-        return static_cast<LONG>(WinUtf8WideLength(p, static_cast<size_t>(n)));
+        CCellBytes text = TextOf(pValue);
+        return static_cast<LONG>(WinUtf8WideLength(text.p, text.n));
     }
     default:
         return nDefinedSize;

@@ -127,6 +127,14 @@ TEST(VariantChangeType, ReadsThroughReferencesAndConvertsInPlace) {
     ASSERT_EQ(S_OK, VariantChangeType(&v, &v, 0, VT_R8));
     EXPECT_EQ(VT_R8, v.vt);
     EXPECT_EQ(5.0, v.dblVal);
+    // A reference converted in place becomes the text; what it pointed at stays.
+    double d = 2.5;
+    VARIANT ref = V(VT_BYREF | VT_R8, &d);
+    ASSERT_EQ(S_OK, VariantChangeType(&ref, &ref, 0, VT_BSTR));
+    ASSERT_EQ(VT_BSTR, ref.vt);
+    EXPECT_STREQ(L"2.5", ref.bstrVal);
+    EXPECT_EQ(2.5, d);
+    VariantClear(&ref);
 
     // Text to text is a copy of its own, embedded NULs and all; a null string stays null; in
     // place, the old string is given up; a destination holding a string gives it up.
@@ -226,6 +234,21 @@ TEST(VariantChangeType, FailuresLeaveTheDestinationAlone) {
         EXPECT_EQ(VT_I4, dest.vt);
         EXPECT_EQ(-99, dest.lVal);
         VariantClear(&c.from);
+    }
+    // Into text, a destination holding a string keeps it, also when it is the source.
+    Case text[] = {{V(VT_NULL, 0), VT_BSTR, DISP_E_TYPEMISMATCH},
+                   {V(VT_ERROR, DISP_E_PARAMNOTFOUND), VT_BSTR, DISP_E_TYPEMISMATCH},
+                   {Dec(29, 0, 0, 1), VT_BSTR, E_INVALIDARG},
+                   {V(VT_DATE, 1e7), VT_BSTR, DISP_E_OVERFLOW}};
+    for (auto& c : text) {
+        VARIANT dest = Str(L"keep");
+        EXPECT_EQ(c.hr, VariantChangeType(&dest, &c.from, 0, c.vt)) << "from vt " << c.from.vt;
+        ASSERT_EQ(VT_BSTR, dest.vt);
+        EXPECT_STREQ(L"keep", dest.bstrVal);
+        VariantClear(&dest);
+        VARIANT self = c.from;
+        EXPECT_EQ(c.hr, VariantChangeType(&self, &self, 0, c.vt));
+        EXPECT_EQ(c.from.vt, self.vt);
     }
 }
 
