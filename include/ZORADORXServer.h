@@ -4,6 +4,10 @@
 //
 // Copying: copies share one implementation object (and so one connection). The object
 // counts its owners and is freed exactly once, when the last copy goes away.
+//
+// COM: construction initialises it for the calling thread; destruction leaves it initialised,
+// so the host may go on creating objects there. Threads: a server, its copies and the objects
+// it hands out are used by one thread at a time.
 #pragma once
 
 #include "platform/afx/CArray.h"

@@ -68,7 +68,7 @@ const CSqlType kSqlTypes[] = {
 
 } // namespace
 
-CString GetADOTypeName(long nADOType) {
+CString GetADOTypeName(LONG nADOType) {
     for (const CTypeName& t : kAdoTypeNames)
         if (t.nType == nADOType)
             return CString(t.pszName);

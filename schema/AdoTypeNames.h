@@ -6,7 +6,7 @@
 
 // The DataTypeEnum member name of nADOType, or "*UNKNOWN*" (also for adArray and any value
 // combined with it).
-CString GetADOTypeName(long nADOType);
+CString GetADOTypeName(LONG nADOType);
 
 // The SQL Server type for a DataTypeEnum name (compared without regard to case) and the length
 // that goes with it. A null name returns nSize and leaves strSQLType as it was; a name the

@@ -4,14 +4,10 @@
 #include "ZORImpADORXServer.h"
 #include "platform/afx/CWinApp.h"
 
-#include <thread>
-
 CZORImpADORXServer::CZORImpADORXServer() : m_bOpen(0), m_mapAssocDatabase(10) {
     HRESULT hr = CoInitialize(nullptr);
     if (FAILED(hr))
         AfxMessageBox(kMsgComInitFailed, MB_OK, 0);
-    else
-        m_comThread = std::this_thread::get_id(); // balanced once, when this object goes away
     m_bOpen = 0;
     m_pConnection = nullptr;
     m_strConnection = L"";
@@ -26,10 +22,8 @@ CZORImpADORXServer::~CZORImpADORXServer() {
     }
     m_bOpen = 0;
     m_pConnection = nullptr;
-    // COM's count belongs to the thread that raised it: destroyed on another thread, this
-    // object must not take that thread's initialisation away.
-    if (m_comThread == std::this_thread::get_id())
-        CoUninitialize();
+    // COM stays initialised for the thread that made the server: the host may go on creating
+    // objects there, as it could while the server lived.
 }
 
 void CZORImpADORXServer::ReportComError(_com_error& e, bool bShow) {

@@ -2,8 +2,6 @@
 // Operations of the readers and the schema subsystem live in query/ and schema/.
 #pragma once
 
-#include <thread>
-
 #include "ZORTableField.h"
 #include "ZORValueTable.h"
 #include "platform/ado/AdoInterfaces.h"
@@ -110,8 +108,6 @@ private:
                        bool bMessageBox, bool bReleaseOnFailure);
 
     int m_nOwners = 1;
-    // The thread whose COM initialisation this object raised; none when it failed.
-    std::thread::id m_comThread;
 };
 
 // The value passed to the data-access objects for an argument that is left out.

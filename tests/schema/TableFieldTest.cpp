@@ -93,7 +93,7 @@ TEST(AdoTypeNames, NamesEveryDataTypeMember) {
         EXPECT_STREQ(n.pszName, GetADOTypeName(n.nType)) << n.nType;
 
     // Gaps in the enumeration, adArray, and anything combined with it.
-    for (long nType : {1L, 15L, 22L, 137L, 140L, 206L, -1L, 0x2000L, 0x2000L | 3L, 0x2000L | 200L})
+    for (LONG nType : {1, 15, 22, 137, 140, 206, -1, 0x2000, 0x2000 | 3, 0x2000 | 200})
         EXPECT_STREQ(L"*UNKNOWN*", GetADOTypeName(nType)) << nType;
 }
 
