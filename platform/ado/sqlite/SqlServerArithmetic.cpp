@@ -55,8 +55,17 @@ CSqlNumericType CSqlNumericType::Of(const CSqlDeclaredType& type) {
     const CSqlServerTypeRow& row = *type.pRow;
     switch (row.nClass) {
     case SqlTypeClass::kInteger:
-    case SqlTypeClass::kBit:
         return Make(kInteger, row.nPrec, 0);
+    case SqlTypeClass::kBit: {
+        CSqlNumericType bit = Make(kInteger, row.nPrec, 0);
+        bit.pOwnRow = &row;
+        return bit;
+    }
+    case SqlTypeClass::kDate: {
+        CSqlNumericType date;
+        date.pOwnRow = &row;
+        return date;
+    }
     case SqlTypeClass::kExact:
         if (row.nAdoType == adCurrency)
             return Make(kMoney, row.nPrec, 4);
@@ -107,6 +116,11 @@ CSqlDeclaredType CSqlNumericType::Declared() const {
         SqlServerFindType("sql_variant"), SqlServerFindType("int"),   SqlServerFindType("decimal"),
         SqlServerFindType("money"),       SqlServerFindType("float"), SqlServerFindType("bigint")};
     CSqlDeclaredType t;
+    if (pOwnRow != nullptr) {
+        t.pRow = pOwnRow;
+        t.bKnownName = true;
+        return t;
+    }
     t.pRow = nKind == kInteger && nPrec > 10 ? pRows[5] : pRows[nKind];
     t.bKnownName = nKind != kUnknown;
     if (nKind == kDecimal) {
@@ -199,10 +213,15 @@ private:
         m_i = m_nEnd;
         return CSqlNumericType();
     }
+    // An operand that is no number: a date or time stands as itself where nothing follows it.
+    CSqlNumericType NotANumber(const CSqlNumericType& a) {
+        Skip();
+        return a.pOwnRow != nullptr && m_i >= m_nEnd ? a : Unknown();
+    }
     CSqlNumericType Sum() {
         CSqlNumericType a = Product();
         if (a.nKind == CSqlNumericType::kUnknown)
-            return Unknown();
+            return NotANumber(a);
         while (AtPunct(L"+") || AtPunct(L"-")) {
             wchar_t op = m_t[m_i++].strText[0];
             a = SqlNumericResult(op, a, Product());
@@ -214,7 +233,7 @@ private:
     CSqlNumericType Product() {
         CSqlNumericType a = Signed();
         if (a.nKind == CSqlNumericType::kUnknown)
-            return Unknown();
+            return NotANumber(a);
         while (AtPunct(L"*") || AtPunct(L"/") || AtPunct(L"%")) {
             wchar_t op = m_t[m_i++].strText[0];
             a = SqlNumericResult(op, a, Signed());
@@ -314,6 +333,15 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
         if (k > nOpen && m_t[k - 1].nKind == SqlTok::kString)
             return CSqlNumericType::Of(SqlServerParseType(SqlStringValue(m_t[k - 1])));
         return CSqlNumericType();
+    }
+    // The clock's functions: datetime, datetime2 for the precise ones.
+    if (SqlIsOneOf(name, {L"GETDATE", L"GETUTCDATE", L"SYSDATETIME", L"SYSUTCDATETIME"})) {
+        static const CSqlServerTypeRow* const pDatetime = SqlServerFindType("datetime");
+        static const CSqlServerTypeRow* const pDatetime2 = SqlServerFindType("datetime2");
+        CSqlNumericType now;
+        now.pOwnRow =
+            SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? pDatetime : pDatetime2;
+        return now;
     }
     if (SqlIs(name, L"COUNT") || SqlIs(name, L"COUNT_BIG"))
         return Make(CSqlNumericType::kInteger, SqlIs(name, L"COUNT") ? 10 : 19, 0);

@@ -21,6 +21,10 @@ struct CSqlNumericType {
     enum Kind { kUnknown, kInteger, kDecimal, kMoney, kFloat } nKind = kUnknown;
     int nPrec = 0; // digits; for integers the digits of their type (int 10, a literal its own)
     int nScale = 0;
+    // The type itself where the value is a bit or a date and time (a column, CAST, CONVERT,
+    // GETDATE(), and what keeps its argument's type, such as MAX or ISNULL): the result reads
+    // as that type. Arithmetic gives none.
+    const CSqlServerTypeRow* pOwnRow = nullptr;
 
     static CSqlNumericType Of(const CSqlDeclaredType& type);
     // A number as written: 7 is an integer of one digit, 2.50 decimal(3,2), 1e3 a float.
@@ -28,10 +32,12 @@ struct CSqlNumericType {
     // The type as SQL Server names it: "decimal(21,13)", "money", "float", "int", "bigint";
     // empty when unknown.
     std::wstring Text() const;
-    // The same as a declared type (decimal(21,13), money, float, int, bigint); sql_variant's
-    // row when unknown.
+    // The same as a declared type (decimal(21,13), money, float, int, bigint; a bit or date
+    // type as pOwnRow names it); sql_variant's row when unknown.
     CSqlDeclaredType Declared() const;
     bool Fractional() const { return nKind == kDecimal || nKind == kMoney || nKind == kFloat; }
+    // Whether a result column of this type reads as a type of its own.
+    bool Known() const { return nKind != kUnknown || pOwnRow != nullptr; }
 };
 
 // The type of a op b ('+', '-', '*', '/', '%') by SQL Server's precedence and its precision

@@ -363,7 +363,7 @@ void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
         return;
     for (const CSqlSelectNames::CExpression& e : plan.expressions) {
         CSqlNumericType type = SqlExpressionType(tokens, e.nBegin, e.nEnd, names);
-        if (type.nKind == CSqlNumericType::kUnknown)
+        if (!type.Known())
             continue;
         pTypes->resize(plan.nItems);
         (*pTypes)[e.nItem] = type;

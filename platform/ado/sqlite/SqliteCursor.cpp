@@ -18,8 +18,8 @@ CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std
         const char* pszName = sqlite3_column_name(pStmt, i);
         const char* pszDeclared = sqlite3_column_decltype(pStmt, i);
         // An expression SQL Server would type reads as that type, as a column of it would.
-        bool bComputed = pszDeclared == nullptr && bTyped &&
-                         resultTypes[static_cast<size_t>(i)].nKind != CSqlNumericType::kUnknown;
+        bool bComputed =
+            pszDeclared == nullptr && bTyped && resultTypes[static_cast<size_t>(i)].Known();
         CSqliteColumnType t = bComputed
                                   ? SqliteMapType(resultTypes[static_cast<size_t>(i)].Declared())
                                   : provider.MapDeclaredType(pszDeclared);

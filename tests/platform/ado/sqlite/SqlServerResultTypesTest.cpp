@@ -189,3 +189,31 @@ TEST_F(SqlServerResultTypes, IntResultsOverflowAsSqlServers) {
                {L"SELECT 2147483647 - 1 + 1, 999999999 + 999999999, -2147483648 + 0",
                 {{L"2147483647", L"1999999998", L"-2147483648"}}}});
 }
+
+TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
+    Query(m_pConn, L"CREATE TABLE K (b bit, d datetime, dd date, t time)");
+    Query(m_pConn, L"INSERT INTO K VALUES (1, '2024-01-02', '2024-01-04', '12:34:56')");
+    // Each computed column reads exactly as the plain column of its type beside it: a bit as
+    // VT_BOOL (text "-1"), a datetime at midnight as the date alone.
+    std::vector<Described> columns = Describe(m_pConn, L"SELECT b, b, d, d, d, dd, t FROM K");
+    std::vector<Described> computed = Describe(
+        m_pConn, L"SELECT CAST(1 AS bit), ISNULL(b, 0), MAX(d), COALESCE(d, '2020-01-01'), "
+                 L"CONVERT(datetime, '2024/1/2'), CAST('2024-01-04' AS date), "
+                 L"CAST('12:34:56' AS time) FROM K");
+    EXPECT_EQ(columns, computed);
+    ASSERT_EQ(7u, computed.size());
+    EXPECT_EQ(adBoolean, computed[0].nType);
+    EXPECT_EQ(L"-1", computed[0].strText);
+    EXPECT_EQ(L"2024-01-02", computed[2].strText);
+
+    // The clock's functions are dates; arithmetic on a bit is an int; CONVERT to bit is a bit.
+    std::vector<Described> other =
+        Describe(m_pConn, L"SELECT GETDATE(), SYSDATETIME(), b + 1, CONVERT(bit, 0) FROM K");
+    ASSERT_EQ(4u, other.size());
+    EXPECT_EQ(adDBTimeStamp, other[0].nType);
+    EXPECT_EQ(VT_DATE, other[0].vt);
+    EXPECT_EQ(adDBTimeStamp, other[1].nType);
+    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"2"}), other[2]);
+    EXPECT_EQ(adBoolean, other[3].nType);
+    EXPECT_EQ(L"0", other[3].strText);
+}
