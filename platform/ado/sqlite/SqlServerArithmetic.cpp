@@ -51,6 +51,17 @@ CSqlNumericType Capped(int nPrec, int nScale, bool bProduct) {
 
 } // namespace
 
+namespace {
+
+// A value of the date or time type named, which reads as that type.
+CSqlNumericType DateOf(const char* pszType) {
+    CSqlNumericType date;
+    date.pOwnRow = SqlServerFindType(pszType);
+    return date;
+}
+
+} // namespace
+
 CSqlNumericType CSqlNumericType::Of(const CSqlDeclaredType& type) {
     const CSqlServerTypeRow& row = *type.pRow;
     switch (row.nClass) {
@@ -335,13 +346,32 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
         return CSqlNumericType();
     }
     // The clock's functions: datetime, datetime2 for the precise ones.
-    if (SqlIsOneOf(name, {L"GETDATE", L"GETUTCDATE", L"SYSDATETIME", L"SYSUTCDATETIME"})) {
-        static const CSqlServerTypeRow* const pDatetime = SqlServerFindType("datetime");
-        static const CSqlServerTypeRow* const pDatetime2 = SqlServerFindType("datetime2");
-        CSqlNumericType now;
-        now.pOwnRow =
-            SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? pDatetime : pDatetime2;
-        return now;
+    if (SqlIsOneOf(name, {L"GETDATE", L"GETUTCDATE", L"SYSDATETIME", L"SYSUTCDATETIME"}))
+        return DateOf(SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? "datetime"
+                                                                            : "datetime2");
+    // DATEADD(part, n, date): the date's own type; a date written as text is a datetime.
+    if (SqlIs(name, L"DATEADD")) {
+        size_t nSecond = nClose;
+        nDepth = 0;
+        for (size_t k = nComma + 1; k < nClose && nSecond == nClose; ++k) {
+            if (SqlIsPunct(m_t[k], L"("))
+                ++nDepth;
+            else if (SqlIsPunct(m_t[k], L")"))
+                --nDepth;
+            else if (nDepth == 0 && SqlIsPunct(m_t[k], L","))
+                nSecond = k;
+        }
+        if (nSecond == nClose)
+            return CSqlNumericType();
+        size_t k = nSecond + 1, nLast = nClose;
+        while (k < nClose && SqlIsBlank(m_t[k]))
+            ++k;
+        while (nLast > k && SqlIsBlank(m_t[nLast - 1]))
+            --nLast;
+        if (nLast == k + 1 && (m_t[k].nKind == SqlTok::kString || m_t[k].nKind == SqlTok::kNString))
+            return DateOf("datetime");
+        CSqlNumericType date = CTyper(m_t, nSecond + 1, nClose, m_names).Whole();
+        return date.nKind == CSqlNumericType::kUnknown ? date : CSqlNumericType();
     }
     if (SqlIs(name, L"COUNT") || SqlIs(name, L"COUNT_BIG"))
         return Make(CSqlNumericType::kInteger, SqlIs(name, L"COUNT") ? 10 : 19, 0);

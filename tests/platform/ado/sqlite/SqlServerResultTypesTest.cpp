@@ -195,21 +195,26 @@ TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
     Query(m_pConn, L"INSERT INTO K VALUES (1, '2024-01-02', '2024-01-04', '12:34:56')");
     // Each computed column reads exactly as the plain column of its type beside it: a bit as
     // VT_BOOL (text "-1"), a datetime at midnight as the date alone.
-    std::vector<Described> columns = Describe(m_pConn, L"SELECT b, b, d, d, d, dd, t FROM K");
+    std::vector<Described> columns =
+        Describe(m_pConn, L"SELECT b, b, d, d, d, dd, t, d, dd FROM K");
     std::vector<Described> computed = Describe(
         m_pConn, L"SELECT CAST(1 AS bit), ISNULL(b, 0), MAX(d), COALESCE(d, '2020-01-01'), "
                  L"CONVERT(datetime, '2024/1/2'), CAST('2024-01-04' AS date), "
-                 L"CAST('12:34:56' AS time) FROM K");
+                 L"CAST('12:34:56' AS time), DATEADD(day, 0, d), DATEADD(day, 0, dd) FROM K");
     EXPECT_EQ(columns, computed);
-    ASSERT_EQ(7u, computed.size());
+    ASSERT_EQ(9u, computed.size());
     EXPECT_EQ(adBoolean, computed[0].nType);
     EXPECT_EQ(L"-1", computed[0].strText);
     EXPECT_EQ(L"2024-01-02", computed[2].strText);
 
-    // The clock's functions are dates; arithmetic on a bit is an int; CONVERT to bit is a bit.
+    // The clock's functions are dates; arithmetic on a bit is an int; CONVERT to bit is a bit;
+    // DATEADD of a date written as text is a datetime.
     std::vector<Described> other =
-        Describe(m_pConn, L"SELECT GETDATE(), SYSDATETIME(), b + 1, CONVERT(bit, 0) FROM K");
-    ASSERT_EQ(4u, other.size());
+        Describe(m_pConn, L"SELECT GETDATE(), SYSDATETIME(), b + 1, CONVERT(bit, 0), "
+                          L"DATEADD(month, 1, '2024-01-31') FROM K");
+    ASSERT_EQ(5u, other.size());
+    EXPECT_EQ(adDBTimeStamp, other[4].nType);
+    EXPECT_EQ(L"2024-02-29", other[4].strText);
     EXPECT_EQ(adDBTimeStamp, other[0].nType);
     EXPECT_EQ(VT_DATE, other[0].vt);
     EXPECT_EQ(adDBTimeStamp, other[1].nType);
