@@ -385,6 +385,10 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             argument.m_i += argument.m_i < nComma && (SqlIs(m_t[argument.m_i], L"DISTINCT") ||
                                                       SqlIs(m_t[argument.m_i], L"ALL"));
         CSqlNumericType r = argument.Whole();
+        // Only what picks one of its values keeps a bit's or a date's own type; a sum is a
+        // number.
+        if (!SqlIsOneOf(name, {L"ISNULL", L"COALESCE", L"MIN", L"MAX"}))
+            r.pOwnRow = nullptr;
         if ((SqlIs(name, L"SUM") || SqlIs(name, L"AVG")) && r.nKind == CSqlNumericType::kDecimal)
             r.nPrec = kMaxPrecision;
         if (SqlIs(name, L"AVG") && r.nKind == CSqlNumericType::kDecimal)

@@ -211,8 +211,13 @@ TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
     // DATEADD of a date written as text is a datetime.
     std::vector<Described> other =
         Describe(m_pConn, L"SELECT GETDATE(), SYSDATETIME(), b + 1, CONVERT(bit, 0), "
-                          L"DATEADD(month, 1, '2024-01-31') FROM K");
-    ASSERT_EQ(5u, other.size());
+                          L"DATEADD(month, 1, '2024-01-31'), ABS(b) FROM K");
+    ASSERT_EQ(6u, other.size());
+    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), other[5]); // a number of a bit
+    std::vector<Described> sum = Describe(m_pConn, L"SELECT SUM(CAST(b AS int)), MAX(b) FROM K");
+    ASSERT_EQ(2u, sum.size());
+    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), sum[0]);
+    EXPECT_EQ(columns[0], sum[1]); // the largest bit is a bit
     EXPECT_EQ(adDBTimeStamp, other[4].nType);
     EXPECT_EQ(L"2024-02-29", other[4].strText);
     EXPECT_EQ(adDBTimeStamp, other[0].nType);
