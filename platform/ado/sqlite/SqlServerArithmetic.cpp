@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 
@@ -49,15 +51,15 @@ CSqlNumericType Capped(int nPrec, int nScale, bool bProduct) {
     return Make(CSqlNumericType::kDecimal, nPrec, nScale);
 }
 
-} // namespace
-
-namespace {
-
-// A value of the date or time type named, which reads as that type.
-CSqlNumericType DateOf(const char* pszType) {
+// A value of a date or time type, which is no number and reads as that type.
+CSqlNumericType DateOf(const CSqlServerTypeRow* pRow) {
     CSqlNumericType date;
-    date.pOwnRow = SqlServerFindType(pszType);
+    date.pOwnRow = pRow;
     return date;
+}
+
+CSqlNumericType DateOf(const char* pszType) {
+    return DateOf(SqlServerFindType(pszType));
 }
 
 } // namespace
@@ -72,11 +74,8 @@ CSqlNumericType CSqlNumericType::Of(const CSqlDeclaredType& type) {
         bit.pOwnRow = &row;
         return bit;
     }
-    case SqlTypeClass::kDate: {
-        CSqlNumericType date;
-        date.pOwnRow = &row;
-        return date;
-    }
+    case SqlTypeClass::kDate:
+        return DateOf(&row);
     case SqlTypeClass::kExact:
         if (row.nAdoType == adCurrency)
             return Make(kMoney, row.nPrec, 4);
@@ -179,11 +178,12 @@ public:
     CTyper(const CSqlTokens& t, size_t nBegin, size_t nEnd, const CSqlNameTypes& names)
         : m_t(t), m_i(nBegin), m_nEnd(nEnd), m_names(names) {}
 
-    // At a scalar subquery (SELECT x FROM ...), narrows the range to its one expression x.
-    void Subquery() {
+    // At a scalar subquery (SELECT x FROM ...), narrows the range to its one expression x and
+    // says so.
+    bool Subquery() {
         Skip();
         if (m_i >= m_nEnd || !SqlIs(m_t[m_i], L"SELECT"))
-            return;
+            return false;
         size_t nFrom = ++m_i;
         for (int nDepth = 0; nFrom < m_nEnd; ++nFrom) {
             nDepth += SqlIsPunct(m_t[nFrom], L"(") ? 1 : SqlIsPunct(m_t[nFrom], L")") ? -1 : 0;
@@ -191,6 +191,7 @@ public:
                 break;
         }
         m_nEnd = nFrom; // a list of several, DISTINCT, TOP: not one operand, so unknown
+        return true;
     }
 
     CSqlNumericType Whole() {
@@ -256,7 +257,9 @@ private:
     CSqlNumericType Signed() {
         if (AtPunct(L"-") || AtPunct(L"+")) {
             ++m_i;
-            return Signed();
+            CSqlNumericType r = Signed();
+            r.pOwnRow = nullptr; // a signed bit is a number; a signed date is no value at all
+            return r;
         }
         return Operand();
     }
@@ -281,8 +284,13 @@ CSqlNumericType CTyper::Operand() {
         size_t nClose = Close(m_i);
         CTyper inner(m_t, m_i + 1, nClose, m_names);
         m_i = nClose + 1;
-        inner.Subquery();
-        return inner.Whole();
+        bool bSubquery = inner.Subquery();
+        CSqlNumericType r = inner.Whole();
+        // A subquery's names may be its own tables' (a view's, a derived table's), which the
+        // names here do not see: only its number type is taken.
+        if (bSubquery)
+            r.pOwnRow = nullptr;
+        return r;
     }
     if (!SqlIsNamePart(t) || SqlIs(t, L"CASE") || SqlIs(t, L"NULL")) {
         m_i = m_nEnd; // not an operand this reads
@@ -311,25 +319,42 @@ CSqlNumericType CTyper::Operand() {
 }
 
 CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose) {
-    // The first argument, and where a CAST's AS or CONVERT's type stands.
-    size_t nComma = nClose, nAs = nClose;
+    // The arguments [begin, end) between the commas at the call's own level, and where a
+    // CAST's AS stands.
+    std::vector<std::pair<size_t, size_t>> args;
+    size_t nAs = nClose, nArgument = nOpen + 1;
     int nDepth = 0;
     for (size_t k = nOpen; k < nClose; ++k) {
         if (SqlIsPunct(m_t[k], L"("))
             ++nDepth;
         else if (SqlIsPunct(m_t[k], L")"))
             --nDepth;
-        else if (nDepth == 1 && nComma == nClose && SqlIsPunct(m_t[k], L","))
-            nComma = k;
-        else if (nDepth == 1 && nAs == nClose && SqlIs(m_t[k], L"AS"))
+        else if (nDepth == 1 && SqlIsPunct(m_t[k], L",")) {
+            args.emplace_back(nArgument, k);
+            nArgument = k + 1;
+        } else if (nDepth == 1 && nAs == nClose && SqlIs(m_t[k], L"AS"))
             nAs = k;
     }
+    args.emplace_back(nArgument, nClose);
+    const size_t nComma = args[0].second;
     auto typeText = [&](size_t nFrom, size_t nTo) {
         std::wstring s;
         for (size_t k = nFrom; k < nTo; ++k)
             if (!SqlIsBlank(m_t[k]))
                 s += m_t[k].nKind == SqlTok::kQuoted ? SqlNameOf(m_t[k]) : m_t[k].strText;
         return s;
+    };
+    // The one token an argument is, if it is one (a literal, NULL); null otherwise.
+    auto single = [&](const std::pair<size_t, size_t>& a) -> const CSqlToken* {
+        size_t b = a.first, e = a.second;
+        while (b < e && SqlIsBlank(m_t[b]))
+            ++b;
+        while (e > b && SqlIsBlank(m_t[e - 1]))
+            --e;
+        return e == b + 1 ? &m_t[b] : nullptr;
+    };
+    auto isText = [](const CSqlToken* p) {
+        return p && (p->nKind == SqlTok::kString || p->nKind == SqlTok::kNString);
     };
     if (SqlIs(name, L"CAST") || SqlIs(name, L"CONVERT")) {
         std::wstring s =
@@ -349,29 +374,19 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
     if (SqlIsOneOf(name, {L"GETDATE", L"GETUTCDATE", L"SYSDATETIME", L"SYSUTCDATETIME"}))
         return DateOf(SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? "datetime"
                                                                             : "datetime2");
-    // DATEADD(part, n, date): the date's own type; a date written as text is a datetime.
+    // DATEADD(part, n, date): the type of a date with a time of day (datetime, datetime2,
+    // smalldatetime); a date written as text is a datetime. DATEADD of a date or a time alone
+    // is left as its value reads.
     if (SqlIs(name, L"DATEADD")) {
-        size_t nSecond = nClose;
-        nDepth = 0;
-        for (size_t k = nComma + 1; k < nClose && nSecond == nClose; ++k) {
-            if (SqlIsPunct(m_t[k], L"("))
-                ++nDepth;
-            else if (SqlIsPunct(m_t[k], L")"))
-                --nDepth;
-            else if (nDepth == 0 && SqlIsPunct(m_t[k], L","))
-                nSecond = k;
-        }
-        if (nSecond == nClose)
+        if (args.size() != 3)
             return CSqlNumericType();
-        size_t k = nSecond + 1, nLast = nClose;
-        while (k < nClose && SqlIsBlank(m_t[k]))
-            ++k;
-        while (nLast > k && SqlIsBlank(m_t[nLast - 1]))
-            --nLast;
-        if (nLast == k + 1 && (m_t[k].nKind == SqlTok::kString || m_t[k].nKind == SqlTok::kNString))
+        if (isText(single(args[2])))
             return DateOf("datetime");
-        CSqlNumericType date = CTyper(m_t, nSecond + 1, nClose, m_names).Whole();
-        return date.nKind == CSqlNumericType::kUnknown ? date : CSqlNumericType();
+        CSqlNumericType date = CTyper(m_t, args[2].first, args[2].second, m_names).Whole();
+        return date.nKind == CSqlNumericType::kUnknown && date.pOwnRow &&
+                       date.pOwnRow->nAdoType == adDBTimeStamp
+                   ? date
+                   : CSqlNumericType();
     }
     if (SqlIs(name, L"COUNT") || SqlIs(name, L"COUNT_BIG"))
         return Make(CSqlNumericType::kInteger, SqlIs(name, L"COUNT") ? 10 : 19, 0);
@@ -385,10 +400,26 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             argument.m_i += argument.m_i < nComma && (SqlIs(m_t[argument.m_i], L"DISTINCT") ||
                                                       SqlIs(m_t[argument.m_i], L"ALL"));
         CSqlNumericType r = argument.Whole();
-        // Only what picks one of its values keeps a bit's or a date's own type; a sum is a
-        // number.
-        if (!SqlIsOneOf(name, {L"ISNULL", L"COALESCE", L"MIN", L"MAX"}))
+        // Only what picks one of its values keeps a bit's or a date's own type: ISNULL its first
+        // argument's; MIN and MAX a date's (SQL Server refuses them a bit); COALESCE the type
+        // of its arguments where they all have it, text standing for a date and NULL for any
+        // (otherwise a type of higher precedence may win). A sum is a number.
+        if (SqlIsOneOf(name, {L"MIN", L"MAX"}) && r.pOwnRow &&
+            r.pOwnRow->nClass != SqlTypeClass::kDate)
             r.pOwnRow = nullptr;
+        if (SqlIs(name, L"COALESCE") && r.pOwnRow) {
+            for (size_t a = 1; a < args.size() && r.pOwnRow; ++a) {
+                const CSqlToken* p = single(args[a]);
+                if ((p && SqlIs(*p, L"NULL")) ||
+                    (isText(p) && r.pOwnRow->nClass == SqlTypeClass::kDate))
+                    continue;
+                CSqlNumericType other = CTyper(m_t, args[a].first, args[a].second, m_names).Whole();
+                if (other.pOwnRow != r.pOwnRow)
+                    r.pOwnRow = nullptr;
+            }
+        } else if (!SqlIsOneOf(name, {L"ISNULL", L"COALESCE", L"MIN", L"MAX"})) {
+            r.pOwnRow = nullptr;
+        }
         if ((SqlIs(name, L"SUM") || SqlIs(name, L"AVG")) && r.nKind == CSqlNumericType::kDecimal)
             r.nPrec = kMaxPrecision;
         if (SqlIs(name, L"AVG") && r.nKind == CSqlNumericType::kDecimal)

@@ -4,7 +4,9 @@
 // (literals, CAST and CONVERT, columns, variables) and writes zqk_divide(a, b, 'type') where
 // the result is not an integer's; that function divides and cuts the quotient to the scale
 // SQL Server's rules give the result. Money times money is rounded to money's four decimals,
-// and AVG of integers, decimals and money becomes zqk_average(avg(x), 'type').
+// and AVG of integers, decimals and money becomes zqk_average(avg(x), 'type'). The same typing
+// says which computed result columns are bits or dates, so that they read as columns of those
+// types do.
 #pragma once
 
 #include <sqlite3.h>

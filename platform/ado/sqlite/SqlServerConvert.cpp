@@ -434,6 +434,15 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                 return false;
             }
             v.n = n;
+        } else if ((v.nClass == SQLITE_FLOAT || v.nClass == SQLITE_BLOB) &&
+                   row.nClass == SqlTypeClass::kBit) {
+            // Any value but zero is a 1 bit: 0.5 too, and bytes that are not all zero.
+            bool bSet = v.nClass == SQLITE_FLOAT ? v.d != 0
+                                                 : v.s.find_first_not_of('\0') != std::string::npos;
+            v = CSqlValue();
+            v.nClass = SQLITE_INTEGER;
+            v.n = bSet;
+            return true;
         } else if (v.nClass == SQLITE_FLOAT) {
             // Numbers to integers truncate; beyond a bigint nothing holds them.
             if (!(std::fabs(v.d) < 9223372036854775807.0)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/ado/sqlite/SqlServerConvert.h"
+#include "platform/win/TextEncoding.h"
 
 namespace {
 
@@ -448,7 +449,8 @@ void SqlTypeSelectIntoItems(const CSqlTokens& tokens, const CSqlSelectNames& pla
     pTypes->resize(plan.nItems);
     for (const CSqlSelectNames::CExpression& e : plan.expressions) {
         std::wstring& type = (*pTypes)[e.nItem];
-        type = SqlExpressionType(tokens, e.nBegin, e.nEnd, names).Text();
+        CSqlNumericType t = SqlExpressionType(tokens, e.nBegin, e.nEnd, names);
+        type = t.pOwnRow ? WinUtf8ToWide(t.pOwnRow->pszName) : t.Text();
         if (type.empty())
             type = JoinedStringType(tokens, e.nBegin, e.nEnd, names);
     }

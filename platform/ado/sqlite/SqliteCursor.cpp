@@ -30,7 +30,8 @@ CSqliteCursor::CSqliteCursor(CSqliteProvider& provider, sqlite3_stmt* pStmt, std
         m_columns[i].nNumericScale = t.nNumericScale;
         m_declared[i] = t.bDeclared;
         if (bComputed && resultTypes[static_cast<size_t>(i)].nKind == CSqlNumericType::kInteger &&
-            resultTypes[static_cast<size_t>(i)].nPrec <= 10)
+            resultTypes[static_cast<size_t>(i)].nPrec <= 10 &&
+            resultTypes[static_cast<size_t>(i)].pOwnRow == nullptr) // a bit holds any integer
             m_intResults.push_back(i);
     }
 }

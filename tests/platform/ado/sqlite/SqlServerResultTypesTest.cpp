@@ -195,35 +195,61 @@ TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
     Query(m_pConn, L"INSERT INTO K VALUES (1, '2024-01-02', '2024-01-04', '12:34:56')");
     // Each computed column reads exactly as the plain column of its type beside it: a bit as
     // VT_BOOL (text "-1"), a datetime at midnight as the date alone.
-    std::vector<Described> columns =
-        Describe(m_pConn, L"SELECT b, b, d, d, d, dd, t, d, dd FROM K");
+    std::vector<Described> columns = Describe(m_pConn, L"SELECT b, b, d, d, d, dd, t, d FROM K");
     std::vector<Described> computed = Describe(
         m_pConn, L"SELECT CAST(1 AS bit), ISNULL(b, 0), MAX(d), COALESCE(d, '2020-01-01'), "
                  L"CONVERT(datetime, '2024/1/2'), CAST('2024-01-04' AS date), "
-                 L"CAST('12:34:56' AS time), DATEADD(day, 0, d), DATEADD(day, 0, dd) FROM K");
+                 L"CAST('12:34:56' AS time), DATEADD(day, 0, d) FROM K");
     EXPECT_EQ(columns, computed);
-    ASSERT_EQ(9u, computed.size());
+    ASSERT_EQ(8u, computed.size());
     EXPECT_EQ(adBoolean, computed[0].nType);
     EXPECT_EQ(L"-1", computed[0].strText);
     EXPECT_EQ(L"2024-01-02", computed[2].strText);
 
-    // The clock's functions are dates; arithmetic on a bit is an int; CONVERT to bit is a bit;
-    // DATEADD of a date written as text is a datetime.
+    // The clock's functions are dates; arithmetic on a bit is an int, and so is a function of
+    // one that does not pick a value; CONVERT to bit is a bit; DATEADD of a date written as
+    // text is a datetime.
     std::vector<Described> other =
         Describe(m_pConn, L"SELECT GETDATE(), SYSDATETIME(), b + 1, CONVERT(bit, 0), "
                           L"DATEADD(month, 1, '2024-01-31'), ABS(b) FROM K");
     ASSERT_EQ(6u, other.size());
-    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), other[5]); // a number of a bit
-    std::vector<Described> sum = Describe(m_pConn, L"SELECT SUM(CAST(b AS int)), MAX(b) FROM K");
-    ASSERT_EQ(2u, sum.size());
-    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), sum[0]);
-    EXPECT_EQ(columns[0], sum[1]); // the largest bit is a bit
-    EXPECT_EQ(adDBTimeStamp, other[4].nType);
-    EXPECT_EQ(L"2024-02-29", other[4].strText);
     EXPECT_EQ(adDBTimeStamp, other[0].nType);
     EXPECT_EQ(VT_DATE, other[0].vt);
     EXPECT_EQ(adDBTimeStamp, other[1].nType);
     EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"2"}), other[2]);
     EXPECT_EQ(adBoolean, other[3].nType);
     EXPECT_EQ(L"0", other[3].strText);
+    EXPECT_EQ(adDBTimeStamp, other[4].nType);
+    EXPECT_EQ(L"2024-02-29", other[4].strText);
+    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), other[5]);
+
+    // Where another type may win, the bit or date type is not claimed: COALESCE with a number,
+    // a UNION's other query, a sign, a subquery (whose names may be a view's), DATEADD of a
+    // time. ISNULL takes its first argument's type, so a large second one is no int overflow.
+    Query(m_pConn, L"CREATE TABLE Z (b bit, t time)");
+    Query(m_pConn, L"INSERT INTO Z VALUES (NULL, '10:00:00')");
+    Query(m_pConn, L"CREATE VIEW V5 AS SELECT 5 AS b");
+    std::vector<Described> mixed =
+        Describe(m_pConn, L"SELECT COALESCE(b, 2), -CAST(1 AS bit), (SELECT MAX(b) FROM V5), "
+                          L"ISNULL(b, 5000000000), CAST(0.5 AS bit), CAST(0x0100 AS bit) FROM Z");
+    ASSERT_EQ(6u, mixed.size());
+    EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"2"}), mixed[0]);
+    EXPECT_EQ(VT_I4, mixed[1].vt);
+    EXPECT_EQ(L"-1", mixed[1].strText);
+    EXPECT_EQ(L"5", mixed[2].strText);
+    EXPECT_EQ(columns[0].nType, mixed[3].nType);
+    EXPECT_EQ(L"-1", mixed[3].strText);
+    EXPECT_EQ(L"-1", mixed[4].strText); // any value but zero is a set bit
+    EXPECT_EQ(L"-1", mixed[5].strText);
+    std::vector<Described> unioned = Describe(m_pConn, L"SELECT CAST(1 AS bit) UNION ALL SELECT 5");
+    ASSERT_EQ(1u, unioned.size());
+    EXPECT_EQ(adInteger, unioned[0].nType);
+    EXPECT_NE(adDBTime, Describe(m_pConn, L"SELECT DATEADD(hour, 1, t) FROM Z")[0].nType);
+
+    // SELECT INTO makes columns of those types.
+    Query(m_pConn, L"SELECT CAST(1 AS bit) AS cb, GETDATE() AS g, CAST('2024-01-01' AS date) AS "
+                   L"cd INTO K2 FROM K");
+    EXPECT_EQ(Describe(m_pConn, L"SELECT CAST(1 AS bit), CAST('2024-01-01' AS date) FROM K"),
+              Describe(m_pConn, L"SELECT cb, cd FROM K2"));
+    EXPECT_EQ(adDBTimeStamp, Describe(m_pConn, L"SELECT g FROM K2")[0].nType);
 }
