@@ -175,8 +175,9 @@ namespace {
 // Reads an expression's type by descent over its tokens: sums of products of operands.
 class CTyper {
 public:
-    CTyper(const CSqlTokens& t, size_t nBegin, size_t nEnd, const CSqlNameTypes& names)
-        : m_t(t), m_i(nBegin), m_nEnd(nEnd), m_names(names) {}
+    CTyper(const CSqlTokens& t, size_t nBegin, size_t nEnd, const CSqlNameTypes& names,
+           int nNesting = 0)
+        : m_t(t), m_i(nBegin), m_nEnd(nEnd), m_names(names), m_nNesting(nNesting) {}
 
     // At a scalar subquery (SELECT x FROM ...), narrows the range to its one expression x and
     // says so.
@@ -255,20 +256,29 @@ private:
         return a;
     }
     CSqlNumericType Signed() {
-        if (AtPunct(L"-") || AtPunct(L"+")) {
-            ++m_i;
-            CSqlNumericType r = Signed();
+        bool bSigned = false;
+        for (; AtPunct(L"-") || AtPunct(L"+"); ++m_i)
+            bSigned = true;
+        CSqlNumericType r = Operand();
+        if (bSigned)
             r.pOwnRow = nullptr; // a signed bit is a number; a signed date is no value at all
-            return r;
-        }
-        return Operand();
+        return r;
     }
     CSqlNumericType Operand();
     CSqlNumericType Call(const CSqlToken& name, size_t nOpen, size_t nClose);
 
+    // A typer of [nBegin, nEnd) one level further in; past kMaxNesting levels nothing is
+    // typed, so that hostile nesting cannot exhaust the stack.
+    static const int kMaxNesting = 64;
+    CTyper Inner(size_t nBegin, size_t nEnd) const {
+        return CTyper(m_t, nBegin, nEnd, m_names, m_nNesting + 1);
+    }
+    bool TooDeep() const { return m_nNesting >= kMaxNesting; }
+
     const CSqlTokens& m_t;
     size_t m_i, m_nEnd;
     const CSqlNameTypes& m_names;
+    int m_nNesting;
 };
 
 CSqlNumericType CTyper::Operand() {
@@ -282,7 +292,9 @@ CSqlNumericType CTyper::Operand() {
     }
     if (SqlIsPunct(t, L"(")) {
         size_t nClose = Close(m_i);
-        CTyper inner(m_t, m_i + 1, nClose, m_names);
+        if (TooDeep())
+            return Unknown();
+        CTyper inner = Inner(m_i + 1, nClose);
         m_i = nClose + 1;
         bool bSubquery = inner.Subquery();
         CSqlNumericType r = inner.Whole();
@@ -300,6 +312,8 @@ CSqlNumericType CTyper::Operand() {
     if (t.nKind == SqlTok::kWord && AtPunct(L"(")) {
         size_t nOpen = m_i, nClose = Close(nOpen);
         m_i = nClose + 1;
+        if (TooDeep())
+            return Unknown();
         return Call(t, nOpen, nClose);
     }
     // name, or qualifier.name: the last two parts
@@ -315,7 +329,9 @@ CSqlNumericType CTyper::Operand() {
     CSqlDeclaredType type;
     if (column.empty() || !m_names || !m_names(qualifier, column, &type))
         return CSqlNumericType();
-    return CSqlNumericType::Of(type);
+    CSqlNumericType r = CSqlNumericType::Of(type);
+    r.bOwnByName = r.pOwnRow != nullptr;
+    return r;
 }
 
 CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose) {
@@ -382,7 +398,7 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             return CSqlNumericType();
         if (isText(single(args[2])))
             return DateOf("datetime");
-        CSqlNumericType date = CTyper(m_t, args[2].first, args[2].second, m_names).Whole();
+        CSqlNumericType date = Inner(args[2].first, args[2].second).Whole();
         return date.nKind == CSqlNumericType::kUnknown && date.pOwnRow &&
                        date.pOwnRow->nAdoType == adDBTimeStamp
                    ? date
@@ -394,7 +410,7 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
     // digits, AVG to at least 6 decimals.
     if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",
                           L"MAX", L"SUM", L"AVG"})) {
-        CTyper argument(m_t, nOpen + 1, nComma, m_names);
+        CTyper argument = Inner(nOpen + 1, nComma);
         argument.Skip();
         if (SqlIs(name, L"SUM") || SqlIs(name, L"AVG"))
             argument.m_i += argument.m_i < nComma && (SqlIs(m_t[argument.m_i], L"DISTINCT") ||
@@ -413,13 +429,14 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
                 if ((p && SqlIs(*p, L"NULL")) ||
                     (isText(p) && r.pOwnRow->nClass == SqlTypeClass::kDate))
                     continue;
-                CSqlNumericType other = CTyper(m_t, args[a].first, args[a].second, m_names).Whole();
+                CSqlNumericType other = Inner(args[a].first, args[a].second).Whole();
                 if (other.pOwnRow != r.pOwnRow)
                     r.pOwnRow = nullptr;
             }
         } else if (!SqlIsOneOf(name, {L"ISNULL", L"COALESCE", L"MIN", L"MAX"})) {
             r.pOwnRow = nullptr;
         }
+        r.bOwnPicked = r.pOwnRow && (r.bOwnPicked || SqlIsOneOf(name, {L"ISNULL", L"COALESCE"}));
         if ((SqlIs(name, L"SUM") || SqlIs(name, L"AVG")) && r.nKind == CSqlNumericType::kDecimal)
             r.nPrec = kMaxPrecision;
         if (SqlIs(name, L"AVG") && r.nKind == CSqlNumericType::kDecimal)

@@ -27,6 +27,8 @@ struct CSqlNumericType {
     // GETDATE(), and what keeps its argument's type, such as MAX or ISNULL): the result reads
     // as that type. Arithmetic gives none.
     const CSqlServerTypeRow* pOwnRow = nullptr;
+    bool bOwnByName = false; // ... taken from a column's name, which a subquery's table may have
+    bool bOwnPicked = false; // ... by ISNULL or COALESCE, whose other values may be of others
 
     static CSqlNumericType Of(const CSqlDeclaredType& type);
     // A number as written: 7 is an integer of one digit, 2.50 decimal(3,2), 1e3 a float.

@@ -287,6 +287,14 @@ std::vector<size_t> TranslatedItemEnds(const std::wstring& s) {
 
 bool SqlPlanSelectNames(const CSqlTokens& tokens, size_t nSelect, size_t nEnd,
                         CSqlSelectNames* pPlan) {
+    int nLevel = 0;
+    for (size_t i = nSelect + 1; i < nEnd && i < tokens.size(); ++i) {
+        nLevel += SqlIsPunct(tokens[i], L"(") ? 1 : SqlIsPunct(tokens[i], L")") ? -1 : 0;
+        pPlan->bCompound =
+            pPlan->bCompound ||
+            (nLevel == 0 && SqlIsOneOf(tokens[i], {L"UNION", L"EXCEPT", L"INTERSECT"}));
+        pPlan->bNested = pPlan->bNested || SqlIs(tokens[i], L"SELECT");
+    }
     size_t nItems = 0;
     std::vector<CChange> changes = Analyse(tokens, nSelect, nEnd, &nItems, pPlan);
     if (changes.empty())
@@ -360,10 +368,15 @@ bool SqlNameSelectItems(const CSqlTokens& t, size_t nSelect, size_t nEnd, CSqlTo
 void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
                         const CSqlNameTypes& names, std::vector<CSqlNumericType>* pTypes) {
     pTypes->clear();
-    if (plan.bStar)
+    // A UNION's (EXCEPT's, INTERSECT's) first query does not decide its result's types.
+    if (plan.bStar || plan.bCompound)
         return;
     for (const CSqlSelectNames::CExpression& e : plan.expressions) {
         CSqlNumericType type = SqlExpressionType(tokens, e.nBegin, e.nEnd, names);
+        // Names are looked up among every table the statement has met: with a subquery, a
+        // column's name may be another table's, which only a bit's or a date's type would show.
+        if (type.bOwnByName && plan.bNested)
+            type = CSqlNumericType();
         if (!type.Known())
             continue;
         pTypes->resize(plan.nItems);
@@ -450,7 +463,11 @@ void SqlTypeSelectIntoItems(const CSqlTokens& tokens, const CSqlSelectNames& pla
     for (const CSqlSelectNames::CExpression& e : plan.expressions) {
         std::wstring& type = (*pTypes)[e.nItem];
         CSqlNumericType t = SqlExpressionType(tokens, e.nBegin, e.nEnd, names);
-        type = t.pOwnRow ? WinUtf8ToWide(t.pOwnRow->pszName) : t.Text();
+        // A bit or date column only for values that are surely of that type: not those ISNULL
+        // or COALESCE picks, nor a name a subquery's table may have, nor a UNION's first query.
+        bool bOwn =
+            t.pOwnRow && !t.bOwnPicked && !(t.bOwnByName && plan.bNested) && !plan.bCompound;
+        type = bOwn ? WinUtf8ToWide(t.pOwnRow->pszName) : t.Text();
         if (type.empty())
             type = JoinedStringType(tokens, e.nBegin, e.nEnd, names);
     }

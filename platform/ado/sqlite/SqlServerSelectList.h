@@ -20,8 +20,10 @@ struct CSqlSelectNames {
     };
     std::vector<CExpression> expressions;
     size_t nItems = 0;
-    size_t nUnnamed = 0; // expressions without an alias of their own
-    bool bStar = false;  // a * among the items: they are not the result's columns one to one
+    size_t nUnnamed = 0;    // expressions without an alias of their own
+    bool bStar = false;     // a * among the items: they are not the result's columns one to one
+    bool bCompound = false; // a UNION, EXCEPT or INTERSECT at the statement's own level
+    bool bNested = false;   // a SELECT inside the statement (subquery, derived table)
 };
 
 // Plans the names of the outermost select list of the SELECT whose keyword is token nSelect,

@@ -270,17 +270,6 @@ bool CSqlStatementTranslator::Translate(CSqlTranslation* pOut, CSqlBridgeError* 
                         return rewriter.ColumnType(strQualifier, strName, pType);
                     },
                     &pOut->resultTypes);
-            // The first query of a UNION, EXCEPT or INTERSECT does not decide a bit's or a
-            // date's type: a type of higher precedence in another one would.
-            int nLevel = 0;
-            for (size_t i = c.Pos(); i < m_nEnd; ++i) {
-                nLevel += SqlIsPunct(m_t[i], L"(") ? 1 : SqlIsPunct(m_t[i], L")") ? -1 : 0;
-                if (nLevel == 0 && SqlIsOneOf(m_t[i], {L"UNION", L"EXCEPT", L"INTERSECT"})) {
-                    for (CSqlNumericType& t : pOut->resultTypes)
-                        t.pOwnRow = nullptr;
-                    break;
-                }
-            }
             return true;
         };
         if (!bNames || !names.bRewriteTokens) {

@@ -31,7 +31,7 @@ struct CKeyword {
 
 // Every keyword here is also no column's name as far as the shape goes: a column named like one
 // only keeps its comparisons' literals.
-const CKeyword kKeywords[] = {
+constexpr CKeyword kKeywords[] = {
     {"ALL", 3, 0, Clause::kNone},
     {"AND", 3, kTermStart | kTermEnd | kGroupBefore, Clause::kNone},
     {"BETWEEN", 7, 0, Clause::kNone},

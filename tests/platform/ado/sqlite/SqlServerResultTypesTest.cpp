@@ -224,26 +224,32 @@ TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
     EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), other[5]);
 
     // Where another type may win, the bit or date type is not claimed: COALESCE with a number,
-    // a UNION's other query, a sign, a subquery (whose names may be a view's), DATEADD of a
-    // time. ISNULL takes its first argument's type, so a large second one is no int overflow.
-    Query(m_pConn, L"CREATE TABLE Z (b bit, t time)");
-    Query(m_pConn, L"INSERT INTO Z VALUES (NULL, '10:00:00')");
+    // a UNION's other query, a sign, a subquery, DATEADD of a time; nor for a column's name
+    // where the statement has a subquery (the name may be a derived table's or a view's).
+    Query(m_pConn, L"CREATE TABLE Z (b bit, t time, n int)");
+    Query(m_pConn, L"INSERT INTO Z VALUES (NULL, '10:00:00', 7)");
     Query(m_pConn, L"CREATE VIEW V5 AS SELECT 5 AS b");
     std::vector<Described> mixed =
-        Describe(m_pConn, L"SELECT COALESCE(b, 2), -CAST(1 AS bit), (SELECT MAX(b) FROM V5), "
-                          L"ISNULL(b, 5000000000), CAST(0.5 AS bit), CAST(0x0100 AS bit) FROM Z");
-    ASSERT_EQ(6u, mixed.size());
+        Describe(m_pConn, L"SELECT COALESCE(b, 2), -CAST(1 AS bit), CAST(0.5 AS bit), "
+                          L"CAST(0x0100 AS bit), ISNULL(b, 5000000000) FROM Z");
+    ASSERT_EQ(5u, mixed.size());
     EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"2"}), mixed[0]);
     EXPECT_EQ(VT_I4, mixed[1].vt);
     EXPECT_EQ(L"-1", mixed[1].strText);
-    EXPECT_EQ(L"5", mixed[2].strText);
-    EXPECT_EQ(columns[0].nType, mixed[3].nType);
+    EXPECT_EQ(L"-1", mixed[2].strText); // any value but zero is a set bit
     EXPECT_EQ(L"-1", mixed[3].strText);
-    EXPECT_EQ(L"-1", mixed[4].strText); // any value but zero is a set bit
-    EXPECT_EQ(L"-1", mixed[5].strText);
-    std::vector<Described> unioned = Describe(m_pConn, L"SELECT CAST(1 AS bit) UNION ALL SELECT 5");
+    EXPECT_EQ(columns[0].nType, mixed[4].nType); // ISNULL's type is its first argument's
+    EXPECT_EQ(L"-1", mixed[4].strText);
+    std::vector<Described> nested =
+        Describe(m_pConn, L"SELECT (SELECT MAX(b) FROM V5), ISNULL(b, 0) FROM (SELECT n AS b FROM "
+                          L"Z) q WHERE EXISTS (SELECT 1 FROM K)");
+    ASSERT_EQ(2u, nested.size());
+    EXPECT_EQ(L"5", nested[0].strText);
+    EXPECT_EQ(L"7", nested[1].strText);
+    std::vector<Described> unioned =
+        Describe(m_pConn, L"SELECT CAST(1 AS bit) UNION ALL SELECT 5000000000");
     ASSERT_EQ(1u, unioned.size());
-    EXPECT_EQ(adInteger, unioned[0].nType);
+    EXPECT_NE(adBoolean, unioned[0].nType);
     EXPECT_NE(adDBTime, Describe(m_pConn, L"SELECT DATEADD(hour, 1, t) FROM Z")[0].nType);
 
     // SELECT INTO makes columns of those types.
@@ -252,4 +258,21 @@ TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
     EXPECT_EQ(Describe(m_pConn, L"SELECT CAST(1 AS bit), CAST('2024-01-01' AS date) FROM K"),
               Describe(m_pConn, L"SELECT cb, cd FROM K2"));
     EXPECT_EQ(adDBTimeStamp, Describe(m_pConn, L"SELECT g FROM K2")[0].nType);
+    // ... but not for what ISNULL picks, nor from a UNION's first query.
+    Query(m_pConn, L"SELECT ISNULL(b, 5) AS x INTO K3 FROM Z");
+    EXPECT_EQ(adInteger, Describe(m_pConn, L"SELECT x FROM K3")[0].nType);
+    Query(m_pConn, L"SELECT CAST(1 AS bit) AS y INTO K4 UNION ALL SELECT 5");
+    EXPECT_EQ(adInteger, Describe(m_pConn, L"SELECT y FROM K4 ORDER BY y")[0].nType);
+}
+
+TEST_F(SqlServerResultTypes, DeeplyNestedExpressionsAreRefusedNotACrash) {
+    // Typing the result stops at a depth; SQLite's parser then refuses the text.
+    std::wstring sql = L"SELECT " + std::wstring(20000, L'(') + L"1" + std::wstring(20000, L')');
+    EXPECT_FALSE(RunBatch(m_pConn, sql).bOk);
+    std::wstring signs = L"SELECT ";
+    for (int i = 0; i < 20000; ++i)
+        signs += L"- "; // not "--", which would begin a comment
+    signs += L"1";
+    RunBatch(m_pConn, signs); // whatever SQLite answers, typing the signs takes no stack
+    EXPECT_EQ(Rows{{L"2"}}, Query(m_pConn, L"SELECT ((((1)))) + ((1))"));
 }
