@@ -126,6 +126,13 @@ std::wstring BinaryLiteral(const std::wstring& s) {
 
 bool CSqlRewriter::Rewrite(size_t nBegin, size_t nEnd, SqlRewriteScope nScope, std::wstring* pOut,
                            CSqlBridgeError* pError) {
+    // Nesting this deep SQLite refuses in these words; the bound keeps a long enough text from
+    // exhausting the stack here first.
+    const int kMaxDepth = 200;
+    if (m_nDepth > kMaxDepth) {
+        *pError = CSqlBridgeError{L"parser stack overflow"};
+        return false;
+    }
     if (!m_bOperatorsDone) {
         // SQL Server's operators first, then its default collation where SQLite would compare
         // bytes; each pass copies the tokens only when it changes them.

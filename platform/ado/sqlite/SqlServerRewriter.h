@@ -43,9 +43,9 @@ public:
     // the parent's batch, table cache and the names read from them, so a statement's tables are
     // read once however deep the rewrite goes. Lives no longer than parent.
     CSqlRewriter(const CSqlRewriter& parent, const CSqlTokens& tokens)
-        : m_schema(parent.m_schema), m_tokens(tokens), m_bOperatorsDone(true),
-          m_pScope(parent.m_pScope), m_ppNameScope(parent.m_ppNameScope), m_pSeen(parent.m_pSeen),
-          m_pTableCache(parent.m_pTableCache) {}
+        : m_schema(parent.m_schema), m_tokens(tokens), m_nDepth(parent.m_nDepth + 1),
+          m_bOperatorsDone(true), m_pScope(parent.m_pScope), m_ppNameScope(parent.m_ppNameScope),
+          m_pSeen(parent.m_pSeen), m_pTableCache(parent.m_pTableCache) {}
     CSqlRewriter(const CSqlRewriter&) = delete;
     CSqlRewriter& operator=(const CSqlRewriter&) = delete;
 
@@ -134,6 +134,7 @@ private:
 
     CSqlServerSchema& m_schema;
     const CSqlTokens& m_tokens;
+    int m_nDepth = 0; // rewriters above this one (a conversion's, a call's arguments, ...)
     bool m_bOperatorsDone = false; // the tokens are the operator pass's own output
     const CSqlTokens* m_pScope;    // the batch's tokens, where its tables and variables are
     std::shared_ptr<CSqlNameScope> m_pNameScope; // what NameTypes read from them, when first asked

@@ -275,4 +275,25 @@ TEST_F(SqlServerResultTypes, DeeplyNestedExpressionsAreRefusedNotACrash) {
     signs += L"1";
     RunBatch(m_pConn, signs); // whatever SQLite answers, typing the signs takes no stack
     EXPECT_EQ(Rows{{L"2"}}, Query(m_pConn, L"SELECT ((((1)))) + ((1))"));
+    // Conversions and calls inside each other are rewritten one within another: refused
+    // past a depth, as SQLite refuses them, not a crash.
+    for (const wchar_t* pszOpen : {L"CAST(", L"CONVERT(int, ", L"ISNULL(", L"LEFT("}) {
+        const bool bCast = pszOpen[1] == L'A';
+        std::wstring nested = L"SELECT ";
+        for (int i = 0; i < 20000; ++i)
+            nested += pszOpen;
+        nested += L"1";
+        for (int i = 0; i < 20000; ++i)
+            nested += bCast ? L" AS int)" : pszOpen[0] == L'C' ? L")" : L", 1)";
+        Outcome o = RunBatch(m_pConn, nested);
+        EXPECT_FALSE(o.bOk) << Narrow(pszOpen);
+        EXPECT_EQ(L"parser stack overflow", o.strError) << Narrow(pszOpen);
+    }
+    std::wstring nested = L"SELECT ";
+    for (int i = 0; i < 10; ++i)
+        nested += L"CAST(";
+    nested += L"7";
+    for (int i = 0; i < 10; ++i)
+        nested += L" AS int)";
+    EXPECT_EQ(Rows{{L"7"}}, Query(m_pConn, nested));
 }
