@@ -372,9 +372,10 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
     auto isText = [](const CSqlToken* p) {
         return p && (p->nKind == SqlTok::kString || p->nKind == SqlTok::kNString);
     };
-    if (SqlIs(name, L"CAST") || SqlIs(name, L"CONVERT")) {
-        std::wstring s =
-            SqlIs(name, L"CAST") ? typeText(nAs + 1, nClose) : typeText(nOpen + 1, nComma);
+    // The TRY_ forms have their target's type too (NULL where the conversion fails).
+    if (SqlIsOneOf(name, {L"CAST", L"CONVERT", L"TRY_CAST", L"TRY_CONVERT"})) {
+        const bool bCast = SqlIs(name, L"CAST") || SqlIs(name, L"TRY_CAST");
+        std::wstring s = bCast ? typeText(nAs + 1, nClose) : typeText(nOpen + 1, nComma);
         return s.empty() ? CSqlNumericType() : CSqlNumericType::Of(SqlServerParseType(s));
     }
     // A quotient the operator pass already wrote names its type last.

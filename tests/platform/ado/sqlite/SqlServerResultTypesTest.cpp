@@ -222,6 +222,14 @@ TEST_F(SqlServerResultTypes, BitsAndDatesComputedReadAsColumnsOfTheirTypes) {
     EXPECT_EQ(adDBTimeStamp, other[4].nType);
     EXPECT_EQ(L"2024-02-29", other[4].strText);
     EXPECT_EQ((Described{adInteger, 4, 0, 0, VT_I4, L"1"}), other[5]);
+    // The TRY_ forms as their targets; a failed one is NULL of that type.
+    std::vector<Described> tried =
+        Describe(m_pConn, L"SELECT TRY_CAST(1 AS bit), TRY_CONVERT(datetime, '2024/1/2'), "
+                          L"TRY_CAST('x' AS datetime) FROM K");
+    ASSERT_EQ(3u, tried.size());
+    EXPECT_EQ(columns[0], tried[0]);
+    EXPECT_EQ(columns[2], tried[1]);
+    EXPECT_EQ((Described{adDBTimeStamp, 16, 0, 0, VT_NULL, L"NULL"}), tried[2]);
 
     // Where another type may win, the bit or date type is not claimed: COALESCE with a number,
     // a UNION's other query, a sign, a subquery, DATEADD of a time; nor for a column's name
