@@ -384,6 +384,11 @@ TEST_F(SqlServerScript, TextComparedWithNumberColumnsConvertsAsSqlServers) {
             {L"SELECT I FROM N WHERE B = 'false'", {}},
             // ... and a bit read as a bit column reads.
             {L"SELECT CAST('true' AS bit), CAST('False' AS bit)", {{L"-1", L"0"}}},
+            // Empty text (or blanks) is 0 to the integers and bit, also where it is compared.
+            {L"SELECT CAST('' AS int), CAST(' ' AS bit), CAST('' AS bigint), TRY_CAST('' AS "
+             L"smallint)",
+             {{L"0", L"0", L"0", L"0"}}},
+            {L"SELECT COUNT(*) FROM N WHERE I = '' OR B = ''", {{L"0"}}},
             // Text that is no number fails as SQL Server's conversion does, on either side.
             Fails(L"SELECT I FROM N WHERE I = 'abc'",
                   L"Conversion failed when converting the varchar value 'abc' to data type int."),
