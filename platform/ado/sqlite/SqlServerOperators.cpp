@@ -387,8 +387,17 @@ private:
             seg.clear();
             return;
         }
-        // Leading and trailing blanks stay outside the rewritten expression.
-        CSqlTokens acc = Term(terms[0]);
+        // Leading and trailing blanks stay outside the rewritten expression. What a step
+        // writes before the expression so far goes to front (last first), what it writes after
+        // to acc: each step costs its own tokens, so a long sum is rewritten in linear time.
+        CSqlTokens acc = Term(terms[0]), front;
+        auto before = [&front](std::initializer_list<CSqlToken> tokens) {
+            for (auto it = tokens.end(); it != tokens.begin();)
+                front.push_back(*--it);
+        };
+        auto after = [&acc](const CSqlTokens& tokens) {
+            acc.insert(acc.end(), tokens.begin(), tokens.end());
+        };
         TermType nAcc = SqlTermType(terms[0]);
         bool bPlain = true; // acc is still the source's own text
         // The digits of acc when it is an int or smaller integer by the schema (0 when not, -1
@@ -413,48 +422,41 @@ private:
             const int nMost = std::max(nAccDigits, nTermDigits);
             const bool bIntSum = nTermDigits > 0 && nMost >= kIntDigits;
             nAccDigits = nTermDigits == 0 ? 0 : bIntSum ? kIntDigits : nMost + 1;
-            CSqlTokens next;
             if (bIntSum) {
-                next = {Synthetic(SqlTok::kWord, L"zqk_convert"), Synthetic(SqlTok::kPunct, L"(")};
-                next.insert(next.end(), acc.begin(), acc.end());
-                next.insert(next.end(), ops[k]->tokens.begin(), ops[k]->tokens.end());
-                next.insert(next.end(), term.begin(), term.end());
-                next.push_back(Synthetic(SqlTok::kPunct, L","));
-                next.push_back(Synthetic(SqlTok::kString, L"'int'"));
-                next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                before({Synthetic(SqlTok::kWord, L"zqk_convert"), Synthetic(SqlTok::kPunct, L"(")});
+                after(ops[k]->tokens);
+                after(term);
+                after({Synthetic(SqlTok::kPunct, L","), Synthetic(SqlTok::kString, L"'int'"),
+                       Synthetic(SqlTok::kPunct, L")")});
                 nAcc = TermType::kNumber;
                 bPlain = false;
             } else if (bPlus && bStrings) {
-                next.push_back(Synthetic(SqlTok::kPunct, L"("));
-                next.insert(next.end(), acc.begin(), acc.end());
-                next.push_back(Synthetic(SqlTok::kPunct, L"||"));
-                next.insert(next.end(), term.begin(), term.end());
-                next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                before({Synthetic(SqlTok::kPunct, L"(")});
+                after({Synthetic(SqlTok::kPunct, L"||")});
+                after(term);
+                after({Synthetic(SqlTok::kPunct, L")")});
                 nAcc = TermType::kString;
                 bPlain = false;
             } else if ((bPlus || bMinus) && !bNumbers) {
-                next.push_back(
-                    Synthetic(SqlTok::kWord, bPlus ? kSqlAddFunction : kSqlSubtractFunction));
-                next.push_back(Synthetic(SqlTok::kPunct, L"("));
-                next.insert(next.end(), acc.begin(), acc.end());
-                next.push_back(Synthetic(SqlTok::kPunct, L","));
-                next.insert(next.end(), term.begin(), term.end());
-                next.push_back(Synthetic(SqlTok::kPunct, L")"));
+                before({Synthetic(SqlTok::kWord, bPlus ? kSqlAddFunction : kSqlSubtractFunction),
+                        Synthetic(SqlTok::kPunct, L"(")});
+                after({Synthetic(SqlTok::kPunct, L",")});
+                after(term);
+                after({Synthetic(SqlTok::kPunct, L")")});
                 nAcc = TermType::kUnknown;
                 bPlain = false;
             } else {
                 // Same precedence in SQL Server, not in SQLite: once rewritten, keep the order.
-                if (!bPlain)
-                    next.push_back(Synthetic(SqlTok::kPunct, L"("));
-                next.insert(next.end(), acc.begin(), acc.end());
-                if (!bPlain)
-                    next.push_back(Synthetic(SqlTok::kPunct, L")"));
-                next.insert(next.end(), ops[k]->tokens.begin(), ops[k]->tokens.end());
-                next.insert(next.end(), term.begin(), term.end());
+                if (!bPlain) {
+                    before({Synthetic(SqlTok::kPunct, L"(")});
+                    after({Synthetic(SqlTok::kPunct, L")")});
+                }
+                after(ops[k]->tokens);
+                after(term);
                 nAcc = bNumbers ? TermType::kNumber : TermType::kUnknown;
             }
-            acc.swap(next);
         }
+        pOut->insert(pOut->end(), front.rbegin(), front.rend());
         m_bChanged |= !bPlain;
         pOut->insert(pOut->end(), acc.begin(), acc.end());
         seg.clear();
