@@ -404,6 +404,16 @@ private:
         // before it is read): a sum or difference with another is kept to int's range as SQL
         // Server keeps it, where it could leave it. Read only while it may be one.
         int nAccDigits = -1;
+        // The largest magnitude acc can have by those digits, summed term by term: a sum that
+        // cannot leave int's range needs no check, however many terms it has.
+        const unsigned long long kIntMost = 2147483647ull;
+        auto most = [](int nDigits) {
+            unsigned long long n = 0;
+            for (int i = 0; i < nDigits; ++i)
+                n = n * 10 + 9;
+            return n;
+        };
+        unsigned long long nAccMost = 0;
         for (size_t k = 0; k < ops.size(); ++k) {
             CSqlTokens term = Term(terms[k + 1]);
             TermType nTerm = SqlTermType(terms[k + 1]);
@@ -414,14 +424,17 @@ private:
             bool bNumbers = nAcc == TermType::kNumber && nTerm == TermType::kNumber;
             int nTermDigits = 0;
             if ((bPlus || bMinus) && nAccDigits != 0 && IsIntOperand(nAcc) && IsIntOperand(nTerm)) {
-                if (nAccDigits < 0)
+                if (nAccDigits < 0) {
                     nAccDigits = IntDigits(terms[0]);
+                    nAccMost = most(nAccDigits);
+                }
                 nTermDigits = nAccDigits > 0 ? IntDigits(terms[k + 1]) : 0;
             }
-            // Numbers of up to nine digits each add up to less than 2 * 10^9: no check.
-            const int nMost = std::max(nAccDigits, nTermDigits);
-            const bool bIntSum = nTermDigits > 0 && nMost >= kIntDigits;
-            nAccDigits = nTermDigits == 0 ? 0 : bIntSum ? kIntDigits : nMost + 1;
+            // Up to ten digits a side, so the sum of the largest fits an unsigned long long.
+            const unsigned long long nSumMost = nAccMost + most(nTermDigits);
+            const bool bIntSum = nTermDigits > 0 && nSumMost > kIntMost;
+            nAccDigits = nTermDigits == 0 ? 0 : kIntDigits;
+            nAccMost = nTermDigits == 0 ? 0 : bIntSum ? kIntMost + 1 : nSumMost;
             if (bIntSum) {
                 before({Synthetic(SqlTok::kWord, L"zqk_convert"), Synthetic(SqlTok::kPunct, L"(")});
                 after(ops[k]->tokens);

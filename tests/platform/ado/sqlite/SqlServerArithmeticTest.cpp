@@ -168,3 +168,25 @@ TEST_F(SqlServerScript, AveragesKeepTheirArgumentsType) {
                   {L"SELECT AVG(N) FROM Av WHERE N > 100", {{L"NULL"}}},
               });
 }
+
+TEST_F(SqlServerScript, LongSumsAreCheckedOnlyWhereIntsRangeCanBeLeft) {
+    // A sum of small numbers stays within int's range however long it is, so it is not
+    // checked step by step (which nests one check in the next); one that can leave it is.
+    std::wstring ones = L"SELECT 1";
+    for (int i = 1; i < 300; ++i)
+        ones += L" + 1";
+    RunScript(m_pConn,
+              {
+                  {ones, {{L"300"}}},
+                  {L"SELECT 999999999 + 999999999 + 9, 1000000000 + 1000000000 + 147483647",
+                   {{L"2000000007", L"2147483647"}}},
+                  Fails(L"SELECT 1000000000 + 1000000000 + 147483648",
+                        L"Arithmetic overflow error converting expression to data type int."),
+                  {L"CREATE TABLE Ls (A int, B int)"},
+                  {L"INSERT INTO Ls VALUES (2000000000, -2000000000)"},
+                  // Columns may hold any int: checked at each step, as SQL Server does.
+                  Fails(L"SELECT A + A + B FROM Ls",
+                        L"Arithmetic overflow error converting expression to data type int."),
+                  {L"SELECT A + B + A FROM Ls", {{L"2000000000"}}},
+              });
+}
