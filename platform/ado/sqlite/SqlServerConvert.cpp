@@ -10,6 +10,7 @@
 #include <cwctype>
 #include <strings.h>
 
+#include "platform/ado/sqlite/SqlServerDates.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
 #include "platform/win/TextEncoding.h"
@@ -253,57 +254,6 @@ bool SqlParseDate(const std::string& text, DATE* pDate) {
 }
 
 namespace {
-
-std::string FormatDate(DATE date, int nStyle, int nXtype) {
-    int y, mo, d, h, mi, sec;
-    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &sec))
-        return std::string();
-    double dMs = std::round((date - std::floor(date)) * 86400000.0);
-    int ms = static_cast<int>(std::fmod(dMs, 1000.0));
-    char sz[48];
-    switch (nStyle) {
-    case 23:
-        snprintf(sz, sizeof(sz), "%04d-%02d-%02d", y, mo, d);
-        break;
-    case 112:
-        snprintf(sz, sizeof(sz), "%04d%02d%02d", y, mo, d);
-        break;
-    case 111:
-        snprintf(sz, sizeof(sz), "%04d/%02d/%02d", y, mo, d);
-        break;
-    case 102:
-        snprintf(sz, sizeof(sz), "%04d.%02d.%02d", y, mo, d);
-        break;
-    case 101:
-        snprintf(sz, sizeof(sz), "%02d/%02d/%04d", mo, d, y);
-        break;
-    case 103:
-        snprintf(sz, sizeof(sz), "%02d/%02d/%04d", d, mo, y);
-        break;
-    case 104:
-        snprintf(sz, sizeof(sz), "%02d.%02d.%04d", d, mo, y);
-        break;
-    case 108:
-    case 24:
-        snprintf(sz, sizeof(sz), "%02d:%02d:%02d", h, mi, sec);
-        break;
-    case 121:
-    case 126:
-        snprintf(sz, sizeof(sz),
-                 nStyle == 126 ? "%04d-%02d-%02dT%02d:%02d:%02d.%03d"
-                               : "%04d-%02d-%02d %02d:%02d:%02d.%03d",
-                 y, mo, d, h, mi, sec, ms);
-        break;
-    default: // 120, and how dates are stored
-        if (nXtype == 40)
-            snprintf(sz, sizeof(sz), "%04d-%02d-%02d", y, mo, d);
-        else if (nXtype == 41)
-            snprintf(sz, sizeof(sz), "%02d:%02d:%02d", h, mi, sec);
-        else
-            snprintf(sz, sizeof(sz), "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, sec);
-    }
-    return sz;
-}
 
 void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     CSqlValue v = CSqlValue::Of(argv[0]);
@@ -549,7 +499,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         if (row.nXtype == 58)
             date = ToMinute(date);
         v.nClass = SQLITE_TEXT;
-        v.s = FormatDate(date, 0, row.nXtype);
+        v.s = SqlFormatDate(date, 0, row.nXtype);
         return true;
     }
     case SqlTypeClass::kChar:
@@ -560,7 +510,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
         else if (v.nClass == SQLITE_FLOAT)
             v.s = NumberText(v.d);
         else if (nStyle != 0 && v.nClass == SQLITE_TEXT && SqlParseDate(v.s, &date))
-            v.s = FormatDate(date, nStyle, 61);
+            v.s = SqlFormatDate(date, nStyle, 61);
         v.nClass = SQLITE_TEXT;
         if (type.bMax || row.nLength != 0)
             return true;

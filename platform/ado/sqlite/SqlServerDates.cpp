@@ -366,3 +366,54 @@ int SqlRegisterDates(sqlite3* pDb) {
                                           {"isdate", 1, &IsDate}};
     return SqlRegisterPure(pDb, functions);
 }
+
+std::string SqlFormatDate(DATE date, int nStyle, int nXtype) {
+    int y, mo, d, h, mi, sec;
+    if (!ZqkDateToParts(date, &y, &mo, &d, &h, &mi, &sec))
+        return std::string();
+    double dMs = std::round((date - std::floor(date)) * 86400000.0);
+    int ms = static_cast<int>(std::fmod(dMs, 1000.0));
+    char sz[48];
+    switch (nStyle) {
+    case 23:
+        snprintf(sz, sizeof(sz), "%04d-%02d-%02d", y, mo, d);
+        break;
+    case 112:
+        snprintf(sz, sizeof(sz), "%04d%02d%02d", y, mo, d);
+        break;
+    case 111:
+        snprintf(sz, sizeof(sz), "%04d/%02d/%02d", y, mo, d);
+        break;
+    case 102:
+        snprintf(sz, sizeof(sz), "%04d.%02d.%02d", y, mo, d);
+        break;
+    case 101:
+        snprintf(sz, sizeof(sz), "%02d/%02d/%04d", mo, d, y);
+        break;
+    case 103:
+        snprintf(sz, sizeof(sz), "%02d/%02d/%04d", d, mo, y);
+        break;
+    case 104:
+        snprintf(sz, sizeof(sz), "%02d.%02d.%04d", d, mo, y);
+        break;
+    case 108:
+    case 24:
+        snprintf(sz, sizeof(sz), "%02d:%02d:%02d", h, mi, sec);
+        break;
+    case 121:
+    case 126:
+        snprintf(sz, sizeof(sz),
+                 nStyle == 126 ? "%04d-%02d-%02dT%02d:%02d:%02d.%03d"
+                               : "%04d-%02d-%02d %02d:%02d:%02d.%03d",
+                 y, mo, d, h, mi, sec, ms);
+        break;
+    default: // 120, and how dates are stored
+        if (nXtype == 40)
+            snprintf(sz, sizeof(sz), "%04d-%02d-%02d", y, mo, d);
+        else if (nXtype == 41)
+            snprintf(sz, sizeof(sz), "%02d:%02d:%02d", h, mi, sec);
+        else
+            snprintf(sz, sizeof(sz), "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, sec);
+    }
+    return sz;
+}

@@ -6,6 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
+#include "platform/com/Variant.h"
+
 // A date and time in its calendar parts.
 struct CSqlDateParts {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
@@ -21,3 +25,7 @@ extern const char* const kSqlMonthNames[12];
 extern const char* const kSqlDayNames[7];
 
 int SqlRegisterDates(sqlite3* pDb);
+
+// A date as CONVERT writes it in a style (23, 101-104, 108, 111, 112, 120, 121, 126; 0 as the
+// column type nXtype stores it: date, time or datetime); empty for a date out of range.
+std::string SqlFormatDate(DATE date, int nStyle, int nXtype);
