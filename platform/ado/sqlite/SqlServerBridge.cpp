@@ -392,3 +392,8 @@ bool CSqlServerBridge::Translate(const std::wstring& strIn, std::wstring* pstrOu
     }
     return true;
 }
+
+std::wstring SqlServerUnknownDatabaseText(const std::wstring& strDatabase) {
+    return L"Database '" + strDatabase +
+           L"' does not exist. Make sure that the name is entered correctly.";
+}

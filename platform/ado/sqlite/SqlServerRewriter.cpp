@@ -10,9 +10,6 @@
 
 namespace {
 
-const wchar_t kUnknownDatabase1[] = L"Database '";
-const wchar_t kUnknownDatabase2[] =
-    L"' does not exist. Make sure that the name is entered correctly.";
 const wchar_t kTopForm[] = L"TOP is supported only with a whole number of rows (TOP n or TOP (n)).";
 const wchar_t kTopCompound[] =
     L"TOP is not supported in a SELECT that is part of UNION, EXCEPT or INTERSECT.";
@@ -66,10 +63,6 @@ CSqlBridgeError SqlServerError(long nNumber, const std::wstring& strText) {
     e.nNumber = nNumber;
     e.strText = strText;
     return e;
-}
-
-std::wstring SqlServerUnknownDatabaseText(const std::wstring& strDatabase) {
-    return kUnknownDatabase1 + strDatabase + kUnknownDatabase2;
 }
 
 bool SqlResolveDatabase(CSqlServerSchema& schema, const std::wstring& strDatabase,
