@@ -75,8 +75,8 @@ void CZORImpADORXServer::CloseConnection() {
     } catch (_com_error& e) {
         ReportComError(e, true);
     }
-    // COM stays initialised: this object pairs its one CoInitialize with its destruction, so
-    // a server can be re-initialised any number of times on one thread.
+    // COM stays initialised: closing does not take away the one CoInitialize the server made,
+    // so a server can be re-initialised any number of times on one thread.
     m_bOpen = 0;
     m_pConnection = nullptr;
 }

@@ -9,6 +9,7 @@
 namespace {
 
 thread_local int t_nComInit = 0;
+thread_local DWORD t_dwComModel = 0; // the model of the thread's initialisation while it lasts
 
 struct CClassEntry {
     CLSID clsid;
@@ -47,12 +48,16 @@ bool ParseHex(const wchar_t*& p, int nDigits, unsigned long long* pValue) {
 
 } // namespace
 
-HRESULT CoInitialize(LPVOID) {
-    return ++t_nComInit == 1 ? S_OK : S_FALSE;
+HRESULT CoInitialize(LPVOID pvReserved) {
+    return CoInitializeEx(pvReserved, COINIT_APARTMENTTHREADED);
 }
 
-HRESULT CoInitializeEx(LPVOID pvReserved, DWORD) {
-    return CoInitialize(pvReserved);
+HRESULT CoInitializeEx(LPVOID, DWORD dwCoInit) {
+    const DWORD dwModel = dwCoInit & COINIT_APARTMENTTHREADED;
+    if (t_nComInit > 0 && dwModel != t_dwComModel)
+        return RPC_E_CHANGED_MODE;
+    t_dwComModel = dwModel;
+    return ++t_nComInit == 1 ? S_OK : S_FALSE;
 }
 
 void CoUninitialize() {

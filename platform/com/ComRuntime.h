@@ -4,7 +4,17 @@
 
 #include "platform/com/ComBase.h"
 
-// Counts per thread: S_OK for the first call, S_FALSE for every later one.
+// The concurrency models a thread may initialise COM for (the other COINIT flags are hints).
+enum tagCOINIT : DWORD {
+    COINIT_MULTITHREADED = 0x0,
+    COINIT_APARTMENTTHREADED = 0x2,
+    COINIT_DISABLE_OLE1DDE = 0x4,
+    COINIT_SPEED_OVER_MEMORY = 0x8,
+};
+
+// Counts per thread: S_OK for the first call, S_FALSE for every later one in the same model,
+// RPC_E_CHANGED_MODE (nothing counted) for one in the other model while the thread is
+// initialised. CoInitialize is CoInitializeEx for the single-threaded apartment.
 HRESULT CoInitialize(LPVOID pvReserved);
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void CoUninitialize();

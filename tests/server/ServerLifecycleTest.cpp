@@ -206,3 +206,24 @@ TEST(ServerLifecycle, ComStaysInitialisedAfterTheServerGoes) {
     });
     EXPECT_TRUE(app.m_boxes.empty());
 }
+
+TEST(ServerLifecycle, ComThatCannotBeInitialisedIsReportedAndConstructionGoesOn) {
+    RecordingApp app;
+    OnCleanThread([&] {
+        // A thread in the multithreaded apartment: the server's CoInitialize is refused.
+        ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        {
+            CZORADORXServer server;
+            ASSERT_EQ(1u, app.m_boxes.size());
+            EXPECT_EQ(L"初始化Com失败!", app.m_boxes[0].strText);
+            EXPECT_EQ(static_cast<UINT>(MB_OK), app.m_boxes[0].nType);
+            EXPECT_EQ(0u, app.m_boxes[0].nIDHelp);
+            // The server is usable: COM is initialised on this thread after all.
+            EXPECT_EQ(1, server.InitADOServer(kMemory));
+            EXPECT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(a int)"));
+        }
+        CoUninitialize();
+        EXPECT_FALSE(ZqkIsComInitialized());
+    });
+    EXPECT_EQ(1u, app.m_boxes.size());
+}

@@ -83,14 +83,24 @@ TEST(ComInit, CountsPerThread) {
         CoUninitialize(); // an unbalanced call must not drive the count below zero
         EXPECT_EQ(S_OK, CoInitialize(nullptr));
         EXPECT_EQ(S_FALSE, CoInitialize(nullptr));
-        EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, 0));
+        EXPECT_EQ(S_FALSE,
+                  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        // The other concurrency model is refused while the thread is initialised, and not
+        // counted.
+        EXPECT_EQ(RPC_E_CHANGED_MODE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
         OnFreshThread([] { EXPECT_FALSE(ZqkIsComInitialized()); });
         CoUninitialize();
         CoUninitialize();
         EXPECT_TRUE(ZqkIsComInitialized());
         CoUninitialize();
         EXPECT_FALSE(ZqkIsComInitialized());
-        EXPECT_EQ(S_OK, CoInitializeEx(nullptr, 0));
+        // Uninitialised, the thread may take either model.
+        EXPECT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        EXPECT_EQ(RPC_E_CHANGED_MODE, CoInitialize(nullptr));
+        CoUninitialize();
+        CoUninitialize();
+        EXPECT_EQ(S_OK, CoInitialize(nullptr));
         CoUninitialize();
     });
 }
