@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 
@@ -58,8 +57,14 @@ CSqlNumericType DateOf(const CSqlServerTypeRow* pRow) {
     return date;
 }
 
-CSqlNumericType DateOf(const char* pszType) {
-    return DateOf(SqlServerFindType(pszType));
+CSqlNumericType Datetime() {
+    static const CSqlServerTypeRow* const pRow = SqlServerFindType("datetime");
+    return DateOf(pRow);
+}
+
+CSqlNumericType Datetime2() {
+    static const CSqlServerTypeRow* const pRow = SqlServerFindType("datetime2");
+    return DateOf(pRow);
 }
 
 } // namespace
@@ -337,7 +342,15 @@ CSqlNumericType CTyper::Operand() {
 CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose) {
     // The arguments [begin, end) between the commas at the call's own level, and where a
     // CAST's AS stands.
-    std::vector<std::pair<size_t, size_t>> args;
+    // Kept on the stack (every call of every statement is typed): the first kKept of them.
+    const size_t kKept = 8;
+    std::pair<size_t, size_t> args[kKept];
+    size_t nArgs = 0;
+    auto add = [&](size_t nFrom, size_t nTo) {
+        if (nArgs < kKept)
+            args[nArgs] = {nFrom, nTo};
+        ++nArgs;
+    };
     size_t nAs = nClose, nArgument = nOpen + 1;
     int nDepth = 0;
     for (size_t k = nOpen; k < nClose; ++k) {
@@ -346,12 +359,12 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
         else if (SqlIsPunct(m_t[k], L")"))
             --nDepth;
         else if (nDepth == 1 && SqlIsPunct(m_t[k], L",")) {
-            args.emplace_back(nArgument, k);
+            add(nArgument, k);
             nArgument = k + 1;
         } else if (nDepth == 1 && nAs == nClose && SqlIs(m_t[k], L"AS"))
             nAs = k;
     }
-    args.emplace_back(nArgument, nClose);
+    add(nArgument, nClose);
     const size_t nComma = args[0].second;
     auto typeText = [&](size_t nFrom, size_t nTo) {
         std::wstring s;
@@ -389,16 +402,15 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
     }
     // The clock's functions: datetime, datetime2 for the precise ones.
     if (SqlIsOneOf(name, {L"GETDATE", L"GETUTCDATE", L"SYSDATETIME", L"SYSUTCDATETIME"}))
-        return DateOf(SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? "datetime"
-                                                                            : "datetime2");
+        return SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? Datetime() : Datetime2();
     // DATEADD(part, n, date): the type of a date with a time of day (datetime, datetime2,
     // smalldatetime); a date written as text is a datetime. DATEADD of a date or a time alone
     // is left as its value reads.
     if (SqlIs(name, L"DATEADD")) {
-        if (args.size() != 3)
+        if (nArgs != 3)
             return CSqlNumericType();
         if (isText(single(args[2])))
-            return DateOf("datetime");
+            return Datetime();
         CSqlNumericType date = Inner(args[2].first, args[2].second).Whole();
         return date.nKind == CSqlNumericType::kUnknown && date.pOwnRow &&
                        date.pOwnRow->nAdoType == adDBTimeStamp
@@ -425,7 +437,9 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             r.pOwnRow->nClass != SqlTypeClass::kDate)
             r.pOwnRow = nullptr;
         if (SqlIs(name, L"COALESCE") && r.pOwnRow) {
-            for (size_t a = 1; a < args.size() && r.pOwnRow; ++a) {
+            if (nArgs > kKept)
+                r.pOwnRow = nullptr; // too many to read here: no type is claimed
+            for (size_t a = 1; a < nArgs && r.pOwnRow; ++a) {
                 const CSqlToken* p = single(args[a]);
                 if ((p && SqlIs(*p, L"NULL")) ||
                     (isText(p) && r.pOwnRow->nClass == SqlTypeClass::kDate))
