@@ -374,7 +374,8 @@ void SqlTypeSelectItems(const CSqlTokens& tokens, const CSqlSelectNames& plan,
     for (const CSqlSelectNames::CExpression& e : plan.expressions) {
         CSqlNumericType type = SqlExpressionType(tokens, e.nBegin, e.nEnd, names);
         // Names are looked up among every table the statement has met: with a subquery, a
-        // column's name may be another table's, which only a bit's or a date's type would show.
+        // column's name may be another table's. A number's type read so is harmless as it was;
+        // a bit's or a date's would change the values (and a bit's brings the int check).
         if (type.bOwnByName && plan.bNested)
             type = CSqlNumericType();
         if (!type.Known())
