@@ -16,18 +16,20 @@ inline bool IsWhite(wchar_t c) {
     return iswspace(static_cast<wint_t>(c)) != 0;
 }
 
-void TrimmedAssign(const wchar_t* p, size_t n, CString& strText) {
+// The text is made by pPool when one is given.
+void TrimmedAssign(const wchar_t* p, size_t n, CString& strText, CStringPool* pPool) {
     size_t e = n;
     while (e > 0 && IsWhite(p[e - 1]))
         --e;
     size_t b = 0;
     while (b < e && IsWhite(p[b]))
         ++b;
-    strText = CString(p + b, static_cast<int>(e - b));
+    strText = pPool ? pPool->Make(p + b, static_cast<int>(e - b))
+                    : CString(p + b, static_cast<int>(e - b));
 }
 
 // Stored UTF-8 text as the string Field.Value would make of it, trimmed.
-void Utf8TrimmedAssign(const char* p, size_t n, CString& strText) {
+void Utf8TrimmedAssign(const char* p, size_t n, CString& strText, CStringPool* pPool) {
     const size_t kShort = 256;
     wchar_t sz[kShort];
     std::unique_ptr<wchar_t[]> pLong;
@@ -36,7 +38,7 @@ void Utf8TrimmedAssign(const char* p, size_t n, CString& strText) {
         pLong.reset(new wchar_t[n]);
         pWide = pLong.get();
     }
-    TrimmedAssign(pWide, n ? WinUtf8ToWideInto(p, n, pWide) : 0, strText);
+    TrimmedAssign(pWide, n ? WinUtf8ToWideInto(p, n, pWide) : 0, strText, pPool);
 }
 
 // Owns a VARIANT for the length of a call. Plain numbers, dates and the like own nothing, so
@@ -77,13 +79,15 @@ CReaderOpen ReaderOpen(CZORImpADORXServer& server, const wchar_t* lpszSQL, _Reco
     return CReaderOpen::kReady;
 }
 
-void FieldValueToText(const VARIANT& var, CString& strText) {
+namespace {
+
+void ValueToText(const VARIANT& var, CString& strText, CStringPool* pPool) {
     if (var.vt == VT_EMPTY || var.vt == VT_NULL) {
         strText.Empty();
         return;
     }
     if (var.vt == VT_BSTR) {
-        TrimmedAssign(var.bstrVal ? var.bstrVal : L"", SysStringLen(var.bstrVal), strText);
+        TrimmedAssign(var.bstrVal ? var.bstrVal : L"", SysStringLen(var.bstrVal), strText, pPool);
         return;
     }
     if (!(var.vt & VT_BYREF)) {
@@ -93,18 +97,25 @@ void FieldValueToText(const VARIANT& var, CString& strText) {
         HRESULT hr = ZqkVariantToText(&var, sz, &n);
         if (FAILED(hr))
             _com_issue_error(hr);
-        TrimmedAssign(sz, n, strText);
+        TrimmedAssign(sz, n, strText, pPool);
         return;
     }
     CHeldVariant text;
     HRESULT hr = VariantChangeType(&text.v, &var, 0, VT_BSTR);
     if (FAILED(hr))
         _com_issue_error(hr);
-    TrimmedAssign(text.v.bstrVal ? text.v.bstrVal : L"", SysStringLen(text.v.bstrVal), strText);
+    TrimmedAssign(text.v.bstrVal ? text.v.bstrVal : L"", SysStringLen(text.v.bstrVal), strText,
+                  pPool);
+}
+
+} // namespace
+
+void FieldValueToText(const VARIANT& var, CString& strText) {
+    ValueToText(var, strText, nullptr);
 }
 
 void FieldNameToText(BSTR bstrName, CString& strText) {
-    TrimmedAssign(bstrName ? bstrName : L"", SysStringLen(bstrName), strText);
+    TrimmedAssign(bstrName ? bstrName : L"", SysStringLen(bstrName), strText, nullptr);
 }
 
 // The calls and the failures are those of GetFields, GetItem and GetValue; only their
@@ -131,7 +142,7 @@ void ReadCellText(_Recordset* pRs, LONG nCol, CString& strText) {
     FieldValueToText(value.v, strText);
 }
 
-CCellReader::CCellReader(_Recordset* pRs) : m_pRs(pRs) {
+CCellReader::CCellReader(_Recordset* pRs, CStringPool* pPool) : m_pRs(pRs), m_pPool(pPool) {
     IZqkRecordsetCells* pCells = nullptr;
     if (SUCCEEDED(
             pRs->QueryInterface(__uuidof(IZqkRecordsetCells), reinterpret_cast<void**>(&pCells))))
@@ -147,7 +158,7 @@ void CCellReader::Read(LONG nCol, CString& strText) {
     if (cell.nKind == CAdoCell::kValue) {
         CHeldVariant value;
         value.v = cell.var;
-        FieldValueToText(value.v, strText);
+        ValueToText(value.v, strText, m_pPool);
         return;
     }
     if (cell.nKind == CAdoCell::kDateText) {
@@ -157,11 +168,11 @@ void CCellReader::Read(LONG nCol, CString& strText) {
         if (FAILED(hr))
             _com_issue_error(hr);
         if (hr == S_OK) {
-            TrimmedAssign(sz, n, strText);
+            TrimmedAssign(sz, n, strText, m_pPool);
             return;
         }
     }
-    Utf8TrimmedAssign(cell.pText, cell.nBytes, strText);
+    Utf8TrimmedAssign(cell.pText, cell.nBytes, strText, m_pPool);
 }
 
 void ReadFieldName(_Recordset* pRs, LONG nCol, CString& strText) {

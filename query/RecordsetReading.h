@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/ado/AdoCells.h"
+#include "platform/afx/CStringPool.h"
 #include "server/ZORImpADORXServer.h"
 
 // The outcome of the opening sequence when nothing was raised.
@@ -33,13 +34,16 @@ void ReadFieldName(_Recordset* pRs, LONG nCol, CString& strText);
 // and without the collection and the field fetched for every cell, which only hand out the
 // same objects again. A cell that interface cannot give is read as ReadCellText reads it, so
 // that its failure is raised as Field.Value reports it.
+// With a pool, the texts are made by it (a reader of many cells gives its result's strings
+// one shared release); the pool must outlive the calls of Read.
 class CCellReader {
 public:
-    explicit CCellReader(_Recordset* pRs);
+    explicit CCellReader(_Recordset* pRs, CStringPool* pPool = nullptr);
     void Read(LONG nCol, CString& strText);
 
 private:
     _Recordset* m_pRs;
+    CStringPool* m_pPool;
     IZqkRecordsetCellsPtr m_pCells;
 };
 
@@ -49,8 +53,9 @@ private:
 template <typename CellFn, typename RowEndFn>
 int WalkRows(_Recordset* pRs, LONG nCols, CellFn fnCell, RowEndFn fnRowEnd) {
     int nRow = 0;
+    CStringPool pool;
     CString strText;
-    CCellReader cells(pRs);
+    CCellReader cells(pRs, &pool);
     while (!pRs->GetadoEOF()) {
         for (LONG nCol = 0; nCol < nCols; ++nCol) {
             cells.Read(nCol, strText);

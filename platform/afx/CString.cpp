@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/afx/CStringLength.h"
+#include "platform/afx/CStringPool.h"
 #include "platform/afx/Exceptions.h"
 #include "platform/win/CodePage.h"
 #include "platform/win/TextEncoding.h"
@@ -55,8 +56,11 @@ inline CStringData* AllocData(int nLength) {
 // Characters the buffer holds besides its terminator: at least what AllocData was asked for,
 // and whatever malloc's size class adds (0 for the empty buffer).
 inline int CapacityOf(CStringData* pData) noexcept {
-    if (pData->nRefs.load(std::memory_order_relaxed) < 0)
+    int nRefs = pData->nRefs.load(std::memory_order_relaxed);
+    if (nRefs < 0)
         return 0;
+    if (nRefs & CStringData::kPooled)
+        return pData->nDataLength; // carved to fit
     size_t nBytes = malloc_usable_size(pData);
     return static_cast<int>((nBytes - sizeof(CStringData)) / sizeof(wchar_t) - 1);
 }
@@ -73,13 +77,22 @@ inline void AddRefData(CStringData* pData) noexcept {
 }
 
 inline void ReleaseData(CStringData* pData) noexcept {
-    long nRefs = pData->nRefs.load(std::memory_order_acquire);
+    int nRefs = pData->nRefs.load(std::memory_order_acquire);
     // The only reference is ours, so no other thread can take one meanwhile: the buffer is
     // freed without the locked decrement (most strings are never shared).
-    if (nRefs == 1)
+    if (nRefs == 1) {
         std::free(pData);
-    else if (nRefs > 0 && pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        return;
+    }
+    if (nRefs < 0)
+        return;
+    int nLast = (nRefs & CStringData::kPooled) | 1;
+    if (nRefs != nLast && pData->nRefs.fetch_sub(1, std::memory_order_acq_rel) != nLast)
+        return;
+    if (nLast == 1)
         std::free(pData);
+    else
+        CStringPool::ReleaseBlock(pData);
 }
 
 // A new unshared buffer holding a copy of nLength (> 0) characters.

@@ -12,8 +12,11 @@
 #include "platform/win/WinTypes.h"
 
 // The buffer header right before the characters. A negative count marks the shared empty
-// buffer, which is never freed or written.
+// buffer, which is never freed or written. A buffer carved from a CStringPool chunk has
+// kPooled added to its count: it is then never taken for unshared, so it is never written
+// in place, and its last release goes back to the pool.
 struct CStringData {
+    static constexpr int kPooled = 0x40000000;
     std::atomic<int> nRefs;
     int nDataLength;
     wchar_t* Chars() noexcept { return reinterpret_cast<wchar_t*>(this + 1); }
@@ -133,6 +136,7 @@ public:
     friend CString operator+(wchar_t ch, const CString& str);
 
 private:
+    friend class CStringPool;
     CStringData* GetData() const noexcept;
     void Release() noexcept;
     // Drops this string's reference to a shared (or the empty) buffer.
