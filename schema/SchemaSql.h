@@ -16,6 +16,9 @@ inline constexpr LPCWSTR kFmtClauseReal = L"[%s] real ";
 inline constexpr LPCWSTR kSuffixPrimaryKey = L"PRIMARY KEY,";
 inline constexpr LPCWSTR kSuffixNull = L"NULL,";
 inline constexpr LPCWSTR kSuffixNotNull = L"NOT NULL,";
+// Written for a null database name where a name is required: an empty delimited name, which
+// names no database, so the statement fails and the failure is reported.
+inline constexpr LPCWSTR kNoDatabase = L"[]";
 inline constexpr LPCWSTR kFmtObjectByName = L"SELECT name FROM %s.dbo.sysobjects WHERE name = '%s'";
 
 // Structure reading.

@@ -67,10 +67,13 @@ int CZORImpADORXServer::CreateSQLSrvTable(const wchar_t* lpszTable,
 }
 
 int CZORImpADORXServer::IsSQLSrvTableExist(const wchar_t* lpszTable, const wchar_t* lpszDatabase) {
+    // A null name is not written as "(null)", which a real database or object may be called:
+    // a null database becomes "[]", which names none (the query fails and is reported), and a
+    // null table '', which no object is called.
     CString strSQL;
-    strSQL.Format(kFmtObjectByName, lpszDatabase, lpszTable);
+    strSQL.Format(kFmtObjectByName, lpszDatabase ? lpszDatabase : kNoDatabase,
+                  lpszTable ? lpszTable : L"");
     CStringArray arrNames;
     GetSelData(strSQL, arrNames);
-    // A null name formats as "(null)", which a real object may be called; it names nothing.
-    return lpszTable != nullptr && arrNames.GetSize() == 1 ? 1 : 0;
+    return arrNames.GetSize() == 1 ? 1 : 0;
 }

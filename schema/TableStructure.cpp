@@ -9,9 +9,9 @@
 int CZORImpADORXServer::GetSQLSrvTableStru(const wchar_t* lpszTable,
                                            CArray<CZORTableField, CZORTableField&>& arrFields,
                                            const wchar_t* lpszDatabase) {
-    // A null name would format as "(null)", which a real table may be called: it names none.
+    // A null name is written as '', which no table is called ("(null)" might be one).
     if (lpszTable == nullptr)
-        return arrFields.GetSize() > 0 ? 1 : 0;
+        lpszTable = L"";
     CString strSQL;
     if (lpszDatabase)
         strSQL.Format(kFmtColumnsInDatabase, lpszDatabase, lpszDatabase, lpszTable);

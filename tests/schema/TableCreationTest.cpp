@@ -143,10 +143,7 @@ TEST_F(Creation, ExistenceDecidesWhetherToCreate) {
     Strings sent = Sent();
     ASSERT_EQ(3u, sent.size());
     EXPECT_EQ(L"CREATE TABLE N ([ID] int NULL)", sent[2]);
-    Strings boxes = Boxes();
-    ASSERT_EQ(2u, boxes.size());
-    EXPECT_EQ(0u, boxes[0].find(L"Error:\n\tCode = 80040e14\n"));
-    EXPECT_EQ(boxes[0], boxes[1]);
+    EXPECT_EQ(Strings(2, NoDatabaseReport(L"")), Boxes());
     EXPECT_EQ(Strings({L"id"}), ColumnNames(L"N"));
 
     // A null table name matches nothing, not even a table called "(null)"; creation stops
@@ -156,6 +153,13 @@ TEST_F(Creation, ExistenceDecidesWhetherToCreate) {
     EXPECT_EQ(0, m_server.CreateSQLSrvTable(nullptr, fields, L"db"));
     EXPECT_EQ(2u, Sent().size());
     EXPECT_TRUE(Boxes().empty());
+
+    // Nor does a null database name find a table in a database called "(null)".
+    ASSERT_EQ(1, m_server.InitADOServer(
+                     L"Provider=SQLite; Data Source=:memory:; Initial Catalog=(null)"));
+    Exec(L"CREATE TABLE T (ID int)");
+    EXPECT_EQ(0, m_server.IsSQLSrvTableExist(L"T", nullptr));
+    EXPECT_EQ(Strings({NoDatabaseReport(L"")}), Boxes());
 }
 
 TEST(CreationOnFile, TableOutlivesTheConnection) {

@@ -50,10 +50,14 @@ TEST_F(Structure, NoRowsAppendNothing) {
     EXPECT_EQ(1, m_server.GetSQLSrvTableStru(L"Missing", fields, L"db"));
     EXPECT_EQ(Strings({L"Kept bit 3 NOT NULL KEY"}), Columns(fields));
 
-    // A database that is not there fails both queries, each reported by its reader.
+    // A database that is not there fails both queries, each reported by its reader, whether
+    // or not a table name is given.
     FieldArray other;
     Sent();
     EXPECT_EQ(0, m_server.GetSQLSrvTableStru(L"T", other, L"other"));
+    EXPECT_EQ(2u, Sent().size());
+    EXPECT_EQ(Strings(2, NoDatabaseReport(L"other")), Boxes());
+    EXPECT_EQ(0, m_server.GetSQLSrvTableStru(nullptr, other, L"other"));
     EXPECT_EQ(2u, Sent().size());
     EXPECT_EQ(Strings(2, NoDatabaseReport(L"other")), Boxes());
 }
