@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <string>
 
 #include "platform/com/ComObject.h"
 #include "platform/com/SafeArray.h"
@@ -27,6 +28,17 @@ VARIANT TwoStrings() {
     p[0] = SysAllocString(L"a");
     p[1] = SysAllocString(L"b");
     return V(VT_ARRAY | VT_BSTR, psa);
+}
+
+// The text VariantChangeType gives the value, or "failed".
+std::wstring Text(const VARIANT* pvar) {
+    VARIANT out;
+    VariantInit(&out);
+    if (FAILED(VariantChangeType(&out, pvar, 0, VT_BSTR)))
+        return L"failed";
+    std::wstring text(out.bstrVal, SysStringLen(out.bstrVal));
+    VariantClear(&out);
+    return text;
 }
 
 } // namespace
@@ -108,4 +120,143 @@ TEST(Variant, CopyIsDeepForStringsAndArraysAndAddRefsInterfaces) {
     ASSERT_EQ(S_OK, VariantCopyInd(&dest, &ref));
     EXPECT_EQ(VT_I4, dest.vt);
     EXPECT_EQ(7, dest.lVal);
+}
+
+// Host code fills and reads variants through the accessor macros; what it writes must be what
+// the library reads for that type.
+TEST(Variant, AccessorMacrosAssignTheMembersTheLibraryReads) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_UI1;
+    V_UI1(&v) = 200;
+    EXPECT_EQ(L"200", Text(&v));
+    V_VT(&v) = VT_I1;
+    V_I1(&v) = -5;
+    EXPECT_EQ(L"-5", Text(&v));
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = -300;
+    EXPECT_EQ(-300, V_NONE(&v));
+    EXPECT_EQ(L"-300", Text(&v));
+    V_VT(&v) = VT_UI2;
+    V_UI2(&v) = 60000;
+    EXPECT_EQ(L"60000", Text(&v));
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = -70000;
+    EXPECT_EQ(L"-70000", Text(&v));
+    V_VT(&v) = VT_UI4;
+    V_UI4(&v) = 4000000000u;
+    EXPECT_EQ(L"4000000000", Text(&v));
+    V_VT(&v) = VT_I8;
+    V_I8(&v) = -5000000000LL;
+    EXPECT_EQ(L"-5000000000", Text(&v));
+    V_VT(&v) = VT_UI8;
+    V_UI8(&v) = 10000000000000000000ULL;
+    EXPECT_EQ(L"10000000000000000000", Text(&v));
+    V_VT(&v) = VT_INT;
+    V_INT(&v) = -9;
+    EXPECT_EQ(L"-9", Text(&v));
+    V_VT(&v) = VT_UINT;
+    V_UINT(&v) = 9;
+    EXPECT_EQ(L"9", Text(&v));
+    V_VT(&v) = VT_R4;
+    V_R4(&v) = 1.5f;
+    EXPECT_EQ(L"1.5", Text(&v));
+    V_VT(&v) = VT_R8;
+    V_R8(&v) = 2.25;
+    EXPECT_EQ(L"2.25", Text(&v));
+    V_VT(&v) = VT_CY;
+    V_CY(&v).int64 = 12345;
+    EXPECT_EQ(L"1.2345", Text(&v));
+    V_VT(&v) = VT_DATE;
+    V_DATE(&v) = 2.5;
+    EXPECT_EQ(L"1900-01-01 12:00:00", Text(&v));
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = VARIANT_TRUE;
+    EXPECT_EQ(L"-1", Text(&v));
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(L"text");
+    EXPECT_EQ(L"text", Text(&v));
+    VariantClear(&v);
+
+    // The decimal covers the type too: it is stored first and the type after it.
+    DECIMAL dec = {};
+    dec.scale = 2;
+    dec.sign = DECIMAL_NEG;
+    dec.Lo64 = 12345;
+    V_DECIMAL(&v) = dec;
+    V_VT(&v) = VT_DECIMAL;
+    EXPECT_EQ(L"-123.45", Text(&v));
+    EXPECT_EQ(2, V_DECIMAL(&v).scale);
+
+    V_VT(&v) = VT_ERROR;
+    V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+    VARIANT copy;
+    VariantInit(&copy);
+    ASSERT_EQ(S_OK, VariantCopy(&copy, &v));
+    EXPECT_EQ(DISP_E_PARAMNOTFOUND, V_ERROR(&copy));
+    EXPECT_FALSE(V_ISBYREF(&v) || V_ISARRAY(&v) || V_ISVECTOR(&v));
+
+    auto* pObj = new CountedUnknown;
+    V_VT(&v) = VT_UNKNOWN;
+    V_UNKNOWN(&v) = pObj;
+    ASSERT_EQ(S_OK, VariantCopy(&copy, &v));
+    EXPECT_EQ(static_cast<IUnknown*>(pObj), V_UNKNOWN(&copy));
+    VariantClear(&copy);
+    VariantClear(&v); // gives back the one reference the variant held
+}
+
+TEST(Variant, AccessorMacrosByReferenceAndArrays) {
+    VARIANT v, out;
+    VariantInit(&v);
+    VariantInit(&out);
+    LONG n = 7;
+    V_VT(&v) = VT_BYREF | VT_I4;
+    V_I4REF(&v) = &n;
+    EXPECT_TRUE(V_ISBYREF(&v));
+    EXPECT_EQ(static_cast<void*>(&n), V_BYREF(&v));
+    ASSERT_EQ(S_OK, VariantCopyInd(&out, &v));
+    EXPECT_EQ(VT_I4, V_VT(&out));
+    EXPECT_EQ(7, V_I4(&out));
+
+    double d = 0.5;
+    V_VT(&v) = VT_BYREF | VT_R8;
+    V_R8REF(&v) = &d;
+    EXPECT_EQ(L"0.5", Text(&v));
+    BYTE b = 9;
+    V_VT(&v) = VT_BYREF | VT_UI1;
+    V_UI1REF(&v) = &b;
+    EXPECT_EQ(L"9", Text(&v));
+    SHORT s = -2;
+    V_VT(&v) = VT_BYREF | VT_I2;
+    V_I2REF(&v) = &s;
+    EXPECT_EQ(L"-2", Text(&v));
+    BSTR str = SysAllocString(L"by ref");
+    V_VT(&v) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&v) = &str;
+    EXPECT_EQ(L"by ref", Text(&v));
+    VARIANT inner;
+    VariantInit(&inner);
+    V_VT(&inner) = VT_BSTR;
+    V_BSTR(&inner) = str;
+    V_VT(&v) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&v) = &inner;
+    ASSERT_EQ(S_OK, VariantCopyInd(&out, &v));
+    EXPECT_EQ(L"by ref", Text(&out));
+    VariantClear(&out);
+    VariantClear(&inner);
+
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_I4, 0, 2);
+    SAFEARRAY* pFound = nullptr;
+    V_VT(&v) = VT_ARRAY | VT_I4;
+    V_ARRAY(&v) = psa;
+    EXPECT_TRUE(V_ISARRAY(&v));
+    EXPECT_FALSE(V_ISBYREF(&v));
+    ASSERT_EQ(S_OK, ZqkVariantArray(&v, VT_I4, &pFound));
+    EXPECT_EQ(psa, pFound);
+    V_VT(&v) = VT_BYREF | VT_ARRAY | VT_I4;
+    V_ARRAYREF(&v) = &psa;
+    pFound = nullptr;
+    ASSERT_EQ(S_OK, ZqkVariantArray(&v, VT_I4, &pFound));
+    EXPECT_EQ(psa, pFound);
+    SafeArrayDestroy(psa);
 }
