@@ -17,6 +17,7 @@
 #include "platform/afx/CStringList.h"
 #include "platform/afx/ExtensionModule.h"
 #include "platform/com/ComBase.h"
+#include "platform/com/ComError.h" // what the transactions raise
 #include "platform/com/VariantT.h"
 
 class CZORImpADORXServer;

@@ -458,6 +458,11 @@ HRESULT CAdoRecordset::raw_Open(VARIANT Source, VARIANT ActiveConnection, Cursor
     auto* pAdoConnection = dynamic_cast<CAdoConnection*>(pConnection.GetInterfacePtr());
     if (pAdoConnection == nullptr)
         return AdoFailWith(adErrInvalidConnection, kAdoSourceRecordset);
+    // A closed connection cannot serve the recordset, whatever the source: the connection is
+    // what is wrong here, not the recordset (which is closed before every Open).
+    LONG nState = adStateClosed;
+    if (FAILED(pAdoConnection->get_State(&nState)) || nState != adStateOpen)
+        return AdoFailWith(adErrInvalidConnection, kAdoSourceRecordset);
     if (CursorType != adOpenUnspecified)
         m_nCursorType = CursorType;
     if (LockType != adLockUnspecified)

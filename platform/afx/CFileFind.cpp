@@ -44,7 +44,10 @@ bool MatchesWildcard(const std::wstring& strPattern, const std::wstring& strName
 
 BOOL CFileFind::FindFile(LPCWSTR pstrName, DWORD) {
     Close();
-    std::string strSearch = WinWideToUtf8(pstrName && *pstrName ? pstrName : L"*.*");
+    // Only a missing name means every file; an empty one names none.
+    if (pstrName != nullptr && *pstrName == L'\0')
+        return FALSE;
+    std::string strSearch = WinWideToUtf8(pstrName ? pstrName : L"*.*");
     size_t nSlash = strSearch.find_last_of("/\\");
     std::string strDir =
         nSlash == std::string::npos ? std::string(".") : strSearch.substr(0, nSlash);

@@ -16,7 +16,8 @@ public:
     CFileFind() = default;
     ~CFileFind() override = default;
 
-    // Starts a search (default "*.*" in the current folder); FALSE when nothing matches.
+    // Starts a search (a null name is "*.*" in the current folder); FALSE when nothing matches,
+    // as for an empty name.
     BOOL FindFile(LPCWSTR pstrName = nullptr, DWORD dwUnused = 0);
     // Moves to the next match; FALSE when the match it moved to is the last one.
     BOOL FindNextFile();

@@ -13,18 +13,6 @@ void Check(HRESULT hr) {
         AfxThrowOleException(hr);
 }
 
-// The framework's `long` indexes are Automation's 32-bit LONG ones. A wider index names no
-// element; truncating it would address a wrong one.
-std::vector<LONG> Indexes(const long* rgIndices, USHORT cDims) {
-    std::vector<LONG> out(cDims);
-    for (USHORT i = 0; i < cDims; ++i) {
-        if (rgIndices[i] < INT32_MIN || rgIndices[i] > INT32_MAX)
-            AfxThrowOleException(DISP_E_BADINDEX);
-        out[i] = static_cast<LONG>(rgIndices[i]);
-    }
-    return out;
-}
-
 } // namespace
 
 COleSafeArray::COleSafeArray() noexcept {
@@ -148,25 +136,17 @@ long COleSafeArray::GetElemSize() {
 }
 
 void COleSafeArray::GetLBound(DWORD dwDim, long* pLBound) {
-    LONG n = 0;
-    Check(SafeArrayGetLBound(Array(), dwDim, &n));
-    *pLBound = n;
+    Check(SafeArrayGetLBound(Array(), dwDim, pLBound));
 }
 
 void COleSafeArray::GetUBound(DWORD dwDim, long* pUBound) {
-    LONG n = 0;
-    Check(SafeArrayGetUBound(Array(), dwDim, &n));
-    *pUBound = n;
+    Check(SafeArrayGetUBound(Array(), dwDim, pUBound));
 }
 
 void COleSafeArray::GetElement(long* rgIndices, void* pvData) {
-    SAFEARRAY* psa = Array();
-    std::vector<LONG> idx = Indexes(rgIndices, psa->cDims);
-    Check(SafeArrayGetElement(psa, idx.data(), pvData));
+    Check(SafeArrayGetElement(Array(), rgIndices, pvData));
 }
 
 void COleSafeArray::PutElement(long* rgIndices, void* pvData) {
-    SAFEARRAY* psa = Array();
-    std::vector<LONG> idx = Indexes(rgIndices, psa->cDims);
-    Check(SafeArrayPutElement(psa, idx.data(), pvData));
+    Check(SafeArrayPutElement(Array(), rgIndices, pvData));
 }

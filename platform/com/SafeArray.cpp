@@ -344,14 +344,22 @@ HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
     return SafeArrayUnlock(psa);
 }
 
-HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
+namespace {
+
+// Indexes come as Automation's LONG or as the `long` hosts written for Windows use; one outside
+// LONG's range names no element, and truncating it would address a wrong one.
+template <typename Index>
+HRESULT PtrOfIndex(SAFEARRAY* psa, const Index* rgIndices, void** ppvData) {
     if (rgIndices == nullptr || ppvData == nullptr || !WellFormed(psa) || psa->cDims == 0)
         return E_INVALIDARG;
     // The first dimension varies fastest; the descriptor holds it last.
     size_t nOffset = 0, nStride = 1;
     for (USHORT d = 0; d < psa->cDims; ++d) {
         const SAFEARRAYBOUND& b = psa->rgsabound[psa->cDims - 1 - d];
-        LONGLONG i = static_cast<LONGLONG>(rgIndices[d]) - b.lLbound;
+        LONGLONG nIndex = static_cast<LONGLONG>(rgIndices[d]);
+        if (nIndex != static_cast<LONG>(nIndex))
+            return DISP_E_BADINDEX;
+        LONGLONG i = nIndex - b.lLbound;
         if (i < 0 || i >= static_cast<LONGLONG>(b.cElements))
             return DISP_E_BADINDEX;
         nOffset += static_cast<size_t>(i) * nStride;
@@ -361,21 +369,18 @@ HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
     return S_OK;
 }
 
-HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+template <typename Index> HRESULT GetElement(SAFEARRAY* psa, const Index* rgIndices, void* pv) {
     if (pv == nullptr)
         return E_INVALIDARG;
     void* pElement = nullptr;
-    HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &pElement);
+    HRESULT hr = PtrOfIndex(psa, rgIndices, &pElement);
     if (FAILED(hr))
         return hr;
     return CopyElement(psa, pv, pElement);
 }
 
-HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
-    void* pElement = nullptr;
-    HRESULT hr = SafeArrayPtrOfIndex(psa, rgIndices, &pElement);
-    if (FAILED(hr))
-        return hr;
+// Copies the value in, releasing what the element held.
+HRESULT PutElementAt(SAFEARRAY* psa, void* pElement, void* pv) {
     if (pv == nullptr && !(psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH)))
         return E_INVALIDARG;
     if (psa->fFeatures & FADF_BSTR) {
@@ -405,7 +410,7 @@ HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
     if (psa->fFeatures & FADF_VARIANT) {
         VARIANT copy;
         VariantInit(&copy);
-        hr = VariantCopy(&copy, static_cast<const VARIANT*>(pv));
+        HRESULT hr = VariantCopy(&copy, static_cast<const VARIANT*>(pv));
         if (FAILED(hr))
             return hr;
         VariantClear(static_cast<VARIANT*>(pElement));
@@ -415,6 +420,60 @@ HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
     std::memcpy(pElement, pv, psa->cbElements);
     return S_OK;
 }
+
+template <typename Index> HRESULT PutElement(SAFEARRAY* psa, const Index* rgIndices, void* pv) {
+    void* pElement = nullptr;
+    HRESULT hr = PtrOfIndex(psa, rgIndices, &pElement);
+    if (FAILED(hr))
+        return hr;
+    return PutElementAt(psa, pElement, pv);
+}
+
+} // namespace
+
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData) {
+    return PtrOfIndex(psa, rgIndices, ppvData);
+}
+
+HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+    return GetElement(psa, rgIndices, pv);
+}
+
+HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
+    return PutElement(psa, rgIndices, pv);
+}
+
+namespace ZqkSafeArrayDetail {
+
+HRESULT PtrOfIndex(SAFEARRAY* psa, long* rgIndices, void** ppvData) {
+    return ::PtrOfIndex(psa, rgIndices, ppvData);
+}
+
+HRESULT GetElement(SAFEARRAY* psa, long* rgIndices, void* pv) {
+    return ::GetElement(psa, rgIndices, pv);
+}
+
+HRESULT PutElement(SAFEARRAY* psa, long* rgIndices, void* pv) {
+    return ::PutElement(psa, rgIndices, pv);
+}
+
+HRESULT GetUBound(SAFEARRAY* psa, UINT nDim, long* plUbound) {
+    LONG n = 0;
+    HRESULT hr = SafeArrayGetUBound(psa, nDim, plUbound ? &n : nullptr);
+    if (SUCCEEDED(hr))
+        *plUbound = n;
+    return hr;
+}
+
+HRESULT GetLBound(SAFEARRAY* psa, UINT nDim, long* plLbound) {
+    LONG n = 0;
+    HRESULT hr = SafeArrayGetLBound(psa, nDim, plLbound ? &n : nullptr);
+    if (SUCCEEDED(hr))
+        *plLbound = n;
+    return hr;
+}
+
+} // namespace ZqkSafeArrayDetail
 
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
     if (ppsaOut == nullptr)

@@ -4,6 +4,8 @@
 // order, last dimension first, as Automation lays them out.
 #pragma once
 
+#include <type_traits>
+
 #include "platform/com/Variant.h"
 
 struct SAFEARRAYBOUND {
@@ -70,6 +72,7 @@ HRESULT SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv);
 HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, LONG* rgIndices, void** ppvData);
 HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut);
+
 // Changes the element count of the last dimension; new elements start zeroed.
 // DISP_E_ARRAYISLOCKED for a locked, fixed-size or host-owned array; E_OUTOFMEMORY past
 // kZqkMaxArrayBytes.
@@ -81,3 +84,37 @@ HRESULT SafeArrayRedim(SAFEARRAY* psa, SAFEARRAYBOUND* psaboundNew);
 // its elements. Borrowed: the variant still owns it. DISP_E_TYPEMISMATCH for another type,
 // E_INVALIDARG for null pointers or a malformed array.
 HRESULT ZqkVariantArray(const VARIANT* pvar, VARTYPE vtElement, SAFEARRAY** ppsa);
+
+// Hosts written for Windows, where LONG is `long`, pass `long` indexes and bounds; these take
+// them at the host's width. An index outside LONG's range names no element (DISP_E_BADINDEX);
+// the rest behaves as the LONG functions do. They are templates so that a null pointer
+// (nullptr, NULL, 0) still picks the LONG function alone.
+namespace ZqkSafeArrayDetail {
+HRESULT PtrOfIndex(SAFEARRAY* psa, long* rgIndices, void** ppvData);
+HRESULT GetElement(SAFEARRAY* psa, long* rgIndices, void* pv);
+HRESULT PutElement(SAFEARRAY* psa, long* rgIndices, void* pv);
+HRESULT GetUBound(SAFEARRAY* psa, UINT nDim, long* plUbound);
+HRESULT GetLBound(SAFEARRAY* psa, UINT nDim, long* plLbound);
+template <typename T> using HostLong = std::enable_if_t<std::is_same_v<T, long>, int>;
+} // namespace ZqkSafeArrayDetail
+
+template <typename T, ZqkSafeArrayDetail::HostLong<T> = 0>
+inline HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, T* plUbound) {
+    return ZqkSafeArrayDetail::GetUBound(psa, nDim, plUbound);
+}
+template <typename T, ZqkSafeArrayDetail::HostLong<T> = 0>
+inline HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, T* plLbound) {
+    return ZqkSafeArrayDetail::GetLBound(psa, nDim, plLbound);
+}
+template <typename T, ZqkSafeArrayDetail::HostLong<T> = 0>
+inline HRESULT SafeArrayGetElement(SAFEARRAY* psa, T* rgIndices, void* pv) {
+    return ZqkSafeArrayDetail::GetElement(psa, rgIndices, pv);
+}
+template <typename T, ZqkSafeArrayDetail::HostLong<T> = 0>
+inline HRESULT SafeArrayPutElement(SAFEARRAY* psa, T* rgIndices, void* pv) {
+    return ZqkSafeArrayDetail::PutElement(psa, rgIndices, pv);
+}
+template <typename T, ZqkSafeArrayDetail::HostLong<T> = 0>
+inline HRESULT SafeArrayPtrOfIndex(SAFEARRAY* psa, T* rgIndices, void** ppvData) {
+    return ZqkSafeArrayDetail::PtrOfIndex(psa, rgIndices, ppvData);
+}

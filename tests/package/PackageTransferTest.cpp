@@ -179,6 +179,10 @@ TEST_F(PackageTransferTest, FailuresLeaveNoRowBehind) {
     EXPECT_EQ(std::vector<std::wstring>({kPackError}), Boxes());
     EXPECT_EQ(MB_OK, m_app.m_boxes[0].nType);
     EXPECT_EQ(0u, m_app.m_boxes[0].nIDHelp);
+    // An empty name is a missing file too, wherever the process runs.
+    m_app.m_boxes.clear();
+    EXPECT_EQ(0, Put(""));
+    EXPECT_EQ(std::vector<std::wstring>({kPackError}), Boxes());
 
     // Over the size limit: the size message first, then the packing message.
     m_app.m_boxes.clear();

@@ -97,6 +97,11 @@ TEST(CZORPackageDbOper, FilesBecomeByteArrays) {
     EXPECT_EQ(0, packer.MakeVariantFromFile(var, strMissing));
     EXPECT_EQ(VT_I4, var.vt);
     EXPECT_EQ(77, var.lVal);
+    // So does an empty name: it names no file, not the current folder's first one.
+    CString strNoName;
+    EXPECT_EQ(0, packer.MakeVariantFromFile(var, strNoName));
+    EXPECT_EQ(VT_I4, var.vt);
+    EXPECT_EQ(77, var.lVal);
     EXPECT_TRUE(app.m_boxes.empty());
 
     // A folder is found but cannot be read as a file.

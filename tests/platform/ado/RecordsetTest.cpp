@@ -254,4 +254,28 @@ TEST_F(RecordsetTest, OpenRunsTextOrOpensTable) {
     EXPECT_EQ(adStateClosed, pRs->GetState());
 }
 
+TEST_F(RecordsetTest, OpenRefusesAClosedConnection) {
+    const HRESULT kInvalidConnection = static_cast<HRESULT>(0x800A0E7D);
+    const wchar_t kInvalidText[] = L"The connection cannot be used to perform this operation. It "
+                                   L"is either closed or invalid in this context.";
+    _RecordsetPtr pRs;
+    ASSERT_EQ(S_OK, pRs.CreateInstance(L"ADODB.Recordset"));
+    _ConnectionPtr pNeverOpened;
+    ASSERT_EQ(S_OK, pNeverOpened.CreateInstance(L"ADODB.Connection"));
+    m_pConn->Close();
+    for (const _variant_t& connection :
+         {Connection(), _variant_t(static_cast<IDispatch*>(pNeverOpened.GetInterfacePtr()))}) {
+        for (LONG nOptions : {LONG(adCmdText), LONG(adCmdTable), LONG(adCmdUnknown)}) {
+            AdoRaised r = AdoCatch(
+                [&] { pRs->Open(L"t", connection, adOpenForwardOnly, adLockReadOnly, nOptions); });
+            EXPECT_EQ(kInvalidConnection, r.hr) << nOptions;
+            EXPECT_EQ(L"ADODB.Recordset", r.source);
+            EXPECT_EQ(kInvalidText, r.description);
+            EXPECT_EQ(adStateClosed, pRs->GetState());
+        }
+    }
+    // The closed connection itself is what Execute finds closed.
+    EXPECT_EQ(adErrObjectClosed, AdoCatch([&] { Query(L"SELECT 1"); }).hr);
+}
+
 } // namespace

@@ -124,3 +124,28 @@ TEST_F(CFileFindTest, AccessorsDescribeTheCurrentMatch) {
     EXPECT_FALSE(ff.FindNextFile());
     EXPECT_STREQ(L"b.txt", ff.GetFileName());
 }
+
+TEST_F(CFileFindTest, ANullNameFindsEverythingAndAnEmptyOneNothing) {
+    std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    CFileFind ff;
+    Names found;
+    BOOL bFound = ff.FindFile();
+    for (BOOL bMore = bFound; bMore;) {
+        bMore = ff.FindNextFile();
+        found.emplace_back(ff.GetFileName().GetString());
+    }
+    // An empty name is no pattern: it ends the search it replaces and matches nothing, not
+    // even in the current folder.
+    EXPECT_TRUE(ff.FindFile(nullptr));
+    BOOL bEmpty = ff.FindFile(L"");
+    BOOL bNext = ff.FindNextFile();
+    std::filesystem::current_path(cwd);
+    EXPECT_TRUE(bFound);
+    EXPECT_EQ((Names{L".", L"..", L"README", L"a.txt", L"a1.bin", L"ab.bin", L"abc.bin", L"b.txt",
+                     L"sub"}),
+              found);
+    EXPECT_FALSE(bEmpty);
+    EXPECT_FALSE(bNext);
+    EXPECT_EQ(Names{}, FindAll(L""));
+}

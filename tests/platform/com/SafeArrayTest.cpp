@@ -283,3 +283,61 @@ TEST(SafeArray, UnsetVectorsAreForPlainElementsOnly) {
     for (VARTYPE vt : {VT_BSTR, VT_VARIANT, VT_UNKNOWN, VT_DISPATCH, VT_EMPTY, VT_NULL})
         EXPECT_EQ(nullptr, ZqkSafeArrayCreateVectorUnset(vt, 0, 3)) << vt;
 }
+
+// Hosts written for Windows index with `long`: those calls reach the same elements as LONG
+// ones, and an index LONG cannot hold names none instead of a truncated one.
+TEST(SafeArray, LongIndexesAndBounds) {
+    SAFEARRAYBOUND bounds[] = {{3, -1}, {2, 5}};
+    SAFEARRAY* psa = SafeArrayCreate(VT_I4, 2, bounds);
+    ASSERT_NE(nullptr, psa);
+    long lo = 0, hi = 0;
+    EXPECT_EQ(S_OK, SafeArrayGetLBound(psa, 2, &lo));
+    EXPECT_EQ(S_OK, SafeArrayGetUBound(psa, 2, &hi));
+    EXPECT_EQ(5L, lo);
+    EXPECT_EQ(6L, hi);
+    long dim0 = 0x123456789L;
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetUBound(psa, 3, &dim0));
+    EXPECT_EQ(0x123456789L, dim0);
+
+    long idx[] = {1, 6};
+    LONG v = 42, got = 0;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(psa, idx, &v));
+    LONG same[] = {1, 6};
+    ASSERT_EQ(S_OK, SafeArrayGetElement(psa, same, &got));
+    EXPECT_EQ(42, got);
+    void* p = nullptr;
+    ASSERT_EQ(S_OK, SafeArrayPtrOfIndex(psa, idx, &p));
+    EXPECT_EQ(static_cast<LONG*>(psa->pvData) + 5, p);
+
+    // 2^32 + 1 truncates to 1, a valid index: it must not reach element 1.
+    long wide[] = {0x100000001L, 6};
+    long wideLast[] = {1, 0x100000006L};
+    for (long* bad : {wide, wideLast}) {
+        got = -7;
+        EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetElement(psa, bad, &got));
+        EXPECT_EQ(-7, got);
+        EXPECT_EQ(DISP_E_BADINDEX, SafeArrayPutElement(psa, bad, &v));
+        EXPECT_EQ(DISP_E_BADINDEX, SafeArrayPtrOfIndex(psa, bad, &p));
+    }
+    long below[] = {-0x80000001L, 6};
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetElement(psa, below, &got));
+    // Nor does one past LONG's range where the bounds would reach it.
+    SAFEARRAY* pTop = SafeArrayCreateVector(VT_UI1, 0x7FFFFFFF, 2);
+    ASSERT_NE(nullptr, pTop);
+    long top = 0x7FFFFFFF, past = 0x80000000L;
+    EXPECT_EQ(S_OK, SafeArrayPtrOfIndex(pTop, &top, &p));
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayPtrOfIndex(pTop, &past, &p));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(pTop));
+
+    // Null pointers are refused as the LONG functions refuse them, and a null argument still
+    // compiles without naming the index type.
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetLBound(psa, 1, static_cast<long*>(nullptr)));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetUBound(psa, 1, nullptr));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetUBound(nullptr, 1, &hi));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(psa, idx, nullptr));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayGetElement(psa, static_cast<long*>(nullptr), &got));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPutElement(nullptr, idx, &v));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPtrOfIndex(psa, idx, nullptr));
+    EXPECT_EQ(E_INVALIDARG, SafeArrayPtrOfIndex(psa, NULL, &p));
+    EXPECT_EQ(S_OK, SafeArrayDestroy(psa));
+}
