@@ -322,6 +322,39 @@ TEST_F(PackageTransferTest, UnpackingWritesWhereItIsToldOrAsked) {
     ShellSetFolderChooser(nullptr);
 }
 
+TEST_F(PackageTransferTest, ConvertedTextIsStoredAndReadAsItsBytes) {
+    // SQL Server's explicit conversions give bytes: varchar's one per character, nvarchar's
+    // UTF-16LE; the image column takes them, and they come back as they went in.
+    ASSERT_EQ(1,
+              m_server.ExecuteSQL(L"INSERT INTO docs(id, data) VALUES (1, CAST('hello' AS "
+                                  L"varbinary(max))), (2, CONVERT(varbinary(max), N'h\x20AC'))"));
+    CString strFile = Wide(m_dir.File("one.bin"));
+    ASSERT_EQ(
+        1, m_packer.OutPackageToFile(strFile, L"SELECT data FROM docs WHERE id = 1", L"data", 1));
+    EXPECT_TRUE(ReadFile(m_dir.File("one.bin")) ==
+                std::vector<unsigned char>({'h', 'e', 'l', 'l', 'o'}));
+    strFile = Wide(m_dir.File("two.bin"));
+    ASSERT_EQ(
+        1, m_packer.OutPackageToFile(strFile, L"SELECT data FROM docs WHERE id = 2", L"data", 1));
+    EXPECT_TRUE(ReadFile(m_dir.File("two.bin")) ==
+                std::vector<unsigned char>({'h', 0, 0xAC, 0x20}));
+
+    // The variant reader hands the same bytes out as a byte array.
+    _variant_t var;
+    LONG nRows = 0, nCols = 0;
+    ASSERT_EQ(1, m_server.GetSelData(L"SELECT CAST('hi' AS binary(3))", var, nRows, nCols));
+    ASSERT_EQ(VT_ARRAY | VT_VARIANT, var.vt);
+    LONG indices[2] = {0, 0};
+    _variant_t cell;
+    ASSERT_EQ(S_OK, SafeArrayGetElement(var.parray, indices, &cell));
+    ASSERT_EQ(VT_ARRAY | VT_UI1, cell.vt);
+    ASSERT_EQ(3u, cell.parray->rgsabound[0].cElements);
+    const unsigned char* pBytes = static_cast<const unsigned char*>(cell.parray->pvData);
+    EXPECT_TRUE(std::vector<unsigned char>(pBytes, pBytes + 3) ==
+                std::vector<unsigned char>({'h', 'i', 0}));
+    EXPECT_TRUE(m_app.m_boxes.empty());
+}
+
 TEST_F(PackageTransferTest, TheTemporaryFolderTakesTheWholeName) {
     ::setenv("TMPDIR", m_dir.Path().c_str(), 1); // no trailing separator: one is added
     ::mkdir(m_dir.File("sub").c_str(), 0700);

@@ -35,6 +35,16 @@ TEST_F(Structure, CatalogueColumnsAppendNameTypeAndByteLength) {
     EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(Structure, NamesMatchTheCatalogueWithoutRegardToCaseOrTrailingBlanks) {
+    FieldArray fields;
+    EXPECT_EQ(1, m_server.GetSQLSrvTableStru(L"t ", fields, L"db"));
+    EXPECT_EQ(Strings({L"ID int 4", L"Name varchar 20", L"Note nvarchar 20"}), Columns(fields));
+    EXPECT_EQ(1, m_server.IsSQLSrvTableExist(L"T  ", L"db"));
+    EXPECT_EQ(0, m_server.IsSQLSrvTableExist(L" T", L"db")); // leading blanks count
+    Sent();
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(Structure, NoRowsAppendNothing) {
     // A null name names no table, not even one called "(null)".
     Exec(L"CREATE TABLE [(null)] (x int)");

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 
 #include "platform/ado/sqlite/SqlServerConstraints.h"
+#include "platform/ado/sqlite/SqlServerTable.h"
 #include "platform/ado/sqlite/SqlServerTypes.h"
 #include "platform/ado/sqlite/SqlTokens.h"
 #include "platform/win/TextEncoding.h"
@@ -139,11 +140,12 @@ std::string QuoteName(const std::string& s) {
 }
 
 // The views over one schema. The main schema's are named plainly, an attached one's carry
-// its prefix. Object and column names compare without regard to case, as SQLite's names do
-// and as SQL Server's default collation does. Objects of owners other than dbo are stored as
+// its prefix. Names compare under the default collation, as user columns do: without regard
+// to case or trailing blanks ('T ' names T). Objects of owners other than dbo are stored as
 // "owner.name".
 std::string CatalogViewsSql(const std::string& schema, const std::string& prefix,
                             const std::string& catalog) {
+    const std::string named = " COLLATE " + WinWideToUtf8(kSqlDefaultCollation);
     std::string s = QuoteName(schema);
     std::string head = "CREATE TEMP VIEW IF NOT EXISTS ";
     // Objects of this schema, without SQLite's own and without these views themselves.
@@ -164,8 +166,8 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
     std::string constraintType = "json_extract(j.value, '$[1]')";
     std::string constraintId = "(1000000 + o.oid * 1000 + j.key)";
     std::string sql;
-    sql += head + QuoteName(prefix + "sysobjects") +
-           " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS id, "
+    sql += head + QuoteName(prefix + "sysobjects") + " AS SELECT /*zqk_catalog*/ o.short" + named +
+           " AS name, o.oid AS id, "
            "CASE o.type WHEN 'table' THEN 'U' WHEN 'view' THEN 'V' ELSE 'TR' END AS xtype, "
            "CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END AS uid, 0 AS info, 0 AS status, "
            "CASE WHEN o.type = 'trigger' THEN (SELECT p.rowid FROM " +
@@ -193,8 +195,8 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         " o JOIN pragma_table_xinfo(o.name, " + SqlQuote(schema, '\'') +
         ") c WHERE o.type IN ('table','view') AND c.hidden IN (0, 2, 3))";
     sql +=
-        head + QuoteName(prefix + "syscolumns") +
-        " AS SELECT /*zqk_catalog*/ x.name COLLATE NOCASE AS name, x.oid AS id, "
+        head + QuoteName(prefix + "syscolumns") + " AS SELECT /*zqk_catalog*/ x.name" + named +
+        " AS name, x.oid AS id, "
         "zqk_sqlserver_type(x.decl,'xtype') AS xtype, "
         "zqk_sqlserver_type(x.decl,'xusertype') AS xusertype, "
         "zqk_sqlserver_type(x.decl,'length') AS length, x.cid + 1 AS colid, "
@@ -203,8 +205,8 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         "scale, CASE WHEN x.ident THEN 128 ELSE 0 END AS status, x.computed AS iscomputed FROM " +
         columns + " x;";
     sql += head + QuoteName(prefix + "systypes") +
-           "(name, xtype, xusertype, length, prec, scale) AS SELECT /*zqk_catalog*/ * FROM "
-           "(VALUES ";
+           "(name, xtype, xusertype, length, prec, scale) AS SELECT /*zqk_catalog*/ column1" +
+           named + ", column2, column3, column4, column5, column6 FROM (VALUES ";
     size_t nCount = 0;
     const CSqlServerTypeRow* pRows = SqlServerTypeRows(&nCount);
     for (size_t i = 0; i < nCount; ++i) {
@@ -221,7 +223,8 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
     std::string created =
         "CASE WHEN " + marker + " > 0 THEN substr(o.sql, " + marker + " + 14, 19) END";
     std::string sysObjects =
-        " AS SELECT /*zqk_catalog*/ o.short COLLATE NOCASE AS name, o.oid AS object_id, "
+        " AS SELECT /*zqk_catalog*/ o.short" + named +
+        " AS name, o.oid AS object_id, "
         "CASE o.owner WHEN 'dbo' THEN 1 ELSE 5 END AS schema_id, 0 AS parent_object_id, " +
         kind +
         " AS type, CASE o.type WHEN 'table' THEN 'USER_TABLE' WHEN 'view' THEN 'VIEW' ELSE "
@@ -240,8 +243,8 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
     // Indexes as generated scripts test them: the keys' own, then those created by name.
     std::string keyType = constraintType;
     sql += head + QuoteName(prefix + "sys.indexes") +
-           " AS SELECT /*zqk_catalog*/ o.oid AS object_id, " + constraintName +
-           " COLLATE NOCASE AS name, CASE " + keyType +
+           " AS SELECT /*zqk_catalog*/ o.oid AS object_id, " + constraintName + named +
+           " AS name, CASE " + keyType +
            " WHEN 'PK' THEN 1 ELSE 2 + j.key END AS "
            "index_id, CASE " +
            keyType + " WHEN 'PK' THEN 1 ELSE 2 END AS type, CASE " + keyType +
@@ -258,7 +261,8 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
         sql += head + QuoteName(prefix + view[0]) + " AS SELECT /*zqk_catalog*/ * FROM " +
                QuoteName(prefix + "sys.objects") + " WHERE type IN (" + view[1] + ");";
     sql += head + QuoteName(prefix + "sys.columns") +
-           " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name COLLATE NOCASE AS name, x.cid + "
+           " AS SELECT /*zqk_catalog*/ x.oid AS object_id, x.name" + named +
+           " AS name, x.cid + "
            "1 AS column_id, zqk_sqlserver_type(x.decl,'xtype') AS system_type_id, "
            "zqk_sqlserver_type(x.decl,'xusertype') AS user_type_id, "
            "zqk_sqlserver_type(x.decl,'length') AS max_length, "
@@ -268,14 +272,14 @@ std::string CatalogViewsSql(const std::string& schema, const std::string& prefix
            columns + " x;";
     std::string cat = SqlQuote(catalog, '\'');
     sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.TABLES") + " AS SELECT /*zqk_catalog*/ " +
-           cat +
-           " AS TABLE_CATALOG, o.owner AS TABLE_SCHEMA, o.short COLLATE NOCASE AS TABLE_NAME, "
+           cat + " AS TABLE_CATALOG, o.owner" + named + " AS TABLE_SCHEMA, o.short" + named +
+           " AS TABLE_NAME, "
            "CASE o.type WHEN 'view' THEN 'VIEW' ELSE 'BASE TABLE' END AS TABLE_TYPE FROM " +
            objects + " o WHERE o.type IN ('table','view');";
     sql += head + QuoteName(prefix + "INFORMATION_SCHEMA.COLUMNS") + " AS SELECT /*zqk_catalog*/ " +
-           cat +
-           " AS TABLE_CATALOG, x.owner AS TABLE_SCHEMA, x.short COLLATE NOCASE AS TABLE_NAME, "
-           "x.name COLLATE NOCASE AS COLUMN_NAME, x.cid + 1 AS ORDINAL_POSITION, x.dflt_value "
+           cat + " AS TABLE_CATALOG, x.owner" + named + " AS TABLE_SCHEMA, x.short" + named +
+           " AS TABLE_NAME, x.name" + named +
+           " AS COLUMN_NAME, x.cid + 1 AS ORDINAL_POSITION, x.dflt_value "
            "AS COLUMN_DEFAULT, CASE WHEN x.\"notnull\" OR x.pk THEN 'NO' ELSE 'YES' END AS "
            "IS_NULLABLE, zqk_sqlserver_type(x.decl,'name') AS DATA_TYPE, "
            "zqk_sqlserver_type(x.decl,'charlen') AS CHARACTER_MAXIMUM_LENGTH, "

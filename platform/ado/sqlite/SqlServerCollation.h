@@ -45,5 +45,6 @@ typedef int SqlCreateCollation(sqlite3*, const char*, int, void*,
                                int (*)(void*, int, const void*, int, const void*), void (*)(void*));
 void SqlCollationNeeded(void* pCreate, sqlite3* pDb, int nEncoding, const char* pszName);
 
-// Makes every SQL Server collation that statements and the schema name available on demand.
+// Makes every SQL Server collation that statements and the schema name available on demand,
+// and turns off SQLite's join filters, which can tell apart texts these collations equate.
 void SqlRegisterCollations(sqlite3* pDb);

@@ -10,6 +10,7 @@
 #include <cwctype>
 #include <strings.h>
 
+#include "platform/ado/sqlite/SqlServerBinary.h"
 #include "platform/ado/sqlite/SqlServerDates.h"
 #include "platform/ado/sqlite/SqlServerFunctions.h"
 #include "platform/com/Variant.h"
@@ -255,12 +256,26 @@ bool SqlParseDate(const std::string& text, DATE* pDate) {
 
 namespace {
 
+// CAST or CONVERT of a value: zqk_convert(value, type[, style[, 'type of the value']]). Only an
+// explicit conversion names the value's type, and only it makes bytes of text and numbers.
+bool Convert(int argc, sqlite3_value** argv, CSqlValue* pValue, std::wstring* pstrError) {
+    const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    CSqlDeclaredType type = SqlServerParseType(pszType ? pszType : "");
+    int nStyle = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
+    if (argc > 3) {
+        const char* pszFrom = reinterpret_cast<const char*>(sqlite3_value_text(argv[3]));
+        SqlBinaryResult n = SqlConvertToBinary(type, SqlServerParseType(pszFrom ? pszFrom : ""),
+                                               nStyle, pValue, pstrError);
+        if (n != SqlBinaryResult::kKept)
+            return n == SqlBinaryResult::kConverted;
+    }
+    return SqlConvert(type, nStyle, pValue, pstrError);
+}
+
 void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     CSqlValue v = CSqlValue::Of(argv[0]);
-    const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    int nStyle = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
     std::wstring problem;
-    if (!SqlConvert(SqlServerParseType(pszType ? pszType : ""), nStyle, &v, &problem)) {
+    if (!Convert(argc, argv, &v, &problem)) {
         std::string m = WinWideToUtf8(problem);
         sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
         return;
@@ -293,7 +308,7 @@ void TryConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
         return;
     }
-    if (SqlConvert(type, argc > 2 ? sqlite3_value_int(argv[2]) : 0, &v, &problem))
+    if (Convert(argc, argv, &v, &problem))
         v.Result(ctx);
     else
         sqlite3_result_null(ctx);
@@ -560,8 +575,10 @@ void PadFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 int SqlRegisterConvert(sqlite3* pDb) {
     const CSqlPureFunction functions[] = {{"zqk_convert", 2, &ConvertFunction},
                                           {"zqk_convert", 3, &ConvertFunction},
+                                          {"zqk_convert", 4, &ConvertFunction},
                                           {"zqk_try_convert", 2, &TryConvertFunction},
                                           {"zqk_try_convert", 3, &TryConvertFunction},
+                                          {"zqk_try_convert", 4, &TryConvertFunction},
                                           {"zqk_fixed", 2, &FixedFunction},
                                           {"zqk_pad", 2, &PadFunction}};
     return SqlRegisterPure(pDb, functions);

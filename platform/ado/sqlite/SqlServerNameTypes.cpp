@@ -306,8 +306,13 @@ std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
     size_t nClose = c.Pos() - 1;
     while (nClose > nOpen && !SqlIsPunct(T[nClose], L")"))
         --nClose;
+    return ValueType(nOpen + 1, nClose);
+}
+
+std::wstring CSqlRewriter::ValueType(size_t nBegin, size_t nEnd) {
+    const CSqlTokens& T = m_tokens;
     std::vector<size_t> sig;
-    for (size_t k = nOpen + 1; k < nClose; ++k)
+    for (size_t k = nBegin; k < nEnd; ++k)
         if (!SqlIsBlank(T[k]))
             sig.push_back(k);
     if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kNString)
@@ -319,7 +324,7 @@ std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
         bool bCast = SqlIs(T[sig[0]], L"CAST"), bType = !bCast;
         std::wstring type;
         int nDepth = 0;
-        for (size_t k = sig[1]; k < nClose; ++k) {
+        for (size_t k = sig[1]; k < nEnd; ++k) {
             nDepth += SqlIsPunct(T[k], L"(") ? 1 : SqlIsPunct(T[k], L")") ? -1 : 0;
             if (nDepth == 0)
                 break; // the group's own ")"
@@ -344,7 +349,7 @@ std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
     if (!bName || !NameTypes()(sig.size() == 3 ? SqlNameOf(T[sig[0]]) : std::wstring(),
                                SqlNameOf(T[sig.back()]), &type)) {
         // Arithmetic: the type of its result, integers as int or bigint by their digits.
-        return SqlExpressionType(T, nOpen + 1, nClose, NameTypes()).Text();
+        return SqlExpressionType(T, nBegin, nEnd, NameTypes()).Text();
     }
     std::wstring name = WinUtf8ToWide(type.pRow->pszName);
     if (type.pRow->nAdoType == adNumeric)

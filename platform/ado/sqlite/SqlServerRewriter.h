@@ -86,6 +86,8 @@ private:
     // The declared type ("nvarchar", "decimal(10,2)") of the one argument in the group that
     // opens at nOpen: a literal, a conversion, a column or a variable; empty when unknown.
     std::wstring ArgumentType(size_t nOpen, size_t nEnd);
+    // The same for the value the tokens [nBegin, nEnd) write.
+    std::wstring ValueType(size_t nBegin, size_t nEnd);
     // DATALENGTH(x) as zqk_datalength(x, 'type'); AVG(x) of integers, decimals and money as
     // zqk_average(avg(x), 'type'): the call written for the function and what its group
     // closes with. False for a call left as it is (AVG OVER, of floats or of what is unknown).

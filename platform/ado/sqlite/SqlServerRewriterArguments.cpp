@@ -37,10 +37,12 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
     for (size_t k = nTypeBegin; k < nTypeEnd; ++k)
         if (!SqlIsBlank(T[k]))
             type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
-    // Without a length, a string type is 30 long in a conversion.
+    // Without a length, a string or binary type is 30 long in a conversion.
     CSqlDeclaredType parsed = SqlServerParseType(type);
+    SqlTypeClass nClass = parsed.pRow->nClass;
     if (type.find(L'(') == std::wstring::npos && parsed.bKnownName && parsed.pRow->nLength == 0 &&
-        (parsed.pRow->nClass == SqlTypeClass::kChar || parsed.pRow->nClass == SqlTypeClass::kNChar))
+        (nClass == SqlTypeClass::kChar || nClass == SqlTypeClass::kNChar ||
+         nClass == SqlTypeClass::kBinary))
         type += L"(30)";
     CSqlRewriter sub(*this, T);
     std::wstring value, style;
@@ -67,8 +69,13 @@ bool CSqlRewriter::Conversion(bool bCast, size_t nOpen, size_t nEnd, std::wstrin
             value = L"zqk_fixed(" + value + L", " +
                     std::to_wstring(from.nKind == CSqlNumericType::kMoney ? 2 : from.nScale) + L")";
     }
+    // The bytes of a value depend on the type it had, which SQLite's values do not keep.
+    std::wstring from;
+    if (nClass == SqlTypeClass::kBinary && parsed.bKnownName)
+        from = L", " + (style.empty() ? L"0" : style) + L", " +
+               SqlQuoteString(ValueType(nValueBegin, nValueEnd));
     *pOut = L"zqk_convert(" + value + L", " + SqlQuoteString(type) +
-            (style.empty() ? L"" : L", " + style) + L")";
+            (from.empty() && !style.empty() ? L", " + style : from) + L")";
     *pnClose = nClose;
     return true;
 }

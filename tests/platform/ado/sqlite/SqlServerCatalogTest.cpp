@@ -153,6 +153,38 @@ TEST_F(SqlServerCatalog, SysobjectsAndSyscolumnsDescribeTheSchema) {
               Query(m_pConn, L"SELECT name FROM sysobjects WHERE xtype = 'U' ORDER BY name"));
 }
 
+TEST_F(SqlServerCatalog, NamesCompareAsTheDefaultCollationCompares) {
+    // Case and trailing blanks do not count, accents do, in every view's names.
+    Query(m_pConn, L"CREATE TABLE S (Col int PRIMARY KEY, [é] varchar(5))");
+    const std::wstring idS =
+        Query(m_pConn, L"SELECT id FROM sysobjects WHERE name = 'S'").at(0).at(0);
+    RunScript(m_pConn,
+              {{L"SELECT name FROM db.dbo.sysobjects WHERE name = 's  '", {{L"S"}}},
+               {L"SELECT name FROM sysobjects WHERE name IN ('S ') AND xtype = 'U'", {{L"S"}}},
+               {L"SELECT name FROM syscolumns WHERE name = 'COL  '", {{L"Col"}}},
+               {L"SELECT count(*) FROM syscolumns WHERE name = 'e'", {{L"0"}}},
+               {L"SELECT name FROM syscolumns WHERE name = 'É '", {{L"é"}}},
+               {L"SELECT xtype FROM systypes WHERE name = 'INT  '", {{L"56"}}},
+               {L"SELECT name FROM sys.objects WHERE name = 's ' AND type = 'U'", {{L"S"}}},
+               {L"SELECT name FROM sys.tables WHERE name = 's '", {{L"S"}}},
+               {L"SELECT name FROM sys.columns WHERE name = 'col '", {{L"Col"}}},
+               {L"SELECT TABLE_NAME FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_NAME = 's ' AND "
+                L"TABLE_SCHEMA = 'DBO '",
+                {{L"S"}}},
+               {L"SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME = 's ' AND "
+                L"COLUMN_NAME = 'col '",
+                {{L"Col"}}},
+               // The key the table declared is listed under its name the same way.
+               {L"SELECT count(*) FROM sysobjects o JOIN sys.indexes i ON i.name = o.name WHERE "
+                L"o.parent_obj = " +
+                    idS + L" AND i.name = upper(o.name) || '  '",
+                {{L"1"}}}});
+    // Names sort by the same collation: 'b' between 'A' and 'C'.
+    Query(m_pConn, L"CREATE TABLE b (x int); CREATE TABLE C (x int); CREATE TABLE A (x int)");
+    EXPECT_EQ((Rows{{L"A"}, {L"b"}, {L"C"}, {L"S"}}),
+              Query(m_pConn, L"SELECT name FROM sysobjects WHERE xtype = 'U' ORDER BY name"));
+}
+
 TEST_F(SqlServerCatalog, AttachedDatabasesHaveTheirOwnViews) {
     TempDir dir;
     Query(m_pConn, L"ATTACH '" + dir.WideFile("arch.db") + L"' AS Arch");

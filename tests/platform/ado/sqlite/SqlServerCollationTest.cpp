@@ -310,3 +310,19 @@ TEST_F(SqlServerScript, ExpressionsAndLiteralsCompareByTheDefaultCollation) {
           {}},
          {L"SELECT ID FROM P WHERE Code COLLATE Latin1_General_CI_AS = 'A'", {{L"1"}}}});
 }
+
+TEST_F(SqlServerScript, JoinsFindKeysThatDifferByTrailingBlanks) {
+    // Each planner's way to a join's rows (a lookup filter, an automatic index over a view)
+    // compares by the columns' collation, not by the texts' bytes or lengths.
+    RunScript(m_pConn,
+              {{L"CREATE TABLE U (id int, name varchar(10)); CREATE TABLE W (id int, name "
+                L"varchar(10)); CREATE VIEW V AS SELECT id, name FROM U UNION ALL SELECT id, name "
+                L"FROM W"},
+               {L"INSERT INTO U VALUES (1, 'x'), (2, 'y'); INSERT INTO W VALUES (1, 'X  '), (2, "
+                L"'y ')"},
+               {L"SELECT U.id FROM U JOIN W ON U.name = W.name ORDER BY U.id", {{L"1"}, {L"2"}}},
+               {L"SELECT count(*) FROM V JOIN W ON V.name = W.name", {{L"4"}}},
+               {L"SELECT id FROM U WHERE id = (SELECT id FROM V WHERE name = 'x ' AND id > 0 "
+                L"GROUP BY id)",
+                {{L"1"}}}});
+}
