@@ -461,7 +461,7 @@ HRESULT CAdoRecordset::raw_Open(VARIANT Source, VARIANT ActiveConnection, Cursor
     // A closed connection cannot serve the recordset, whatever the source: the connection is
     // what is wrong here, not the recordset (which is closed before every Open).
     LONG nState = adStateClosed;
-    if (FAILED(pAdoConnection->get_State(&nState)) || nState != adStateOpen)
+    if (FAILED(pAdoConnection->get_State(&nState)) || (nState & adStateOpen) == 0)
         return AdoFailWith(adErrInvalidConnection, kAdoSourceRecordset);
     if (CursorType != adOpenUnspecified)
         m_nCursorType = CursorType;

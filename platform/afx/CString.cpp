@@ -71,8 +71,18 @@ inline CStringData* DataOf(const wchar_t* psz) noexcept {
     return reinterpret_cast<CStringData*>(const_cast<wchar_t*>(psz)) - 1;
 }
 
+// A buffer shared past kMaxShares is never freed: its count stays clear of the pooled flag
+// (the bit above), which a count that kept growing would reach and be taken for.
+constexpr int kMaxShares = CStringData::kPooled / 2;
+constexpr int kImmortal = INT_MIN / 2; // negative, far from where increments could lift it
+
 inline void AddRefData(CStringData* pData) noexcept {
-    if (pData->nRefs.load(std::memory_order_acquire) >= 0)
+    int nRefs = pData->nRefs.load(std::memory_order_acquire);
+    if (nRefs < 0)
+        return;
+    if ((nRefs & ~CStringData::kPooled) >= kMaxShares)
+        pData->nRefs.store(kImmortal, std::memory_order_relaxed);
+    else
         pData->nRefs.fetch_add(1, std::memory_order_relaxed);
 }
 

@@ -15,12 +15,12 @@
 // takes kBias - m_nHanded off. Each buffer's last release takes one off. Whichever step brings
 // the count to zero frees the chunk, and that happens exactly once, after both.
 struct CStringPool::CChunk {
-    std::atomic<long> nLive;
+    std::atomic<std::int64_t> nLive;
 };
 
 namespace {
 
-constexpr long kBias = 1L << 40;
+constexpr std::int64_t kBias = std::int64_t{1} << 40;
 
 struct CCarved {
     void* pChunk; // the chunk this buffer was carved from
@@ -43,7 +43,7 @@ CStringPool::~CStringPool() {
 void CStringPool::Retire() noexcept {
     if (!m_pChunk)
         return;
-    long nDrop = kBias - m_nHanded;
+    std::int64_t nDrop = kBias - m_nHanded;
     if (m_pChunk->nLive.fetch_sub(nDrop, std::memory_order_acq_rel) == nDrop)
         std::free(m_pChunk);
     m_pChunk = nullptr;

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/afx/CString.h"
 
@@ -40,5 +41,5 @@ private:
     CChunk* m_pChunk = nullptr;
     char* m_pNext = nullptr;
     char* m_pEnd = nullptr;
-    long m_nHanded = 0; // buffers carved from m_pChunk so far
+    std::int64_t m_nHanded = 0; // buffers carved from m_pChunk so far
 };
