@@ -105,6 +105,11 @@ HRESULT CAdoConnection::ExecuteText(const std::wstring& strText, VARIANT* Record
         *ppiRset = nullptr;
     if (!m_pCore->m_bOpen)
         return AdoFailWith(adErrObjectClosed, pszSource);
+    // A provider's command without text refuses to run (DB_E_NOCOMMAND), whatever its back end.
+    if (strText.empty())
+        return AdoFail(CAdoError::Make(DB_E_NOCOMMAND,
+                                       L"Command text was not set for the command object.",
+                                       m_pCore->m_pProvider->Name()));
     std::unique_ptr<CAdoCursor> pCursor;
     LONG nAffected = 0;
     CAdoError error;

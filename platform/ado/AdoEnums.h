@@ -120,6 +120,7 @@ enum DataTypeEnum {
 
 // Result codes of the data-access component and its providers.
 #define DB_E_ERRORSINCOMMAND ((HRESULT)0x80040E14L)
+#define DB_E_NOCOMMAND ((HRESULT)0x80040E0CL)
 #define DB_E_ABORTLIMITREACHED ((HRESULT)0x80040E31L)
 #define DB_E_INTEGRITYVIOLATION ((HRESULT)0x80040E2FL)
 #define DB_E_NOTABLE ((HRESULT)0x80040E37L)

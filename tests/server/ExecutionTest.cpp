@@ -96,14 +96,25 @@ TEST(Execution, StatementsReachTheDatabaseAsGiven) {
     EXPECT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(id int, name nvarchar(20))"));
     EXPECT_EQ(1, server.ExecuteSQL(L"INSERT INTO t VALUES (1, N'a'), (2, N'b')"));
     EXPECT_EQ(1, server.ExecuteSQL(L"SELECT id, name FROM t"));
-    EXPECT_EQ(1, server.ExecuteSQL(nullptr));
     // The rows of the SELECT were dropped, not left pending: the table can go.
     EXPECT_EQ(1, server.ExecuteSQL(L"DROP TABLE t"));
+    EXPECT_TRUE(app.m_boxes.empty());
+    // A null text reaches the command as an empty one, which the provider will not run.
+    EXPECT_EQ(0, server.ExecuteSQL(nullptr));
+    EXPECT_EQ(0, server.ExecuteSQL(L""));
     std::vector<std::wstring> expected = {L"CREATE TABLE t(id int, name nvarchar(20))",
                                           L"INSERT INTO t VALUES (1, N'a'), (2, N'b')",
-                                          L"SELECT id, name FROM t", L"", L"DROP TABLE t"};
+                                          L"SELECT id, name FROM t",
+                                          L"DROP TABLE t",
+                                          L"",
+                                          L""};
     EXPECT_EQ(expected, trace.m_texts);
-    EXPECT_TRUE(app.m_boxes.empty());
+    const std::wstring kNoCommand =
+        L"Error:\n\tCode = 80040e0c\n\tCode meaning = IDispatch error #3084\n\tSource = "
+        L"SQLite\n\tDescription = Command text was not set for the command object.\n";
+    ASSERT_EQ(2u, app.m_boxes.size());
+    EXPECT_EQ(kNoCommand, app.m_boxes[0].strText);
+    EXPECT_EQ(kNoCommand, app.m_boxes[1].strText);
 }
 
 TEST(Execution, RejectedStatementIsReportedOnceAndTheConnectionStays) {
@@ -113,7 +124,8 @@ TEST(Execution, RejectedStatementIsReportedOnceAndTheConnectionStays) {
     ASSERT_EQ(1, server.ExecuteSQL(L"CREATE TABLE t(id int PRIMARY KEY)"));
     EXPECT_EQ(0, server.ExecuteSQL(L"INSERT INTO missing VALUES (1)"));
     ASSERT_EQ(1u, app.m_boxes.size());
-    ExpectBox(app.m_boxes[0], Report(L"80040e14", DB_E_ERRORSINCOMMAND, L"Invalid object name 'missing'."));
+    ExpectBox(app.m_boxes[0],
+              Report(L"80040e14", DB_E_ERRORSINCOMMAND, L"Invalid object name 'missing'."));
 
     EXPECT_EQ(1, server.IsDatabaseOpen());
     EXPECT_EQ(1, server.ExecuteSQL(L"INSERT INTO t VALUES (1)"));
