@@ -88,6 +88,7 @@ const CBinarySource kSources[] = {
     {SqlTypeClass::kChar, BinaryBytes::kCodePage, ImageTakes::kYes},
     {SqlTypeClass::kNChar, BinaryBytes::kUtf16, ImageTakes::kNo},
     {SqlTypeClass::kBinary, BinaryBytes::kAsStored, ImageTakes::kYes},
+    // Whether image takes a uniqueidentifier is not claimed: its layout is refused first.
     {SqlTypeClass::kGuid, BinaryBytes::kNotKept, ImageTakes::kYes},
 };
 
@@ -108,8 +109,6 @@ const CSqlServerTypeRow& Row(const char* pszName) {
 const CSqlServerTypeRow* SourceRow(const CSqlServerTypeRow& from, const CSqlValue& v) {
     static const CSqlServerTypeRow& varbinary = Row("varbinary");
     static const CSqlServerTypeRow& varchar = Row("varchar");
-    static const CSqlServerTypeRow& integer = Row("int");
-    static const CSqlServerTypeRow& bigint = Row("bigint");
     if (v.nClass == SQLITE_BLOB)
         return &varbinary;
     long long nLo = 0, nHi = 0;
@@ -137,8 +136,7 @@ const CSqlServerTypeRow* SourceRow(const CSqlServerTypeRow& from, const CSqlValu
     if (v.nClass == SQLITE_TEXT)
         return &varchar;
     if (v.nClass == SQLITE_INTEGER)
-        return SqlServerIntegerRange(integer, &nLo, &nHi) && v.n >= nLo && v.n <= nHi ? &integer
-                                                                                      : &bigint;
+        return &SqlServerIntegerTypeOf(v.n);
     return nullptr;
 }
 
