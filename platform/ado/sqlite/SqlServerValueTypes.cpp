@@ -96,10 +96,13 @@ std::wstring CSqlRewriter::ValueType(size_t nBegin, size_t nEnd, int nDepth) {
             name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";
         return name;
     }
-    // Arithmetic: the type of its result, integers as their operands' types.
-    std::wstring number = SqlExpressionType(T, nBegin, nEnd, NameTypes()).Text();
-    if (!number.empty())
-        return number;
+    // Arithmetic: the type of its result, integers as their operands' types; a bit or a date
+    // where the value is one (GETDATE(), ISNULL of a bit).
+    CSqlNumericType number = SqlExpressionType(T, nBegin, nEnd, NameTypes());
+    if (number.pOwnRow)
+        return WinUtf8ToWide(number.pOwnRow->pszName);
+    if (number.nKind != CSqlNumericType::kUnknown)
+        return number.Text();
     return StringType(sig, nEnd, nDepth);
 }
 

@@ -223,6 +223,9 @@ TEST_F(SqlServerBinary, ComputedValuesBecomeBytesOfTheirTypes) {
          Fails(L"SELECT CAST(1.5 AS varbinary(8))",
                L"Conversion of data type decimal to varbinary is not supported by the "
                L"embedded database: it does not lay out those bytes as SQL Server does."),
+         Fails(L"SELECT CAST(GETDATE() AS varbinary(8))",
+               L"Conversion of data type datetime to varbinary is not supported by the "
+               L"embedded database: it does not lay out those bytes as SQL Server does."),
          Fails(L"SELECT TRY_CAST(i AS image) FROM vals",
                L"Explicit conversion from data type int to image is not allowed."),
          Fails(L"SELECT CONVERT(varbinary(8), N'0x1A', 1)",
