@@ -47,4 +47,5 @@ void SqlCollationNeeded(void* pCreate, sqlite3* pDb, int nEncoding, const char* 
 
 // Makes every SQL Server collation that statements and the schema name available on demand,
 // and turns off SQLite's join filters, which can tell apart texts these collations equate.
-void SqlRegisterCollations(sqlite3* pDb);
+// SQLite's result code: a connection without either would compare text otherwise.
+int SqlRegisterCollations(sqlite3* pDb);

@@ -151,8 +151,9 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     m_session = CSqlSession();
     m_bXactAbort = false;
     // SQL Server always enforces foreign keys; its collations compare text.
-    SqlRegisterCollations(pDb);
-    rc = SqlRegisterFunctions(pDb, &m_session);
+    rc = SqlRegisterCollations(pDb);
+    if (rc == SQLITE_OK)
+        rc = SqlRegisterFunctions(pDb, &m_session);
     if (rc == SQLITE_OK)
         rc = SqlServerCreateCatalog(pDb, m_strCatalog);
     if (rc == SQLITE_OK)
