@@ -8,8 +8,6 @@
 #include <utility>
 
 #include "platform/ado/sqlite/SqlServerFunctions.h"
-#include "platform/ado/sqlite/SqlServerOperators.h"
-#include "platform/win/TextEncoding.h"
 
 const wchar_t kSqlDivideFunction[] = L"zqk_divide";
 const wchar_t kSqlModuloFunction[] = L"zqk_modulo";
@@ -69,28 +67,13 @@ CSqlNumericType Datetime2() {
     return DateOf(pRow);
 }
 
-// The integer types by their storage bytes, the wider taking precedence.
-const CSqlServerTypeRow* IntegerRow(int nBytes) {
-    static const CSqlServerTypeRow* const pRows[] = {
-        SqlServerFindType("tinyint"), SqlServerFindType("smallint"), SqlServerFindType("int"),
-        SqlServerFindType("bigint")};
-    return pRows[nBytes >= 8 ? 3 : nBytes >= 4 ? 2 : nBytes - 1];
-}
-
-// An integer of the type the row names (null: by its digits).
-CSqlNumericType Integer(int nPrec, const CSqlServerTypeRow* pRow) {
-    CSqlNumericType t = Make(CSqlNumericType::kInteger, nPrec, 0);
-    t.pIntegerRow = pRow;
-    return t;
-}
-
 } // namespace
 
 CSqlNumericType CSqlNumericType::Of(const CSqlDeclaredType& type) {
     const CSqlServerTypeRow& row = *type.pRow;
     switch (row.nClass) {
     case SqlTypeClass::kInteger:
-        return Integer(row.nPrec, &row);
+        return Make(kInteger, row.nPrec, 0);
     case SqlTypeClass::kBit: {
         CSqlNumericType bit = Make(kInteger, row.nPrec, 0);
         bit.pOwnRow = &row;
@@ -123,7 +106,7 @@ CSqlNumericType CSqlNumericType::OfLiteral(const std::wstring& s) {
     if (nPoint == std::wstring::npos)
         return whole.size() > 10 || (whole.size() == 10 && whole > L"2147483647")
                    ? Make(kDecimal, nPrec, 0)
-                   : Integer(nPrec, IntegerRow(4));
+                   : Make(kInteger, nPrec, 0);
     return Make(kDecimal, std::min(nPrec, kMaxPrecision), nScale);
 }
 
@@ -136,8 +119,6 @@ std::wstring CSqlNumericType::Text() const {
     case kFloat:
         return L"float";
     case kInteger:
-        if (pIntegerRow)
-            return WinUtf8ToWide(pIntegerRow->pszName);
         return nPrec > 10 ? L"bigint" : L"int";
     default:
         return std::wstring();
@@ -171,10 +152,7 @@ CSqlNumericType SqlNumericResult(wchar_t chOp, const CSqlNumericType& a, const C
     if (a.nKind == T::kFloat || b.nKind == T::kFloat)
         return Make(T::kFloat, 53, 0);
     if (a.nKind == T::kInteger && b.nKind == T::kInteger)
-        return Integer(std::max(a.nPrec, b.nPrec),
-                       a.pIntegerRow && b.pIntegerRow
-                           ? IntegerRow(std::max(a.pIntegerRow->nLength, b.pIntegerRow->nLength))
-                           : nullptr);
+        return Make(T::kInteger, std::max(a.nPrec, b.nPrec), 0);
     if (a.nKind != T::kDecimal && b.nKind != T::kDecimal)
         return Make(T::kMoney, 19, 4); // money beside money or an integer stays money
     T x = AsDecimal(a), y = AsDecimal(b);
@@ -283,16 +261,12 @@ private:
         return a;
     }
     CSqlNumericType Signed() {
-        bool bSigned = false, bNegated = false;
-        for (; AtPunct(L"-") || AtPunct(L"+"); ++m_i) {
+        bool bSigned = false;
+        for (; AtPunct(L"-") || AtPunct(L"+"); ++m_i)
             bSigned = true;
-            bNegated = bNegated || m_t[m_i].strText[0] == L'-';
-        }
         CSqlNumericType r = Operand();
         if (bSigned)
             r.pOwnRow = nullptr; // a signed bit is a number; a signed date is no value at all
-        if (bNegated && r.pIntegerRow && r.pIntegerRow->nLength == 1)
-            r.pIntegerRow = IntegerRow(2); // tinyint has no sign: its negative is a smallint
         return r;
     }
     CSqlNumericType Operand();
@@ -426,11 +400,6 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
             return CSqlNumericType::Of(SqlServerParseType(SqlStringValue(m_t[k - 1])));
         return CSqlNumericType();
     }
-    // a + b and a - b where the operator pass could not tell numbers from strings.
-    if ((SqlIs(name, kSqlAddFunction) || SqlIs(name, kSqlSubtractFunction)) && nArgs == 2)
-        return SqlNumericResult(SqlIs(name, kSqlAddFunction) ? L'+' : L'-',
-                                Inner(args[0].first, args[0].second).Whole(),
-                                Inner(args[1].first, args[1].second).Whole());
     // The clock's functions: datetime, datetime2 for the precise ones.
     if (SqlIsOneOf(name, {L"GETDATE", L"GETUTCDATE", L"SYSDATETIME", L"SYSUTCDATETIME"}))
         return SqlIs(name, L"GETDATE") || SqlIs(name, L"GETUTCDATE") ? Datetime() : Datetime2();
@@ -449,7 +418,7 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
                    : CSqlNumericType();
     }
     if (SqlIs(name, L"COUNT") || SqlIs(name, L"COUNT_BIG"))
-        return SqlIs(name, L"COUNT") ? Integer(10, IntegerRow(4)) : Integer(19, IntegerRow(8));
+        return Make(CSqlNumericType::kInteger, SqlIs(name, L"COUNT") ? 10 : 19, 0);
     // Functions whose result has their first argument's type; SUM and AVG widen decimals to 38
     // digits, AVG to at least 6 decimals.
     if (SqlIsOneOf(name, {L"ABS", L"ROUND", L"FLOOR", L"CEILING", L"ISNULL", L"COALESCE", L"MIN",
@@ -485,12 +454,6 @@ CSqlNumericType CTyper::Call(const CSqlToken& name, size_t nOpen, size_t nClose)
         r.bOwnPicked = r.pOwnRow && (r.bOwnPicked || SqlIsOneOf(name, {L"ISNULL", L"COALESCE"}));
         if ((SqlIs(name, L"SUM") || SqlIs(name, L"AVG")) && r.nKind == CSqlNumericType::kDecimal)
             r.nPrec = kMaxPrecision;
-        // SUM, AVG and ROUND make tinyint and smallint an int; COALESCE's other values may be
-        // wider.
-        if (r.pIntegerRow && SqlIsOneOf(name, {L"SUM", L"AVG", L"ROUND"}))
-            r.pIntegerRow = IntegerRow(std::max(4, r.pIntegerRow->nLength));
-        else if (SqlIs(name, L"COALESCE") && nArgs > 1)
-            r.pIntegerRow = nullptr;
         if (SqlIs(name, L"AVG") && r.nKind == CSqlNumericType::kDecimal)
             r.nScale = std::max(r.nScale, kMinDivisionScale);
         return r;

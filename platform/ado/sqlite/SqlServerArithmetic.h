@@ -29,15 +29,12 @@ struct CSqlNumericType {
     const CSqlServerTypeRow* pOwnRow = nullptr;
     bool bOwnByName = false; // ... taken from a column's name, which a subquery's table may have
     bool bOwnPicked = false; // ... by ISNULL or COALESCE, whose other values may be of others
-    // An integer's own type (tinyint, smallint, int, bigint) where its operands tell it: SQL
-    // Server keeps it through arithmetic of equals, MIN, MAX, ISNULL, ABS; null otherwise.
-    const CSqlServerTypeRow* pIntegerRow = nullptr;
 
     static CSqlNumericType Of(const CSqlDeclaredType& type);
     // A number as written: 7 is an integer of one digit, 2.50 decimal(3,2), 1e3 a float.
     static CSqlNumericType OfLiteral(const std::wstring& strNumber);
-    // The type as SQL Server names it: "decimal(21,13)", "money", "float", an integer's own
-    // type, else "int" or "bigint" by its digits; empty when unknown.
+    // The type as SQL Server names it: "decimal(21,13)", "money", "float", "int", "bigint";
+    // empty when unknown.
     std::wstring Text() const;
     // The same as a declared type (decimal(21,13), money, float, int, bigint; a bit or date
     // type as pOwnRow names it); sql_variant's row when unknown.

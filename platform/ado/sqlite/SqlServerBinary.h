@@ -1,9 +1,7 @@
 // Values converted to SQL Server's binary types (binary(n), varbinary(n|max), image) by an
 // explicit CAST or CONVERT. The type the value had decides its bytes, and SQLite's values no
 // longer tell it (varchar and nvarchar are both UTF-8 text here, every integer 64 bits), so the
-// rewriter hands it over with the value. Where the rewriter could not type the value, its
-// storage class decides: text as varchar, an integer as int (bigint beyond int's range), bytes
-// as they are.
+// rewriter hands it over with the value.
 // Thread safety: pure functions of their arguments.
 #pragma once
 
@@ -14,20 +12,17 @@
 // What SqlConvertToBinary did with a value.
 enum class SqlBinaryResult {
     kConverted, // the value is the bytes now (or NULL, which stays)
-    kKept,      // the target is no binary type made here (none, or timestamp): value unchanged
-    kFailed,    // the value does not convert (TRY_CONVERT's NULL); *pstrError has the message
-    kRefused,   // no value of the type converts (TRY_CONVERT fails too); *pstrError says why
+    kKept,      // a source type whose bytes this does not know: the value is unchanged
+    kFailed,    // the value does not convert; *pstrError has SQL Server's message
 };
 
-// Converts *pValue, of type from (sql_variant's row when the rewriter did not know it), to the
-// binary type to: varchar's characters as bytes of the default collation's code page (1252,
-// one byte each), nvarchar's as UTF-16LE, tinyint, smallint, int and bigint as their own
-// width's bytes and bit as one, most significant first, and bytes as they are.
+// Converts *pValue, of type from, to the binary type to: varchar's characters as bytes of the
+// default collation's code page (1252, one byte each), nvarchar's as UTF-16LE, tinyint, smallint,
+// int and bigint as their own width's bytes, most significant first (not to image), and bytes
+// as they are.
 // Strings and bytes are cut, or zero-padded for binary(n), on the right; integers on the left,
 // where varbinary(n) only cuts. CONVERT's styles 1 (digits after "0x") and 2 (digits alone) read
-// varchar as hexadecimal digits instead; nvarchar with them is refused.
-// image takes only varchar and bytes (SQL Server's error 529 for the others); decimal, money,
-// float, date and uniqueidentifier values are refused, their bytes being SQL Server's own.
+// varchar as hexadecimal digits instead.
 SqlBinaryResult SqlConvertToBinary(const CSqlDeclaredType& to, const CSqlDeclaredType& from,
                                    int nStyle, CSqlValue* pValue, std::wstring* pstrError);
 

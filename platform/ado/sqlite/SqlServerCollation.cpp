@@ -334,16 +334,12 @@ std::string SqlChangeCase(const unsigned char* p, int n, bool bUpper) {
     return out;
 }
 
-int SqlRegisterCollations(sqlite3* pDb) {
-    int rc = sqlite3_collation_needed(pDb, reinterpret_cast<void*>(&sqlite3_create_collation_v2),
-                                      &SqlCollationNeeded);
+void SqlRegisterCollations(sqlite3* pDb) {
+    sqlite3_collation_needed(pDb, reinterpret_cast<void*>(&sqlite3_create_collation_v2),
+                             &SqlCollationNeeded);
     // SQLite's join filters (Bloom filters) hash a text by its length in some versions, 3.40
     // among them, so that a key with trailing blanks missed its row: 'S ' = 'S' found nothing.
     // Later versions hash every text alike, and the filters gain nothing for text keys there.
-    // The call replaces the connection's whole mask of optimisations turned off; nothing else
-    // turns any off, so the filter's bit is the mask.
     const int kBloomFilter = 0x00080000; // SQLite's optimisation bit, stable since 3.38
-    if (rc == SQLITE_OK)
-        rc = sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, pDb, kBloomFilter);
-    return rc;
+    sqlite3_test_control(SQLITE_TESTCTRL_OPTIMIZATIONS, pDb, kBloomFilter);
 }

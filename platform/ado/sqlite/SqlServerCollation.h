@@ -47,5 +47,4 @@ void SqlCollationNeeded(void* pCreate, sqlite3* pDb, int nEncoding, const char* 
 
 // Makes every SQL Server collation that statements and the schema name available on demand,
 // and turns off SQLite's join filters, which can tell apart texts these collations equate.
-// SQLite's result code: a connection without either would compare text otherwise.
-int SqlRegisterCollations(sqlite3* pDb);
+void SqlRegisterCollations(sqlite3* pDb);

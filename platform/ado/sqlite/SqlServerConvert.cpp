@@ -256,49 +256,31 @@ bool SqlParseDate(const std::string& text, DATE* pDate) {
 
 namespace {
 
-// How a CAST or CONVERT of a value ended.
-enum class ConvertOutcome {
-    kDone,
-    kFailed,  // the value does not convert: TRY_CONVERT's NULL
-    kRefused, // no value of its type would: an error for TRY_CONVERT too
-};
-
 // CAST or CONVERT of a value: zqk_convert(value, type[, style[, 'type of the value']]). Only an
 // explicit conversion names the value's type, and only it makes bytes of text and numbers.
-ConvertOutcome Convert(int argc, sqlite3_value** argv, CSqlValue* pValue, std::wstring* pstrError) {
+bool Convert(int argc, sqlite3_value** argv, CSqlValue* pValue, std::wstring* pstrError) {
     const char* pszType = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     CSqlDeclaredType type = SqlServerParseType(pszType ? pszType : "");
     int nStyle = argc > 2 ? sqlite3_value_int(argv[2]) : 0;
     if (argc > 3) {
         const char* pszFrom = reinterpret_cast<const char*>(sqlite3_value_text(argv[3]));
-        switch (SqlConvertToBinary(type, SqlServerParseType(pszFrom ? pszFrom : ""), nStyle, pValue,
-                                   pstrError)) {
-        case SqlBinaryResult::kConverted:
-            return ConvertOutcome::kDone;
-        case SqlBinaryResult::kFailed:
-            return ConvertOutcome::kFailed;
-        case SqlBinaryResult::kRefused:
-            return ConvertOutcome::kRefused;
-        case SqlBinaryResult::kKept:
-            break;
-        }
+        SqlBinaryResult n = SqlConvertToBinary(type, SqlServerParseType(pszFrom ? pszFrom : ""),
+                                               nStyle, pValue, pstrError);
+        if (n != SqlBinaryResult::kKept)
+            return n == SqlBinaryResult::kConverted;
     }
-    return SqlConvert(type, nStyle, pValue, pstrError) ? ConvertOutcome::kDone
-                                                       : ConvertOutcome::kFailed;
-}
-
-void ResultError(sqlite3_context* ctx, const std::wstring& strProblem) {
-    std::string m = WinWideToUtf8(strProblem);
-    sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+    return SqlConvert(type, nStyle, pValue, pstrError);
 }
 
 void ConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     CSqlValue v = CSqlValue::Of(argv[0]);
     std::wstring problem;
-    if (Convert(argc, argv, &v, &problem) != ConvertOutcome::kDone)
-        ResultError(ctx, problem);
-    else
-        v.Result(ctx);
+    if (!Convert(argc, argv, &v, &problem)) {
+        std::string m = WinWideToUtf8(problem);
+        sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
+        return;
+    }
+    v.Result(ctx);
 }
 
 // zqk_fixed(x, n): a number as text with n decimals, rounded as SQL Server rounds; NULL stays.
@@ -322,20 +304,14 @@ void TryConvertFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     std::wstring problem;
     // A value the database would round is no value that fails to convert.
     if (v.nClass == SQLITE_TEXT && !SqlExactlyStored(type, v.s, WholeValuesOf(type), &problem)) {
-        ResultError(ctx, problem);
+        std::string m = WinWideToUtf8(problem);
+        sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
         return;
     }
-    switch (Convert(argc, argv, &v, &problem)) {
-    case ConvertOutcome::kDone:
+    if (Convert(argc, argv, &v, &problem))
         v.Result(ctx);
-        break;
-    case ConvertOutcome::kFailed:
+    else
         sqlite3_result_null(ctx);
-        break;
-    case ConvertOutcome::kRefused:
-        ResultError(ctx, problem);
-        break;
-    }
 }
 
 } // namespace

@@ -298,6 +298,65 @@ void CSqlRewriter::ReadNameScope(CSqlNameScope* pScope) {
     }
 }
 
+std::wstring CSqlRewriter::ArgumentType(size_t nOpen, size_t nEnd) {
+    const CSqlTokens& T = m_tokens;
+    CSqlCursor c(T, nOpen, nEnd);
+    if (!c.SkipGroup())
+        return std::wstring();
+    size_t nClose = c.Pos() - 1;
+    while (nClose > nOpen && !SqlIsPunct(T[nClose], L")"))
+        --nClose;
+    return ValueType(nOpen + 1, nClose);
+}
+
+std::wstring CSqlRewriter::ValueType(size_t nBegin, size_t nEnd) {
+    const CSqlTokens& T = m_tokens;
+    std::vector<size_t> sig;
+    for (size_t k = nBegin; k < nEnd; ++k)
+        if (!SqlIsBlank(T[k]))
+            sig.push_back(k);
+    if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kNString)
+        return L"nvarchar";
+    if (sig.size() == 1 && T[sig[0]].nKind == SqlTok::kString)
+        return L"varchar";
+    if (sig.size() >= 2 && (SqlIs(T[sig[0]], L"CAST") || SqlIs(T[sig[0]], L"CONVERT"))) {
+        // CAST(x AS type) or CONVERT(type, x ...): the type's tokens at the group's level
+        bool bCast = SqlIs(T[sig[0]], L"CAST"), bType = !bCast;
+        std::wstring type;
+        int nDepth = 0;
+        for (size_t k = sig[1]; k < nEnd; ++k) {
+            nDepth += SqlIsPunct(T[k], L"(") ? 1 : SqlIsPunct(T[k], L")") ? -1 : 0;
+            if (nDepth == 0)
+                break; // the group's own ")"
+            if (k == sig[1] || SqlIsBlank(T[k]))
+                continue;
+            if (nDepth == 1 && (bCast ? SqlIs(T[k], L"AS") : SqlIsPunct(T[k], L","))) {
+                if (!bCast)
+                    break;
+                bType = true;
+                continue;
+            }
+            if (bType)
+                type += T[k].nKind == SqlTok::kQuoted ? SqlNameOf(T[k]) : T[k].strText;
+        }
+        return type;
+    }
+    // name, qualifier.name or @variable
+    bool bName = !sig.empty() && (sig.size() == 1 || sig.size() == 3) && SqlIsNamePart(T[sig[0]]);
+    if (bName && sig.size() == 3)
+        bName = SqlIsPunct(T[sig[1]], L".") && SqlIsNamePart(T[sig[2]]);
+    CSqlDeclaredType type;
+    if (!bName || !NameTypes()(sig.size() == 3 ? SqlNameOf(T[sig[0]]) : std::wstring(),
+                               SqlNameOf(T[sig.back()]), &type)) {
+        // Arithmetic: the type of its result, integers as int or bigint by their digits.
+        return SqlExpressionType(T, nBegin, nEnd, NameTypes()).Text();
+    }
+    std::wstring name = WinUtf8ToWide(type.pRow->pszName);
+    if (type.pRow->nAdoType == adNumeric)
+        name += L"(" + std::to_wstring(type.nPrec) + L"," + std::to_wstring(type.nScale) + L")";
+    return name;
+}
+
 bool CSqlRewriter::TypedCall(const CSqlToken& function, size_t nOpen, size_t nEnd,
                              std::wstring* pstrCall, std::wstring* pstrClose) {
     if (SqlIs(function, L"DATALENGTH")) {

@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/ado/sqlite/SqlServerArithmetic.h"
 #include "platform/ado/sqlite/SqlServerBridge.h"
@@ -87,14 +86,8 @@ private:
     // The declared type ("nvarchar", "decimal(10,2)") of the one argument in the group that
     // opens at nOpen: a literal, a conversion, a column or a variable; empty when unknown.
     std::wstring ArgumentType(size_t nOpen, size_t nEnd);
-    // The same for the value the tokens [nBegin, nEnd) write, also read through parentheses,
-    // arithmetic (integers as their own types) and strings joined or passed through string
-    // functions (varchar, or nvarchar where a part is national). nDepth: how far in a call of
-    // itself is, so that hostile nesting ends.
-    std::wstring ValueType(size_t nBegin, size_t nEnd, int nDepth = 0);
-    // ValueType's reading of strings, over the significant tokens sig of a value ending at
-    // nEnd: "varchar", "nvarchar", or empty when not known to be a string.
-    std::wstring StringType(const std::vector<size_t>& sig, size_t nEnd, int nDepth);
+    // The same for the value the tokens [nBegin, nEnd) write.
+    std::wstring ValueType(size_t nBegin, size_t nEnd);
     // DATALENGTH(x) as zqk_datalength(x, 'type'); AVG(x) of integers, decimals and money as
     // zqk_average(avg(x), 'type'): the call written for the function and what its group
     // closes with. False for a call left as it is (AVG OVER, of floats or of what is unknown).

@@ -196,7 +196,8 @@ void DataLengthFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     } else if (bKnown && n != SqlTypeClass::kVariant && n != SqlTypeClass::kBinary) {
         nBytes = type.StorageLength();
     } else if (nClass == SQLITE_INTEGER) {
-        nBytes = SqlServerIntegerTypeOf(sqlite3_value_int64(argv[0])).nLength;
+        sqlite3_int64 v = sqlite3_value_int64(argv[0]);
+        nBytes = v >= -2147483648LL && v <= 2147483647LL ? 4 : 8;
     } else if (nClass == SQLITE_FLOAT) {
         nBytes = 8;
     } else {

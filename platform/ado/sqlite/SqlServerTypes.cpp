@@ -214,12 +214,6 @@ bool SqlServerIntegerRange(const CSqlServerTypeRow& row, long long* pnLo, long l
     }
 }
 
-const CSqlServerTypeRow& SqlServerIntegerTypeOf(long long n) {
-    static const CSqlServerTypeRow& integer = *SqlServerFindType("int");
-    static const CSqlServerTypeRow& bigint = *SqlServerFindType("bigint");
-    return n >= -2147483648LL && n <= 2147483647LL ? integer : bigint;
-}
-
 std::wstring SqlServerOverflowText(const std::wstring& strType) {
     return L"Arithmetic overflow error converting expression to data type " + strType + L".";
 }

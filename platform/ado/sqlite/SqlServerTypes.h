@@ -65,8 +65,5 @@ const CSqlServerTypeRow* SqlServerTypeRows(size_t* pnCount);
 const CSqlServerTypeRow* SqlServerFindType(const std::string& strName);
 // The values a tinyint, smallint or int holds; false for other types.
 bool SqlServerIntegerRange(const CSqlServerTypeRow& row, long long* pnLo, long long* pnHi);
-// The type of an integer value whose expression's type is not known: int where it fits, as
-// SQL Server types integer literals and their arithmetic, else bigint.
-const CSqlServerTypeRow& SqlServerIntegerTypeOf(long long n);
 // SQL Server's message (8115) for a value an expression's type cannot hold ("int", "bigint").
 std::wstring SqlServerOverflowText(const std::wstring& strType);

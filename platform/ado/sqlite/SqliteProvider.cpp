@@ -151,9 +151,8 @@ HRESULT CSqliteProvider::Open(const std::map<std::wstring, std::wstring>& pairs,
     m_session = CSqlSession();
     m_bXactAbort = false;
     // SQL Server always enforces foreign keys; its collations compare text.
-    rc = SqlRegisterCollations(pDb);
-    if (rc == SQLITE_OK)
-        rc = SqlRegisterFunctions(pDb, &m_session);
+    SqlRegisterCollations(pDb);
+    rc = SqlRegisterFunctions(pDb, &m_session);
     if (rc == SQLITE_OK)
         rc = SqlServerCreateCatalog(pDb, m_strCatalog);
     if (rc == SQLITE_OK)
