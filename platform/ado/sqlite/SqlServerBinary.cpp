@@ -58,9 +58,8 @@ bool ReadHex(const std::string& text, int nStyle, std::string* pBytes) {
     return true;
 }
 
-} // namespace
-
-unsigned char SqlCodePage1252Byte(wchar_t ch) {
+// A character as the default collation's code page (1252) holds it; '?' where it has none.
+unsigned char CodePage1252Byte(wchar_t ch) {
     if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
         return static_cast<unsigned char>(ch);
     for (int i = 0; i < 32; ++i)
@@ -68,6 +67,8 @@ unsigned char SqlCodePage1252Byte(wchar_t ch) {
             return static_cast<unsigned char>(0x80 + i);
     return '?';
 }
+
+} // namespace
 
 SqlBinaryResult SqlConvertToBinary(const CSqlDeclaredType& to, const CSqlDeclaredType& from,
                                    int nStyle, CSqlValue* pValue, std::wstring* pstrError) {
@@ -91,7 +92,7 @@ SqlBinaryResult SqlConvertToBinary(const CSqlDeclaredType& to, const CSqlDeclare
         }
     } else if (v.nClass == SQLITE_TEXT && nFrom == SqlTypeClass::kChar) {
         for (wchar_t ch : WinUtf8ToWide(v.s))
-            bytes.push_back(static_cast<char>(SqlCodePage1252Byte(ch)));
+            bytes.push_back(static_cast<char>(CodePage1252Byte(ch)));
     } else if (v.nClass == SQLITE_TEXT && nFrom == SqlTypeClass::kNChar && nStyle != 1 &&
                nStyle != 2) {
         std::wstring w = WinUtf8ToWide(v.s);

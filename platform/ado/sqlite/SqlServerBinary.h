@@ -25,6 +25,3 @@ enum class SqlBinaryResult {
 // varchar as hexadecimal digits instead.
 SqlBinaryResult SqlConvertToBinary(const CSqlDeclaredType& to, const CSqlDeclaredType& from,
                                    int nStyle, CSqlValue* pValue, std::wstring* pstrError);
-
-// A character as the default collation's code page (1252) holds it; '?' where it has none.
-unsigned char SqlCodePage1252Byte(wchar_t ch);

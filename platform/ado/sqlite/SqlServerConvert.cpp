@@ -393,7 +393,7 @@ bool SqlConvert(const CSqlDeclaredType& type, int nStyle, CSqlValue* pValue,
                 n = strcasecmp(s.c_str(), "true") == 0;
             } else if (s.empty()) {
                 n = 0; // empty text (or blanks) is 0 to SQL Server's integers and bit
-            } else if (errno == ERANGE && !s.empty() && *pEnd == 0 && row.nXtype != 127) {
+            } else if (errno == ERANGE && *pEnd == 0 && row.nXtype != 127) {
                 n = s[0] == '-' ? LLONG_MIN : LLONG_MAX; // beyond any int: the range says so
             } else if (*pEnd || errno) {
                 *pstrError = L"Conversion failed when converting the varchar value '" +
